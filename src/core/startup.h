@@ -1,0 +1,9 @@
+// Start-up and shutdown of the whole system.
+#pragma once
+
+// Brings up video, sound, clock, sections and font, in that order.
+void demo_init();
+
+// Closes sound (when `sound` is set), the video subsystem, shows the benchmark box when asked,
+// and quits SDL. Safe to call in any state, more than once, and before anything was started.
+void demo_shutdown();

@@ -1,0 +1,5 @@
+// The "efxColor" section type.
+#include "script/section.h"
+
+// Callbacks come with the type's implementation; until then every slot is the shared no-op.
+extern const SectionType efx_color_type = {"efxColor", section_noop, section_noop, section_noop, section_noop, section_noop};

@@ -1,0 +1,5 @@
+// The "efxRepeat" section type.
+#include "script/section.h"
+
+// Callbacks come with the type's implementation; until then every slot is the shared no-op.
+extern const SectionType efx_repeat_type = {"efxRepeat", section_noop, section_noop, section_noop, section_noop, section_noop};

@@ -1,0 +1,41 @@
+// Script discovery and parsing: finds every ".tvl" file under a directory (also inside
+// archives) and turns its lines into configuration assignments and Section records.
+#pragma once
+
+#include <zzip/zzip.h>
+
+inline constexpr int SCRIPT_LINE_SIZE = 256;    // 255 characters and the terminating NUL
+inline constexpr int SCRIPT_NAME_SIZE = 64;     // keys, values and header names: 63 characters
+inline constexpr int SCRIPT_PATH_SIZE = 256;    // script paths: 255 characters
+
+struct ScriptEnum {
+    const char* name;
+    int value;
+};
+
+inline constexpr int BLEND_FACTOR_COUNT = 11;
+inline constexpr int ALPHA_FUNC_COUNT = 8;
+extern const ScriptEnum blend_factors[BLEND_FACTOR_COUNT];
+extern const ScriptEnum alpha_funcs[ALPHA_FUNC_COUNT];
+
+// Walks the tree under `path` depth-first and parses every entry whose name contains ".tvl".
+void script_discover(const char* path);
+
+// Parses one script file.
+void script_parse(const char* path);
+
+// Reads one line (up to and including its CR or LF, at most size - 1 bytes) into `buffer`;
+// returns the buffer, or null at end of file.
+char* script_read_line(char* buffer, int size, ZZIP_FILE* file);
+
+// Splits a variable line into key (before the first blank) and value (after the run of blanks,
+// up to the line end). `key` holds SCRIPT_NAME_SIZE bytes (a longer key is cut, and then
+// matches nothing); `value` holds SCRIPT_LINE_SIZE bytes, so no value of a line is ever cut.
+void script_split(const char* line, char* key, char* value);
+
+// Reads up to `capacity` floats from a text such as "{1, 2.5, -3}"; returns how many it stored.
+// More numbers than the capacity is fatal.
+int script_parse_vector(const char* text, float* out, int capacity);
+
+// The value of the first row named `name`, or -1.
+int script_lookup(const char* name, const ScriptEnum* table, int count);

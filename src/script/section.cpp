@@ -1,0 +1,97 @@
+// The section-type registry and the list of all sections.
+#include "script/section.h"
+
+#include <GL/gl.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "resources/spline.h"
+
+extern const SectionType loading_type;
+extern const SectionType efx_black_white_type;
+extern const SectionType efx_color_type;
+extern const SectionType efx_deform_type;
+extern const SectionType efx_fader_type;
+extern const SectionType efx_inverse_type;
+extern const SectionType efx_radial_blur_type;
+extern const SectionType efx_render_mesh_type;
+extern const SectionType efx_repeat_type;
+extern const SectionType ray_type;
+extern const SectionType background_type;
+extern const SectionType object_type;
+extern const SectionType object_matrix_type;
+extern const SectionType camera_type;
+extern const SectionType image_type;
+extern const SectionType image_matrix_type;
+extern const SectionType particle_matrix_type;
+extern const SectionType macro_box_type;
+extern const SectionType particle_tex_type;
+extern const SectionType pathway_type;
+extern const SectionType sound_type;
+
+const SectionType* const section_types[SECTION_TYPE_COUNT] = {
+    &loading_type,         &efx_black_white_type, &efx_color_type,     &efx_deform_type,
+    &efx_fader_type,       &efx_inverse_type,     &efx_radial_blur_type, &efx_render_mesh_type,
+    &efx_repeat_type,      &ray_type,             &background_type,    &object_type,
+    &object_matrix_type,   &camera_type,          &image_type,         &image_matrix_type,
+    &particle_matrix_type, &macro_box_type,       &particle_tex_type,  &pathway_type,
+    &sound_type,
+};
+
+Section* current_section = nullptr;
+Section* section_list = nullptr;
+
+namespace {
+// Owns every section record; the intrusive links above only point into it.
+std::vector<std::unique_ptr<Section>>& section_storage() {
+    static std::vector<std::unique_ptr<Section>> storage;
+    return storage;
+}
+}  // namespace
+
+void section_noop() {}
+
+int section_type_find(const char* name) {
+    for (int i = 0; i < SECTION_TYPE_COUNT; ++i) {
+        if (std::strcmp(section_types[i]->name, name) == 0) return i;
+    }
+    return -1;
+}
+
+Section* section_new() {
+    auto& storage = section_storage();
+    storage.push_back(std::make_unique<Section>());
+    Section* s = storage.back().get();
+    s->next = section_list;
+    section_list = s;
+    return s;
+}
+
+void section_list_clear() {
+    auto& storage = section_storage();
+    for (auto& s : storage) {
+        for (int i = 0; i < SECTION_MAX_SPLINES; ++i) delete s->splines[i];
+    }
+    storage.clear();
+    section_list = nullptr;
+    current_section = nullptr;
+}
+
+void section_blend_alpha_begin(const Section& s) {
+    if (s.blend_on) {
+        glEnable(GL_BLEND);
+        glBlendFunc(static_cast<GLenum>(s.blend_src), static_cast<GLenum>(s.blend_dst));
+    }
+    if (s.alpha_on) {
+        glEnable(GL_ALPHA_TEST);
+        float r = s.alpha_ref_from + (s.alpha_ref_to - s.alpha_ref_from) * s.elapsed / s.duration;
+        glAlphaFunc(static_cast<GLenum>(s.alpha_func), r);
+    }
+}
+
+void section_blend_alpha_end(const Section& s) {
+    if (s.blend_on) glDisable(GL_BLEND);
+    if (s.alpha_on) glDisable(GL_ALPHA_TEST);
+}

@@ -1,0 +1,85 @@
+// The Section record (one scheduled appearance of one section type) and the fixed
+// registry of the 21 section types with their five callbacks.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct Spline;
+
+inline constexpr int SECTION_MAX_SYNCS = 32;
+inline constexpr int SECTION_MAX_PARAMS = 32;
+inline constexpr int SECTION_MAX_STRINGS = 32;
+inline constexpr int SECTION_MAX_SPLINES = 32;
+
+// Zero-filled when the parser creates it; lives until exit.
+struct Section {
+    int32_t type = 0;
+    float start = 0;
+    float end = 0;
+    float duration = 0;
+    int32_t layer = 0;
+    int32_t blend_src = 0;
+    int32_t blend_dst = 0;
+    bool blend_on = false;
+    int32_t alpha_func = 0;
+    float alpha_ref_from = 0;
+    float alpha_ref_to = 0;
+    bool alpha_on = false;
+    float elapsed = 0;
+    int32_t sync_count = 0;
+    float syncs[SECTION_MAX_SYNCS] = {};
+    int32_t param_count = 0;
+    float params[SECTION_MAX_PARAMS] = {};
+    int32_t string_count = 0;
+    std::string strings[SECTION_MAX_STRINGS];
+    int32_t spline_count = 0;
+    std::string spline_names[SECTION_MAX_SPLINES];
+    Spline* splines[SECTION_MAX_SPLINES] = {};  // loaded in the load phase, owned by the section
+    float spline_durations[SECTION_MAX_SPLINES] = {};
+    void* data = nullptr;  // type-specific state, owned by the type
+    Section* next = nullptr;
+    Section* pending_next = nullptr;
+    Section* pending_prev = nullptr;
+    Section* active_next = nullptr;
+    Section* active_prev = nullptr;
+};
+
+using SectionCallback = void (*)();
+
+struct SectionType {
+    const char* name;
+    SectionCallback prepare;
+    SectionCallback init;
+    SectionCallback start;
+    SectionCallback render;
+    SectionCallback stop;
+};
+
+inline constexpr int SECTION_TYPE_COUNT = 21;
+
+// Rows in the fixed order; row 0 is "loading".
+extern const SectionType* const section_types[SECTION_TYPE_COUNT];
+
+// The shared no-op for every slot a type does not use.
+void section_noop();
+
+// Index of the first row whose name equals `name` exactly, or -1.
+int section_type_find(const char* name);
+
+// The section whose callback is running.
+extern Section* current_section;
+
+// Head of the list of all sections, linked through Section.next, in reverse order of parsing.
+extern Section* section_list;
+
+// A new zero-filled section put at the head of the list of all sections.
+Section* section_new();
+
+// Empties the list of all sections (and frees them: only before the load phase and in tests).
+void section_list_clear();
+
+// Applies the section's blend and alpha test as a render callback starts (the usual shape),
+// and undoes them afterwards.
+void section_blend_alpha_begin(const Section& s);
+void section_blend_alpha_end(const Section& s);

@@ -1,0 +1,5 @@
+// The "background" section type.
+#include "script/section.h"
+
+// Callbacks come with the type's implementation; until then every slot is the shared no-op.
+extern const SectionType background_type = {"background", section_noop, section_noop, section_noop, section_noop, section_noop};

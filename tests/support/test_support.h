@@ -1,0 +1,46 @@
+// Shared helpers for the tests: catching fatal errors, temporary directories, files.
+#pragma once
+
+#include <string>
+
+#include "core/error.h"
+
+// While alive, fatal errors throw FatalError instead of ending the process.
+struct FatalCatcher {
+    FatalCatcher();
+    ~FatalCatcher();
+    FatalHandler previous;
+};
+
+// Runs `fn` and returns the fatal message it raised, or "" when it raised none.
+template <typename Fn>
+std::string fatal_message_of(Fn&& fn) {
+    FatalCatcher catcher;
+    try {
+        fn();
+    } catch (const FatalError& e) {
+        return e.message;
+    }
+    return "";
+}
+
+// A fresh directory under the system's temporary directory, removed with its contents.
+struct TempDir {
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    std::string path;
+    std::string file(const std::string& relative) const { return path + "/" + relative; }
+};
+
+// Writes bytes to a file, creating its parent directories.
+void write_file(const std::string& path, const std::string& contents);
+std::string read_file(const std::string& path);
+
+// Changes the working directory for the lifetime of the object.
+struct ScopedChdir {
+    explicit ScopedChdir(const std::string& dir);
+    ~ScopedChdir();
+    std::string previous;
+};
