@@ -47,3 +47,35 @@ ScopedChdir::~ScopedChdir() {
     std::error_code ec;
     std::filesystem::current_path(previous, ec);
 }
+
+void write_tga(const std::string& path, int width, int height, const std::string& rgb) {
+    std::string data(18, '\0');
+    data[2] = 2;
+    data[12] = static_cast<char>(width & 0xFF);
+    data[13] = static_cast<char>(width >> 8);
+    data[14] = static_cast<char>(height & 0xFF);
+    data[15] = static_cast<char>(height >> 8);
+    data[16] = 24;
+    data[17] = 0x20;  // top-left origin: rows stored top first
+    for (size_t i = 0; i + 2 < rgb.size(); i += 3) {
+        data += rgb[i + 2];
+        data += rgb[i + 1];
+        data += rgb[i];
+    }
+    write_file(path, data);
+}
+
+std::string solid_rgb(int width, int height, unsigned char r, unsigned char g, unsigned char b) {
+    std::string out;
+    out.reserve(static_cast<size_t>(width) * height * 3);
+    for (int i = 0; i < width * height; ++i) {
+        out += static_cast<char>(r);
+        out += static_cast<char>(g);
+        out += static_cast<char>(b);
+    }
+    return out;
+}
+
+void write_demo_font(const std::string& dir) {
+    write_tga(dir + "/data/fonts/font.tga", 256, 256, solid_rgb(256, 256, 0, 0, 0));
+}

@@ -44,3 +44,13 @@ struct ScopedChdir {
     ~ScopedChdir();
     std::string previous;
 };
+
+// Writes an uncompressed 24-bit TGA. `rgb` holds width x height pixels as R, G, B bytes,
+// top row first.
+void write_tga(const std::string& path, int width, int height, const std::string& rgb);
+
+// A plain-coloured image of the given size as RGB bytes.
+std::string solid_rgb(int width, int height, unsigned char r, unsigned char g, unsigned char b);
+
+// Writes the font image every demo needs at start-up (data/fonts/font.tga under `dir`).
+void write_demo_font(const std::string& dir);
