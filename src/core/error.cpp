@@ -97,8 +97,10 @@ void run_and_wait(const std::string& program, std::vector<std::string>& args, co
     if (pid == 0) {
         int null_fd = open("/dev/null", O_RDWR);
         if (input != nullptr) {
-            dup2(fds[0], 0);
-            close(fds[0]);
+            if (fds[0] != 0) {
+                dup2(fds[0], 0);
+                close(fds[0]);
+            }
             close(fds[1]);
         } else if (null_fd >= 0) {
             dup2(null_fd, 0);
