@@ -8,6 +8,7 @@
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -25,6 +26,8 @@ constexpr long CHUNK_FRAMES = 1024;
 constexpr int64_t SEEK_PREROLL = 512;
 // OV_HOLE is recoverable, but a damaged file could report nothing else.
 constexpr int MAX_HOLES = 64;
+// Seconds a module seek lands before its target, to let the voices settle.
+constexpr double MODULE_SEEK_MARGIN = 0.1;
 
 struct MemoryReader {
     const unsigned char* data = nullptr;
@@ -173,11 +176,20 @@ long source_read(AudioDecoder& d, float* out, long frames) {
 bool source_seek(AudioDecoder& d, int64_t frame) {
     switch (d.kind) {
         case AUDIO_SOURCE_MODULE: {
-            double target = static_cast<double>(frame) / d.source_rate;
-            openmpt_module_set_position_seconds(d.mod, target);
-            // The module lands on the start of the row playing at `target`; render the rest.
-            double landed = openmpt_module_get_position_seconds(d.mod);
-            int64_t skip = frame - static_cast<int64_t>(landed * d.source_rate + 0.5);
+            // The module seeks to the start of a row, and its first frames there differ from a
+            // continuous render while the voices ramp in: land a margin before the target and
+            // render up to it.
+            const double want = static_cast<double>(frame) / d.source_rate;
+            double aim = want - MODULE_SEEK_MARGIN;
+            double landed = 0;
+            for (int tries = 0; tries < 8 && aim > 0; ++tries) {
+                landed = openmpt_module_set_position_seconds(d.mod, aim);
+                if (landed <= want - MODULE_SEEK_MARGIN / 2) break;
+                aim -= landed - (want - MODULE_SEEK_MARGIN) + MODULE_SEEK_MARGIN;
+                landed = 0;
+            }
+            if (landed <= 0) landed = openmpt_module_set_position_seconds(d.mod, 0.0);
+            int64_t skip = frame - static_cast<int64_t>(std::llround(landed * d.source_rate));
             while (skip > 0) {
                 long n =
                     source_read(d, d.pulled.data(), static_cast<long>(std::min<int64_t>(skip, CHUNK_FRAMES)));
@@ -208,6 +220,9 @@ int open_module(AudioDecoder& d, const unsigned char* data, size_t size) {
                                                openmpt_error_func_ignore, nullptr, &error, &message, nullptr);
     if (message != nullptr) openmpt_free_string(message);
     if (d.mod == nullptr) return error == OPENMPT_ERROR_OUT_OF_MEMORY ? AUDIO_ERR_MEMORY : AUDIO_ERR_FILE_BAD;
+    // Without this, notes already sounding at the seek target would restart from their
+    // beginning rather than where a continuous render has them.
+    openmpt_module_ctl_set_boolean(d.mod, "seek.sync_samples", 1);
     d.kind = AUDIO_SOURCE_MODULE;
     d.source_rate = d.out_rate;  // modules render at any rate, so no resampling
     d.source_channels = 2;
