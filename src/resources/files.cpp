@@ -114,6 +114,7 @@ SDL_RWops* file_rwops_open(const char* path, const char* mode) {
     }
     SDL_RWops* stream = SDL_AllocRW();
     if (stream == nullptr) {
+        file.reset();  // closed first, so that closing cannot change errno
         errno = ENOMEM;
         return nullptr;
     }
