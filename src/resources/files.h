@@ -21,6 +21,16 @@ ZZIP_DIR* dir_open(const char* path);
 // True when the path opens as a file through the layer (plain or inside an archive).
 bool file_exists(const char* path);
 
+// An SDL stream on a file. With 'r' in the mode it reads through the archive-aware layer
+// (seekable, read-only, closing frees it); otherwise it is SDL's ordinary stdio stream.
+// Null on failure, with the SDL error text set.
+SDL_RWops* file_rwops_open(const char* path, const char* mode);
+
+// Decodes an image file found through the layer: JPEG and BMP by their content, TGA by a "tga"
+// extension (any case) after the last '.'. Null on failure, with the SDL error text set
+// ("Unsupported image format" for anything else).
+SDL_Surface* file_image_load(const char* path);
+
 // Owners that close the handles on every path.
 struct ZzipFileCloser {
     void operator()(ZZIP_FILE* f) const {
@@ -34,3 +44,10 @@ struct ZzipDirCloser {
 };
 using ZzipFile = std::unique_ptr<ZZIP_FILE, ZzipFileCloser>;
 using ZzipDir = std::unique_ptr<ZZIP_DIR, ZzipDirCloser>;
+
+struct SurfaceFreer {
+    void operator()(SDL_Surface* s) const {
+        if (s != nullptr) SDL_FreeSurface(s);
+    }
+};
+using SurfacePtr = std::unique_ptr<SDL_Surface, SurfaceFreer>;

@@ -19,10 +19,14 @@ struct Spline {
 };
 
 // Reads a spline file through the archive-aware layer; duration and key times not yet set.
+// A file without any key is fatal. The caller owns the result (delete).
 Spline* spline_load(const char* path);
 
 // Sets the duration and spreads the key times evenly over it (key 0 at 0, the last at duration).
+// The load phase calls it right after spline_load. A non-finite duration counts as 0.
 void spline_set_duration(Spline* spline, float duration);
 
 // Writes the first `channels` values at t seconds into out (room for 16) and returns `channels`.
+// Before the first key the first segment is extrapolated; after the last key its values hold.
+// With every key at one time (duration 0) the curve steps from the first key to the last there.
 int spline_eval(const Spline* spline, float* out, float t);

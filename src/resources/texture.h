@@ -1,9 +1,12 @@
 // The texture table: every image and render target is one of 256 slots, held by its handle.
+// Textures are made while the script loads, uploaded once, bound through a two-value cache and
+// never freed before exit.
 #pragma once
 
 #include <GL/gl.h>
 #include <SDL/SDL.h>
 
+#include <cstddef>
 #include <cstdint>
 
 inline constexpr int TEXTURE_MAX = 256;
@@ -15,9 +18,16 @@ enum TextureFlags {
     TEX_1D = 8,
 };
 
+// Rows of `pixels` always start on 4-byte boundaries (texture_row_bytes), for decoded,
+// resampled and blank textures alike, since uploads use GL's default unpack alignment.
 struct Texture {
+    Texture() = default;
+    Texture(const Texture&) = delete;
+    Texture& operator=(const Texture&) = delete;
+    ~Texture();
+
     char* name = nullptr;             // private copy of the file path; null for blank textures
-    unsigned char* pixels = nullptr;  // rows waiting for upload
+    unsigned char* pixels = nullptr;  // rows waiting for upload (malloc'd unless `image` owns them)
     SDL_Surface* image = nullptr;     // decoded file owning `pixels`, when set
     GLuint gl_name = 0xFFFFFFFFu;     // all bits set until uploaded
     int memory = 0;
@@ -41,6 +51,41 @@ void texture_unbind_all();
 int texture_load(const char* path);
 int64_t texture_memory_total();
 
-// The record behind a handle (for reading a loaded image's pixels before upload, sizes, ...).
+// The record behind a handle (for reading a loaded image's pixels before upload, sizes, ...);
+// null for a handle that names no slot. The other operations ignore such handles.
 Texture* texture_get(int handle);
 extern int texture_count;
+
+// The bind cache: GL name and environment mode last set through texture_bind (-1: none).
+extern int bound_texture;
+extern int bound_env_mode;
+
+// The GL calls texture_bind makes, replaceable so that tests can count them.
+extern void (*texture_gl_bind)(GLenum target, GLuint name);
+extern void (*texture_gl_env_mode)(GLint mode);
+
+// Empties the table. The player never frees textures; tests start from an empty table.
+void texture_table_reset();
+
+// --- Pure helpers (no GL) ---
+
+// Bytes from one pixel row to the next: width x components rounded up to a multiple of 4.
+size_t texture_row_bytes(int width, int components);
+
+// The largest side allowed for a loaded image at a `texture_detail` level; levels below 0 act
+// as 0 and levels above 5 as 5.
+int texture_detail_limit(int detail);
+
+// Bytes counted for a texture at upload: every mipmap level down to (not including) 1x1 when
+// mipmapped, else the base level.
+int64_t texture_memory_count(int width, int height, int components, bool mipmapped);
+
+// GL_RGB/GL_BGR_EXT for 24 bits, GL_RGBA/GL_BGRA_EXT for 32 bits, chosen by whether red lies
+// in a lower-addressed byte than blue; 0 for any other depth.
+GLenum texture_format_choose(int bits_per_pixel, int red_shift, int blue_shift);
+
+// Nearest-neighbour scaling in 16.16 fixed point: columns sampled at pixel centres, rows at
+// their top edge. Pitches are the byte distances between rows of each image.
+void texture_resample(const unsigned char* src, int src_width, int src_height, size_t src_pitch,
+                      unsigned char* dst, int dst_width, int dst_height, size_t dst_pitch,
+                      int bytes_per_pixel);
