@@ -9,7 +9,7 @@
 #include "script/section.h"
 #include "sections/audio_backend.h"
 #include "sections/sound.h"
-#include "sound_media.h"
+#include "sound_capture.h"
 #include "test_support.h"
 
 namespace {
