@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build test demo clean format
+.PHONY: deps build test demo fuzz clean format
 
 deps:
 	@scripts/install-deps
@@ -17,8 +17,12 @@ test: build
 demo: build
 	@echo "No example demo ships yet."
 
+# Runs every fuzz harness for FUZZ_SECONDS each (default 60); crashes land in tests/regressions/.
+fuzz: deps
+	scripts/fuzz
+
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) build-fuzz
