@@ -391,3 +391,9 @@ int decoder_source_channels(const AudioDecoder& d) {
 bool decoder_ended(const AudioDecoder& d) {
     return d.ended;
 }
+
+int64_t decoder_length(const AudioDecoder& d) {
+    if (d.kind == AUDIO_SOURCE_MODULE) return std::llround(d.module_seconds * d.out_rate);
+    if (d.source_frames < 0) return -1;
+    return (d.source_frames * d.out_rate + d.source_rate - 1) / d.source_rate;
+}
