@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build test demo fuzz clean format
+.PHONY: deps build test test-asan demo fuzz clean format
 
 deps:
 	@scripts/install-deps
@@ -13,6 +13,14 @@ build: deps
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
+
+# The same suite built with AddressSanitizer and UndefinedBehaviorSanitizer. Leak checking covers
+# the unit tests; the player runs under X and Mesa, whose own allocations at exit are not ours.
+test-asan: deps
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DTARVEL_SANITIZE=ON
+	cmake --build build-asan -j $(JOBS) --target tarvel tarvel_unit tarvel_e2e
+	cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS) --timeout 600 -LE e2e
+	cd build-asan && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j $(JOBS) --timeout 600 -L e2e
 
 demo: build
 	@echo "No example demo ships yet."
@@ -25,4 +33,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD) build-fuzz
+	rm -rf $(BUILD) build-asan build-fuzz
