@@ -1,13 +1,16 @@
-// Load-time checks of the image, imageMatrix, object and objectMatrix sections. Every
+// Load-time checks of the image, imageMatrix, camera, object and objectMatrix sections. Every
 // refusal happens before anything touches GL, so these run without a window.
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "core/config.h"
+#include "gfx/view.h"
 #include "resources/mesh.h"
 #include "resources/mesh_writer.h"
 #include "resources/spline.h"
 #include "script/section.h"
+#include "sections/camera.h"
 #include "sections/image.h"
 #include "sections/object.h"
 #include "test_support.h"
@@ -51,6 +54,7 @@ struct SectionFixture : ::testing::Test {
 };
 
 using ImageInit = SectionFixture;
+using CameraInit = SectionFixture;
 using ObjectInit = SectionFixture;
 
 }  // namespace
@@ -80,6 +84,72 @@ TEST_F(ImageInit, ImageCountsAreCheckedInOrder) {
     EXPECT_EQ(init(image_init), "image: spline 0 has 3 channels, 9 needed");
     add_spline(9);
     EXPECT_EQ(init(image_init), "image: one spline needed");
+}
+
+TEST_F(ImageInit, ImageMatrixCountsChannelsAndModulation) {
+    EXPECT_EQ(init(image_matrix_init), "imageMatrix: two floats needed");
+    add_params({3, 0.5f});
+    EXPECT_EQ(init(image_matrix_init), "imageMatrix: one string needed");
+    TempDir dir;
+    ScopedChdir here(dir.path);
+    add_strings({"missing.tga"});
+    add_spline(9);
+    add_spline(9);
+    EXPECT_EQ(init(image_matrix_init), "imageMatrix: threee splines needed");
+    add_spline(3);
+    EXPECT_EQ(init(image_matrix_init), "imageMatrix: spline 2 has 3 channels, 4 needed");
+    splines[2]->channels = 4;
+    // The image is loaded, and its error reported, before the modulation is judged.
+    std::string missing = init(image_matrix_init);
+    EXPECT_EQ(missing.rfind("Error loading 'missing.tga'", 0), 0u) << missing;
+    write_tga(dir.file("pic.tga"), 4, 2, solid_rgb(4, 2, 9, 9, 9));
+    section.strings[0] = "pic.tga";
+    EXPECT_EQ(init(image_matrix_init), "imageMatrix: invalid modulation");
+    splines[1]->channels = 8;
+    EXPECT_EQ(init(image_matrix_init), "imageMatrix: spline 1 has 8 channels, 9 needed");
+}
+
+TEST_F(CameraInit, RefusesValuesAndShortSplines) {
+    add_params({1});
+    EXPECT_EQ(init(camera_section_init), "camera: no floats needed");
+    section.param_count = 0;
+    add_strings({"x"});
+    EXPECT_EQ(init(camera_section_init), "camera: no strings needed");
+    section.string_count = 0;
+    add_spline(9);
+    EXPECT_EQ(init(camera_section_init), "camera: spline 0 has 9 channels, 12 needed");
+    // Two splines are not used at all, so their width does not matter.
+    add_spline(2);
+    EXPECT_EQ(init(camera_section_init), "");
+}
+
+TEST_F(CameraInit, StartsAtTheInitialViewWithTheDisplayAspect) {
+    display_aspect = 4.0f / 3.0f;
+    ASSERT_EQ(init(camera_section_init), "");
+    const Camera* c = static_cast<Camera*>(section.data);
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->position.x, 0);
+    EXPECT_EQ(c->position.z, 5);
+    EXPECT_EQ(c->target.z, -100);
+    EXPECT_EQ(c->rotation.y, 0);
+    EXPECT_EQ(c->fov, 90);
+    EXPECT_EQ(c->aspect, 4.0f / 3.0f);
+    EXPECT_FLOAT_EQ(c->near, 0.1f);
+    EXPECT_EQ(c->far, 500);
+
+    // Channels go to the fields in order; the aspect never follows them.
+    float ch[12] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 60, 0.5f, 80};
+    Camera* d = const_cast<Camera*>(c);
+    camera_from_channels(d, ch);
+    EXPECT_EQ(d->position.y, 2);
+    EXPECT_EQ(d->rotation.x, 4);
+    EXPECT_EQ(d->rotation.z, 6);
+    EXPECT_EQ(d->target.x, 7);
+    EXPECT_EQ(d->fov, 60);
+    EXPECT_EQ(d->aspect, 4.0f / 3.0f);
+    EXPECT_EQ(d->near, 0.5f);
+    EXPECT_EQ(d->far, 80);
+    display_aspect = 16.0f / 9.0f;
 }
 
 TEST(ObjectModes, KeywordsMatchExactlyInTableOrder) {
@@ -136,6 +206,26 @@ TEST_F(ObjectInit, ObjectRefusesMissingValuesBeforeLoading) {
     write_file(dir.file("models/m.3ds"), "not a 3DS file");
     section.strings[1] = "models/";
     EXPECT_EQ(init(object_init), "3DS: error loading 'm.3ds'\n");
+}
+
+TEST_F(ObjectInit, ObjectMatrixRefusesMissingValuesBeforeLoading) {
+    add_strings({"env.tga", "", "m.3ds"});
+    EXPECT_EQ(init(object_matrix_init), "objectMatrix: four strings needed");
+    add_strings({"Color"});
+    add_params({3, 1, 0, 0});
+    EXPECT_EQ(init(object_matrix_init), "objectMatrix: five floats needed");
+    section.strings[3] = "Environment";
+    section.param_count = 0;
+    EXPECT_EQ(init(object_matrix_init), "objectMatrix: one float needed");
+    add_params({3});
+    add_spline(9);
+    EXPECT_EQ(init(object_matrix_init), "objectMatrix: two splines needed");
+    add_spline(7);
+    EXPECT_EQ(init(object_matrix_init), "objectMatrix: spline 1 has 7 channels, 9 needed");
+    splines[1]->channels = 9;
+    TempDir dir;
+    ScopedChdir here(dir.path);
+    EXPECT_EQ(init(object_matrix_init), "3DS: file 'm.3ds' not found\n");
 }
 
 TEST(MeshLoad, ReadsThroughTheFileLayerAndNamesTheFileInErrors) {
