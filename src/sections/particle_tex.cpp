@@ -16,9 +16,9 @@
 namespace {
 // Every section's picture, kept until exit; Section.data points into it.
 std::vector<std::unique_ptr<ParticleImage>> particle_images;
+}  // namespace
 
-// The layout of a loaded image's pixels, still waiting for upload.
-ShapePixels shape_pixels_of(const Texture& texture) {
+ShapePixels particle_tex_shape_pixels(const Texture& texture) {
     ShapePixels shape;
     shape.pixels = texture.pixels;
     shape.width = texture.width;
@@ -44,7 +44,6 @@ ShapePixels shape_pixels_of(const Texture& texture) {
     }
     return shape;
 }
-}  // namespace
 
 std::string shape_pixels_problem(const ShapePixels& shape) {
     if (shape.pixels == nullptr) return "no pixels";
@@ -135,7 +134,7 @@ void particle_tex_init() {
     image.sprite_size = section.params[1];
 
     const Texture& shape_texture = *texture_get(image.shape_texture);
-    const ShapePixels shape = shape_pixels_of(shape_texture);
+    const ShapePixels shape = particle_tex_shape_pixels(shape_texture);
     const std::string problem = shape_pixels_problem(shape);
     if (!problem.empty())
         fatal_error("particleTex: cannot read shape image '%s': %s", shape_path, problem.c_str());
