@@ -2,4 +2,5 @@
 #include "script/section.h"
 
 // Callbacks come with the type's implementation; until then every slot is the shared no-op.
-extern const SectionType efx_inverse_type = {"efxInverse", section_noop, section_noop, section_noop, section_noop, section_noop};
+extern const SectionType efx_inverse_type = {"efxInverse", section_noop, section_noop,
+                                             section_noop, section_noop, section_noop};

@@ -1,6 +1,8 @@
 // The bitmap font: a 16 x 16 grid of square glyph cells and a character map.
 #pragma once
 
+#include <vector>
+
 struct Font {
     const char* path = nullptr;
     const char* charmap = nullptr;
@@ -18,5 +20,33 @@ struct Font {
 extern Font system_font;
 extern const char font_charmap[];
 
+// Cells in font_charmap (167, Latin-1).
+inline constexpr int FONT_CHARMAP_LENGTH = 167;
+// font_print formats into this many bytes; longer texts are cut at FONT_TEXT_MAX - 1 characters.
+inline constexpr int FONT_TEXT_MAX = 256;
+
 void font_init(Font* font, const char* charmap, int columns, int rows, const char* path);
 void font_print(const Font& font, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+// The record font_init fills for an uploaded glyph image of `texture_width` pixels (after any
+// detail scaling): pen at (0, 0), glyph side = width / columns, spacing 1, white.
+Font font_make(const char* path, const char* charmap, int columns, int rows, int texture, int texture_width);
+
+// The cell showing character `c`: the first cell whose map entry equals it, or -1 when no cell
+// among the first `cells` entries of the map holds it. Bytes compare as unsigned (Latin-1).
+int font_cell_of(const char* charmap, int cells, unsigned char c);
+
+// One glyph square as font_print draws it: top-left corner (x, y) in pixels, y downwards,
+// side `size`, and the cell's texture rectangle, t measured from the image's top row.
+struct FontGlyph {
+    float x = 0;
+    float y = 0;
+    float size = 0;
+    int cell = -1;
+    float s0 = 0, t0 = 0, s1 = 0, t1 = 0;
+};
+
+// The glyph squares of `text` in drawing order. Every character advances the pen by
+// size x spacing; a line feed first moves the pen to x = -size on the next line, so the
+// character after it starts at the left edge. Characters without a glyph draw nothing.
+std::vector<FontGlyph> font_layout(const Font& font, const char* text);

@@ -1,5 +1,103 @@
-// The "sound" section type.
-#include "script/section.h"
+// The "sound" section type: reads its music file whole at load time, starts it on the demo
+// clock at the right millisecond and stops it at the section's end.
+#include <climits>
+#include <memory>
+#include <new>
+#include <vector>
 
-// Callbacks come with the type's implementation; until then every slot is the shared no-op.
-extern const SectionType sound_type = {"sound", section_noop, section_noop, section_noop, section_noop, section_noop};
+#include "core/config.h"
+#include "core/error.h"
+#include "resources/files.h"
+#include "script/section.h"
+#include "sections/audio_backend.h"
+#include "sections/sound.h"
+
+namespace {
+
+struct SoundStream {
+    AudioStream* stream = nullptr;
+    int32_t channel = -1;
+    std::vector<unsigned char> data;  // the whole file; the stream decodes from it
+};
+
+// Every SoundStream ever made; they live until exit, like the streams that read them.
+std::vector<std::unique_ptr<SoundStream>>& sound_streams() {
+    static auto* streams = new std::vector<std::unique_ptr<SoundStream>>;
+    return *streams;
+}
+
+[[noreturn]] void sound_fail(int code) {
+    fatal_error("%s", sound_error_text(code));
+}
+
+// Reads the whole file into `data`; false when it cannot be sized or read in full.
+bool read_whole(ZZIP_FILE* file, std::vector<unsigned char>& data) {
+    if (zzip_seek(file, 0, SEEK_END) < 0) return false;
+    zzip_off_t size = zzip_tell(file);
+    if (size < 0 || zzip_seek(file, 0, SEEK_SET) < 0) return false;
+    data.resize(static_cast<size_t>(size));
+    size_t done = 0;
+    while (done < data.size()) {
+        zzip_ssize_t n = zzip_read(file, data.data() + done, data.size() - done);
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+void sound_section_init() {
+    if (sound == 0) return;
+    Section* s = current_section;
+    if (s->string_count != 1) fatal_error("One string needed in sound");
+    SoundStream* stream = nullptr;
+    try {
+        sound_streams().push_back(std::make_unique<SoundStream>());
+        stream = sound_streams().back().get();
+    } catch (const std::bad_alloc&) {
+        sound_fail(AUDIO_ERR_MEMORY);
+    }
+    s->data = stream;
+    const char* path = s->strings[0].c_str();
+    {
+        ZzipFile file(file_open(path));
+        if (file == nullptr) fatal_error("File '%s' not found", path);
+        bool whole = false;
+        try {
+            whole = read_whole(file.get(), stream->data);
+        } catch (const std::bad_alloc&) {
+            file.reset();
+            sound_fail(AUDIO_ERR_MEMORY);
+        }
+        if (!whole) {
+            file.reset();
+            sound_fail(AUDIO_ERR_FILE_BAD);
+        }
+    }
+    stream->stream = audio_stream_open(stream->data.data(), stream->data.size());
+    if (stream->stream == nullptr) sound_fail(audio_error());
+}
+
+void sound_section_start() {
+    if (sound == 0) return;
+    Section* s = current_section;
+    auto* stream = static_cast<SoundStream*>(s->data);
+    if (stream == nullptr || stream->stream == nullptr) return;
+    if (s->elapsed > 0) {
+        float ms = s->elapsed * 1000.0f;
+        int64_t whole_ms = ms < static_cast<float>(INT64_MAX / 2) ? static_cast<int64_t>(ms) : INT64_MAX / 2;
+        if (!audio_stream_set_time(stream->stream, whole_ms)) sound_fail(audio_error());
+    }
+    stream->channel = audio_stream_play(stream->stream);
+    if (stream->channel < 0) sound_fail(audio_error());
+}
+
+void sound_section_stop() {
+    if (sound == 0) return;
+    auto* stream = static_cast<SoundStream*>(current_section->data);
+    if (stream != nullptr && stream->stream != nullptr) audio_stream_stop(stream->stream);
+}
+
+}  // namespace
+
+extern const SectionType sound_type = {
+    "sound", section_noop, sound_section_init, sound_section_start, section_noop, sound_section_stop};

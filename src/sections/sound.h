@@ -1,11 +1,14 @@
 // The music layer: the sound system behind the sound section type.
 #pragma once
 
-// Starts the audio back end; fatal on failure.
+// Checks the audio libraries and starts the audio back end (44100 Hz, 32 streams); fatal on
+// failure, with the text of the back end's last error.
 void sound_init();
 // Stops every stream and closes the back end; safe when never started.
 void sound_close();
-// Share of CPU time spent mixing, in percent.
+// Share of CPU time spent mixing, in percent; 0 when the back end never started.
 float sound_cpu_usage();
-// Streams playing now.
+// Streams playing now; 0 when the back end never started.
 int sound_channels_playing();
+// The text for a back end error code; "Unknown error" for a code outside 0 to 18.
+const char* sound_error_text(int code);

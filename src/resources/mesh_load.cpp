@@ -1,0 +1,59 @@
+// Loading a 3DS file from the demo's data: the file is read whole through the archive-aware
+// layer, then parsed in memory.
+#include <string>
+#include <vector>
+
+#include "core/error.h"
+#include "resources/files.h"
+#include "resources/mesh.h"
+#include "resources/texture.h"
+
+namespace {
+
+// Longest joined path the loader accepts, as for every other file name the player builds.
+constexpr size_t MAX_PATH_LENGTH = 259;
+
+std::vector<std::unique_ptr<Mesh>>& mesh_storage() {
+    static std::vector<std::unique_ptr<Mesh>> storage;
+    return storage;
+}
+
+int load_material_texture(const char* path) {
+    return texture_load(path);
+}
+
+bool read_whole(ZZIP_FILE* f, std::vector<unsigned char>& out) {
+    unsigned char buffer[65536];
+    for (;;) {
+        zzip_ssize_t n = zzip_fread(buffer, 1, sizeof buffer, f);
+        if (n < 0) return false;
+        if (n == 0) return true;
+        out.insert(out.end(), buffer, buffer + n);
+    }
+}
+
+}  // namespace
+
+Mesh* mesh_load(const char* directory, const char* file) {
+    std::string path = std::string(directory) + file;
+    ZzipFile f(path.size() <= MAX_PATH_LENGTH ? file_open(path.c_str()) : nullptr);
+    if (f == nullptr) fatal_error("3DS: file '%s' not found\n", file);
+
+    std::vector<unsigned char> data;
+    bool read = read_whole(f.get(), data);
+    f.reset();
+
+    auto mesh = std::make_unique<Mesh>();
+    if (!read || !mesh_parse(data.data(), data.size(), directory, *mesh, load_material_texture)) {
+        fatal_error("3DS: error loading '%s'\n", file);
+    }
+    mesh_compute_normals(*mesh);
+    mesh_storage().push_back(std::move(mesh));
+    return mesh_storage().back().get();
+}
+
+void mesh_upload_textures(const Mesh& mesh) {
+    for (const Material* m = mesh.materials; m != nullptr; m = m->next) {
+        if (m->texture >= 0) texture_upload(m->texture);
+    }
+}

@@ -1,0 +1,185 @@
+// Decoding and seeking for every accepted format, on files made at test time: the sweep
+// encoded by Debian's own encoders, and a module from the tools' generator.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "sections/audio_backend.h"
+#include "sections/audio_decoder.h"
+#include "sound_media.h"
+#include "test_support.h"
+
+namespace {
+
+constexpr double SWEEP_SECONDS = 4.0;
+
+bool run(const std::string& command) {
+    return std::system(command.c_str()) == 0;
+}
+
+// The sweep written as a WAV and encoded into `name` by `encoder` (a command with IN and OUT).
+std::string encoded_sweep(const TempDir& dir, const std::string& name, std::string command) {
+    std::string wav = dir.file("sweep.wav");
+    write_file(wav, sweep_wav(44100, SWEEP_SECONDS));
+    std::string out = dir.file(name);
+    command.replace(command.find("IN"), 2, "'" + wav + "'");
+    command.replace(command.find("OUT"), 3, "'" + out + "'");
+    EXPECT_TRUE(run(command + " >/dev/null 2>&1")) << command;
+    return read_file(out);
+}
+
+struct Decoded {
+    std::string file;
+    AudioDecoderPtr decoder;
+    int open_code = -1;
+};
+
+void open_file(Decoded& d) {
+    d.open_code =
+        decoder_open(reinterpret_cast<const unsigned char*>(d.file.data()), d.file.size(), 44100, &d.decoder);
+}
+
+std::vector<float> read_frames(AudioDecoder& d, long frames) {
+    std::vector<float> out(static_cast<size_t>(2 * frames));
+    out.resize(static_cast<size_t>(2 * decoder_read(d, out.data(), frames)));
+    return out;
+}
+
+// Mean squared difference between the left channel of `got` and the sweep from output frame
+// `first`.
+double sweep_distance(const std::vector<float>& got, int64_t first, size_t count) {
+    double sum = 0;
+    for (size_t i = 0; i < count; ++i) {
+        double d = got[2 * i] - sweep_value(static_cast<double>(first + static_cast<int64_t>(i)) / 44100.0);
+        sum += d * d;
+    }
+    return sum / static_cast<double>(count);
+}
+
+// Seeks to each time in turn (after reading a little, so seeks start mid-stream too) and
+// checks that the sweep resumes at the right frame: the best-matching frame within 64 of the
+// target is the target itself (or `slack` frames off) and the match is close.
+void expect_seeks_land(AudioDecoder& d, int slack, double tolerance) {
+    for (int64_t ms : {1234, 3, 2500, 1000, 3333, 40}) {
+        ASSERT_EQ(decoder_seek_ms(d, ms), AUDIO_OK) << ms;
+        std::vector<float> got = read_frames(d, 2048);
+        ASSERT_EQ(got.size(), 2u * 2048) << ms;
+        int64_t target = ms * 44100 / 1000;
+        int64_t best = 0;
+        double best_distance = 1e30;
+        for (int64_t lag = -64; lag <= 64; ++lag) {
+            if (target + lag < 0) continue;
+            double e = sweep_distance(got, target + lag, 2048);
+            if (e < best_distance) {
+                best_distance = e;
+                best = lag;
+            }
+        }
+        EXPECT_LE(std::abs(best), slack) << "seek to " << ms << " ms landed " << best << " frames off";
+        EXPECT_LT(best_distance, tolerance) << ms;
+        read_frames(d, 3000);
+    }
+}
+
+}  // namespace
+
+TEST(SoundFormats, FlacDecodesExactlyAndSeeksToTheSample) {
+    TempDir dir;
+    Decoded d{encoded_sweep(dir, "sweep.flac", "flac -s -f IN -o OUT")};
+    open_file(d);
+    ASSERT_EQ(d.open_code, AUDIO_OK);
+    EXPECT_EQ(decoder_kind(*d.decoder), AUDIO_SOURCE_SNDFILE);
+    for (int64_t ms : {2000, 17, 3999}) {
+        ASSERT_EQ(decoder_seek_ms(*d.decoder, ms), AUDIO_OK);
+        std::vector<float> got = read_frames(*d.decoder, 4);
+        ASSERT_FALSE(got.empty());
+        for (size_t i = 0; i < got.size() / 2; ++i)
+            EXPECT_EQ(got[2 * i] * 32768.0f, sweep_sample(ms * 441 / 10 + static_cast<int64_t>(i), 44100))
+                << ms;
+    }
+    expect_seeks_land(*d.decoder, 0, 1e-9);
+}
+
+TEST(SoundFormats, OggVorbisSeeksToTheSample) {
+    TempDir dir;
+    Decoded d{encoded_sweep(dir, "sweep.ogg", "oggenc -Q IN -o OUT")};
+    open_file(d);
+    ASSERT_EQ(d.open_code, AUDIO_OK);
+    EXPECT_EQ(decoder_kind(*d.decoder), AUDIO_SOURCE_VORBIS);
+    expect_seeks_land(*d.decoder, 0, 1e-4);
+}
+
+TEST(SoundFormats, Mp3SeeksToTheSample) {
+    TempDir dir;
+    Decoded d{encoded_sweep(dir, "sweep.mp3", "lame --quiet IN OUT")};
+    open_file(d);
+    ASSERT_EQ(d.open_code, AUDIO_OK);
+    EXPECT_EQ(decoder_kind(*d.decoder), AUDIO_SOURCE_SNDFILE);
+    expect_seeks_land(*d.decoder, 0, 1e-3);
+}
+
+TEST(SoundFormats, OpusIsResampledAndSeeksToTheSample) {
+    TempDir dir;
+    Decoded d{encoded_sweep(dir, "sweep.opus", "opusenc --quiet IN OUT")};
+    open_file(d);
+    ASSERT_EQ(d.open_code, AUDIO_OK);
+    EXPECT_EQ(decoder_kind(*d.decoder), AUDIO_SOURCE_SNDFILE);
+    EXPECT_EQ(decoder_source_rate(*d.decoder), 48000);
+    // The encoder's own resampling to 48 kHz may shift the sweep by a fraction of a frame.
+    expect_seeks_land(*d.decoder, 1, 1e-3);
+}
+
+TEST(SoundFormats, EncodedFilesPlayForTheirWholeLength) {
+    TempDir dir;
+    std::vector<std::pair<std::string, std::string>> files = {
+        {"sweep.flac", "flac -s -f IN -o OUT"},
+        {"sweep.ogg", "oggenc -Q IN -o OUT"},
+        {"sweep.mp3", "lame --quiet IN OUT"},
+        {"sweep.opus", "opusenc --quiet IN OUT"},
+    };
+    for (const auto& [name, command] : files) {
+        Decoded d{encoded_sweep(dir, name, command)};
+        open_file(d);
+        ASSERT_EQ(d.open_code, AUDIO_OK) << name;
+        int64_t frames = 0;
+        std::vector<float> chunk(2 * 4096);
+        for (long n; (n = decoder_read(*d.decoder, chunk.data(), 4096)) > 0;) frames += n;
+        EXPECT_NEAR(static_cast<double>(frames), SWEEP_SECONDS * 44100, 64) << name;
+    }
+}
+
+TEST(SoundFormats, TrackerModuleIsChosenByContentAndSeeksToTheSample) {
+    TempDir dir;
+    std::string path = dir.file("tune.mod");
+    ASSERT_TRUE(run(std::string("'") + TARVEL_TOOLS_DIR + "/make_module' '" + path + "'"));
+    Decoded whole{read_file(path)};
+    open_file(whole);
+    ASSERT_EQ(whole.open_code, AUDIO_OK);
+    EXPECT_EQ(decoder_kind(*whole.decoder), AUDIO_SOURCE_MODULE);
+    std::vector<float> reference = read_frames(*whole.decoder, 10 * 44100);
+    // 32 rows of 0.12 s, then the library's short fade-out.
+    EXPECT_NEAR(static_cast<double>(reference.size()) / 2, 3.84 * 44100, 0.2 * 44100);
+    double energy = 0;
+    for (float v : reference) energy += v * v;
+    EXPECT_GT(energy / static_cast<double>(reference.size()), 1e-3);
+
+    Decoded d{whole.file};
+    open_file(d);
+    ASSERT_EQ(d.open_code, AUDIO_OK);
+    for (int64_t ms : {1234, 1000, 60, 3000, 2222}) {
+        ASSERT_EQ(decoder_seek_ms(*d.decoder, ms), AUDIO_OK);
+        std::vector<float> got = read_frames(*d.decoder, 1024);
+        size_t first = static_cast<size_t>(ms * 44100 / 1000);
+        ASSERT_EQ(got.size(), 2048u);
+        double worst = 0;
+        for (size_t i = 0; i < got.size(); ++i)
+            worst = std::max(worst, std::fabs(double(got[i]) - reference[2 * first + i]));
+        EXPECT_LT(worst, 1e-3) << ms;
+    }
+    ASSERT_EQ(decoder_seek_ms(*d.decoder, 5000), AUDIO_OK);
+    float frame[2];
+    EXPECT_EQ(decoder_read(*d.decoder, frame, 1), 0);
+}
