@@ -4,6 +4,7 @@
 #include <cstdint>
 
 struct Section;
+struct SectionType;
 
 extern float demo_time;
 extern float frame_delta;
@@ -18,14 +19,58 @@ extern Section* active_list;
 extern int32_t load_type_count;
 extern int32_t load_section_count;
 extern int32_t load_step_count;
+// Progress of the load phase for the loading screen: steps done / (types + sections), 0 before
+// anything is counted.
+float load_progress();
+
+// True while the load phase runs (the loading screen presents its own frames only then).
+extern bool load_phase_running;
+
+// The registry the sequencer calls through: section_types, unless a test substitutes a table
+// of its own (21 rows, row 0 the loading type).
+extern const SectionType* const* sequencer_types;
+
+// The window-facing steps of a frame. They default to the real ones (frame_begin,
+// video_frame_save, frame_present, overlay_fps, overlay_timing, frame_swap); tests substitute
+// recorders so that the sequencer runs without a window.
+struct FrameOutput {
+    void (*begin)();
+    void (*capture)();
+    void (*present)();
+    void (*overlay_fps)();
+    void (*overlay_timing)();
+    void (*swap)();
+};
+extern FrameOutput frame_output;
+FrameOutput frame_output_default();
 
 // The keep rule: whether a section takes part in this run.
 bool section_keep(const Section* s);
+
+// Pending list: start time ascending. A section goes in front of the first one that starts at
+// or after it, so sections offered in reverse order of parsing keep the order of parsing among
+// equal starts.
+void pending_insert(Section* s);
+void pending_unlink(Section* s);
+// Active list: layer ascending, among equal layers the last started first.
+void active_insert(Section* s);
+void active_unlink(Section* s);
 
 void clock_reset();
 void clock_sync();
 void clock_advance();
 void load_phase();
 void sequence_build();
+
+// The three steps of a frame that only touch the lists: start what is due, render or stop
+// every active section, and the end test (true when the demo is over).
+void sections_start_due();
+void sections_render_active();
+bool sequence_finished();
+
 void frame_run();
+// One frame and one clock step; when the demo ended by itself and `loop` is set, it restarts.
+void idle_step();
+// clock_reset, sequence_build and clock_sync: the demo plays again from demo_start.
+void demo_restart();
 void main_loop();

@@ -3,9 +3,37 @@
 
 #include <SDL/SDL.h>
 
-void demo_init() {}
+#include "core/config.h"
+#include "core/error.h"
+#include "core/overlay.h"
+#include "core/sequencer.h"
+#include "gfx/video.h"
+#include "resources/font.h"
+#include "sections/sound.h"
+
+void demo_init() {
+    // A recording steps the clock by 1/record_fps: anything but a positive rate would stall or
+    // reverse it, and the demo would never end.
+    if (record != 0 && !(record_fps > 0.0f))
+        fatal_error("Invalid record_fps %g", static_cast<double>(record_fps));
+
+    video_init();
+    if (sound != 0) sound_init();
+    clock_reset();
+    load_phase();
+    font_init(&system_font, font_charmap, 16, 16, "data/fonts/font.tga");
+    // Time spent loading does not count as demo time.
+    clock_sync();
+}
 
 void demo_shutdown() {
+    // A fatal error raised while shutting down (from the sound layer, say) calls this again.
+    static bool running = false;
+    if (running) return;
+    running = true;
+    if (sound != 0) sound_close();
     if (SDL_WasInit(SDL_INIT_VIDEO) != 0) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (bench != 0 && demo_time > 0.0f) benchmark_report();
     SDL_Quit();
+    running = false;
 }

@@ -1,7 +1,8 @@
 // Start-up and shutdown of the whole system.
 #pragma once
 
-// Brings up video, sound, clock, sections and font, in that order.
+// Brings up video, sound (when `sound` is set), the clock, the sections (load phase) and the
+// font, then synchronises the clock; the scripts must have been read.
 void demo_init();
 
 // Closes sound (when `sound` is set), the video subsystem, shows the benchmark box when asked,

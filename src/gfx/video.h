@@ -4,11 +4,19 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 extern int frame_texture;
 extern int effect_texture;
 extern int32_t present_width;
 extern int32_t present_height;
+
+// Extension entry points, filled when gl_extensions is set: the four GL_ARB_multitexture
+// functions, then twelve window-system ones that exist only with the Windows binding and stay
+// null here. No other part of the system calls them.
+inline constexpr int GL_ENTRY_POINT_COUNT = 16;
+extern const char* const gl_entry_point_names[GL_ENTRY_POINT_COUNT];
+extern void* gl_entry_points[GL_ENTRY_POINT_COUNT];
 
 void video_init();
 bool gl_extension_supported(const char* name);
@@ -20,3 +28,21 @@ void frame_swap();
 // each vertex its own position as texture coordinate.
 void fullscreen_quad();
 void fullscreen_quad_textured();
+
+// The letterbox band for a window: 16:9 when panoramic, else 4:3; the height is gl_width divided
+// by the single-precision aspect, in double, truncated; y centres the band vertically.
+struct PresentBand {
+    float aspect;
+    int32_t width;
+    int32_t height;
+    int32_t y;
+};
+PresentBand present_band(int32_t window_width, int32_t window_height, bool panoramic);
+
+// Whether the space-separated extension list contains `name` as a substring.
+bool extension_list_has(const char* list, const char* name);
+
+// The message that refuses a window or frame size, or "" when the sizes are usable: both sizes
+// positive and the frame no larger than the window, whose back buffer holds it.
+std::string video_size_problem(int32_t window_width, int32_t window_height, int32_t frame_width,
+                               int32_t frame_height);

@@ -5,13 +5,51 @@
 #include <SDL/SDL_image.h>
 #include <fcntl.h>
 #include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zzip/plugin.h>
 
 #include <cerrno>
 #include <climits>
+#include <cstdarg>
 #include <cstring>
 
 namespace {
 zzip_strings_t extension_list[] = {"", ".dat", ".DAT", ".zip", ".ZIP", nullptr};
+
+// The bare name comes first in the extension list, so for "data/x.tga" zziplib first opens
+// "data" itself as the would-be archive. When that is a directory it is not a zip, and zziplib
+// would stop there without trying "data.dat" and the rest: the files packed in the archive
+// would be lost whenever a directory of the same name exists. Refusing to open directories
+// lets the search go on.
+int open_non_directory(zzip_char_t* name, int flags, ...) {
+    mode_t mode = 0;
+    if ((flags & O_CREAT) != 0) {
+        va_list args;
+        va_start(args, flags);
+        mode = static_cast<mode_t>(va_arg(args, int));
+        va_end(args);
+    }
+    int fd = ::open(name, flags, mode);
+    if (fd < 0) return fd;
+    struct stat st;
+    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        errno = EISDIR;
+        return -1;
+    }
+    return fd;
+}
+
+zzip_plugin_io_t file_io() {
+    static zzip_plugin_io_handlers io = [] {
+        zzip_plugin_io_handlers handlers;
+        zzip_init_io(&handlers, 0);
+        handlers.fd.open = open_non_directory;
+        return handlers;
+    }();
+    return &io;
+}
 
 ZZIP_FILE* stream_file(SDL_RWops* context) {
     return static_cast<ZZIP_FILE*>(context->hidden.unknown.data1);
@@ -54,11 +92,11 @@ bool is_tga_type(const char* path) {
 zzip_strings_t* const file_extensions = extension_list;
 
 ZZIP_FILE* file_open(const char* path) {
-    return zzip_open_ext_io(path, O_RDONLY, 0664, file_extensions, nullptr);
+    return zzip_open_ext_io(path, O_RDONLY, 0664, file_extensions, file_io());
 }
 
 ZZIP_DIR* dir_open(const char* path) {
-    return zzip_opendir_ext_io(path, 0, file_extensions, nullptr);
+    return zzip_opendir_ext_io(path, 0, file_extensions, file_io());
 }
 
 bool file_exists(const char* path) {
@@ -76,6 +114,7 @@ SDL_RWops* file_rwops_open(const char* path, const char* mode) {
     }
     SDL_RWops* stream = SDL_AllocRW();
     if (stream == nullptr) {
+        file.reset();  // closed first, so that closing cannot change errno
         errno = ENOMEM;
         return nullptr;
     }

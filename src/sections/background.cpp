@@ -1,5 +1,64 @@
-// The "background" section type.
+// The "background" section type: one picture over the whole viewport, whatever the camera.
+#include <GL/gl.h>
+
+#include <memory>
+#include <vector>
+
+#include "core/error.h"
+#include "gfx/view.h"
+#include "resources/texture.h"
 #include "script/section.h"
 
-// Callbacks come with the type's implementation; until then every slot is the shared no-op.
-extern const SectionType background_type = {"background", section_noop, section_noop, section_noop, section_noop, section_noop};
+namespace {
+
+struct Background {
+    float rect[4] = {0, 0, 1, 1};
+    float vertices[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+    // Texture row 0, the picture's first row, goes to the top of the screen.
+    float texcoords[4][2] = {{0, 1}, {1, 1}, {1, 0}, {0, 0}};
+    int texture = -1;
+};
+
+std::vector<std::unique_ptr<Background>>& backgrounds() {
+    static std::vector<std::unique_ptr<Background>> storage;
+    return storage;
+}
+
+void background_init() {
+    Section* s = current_section;
+    if (s->param_count != 0) fatal_error("background: no floats needed");
+    if (s->string_count != 1) fatal_error("background: one string needed");
+    if (s->spline_count != 0) fatal_error("background: no splines needed");
+
+    backgrounds().push_back(std::make_unique<Background>());
+    Background* bg = backgrounds().back().get();
+    s->data = bg;
+    bg->texture = texture_load(s->strings[0].c_str());
+    texture_set_flags(bg->texture, TEX_CLAMP);
+    texture_upload(bg->texture);
+}
+
+void background_render() {
+    const Section& s = *current_section;
+    const Background& bg = *static_cast<const Background*>(s.data);
+
+    // Depth testing is off while drawing, so the picture writes no depths.
+    glDisable(GL_DEPTH_TEST);
+    section_blend_alpha_begin(s);
+    ortho_begin();
+    texture_bind(bg.texture);
+    glBegin(GL_QUADS);
+    for (int i = 0; i < 4; ++i) {
+        glTexCoord2fv(bg.texcoords[i]);
+        glVertex2fv(bg.vertices[i]);
+    }
+    glEnd();
+    ortho_end();
+    section_blend_alpha_end(s);
+    glEnable(GL_DEPTH_TEST);
+}
+
+}  // namespace
+
+extern const SectionType background_type = {"background", section_noop,      background_init,
+                                            section_noop, background_render, section_noop};

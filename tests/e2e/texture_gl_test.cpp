@@ -144,9 +144,12 @@ TEST_F(TextureGl, OneDimensionalTextureDrawsWithItsFirstRow) {
     GLint bound = 0;
     glGetIntegerv(GL_TEXTURE_BINDING_1D, &bound);
     EXPECT_EQ(static_cast<GLuint>(bound), texture_get(ramp)->gl_name);
+    GLint mode = 0;
+    glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &mode);
+    EXPECT_EQ(mode, GL_REPLACE);  // GL starts with GL_MODULATE
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
-    glColor3f(1, 1, 1);
+    glColor3f(1, 1, 1);  // shows through only if the texture is not applied
     glBegin(GL_QUADS);
     glTexCoord1f(0.5f);
     glVertex2f(-1, -1);
@@ -161,37 +164,6 @@ TEST_F(TextureGl, OneDimensionalTextureDrawsWithItsFirstRow) {
     EXPECT_EQ(pixel[1], 255);
     EXPECT_EQ(pixel[2], 0);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-}
-
-TEST_F(TextureGl, BindSetsTheTextureAndEnvironmentOnlyWhenNeeded) {
-    int a = texture_create(4, 4, GL_RGB, 3);
-    int b = texture_create(4, 4, GL_RGB, 3);
-    texture_set_flags(b, TEX_MODULATE);
-    texture_upload(a);
-    texture_upload(b);
-
-    texture_bind(b);
-    GLint bound = 0;
-    GLint mode = 0;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-    glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &mode);
-    EXPECT_EQ(static_cast<GLuint>(bound), texture_get(b)->gl_name);
-    EXPECT_EQ(mode, GL_MODULATE);
-
-    // Changed behind the cache's back and not reported: the cache still believes b is bound.
-    glBindTexture(GL_TEXTURE_2D, texture_get(a)->gl_name);
-    texture_bind(b);
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-    EXPECT_EQ(static_cast<GLuint>(bound), texture_get(a)->gl_name);
-    // Reported: the next bind makes it true again.
-    texture_unbind_all();
-    texture_bind(b);
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-    EXPECT_EQ(static_cast<GLuint>(bound), texture_get(b)->gl_name);
-
-    texture_bind(a);
-    glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &mode);
-    EXPECT_EQ(mode, GL_REPLACE);
 }
 
 TEST_F(TextureGl, AnEarlierGlErrorIsReportedAgainstTheNextUpload) {

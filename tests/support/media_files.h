@@ -50,18 +50,23 @@ inline Bytes pattern_rgb(int width, int height) {
     return out;
 }
 
-// Uncompressed true-colour TGA, 24 or 32 bits, rows stored top first.
-inline Bytes tga(int width, int height, const Bytes& pixels, int bits) {
+inline Bytes tga_header(int width, int height, int type, int bits, int descriptor) {
     Bytes b(18, '\0');
-    b[2] = 2;
+    b[2] = static_cast<char>(type);
     b[12] = static_cast<char>(width & 0xFF);
     b[13] = static_cast<char>(width >> 8);
     b[14] = static_cast<char>(height & 0xFF);
     b[15] = static_cast<char>(height >> 8);
     b[16] = static_cast<char>(bits);
-    b[17] = static_cast<char>(bits == 32 ? 0x28 : 0x20);
-    int in = bits / 8;
-    for (size_t i = 0; i + in - 1 < pixels.size(); i += in) {
+    b[17] = static_cast<char>(descriptor);
+    return b;
+}
+
+// Uncompressed true-colour TGA, 24 or 32 bits, rows stored top first.
+inline Bytes tga(int width, int height, const Bytes& pixels, int bits) {
+    Bytes b = tga_header(width, height, 2, bits, bits == 32 ? 0x28 : 0x20);
+    size_t in = static_cast<size_t>(bits / 8);
+    for (size_t i = 0; i + in <= pixels.size(); i += in) {
         b += pixels[i + 2];
         b += pixels[i + 1];
         b += pixels[i];
@@ -72,31 +77,17 @@ inline Bytes tga(int width, int height, const Bytes& pixels, int bits) {
 
 // A 16-bit (5-5-5) TGA of one colour.
 inline Bytes tga16(int width, int height) {
-    Bytes b(18, '\0');
-    b[2] = 2;
-    b[12] = static_cast<char>(width & 0xFF);
-    b[13] = static_cast<char>(width >> 8);
-    b[14] = static_cast<char>(height & 0xFF);
-    b[15] = static_cast<char>(height >> 8);
-    b[16] = 16;
-    b[17] = 0x20;
+    Bytes b = tga_header(width, height, 2, 16, 0x20);
     for (int i = 0; i < width * height; ++i) put16le(b, 0x7C00);
     return b;
 }
 
 // An 8-bit colour-mapped TGA with a two-entry palette (red, blue) and alternating indices.
 inline Bytes tga_paletted(int width, int height) {
-    Bytes b(18, '\0');
-    b[1] = 1;  // colour map present
-    b[2] = 1;  // colour-mapped image
-    b[5] = 2;  // two entries
+    Bytes b = tga_header(width, height, 1, 8, 0x20);
+    b[1] = 1;  // colour map present: two 24-bit entries
+    b[5] = 2;
     b[7] = 24;
-    b[12] = static_cast<char>(width & 0xFF);
-    b[13] = static_cast<char>(width >> 8);
-    b[14] = static_cast<char>(height & 0xFF);
-    b[15] = static_cast<char>(height >> 8);
-    b[16] = 8;
-    b[17] = 0x20;
     b += Bytes("\x00\x00\xFF\xFF\x00\x00", 6);
     for (int i = 0; i < width * height; ++i) b += static_cast<char>(i & 1);
     return b;

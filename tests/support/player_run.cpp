@@ -43,8 +43,10 @@ std::string xvfb_display() {
         dup2(devnull, 1);
         dup2(devnull, 2);
         std::string fd = std::to_string(fds[1]);
+        // -noreset: by default the server resets when its last client leaves, and a player
+        // starting during the reset cannot connect.
         execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-               static_cast<char*>(nullptr));
+               "-noreset", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(fds[1]);

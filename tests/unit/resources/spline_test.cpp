@@ -126,14 +126,6 @@ TEST(SplineEval, InnerSegmentsReproduceAQuadratic) {
     EXPECT_FLOAT_EQ(eval1(*s, 0.5f), 0.375f);  // end segment: tangent is the chord (1)
 }
 
-TEST(SplineEval, TheShapeDoesNotDependOnTheDuration) {
-    // Same keys over 3 s and 12 s: values at matching fractions of the duration agree.
-    auto fast = load_text("0\n3\n1\n7\n", 3);
-    auto slow = load_text("0\n3\n1\n7\n", 12);
-    for (float f = 0; f <= 1.0f; f += 0.0625f)
-        EXPECT_NEAR(eval1(*fast, f * 3), eval1(*slow, f * 12), 1e-4) << f;
-}
-
 TEST(SplineEval, WritesOnlyItsChannels) {
     auto s = load_text("1 2\n3 4\n", 1);
     float out[SPLINE_MAX_CHANNELS];

@@ -169,23 +169,6 @@ TEST(TextureResample, AnUnscaledAxisMapsToItself) {
     }
 }
 
-TEST(TextureResample, PaddedSourceRowsAreSteppedByTheirPitch) {
-    // 3 x 6 source with rows padded to 12 bytes, halved in height only.
-    const int sw = 3, sh = 6;
-    const size_t pitch = 12;
-    std::vector<unsigned char> src(pitch * sh, 0xEE);
-    for (int y = 0; y < sh; ++y)
-        for (int x = 0; x < sw; ++x)
-            for (int k = 0; k < 3; ++k)
-                src[y * pitch + x * 3 + k] = static_cast<unsigned char>(y * 16 + x * 4 + k);
-    std::vector<unsigned char> dst(12 * 3, 0);
-    texture_resample(src.data(), sw, sh, pitch, dst.data(), 3, 3, 12, 3);
-    for (int i = 0; i < 3; ++i)
-        for (int x = 0; x < 3; ++x)
-            for (int k = 0; k < 3; ++k) EXPECT_EQ(dst[i * 12 + x * 3 + k], (2 * i) * 16 + x * 4 + k);
-    EXPECT_EQ(dst[9], 0) << "destination padding is left alone";
-}
-
 TEST_F(TextureTest, LoadsTgaAsBgrKeepingTheDecodedImageUntilUpload) {
     TempDir dir;
     ScopedChdir cd(dir.path);

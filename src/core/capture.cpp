@@ -1,0 +1,143 @@
+// Screenshots, recorded frames and the TGA writer with its run-length coder.
+#include "core/capture.h"
+
+#include <GL/gl.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "core/config.h"
+#include "core/sequencer.h"
+#include "resources/files.h"
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const {
+        if (f != nullptr) std::fclose(f);
+    }
+};
+using StdioFile = std::unique_ptr<std::FILE, FileCloser>;
+
+bool same_pixel(const uint8_t* rgb, size_t a, size_t b) {
+    return std::memcmp(rgb + a * 3, rgb + b * 3, 3) == 0;
+}
+
+void put_bgr(std::vector<uint8_t>& out, const uint8_t* pixel) {
+    out.push_back(pixel[2]);
+    out.push_back(pixel[1]);
+    out.push_back(pixel[0]);
+}
+
+// Reads a rectangle of the back buffer as RGB rows, bottom row first. Rows are packed tightly
+// (alignment 1) so that any width works; the caller's pack alignment is restored. An empty
+// buffer means the memory could not be had, and the picture is skipped.
+std::vector<uint8_t> read_pixels(int width, int height) {
+    std::vector<uint8_t> pixels;
+    if (width <= 0 || height <= 0) return pixels;
+    try {
+        pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
+    GLint alignment = 4;
+    glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    glPixelStorei(GL_PACK_ALIGNMENT, alignment);
+    return pixels;
+}
+
+}  // namespace
+
+std::array<uint8_t, TGA_HEADER_SIZE> tga_header(int width, int height, bool compressed) {
+    std::array<uint8_t, TGA_HEADER_SIZE> h{};
+    h[2] = compressed ? 10 : 2;
+    h[12] = static_cast<uint8_t>(width & 0xFF);
+    h[13] = static_cast<uint8_t>((width >> 8) & 0xFF);
+    h[14] = static_cast<uint8_t>(height & 0xFF);
+    h[15] = static_cast<uint8_t>((height >> 8) & 0xFF);
+    h[16] = 24;
+    h[17] = 0;
+    return h;
+}
+
+std::vector<uint8_t> tga_rle_encode(const uint8_t* rgb, size_t pixel_count) {
+    std::vector<uint8_t> out;
+    size_t i = 0;
+    while (i < pixel_count) {
+        size_t count = 1;
+        if (i + 1 < pixel_count && same_pixel(rgb, i, i + 1)) {
+            while (i + count < pixel_count && count < TGA_PACKET_MAX && same_pixel(rgb, i, i + count))
+                ++count;
+            out.push_back(static_cast<uint8_t>((count - 1) | 0x80));
+            put_bgr(out, rgb + i * 3);
+        } else {
+            // The raw packet stops before a pixel that equals its successor: that pair opens the
+            // next run. The picture's last pixel counts as differing from what follows.
+            while (i + count < pixel_count && count < TGA_PACKET_MAX &&
+                   (i + count + 1 >= pixel_count || !same_pixel(rgb, i + count, i + count + 1))) {
+                ++count;
+            }
+            out.push_back(static_cast<uint8_t>(count - 1));
+            for (size_t k = 0; k < count; ++k) put_bgr(out, rgb + (i + k) * 3);
+        }
+        i += count;
+    }
+    return out;
+}
+
+bool tga_write(const char* path, const uint8_t* rgb, int width, int height, bool compress) {
+    if (width <= 0 || height <= 0 || width > 0xFFFF || height > 0xFFFF) return false;
+    StdioFile file(std::fopen(path, "wb"));
+    if (!file) return false;
+
+    auto header = tga_header(width, height, compress);
+    bool ok = std::fwrite(header.data(), 1, header.size(), file.get()) == header.size();
+    size_t row_bytes = static_cast<size_t>(width) * 3;
+    if (compress) {
+        std::vector<uint8_t> packets = tga_rle_encode(rgb, static_cast<size_t>(width) * height);
+        ok = ok && std::fwrite(packets.data(), 1, packets.size(), file.get()) == packets.size();
+    } else {
+        // The caller's buffer stays untouched: each row is turned to BGR in a copy.
+        std::vector<uint8_t> row(row_bytes);
+        for (int y = 0; y < height && ok; ++y) {
+            const uint8_t* src = rgb + static_cast<size_t>(y) * row_bytes;
+            for (size_t x = 0; x < row_bytes; x += 3) {
+                row[x] = src[x + 2];
+                row[x + 1] = src[x + 1];
+                row[x + 2] = src[x];
+            }
+            ok = std::fwrite(row.data(), 1, row_bytes, file.get()) == row_bytes;
+        }
+    }
+    std::FILE* raw = file.release();
+    return std::fclose(raw) == 0 && ok;
+}
+
+std::string screenshot_next_name() {
+    for (int n = 0; n < SCREENSHOT_MAX; ++n) {
+        char name[16];
+        std::snprintf(name, sizeof name, "screen%02d.tga", n);
+        if (!file_exists(name)) return name;
+    }
+    return "";
+}
+
+void screenshot_save() {
+    std::string name = screenshot_next_name();
+    if (name.empty()) return;
+    std::vector<uint8_t> pixels = read_pixels(gl_width, gl_height);
+    if (pixels.empty()) return;
+    tga_write(name.c_str(), pixels.data(), gl_width, gl_height, compress_tga != 0);
+}
+
+void video_frame_save() {
+    char name[32];
+    std::snprintf(name, sizeof name, "video/%08d.tga", static_cast<int>(frame_count));
+    std::vector<uint8_t> pixels = read_pixels(gl_rttWidth, gl_rttHeight);
+    if (pixels.empty()) return;
+    tga_write(name, pixels.data(), gl_rttWidth, gl_rttHeight, compress_tga != 0);
+}

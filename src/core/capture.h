@@ -1,0 +1,38 @@
+// Saving pictures: screenshots of the whole window (key S) and, while recording, every frame
+// as "video/%08d.tga". Both are 24-bit TGA files, run-length encoded when compress_tga is set,
+// written with plain stdio in the working directory.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+inline constexpr int TGA_HEADER_SIZE = 18;
+inline constexpr int TGA_PACKET_MAX = 127;  // pixels per packet, one less than the format allows
+inline constexpr int SCREENSHOT_MAX = 100;
+
+// The 18-byte header: type 2 (raw true-colour) or 10 (run-length encoded), 24 bits per pixel,
+// origin at the lower left.
+std::array<uint8_t, TGA_HEADER_SIZE> tga_header(int width, int height, bool compressed);
+
+// Run-length packets for `pixel_count` RGB pixels, the whole picture as one stream (packets run
+// across row ends); each pixel is stored blue, green, red. The input is not changed.
+std::vector<uint8_t> tga_rle_encode(const uint8_t* rgb, size_t pixel_count);
+
+// Writes `rgb` (width x height pixels, bottom row first, rows of exactly width x 3 bytes) as a
+// TGA file. A file that cannot be created, or a size the header cannot hold, is skipped:
+// returns false and writes nothing.
+bool tga_write(const char* path, const uint8_t* rgb, int width, int height, bool compress);
+
+// The first "screenNN.tga" (00 to 99) that does not open through the file layer, or "" when
+// all hundred exist.
+std::string screenshot_next_name();
+
+// Reads the whole window and saves it under the next free screenshot name; with all hundred
+// names taken it does nothing.
+void screenshot_save();
+
+// Reads the frame rectangle as the sections left it and saves it as video/<frame_count>.tga.
+void video_frame_save();

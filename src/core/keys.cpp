@@ -1,0 +1,52 @@
+// The key handler, fed one event at a time by the main loop and the load phase.
+#include "core/keys.h"
+
+#include "core/capture.h"
+#include "core/config.h"
+#include "core/sequencer.h"
+
+int32_t key_state[KEY_STATE_SIZE] = {};
+
+namespace {
+bool key_in_table(SDLKey sym) {
+    int code = static_cast<int>(sym);
+    return code >= 0 && code < KEY_STATE_SIZE;
+}
+}  // namespace
+
+void key_event(const SDL_Event& event) {
+    switch (event.type) {
+        case SDL_KEYDOWN: {
+            SDLKey sym = event.key.keysym.sym;
+            // Symbols carry no modifiers: Shift+F is F.
+            switch (sym) {
+                case SDLK_ESCAPE:
+                    quit_flag = true;
+                    break;
+                case SDLK_f:
+                    fps ^= 1;
+                    timing = 0;
+                    break;
+                case SDLK_t:
+                    timing ^= 1;
+                    fps = 0;
+                    break;
+                case SDLK_s:
+                    screenshot_save();
+                    break;
+                default:
+                    break;
+            }
+            if (key_in_table(sym)) key_state[sym] = 1;
+            break;
+        }
+        case SDL_KEYUP:
+            if (key_in_table(event.key.keysym.sym)) key_state[event.key.keysym.sym] = 0;
+            break;
+        case SDL_QUIT:
+            quit_flag = true;
+            break;
+        default:
+            break;
+    }
+}

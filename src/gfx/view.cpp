@@ -1,0 +1,220 @@
+// Camera, projection, the unit-square 2D helpers, the debug axes and the free-flying camera.
+#include "gfx/view.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <SDL/SDL.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "core/config.h"
+#include "core/keys.h"
+
+Camera* current_camera = nullptr;
+float forward_speed = 0;
+float side_speed = 0;
+
+namespace {
+
+// Cameras belong to the sections that made them and live until exit.
+std::vector<std::unique_ptr<Camera>>& camera_storage() {
+    static std::vector<std::unique_ptr<Camera>> storage;
+    return storage;
+}
+
+bool key_held(int code) {
+    return key_state[code] != 0;
+}
+
+}  // namespace
+
+Camera* camera_new() {
+    camera_storage().push_back(std::make_unique<Camera>());
+    return camera_storage().back().get();
+}
+
+Camera* camera_set_position(Camera* c, float x, float y, float z) {
+    c->position = {x, y, z};
+    return c;
+}
+
+Camera* camera_set_target(Camera* c, float x, float y, float z) {
+    c->target = {x, y, z};
+    return c;
+}
+
+Camera* camera_set_rotation(Camera* c, float x, float y, float z) {
+    c->rotation = {x, y, z};
+    return c;
+}
+
+Camera* camera_set_fov(Camera* c, float fov, float aspect) {
+    c->fov = fov;
+    c->aspect = aspect;
+    return c;
+}
+
+Camera* camera_set_clip(Camera* c, float near, float far) {
+    c->near = near;
+    c->far = far;
+    return c;
+}
+
+void perspective_set(const Camera* c) {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(c->fov, c->aspect, c->near, c->far);
+}
+
+void camera_apply(Camera* c) {
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glRotatef(-c->rotation.x, 1, 0, 0);
+    glRotatef(-c->rotation.z, 0, 0, 1);
+    glRotatef(-c->rotation.y, 0, 1, 0);
+    gluLookAt(c->position.x, c->position.y, c->position.z, c->target.x, c->target.y, c->target.z, 0, 1, 0);
+    GLfloat m[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    c->right = {m[0], m[4], m[8]};
+    c->up = {m[1], m[5], m[9]};
+    c->back = {m[2], m[6], m[10]};
+}
+
+void free_camera_look(Camera* c, int mouse_x, int mouse_y) {
+    float dx = static_cast<float>(FREE_CAMERA_MOUSE_X - mouse_x) / 16.0f;
+    float dy = static_cast<float>(FREE_CAMERA_MOUSE_Y - mouse_y) / 16.0f;
+    if (dx == 0.0f && dy == 0.0f) return;
+    c->rotation.x = std::clamp(c->rotation.x + dy, -90.0f, 90.0f);
+    c->rotation.y += dx;
+}
+
+float free_camera_speed_step(float* speed, bool increase, bool decrease, float dt) {
+    if (increase) *speed += 10.0f * dt;
+    if (decrease) *speed -= 10.0f * dt;
+    if (*speed == 0.0f) return 0.0f;
+    *speed = std::clamp(*speed, -6.0f, 6.0f);
+    float d = *speed * dt;
+    float friction = 5.0f * dt;
+    if (*speed > friction) {
+        *speed -= friction;
+    } else if (*speed < -friction) {
+        *speed += friction;
+    } else {
+        *speed = 0.0f;
+    }
+    return d;
+}
+
+void camera_move_forward(Camera* c, float d) {
+    Vector3 step;
+    vec3_scale(c->back, d, step);
+    vec3_sub(step, c->position, c->position);
+    vec3_sub(step, c->target, c->target);
+}
+
+void camera_move_sideways(Camera* c, float d) {
+    Vector3 step;
+    vec3_scale(c->right, d, step);
+    vec3_add(c->position, step, c->position);
+    vec3_add(c->target, step, c->target);
+}
+
+std::string camera_print_line(const Camera& c) {
+    char line[512];
+    std::snprintf(line, sizeof line, "%f %f %f %f %f %f %f %f %f %f %f %f\n", c.position.x, c.position.y,
+                  c.position.z, c.rotation.x, c.rotation.y, c.rotation.z, c.target.x, c.target.y, c.target.z,
+                  c.fov, c.near, c.far);
+    return line;
+}
+
+void free_camera_update(Camera* c, float dt) {
+    if (debug == 0) return;
+
+    int mouse_x = 0;
+    int mouse_y = 0;
+    Uint8 buttons = SDL_GetMouseState(&mouse_x, &mouse_y);
+    SDL_WarpMouse(FREE_CAMERA_MOUSE_X, FREE_CAMERA_MOUSE_Y);
+    free_camera_look(c, mouse_x, mouse_y);
+
+    // Space prints once per press (its state is cleared here); the left button once per frame.
+    if (key_held(' ') || (buttons & SDL_BUTTON(1)) != 0) {
+        std::fputs(camera_print_line(*c).c_str(), stdout);
+        std::fflush(stdout);
+        key_state[static_cast<int>(' ')] = 0;
+    }
+
+    camera_move_forward(c, free_camera_speed_step(&forward_speed, key_held('g'), key_held('b'), dt));
+    camera_move_sideways(c, free_camera_speed_step(&side_speed, key_held('n'), key_held('v'), dt));
+
+    float nudge = 5.0f * dt;
+    if (key_held('u')) c->target.x -= nudge;
+    if (key_held('j')) c->target.x += nudge;
+    if (key_held('i')) c->target.y -= nudge;
+    if (key_held('k')) c->target.y += nudge;
+    if (key_held('o')) c->target.z -= nudge;
+    if (key_held('l')) c->target.z += nudge;
+}
+
+void ortho_begin() {
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0, 1, 0, 1, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+}
+
+void ortho_end() {
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+}
+
+void debug_axes() {
+    if (debug == 0) return;
+    glDisable(GL_TEXTURE_2D);
+    glPointSize(5);
+    glColor3f(1, 1, 1);
+    glBegin(GL_POINTS);
+    glVertex3f(0, 0, 0);
+    glEnd();
+    glPointSize(1);
+    glLineWidth(2);
+    glBegin(GL_LINES);
+    glColor3f(1, 0, 0);
+    glVertex3f(0, 0, 0);
+    glVertex3f(1, 0, 0);
+    glColor3f(0, 1, 0);
+    glVertex3f(0, 0, 0);
+    glVertex3f(0, 1, 0);
+    glColor3f(0, 0, 1);
+    glVertex3f(0, 0, 0);
+    glVertex3f(0, 0, 1);
+    glEnd();
+    glLineWidth(1);
+    glEnable(GL_TEXTURE_2D);
+}
+
+void vec3_add(const Vector3& a, const Vector3& b, Vector3& out) {
+    out.x = a.x + b.x;
+    out.y = a.y + b.y;
+    out.z = a.z + b.z;
+}
+
+void vec3_sub(const Vector3& a, const Vector3& b, Vector3& out) {
+    out.x = b.x - a.x;
+    out.y = b.y - a.y;
+    out.z = b.z - a.z;
+}
+
+void vec3_scale(const Vector3& v, float s, Vector3& out) {
+    out.x = v.x * s;
+    out.y = v.y * s;
+    out.z = v.z * s;
+}
