@@ -4,7 +4,7 @@
 // draws it into the band and swaps. The ratio shows what sequencing and callbacks cost on top
 // of the GL work. Needs an X display (Xvfb will do).
 //
-// Built with the project as build/frame_bench.
+// Run: build/frame_bench (built with the other benchmarks by `make build`).
 #include <GL/gl.h>
 #include <SDL/SDL.h>
 
