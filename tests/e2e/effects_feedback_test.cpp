@@ -130,14 +130,3 @@ TEST(FeedbackEffects, RenderMeshWithoutFeedbackShiftsOneStepOnly) {
         EXPECT_COLOUR(f.at(129, 64), kGreen, 12) << " frame " << k;
     }
 }
-
-TEST(FeedbackEffects, RenderMeshUndistortedModesRedrawTheCapture) {
-    DemoBuilder demo;
-    effect_demo_clock(demo, 10, 0.5f);
-    demo.background(effect_halves(demo, "data/halves.tga", kRed, kGreen), 0, 2, 0);
-    demo.section("[efxRenderMesh]\nstart 0\nend 1\nlayer 1\nparam {9, 1, 1, 1}\n");
-    effect_run_ok(demo);
-    TgaPicture f = demo.frame(4);
-    EXPECT_COLOUR(f.at(124, 64), kRed, 12);
-    EXPECT_COLOUR(f.at(131, 64), kGreen, 12);
-}

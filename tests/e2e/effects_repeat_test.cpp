@@ -47,16 +47,6 @@ TEST(RepeatEffect, LongRepetitionsAreCutAndRestartFromTheBeginning) {
     EXPECT_NEAR(level(demo, 10), 255, 1);  // and begun again
 }
 
-TEST(RepeatEffect, OffsetBeginsEachRepetitionPartWayIn) {
-    DemoBuilder demo;
-    white_demo_with_fade(demo, 3.9f, 0, 4, "2, 1, 0.5");
-    effect_run_ok(demo);
-    EXPECT_NEAR(level(demo, 0), 128, 2);
-    EXPECT_NEAR(level(demo, 1), 64, 2);
-    EXPECT_EQ(level(demo, 6), 255);
-    EXPECT_NEAR(level(demo, 8), 128, 2);
-}
-
 TEST(RepeatEffect, InnerTypesWithSharedResourcesWork) {
     // No direct black-and-white or deform section: the repeat has to prepare them.
     DemoBuilder demo;
