@@ -1,6 +1,8 @@
 // The font's character map and the placement of glyph squares for a text. No GL here:
 // font_print feeds the result of font_layout to GL, and the tests check it directly.
 
+#include <cstdio>
+
 #include "resources/font.h"
 
 // Cells 0 to 94 are printable ASCII in code order, except that the cell of "_" holds "-"
@@ -36,6 +38,12 @@ Font font_make(const char* path, const char* charmap, int columns, int rows, int
     font.spacing = 1.0f;
     font.red = font.green = font.blue = font.alpha = 1.0f;
     return font;
+}
+
+void font_format(char (&text)[FONT_TEXT_MAX], const char* format, va_list args) {
+    text[0] = '\0';
+    if (format == nullptr) return;
+    std::vsnprintf(text, FONT_TEXT_MAX, format, args);
 }
 
 int font_cell_of(const char* charmap, int cells, unsigned char c) {
