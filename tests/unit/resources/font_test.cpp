@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdarg>
 #include <cstring>
 #include <set>
 #include <string>
@@ -39,6 +40,17 @@ std::vector<unsigned char> expected_map() {
         for (int k = r.first; k <= r.last; ++k) map.push_back(r.code);
     }
     return map;
+}
+
+std::string format_text(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string format_text(const char* format, ...) {
+    char text[FONT_TEXT_MAX];
+    std::memset(text, 'z', sizeof text);
+    va_list args;
+    va_start(args, format);
+    font_format(text, format, args);
+    va_end(args);
+    return text;
 }
 
 Font font16() {
@@ -105,6 +117,13 @@ TEST(FontCharmap, LookupStaysInsideTheGivenCells) {
     // A map shorter than the cell count ends at its NUL.
     EXPECT_EQ(font_cell_of("AB", 256, 'B'), 1);
     EXPECT_EQ(font_cell_of("AB", 256, 'C'), -1);
+}
+
+TEST(FontFormat, FormatsLikePrintfAndCutsLongTextsSafely) {
+    EXPECT_EQ(format_text("fps %.0f %s", 59.6, "ok"), "fps 60 ok");
+    const std::string long_text(300, 'x');
+    EXPECT_EQ(format_text("%s", long_text.c_str()), std::string(255, 'x'));
+    EXPECT_EQ(format_text("%s%s", std::string(254, 'a').c_str(), "bcd"), std::string(254, 'a') + "b");
 }
 
 TEST(FontRecord, FilledFromTheImageWidth) {
