@@ -297,5 +297,26 @@ int main(int argc, char** argv) {
     });
     save("cells.tga", cells);
 
+    // Cel-shading ramp in colour: a dark red rim, orange body, a pale highlight.
+    Image toon(16, 1, false);
+    toon.fill([](double u, double) {
+        if (u < 0.3) return Rgba{0.35, 0.05, 0.1, 1};
+        if (u < 0.75) return Rgba{1.0, 0.45, 0.1, 1};
+        return Rgba{1.0, 0.9, 0.6, 1};
+    });
+    save("toon.tga", toon);
+
+    // A model's texture map: golden tiles in dark grout, each tile shaded from its centre.
+    Image tiles(128, 128, false);
+    tiles.fill([](double u, double v) {
+        double fu = std::fmod(u * 8, 1.0), fv = std::fmod(v * 8, 1.0);
+        double edge = std::min(std::min(fu, 1 - fu), std::min(fv, 1 - fv));
+        if (edge < 0.07) return Rgba{0.08, 0.05, 0.1, 1};
+        double shade = 0.7 + 0.3 * (1 - std::hypot(fu - 0.35, fv - 0.35));
+        double n = hash(static_cast<int>(u * 8), static_cast<int>(v * 8), 5) * 0.25;
+        return Rgba{(0.95 - n) * shade, (0.65 - n * 0.5) * shade, 0.2 * shade, 1};
+    });
+    save("tiles.tga", tiles);
+
     return failures == 0 ? 0 : 1;
 }
