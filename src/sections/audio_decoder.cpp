@@ -268,6 +268,14 @@ bool starts_with(const unsigned char* data, size_t size, const char* magic) {
     return size >= n && std::memcmp(data, magic, n) == 0;
 }
 
+// Whether the first packet of the Ogg stream in `data` begins with `magic`. The first page
+// header is 27 bytes and a table of segment sizes, then the packet.
+bool ogg_first_packet_is(const unsigned char* data, size_t size, const char* magic) {
+    if (size < 27) return false;
+    size_t packet = 27 + data[26];
+    return packet <= size && starts_with(data + packet, size - packet, magic);
+}
+
 int open_source(AudioDecoder& d, const unsigned char* data, size_t size) {
     size_t probe = std::min(size, openmpt_probe_file_header_get_recommended_size());
     if (size > 0 && openmpt_probe_file_header(OPENMPT_PROBE_FILE_HEADER_FLAGS_DEFAULT, data, probe, size,
@@ -277,7 +285,13 @@ int open_source(AudioDecoder& d, const unsigned char* data, size_t size) {
     if (starts_with(data, size, "OggS")) {
         int code = open_vorbis(d);
         if (code != AUDIO_ERR_FORMAT) return code;
-        d.reader.pos = 0;  // not Vorbis: Opus and FLAC in Ogg are libsndfile's
+        // Opus and FLAC in Ogg are libsndfile's. Anything else in Ogg (a Vorbis stream too
+        // damaged for libvorbisfile, say) is not handed on: libsndfile leaks on such files.
+        if (!ogg_first_packet_is(data, size, "OpusHead") && !ogg_first_packet_is(data, size,
+                                                                                 "\x7f"
+                                                                                 "FLAC"))
+            return AUDIO_ERR_FORMAT;
+        d.reader.pos = 0;
     }
     return open_sndfile(d);
 }
@@ -390,4 +404,10 @@ int decoder_source_channels(const AudioDecoder& d) {
 }
 bool decoder_ended(const AudioDecoder& d) {
     return d.ended;
+}
+
+int64_t decoder_length(const AudioDecoder& d) {
+    if (d.kind == AUDIO_SOURCE_MODULE) return std::llround(d.module_seconds * d.out_rate);
+    if (d.source_frames < 0) return -1;
+    return (d.source_frames * d.out_rate + d.source_rate - 1) / d.source_rate;
 }

@@ -5,7 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "core/config.h"
 #include "resources/font.h"
+#include "resources/texture.h"
+#include "test_support.h"
 
 namespace {
 
@@ -200,4 +203,34 @@ TEST(FontLayout, PenStartAndSpacingFollowTheRecord) {
     // After a line feed the pen goes to -size and then advances once: -16 + 32.
     EXPECT_EQ(g[2].x, 16.0f);
     EXPECT_EQ(g[2].y, 23.0f);
+}
+
+// The glyph image goes through the texture loader, so the detail limit shrinks the glyphs.
+TEST(FontImageLoad, GlyphSizeFollowsTheDetailLimit) {
+    TempDir dir;
+    ScopedChdir cd(dir.path);
+    write_tga("data/fonts/font.tga", 256, 256, solid_rgb(256, 256, 0, 0, 0));
+    texture_table_reset();
+    for (int detail : {0, 1, 5}) {
+        texture_detail = detail;
+        const int handle = texture_load("data/fonts/font.tga");
+        ASSERT_NE(texture_get(handle), nullptr);
+        const Font f =
+            font_make("data/fonts/font.tga", font_charmap, 16, 16, handle, texture_get(handle)->width);
+        EXPECT_EQ(f.size, detail == 0 ? 8.0f : 16.0f) << "detail " << detail;
+    }
+    texture_detail = 5;
+    texture_table_reset();
+}
+
+TEST(FontImageLoad, MissingImageEndsTheProgramThroughTheLoader) {
+    TempDir dir;
+    ScopedChdir cd(dir.path);
+    texture_table_reset();
+    Font f;
+    const std::string message =
+        fatal_message_of([&] { font_init(&f, font_charmap, 16, 16, "data/fonts/font.tga"); });
+    EXPECT_EQ(message.rfind("Error loading 'data/fonts/font.tga': ", 0), 0u) << message;
+    EXPECT_EQ(f.texture, -1);  // the record is left as it was
+    texture_table_reset();
 }

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "sections/audio_backend.h"
-#include "sound_media.h"
+#include "sound_capture.h"
 
 namespace {
 

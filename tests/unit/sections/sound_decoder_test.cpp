@@ -139,6 +139,8 @@ TEST(AudioDecoder, RefusesWhatIsNotAudio) {
     EXPECT_EQ(decoder_open(nullptr, 0, 44100, &d), AUDIO_ERR_FORMAT);
     std::string png = "\x89PNG\r\n\x1a\n" + std::string(200, '\0');
     EXPECT_EQ(decoder_open(bytes(png), png.size(), 44100, &d), AUDIO_ERR_FORMAT);
+    std::string ogg = "OggS" + std::string(200, '\x01');
+    EXPECT_EQ(decoder_open(bytes(ogg), ogg.size(), 44100, &d), AUDIO_ERR_FORMAT);
     // A WAV header cut before its data chunk is a damaged file, not a foreign one.
     std::string cut = sweep_wav(44100, 0.1).substr(0, 30);
     EXPECT_EQ(decoder_open(bytes(cut), cut.size(), 44100, &d), AUDIO_ERR_FILE_BAD);
