@@ -4,9 +4,7 @@
 // draws it into the band and swaps. The ratio shows what sequencing and callbacks cost on top
 // of the GL work. Needs an X display (Xvfb will do).
 //
-// Build from the top directory after `make build`:
-//   g++ -std=c++20 -O2 -Isrc bench/frame_bench.cpp build/libtarvel_lib.a -o build/frame_bench \
-//     $(pkg-config --libs sdl SDL_image zziplib sndfile samplerate libopenmpt vorbisfile vorbis) -lGL -lGLU
+// Run: build/frame_bench (built with the other benchmarks by `make build`).
 #include <GL/gl.h>
 #include <SDL/SDL.h>
 
