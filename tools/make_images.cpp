@@ -31,7 +31,9 @@ struct Image {
     }
 };
 
-uint8_t byte(double v) { return static_cast<uint8_t>(std::clamp(v, 0.0, 1.0) * 255.0 + 0.5); }
+uint8_t byte(double v) {
+    return static_cast<uint8_t>(std::clamp(v, 0.0, 1.0) * 255.0 + 0.5);
+}
 
 // Uncompressed true-colour TGA, top-left origin.
 bool write_tga(const std::string& path, const Image& img) {
@@ -109,13 +111,20 @@ const std::vector<Stroke>& letter(char c) {
     static const std::vector<Stroke> L = {{0, 0, 0, 6}, {0, 6, 4, 6}};
     static const std::vector<Stroke> none;
     switch (c) {
-        case 'T': return T;
-        case 'A': return A;
-        case 'R': return R;
-        case 'V': return V;
-        case 'E': return E;
-        case 'L': return L;
-        default: return none;
+        case 'T':
+            return T;
+        case 'A':
+            return A;
+        case 'R':
+            return R;
+        case 'V':
+            return V;
+        case 'E':
+            return E;
+        case 'L':
+            return L;
+        default:
+            return none;
     }
 }
 
@@ -184,7 +193,8 @@ int main(int argc, char** argv) {
     logo.fill([](double u, double v) {
         double d = word_distance("TARVEL", u, v);
         double core = std::clamp(1.3 - d * 2.5, 0.0, 1.0);
-        double glow = std::exp(-d * 1.2) * 0.7;
+        // The glow dies out before the picture's edges, so no box shows around the word.
+        double glow = std::max(0.0, std::exp(-d * 1.6) * 0.75 - 0.02);
         Rgba c = mix(Rgba{0.2, 0.5, 1.0, 1}, Rgba{1.0, 1.0, 1.0, 1}, core);
         c.a = std::clamp(core + glow, 0.0, 1.0);
         return c;
@@ -195,7 +205,8 @@ int main(int argc, char** argv) {
     plasma.fill([](double u, double v) {
         double p = std::sin(u * 2 * PI * 2) + std::sin(v * 2 * PI * 3) + std::sin((u + v) * 2 * PI * 2) +
                    std::sin(std::sqrt((u - 0.5) * (u - 0.5) + (v - 0.5) * (v - 0.5)) * 2 * PI * 4);
-        return Rgba{0.5 + 0.5 * std::sin(p * PI), 0.5 + 0.5 * std::sin(p * PI + 2.1), 0.5 + 0.5 * std::sin(p * PI + 4.2), 1};
+        return Rgba{0.5 + 0.5 * std::sin(p * PI), 0.5 + 0.5 * std::sin(p * PI + 2.1),
+                    0.5 + 0.5 * std::sin(p * PI + 4.2), 1};
     });
     save("plasma.tga", plasma);
 
@@ -261,7 +272,8 @@ int main(int argc, char** argv) {
     save("stars.tga", stars);
 
     // Sky box faces: one nebula field, tinted per face so the turn is visible.
-    const char* faces[6] = {"sky_front.tga", "sky_back.tga", "sky_left.tga", "sky_right.tga", "sky_up.tga", "sky_down.tga"};
+    const char* faces[6] = {"sky_front.tga", "sky_back.tga", "sky_left.tga",
+                            "sky_right.tga", "sky_up.tga",   "sky_down.tga"};
     const Rgba tints[6] = {{0.5, 0.3, 1.0, 1}, {1.0, 0.4, 0.3, 1}, {0.3, 0.8, 1.0, 1},
                            {0.4, 1.0, 0.5, 1}, {0.9, 0.9, 1.0, 1}, {0.2, 0.2, 0.4, 1}};
     for (int f = 0; f < 6; ++f) {

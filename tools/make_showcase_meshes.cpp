@@ -17,17 +17,29 @@ namespace {
 constexpr float PI = 3.14159265358979f;
 using Vec = std::array<float, 3>;
 
-Vec add(Vec a, Vec b) { return {a[0] + b[0], a[1] + b[1], a[2] + b[2]}; }
-Vec sub(Vec a, Vec b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
-Vec scale(Vec a, float s) { return {a[0] * s, a[1] * s, a[2] * s}; }
-float dot(Vec a, Vec b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
-Vec cross(Vec a, Vec b) { return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]}; }
+Vec add(Vec a, Vec b) {
+    return {a[0] + b[0], a[1] + b[1], a[2] + b[2]};
+}
+Vec sub(Vec a, Vec b) {
+    return {a[0] - b[0], a[1] - b[1], a[2] - b[2]};
+}
+Vec scale(Vec a, float s) {
+    return {a[0] * s, a[1] * s, a[2] * s};
+}
+float dot(Vec a, Vec b) {
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
+Vec cross(Vec a, Vec b) {
+    return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+}
 Vec unit(Vec a) {
     float l = std::sqrt(dot(a, a));
     return l > 0 ? scale(a, 1 / l) : a;
 }
 
-uint16_t index_of(size_t i) { return static_cast<uint16_t>(i); }
+uint16_t index_of(size_t i) {
+    return static_cast<uint16_t>(i);
+}
 
 void group_all(ObjectDraft& o, const std::string& material) {
     std::vector<uint16_t> faces(o.faces.size());
@@ -66,8 +78,8 @@ ObjectDraft knot(float size, float tube, int steps, int sides, const std::string
     auto at = [&](int i, int j) { return index_of(static_cast<size_t>(i * (sides + 1) + j)); };
     for (int i = 0; i < steps; ++i) {
         for (int j = 0; j < sides; ++j) {
-            o.faces.push_back({at(i, j), at(i + 1, j), at(i + 1, j + 1)});
-            o.faces.push_back({at(i, j), at(i + 1, j + 1), at(i, j + 1)});
+            o.faces.push_back({at(i, j), at(i + 1, j + 1), at(i + 1, j)});
+            o.faces.push_back({at(i, j), at(i, j + 1), at(i + 1, j + 1)});
         }
     }
     group_all(o, material);
@@ -90,7 +102,7 @@ void add_facet(ObjectDraft& o, Vec a, Vec b, Vec c) {
 // An icosahedron whose faces are split `levels` times and pushed out onto the sphere.
 ObjectDraft faceted_ball(float radius, int levels, const std::string& material) {
     const float g = (1 + std::sqrt(5.0f)) / 2;
-    std::vector<Vec> v = {{-1, g, 0}, {1, g, 0},  {-1, -g, 0}, {1, -g, 0}, {0, -1, g},  {0, 1, g},
+    std::vector<Vec> v = {{-1, g, 0},  {1, g, 0},  {-1, -g, 0}, {1, -g, 0}, {0, -1, g},  {0, 1, g},
                           {0, -1, -g}, {0, 1, -g}, {g, 0, -1},  {g, 0, 1},  {-g, 0, -1}, {-g, 0, 1}};
     std::vector<std::array<int, 3>> f = {{0, 11, 5}, {0, 5, 1},  {0, 1, 7},   {0, 7, 10}, {0, 10, 11},
                                          {1, 5, 9},  {5, 11, 4}, {11, 10, 2}, {10, 7, 6}, {7, 1, 8},

@@ -1,7 +1,8 @@
-// Converts frames the player recorded (24-bit TGA, raw or run-length encoded) into PNG files,
-// optionally scaled down, for pictures in documentation.
-// Usage: tga_to_png [-w WIDTH] [-h HEIGHT] INPUT.tga OUTPUT.png
-//   -w/-h: size of the output (box-filtered); one of them alone keeps the input's aspect.
+// Converts frames the player recorded (24-bit TGA, raw or run-length encoded) into a PNG file,
+// optionally scaled down, for pictures in documentation. Several inputs make one sheet: the
+// frames side by side, COLUMNS to a row, with a 2-pixel black gap.
+// Usage: tga_to_png [-w WIDTH] [-h HEIGHT] [-c COLUMNS] INPUT.tga... OUTPUT.png
+//   -w/-h: size of each frame in the output (box-filtered); one alone keeps the input's aspect.
 #include <zlib.h>
 
 #include <algorithm>
@@ -55,7 +56,8 @@ std::string tga_read(const std::string& b, Picture& p) {
             if (pos + need > b.size() || bgr.size() + count * 3 > pixels * 3) return "packet out of bounds";
             for (size_t k = 0; k < count; ++k) {
                 size_t at = (head & 0x80) ? pos : pos + k * 3;
-                bgr.insert(bgr.end(), b.begin() + static_cast<long>(at), b.begin() + static_cast<long>(at + 3));
+                bgr.insert(bgr.end(), b.begin() + static_cast<long>(at),
+                           b.begin() + static_cast<long>(at + 3));
             }
             pos += need;
         }
@@ -87,10 +89,12 @@ Picture resize(const Picture& in, int w, int h) {
             unsigned sum[3] = {0, 0, 0};
             for (int sy = y0; sy < y1; ++sy)
                 for (int sx = x0; sx < x1; ++sx)
-                    for (int c = 0; c < 3; ++c) sum[c] += in.rgb[(static_cast<size_t>(sy) * in.width + sx) * 3 + c];
+                    for (int c = 0; c < 3; ++c)
+                        sum[c] += in.rgb[(static_cast<size_t>(sy) * in.width + sx) * 3 + c];
             unsigned n = static_cast<unsigned>((y1 - y0) * (x1 - x0));
             for (int c = 0; c < 3; ++c)
-                out.rgb[(static_cast<size_t>(y) * w + x) * 3 + c] = static_cast<uint8_t>((sum[c] + n / 2) / n);
+                out.rgb[(static_cast<size_t>(y) * w + x) * 3 + c] =
+                    static_cast<uint8_t>((sum[c] + n / 2) / n);
         }
     }
     return out;
@@ -104,7 +108,8 @@ void chunk(std::string& png, const char* type, const std::string& data) {
     put32(png, static_cast<uint32_t>(data.size()));
     std::string body = std::string(type, 4) + data;
     png += body;
-    put32(png, static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()))));
+    put32(png, static_cast<uint32_t>(
+                   crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()))));
 }
 
 bool png_write(const char* path, const Picture& p) {
@@ -116,8 +121,8 @@ bool png_write(const char* path, const Picture& p) {
     }
     uLongf packed_size = compressBound(static_cast<uLong>(raw.size()));
     std::string packed(packed_size, '\0');
-    if (compress2(reinterpret_cast<Bytef*>(packed.data()), &packed_size, reinterpret_cast<const Bytef*>(raw.data()),
-                  static_cast<uLong>(raw.size()), 9) != Z_OK)
+    if (compress2(reinterpret_cast<Bytef*>(packed.data()), &packed_size,
+                  reinterpret_cast<const Bytef*>(raw.data()), static_cast<uLong>(raw.size()), 9) != Z_OK)
         return false;
     packed.resize(packed_size);
 
@@ -135,40 +140,70 @@ bool png_write(const char* path, const Picture& p) {
     return std::fclose(f) == 0 && ok;
 }
 
+// Frames laid out `columns` to a row; every frame takes the first frame's size.
+Picture sheet(const std::vector<Picture>& frames, int columns) {
+    const int gap = 2;
+    int w = frames[0].width, h = frames[0].height;
+    int count = static_cast<int>(frames.size());
+    int rows = (count + columns - 1) / columns;
+    Picture out;
+    out.width = std::min(columns, count) * (w + gap) - gap;
+    out.height = rows * (h + gap) - gap;
+    out.rgb.assign(static_cast<size_t>(out.width) * out.height * 3, 0);
+    for (int k = 0; k < count; ++k) {
+        Picture f = frames[k].width == w && frames[k].height == h ? frames[k] : resize(frames[k], w, h);
+        int ox = (k % columns) * (w + gap), oy = (k / columns) * (h + gap);
+        for (int y = 0; y < h; ++y) {
+            std::memcpy(&out.rgb[(static_cast<size_t>(oy + y) * out.width + ox) * 3],
+                        &f.rgb[static_cast<size_t>(y) * w * 3], static_cast<size_t>(w) * 3);
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    int width = 0, height = 0;
+    int width = 0, height = 0, columns = 0;
     int i = 1;
     for (; i + 1 < argc && argv[i][0] == '-'; i += 2) {
         if (std::strcmp(argv[i], "-w") == 0) {
             width = std::atoi(argv[i + 1]);
         } else if (std::strcmp(argv[i], "-h") == 0) {
             height = std::atoi(argv[i + 1]);
+        } else if (std::strcmp(argv[i], "-c") == 0) {
+            columns = std::atoi(argv[i + 1]);
         } else {
             break;
         }
     }
-    if (argc - i != 2 || width < 0 || height < 0) {
-        std::fprintf(stderr, "usage: %s [-w WIDTH] [-h HEIGHT] INPUT.tga OUTPUT.png\n", argv[0]);
+    if (argc - i < 2 || width < 0 || height < 0 || columns < 0) {
+        std::fprintf(stderr, "usage: %s [-w WIDTH] [-h HEIGHT] [-c COLUMNS] INPUT.tga... OUTPUT.png\n",
+                     argv[0]);
         return 2;
     }
-    std::string bytes;
-    Picture picture;
-    if (!read_file(argv[i], bytes)) {
-        std::perror(argv[i]);
-        return 1;
+    std::vector<Picture> frames;
+    for (; i < argc - 1; ++i) {
+        std::string bytes;
+        Picture picture;
+        if (!read_file(argv[i], bytes)) {
+            std::perror(argv[i]);
+            return 1;
+        }
+        std::string problem = tga_read(bytes, picture);
+        if (!problem.empty()) {
+            std::fprintf(stderr, "%s: %s\n", argv[i], problem.c_str());
+            return 1;
+        }
+        int w = width, h = height;
+        if (w > 0 && h == 0) h = std::max(1, picture.height * w / picture.width);
+        if (h > 0 && w == 0) w = std::max(1, picture.width * h / picture.height);
+        frames.push_back(w > 0 ? resize(picture, w, h) : picture);
     }
-    std::string problem = tga_read(bytes, picture);
-    if (!problem.empty()) {
-        std::fprintf(stderr, "%s: %s\n", argv[i], problem.c_str());
-        return 1;
-    }
-    if (width > 0 && height == 0) height = std::max(1, picture.height * width / picture.width);
-    if (height > 0 && width == 0) width = std::max(1, picture.width * height / picture.height);
-    if (width > 0) picture = resize(picture, width, height);
-    if (!png_write(argv[i + 1], picture)) {
-        std::fprintf(stderr, "%s: cannot write\n", argv[i + 1]);
+    Picture out = frames.size() == 1 ? frames[0]
+                                     : sheet(frames, columns > 0 ? columns : static_cast<int>(frames.size()));
+    if (!png_write(argv[argc - 1], out)) {
+        std::fprintf(stderr, "%s: cannot write\n", argv[argc - 1]);
         return 1;
     }
     return 0;
