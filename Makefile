@@ -29,8 +29,8 @@ demo: build
 	@cd examples/showcase && if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
 	  $(abspath $(BUILD))/tarvel; \
 	else \
-	  echo "No display: playing the showcase under a virtual X server (xvfb-run), sound to a dummy device."; \
-	  SDL_AUDIODRIVER=$${SDL_AUDIODRIVER:-dummy} xvfb-run -a -s "-screen 0 1280x720x24" $(abspath $(BUILD))/tarvel \
+	  echo "No display: playing the showcase under a virtual X server (Xvfb), sound to a dummy device."; \
+	  SDL_AUDIODRIVER=$${SDL_AUDIODRIVER:-dummy} ../with-virtual-display $(abspath $(BUILD))/tarvel \
 	    && echo "The showcase played to its end."; \
 	fi
 

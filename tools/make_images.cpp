@@ -330,5 +330,29 @@ int main(int argc, char** argv) {
     });
     save("tiles.tga", tiles);
 
+    // A calmer plasma: bands of deep blue, teal and magenta, darker between them.
+    Image liquid(256, 256, false);
+    liquid.fill([](double u, double v) {
+        double p = std::sin(u * 2 * PI * 2 + std::sin(v * 2 * PI) * 1.5) + std::sin(v * 2 * PI * 3 + u * 4) +
+                   std::sin(std::sqrt((u - 0.3) * (u - 0.3) + (v - 0.6) * (v - 0.6)) * 2 * PI * 3);
+        double band = 0.5 + 0.5 * std::sin(p * PI * 0.8);
+        double glow = std::pow(band, 3);
+        return Rgba{0.08 + 0.45 * glow * (0.5 + 0.5 * std::sin(p * 2)), 0.05 + 0.35 * band * band,
+                    0.2 + 0.55 * band, 1};
+    });
+    save("liquid.tga", liquid);
+
+    // A petal: a soft white teardrop with its own alpha, to be tinted by the drawing colour.
+    Image petal(64, 128, true);
+    petal.fill([](double u, double v) {
+        double x = (u - 0.5) * 2, y = v * 2 - 1;  // y from -1 (tip) to 1 (base)
+        double width = std::sqrt(std::max(0.0, 1 - y * y)) * (0.55 + 0.45 * (y + 1) / 2);
+        double edge = width > 0 ? std::abs(x) / width : 2;
+        double a = std::clamp((1 - edge) * 3, 0.0, 1.0) * std::clamp((1 - std::abs(y)) * 4, 0.0, 1.0);
+        double vein = 1 - 0.25 * std::exp(-x * x * 200);
+        return Rgba{vein, vein, vein, a * (0.55 + 0.45 * (1 - edge))};
+    });
+    save("petal.tga", petal);
+
     return failures == 0 ? 0 : 1;
 }

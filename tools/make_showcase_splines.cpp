@@ -170,15 +170,15 @@ int main(int argc, char** argv) {
         return camera({0.8 * std::sin(t * PI / 8), 0.3, 10 - 0.6 * t / 8}, {0, 0, 0}, 60,
                       8 * std::sin(t * PI / 8));
     });
-    sample_keys("tunnel_base.spl", "first ring, 8.5 s: rings of 12.8 units coming towards the camera", 8.5,
+    sample_keys("tunnel_base.spl", "nearest ring, 8.5 s: rings of 12.8 units streaming past the camera", 8.5,
                 18, [](double t) {
-                    return transform(0.1, {0, 0, 10 * t}, {0, 0, -40 + 5.6 * t});
+                    return transform(0.1, {0, 0, 10 * t}, {0, 0, 6 + 4 * t});
                 });
-    // Each ring is turned a little about x and y too, so the tunnel bends away out of sight.
+    // Each ring is turned a little about x and y, so the tunnel bends away out of sight.
     write("tunnel_step.spl", "from one ring to the next (in the ring's own units)",
-          {transform(1, {1.5, 2.5, 9}, {0, 0, -40}), transform(1, {1.5, 2.5, 9}, {0, 0, -40})});
+          {transform(1, {0.5, 0.8, 0}, {0, 0, -40}), transform(1, {0.5, 0.8, 0}, {0, 0, -40})});
     write("tunnel_colour.spl", "ring colours, near to far",
-          {{0.35, 0.6, 1, 0.9}, {0.6, 0.4, 1, 0.7}, {1, 0.45, 0.6, 0.45}, {1, 0.6, 0.3, 0.25}});
+          {{0.35, 0.6, 1, 0.5}, {0.6, 0.4, 1, 0.3}, {1, 0.45, 0.6, 0.15}, {1, 0.6, 0.3, 0.1}});
     sample_keys("logo_arrive.spl", "logo, 6 s: turns in edge-on, then floats", 6, 25, [](double t) {
         double e = smooth(t / 2);
         return transform(0.015 * (0.6 + 0.4 * e),
@@ -247,21 +247,24 @@ int main(int argc, char** argv) {
         return camera({r * std::sin(a), 3 + 2.5 * std::sin(0.4 * t), r * std::cos(a)}, {0, 0.5, 0}, 60,
                       5 * std::sin(t * 0.7));
     });
+    // The heading turns by the second value per link and the elevation by the third, so the
+    // chain winds in small loops while it climbs, tips over and comes down again: a twisted vase.
     chain(
-        "helix", 300, 16,
+        "vase", 300, 16,
         [](double t) {
             double w = 0.5 - 0.5 * std::cos(t * 2 * PI / 16);
-            return std::array<double, 4>{0.13, 12 + 14 * w, 0.55 + 0.5 * w, 0.22};
+            return std::array<double, 4>{0.3, 18 + 6 * w, 2.6 + 0.9 * w, 0.3};
         },
         [](double t) {
             double w = 0.5 + 0.5 * std::sin(t * 0.8);
             return std::array<double, 4>{1.0, 0.45 + 0.35 * w, 0.15 + 0.2 * w, 0.85};
         });
+    // Tighter loops and a faster climb: a lattice tower inside the vase.
     chain(
-        "coil", 220, 16,
+        "tower", 220, 16,
         [](double t) {
             double w = 0.5 - 0.5 * std::cos(t * 2 * PI / 8);
-            return std::array<double, 4>{0.2, 33 + 6 * w, 1.6 + 1.4 * w, 0.3};
+            return std::array<double, 4>{0.45, 45, 8 + 4 * w, 0.35};
         },
         [](double t) {
             double w = 0.5 + 0.5 * std::sin(t * 0.6 + 1);
@@ -290,12 +293,14 @@ int main(int argc, char** argv) {
                       4 * std::sin(t * 0.25));
     });
     sample_keys("petals_base.spl", "petal spiral, 16 s", 16, 33, [](double t) {
-        return transform(0.016, {0, 0, 25 * t}, {0, 0, 0});
+        return transform(0.03, {0, 0, 25 * t}, {0, 0, 0});
     });
-    write("petals_step.spl", "petal to petal: out, turn, shrink",
-          {transform(0.93, {0, 0, 24}, {0, 95, -2}), transform(0.93, {0, 0, 24}, {0, 95, -2})});
-    write("petals_colour.spl", "petal colours",
-          {{1, 0.55, 0.3, 0.7}, {0.9, 0.3, 0.7, 0.6}, {0.3, 0.5, 1, 0.5}});
+    // The petal picture points up; each copy is moved along its own length and turned, so the
+    // petals wind outwards from the centre, each a little smaller.
+    write("petals_step.spl", "petal to petal: along, turn, shrink",
+          {transform(0.95, {0, 0, 27}, {0, 60, -1}), transform(0.95, {0, 0, 27}, {0, 60, -1})});
+    write("petals_colour.spl", "petal colours, inner to outer",
+          {{1, 0.8, 0.4, 0.9}, {1, 0.45, 0.6, 0.85}, {0.6, 0.4, 1, 0.8}, {0.3, 0.8, 1, 0.75}});
     sample_keys("halo_pulse.spl", "halo, 16 s: swells on every beat", 16, 65, [](double t) {
         double beat = std::fmod(t, 0.5) < 0.25 ? 1 : 0;
         return transform(0.05 * (1 + 0.12 * beat), {0, 0, -12 * t}, {0, 0, 0});
