@@ -1,6 +1,8 @@
 // Fatal errors, warnings and the desktop dialog that presents errors and the benchmark score.
 #include "core/error.h"
 
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,6 +11,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -27,15 +30,108 @@ bool executable_on_path(const char* name, std::string& found) {
         size_t end = dirs.find(':', begin);
         if (end == std::string::npos) end = dirs.size();
         // An empty PATH element means the current directory.
-        std::string candidate = (end > begin ? dirs.substr(begin, end - begin) : std::string(1, '.')) + "/" + name;
+        std::string candidate =
+            (end > begin ? dirs.substr(begin, end - begin) : std::string(1, '.')) + "/" + name;
         struct stat st;
-        if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(candidate.c_str(), X_OK) == 0) {
+        if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+            access(candidate.c_str(), X_OK) == 0) {
             found = candidate;
             return true;
         }
         begin = end + 1;
     }
     return false;
+}
+
+// kdialog guesses whether a text is markup. Marked as rich text with every special character
+// escaped, it shows exactly as written.
+std::string qt_plain_text(const char* text) {
+    std::string out = "<qt>";
+    for (const char* p = text; *p != '\0'; ++p) {
+        switch (*p) {
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '&':
+                out += "&amp;";
+                break;
+            case '\n':
+                out += "<br>";
+                break;
+            default:
+                out += *p;
+        }
+    }
+    return out + "</qt>";
+}
+
+void write_all(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        ssize_t n = write(fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+}
+
+// Runs the dialog without a shell and waits for it. Its own output (toolkit chatter) goes to
+// /dev/null so that standard error holds only the system's messages. `input`, when given, is
+// fed to its standard input.
+void run_and_wait(const std::string& program, std::vector<std::string>& args, const char* input) {
+    int fds[2] = {-1, -1};
+    if (input != nullptr && pipe(fds) != 0) return;
+    std::fflush(stdout);
+    std::fflush(stderr);
+    pid_t pid = fork();
+    if (pid < 0) {
+        if (input != nullptr) {
+            close(fds[0]);
+            close(fds[1]);
+        }
+        return;
+    }
+    if (pid == 0) {
+        int null_fd = open("/dev/null", O_RDWR);
+        if (input != nullptr) {
+            if (fds[0] != 0) {
+                dup2(fds[0], 0);
+                close(fds[0]);
+            }
+            close(fds[1]);
+        } else if (null_fd >= 0) {
+            dup2(null_fd, 0);
+        }
+        if (null_fd >= 0) {
+            dup2(null_fd, 1);
+            dup2(null_fd, 2);
+            if (null_fd > 2) close(null_fd);
+        }
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    if (input != nullptr) {
+        close(fds[0]);
+        // The dialog may end without reading; the broken pipe must not end this process.
+        struct sigaction ignore = {};
+        struct sigaction previous = {};
+        ignore.sa_handler = SIG_IGN;
+        sigaction(SIGPIPE, &ignore, &previous);
+        write_all(fds[1], input, std::strlen(input));
+        write_all(fds[1], "\n", 1);
+        close(fds[1]);
+        sigaction(SIGPIPE, &previous, nullptr);
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) break;
+    }
 }
 
 }  // namespace
@@ -53,33 +149,21 @@ void dialog_show(const char* title, const char* text, bool error) {
 
     std::string program;
     std::vector<std::string> args;
+    const char* input = nullptr;
     if (executable_on_path("zenity", program)) {
-        // --no-markup: the text is shown as it stands, never interpreted.
         args = {program, error ? "--error" : "--info", "--no-markup", std::string("--title=") + title,
                 std::string("--text=") + text};
     } else if (executable_on_path("kdialog", program)) {
-        args = {program, "--title", title, error ? "--error" : "--msgbox", text};
+        args = {program, "--title", title, error ? "--error" : "--msgbox", qt_plain_text(text)};
     } else if (executable_on_path("xmessage", program)) {
-        args = {program, "-center", "-title", title, "-buttons", "OK", "--", text};
+        // Given on the command line, words of the text that look like X toolkit options would be
+        // taken as options; read from standard input, the text stays as it is.
+        args = {program, "-center", "-title", title, "-buttons", "OK", "-default", "OK", "-file", "-"};
+        input = text;
     } else {
         return;
     }
-
-    std::fflush(stdout);
-    std::fflush(stderr);
-    pid_t pid = fork();
-    if (pid < 0) return;
-    if (pid == 0) {
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) break;
-    }
+    run_and_wait(program, args, input);
 }
 
 void fatal_present_and_exit(const char* message) {

@@ -2,10 +2,15 @@
 #include "script/parser.h"
 
 #include <GL/gl.h>
+#include <sys/stat.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/config.h"
 #include "core/error.h"
@@ -27,22 +32,39 @@ const ScriptEnum blend_factors[BLEND_FACTOR_COUNT] = {
 };
 
 const ScriptEnum alpha_funcs[ALPHA_FUNC_COUNT] = {
-    {"NEVER", GL_NEVER},   {"LESS", GL_LESS},         {"EQUAL", GL_EQUAL},   {"LEQUAL", GL_LEQUAL},
+    {"NEVER", GL_NEVER},     {"LESS", GL_LESS},         {"EQUAL", GL_EQUAL},   {"LEQUAL", GL_LEQUAL},
     {"GREATER", GL_GREATER}, {"NOTEQUAL", GL_NOTEQUAL}, {"GEQUAL", GL_GEQUAL}, {"ALWAYS", GL_ALWAYS},
 };
 
 namespace {
 
-const char* const keywords[] = {"start", "end", "layer", "sync", "param", "spline", "string", "blend", "alpha"};
-enum Keyword { KW_START, KW_END, KW_LAYER, KW_SYNC, KW_PARAM, KW_SPLINE, KW_STRING, KW_BLEND, KW_ALPHA, KW_NONE };
+const char* const keywords[] = {"start",  "end",    "layer", "sync", "param",
+                                "spline", "string", "blend", "alpha"};
+enum Keyword {
+    KW_START,
+    KW_END,
+    KW_LAYER,
+    KW_SYNC,
+    KW_PARAM,
+    KW_SPLINE,
+    KW_STRING,
+    KW_BLEND,
+    KW_ALPHA,
+    KW_NONE
+};
 
-bool is_line_end(char c) { return c == '\0' || c == '\n' || c == '\r'; }
+bool is_line_end(char c) {
+    return c == '\0' || c == '\n' || c == '\r';
+}
+bool is_blank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 Keyword keyword_find(const char* key) {
     for (int i = 0; i < KW_NONE; ++i) {
         if (std::strcmp(keywords[i], key) == 0) return static_cast<Keyword>(i);
     }
-    // Fall-backs by first letter: c(urve) is a spline, f(loat) a param, s a string.
+    // Unknown keys fall back on their first letter: c(urve) is a spline, f(loat) a param, s a string.
     switch (key[0]) {
         case 'c':
             return KW_SPLINE;
@@ -55,6 +77,27 @@ Keyword keyword_find(const char* key) {
     }
 }
 
+// "%d" semantics (leading white space, optional sign, digits) without the undefined behaviour
+// of a number out of range: such a number is clamped to the int32 range.
+bool scan_int(const char* text, int32_t* out) {
+    char* end = nullptr;
+    long long v = std::strtoll(text, &end, 10);
+    if (end == text) return false;
+    if (v > INT32_MAX) v = INT32_MAX;
+    if (v < INT32_MIN) v = INT32_MIN;
+    *out = static_cast<int32_t>(v);
+    return true;
+}
+
+// "%f" semantics; out-of-range numbers become infinities or zero, as strtof defines.
+bool scan_float(const char* text, float* out) {
+    char* end = nullptr;
+    float v = std::strtof(text, &end);
+    if (end == text) return false;
+    *out = v;
+    return true;
+}
+
 struct ParseState {
     const char* path;
     int line;
@@ -64,16 +107,12 @@ void assign_variable(const ParseState& st, const char* key, const char* value) {
     const ConfigVar* var = config_find(key);
     if (var == nullptr) script_error("Unknown variable", st.path, st.line);
     switch (var->type) {
-        case CONFIG_INT: {
-            int v;
-            if (std::sscanf(value, "%d", &v) == 1) *static_cast<int32_t*>(var->target) = v;
+        case CONFIG_INT:
+            scan_int(value, static_cast<int32_t*>(var->target));
             break;
-        }
-        case CONFIG_FLOAT: {
-            float v;
-            if (std::sscanf(value, "%f", &v) == 1) *static_cast<float*>(var->target) = v;
+        case CONFIG_FLOAT:
+            scan_float(value, static_cast<float*>(var->target));
             break;
-        }
         default:
             *static_cast<std::string*>(var->target) = value;
             break;
@@ -83,21 +122,21 @@ void assign_variable(const ParseState& st, const char* key, const char* value) {
 void apply_keyword(const ParseState& st, Section& s, Keyword kw, const char* value) {
     switch (kw) {
         case KW_START:
-            std::sscanf(value, "%f", &s.start);
+            scan_float(value, &s.start);
             if (s.start < 0) script_error("Invalid start", st.path, st.line);
             break;
         case KW_END:
-            std::sscanf(value, "%f", &s.end);
+            scan_float(value, &s.end);
             s.duration = s.end - s.start;
             if (!(s.duration > 0)) script_error("Invalid duration", st.path, st.line);
             break;
         case KW_LAYER:
-            std::sscanf(value, "%d", &s.layer);
+            scan_int(value, &s.layer);
             break;
         case KW_SYNC: {
             if (s.sync_count >= SECTION_MAX_SYNCS) script_error("Too many syncs", st.path, st.line);
-            float v = 0;  // a sync that does not parse is stored as 0
-            std::sscanf(value, "%f", &v);
+            float v = 0;  // a sync that does not parse is kept as 0 so later syncs keep their places
+            scan_float(value, &v);
             s.syncs[s.sync_count++] = v;
             break;
         }
@@ -108,6 +147,7 @@ void apply_keyword(const ParseState& st, Section& s, Keyword kw, const char* val
             break;
         case KW_SPLINE: {
             if (s.spline_count >= SECTION_MAX_SPLINES) script_error("Too many splines", st.path, st.line);
+            // The value is at most a line long, so the name always fits.
             char name[SCRIPT_LINE_SIZE] = "";
             float duration = 0;
             if (std::sscanf(value, "%255s %f", name, &duration) != 2) duration = s.duration;
@@ -121,11 +161,13 @@ void apply_keyword(const ParseState& st, Section& s, Keyword kw, const char* val
             s.strings[s.string_count++] = value;
             break;
         case KW_BLEND: {
+            // A name longer than the buffer is cut; no factor is that long, so it stays invalid.
             char src[SCRIPT_NAME_SIZE] = "";
             char dst[SCRIPT_NAME_SIZE] = "";
             std::sscanf(value, "%63s %63s", src, dst);
             s.blend_src = script_lookup(src, blend_factors, BLEND_FACTOR_COUNT);
             if (s.blend_src == -1) script_error("Invalid blend source factor", st.path, st.line);
+            // A missing second name is reported rather than guessed.
             s.blend_dst = script_lookup(dst, blend_factors, BLEND_FACTOR_COUNT);
             if (s.blend_dst == -1) script_error("Invalid blend destination factor", st.path, st.line);
             s.blend_on = true;
@@ -146,6 +188,31 @@ void apply_keyword(const ParseState& st, Section& s, Keyword kw, const char* val
     }
 }
 
+void parse_header(const ParseState& st, const char* line, Section*& current) {
+    // A name longer than the buffer is cut; no type name is that long, so it stays unknown.
+    char name[SCRIPT_NAME_SIZE] = "";
+    std::sscanf(line, "[%63s", name);
+    size_t len = std::strlen(name);
+    if (len > 0) name[len - 1] = '\0';  // the closing bracket
+    current = section_new();
+    int type = section_type_find(name);
+    if (type < 0) script_error("Unknown section", st.path, st.line);
+    current->type = type;
+}
+
+// The line reader proper; returns how many bytes it stored (embedded NULs included).
+int read_line(char* buffer, int size, ZZIP_FILE* file) {
+    int stored = 0;
+    while (stored < size - 1) {
+        char c;
+        if (zzip_fread(&c, 1, 1, file) != 1) break;
+        buffer[stored++] = c;
+        if (c == '\n' || c == '\r') break;
+    }
+    if (size > 0) buffer[stored] = '\0';
+    return stored;
+}
+
 }  // namespace
 
 int script_lookup(const char* name, const ScriptEnum* table, int count) {
@@ -156,27 +223,18 @@ int script_lookup(const char* name, const ScriptEnum* table, int count) {
 }
 
 char* script_read_line(char* buffer, int size, ZZIP_FILE* file) {
-    int stored = 0;
-    while (stored < size - 1) {
-        char c;
-        if (zzip_fread(&c, 1, 1, file) != 1) break;
-        buffer[stored++] = c;
-        if (c == '\n' || c == '\r') break;
-    }
-    if (stored == 0) return nullptr;
-    buffer[stored] = '\0';
-    return buffer;
+    return read_line(buffer, size, file) > 0 ? buffer : nullptr;
 }
 
 void script_split(const char* line, char* key, char* value) {
     const char* p = line;
     int k = 0;
-    while (*p != ' ' && *p != '\t' && !is_line_end(*p)) {
+    while (!is_blank(*p) && !is_line_end(*p)) {
         if (k < SCRIPT_NAME_SIZE - 1) key[k++] = *p;
         ++p;
     }
     key[k] = '\0';
-    while (*p == ' ' || *p == '\t') ++p;
+    while (is_blank(*p)) ++p;
     int v = 0;
     while (!is_line_end(*p)) {
         if (v < SCRIPT_LINE_SIZE - 1) value[v++] = *p;
@@ -194,9 +252,10 @@ int script_parse_vector(const char* text, float* out, int capacity) {
         while ((*p >= '0' && *p <= '9') || *p == '.' || *p == '-') ++p;
         if (p == run) return count;
         if (count >= capacity) fatal_error("Script: too many floats in vector '%s'", text);
+        // A run such as "--" or "." holds no number and is stored as 0.
         std::string number(run, p);
         float v = 0;
-        if (std::sscanf(number.c_str(), "%f", &v) != 1) v = 0;
+        scan_float(number.c_str(), &v);
         out[count++] = v;
     }
 }
@@ -208,19 +267,22 @@ void script_parse(const char* path) {
     ParseState st{path, 1};
     Section* current = nullptr;
     char line[SCRIPT_LINE_SIZE];
-    while (script_read_line(line, sizeof line, file.get()) != nullptr) {
+    for (;;) {
+        int length = read_line(line, sizeof line, file.get());
+        if (length == 0) break;
+        // A line that fills the buffer without its line end would otherwise go on as a separate
+        // line and be read as something it is not.
+        char last = line[length - 1];
+        if (length == SCRIPT_LINE_SIZE - 1 && last != '\n' && last != '\r') {
+            char next;
+            if (zzip_fread(&next, 1, 1, file.get()) == 1) script_error("Line too long", st.path, st.line);
+        }
+
         char first = line[0];
         if (first == ';' || first == '\n' || first == '\r') {
             // comment or empty line
         } else if (first == '[') {
-            char name[SCRIPT_NAME_SIZE] = "";
-            std::sscanf(line, "[%63s", name);
-            size_t len = std::strlen(name);
-            if (len > 0) name[len - 1] = '\0';  // the closing bracket
-            current = section_new();
-            int type = section_type_find(name);
-            if (type < 0) script_error("Unknown section", st.path, st.line);
-            current->type = type;
+            parse_header(st, line, current);
         } else {
             char key[SCRIPT_NAME_SIZE];
             char value[SCRIPT_LINE_SIZE];
@@ -237,28 +299,48 @@ void script_parse(const char* path) {
 
 namespace {
 
-// Deep enough for any real demo; stops a symbolic-link loop from recursing forever.
-constexpr int DISCOVER_MAX_DEPTH = 32;
+enum class Walk { Walked, Skipped, NotADirectory };
 
-void discover(const std::string& path, int depth) {
-    if (depth > DISCOVER_MAX_DEPTH) return;
+using FileId = std::pair<dev_t, ino_t>;
+
+// Walks `path` when it opens as a directory or an archive. `ancestors` holds the plain
+// directories being walked, so that a symbolic link back up the tree is not followed forever.
+Walk discover(const std::string& path, std::vector<FileId>& ancestors) {
+    struct stat st;
+    bool plain = stat(path.c_str(), &st) == 0;  // false inside archives
+    FileId id{};
+    if (plain) {
+        // Opening a FIFO or a device could block or never reach its end.
+        if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode)) return Walk::Skipped;
+        if (S_ISDIR(st.st_mode)) {
+            id = {st.st_dev, st.st_ino};
+            for (const FileId& a : ancestors) {
+                if (a == id) return Walk::Skipped;
+            }
+        }
+    }
+
     ZzipDir dir(dir_open(path.c_str()));
-    if (dir == nullptr) return;
+    if (dir == nullptr) return Walk::NotADirectory;
+    if (plain && S_ISDIR(st.st_mode)) ancestors.push_back(id);
     while (ZZIP_DIRENT* entry = zzip_readdir(dir.get())) {
         std::string name = entry->d_name;
-        if (name == "." || name == "..") continue;
+        if (name.empty() || name == "." || name == "..") continue;
         std::string child = path + "/" + name;
-        bool walked = false;
-        {
-            ZzipDir probe(dir_open(child.c_str()));
-            walked = probe != nullptr;
+        Walk walked = discover(child, ancestors);
+        // Directories and archives named like scripts are walked, never parsed; so are the
+        // directory entries of an archive, whose names end with '/'.
+        if (walked == Walk::NotADirectory && name.back() != '/' && name.find(".tvl") != std::string::npos) {
+            script_parse(child.c_str());
         }
-        if (walked) discover(child, depth + 1);
-        // A directory or archive named like a script is walked, never parsed.
-        if (!walked && name.find(".tvl") != std::string::npos) script_parse(child.c_str());
     }
+    if (plain && S_ISDIR(st.st_mode)) ancestors.pop_back();
+    return Walk::Walked;
 }
 
 }  // namespace
 
-void script_discover(const char* path) { discover(path, 0); }
+void script_discover(const char* path) {
+    std::vector<FileId> ancestors;
+    discover(path, ancestors);
+}

@@ -4,9 +4,9 @@
 
 #include <zzip/zzip.h>
 
-inline constexpr int SCRIPT_LINE_SIZE = 256;    // 255 characters and the terminating NUL
-inline constexpr int SCRIPT_NAME_SIZE = 64;     // keys, values and header names: 63 characters
-inline constexpr int SCRIPT_PATH_SIZE = 256;    // script paths: 255 characters
+inline constexpr int SCRIPT_LINE_SIZE = 256;  // 255 bytes, line end included, and the NUL
+inline constexpr int SCRIPT_NAME_SIZE = 64;   // keys and header names: 63 characters
+// Script paths are held in strings of any length.
 
 struct ScriptEnum {
     const char* name;
@@ -18,10 +18,13 @@ inline constexpr int ALPHA_FUNC_COUNT = 8;
 extern const ScriptEnum blend_factors[BLEND_FACTOR_COUNT];
 extern const ScriptEnum alpha_funcs[ALPHA_FUNC_COUNT];
 
-// Walks the tree under `path` depth-first and parses every entry whose name contains ".tvl".
+// Walks the tree under `path` depth-first, in listing order, descending into archives as into
+// directories, and parses every file whose name contains ".tvl". Directories and archives are
+// walked, never parsed; FIFOs and devices are left alone; a symbolic link back to a directory
+// being walked is not followed.
 void script_discover(const char* path);
 
-// Parses one script file.
+// Parses one script file. A line of more than 255 bytes (line end included) is an error.
 void script_parse(const char* path);
 
 // Reads one line (up to and including its CR or LF, at most size - 1 bytes) into `buffer`;
@@ -29,8 +32,9 @@ void script_parse(const char* path);
 char* script_read_line(char* buffer, int size, ZZIP_FILE* file);
 
 // Splits a variable line into key (before the first blank) and value (after the run of blanks,
-// up to the line end). `key` holds SCRIPT_NAME_SIZE bytes (a longer key is cut, and then
-// matches nothing); `value` holds SCRIPT_LINE_SIZE bytes, so no value of a line is ever cut.
+// up to the line end). `key` holds SCRIPT_NAME_SIZE bytes: a longer key is cut, which changes
+// nothing, since no keyword or variable is that long and the fall-backs read only the first
+// letter. `value` holds SCRIPT_LINE_SIZE bytes, so no value of a line is ever cut.
 void script_split(const char* line, char* key, char* value);
 
 // Reads up to `capacity` floats from a text such as "{1, 2.5, -3}"; returns how many it stored.

@@ -1,5 +1,77 @@
-// The "image" section type.
-#include "script/section.h"
+// The "image" section type: one textured quad placed by a transform spline every frame.
+#include "sections/image.h"
 
-// Callbacks come with the type's implementation; until then every slot is the shared no-op.
-extern const SectionType image_type = {"image", section_noop, section_noop, section_noop, section_noop, section_noop};
+#include <GL/gl.h>
+
+#include <memory>
+#include <vector>
+
+#include "core/error.h"
+#include "resources/texture.h"
+#include "script/section.h"
+#include "sections/transform.h"
+
+namespace {
+
+std::vector<std::unique_ptr<ImageQuad>>& quad_storage() {
+    static std::vector<std::unique_ptr<ImageQuad>> storage;
+    return storage;
+}
+
+}  // namespace
+
+void image_quad_build(ImageQuad& quad, int texture, float w, float h) {
+    const float texcoords[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+    const float vertices[4][3] = {
+        {-w / 2, h / 2, 0}, {w / 2, h / 2, 0}, {w / 2, -h / 2, 0}, {-w / 2, -h / 2, 0}};
+    for (int i = 0; i < 4; ++i) {
+        for (int k = 0; k < 2; ++k) quad.texcoords[i][k] = texcoords[i][k];
+        for (int k = 0; k < 3; ++k) quad.vertices[i][k] = vertices[i][k];
+    }
+    quad.texture = texture;
+}
+
+void image_quad_draw(const ImageQuad& quad) {
+    texture_bind(quad.texture);
+    glBegin(GL_QUADS);
+    for (int i = 0; i < 4; ++i) {
+        glTexCoord2fv(quad.texcoords[i]);
+        glVertex3fv(quad.vertices[i]);
+    }
+    glEnd();
+}
+
+ImageQuad* image_quad_finish(int texture, int flags) {
+    quad_storage().push_back(std::make_unique<ImageQuad>());
+    ImageQuad* quad = quad_storage().back().get();
+    texture_set_flags(texture, flags);
+    texture_upload(texture);
+    const Texture* t = texture_get(texture);
+    image_quad_build(*quad, texture, static_cast<float>(t->width), static_cast<float>(t->height));
+    return quad;
+}
+
+void image_init() {
+    Section& s = *current_section;
+    if (s.param_count != 0) fatal_error("image: no floats needed");
+    if (s.string_count != 1) fatal_error("image: one string needed");
+    if (s.spline_count != 1) fatal_error("image: one spline needed");
+    spline_require_channels(s, "image", 0, TRANSFORM_CHANNELS);
+    s.data = image_quad_finish(texture_load(s.strings[0].c_str()), TEX_CLAMP);
+}
+
+void image_render() {
+    Section& s = *current_section;
+    glDisable(GL_DEPTH_TEST);
+    section_blend_alpha_begin(s);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    spline_transform_srt(s.elapsed, 0);
+    image_quad_draw(*static_cast<ImageQuad*>(s.data));
+    glPopMatrix();
+    section_blend_alpha_end(s);
+    glEnable(GL_DEPTH_TEST);
+}
+
+extern const SectionType image_type = {"image",      section_noop, image_init,
+                                       section_noop, image_render, section_noop};

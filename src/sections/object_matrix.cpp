@@ -1,5 +1,90 @@
-// The "objectMatrix" section type.
-#include "script/section.h"
+// The "objectMatrix" section type: copies of a mesh, each under one more step transform than the
+// last, sphere-mapped with an environment image or in one plain colour.
+#include <GL/gl.h>
 
-// Callbacks come with the type's implementation; until then every slot is the shared no-op.
-extern const SectionType object_matrix_type = {"objectMatrix", section_noop, section_noop, section_noop, section_noop, section_noop};
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "core/error.h"
+#include "gfx/view.h"
+#include "resources/mesh.h"
+#include "resources/texture.h"
+#include "script/section.h"
+#include "sections/mesh_draw.h"
+#include "sections/object.h"
+#include "sections/transform.h"
+
+namespace {
+
+std::vector<std::unique_ptr<ObjectMatrixState>>& matrix_storage() {
+    static std::vector<std::unique_ptr<ObjectMatrixState>> storage;
+    return storage;
+}
+
+}  // namespace
+
+void object_matrix_init() {
+    Section& s = *current_section;
+    if (s.string_count < 4) fatal_error("objectMatrix: four strings needed");
+    bool color = s.strings[3] == "Color";
+    if (color && s.param_count < 5) fatal_error("objectMatrix: five floats needed");
+    if (s.param_count < 1) fatal_error("objectMatrix: one float needed");
+    if (s.spline_count < 2) fatal_error("objectMatrix: two splines needed");
+    spline_require_channels(s, "objectMatrix", 0, TRANSFORM_CHANNELS);
+    spline_require_channels(s, "objectMatrix", 1, TRANSFORM_CHANNELS);
+
+    matrix_storage().push_back(std::make_unique<ObjectMatrixState>());
+    ObjectMatrixState* state = matrix_storage().back().get();
+    s.data = state;
+    state->mesh = mesh_load(s.strings[1].c_str(), s.strings[2].c_str());
+    state->texture = texture_load(s.strings[0].c_str());
+    texture_upload(state->texture);
+}
+
+void object_matrix_render() {
+    Section& s = *current_section;
+    const ObjectMatrixState& state = *static_cast<ObjectMatrixState*>(s.data);
+    bool environment = s.strings[3] == "Environment";
+    bool color = s.strings[3] == "Color";
+    bool depth_off = color && s.params[4] == 1.0f;
+
+    if (s.blend_on) {
+        glEnable(GL_BLEND);
+        glBlendFunc(static_cast<GLenum>(s.blend_src), static_cast<GLenum>(s.blend_dst));
+    }
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    if (environment || color) {
+        if (color) {
+            glDisable(GL_TEXTURE_2D);
+            glColor4f(s.params[1], s.params[2], s.params[3], 1);
+            if (depth_off) glDisable(GL_DEPTH_TEST);
+        }
+        float base[16] = {}, step[16] = {};
+        spline_channels(s.elapsed, 0, base);
+        spline_channels(s.elapsed, 1, step);
+        for (const MatrixCopy& copy :
+             matrix_copies(transform_trs_matrix(base), transform_trs_matrix(step), s.params[0], s.elapsed)) {
+            glPushMatrix();
+            glMultMatrixf(copy.transform.m);
+            debug_axes();
+            if (environment) {
+                texture_bind(state.texture);
+                mesh_draw_sphere_st(*state.mesh, 1);
+            } else {
+                mesh_draw_plain(*state.mesh, 1);
+            }
+            glPopMatrix();
+        }
+        if (color) {
+            if (depth_off) glEnable(GL_DEPTH_TEST);
+            glEnable(GL_TEXTURE_2D);
+        }
+    }
+    glPopMatrix();
+    if (s.blend_on) glDisable(GL_BLEND);
+}
+
+extern const SectionType object_matrix_type = {"objectMatrix", section_noop,         object_matrix_init,
+                                               section_noop,   object_matrix_render, section_noop};

@@ -1,10 +1,49 @@
 // The "particleTex" section type.
 #include "sections/particle_tex.h"
 
-#include <cmath>
+#include <GL/gl.h>
+#include <GL/glext.h>
 
+#include <cmath>
+#include <memory>
+
+#include "core/error.h"
 #include "core/random.h"
+#include "resources/texture.h"
 #include "script/section.h"
+#include "sections/particles.h"
+
+namespace {
+// Every section's picture, kept until exit; Section.data points into it.
+std::vector<std::unique_ptr<ParticleImage>> particle_images;
+}  // namespace
+
+ShapePixels particle_tex_shape_pixels(const Texture& texture) {
+    ShapePixels shape;
+    shape.pixels = texture.pixels;
+    shape.width = texture.width;
+    shape.height = texture.height;
+    shape.bytes_per_pixel = texture.components;
+    // Rows start on 4-byte boundaries, whether decoded, resampled or blank.
+    shape.pitch = static_cast<int>(texture_row_bytes(texture.width, texture.components));
+    switch (texture.format) {
+        case GL_BGR_EXT:
+        case GL_BGRA_EXT:
+            shape.red = 2;
+            shape.green = 1;
+            shape.blue = 0;
+            break;
+        case GL_LUMINANCE:
+            shape.red = shape.green = shape.blue = 0;
+            break;
+        default:
+            shape.red = 0;
+            shape.green = 1;
+            shape.blue = 2;
+            break;
+    }
+    return shape;
+}
 
 std::string shape_pixels_problem(const ShapePixels& shape) {
     if (shape.pixels == nullptr) return "no pixels";
@@ -79,6 +118,80 @@ void particle_tex_place(ParticleImage& image, float ease, uint8_t alpha) {
     }
 }
 
-// Callbacks come with the type's implementation; until then every slot is the shared no-op.
-extern const SectionType particle_tex_type = {"particleTex", section_noop, section_noop,
-                                              section_noop,  section_noop, section_noop};
+void particle_tex_init() {
+    Section& section = *current_section;
+    if (section.string_count != 2) fatal_error("particleTex: two strings needed");
+    // The range divides every random magnitude.
+    if (!(section.params[2] >= 1.0f)) fatal_error("particleTex: scatter range below 1");
+    const uint32_t range = static_cast<uint32_t>(truncate_to_int(section.params[2]));
+
+    particle_images.push_back(std::make_unique<ParticleImage>());
+    ParticleImage& image = *particle_images.back();
+    section.data = &image;
+    const char* shape_path = section.strings[0].c_str();
+    image.shape_texture = texture_load(shape_path);
+    texture_set_flags(image.shape_texture, TEX_NO_MIPMAP);
+    image.sprite_size = section.params[1];
+
+    const Texture& shape_texture = *texture_get(image.shape_texture);
+    const ShapePixels shape = particle_tex_shape_pixels(shape_texture);
+    const std::string problem = shape_pixels_problem(shape);
+    if (!problem.empty())
+        fatal_error("particleTex: cannot read shape image '%s': %s", shape_path, problem.c_str());
+    image.particles = particle_tex_build(shape, range, particle_tex_alpha_byte(section.params[6]));
+    image.count = static_cast<int>(image.particles.size());
+
+    image.sprite_texture = texture_load(section.strings[1].c_str());
+    texture_set_flags(image.sprite_texture, TEX_MODULATE);
+    texture_upload(image.sprite_texture);
+    const float width = static_cast<float>(shape.width);
+    const float height = static_cast<float>(shape.height);
+    texture_upload(image.shape_texture);
+
+    const float spacing = section.params[0];
+    image.half_width = width * spacing * 0.5f;
+    image.half_height = height * spacing * 0.5f;
+    image.step_x = width * spacing / width;
+    image.step_y = height * spacing / height;
+}
+
+void particle_tex_render() {
+    const Section& section = *current_section;
+    ParticleImage& image = *static_cast<ParticleImage*>(section.data);
+    const float* params = section.params;
+    const float ease = particle_tex_ease(section.elapsed, section.start, section.end);
+    const float alpha = params[6] + (params[7] - params[6]) * section.elapsed / section.duration;
+    particle_tex_place(image, ease, particle_tex_alpha_byte(alpha));
+
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glTranslatef(params[3], params[4], params[5]);
+    glRotatef(-90, 0, 0, 1);
+
+    float m[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    Vector3 right, up, corners[4];
+    particle_sprite_axes(m, image.sprite_size, right, up);
+    static constexpr float tex[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+    glDepthMask(GL_FALSE);
+    texture_bind(image.sprite_texture);
+    glBegin(GL_QUADS);
+    for (const TexParticle& p : image.particles) {
+        glColor4ubv(p.colour);
+        particle_sprite_corners({p.position[0], p.position[1], p.position[2]}, right, up, corners);
+        for (int k = 0; k < 4; ++k) {
+            glTexCoord2f(tex[k][0], tex[k][1]);
+            glVertex3fv(&corners[k].x);
+        }
+    }
+    glEnd();
+    glDepthMask(GL_TRUE);
+
+    glPopMatrix();
+    glDisable(GL_BLEND);
+}
+
+extern const SectionType particle_tex_type = {"particleTex", section_noop,        particle_tex_init,
+                                              section_noop,  particle_tex_render, section_noop};

@@ -41,6 +41,11 @@ struct ShapePixels {
     int blue = 2;
 };
 
+struct Texture;
+
+// The layout of a loaded texture's pixels, still waiting for upload.
+ShapePixels particle_tex_shape_pixels(const Texture& texture);
+
 // Why a pixel layout cannot be read as a shape ("" when it can).
 std::string shape_pixels_problem(const ShapePixels& shape);
 

@@ -1,8 +1,12 @@
 // The particle system: records, the update step and the sprite geometry.
 #include "sections/particles.h"
 
+#include <GL/gl.h>
+
 #include <cmath>
 #include <limits>
+
+#include "resources/texture.h"
 
 std::unique_ptr<ParticleSystem> particle_system_new(int count, float size) {
     auto system = std::make_unique<ParticleSystem>();
@@ -64,6 +68,41 @@ void particle_sprite_corners(const Vector3& p, const Vector3& right, const Vecto
     corners[1] = {p.x + right.x + up.x, p.y + right.y + up.y, p.z + right.z + up.z};
     corners[2] = {p.x + right.x - up.x, p.y + right.y - up.y, p.z + right.z - up.z};
     corners[3] = {p.x - right.x - up.x, p.y - right.y - up.y, p.z - right.z - up.z};
+}
+
+void particle_system_upload(const ParticleSystem& system) {
+    for (int i = 0; i < system.texture_count; ++i) texture_upload(system.textures[i]);
+}
+
+void particle_system_draw(const ParticleSystem& system) {
+    float m[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    Vector3 right, up, corners[4];
+    particle_sprite_axes(m, system.size, right, up);
+    static constexpr float tex[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+
+    glDepthMask(GL_FALSE);
+    glBegin(GL_QUADS);
+    int last_texture = -1;
+    for (const Particle& p : system.particles) {
+        if (!p.alive) continue;
+        if (p.texture_index < 0 || p.texture_index >= system.texture_count) continue;
+        const int handle = system.textures[p.texture_index];
+        if (handle != last_texture) {
+            glEnd();
+            texture_bind(handle);
+            glBegin(GL_QUADS);
+            last_texture = handle;
+        }
+        glColor4fv(p.color);
+        particle_sprite_corners(p.position, right, up, corners);
+        for (int k = 0; k < 4; ++k) {
+            glTexCoord2f(tex[k][0], tex[k][1]);
+            glVertex3fv(&corners[k].x);
+        }
+    }
+    glEnd();
+    glDepthMask(GL_TRUE);
 }
 
 int truncate_to_int(float value) {

@@ -1,11 +1,20 @@
 // The "ray" section type.
 #include "sections/ray.h"
 
+#include <GL/gl.h>
+
+#include <memory>
+
+#include "core/error.h"
 #include "core/random.h"
+#include "resources/spline.h"
 #include "script/section.h"
 #include "sections/particles.h"
 
 namespace {
+// Every section's record, kept until exit; Section.data points into it.
+std::vector<std::unique_ptr<Ray>> rays;
+
 // A random sign, drawn first, times a random magnitude below `modulus`, times amplitude / 1000.
 double ray_random_offset(uint32_t modulus, float amplitude) {
     const double sign = (random_next() & 1u) ? -1.0 : 1.0;
@@ -67,6 +76,53 @@ void ray_joint(const Ray& ray, int j, const float previous[3], float point[3]) {
     }
 }
 
-// Callbacks come with the type's implementation; until then every slot is the shared no-op.
-extern const SectionType ray_type = {"ray",        section_noop, section_noop,
-                                     section_noop, section_noop, section_noop};
+void ray_init() {
+    Section& section = *current_section;
+    if (section.spline_count != 2) fatal_error("ray: two splines needed");
+    if (section.param_count != 2) fatal_error("ray: two params needed");
+    for (int k = 0; k < 2; ++k) {
+        if (section.splines[k] == nullptr || section.splines[k]->channels < RAY_CHANNELS[k]) {
+            fatal_error("ray: spline %d needs %d channels", k, RAY_CHANNELS[k]);
+        }
+    }
+    const int segments = truncate_to_int(section.params[1]);
+    if (segments < 0 || segments > RAY_MAX_SEGMENTS) fatal_error("ray: invalid segment count");
+
+    rays.push_back(std::make_unique<Ray>());
+    Ray& ray = *rays.back();
+    section.data = &ray;
+    ray.mode = static_cast<uint8_t>(truncate_to_int(section.params[0]));
+    ray.segments = segments;
+    ray.offsets.assign(3 * (static_cast<size_t>(segments) + 1), 0.0f);
+    // The amplitude is still 0, so every offset stays 0, but the numbers are drawn all the same.
+    ray_reroll(ray);
+}
+
+void ray_render() {
+    const Section& section = *current_section;
+    Ray& ray = *static_cast<Ray*>(section.data);
+    float ch0[SPLINE_MAX_CHANNELS] = {}, ch1[SPLINE_MAX_CHANNELS] = {};
+    spline_eval(section.splines[0], ch0, section.elapsed);
+    spline_eval(section.splines[1], ch1, section.elapsed);
+    ray_set_channels(ray, ch0, ch1);
+    const std::vector<RayPass> passes = ray_glow_passes(ray.layers);
+
+    glDisable(GL_TEXTURE_2D);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    glEnable(GL_BLEND);
+    ray_walk(ray, [&](const float* previous, const float* point) {
+        for (const RayPass& pass : passes) {
+            glLineWidth(pass.width);
+            glColor4f(ray.colour[0], ray.colour[1], ray.colour[2], pass.alpha);
+            glBegin(GL_LINES);
+            glVertex3fv(previous);
+            glVertex3fv(point);
+            glEnd();
+        }
+    });
+    glLineWidth(1);
+    glDisable(GL_BLEND);
+    glEnable(GL_TEXTURE_2D);
+}
+
+extern const SectionType ray_type = {"ray", section_noop, ray_init, section_noop, ray_render, section_noop};

@@ -69,3 +69,25 @@ TEST(Startup, BackgroundChecksItsValuesInOrder) {
     with("string data/loading_back.tga\nspline s.txt\n");
     expect_fatal(demo, "background: no splines needed");
 }
+
+TEST(Startup, DriverDescriptionGoesToStandardOutput) {
+    DemoBuilder demo;
+    demo.set("gl_info 1");
+    demo.picture("data/red.tga", 8, 8, Rgb{255, 0, 0});
+    demo.background("data/red.tga", 0, 0.01f);
+    PlayerResult r = demo.run();
+    EXPECT_EQ(r.exit_status, 0) << r.err;
+    const std::string head = "\n// OpenGL driver information\n// ---------------------------\n\nvendor :\n";
+    EXPECT_EQ(r.out.substr(0, head.size()), head);
+    size_t renderer = r.out.find("\n\nrenderer :\n");
+    size_t version = r.out.find("\n\nversion : \n");
+    size_t standard = r.out.find("\n\nstandard extensions : \n");
+    size_t window_system = r.out.find("\n\nARB extensions : \n");
+    EXPECT_LT(renderer, version);
+    EXPECT_LT(version, standard);
+    EXPECT_LT(standard, window_system);
+    ASSERT_NE(window_system, std::string::npos) << r.out;
+    // On X the window system's extensions are GLX's.
+    EXPECT_NE(r.out.find("GLX_", window_system), std::string::npos);
+    EXPECT_NE(r.out.find("GL_ARB_", standard), std::string::npos);
+}

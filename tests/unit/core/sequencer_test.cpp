@@ -377,11 +377,3 @@ TEST_F(Sequencer, FrameRateIsMeasuredOverMoreThanAThirdOfASecond) {
     EXPECT_EQ(frame_count, 4);
     EXPECT_FLOAT_EQ(frame_delta, 0.1f);
 }
-
-TEST_F(Sequencer, ClockResetReseedsTheRandomNumbers) {
-    random_seed(0, 0);
-    uint32_t first = random_next();
-    random_next();
-    clock_reset();
-    EXPECT_EQ(random_next(), first);
-}

@@ -29,16 +29,6 @@ TEST(PresentBand, LetterboxesTheDefaultWindow) {
     EXPECT_EQ(small.y, 30);
 }
 
-TEST(Extensions, AreFoundAsSubstrings) {
-    const char* list = "GL_ARB_multitexture GL_EXT_bgra";
-    EXPECT_TRUE(extension_list_has(list, "GL_ARB_multitexture"));
-    EXPECT_TRUE(extension_list_has(list, "bgra"));
-    EXPECT_FALSE(extension_list_has(list, "GL_ARB_imaging"));
-    EXPECT_FALSE(extension_list_has(nullptr, "GL_EXT_bgra"));
-    EXPECT_EQ(std::string(gl_entry_point_names[0]), "glMultiTexCoord2fARB");
-    EXPECT_EQ(std::string(gl_entry_point_names[GL_ENTRY_POINT_COUNT - 1]), "wglSetPbufferAttribARB");
-}
-
 TEST(VideoSizes, FrameMustFitTheWindow) {
     EXPECT_EQ(video_size_problem(800, 600, 512, 512), "");
     EXPECT_EQ(video_size_problem(320, 240, 320, 240), "");

@@ -5,7 +5,10 @@
 #include <vector>
 
 #include "core/random.h"
+#include "media_files.h"
+#include "resources/texture.h"
 #include "sections/particle_tex.h"
+#include "test_support.h"
 
 namespace {
 // A packed RGB shape from a list of pixels, row by row.
@@ -190,4 +193,52 @@ TEST(ParticleTexRender, ParticlesGatherIntoThePicture) {
     EXPECT_FLOAT_EQ(image.particles[0].position[1], 5 * 0.5f - 2.5f - 3);
     EXPECT_FLOAT_EQ(image.particles[0].position[2], 4);
     EXPECT_EQ(image.particles[0].colour[3], 10);
+}
+
+namespace {
+struct LoadedShapes : testing::Test {
+    void SetUp() override { texture_table_reset(); }
+    void TearDown() override { texture_table_reset(); }
+};
+}  // namespace
+
+TEST_F(LoadedShapes, TgaImagesWithAndWithoutAlphaGiveTheSameParticles) {
+    TempDir dir;
+    ScopedChdir cd(dir.path);
+    // 3 x 3 pixels: 9-byte rows, padded to 12 in memory; stored blue first in the file.
+    const std::string rgb(
+        "\xc8\x0a\x14\x00\x00\x00\x33\x33\x33"
+        "\x00\x00\x00\x0a\xc8\x14\x00\x00\x00"
+        "\x14\x0a\xc8\x00\x00\x00\xff\xff\xff",
+        27);
+    std::string rgba;
+    for (size_t i = 0; i < rgb.size(); i += 3) rgba += rgb.substr(i, 3) + static_cast<char>(i * 9);
+    media::save("rgb.tga", media::tga(3, 3, rgb, 24));
+    media::save("rgba.tga", media::tga(3, 3, rgba, 32));
+
+    const Texture* a = texture_get(texture_load("rgb.tga"));
+    const Texture* b = texture_get(texture_load("rgba.tga"));
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    random_seed(0, 0);
+    auto from_rgb = particle_tex_build(particle_tex_shape_pixels(*a), 1, 255);
+    auto from_rgba = particle_tex_build(particle_tex_shape_pixels(*b), 1, 255);
+
+    // The bright pixels, row by row: (0,0) red, (0,2) grey, (1,1) green, (2,0) blue, (2,2) white.
+    const int expected[5][5] = {{0, 0, 200, 10, 20},
+                                {0, 2, 51, 51, 51},
+                                {1, 1, 10, 200, 20},
+                                {2, 0, 20, 10, 200},
+                                {2, 2, 255, 255, 255}};
+    for (const auto* particles : {&from_rgb, &from_rgba}) {
+        ASSERT_EQ(particles->size(), 5u);
+        for (int i = 0; i < 5; ++i) {
+            const TexParticle& p = (*particles)[i];
+            EXPECT_EQ(p.row, expected[i][0]) << i;
+            EXPECT_EQ(p.column, expected[i][1]) << i;
+            EXPECT_EQ(p.colour[0], expected[i][2]) << i;
+            EXPECT_EQ(p.colour[1], expected[i][3]) << i;
+            EXPECT_EQ(p.colour[2], expected[i][4]) << i;
+        }
+    }
 }

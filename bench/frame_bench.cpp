@@ -1,0 +1,136 @@
+// Frames per second of the player's frame loop against a bare SDL/GL loop doing the same GL
+// work: a demo of one background at the default 800 x 600 window (512 x 512 frame, 16:9 band),
+// and a loop that only clears, draws the same textured quad, copies the frame into a texture,
+// draws it into the band and swaps. The ratio shows what sequencing and callbacks cost on top
+// of the GL work. Needs an X display (Xvfb will do).
+//
+// Run: build/frame_bench (built with the other benchmarks by `make build`).
+#include <GL/gl.h>
+#include <SDL/SDL.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "core/config.h"
+#include "core/sequencer.h"
+#include "gfx/video.h"
+#include "gfx/view.h"
+#include "resources/texture.h"
+#include "script/section.h"
+
+namespace {
+
+constexpr double seconds_per_run = 3.0;
+
+void write_picture(const std::string& path, int size) {
+    std::string data(18, '\0');
+    data[2] = 2;
+    data[12] = static_cast<char>(size & 0xFF);
+    data[13] = static_cast<char>(size >> 8);
+    data[14] = data[12];
+    data[15] = data[13];
+    data[16] = 24;
+    for (int i = 0; i < size * size; ++i)
+        data += {static_cast<char>(i % 251), static_cast<char>(i % 13), '\x40'};
+    std::ofstream(path, std::ios::binary) << data;
+}
+
+Section* add_section(int type, float end, std::initializer_list<std::string> strings) {
+    Section* s = section_new();
+    s->type = type;
+    s->end = end;
+    s->duration = end;
+    for (const std::string& text : strings) s->strings[s->string_count++] = text;
+    return s;
+}
+
+template <typename Frame>
+double frames_per_second(Frame frame) {
+    auto begin = std::chrono::steady_clock::now();
+    long frames = 0;
+    double elapsed = 0;
+    while (elapsed < seconds_per_run) {
+        frame();
+        ++frames;
+        elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    }
+    return static_cast<double>(frames) / elapsed;
+}
+
+void textured_square() {
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 1);
+    glVertex2f(0, 0);
+    glTexCoord2f(1, 1);
+    glVertex2f(1, 0);
+    glTexCoord2f(1, 0);
+    glVertex2f(1, 1);
+    glTexCoord2f(0, 0);
+    glVertex2f(0, 1);
+    glEnd();
+}
+
+}  // namespace
+
+int main() {
+    std::filesystem::path dir = std::filesystem::temp_directory_path() / "tarvel-frame-bench";
+    std::filesystem::create_directories(dir);
+    std::string picture = (dir / "picture.tga").string();
+    write_picture(picture, 512);
+
+    config_reset_defaults();
+    sound = 0;
+    Section* loading = add_section(0, 0, {picture, picture});
+    loading->param_count = 4;
+    add_section(section_type_find("background"), 1e9f, {picture});
+    video_init();
+    clock_reset();
+    load_phase();
+    clock_sync();
+
+    double player = frames_per_second([] {
+        SDL_Event event;
+        while (SDL_PollEvent(&event) != 0) {
+        }
+        idle_step();
+    });
+
+    // The same GL work without the sequencer.
+    int texture = texture_load(picture.c_str());
+    texture_set_flags(texture, TEX_CLAMP);
+    texture_upload(texture);
+    int band_y = (gl_height - present_height) / 2;
+    double bare = frames_per_second([&] {
+        SDL_Event event;
+        while (SDL_PollEvent(&event) != 0) {
+        }
+        glViewport(0, 0, gl_rttWidth, gl_rttHeight);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glDisable(GL_DEPTH_TEST);
+        ortho_begin();
+        texture_bind(texture);
+        textured_square();
+        ortho_end();
+        glEnable(GL_DEPTH_TEST);
+        texture_bind(frame_texture);
+        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, gl_rttWidth, gl_rttHeight);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glViewport(0, band_y, present_width, present_height);
+        ortho_begin();
+        fullscreen_quad_textured();
+        ortho_end();
+        glFinish();
+        SDL_GL_SwapBuffers();
+    });
+
+    std::printf("player frame loop  %8.1f frames/s\n", player);
+    std::printf("bare SDL/GL loop   %8.1f frames/s\n", bare);
+    std::printf("ratio              %8.3f\n", player / bare);
+    SDL_Quit();
+    std::filesystem::remove_all(dir);
+    return 0;
+}

@@ -1,0 +1,47 @@
+// The spline helpers: evaluate one of the current section's splines and hand it to GL.
+#include "sections/transform.h"
+
+#include <GL/gl.h>
+
+#include "core/error.h"
+#include "resources/spline.h"
+#include "script/section.h"
+
+void spline_channels(float time, int i, float* ch) {
+    const Spline* spline = current_section->splines[i];
+    if (spline != nullptr && spline->key_count > 0) spline_eval(spline, ch, time);
+}
+
+// Channels a spline lacks read as 0 (init refuses such splines where it matters).
+void spline_transform_srt(float time, int i) {
+    float ch[SPLINE_MAX_CHANNELS] = {};
+    spline_channels(time, i, ch);
+    glScalef(ch[0], ch[1], ch[2]);
+    glRotatef(ch[3], 1, 0, 0);
+    glRotatef(ch[4], 0, 1, 0);
+    glRotatef(ch[5], 0, 0, 1);
+    glTranslatef(ch[6], ch[7], ch[8]);
+}
+
+void spline_transform_trs(float time, int i) {
+    float ch[SPLINE_MAX_CHANNELS] = {};
+    spline_channels(time, i, ch);
+    glTranslatef(ch[6], ch[7], ch[8]);
+    glRotatef(ch[3], 1, 0, 0);
+    glRotatef(ch[4], 0, 1, 0);
+    glRotatef(ch[5], 0, 0, 1);
+    glScalef(ch[0], ch[1], ch[2]);
+}
+
+void spline_color(float time, int i) {
+    float ch[SPLINE_MAX_CHANNELS] = {};
+    spline_channels(time, i, ch);
+    glColor4f(ch[0], ch[1], ch[2], ch[3]);
+}
+
+void spline_require_channels(const Section& s, const char* type, int index, int needed) {
+    const Spline* spline = s.splines[index];
+    int channels = spline != nullptr ? spline->channels : 0;
+    if (channels < needed)
+        fatal_error("%s: spline %d has %d channels, %d needed", type, index, channels, needed);
+}
