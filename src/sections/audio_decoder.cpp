@@ -288,12 +288,10 @@ int open_source(AudioDecoder& d, const unsigned char* data, size_t size) {
     if (starts_with(data, size, "OggS")) {
         int code = open_vorbis(d);
         if (code != AUDIO_ERR_FORMAT) return code;
-        // Opus and FLAC in Ogg are libsndfile's. Anything else in Ogg (a Vorbis stream too
-        // damaged for libvorbisfile, say) is not handed on: libsndfile leaks on such files.
-        if (!ogg_first_packet_is(data, size, "OpusHead") && !ogg_first_packet_is(data, size,
-                                                                                 "\x7f"
-                                                                                 "FLAC"))
-            return AUDIO_ERR_FORMAT;
+        // Opus is libsndfile's. Anything else in Ogg (a Vorbis stream too damaged for
+        // libvorbisfile, say, or FLAC in Ogg, which this libsndfile cannot read) is not handed
+        // on: libsndfile leaks on such files.
+        if (!ogg_first_packet_is(data, size, "OpusHead")) return AUDIO_ERR_FORMAT;
         d.reader.pos = 0;
     }
     return open_sndfile(d);
