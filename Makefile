@@ -18,7 +18,7 @@ test: build
 # the unit tests; the player runs under X and Mesa, whose own allocations at exit are not ours.
 test-asan: deps
 	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DTARVEL_SANITIZE=ON
-	cmake --build build-asan -j $(JOBS) --target tarvel tarvel_unit tarvel_e2e
+	cmake --build build-asan -j $(JOBS)
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS) --timeout 600 -LE e2e
 	cd build-asan && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j $(JOBS) --timeout 600 -L e2e
 

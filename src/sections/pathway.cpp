@@ -15,9 +15,7 @@
 namespace {
 // Every section's record, kept until exit; Section.data points into it.
 std::vector<std::unique_ptr<Pathway>> pathways;
-}  // namespace
 
-namespace {
 // A random sign, then a random magnitude below 100, scaled to steps of 0.002.
 float pathway_random_acceleration() {
     const double sign = (random_next() & 1u) ? -1.0 : 1.0;

@@ -123,14 +123,3 @@ TEST(Bench, NoScoreWhileTheDemoTimeIsStillZero) {
     EXPECT_EQ(r.err.find("Benchmark"), std::string::npos) << r.err;
     EXPECT_EQ(demo.dialog_log().find("Benchmark"), std::string::npos);
 }
-
-TEST(Bench, NoScoreWithoutBench) {
-    DemoBuilder demo;
-    demo.picture("data/grey.tga", 8, 8, Rgb{128, 128, 128});
-    demo.background("data/grey.tga", 0, 0.1f);
-    PlayerResult r = demo.run();
-
-    EXPECT_EQ(r.exit_status, 0);
-    EXPECT_EQ(r.err, "");
-    EXPECT_EQ(demo.dialog_log(), "");
-}

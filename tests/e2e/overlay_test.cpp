@@ -54,7 +54,7 @@ bool wait_for_picture(const std::string& path, double seconds = 20) {
 // Plays a long recording on black with the given overlay settings, takes a screenshot (key S)
 // once the frame rate has been measured, and returns it. The window is 322 x 241 in 4:3, so the
 // picture band is the whole window and one overlay unit is one pixel.
-TgaPicture overlay_screenshot(int fps_flag, int timing_flag) {
+TgaPicture overlay_screenshot(int fps_flag, int timing_flag, const std::string& extra_section = "") {
     DemoBuilder demo;
     install_font(demo);
     demo.set("gl_width 322");
@@ -66,6 +66,11 @@ TgaPicture overlay_screenshot(int fps_flag, int timing_flag) {
     demo.set("timing " + std::to_string(timing_flag));
     demo.picture("data/black.tga", 8, 8, Rgb{0, 0, 0});
     demo.background("data/black.tga", 0, 1000);
+    if (!extra_section.empty()) demo.section(extra_section);
+    // A camera standing still, for demos that give one.
+    write_file(demo.dir.file("data/still.spl"),
+               "1.5 -12.3 250 0 0 0 0 -3.7 1000.5 60 0.1 500\n"
+               "1.5 -12.3 250 0 0 0 0 -3.7 1000.5 60 0.1 500\n");
 
     X11Input x(xvfb_display());
     if (!x.ready()) {
@@ -139,4 +144,21 @@ TEST(OverlayRecording, TimingLeavesTheRecordedFramesUntouched) {
     ASSERT_GE(frames[0].size(), 6u);  // 0 to about 0.24 s at 25 frames a second
     ASSERT_EQ(frames[1].size(), frames[0].size());
     for (size_t i = 0; i < frames[0].size(); ++i) EXPECT_TRUE(frames[1][i] == frames[0][i]) << "frame " << i;
+}
+
+TEST(OverlayScreen, StatisticsBlockWithTheCameraOfTheFrame) {
+    const GlyphImage font = glyph_image();
+    ASSERT_TRUE(font.complete());
+    const TgaPicture shot =
+        overlay_screenshot(0, 1, "[camera]\nstart 0\nend 1000\nlayer 1\nspline data/still.spl\n");
+    ASSERT_EQ(shot.width, 322);
+    EXPECT_EQ(line_mismatch(shot, font, 0, "fps 25          "), "");
+    EXPECT_EQ(line_mismatch(shot, font, 2, "sound 0.0% channels "), "");
+    EXPECT_EQ(line_mismatch(shot, font, 4, "                    "), "");
+    EXPECT_EQ(line_mismatch(shot, font, 5, "camera position     "), "");
+    // Positions right-aligned in five characters; the window shows twenty characters a line.
+    EXPECT_EQ(line_mismatch(shot, font, 6, "loc x:   1.5 tgt x: 0.0"), "");
+    EXPECT_EQ(line_mismatch(shot, font, 7, "loc y: -12.3 tgt y: -3.7"), "");
+    EXPECT_EQ(line_mismatch(shot, font, 8, "loc z: 250.0 tgt z: 1000.5"), "");
+    EXPECT_EQ(line_mismatch(shot, font, 9, "                    "), "");
 }

@@ -87,7 +87,9 @@ inline bool colour_within(const Rgb& c, int r, int g, int b, int tolerance) {
     return std::abs(c.r - r) <= tolerance && std::abs(c.g - g) <= tolerance && std::abs(c.b - b) <= tolerance;
 }
 
-inline bool near_colour(const Rgb& c, int r, int g, int b) { return colour_within(c, r, g, b, 8); }
+inline bool near_colour(const Rgb& c, int r, int g, int b) {
+    return colour_within(c, r, g, b, 8);
+}
 
 // Share of the frame's pixels within `tolerance` of a colour.
 inline double share_near(const Frame& f, int r, int g, int b, int tolerance = 8) {

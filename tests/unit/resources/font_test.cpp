@@ -224,24 +224,6 @@ TEST(FontLayout, PenStartAndSpacingFollowTheRecord) {
     EXPECT_EQ(g[2].y, 23.0f);
 }
 
-// The glyph image goes through the texture loader, so the detail limit shrinks the glyphs.
-TEST(FontImageLoad, GlyphSizeFollowsTheDetailLimit) {
-    TempDir dir;
-    ScopedChdir cd(dir.path);
-    write_tga("data/fonts/font.tga", 256, 256, solid_rgb(256, 256, 0, 0, 0));
-    texture_table_reset();
-    for (int detail : {0, 1, 5}) {
-        texture_detail = detail;
-        const int handle = texture_load("data/fonts/font.tga");
-        ASSERT_NE(texture_get(handle), nullptr);
-        const Font f =
-            font_make("data/fonts/font.tga", font_charmap, 16, 16, handle, texture_get(handle)->width);
-        EXPECT_EQ(f.size, detail == 0 ? 8.0f : 16.0f) << "detail " << detail;
-    }
-    texture_detail = 5;
-    texture_table_reset();
-}
-
 TEST(FontImageLoad, MissingImageEndsTheProgramThroughTheLoader) {
     TempDir dir;
     ScopedChdir cd(dir.path);

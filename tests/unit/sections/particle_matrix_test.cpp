@@ -78,7 +78,22 @@ TEST(ParticleMatrixLayout, LinksTurnAndClimbStepByStep) {
     EXPECT_NEAR(p[2].position.z - p[1].position.z, -2, 1e-5);
 }
 
-TEST(ParticleMatrixLayout, AHelixKeepsItsLinkLengthAndRepeatsOverLongChains) {
+TEST(ParticleMatrixLayout, ASpiralClimbsBySteadySteps) {
+    // Turning 36 and climbing 10 degrees per link: every link keeps its length, and link 9 has
+    // climbed 90 degrees, pointing straight up.
+    auto system = particle_matrix_system_new(12);
+    const float shape[4] = {1.5f, 36, 10, 1};
+    particle_matrix_place(*system, FIRST, shape, WHITE);
+    const auto& p = system->particles;
+    for (int i = 0; i < 11; ++i) EXPECT_NEAR(distance(p[i].position, p[i + 1].position), 1.5, 1e-5);
+    EXPECT_NEAR(p[9].position.y - p[8].position.y, 1.5, 1e-5);
+    EXPECT_NEAR(p[9].position.x - p[8].position.x, 0, 1e-5);
+    EXPECT_NEAR(p[9].position.z - p[8].position.z, 0, 1e-5);
+    for (int i = 1; i < 9; ++i)
+        EXPECT_GT(p[i + 1].position.y - p[i].position.y, p[i].position.y - p[i - 1].position.y);
+}
+
+TEST(ParticleMatrixLayout, LongChainsStillCloseOnThemselves) {
     auto system = particle_matrix_system_new(10001);
     const float shape[4] = {0.5f, 36, 0, 1};
     particle_matrix_place(*system, FIRST, shape, WHITE);
