@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build test test-asan demo fuzz clean format
+.PHONY: deps build test test-asan demo video fuzz clean format
 
 deps:
 	@scripts/install-deps
@@ -18,12 +18,31 @@ test: build
 # the unit tests; the player runs under X and Mesa, whose own allocations at exit are not ours.
 test-asan: deps
 	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DTARVEL_SANITIZE=ON
-	cmake --build build-asan -j $(JOBS) --target tarvel tarvel_unit tarvel_e2e
+	cmake --build build-asan -j $(JOBS)
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS) --timeout 600 -LE e2e
 	cd build-asan && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j $(JOBS) --timeout 600 -L e2e
 
+# Plays the showcase (examples/showcase) in a window, generating its media first when they are
+# missing. Without a display it plays under a virtual X server, with the sound on a dummy device.
 demo: build
-	@echo "No example demo ships yet."
+	@examples/make-media $(BUILD) all
+	@cd examples/showcase && if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	  $(abspath $(BUILD))/tarvel; \
+	else \
+	  echo "No display: playing the showcase under a virtual X server (Xvfb), sound to a dummy device."; \
+	  SDL_AUDIODRIVER=$${SDL_AUDIODRIVER:-dummy} ../with-virtual-display $(abspath $(BUILD))/tarvel \
+	    && echo "The showcase played to its end."; \
+	fi
+
+# Records the showcase at VIDEO_FPS (30) frames per second and encodes it with its music into
+# examples/showcase.mp4. VIDEO_START and VIDEO_END (seconds) cut it short.
+VIDEO_FPS ?= 30
+VIDEO_START ?= 0
+VIDEO_END ?= 0
+video: build
+	@scripts/install-deps ffmpeg
+	@examples/make-media $(BUILD) all
+	@VIDEO_FPS=$(VIDEO_FPS) examples/make-video $(BUILD) examples/showcase examples/showcase.mp4 $(VIDEO_START) $(VIDEO_END)
 
 # Runs every fuzz harness for FUZZ_SECONDS each (default 60); crashes land in tests/regressions/.
 fuzz: deps

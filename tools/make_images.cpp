@@ -31,7 +31,9 @@ struct Image {
     }
 };
 
-uint8_t byte(double v) { return static_cast<uint8_t>(std::clamp(v, 0.0, 1.0) * 255.0 + 0.5); }
+uint8_t byte(double v) {
+    return static_cast<uint8_t>(std::clamp(v, 0.0, 1.0) * 255.0 + 0.5);
+}
 
 // Uncompressed true-colour TGA, top-left origin.
 bool write_tga(const std::string& path, const Image& img) {
@@ -109,13 +111,20 @@ const std::vector<Stroke>& letter(char c) {
     static const std::vector<Stroke> L = {{0, 0, 0, 6}, {0, 6, 4, 6}};
     static const std::vector<Stroke> none;
     switch (c) {
-        case 'T': return T;
-        case 'A': return A;
-        case 'R': return R;
-        case 'V': return V;
-        case 'E': return E;
-        case 'L': return L;
-        default: return none;
+        case 'T':
+            return T;
+        case 'A':
+            return A;
+        case 'R':
+            return R;
+        case 'V':
+            return V;
+        case 'E':
+            return E;
+        case 'L':
+            return L;
+        default:
+            return none;
     }
 }
 
@@ -184,7 +193,8 @@ int main(int argc, char** argv) {
     logo.fill([](double u, double v) {
         double d = word_distance("TARVEL", u, v);
         double core = std::clamp(1.3 - d * 2.5, 0.0, 1.0);
-        double glow = std::exp(-d * 1.2) * 0.7;
+        // The glow dies out before the picture's edges, so no box shows around the word.
+        double glow = std::max(0.0, std::exp(-d * 1.6) * 0.75 - 0.02);
         Rgba c = mix(Rgba{0.2, 0.5, 1.0, 1}, Rgba{1.0, 1.0, 1.0, 1}, core);
         c.a = std::clamp(core + glow, 0.0, 1.0);
         return c;
@@ -195,7 +205,8 @@ int main(int argc, char** argv) {
     plasma.fill([](double u, double v) {
         double p = std::sin(u * 2 * PI * 2) + std::sin(v * 2 * PI * 3) + std::sin((u + v) * 2 * PI * 2) +
                    std::sin(std::sqrt((u - 0.5) * (u - 0.5) + (v - 0.5) * (v - 0.5)) * 2 * PI * 4);
-        return Rgba{0.5 + 0.5 * std::sin(p * PI), 0.5 + 0.5 * std::sin(p * PI + 2.1), 0.5 + 0.5 * std::sin(p * PI + 4.2), 1};
+        return Rgba{0.5 + 0.5 * std::sin(p * PI), 0.5 + 0.5 * std::sin(p * PI + 2.1),
+                    0.5 + 0.5 * std::sin(p * PI + 4.2), 1};
     });
     save("plasma.tga", plasma);
 
@@ -261,7 +272,8 @@ int main(int argc, char** argv) {
     save("stars.tga", stars);
 
     // Sky box faces: one nebula field, tinted per face so the turn is visible.
-    const char* faces[6] = {"sky_front.tga", "sky_back.tga", "sky_left.tga", "sky_right.tga", "sky_up.tga", "sky_down.tga"};
+    const char* faces[6] = {"sky_front.tga", "sky_back.tga", "sky_left.tga",
+                            "sky_right.tga", "sky_up.tga",   "sky_down.tga"};
     const Rgba tints[6] = {{0.5, 0.3, 1.0, 1}, {1.0, 0.4, 0.3, 1}, {0.3, 0.8, 1.0, 1},
                            {0.4, 1.0, 0.5, 1}, {0.9, 0.9, 1.0, 1}, {0.2, 0.2, 0.4, 1}};
     for (int f = 0; f < 6; ++f) {
@@ -296,6 +308,51 @@ int main(int argc, char** argv) {
         return Rgba{l, l, l, 1};
     });
     save("cells.tga", cells);
+
+    // Cel-shading ramp in colour: a dark red rim, orange body, a pale highlight.
+    Image toon(16, 1, false);
+    toon.fill([](double u, double) {
+        if (u < 0.3) return Rgba{0.35, 0.05, 0.1, 1};
+        if (u < 0.75) return Rgba{1.0, 0.45, 0.1, 1};
+        return Rgba{1.0, 0.9, 0.6, 1};
+    });
+    save("toon.tga", toon);
+
+    // A model's texture map: golden tiles in dark grout, each tile shaded from its centre.
+    Image tiles(128, 128, false);
+    tiles.fill([](double u, double v) {
+        double fu = std::fmod(u * 8, 1.0), fv = std::fmod(v * 8, 1.0);
+        double edge = std::min(std::min(fu, 1 - fu), std::min(fv, 1 - fv));
+        if (edge < 0.07) return Rgba{0.08, 0.05, 0.1, 1};
+        double shade = 0.7 + 0.3 * (1 - std::hypot(fu - 0.35, fv - 0.35));
+        double n = hash(static_cast<int>(u * 8), static_cast<int>(v * 8), 5) * 0.25;
+        return Rgba{(0.95 - n) * shade, (0.65 - n * 0.5) * shade, 0.2 * shade, 1};
+    });
+    save("tiles.tga", tiles);
+
+    // A calmer plasma: bands of deep blue, teal and magenta, darker between them.
+    Image liquid(256, 256, false);
+    liquid.fill([](double u, double v) {
+        double p = std::sin(u * 2 * PI * 2 + std::sin(v * 2 * PI) * 1.5) + std::sin(v * 2 * PI * 3 + u * 4) +
+                   std::sin(std::sqrt((u - 0.3) * (u - 0.3) + (v - 0.6) * (v - 0.6)) * 2 * PI * 3);
+        double band = 0.5 + 0.5 * std::sin(p * PI * 0.8);
+        double glow = std::pow(band, 3);
+        return Rgba{0.08 + 0.45 * glow * (0.5 + 0.5 * std::sin(p * 2)), 0.05 + 0.35 * band * band,
+                    0.2 + 0.55 * band, 1};
+    });
+    save("liquid.tga", liquid);
+
+    // A petal: a soft white teardrop with its own alpha, to be tinted by the drawing colour.
+    Image petal(64, 128, true);
+    petal.fill([](double u, double v) {
+        double x = (u - 0.5) * 2, y = v * 2 - 1;  // y from -1 (tip) to 1 (base)
+        double width = std::sqrt(std::max(0.0, 1 - y * y)) * (0.55 + 0.45 * (y + 1) / 2);
+        double edge = width > 0 ? std::abs(x) / width : 2;
+        double a = std::clamp((1 - edge) * 3, 0.0, 1.0) * std::clamp((1 - std::abs(y)) * 4, 0.0, 1.0);
+        double vein = 1 - 0.25 * std::exp(-x * x * 200);
+        return Rgba{vein, vein, vein, a * (0.55 + 0.45 * (1 - edge))};
+    });
+    save("petal.tga", petal);
 
     return failures == 0 ? 0 : 1;
 }

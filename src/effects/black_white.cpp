@@ -1,6 +1,50 @@
-// The "efxBlackWhite" section type.
+// The "efxBlackWhite" section type: a grey copy of the frame blended over it. All sections of
+// the type share one luminance texture, which the frame is copied into to lose its colour.
+#include <GL/gl.h>
+
+#include "core/config.h"
+#include "core/error.h"
+#include "gfx/video.h"
+#include "gfx/view.h"
+#include "resources/texture.h"
 #include "script/section.h"
 
-// Callbacks come with the type's implementation; until then every slot is the shared no-op.
-extern const SectionType efx_black_white_type = {"efxBlackWhite", section_noop, section_noop,
-                                                 section_noop,    section_noop, section_noop};
+namespace {
+
+int grey_texture = -1;
+
+// Also reached through efxRepeat, which may call it after the load phase already has: the
+// texture is made only once.
+void black_white_prepare() {
+    if (grey_texture >= 0) return;
+    grey_texture = texture_create(gl_rttWidth, gl_rttHeight, GL_LUMINANCE, 1);
+    texture_set_flags(grey_texture, TEX_NO_MIPMAP | TEX_CLAMP);
+    texture_upload(grey_texture);
+}
+
+void black_white_init() {
+    if (current_section->param_count != 2) fatal_error("Two floats needed in black & white");
+}
+
+void black_white_render() {
+    const Section& s = *current_section;
+    const float t = s.elapsed / s.duration;
+    glDisable(GL_DEPTH_TEST);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    ortho_begin();
+    // Copying into a one-component texture keeps only the luminance of each pixel.
+    texture_bind(grey_texture);
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, gl_rttWidth, gl_rttHeight);
+    // Replace environment: the texture gives the grey, the current colour only the alpha.
+    glColor4f(1, 1, 1, s.params[0] + (s.params[1] - s.params[0]) * t);
+    fullscreen_quad_textured();
+    ortho_end();
+    glDisable(GL_BLEND);
+    glEnable(GL_DEPTH_TEST);
+}
+
+}  // namespace
+
+extern const SectionType efx_black_white_type = {"efxBlackWhite", black_white_prepare, black_white_init,
+                                                 section_noop,    black_white_render,  section_noop};

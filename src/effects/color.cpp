@@ -1,6 +1,27 @@
-// The "efxColor" section type.
+// The "efxColor" section type: draws nothing, but leaves a current colour behind for every
+// later section that does not set its own.
+#include <GL/gl.h>
+
+#include "core/error.h"
 #include "script/section.h"
 
-// Callbacks come with the type's implementation; until then every slot is the shared no-op.
-extern const SectionType efx_color_type = {"efxColor",   section_noop, section_noop,
-                                           section_noop, section_noop, section_noop};
+namespace {
+
+void color_init() {
+    const int n = current_section->param_count;
+    if (n < 3 || n > 4) fatal_error("3 - 4 floats needed in color");
+}
+
+void color_render() {
+    const Section& s = *current_section;
+    if (s.param_count == 3) {
+        glColor3f(s.params[0], s.params[1], s.params[2]);
+    } else {
+        glColor4f(s.params[0], s.params[1], s.params[2], s.params[3]);
+    }
+}
+
+}  // namespace
+
+extern const SectionType efx_color_type = {"efxColor",   section_noop, color_init,
+                                           section_noop, color_render, section_noop};

@@ -6,7 +6,12 @@
 
 #include <algorithm>
 
+#include "core/config.h"
 #include "core/error.h"
+#include "effects/effect_data.h"
+#include "gfx/video.h"
+#include "gfx/view.h"
+#include "resources/texture.h"
 #include "resources/spline.h"
 #include "script/section.h"
 
@@ -65,6 +70,71 @@ bool deform_grid_move(DeformGrid& grid, const float* values) {
     return true;
 }
 
-// Callbacks come with the type's implementation; until then every slot is the shared no-op.
-extern const SectionType efx_deform_type = {"efxDeform",  section_noop, section_noop,
-                                            section_noop, section_noop, section_noop};
+namespace {
+
+// The camera that sees the plane z = 0 from x 0 to gl_width and y 0 to gl_height, one world
+// unit to a screen pixel; shared by every deform section.
+Camera* deform_camera = nullptr;
+
+// Texture corners in the order the evaluator reads them: s follows v (screen x), t follows u.
+const float kTextureCorners[8] = {0, 0, 0, 1, 1, 0, 1, 1};
+
+// Also reached through efxRepeat, which may call it after the load phase already has: the
+// camera is made only once.
+void deform_prepare() {
+    if (deform_camera != nullptr) return;
+    const float w = static_cast<float>(gl_width);
+    const float h = static_cast<float>(gl_height);
+    deform_camera = camera_new();
+    camera_set_target(deform_camera, w / 2, h / 2, 0);
+    camera_set_position(deform_camera, w / 2, h / 2, h / 2);
+    camera_set_rotation(deform_camera, 0, 0, 0);
+    camera_set_fov(deform_camera, 90, w / h);
+    camera_set_clip(deform_camera, 0.1f, 500);
+}
+
+void deform_init() {
+    Section& s = *current_section;
+    GLint max_order = 0;
+    glGetIntegerv(GL_MAX_EVAL_ORDER, &max_order);
+    deform_check_params(s.param_count, s.params, max_order);
+    // The splines are loaded before any init runs, so their channels can be checked here.
+    for (int i = 0; i < s.spline_count; ++i) deform_check_spline(s.splines[i], s.spline_names[i].c_str());
+    DeformGrid* grid = effect_data_new<DeformGrid>();
+    deform_grid_init(*grid, s.params, gl_width, gl_height, GL_FILL);
+    s.data = grid;
+}
+
+void deform_render() {
+    const Section& s = *current_section;
+    DeformGrid& grid = *static_cast<DeformGrid*>(s.data);
+    const int n = grid.order;
+    if (s.blend_on) {
+        glEnable(GL_BLEND);
+        glBlendFunc(static_cast<GLenum>(s.blend_src), static_cast<GLenum>(s.blend_dst));
+    }
+    texture_bind(effect_texture);
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, gl_rttWidth, gl_rttHeight);
+    // Loaded, not pushed: the deform camera's matrices stay for whatever draws next.
+    perspective_set(deform_camera);
+    camera_apply(deform_camera);
+    for (int i = 0; i < s.spline_count; ++i) {
+        float values[SPLINE_MAX_CHANNELS] = {};
+        spline_eval(s.splines[i], values, s.elapsed);
+        deform_grid_move(grid, values);
+    }
+    glMap2f(GL_MAP2_VERTEX_3, 0, 1, 3, n, 0, 1, 3 * n, n, grid.current.data());
+    glMap2f(GL_MAP2_TEXTURE_COORD_2, 0, 1, 2, 2, 0, 1, 4, 2, kTextureCorners);
+    glEnable(GL_MAP2_TEXTURE_COORD_2);
+    glEnable(GL_MAP2_VERTEX_3);
+    glMapGrid2f(grid.mesh_u, 0, 1, grid.mesh_v, 0, 1);
+    glEvalMesh2(grid.mode, 0, grid.mesh_u, 0, grid.mesh_v);
+    glDisable(GL_MAP2_VERTEX_3);
+    glDisable(GL_MAP2_TEXTURE_COORD_2);
+    if (s.blend_on) glDisable(GL_BLEND);
+}
+
+}  // namespace
+
+extern const SectionType efx_deform_type = {"efxDeform",  deform_prepare, deform_init,
+                                            section_noop, deform_render,  section_noop};

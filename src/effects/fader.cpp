@@ -1,6 +1,24 @@
-// The "efxFader" section type.
+// The "efxFader" section type: a colour laid over the whole frame, its colour and opacity
+// moving from a start value to an end value over the section's length.
+#include "core/error.h"
+#include "effects/flat_quad.h"
 #include "script/section.h"
 
-// Callbacks come with the type's implementation; until then every slot is the shared no-op.
-extern const SectionType efx_fader_type = {"efxFader",   section_noop, section_noop,
-                                           section_noop, section_noop, section_noop};
+namespace {
+
+void fader_init() {
+    if (current_section->param_count != 8) fatal_error("Eight floats needed in fader");
+}
+
+void fader_render() {
+    const Section& s = *current_section;
+    const float t = s.elapsed / s.duration;
+    float c[4];
+    for (int i = 0; i < 4; ++i) c[i] = s.params[i] + (s.params[i + 4] - s.params[i]) * t;
+    flat_quad_draw(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, c);
+}
+
+}  // namespace
+
+extern const SectionType efx_fader_type = {"efxFader",   section_noop, fader_init,
+                                           section_noop, fader_render, section_noop};

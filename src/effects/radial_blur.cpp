@@ -2,6 +2,14 @@
 // ever more magnified copies of it, each pass copying the frame as the earlier passes left it.
 #include "effects/radial_blur.h"
 
+#include <GL/gl.h>
+
+#include "core/config.h"
+#include "core/error.h"
+#include "effects/effect_data.h"
+#include "gfx/video.h"
+#include "gfx/view.h"
+#include "resources/texture.h"
 #include "script/section.h"
 
 RadialBlur radial_blur_from_params(const float* params) {
@@ -42,6 +50,48 @@ RadialBlurWindow radial_blur_window(int pass, const RadialBlurFrame& frame) {
     return win;
 }
 
-// Callbacks come with the type's implementation; until then every slot is the shared no-op.
-extern const SectionType efx_radial_blur_type = {"efxRadialBlur", section_noop, section_noop,
-                                                 section_noop,    section_noop, section_noop};
+namespace {
+
+void radial_blur_init() {
+    Section& s = *current_section;
+    if (s.param_count != 9) fatal_error("Nine floats needed in radial blur");
+    RadialBlur* blur = effect_data_new<RadialBlur>();
+    *blur = radial_blur_from_params(s.params);
+    s.data = blur;
+}
+
+void radial_blur_render() {
+    const Section& s = *current_section;
+    const RadialBlurFrame f =
+        radial_blur_frame(*static_cast<const RadialBlur*>(s.data), s.elapsed / s.duration);
+    glDisable(GL_DEPTH_TEST);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    ortho_begin();
+    texture_bind(effect_texture);
+    glColor4f(1, 1, 1, f.alpha);
+    const int passes = radial_blur_pass_count(s.params[0]);
+    for (int i = 0; i < passes; ++i) {
+        // Each pass copies the frame as the earlier passes left it.
+        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, gl_rttWidth, gl_rttHeight);
+        const RadialBlurWindow w = radial_blur_window(i, f);
+        glBegin(GL_QUADS);
+        glTexCoord2f(w.left, w.top);
+        glVertex2f(0, 1);
+        glTexCoord2f(w.left, w.bottom);
+        glVertex2f(0, 0);
+        glTexCoord2f(w.right, w.bottom);
+        glVertex2f(1, 0);
+        glTexCoord2f(w.right, w.top);
+        glVertex2f(1, 1);
+        glEnd();
+    }
+    ortho_end();
+    glDisable(GL_BLEND);
+    glEnable(GL_DEPTH_TEST);
+}
+
+}  // namespace
+
+extern const SectionType efx_radial_blur_type = {"efxRadialBlur", section_noop,       radial_blur_init,
+                                                 section_noop,    radial_blur_render, section_noop};

@@ -5,6 +5,13 @@
 #include <cmath>
 #include <numbers>
 
+#include <GL/gl.h>
+
+#include "core/config.h"
+#include "effects/effect_data.h"
+#include "gfx/video.h"
+#include "gfx/view.h"
+#include "resources/texture.h"
 #include "script/section.h"
 
 namespace {
@@ -88,6 +95,76 @@ void render_mesh_grid_update(RenderMesh& mesh, int mode, float elapsed) {
     }
 }
 
-// Callbacks come with the type's implementation; until then every slot is the shared no-op.
-extern const SectionType efx_render_mesh_type = {"efxRenderMesh", section_noop, section_noop,
-                                                 section_noop,    section_noop, section_noop};
+namespace {
+
+// params[0] truncated; a value no integer can hold picks no formula.
+int32_t mode_of(float value) {
+    if (!(value > -2147483648.0f && value < 2147483648.0f)) return -1;
+    return static_cast<int32_t>(value);
+}
+
+void render_mesh_init() {
+    Section& s = *current_section;
+    RenderMesh* mesh = effect_data_new<RenderMesh>();
+    mesh->texture = texture_create(gl_rttWidth, gl_rttHeight, GL_RGB, 3);
+    texture_set_flags(mesh->texture, TEX_NO_MIPMAP | TEX_CLAMP | TEX_MODULATE);
+    texture_upload(mesh->texture);
+    mesh->mode = mode_of(s.params[0]);
+    mesh->primed = 0;
+    s.data = mesh;
+}
+
+void render_mesh_start() {
+    static_cast<RenderMesh*>(current_section->data)->primed = 0;
+}
+
+void mesh_draw(const RenderMesh& mesh) {
+    auto vertex = [&](int i, int j) {
+        const double* st = mesh.grid[RENDER_MESH_POINTS * i + j];
+        glTexCoord2d(st[0], st[1]);
+        glVertex2f(static_cast<float>(i) / RENDER_MESH_CELLS, static_cast<float>(j) / RENDER_MESH_CELLS);
+    };
+    glBegin(GL_QUADS);
+    for (int i = 0; i < RENDER_MESH_CELLS; ++i) {
+        for (int j = 0; j < RENDER_MESH_CELLS; ++j) {
+            vertex(i, j);
+            vertex(i + 1, j);
+            vertex(i + 1, j + 1);
+            vertex(i, j + 1);
+        }
+    }
+    glEnd();
+}
+
+void render_mesh_render() {
+    const Section& s = *current_section;
+    RenderMesh& mesh = *static_cast<RenderMesh*>(s.data);
+    render_mesh_grid_update(mesh, mesh.mode, s.elapsed);
+    glDisable(GL_DEPTH_TEST);
+    if (s.blend_on) {
+        glEnable(GL_BLEND);
+        glBlendFunc(static_cast<GLenum>(s.blend_src), static_cast<GLenum>(s.blend_dst));
+    }
+    ortho_begin();
+    glColor4f(1, 1, 1, s.params[1] + (s.params[2] - s.params[1]) * s.elapsed / s.duration);
+    texture_bind(mesh.texture);
+    // The first frame after a start has no earlier capture to lay down.
+    if (mesh.primed) {
+        fullscreen_quad_textured();
+    } else {
+        mesh.primed = 1;
+    }
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, gl_rttWidth, gl_rttHeight);
+    const bool keep = s.params[3] != 0;
+    glClear(keep ? GL_DEPTH_BUFFER_BIT : GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    mesh_draw(mesh);
+    if (keep) glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, gl_rttWidth, gl_rttHeight);
+    ortho_end();
+    if (s.blend_on) glDisable(GL_BLEND);
+    glEnable(GL_DEPTH_TEST);
+}
+
+}  // namespace
+
+extern const SectionType efx_render_mesh_type = {"efxRenderMesh",   section_noop,       render_mesh_init,
+                                                 render_mesh_start, render_mesh_render, section_noop};

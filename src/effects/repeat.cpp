@@ -3,6 +3,8 @@
 #include "effects/repeat.h"
 
 #include "core/error.h"
+#include "core/sequencer.h"
+#include "effects/effect_data.h"
 
 int repeat_inner_type(const Section& outer) {
     if (outer.param_count < 3) fatal_error("%d float(s) needed in repeat", 3);
@@ -66,6 +68,54 @@ bool repeat_continue(Repeat& r, const Section& outer, float now) {
     return false;
 }
 
-// Callbacks come with the type's implementation; until then every slot is the shared no-op.
-extern const SectionType efx_repeat_type = {"efxRepeat",  section_noop, section_noop,
-                                            section_noop, section_noop, section_noop};
+namespace {
+
+void repeat_init() {
+    Section* outer = current_section;
+    const int type = repeat_inner_type(*outer);
+    Repeat* r = effect_data_new<Repeat>();
+    r->inner = std::make_unique<Section>();
+    repeat_fill_inner(*r->inner, *outer, type);
+    outer->data = r;
+    // The load phase prepares only the types the script uses directly; an inner type's shared
+    // resources must exist too. Prepare callbacks make their resources only once, so calling
+    // it again when the script also has a direct section of the type changes nothing.
+    section_types[type]->prepare();
+    current_section = r->inner.get();
+    section_types[type]->init();
+    current_section = r->inner.get();
+}
+
+void repeat_start() {
+    const Section& outer = *current_section;
+    repeat_rewind(*static_cast<Repeat*>(outer.data), outer);
+}
+
+void repeat_render() {
+    const Section& outer = *current_section;
+    Repeat& r = *static_cast<Repeat*>(outer.data);
+    Section* inner = r.inner.get();
+    const SectionType& type = *section_types[inner->type];
+    current_section = inner;
+    if (repeat_begin(r, outer, demo_time)) {
+        type.start();
+        current_section = inner;
+    }
+    if (repeat_continue(r, outer, demo_time)) {
+        type.render();
+        current_section = inner;
+    }
+}
+
+void repeat_stop() {
+    const Section& outer = *current_section;
+    Section* inner = static_cast<Repeat*>(outer.data)->inner.get();
+    current_section = inner;
+    section_types[inner->type]->stop();
+    current_section = inner;
+}
+
+}  // namespace
+
+extern const SectionType efx_repeat_type = {"efxRepeat",  section_noop,  repeat_init,
+                                            repeat_start, repeat_render, repeat_stop};

@@ -5,7 +5,6 @@
 #include <GL/gl.h>
 
 #include <cstdarg>
-#include <cstdio>
 
 #include "core/config.h"
 #include "resources/texture.h"
@@ -25,8 +24,7 @@ void font_print(const Font& font, const char* format, ...) {
     char text[FONT_TEXT_MAX];
     va_list args;
     va_start(args, format);
-    // Longer texts are cut: vsnprintf never writes past the buffer and always terminates it.
-    std::vsnprintf(text, sizeof text, format, args);
+    font_format(text, format, args);
     va_end(args);
 
     glEnable(GL_BLEND);

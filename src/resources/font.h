@@ -1,6 +1,7 @@
 // The bitmap font: a 16 x 16 grid of square glyph cells and a character map.
 #pragma once
 
+#include <cstdarg>
 #include <vector>
 
 struct Font {
@@ -31,6 +32,10 @@ void font_print(const Font& font, const char* format, ...) __attribute__((format
 // The record font_init fills for an uploaded glyph image of `texture_width` pixels (after any
 // detail scaling): pen at (0, 0), glyph side = width / columns, spacing 1, white.
 Font font_make(const char* path, const char* charmap, int columns, int rows, int texture, int texture_width);
+
+// Formats as font_print does, into FONT_TEXT_MAX bytes: a longer text is cut after
+// FONT_TEXT_MAX - 1 characters, and the buffer always ends with a NUL.
+void font_format(char (&text)[FONT_TEXT_MAX], const char* format, va_list args);
 
 // The cell showing character `c`: the first cell whose map entry equals it, or -1 when no cell
 // among the first `cells` entries of the map holds it. Bytes compare as unsigned (Latin-1).

@@ -1,6 +1,7 @@
 // The font's character map and the placement of glyph squares for a text. No GL here:
 // font_print feeds the result of font_layout to GL, and the tests check it directly.
-#include <cstring>
+
+#include <cstdio>
 
 #include "resources/font.h"
 
@@ -9,82 +10,18 @@
 // earlier character and can never be drawn, since the lookup stops at the first match.
 // Written as one literal per byte where hexadecimal escapes are used, so that no escape
 // swallows the characters after it.
+// clang-format off
 const char font_charmap[] =
     " !\"#$%&'()*+,-./0123456789:;<=>?"
     "@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^-"
     "`abcdefghijklmnopqrstuvwxyz{|}~"
-    "\x20"
-    "\x43"
-    "\xAA"
-    "\x3C"
-    "\xBA"
-    "\x2B"
-    "\x27"
-    "\xBA"
-    "\x27"
-    "\x3E"
-    "\xBF"
-    "\xC0"
-    "\xC1"
-    "\xC2"
-    "\x41"
-    "\x41"
-    "\x41"
-    "\x41"
-    "\xC7"
-    "\xC8"
-    "\xC9"
-    "\x45"
-    "\x45"
-    "\xCC"
-    "\xCD"
-    "\x49"
-    "\x49"
-    "\xD1"
-    "\xD2"
-    "\xD3"
-    "\x4F"
-    "\x4F"
-    "\x4F"
-    "\x30"
-    "\xD9"
-    "\xDA"
-    "\x55"
-    "\x55"
-    "\xDD"
-    "\x70"
-    "\x62"
-    "\xE0"
-    "\xE1"
-    "\x61"
-    "\x61"
-    "\x61"
-    "\x61"
-    "\x61"
-    "\xE7"
-    "\xE8"
-    "\xE9"
-    "\x65"
-    "\x65"
-    "\xEC"
-    "\xED"
-    "\x69"
-    "\x69"
-    "\xF1"
-    "\xF2"
-    "\xF3"
-    "\x6F"
-    "\x6F"
-    "\x6F"
-    "\x6F"
-    "\xF9"
-    "\xFA"
-    "\x75"
-    "\x75"
-    "\xFD"
-    "\x79"
-    "\x79"
-    "\x20";
+    "\x20" "\x43" "\xAA" "\x3C" "\xBA" "\x2B" "\x27" "\xBA" "\x27" "\x3E" "\xBF" "\xC0"
+    "\xC1" "\xC2" "\x41" "\x41" "\x41" "\x41" "\xC7" "\xC8" "\xC9" "\x45" "\x45" "\xCC"
+    "\xCD" "\x49" "\x49" "\xD1" "\xD2" "\xD3" "\x4F" "\x4F" "\x4F" "\x30" "\xD9" "\xDA"
+    "\x55" "\x55" "\xDD" "\x70" "\x62" "\xE0" "\xE1" "\x61" "\x61" "\x61" "\x61" "\x61"
+    "\xE7" "\xE8" "\xE9" "\x65" "\x65" "\xEC" "\xED" "\x69" "\x69" "\xF1" "\xF2" "\xF3"
+    "\x6F" "\x6F" "\x6F" "\x6F" "\xF9" "\xFA" "\x75" "\x75" "\xFD" "\x79" "\x79" "\x20";
+// clang-format on
 
 static_assert(sizeof font_charmap == FONT_CHARMAP_LENGTH + 1, "the map has 167 cells");
 
@@ -101,6 +38,12 @@ Font font_make(const char* path, const char* charmap, int columns, int rows, int
     font.spacing = 1.0f;
     font.red = font.green = font.blue = font.alpha = 1.0f;
     return font;
+}
+
+void font_format(char (&text)[FONT_TEXT_MAX], const char* format, va_list args) {
+    text[0] = '\0';
+    if (format == nullptr) return;
+    std::vsnprintf(text, FONT_TEXT_MAX, format, args);
 }
 
 int font_cell_of(const char* charmap, int cells, unsigned char c) {

@@ -218,6 +218,7 @@ void read_object(Reader& r, Chunk& c, int depth) {
     int index = static_cast<int>(r.mesh.objects.size()) - 1;
     r.mesh.object_count = index + 1;
     r.string(c, r.mesh.objects[index].name);
+    r.check_within(c);
     read_container(r, c, Level::Object, depth + 1, index, nullptr, nullptr, nullptr);
 }
 

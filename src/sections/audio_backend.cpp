@@ -162,7 +162,7 @@ bool audio_start(int mixrate, int max_channels) {
     want.channels = 2;
     want.samples = DEVICE_FRAMES;
     want.callback = mix_callback;
-    // No "obtained" spec: SDL converts to whatever the hardware takes, so the callback always
+    // No "obtained" format: SDL converts to whatever the hardware takes, so the callback always
     // sees 16-bit stereo at `mixrate`.
     if (SDL_OpenAudio(&want, nullptr) < 0) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);

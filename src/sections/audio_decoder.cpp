@@ -28,6 +28,7 @@ constexpr int64_t SEEK_PREROLL = 512;
 constexpr int MAX_HOLES = 64;
 // Seconds a module seek lands before its target, to let the voices settle.
 constexpr double MODULE_SEEK_MARGIN = 0.1;
+constexpr double MODULE_MAX_SECONDS = 1e6;
 
 struct MemoryReader {
     const unsigned char* data = nullptr;
@@ -226,7 +227,9 @@ int open_module(AudioDecoder& d, const unsigned char* data, size_t size) {
     d.kind = AUDIO_SOURCE_MODULE;
     d.source_rate = d.out_rate;  // modules render at any rate, so no resampling
     d.source_channels = 2;
-    d.module_seconds = openmpt_module_get_duration_seconds(d.mod);
+    // A damaged module can claim any length; a million seconds keeps the arithmetic sane.
+    double seconds = openmpt_module_get_duration_seconds(d.mod);
+    d.module_seconds = seconds > 0 && seconds < MODULE_MAX_SECONDS ? seconds : MODULE_MAX_SECONDS;
     return AUDIO_OK;
 }
 
@@ -285,12 +288,10 @@ int open_source(AudioDecoder& d, const unsigned char* data, size_t size) {
     if (starts_with(data, size, "OggS")) {
         int code = open_vorbis(d);
         if (code != AUDIO_ERR_FORMAT) return code;
-        // Opus and FLAC in Ogg are libsndfile's. Anything else in Ogg (a Vorbis stream too
-        // damaged for libvorbisfile, say) is not handed on: libsndfile leaks on such files.
-        if (!ogg_first_packet_is(data, size, "OpusHead") && !ogg_first_packet_is(data, size,
-                                                                                 "\x7f"
-                                                                                 "FLAC"))
-            return AUDIO_ERR_FORMAT;
+        // Opus is libsndfile's. Anything else in Ogg (a Vorbis stream too damaged for
+        // libvorbisfile, say, or FLAC in Ogg, which this libsndfile cannot read) is not handed
+        // on: libsndfile leaks on such files.
+        if (!ogg_first_packet_is(data, size, "OpusHead")) return AUDIO_ERR_FORMAT;
         d.reader.pos = 0;
     }
     return open_sndfile(d);
@@ -359,8 +360,8 @@ int decoder_seek_ms(AudioDecoder& d, int64_t ms) {
     const int64_t out = d.out_rate;
     // Past the end (or so far that the frame arithmetic could overflow): nothing more to play.
     int64_t limit_ms = d.kind == AUDIO_SOURCE_MODULE ? static_cast<int64_t>(d.module_seconds * 1000.0) + 1
-                       : d.source_frames >= 0        ? d.source_frames * 1000 / in + 1
-                                                     : INT64_MAX / (2 * std::max(in, out));
+                       : d.source_frames >= 0 ? std::min(d.source_frames / in, INT64_MAX / 4000) * 1000 + 1000
+                                              : INT64_MAX / (2 * std::max(in, out));
     limit_ms = std::min(limit_ms, INT64_MAX / (2 * std::max(in, out)) / 1000);
     if (ms > limit_ms) {
         d.ended = true;
@@ -409,5 +410,7 @@ bool decoder_ended(const AudioDecoder& d) {
 int64_t decoder_length(const AudioDecoder& d) {
     if (d.kind == AUDIO_SOURCE_MODULE) return std::llround(d.module_seconds * d.out_rate);
     if (d.source_frames < 0) return -1;
-    return (d.source_frames * d.out_rate + d.source_rate - 1) / d.source_rate;
+    // In floating point: a damaged header's frame count times the rate can pass 64 bits.
+    double frames = std::ceil(static_cast<double>(d.source_frames) * d.out_rate / d.source_rate);
+    return frames < 9e18 ? static_cast<int64_t>(frames) : INT64_MAX;
 }

@@ -58,7 +58,10 @@ bool mixer_detach(AudioMixer& m, const AudioDecoder* d) {
 }
 
 void mixer_mix(AudioMixer& m, int16_t* out, int frames) {
-    if (m.sum.size() < 2 * MIX_BLOCK) mixer_reset(m, m.channel_limit);
+    if (m.sum.size() < 2 * MIX_BLOCK || m.part.size() < 2 * MIX_BLOCK) {
+        m.sum.resize(2 * MIX_BLOCK);  // only when mixer_reset was skipped
+        m.part.resize(2 * MIX_BLOCK);
+    }
     for (int done = 0; done < frames;) {
         const int block = std::min(MIX_BLOCK, frames - done);
         std::fill(m.sum.begin(), m.sum.begin() + 2 * block, 0.0f);

@@ -1,7 +1,15 @@
 // The "macroBox" section type.
 #include "sections/macro_box.h"
 
+#include <GL/gl.h>
+
+#include <memory>
+#include <vector>
+
+#include "core/error.h"
+#include "resources/texture.h"
 #include "script/section.h"
+#include "sections/particles.h"
 
 namespace {
 constexpr float SKY_BOX_CORNERS[8][3] = {
@@ -16,6 +24,10 @@ constexpr int SKY_BOX_FACES[6][4] = {
 
 constexpr float SKY_BOX_S[4] = {1, 0, 0, 1};
 constexpr float SKY_BOX_T[4] = {1, 1, 0, 0};
+
+// Every box and section record, kept until exit; Section.data points into them.
+std::vector<std::unique_ptr<SkyBox>> sky_boxes;
+std::vector<std::unique_ptr<MacroBox>> macro_boxes;
 }  // namespace
 
 void sky_box_fill(SkyBox& box, int texture) {
@@ -37,6 +49,75 @@ float macro_box_layer_angle(int i, float elapsed) {
     return static_cast<float>(26 * i) + elapsed;
 }
 
-// Callbacks come with the type's implementation; until then every slot is the shared no-op.
-extern const SectionType macro_box_type = {"macroBox",   section_noop, section_noop,
-                                           section_noop, section_noop, section_noop};
+SkyBox* sky_box_new(const char* path) {
+    sky_boxes.push_back(std::make_unique<SkyBox>());
+    SkyBox* box = sky_boxes.back().get();
+    const int texture = texture_load(path);
+    // One level and clamped edges: no seams where the faces meet.
+    texture_set_flags(texture, TEX_NO_MIPMAP | TEX_CLAMP);
+    sky_box_fill(*box, texture);
+    return box;
+}
+
+void sky_box_upload(const SkyBox& box) {
+    texture_upload(box.faces[0].texture);
+}
+
+void sky_box_draw(const SkyBox& box, const Camera& camera) {
+    glDepthMask(GL_FALSE);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glTranslatef(camera.position.x, camera.position.y, camera.position.z);
+    glRotatef(270, 1, 0, 0);
+    texture_bind(box.faces[0].texture);
+    for (const SkyBoxFace& face : box.faces) {
+        glBegin(GL_QUADS);
+        for (int k = 0; k < 4; ++k) {
+            glTexCoord2f(face.s[k], face.t[k]);
+            glVertex3fv(&box.corners[face.corners[k]].x);
+        }
+        glEnd();
+    }
+    glPopMatrix();
+    glDepthMask(GL_TRUE);
+}
+
+void macro_box_init() {
+    Section& section = *current_section;
+    if (section.param_count != 3) fatal_error("macroBox: three params needed");
+    if (section.string_count != 1) fatal_error("macroBox: one string needed");
+    const int layers = truncate_to_int(section.params[0]);
+    if (layers > MACRO_BOX_MAX_LAYERS) fatal_error("macroBox: too many layers");
+
+    macro_boxes.push_back(std::make_unique<MacroBox>());
+    MacroBox& macro = *macro_boxes.back();
+    section.data = &macro;
+    macro.box = sky_box_new(section.strings[0].c_str());
+    sky_box_upload(*macro.box);
+    macro.layers = layers;
+    macro.alpha_from = section.params[1];
+    macro.alpha_to = section.params[2];
+}
+
+void macro_box_render() {
+    const Section& section = *current_section;
+    const MacroBox& macro = *static_cast<MacroBox*>(section.data);
+    const float f = section.elapsed / section.duration;
+    if (current_camera == nullptr) fatal_error("macroBox: no camera");
+    section_blend_alpha_begin(section);
+    glColor4f(0, 0, 0, macro.alpha_from + (macro.alpha_to - macro.alpha_from) * f);
+    for (int i = 0; i < macro.layers; ++i) {
+        glMatrixMode(GL_PROJECTION);
+        glPushMatrix();
+        glRotatef(macro_box_layer_angle(i, section.elapsed), 1, 2, 0);
+        sky_box_draw(*macro.box, *current_camera);
+        glMatrixMode(GL_PROJECTION);
+        glPopMatrix();
+    }
+    perspective_set(current_camera);
+    camera_apply(current_camera);
+    section_blend_alpha_end(section);
+}
+
+extern const SectionType macro_box_type = {"macroBox",   section_noop,     macro_box_init,
+                                           section_noop, macro_box_render, section_noop};

@@ -1,9 +1,21 @@
 // The "particleMatrix" section type.
 #include "sections/particle_matrix.h"
 
-#include <cmath>
+#include <GL/gl.h>
 
+#include <cmath>
+#include <vector>
+
+#include "core/error.h"
+#include "gfx/view.h"
+#include "resources/spline.h"
+#include "resources/texture.h"
 #include "script/section.h"
+
+namespace {
+// Every section's system, kept until exit; Section.data points into it.
+std::vector<std::unique_ptr<ParticleSystem>> particle_matrix_systems;
+}  // namespace
 
 std::unique_ptr<ParticleSystem> particle_matrix_system_new(int count) {
     auto system = particle_system_new(count, 1.0f);
@@ -38,6 +50,51 @@ void particle_matrix_place(ParticleSystem& system, const float first[3], const f
     }
 }
 
-// Callbacks come with the type's implementation; until then every slot is the shared no-op.
-extern const SectionType particle_matrix_type = {"particleMatrix", section_noop, section_noop,
-                                                 section_noop,     section_noop, section_noop};
+void particle_matrix_layout(ParticleSystem& system, float t, int s) {
+    float values[3][SPLINE_MAX_CHANNELS] = {};
+    for (int k = 0; k < 3; ++k) spline_eval(current_section->splines[s + k], values[k], t);
+    particle_matrix_place(system, values[0], values[1], values[2]);
+}
+
+void particle_matrix_init() {
+    Section& section = *current_section;
+    // The layout reads three splines; without them it would read past the section's list.
+    if (section.spline_count < 3) fatal_error("particleMatrix: three splines needed");
+    for (int k = 0; k < 3; ++k) {
+        const Spline* spline = section.splines[k];
+        if (spline == nullptr || spline->channels < PARTICLE_MATRIX_CHANNELS[k]) {
+            fatal_error("particleMatrix: spline %d needs %d channels", k, PARTICLE_MATRIX_CHANNELS[k]);
+        }
+    }
+    const int count = truncate_to_int(section.params[0]);
+    if (count < 0 || count > PARTICLE_MAX_COUNT) fatal_error("particleMatrix: invalid particle count");
+
+    particle_matrix_systems.push_back(particle_matrix_system_new(count));
+    ParticleSystem& system = *particle_matrix_systems.back();
+    section.data = &system;
+    const int texture = texture_load(section.strings[0].c_str());
+    system.textures = {texture};
+    system.texture_count = 1;
+    if (section.params[1] == 1.0f) {
+        texture_set_flags(texture, TEX_MODULATE);
+    } else if (section.params[1] != 0.0f) {
+        fatal_error("particleMatrix: invalid modulation");
+    }
+    particle_system_upload(system);
+}
+
+void particle_matrix_render() {
+    const Section& section = *current_section;
+    ParticleSystem& system = *static_cast<ParticleSystem*>(section.data);
+    if (section.blend_on) {
+        glEnable(GL_BLEND);
+        glBlendFunc(static_cast<GLenum>(section.blend_src), static_cast<GLenum>(section.blend_dst));
+    }
+    debug_axes();
+    particle_matrix_layout(system, section.elapsed, 0);
+    particle_system_draw(system);
+    if (section.blend_on) glDisable(GL_BLEND);
+}
+
+extern const SectionType particle_matrix_type = {
+    "particleMatrix", section_noop, particle_matrix_init, section_noop, particle_matrix_render, section_noop};

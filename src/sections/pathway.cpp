@@ -1,10 +1,21 @@
 // The "pathway" section type.
 #include "sections/pathway.h"
 
+#include <GL/gl.h>
+
+#include <vector>
+
+#include "core/error.h"
 #include "core/random.h"
+#include "gfx/view.h"
+#include "resources/spline.h"
+#include "resources/texture.h"
 #include "script/section.h"
 
 namespace {
+// Every section's record, kept until exit; Section.data points into it.
+std::vector<std::unique_ptr<Pathway>> pathways;
+
 // A random sign, then a random magnitude below 100, scaled to steps of 0.002.
 float pathway_random_acceleration() {
     const double sign = (random_next() & 1u) ? -1.0 : 1.0;
@@ -29,6 +40,58 @@ void pathway_reset(ParticleSystem& system, float r, float g, float b) {
     }
 }
 
-// Callbacks come with the type's implementation; until then every slot is the shared no-op.
-extern const SectionType pathway_type = {"pathway",    section_noop, section_noop,
-                                         section_noop, section_noop, section_noop};
+void pathway_init() {
+    Section& section = *current_section;
+    if (section.param_count != 5) fatal_error("pathway: five floats needed");
+    const float rate = section.params[0];
+    if (!(rate > 0)) fatal_error("pathway: rate must be greater than 0");
+    if (section.string_count < 1) fatal_error("pathway: one string needed");
+    if (section.spline_count < 1) fatal_error("pathway: one spline needed");
+    if (section.splines[0] == nullptr || section.splines[0]->channels < 3) {
+        fatal_error("pathway: spline 0 needs 3 channels");
+    }
+    const float count = (section.end - section.start) * rate;
+    if (!(count <= static_cast<float>(PARTICLE_MAX_COUNT))) fatal_error("pathway: too many particles");
+
+    pathways.push_back(std::make_unique<Pathway>());
+    Pathway& pathway = *pathways.back();
+    section.data = &pathway;
+    pathway.texture = texture_load(section.strings[0].c_str());
+    texture_set_flags(pathway.texture, TEX_MODULATE);
+    texture_upload(pathway.texture);
+    pathway.last_time = 0;
+    pathway.system = particle_system_new(truncate_to_int(count), section.params[1]);
+    pathway.system->textures = {pathway.texture};
+    pathway.system->texture_count = 1;
+}
+
+void pathway_start() {
+    const Section& section = *current_section;
+    Pathway& pathway = *static_cast<Pathway*>(section.data);
+    pathway.last_time = 0;
+    pathway_reset(*pathway.system, section.params[2], section.params[3], section.params[4]);
+}
+
+void pathway_render() {
+    const Section& section = *current_section;
+    Pathway& pathway = *static_cast<Pathway*>(section.data);
+    const Spline* path = section.splines[0];
+    pathway_emit(pathway, section.elapsed, section.params[0], [path](float t, float out[3]) {
+        float values[SPLINE_MAX_CHANNELS] = {};
+        spline_eval(path, values, t);
+        for (int c = 0; c < 3; ++c) out[c] = values[c];
+    });
+    debug_axes();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    particle_system_update(*pathway.system, section.elapsed - pathway.last_time);
+    particle_system_draw(*pathway.system);
+    pathway.last_time = section.elapsed;
+    glDisable(GL_BLEND);
+    glPopMatrix();
+}
+
+extern const SectionType pathway_type = {"pathway",     section_noop,   pathway_init,
+                                         pathway_start, pathway_render, section_noop};

@@ -119,14 +119,3 @@ TEST(RenderMeshGrid, PolesLeaveTheCoordinateUndistorted) {
     }
     EXPECT_DOUBLE_EQ(mesh.grid[21 * 3 + 4][1], 4 / 20.0);
 }
-
-TEST(RenderMeshGrid, NothingAccumulatesBetweenUpdates) {
-    RenderMesh once;
-    render_mesh_grid_update(once, 3, 0.5f);
-    RenderMesh again;
-    for (int k = 0; k < 5; ++k) render_mesh_grid_update(again, 3, 0.5f);
-    for (int k = 0; k < 21 * 21; ++k) {
-        EXPECT_EQ(once.grid[k][0], again.grid[k][0]);
-        EXPECT_EQ(once.grid[k][1], again.grid[k][1]);
-    }
-}

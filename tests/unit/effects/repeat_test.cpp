@@ -123,25 +123,6 @@ TEST(RepeatClock, ZeroPeriodStartsEveryFrameAndDrawsNothing) {
     EXPECT_EQ(starts[1], 1.5f);
 }
 
-TEST(RepeatClock, RewindGoesBackToTheOuterStart) {
-    Section outer;
-    outer.start = 2;
-    outer.param_count = 3;
-    outer.params[0] = 1;
-    outer.params[1] = 0.5f;
-    Repeat r;
-    r.inner = std::make_unique<Section>();
-    repeat_fill_inner(*r.inner, outer, 0);
-    r.inner->start = 9;
-    r.active = true;
-    r.offset = 3;
-    repeat_rewind(r, outer);
-    EXPECT_EQ(r.inner->start, 2.0f);
-    EXPECT_EQ(r.inner->end, 2.5f);
-    EXPECT_FALSE(r.active);
-    EXPECT_EQ(r.offset, 0.0f);
-}
-
 TEST(RepeatInner, BuiltFromTheOuterFieldsLessWhatTheRepeatUses) {
     Section outer;
     outer.start = 3;

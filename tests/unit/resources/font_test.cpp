@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdarg>
 #include <cstring>
 #include <set>
 #include <string>
@@ -39,6 +40,17 @@ std::vector<unsigned char> expected_map() {
         for (int k = r.first; k <= r.last; ++k) map.push_back(r.code);
     }
     return map;
+}
+
+std::string format_text(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string format_text(const char* format, ...) {
+    char text[FONT_TEXT_MAX];
+    std::memset(text, 'z', sizeof text);
+    va_list args;
+    va_start(args, format);
+    font_format(text, format, args);
+    va_end(args);
+    return text;
 }
 
 Font font16() {
@@ -105,6 +117,13 @@ TEST(FontCharmap, LookupStaysInsideTheGivenCells) {
     // A map shorter than the cell count ends at its NUL.
     EXPECT_EQ(font_cell_of("AB", 256, 'B'), 1);
     EXPECT_EQ(font_cell_of("AB", 256, 'C'), -1);
+}
+
+TEST(FontFormat, FormatsLikePrintfAndCutsLongTextsSafely) {
+    EXPECT_EQ(format_text("fps %.0f %s", 59.6, "ok"), "fps 60 ok");
+    const std::string long_text(300, 'x');
+    EXPECT_EQ(format_text("%s", long_text.c_str()), std::string(255, 'x'));
+    EXPECT_EQ(format_text("%s%s", std::string(254, 'a').c_str(), "bcd"), std::string(254, 'a') + "b");
 }
 
 TEST(FontRecord, FilledFromTheImageWidth) {
@@ -203,24 +222,6 @@ TEST(FontLayout, PenStartAndSpacingFollowTheRecord) {
     // After a line feed the pen goes to -size and then advances once: -16 + 32.
     EXPECT_EQ(g[2].x, 16.0f);
     EXPECT_EQ(g[2].y, 23.0f);
-}
-
-// The glyph image goes through the texture loader, so the detail limit shrinks the glyphs.
-TEST(FontImageLoad, GlyphSizeFollowsTheDetailLimit) {
-    TempDir dir;
-    ScopedChdir cd(dir.path);
-    write_tga("data/fonts/font.tga", 256, 256, solid_rgb(256, 256, 0, 0, 0));
-    texture_table_reset();
-    for (int detail : {0, 1, 5}) {
-        texture_detail = detail;
-        const int handle = texture_load("data/fonts/font.tga");
-        ASSERT_NE(texture_get(handle), nullptr);
-        const Font f =
-            font_make("data/fonts/font.tga", font_charmap, 16, 16, handle, texture_get(handle)->width);
-        EXPECT_EQ(f.size, detail == 0 ? 8.0f : 16.0f) << "detail " << detail;
-    }
-    texture_detail = 5;
-    texture_table_reset();
 }
 
 TEST(FontImageLoad, MissingImageEndsTheProgramThroughTheLoader) {

@@ -114,6 +114,15 @@ TEST(MeshMalformed, LyingChunkLengths) {
         w.end();
         EXPECT_FALSE(parses(w.bytes));
     }
+    // An object whose name runs on past the end of its chunk.
+    {
+        ChunkWriter w;
+        w.begin(0x4D4D);
+        w.header(0x4000, 8);
+        w.str("a long name");
+        w.end();
+        EXPECT_FALSE(parses(w.bytes));
+    }
     // A main chunk claiming more than the file holds.
     {
         ChunkWriter w;

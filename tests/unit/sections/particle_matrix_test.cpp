@@ -13,21 +13,11 @@ const float FIRST[3] = {1, 2, 3};
 const float WHITE[4] = {1, 1, 1, 1};
 }  // namespace
 
-TEST(ParticleMatrixLayout, NewSystemsHoldLiveWhiteSprites) {
-    auto system = particle_matrix_system_new(7);
-    ASSERT_EQ(system->count, 7);
-    EXPECT_EQ(system->size, 1.0f);
-    for (const Particle& p : system->particles) {
-        EXPECT_EQ(p.alive, 1);
-        EXPECT_EQ(p.texture_index, 0);
-        for (float c : p.color) EXPECT_EQ(c, 1.0f);
-    }
-}
-
 TEST(ParticleMatrixLayout, OneParticleSitsAtTheFirstPositionWithTheSplineSize) {
     auto system = particle_matrix_system_new(1);
     const float shape[4] = {5, 10, 20, 0.75f};
     particle_matrix_place(*system, FIRST, shape, WHITE);
+    EXPECT_EQ(system->particles[0].alive, 1);
     EXPECT_EQ(system->particles[0].position.x, 1);
     EXPECT_EQ(system->particles[0].position.y, 2);
     EXPECT_EQ(system->particles[0].position.z, 3);
@@ -88,7 +78,22 @@ TEST(ParticleMatrixLayout, LinksTurnAndClimbStepByStep) {
     EXPECT_NEAR(p[2].position.z - p[1].position.z, -2, 1e-5);
 }
 
-TEST(ParticleMatrixLayout, AHelixKeepsItsLinkLengthAndRepeatsOverLongChains) {
+TEST(ParticleMatrixLayout, ASpiralClimbsBySteadySteps) {
+    // Turning 36 and climbing 10 degrees per link: every link keeps its length, and link 9 has
+    // climbed 90 degrees, pointing straight up.
+    auto system = particle_matrix_system_new(12);
+    const float shape[4] = {1.5f, 36, 10, 1};
+    particle_matrix_place(*system, FIRST, shape, WHITE);
+    const auto& p = system->particles;
+    for (int i = 0; i < 11; ++i) EXPECT_NEAR(distance(p[i].position, p[i + 1].position), 1.5, 1e-5);
+    EXPECT_NEAR(p[9].position.y - p[8].position.y, 1.5, 1e-5);
+    EXPECT_NEAR(p[9].position.x - p[8].position.x, 0, 1e-5);
+    EXPECT_NEAR(p[9].position.z - p[8].position.z, 0, 1e-5);
+    for (int i = 1; i < 9; ++i)
+        EXPECT_GT(p[i + 1].position.y - p[i].position.y, p[i].position.y - p[i - 1].position.y);
+}
+
+TEST(ParticleMatrixLayout, LongChainsStillCloseOnThemselves) {
     auto system = particle_matrix_system_new(10001);
     const float shape[4] = {0.5f, 36, 0, 1};
     particle_matrix_place(*system, FIRST, shape, WHITE);

@@ -135,13 +135,3 @@ TEST(PathwayStart, ASecondPassLooksLikeTheFirst) {
         EXPECT_EQ(a.color[3], b.color[3]);
     }
 }
-
-TEST(PathwayStart, ParticlesFadeSlowlyOverTheirLongLife) {
-    Pathway pathway = make_pathway(1, 1);
-    LinePath path;
-    pathway_emit(pathway, 0, 1, path);
-    particle_system_update(*pathway.system, 0.04f);
-    const Particle& p = pathway.system->particles[0];
-    EXPECT_EQ(p.alive, 1);
-    EXPECT_NEAR(p.color[3], 1 - 0.04 / (1000 - 0.04), 1e-7);
-}
