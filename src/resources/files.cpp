@@ -108,6 +108,7 @@ struct Declared {
     int64_t pixel_bytes = -1;    // uncompressed pixel data needed after data_start
     int64_t rle_pixel_cost = 0;  // TGA run packets: 1 + bytes per pixel for at most 128 pixels
     int64_t data_start = 0;
+    int64_t bits = 0;  // per pixel
     bool known = false;
 };
 
@@ -122,6 +123,7 @@ Declared tga_declared(SDL_RWops* stream) {
     d.width = little16(h + 12);
     d.height = little16(h + 14);
     d.data_start = 18 + h[0] + map_bytes;
+    d.bits = h[16];
     d.known = true;
     if (type >= 1 && type <= 3) d.pixel_bytes = d.width * d.height * bytes_per_pixel;
     if (type >= 9 && type <= 11) d.rle_pixel_cost = 1 + bytes_per_pixel;
@@ -151,6 +153,7 @@ Declared bmp_declared(SDL_RWops* stream) {
     // A negative height means rows stored top first.
     if (d.width < 0) d.width = -d.width;
     if (d.height < 0) d.height = -d.height;
+    d.bits = bits;
     d.known = true;
     if ((compression == 0 || compression == 3) && bits > 0 && bits <= 32) {
         int64_t pitch = (d.width * bits + 31) / 32 * 4;
@@ -211,6 +214,9 @@ std::string image_header_problem(SDL_RWops* stream, ImageKind kind) {
     if (d.width * d.height > IMAGE_MAX_PIXELS) {
         return "Image too large (" + std::to_string(d.width) + "x" + std::to_string(d.height) + ")";
     }
+    // The image library sizes its buffer from the depth as well; no format stores more than
+    // 32 bits a pixel.
+    if (d.bits > 32) return "Unsupported pixel depth (" + std::to_string(d.bits) + " bits)";
     int64_t data = static_cast<int64_t>(size - start) - d.data_start;
     if (d.pixel_bytes >= 0 && data < d.pixel_bytes) return "Image data cut short";
     if (d.rle_pixel_cost > 0 && (data < 0 || d.width * d.height > data / d.rle_pixel_cost * 128))

@@ -35,7 +35,8 @@ inline constexpr long long IMAGE_MAX_PIXELS = 8192LL * 8192LL;
 enum class ImageKind { Tga, Bmp, Jpeg };
 
 // Reads the size a TGA, BMP or JPEG header declares and returns what is wrong with it before
-// any decoding: "Image too large (WxH)" past IMAGE_MAX_PIXELS, or "Image data cut short" when
+// any decoding: "Image too large (WxH)" past IMAGE_MAX_PIXELS, "Unsupported pixel depth (N bits)"
+// past 32 bits a pixel, or "Image data cut short" when
 // the file is too short to hold the pixels an uncompressed (or run-length encoded TGA) picture
 // declares. "" when the picture may be decoded, including headers it cannot read (the image
 // library then reports those). The stream is left at its start.

@@ -102,6 +102,15 @@ TEST(ImageHeader, PicturesPastTheLimitAreTooLargeWhateverTheirData) {
     EXPECT_EQ(problem_of(jpeg(8192, 8192, 0), ImageKind::Jpeg), "");
 }
 
+TEST(ImageHeader, DepthsPast32BitsAreRefused) {
+    // A TGA depth byte or a BMP bit count of garbage would size the image library's buffer.
+    EXPECT_EQ(problem_of(tga(2, 4, 4, 211, 4 * 4 * 27), ImageKind::Tga),
+              "Unsupported pixel depth (211 bits)");
+    EXPECT_EQ(problem_of(bmp(256, -65526, 65280, 300), ImageKind::Bmp),
+              "Unsupported pixel depth (65280 bits)");
+    EXPECT_EQ(problem_of(bmp(2, 2, 32, 16), ImageKind::Bmp), "");
+}
+
 TEST(ImageHeader, BmpRowsArePaddedAndHeightMayBeNegative) {
     // 3 pixels of 24 bits make 9 bytes, padded to 12 per row.
     EXPECT_EQ(problem_of(bmp(3, 2, 24, 24), ImageKind::Bmp), "");
