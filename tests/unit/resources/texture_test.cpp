@@ -239,6 +239,8 @@ TEST_F(TextureTest, DetailLimitScalesWideImagesAndLeavesSmallOnesAttached) {
     EXPECT_EQ(texture_get(texture_load("wide.tga"))->width, 301);
     texture_detail = 1;
     EXPECT_EQ(texture_get(texture_load("wide.tga"))->width, 256);
+    EXPECT_EQ(texture_detail_limit(5), 4096);
+    EXPECT_EQ(texture_detail_limit(40), 4096);
 }
 
 TEST_F(TextureTest, LoadFailuresNameThePath) {
