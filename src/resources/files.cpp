@@ -12,7 +12,9 @@
 #include <cerrno>
 #include <climits>
 #include <cstdarg>
+#include <cstdint>
 #include <cstring>
+#include <string>
 
 namespace {
 zzip_strings_t extension_list[] = {"", ".dat", ".DAT", ".zip", ".ZIP", nullptr};
@@ -83,6 +85,112 @@ int SDLCALL stream_close(SDL_RWops* context) {
     return 0;
 }
 
+// --- Declared picture sizes ---
+
+int64_t little16(const unsigned char* p) {
+    return p[0] | p[1] << 8;
+}
+int64_t little32(const unsigned char* p) {
+    return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+                                static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24);
+}
+
+bool read_exactly(SDL_RWops* stream, unsigned char* out, int n) {
+    return SDL_RWread(stream, out, 1, n) == n;
+}
+
+// What a header declares: the size, and how many bytes the pixels need when that is known
+// from the size alone (-1 otherwise), or for a run-length encoded TGA the most pixels the
+// data could encode.
+struct Declared {
+    int64_t width = 0;
+    int64_t height = 0;
+    int64_t pixel_bytes = -1;    // uncompressed pixel data needed after data_start
+    int64_t rle_pixel_cost = 0;  // TGA run packets: 1 + bytes per pixel for at most 128 pixels
+    int64_t data_start = 0;
+    bool known = false;
+};
+
+Declared tga_declared(SDL_RWops* stream) {
+    Declared d;
+    unsigned char h[18];
+    if (!read_exactly(stream, h, sizeof h)) return d;
+    int type = h[2];
+    int64_t bytes_per_pixel = (h[16] + 7) / 8;
+    if (bytes_per_pixel < 1) bytes_per_pixel = 1;
+    int64_t map_bytes = h[1] != 0 ? little16(h + 5) * ((h[7] + 7) / 8) : 0;
+    d.width = little16(h + 12);
+    d.height = little16(h + 14);
+    d.data_start = 18 + h[0] + map_bytes;
+    d.known = true;
+    if (type >= 1 && type <= 3) d.pixel_bytes = d.width * d.height * bytes_per_pixel;
+    if (type >= 9 && type <= 11) d.rle_pixel_cost = 1 + bytes_per_pixel;
+    return d;
+}
+
+Declared bmp_declared(SDL_RWops* stream) {
+    Declared d;
+    unsigned char h[34];
+    if (!read_exactly(stream, h, 18)) return d;
+    d.data_start = little32(h + 10) & 0xFFFFFFFFLL;
+    int64_t info_size = little32(h + 14) & 0xFFFFFFFFLL;
+    int64_t bits = 0;
+    int64_t compression = 0;
+    if (info_size == 12) {  // the old OS/2 header: 16-bit sizes
+        if (!read_exactly(stream, h + 18, 8)) return d;
+        d.width = little16(h + 18);
+        d.height = little16(h + 20);
+        bits = little16(h + 24);
+    } else {
+        if (!read_exactly(stream, h + 18, 16)) return d;
+        d.width = little32(h + 18);
+        d.height = little32(h + 22);
+        bits = little16(h + 28);
+        compression = little32(h + 30) & 0xFFFFFFFFLL;
+    }
+    // A negative height means rows stored top first.
+    if (d.width < 0) d.width = -d.width;
+    if (d.height < 0) d.height = -d.height;
+    d.known = true;
+    if ((compression == 0 || compression == 3) && bits > 0 && bits <= 32) {
+        int64_t pitch = (d.width * bits + 31) / 32 * 4;
+        d.pixel_bytes = pitch * d.height;
+    }
+    return d;
+}
+
+// Walks the markers up to the first frame header. Segments are skipped by their lengths, so
+// large metadata ahead of the frame costs only seeks.
+Declared jpeg_declared(SDL_RWops* stream) {
+    Declared d;
+    unsigned char b[5];
+    if (!read_exactly(stream, b, 2) || b[0] != 0xFF || b[1] != 0xD8) return d;
+    for (int markers = 0; markers < 10000; ++markers) {
+        if (!read_exactly(stream, b, 1)) return d;
+        if (b[0] != 0xFF) continue;  // not at a marker: look further
+        int marker = 0xFF;
+        while (marker == 0xFF) {
+            if (!read_exactly(stream, b, 1)) return d;
+            marker = b[0];
+        }
+        if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) continue;
+        if (marker == 0xD9 || marker == 0xDA) return d;  // no frame before the image data
+        if (!read_exactly(stream, b, 2)) return d;
+        int64_t length = b[0] << 8 | b[1];
+        if (length < 2) return d;
+        bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (frame) {
+            if (!read_exactly(stream, b, 5)) return d;
+            d.height = b[1] << 8 | b[2];
+            d.width = b[3] << 8 | b[4];
+            d.known = true;
+            return d;
+        }
+        if (SDL_RWseek(stream, static_cast<int>(length - 2), RW_SEEK_CUR) < 0) return d;
+    }
+    return d;
+}
+
 bool is_tga_type(const char* path) {
     const char* dot = std::strrchr(path, '.');
     return dot != nullptr && strcasecmp(dot + 1, "tga") == 0;
@@ -90,6 +198,25 @@ bool is_tga_type(const char* path) {
 }  // namespace
 
 zzip_strings_t* const file_extensions = extension_list;
+
+std::string image_header_problem(SDL_RWops* stream, ImageKind kind) {
+    int start = SDL_RWseek(stream, 0, RW_SEEK_CUR);
+    int size = SDL_RWseek(stream, 0, RW_SEEK_END);
+    if (start < 0 || size < 0 || SDL_RWseek(stream, start, RW_SEEK_SET) < 0) return "";
+    Declared d = kind == ImageKind::Tga   ? tga_declared(stream)
+                 : kind == ImageKind::Bmp ? bmp_declared(stream)
+                                          : jpeg_declared(stream);
+    SDL_RWseek(stream, start, RW_SEEK_SET);
+    if (!d.known) return "";
+    if (d.width * d.height > IMAGE_MAX_PIXELS) {
+        return "Image too large (" + std::to_string(d.width) + "x" + std::to_string(d.height) + ")";
+    }
+    int64_t data = static_cast<int64_t>(size - start) - d.data_start;
+    if (d.pixel_bytes >= 0 && data < d.pixel_bytes) return "Image data cut short";
+    if (d.rle_pixel_cost > 0 && (data < 0 || d.width * d.height > data / d.rle_pixel_cost * 128))
+        return "Image data cut short";
+    return "";
+}
 
 ZZIP_FILE* file_open(const char* path) {
     return zzip_open_ext_io(path, O_RDONLY, 0664, file_extensions, file_io());
@@ -133,12 +260,20 @@ SDL_Surface* file_image_load(const char* path) {
     // Only the three formats demos use are accepted, even when the image library knows more.
     SDL_ClearError();
     SDL_Surface* image = nullptr;
+    auto decode = [&](ImageKind kind, SDL_Surface* (*load)(SDL_RWops*)) {
+        std::string problem = image_header_problem(stream, kind);
+        if (problem.empty()) {
+            image = load(stream);
+        } else {
+            SDL_SetError("%s", problem.c_str());
+        }
+    };
     if (IMG_isJPG(stream)) {
-        image = IMG_LoadJPG_RW(stream);
+        decode(ImageKind::Jpeg, IMG_LoadJPG_RW);
     } else if (IMG_isBMP(stream)) {
-        image = IMG_LoadBMP_RW(stream);
+        decode(ImageKind::Bmp, IMG_LoadBMP_RW);
     } else if (is_tga_type(path)) {
-        image = IMG_LoadTGA_RW(stream);
+        decode(ImageKind::Tga, IMG_LoadTGA_RW);
     } else {
         SDL_SetError("Unsupported image format");
     }

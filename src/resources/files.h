@@ -26,9 +26,24 @@ bool file_exists(const char* path);
 // Null on failure, with the SDL error text set.
 SDL_RWops* file_rwops_open(const char* path, const char* mode);
 
+// Pictures larger than this many pixels are refused before decoding: the image library
+// allocates a whole picture from its header alone, before reading a single pixel, so a few
+// bytes claiming 30000 x 30000 pixels would cost gigabytes. 8192 x 8192 is twice the largest
+// texture side each way (larger pictures could only be scaled down).
+inline constexpr long long IMAGE_MAX_PIXELS = 8192LL * 8192LL;
+
+enum class ImageKind { Tga, Bmp, Jpeg };
+
+// Reads the size a TGA, BMP or JPEG header declares and returns what is wrong with it before
+// any decoding: "Image too large (WxH)" past IMAGE_MAX_PIXELS, or "Image data cut short" when
+// the file is too short to hold the pixels an uncompressed (or run-length encoded TGA) picture
+// declares. "" when the picture may be decoded, including headers it cannot read (the image
+// library then reports those). The stream is left at its start.
+std::string image_header_problem(SDL_RWops* stream, ImageKind kind);
+
 // Decodes an image file found through the layer: JPEG and BMP by their content, TGA by a "tga"
 // extension (any case) after the last '.'. Null on failure, with the SDL error text set
-// ("Unsupported image format" for anything else).
+// ("Unsupported image format" for anything else, or what image_header_problem found).
 SDL_Surface* file_image_load(const char* path);
 
 // Owners that close the handles on every path.

@@ -253,6 +253,10 @@ int texture_load(const char* path) {
     SurfacePtr image(file_image_load(path));
     if (image == nullptr) fatal_error("Error loading '%s': %s", path, SDL_GetError());
     if (image->format->palette != nullptr) fatal_error("Unsupported paletted texture '%s'", path);
+    // A picture of no pixels (a TGA header may say width 0) has no pixel buffer at all, which
+    // the code reading pixels before upload would not expect.
+    if (image->w <= 0 || image->h <= 0 || image->pixels == nullptr)
+        fatal_error("Error loading '%s': %s", path, "Empty image");
 
     int handle = texture_new();
     Texture* t = texture_table[handle].get();

@@ -265,6 +265,18 @@ TEST_F(TextureTest, LoadFailuresNameThePath) {
     EXPECT_EQ(fatal_message_of([] { texture_load("high.tga"); }), "Unsupported format in 'high.tga'");
 }
 
+TEST_F(TextureTest, PicturesWithoutPixelsAreRefusedAtLoad) {
+    TempDir dir;
+    ScopedChdir cd(dir.path);
+    media::save("no_width.tga", media::tga(0, 27, "", 24));
+    media::save("no_height.tga", media::tga(5, 0, "", 32));
+    EXPECT_EQ(fatal_message_of([] { texture_load("no_width.tga"); }),
+              "Error loading 'no_width.tga': Empty image");
+    EXPECT_EQ(fatal_message_of([] { texture_load("no_height.tga"); }),
+              "Error loading 'no_height.tga': Empty image");
+    EXPECT_EQ(texture_count, 0);
+}
+
 namespace {
 std::vector<std::pair<GLenum, GLuint>> binds;
 std::vector<GLint> env_modes;

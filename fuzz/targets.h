@@ -1,0 +1,329 @@
+// One function per reader of outside data, shared by the libFuzzer harnesses and the unit test
+// that replays the inputs kept under tests/regressions/<reader>/. Each runs one input in the
+// current working directory (a scratch directory the caller owns), with fatal errors thrown as
+// FatalError, and returns "" or the broken promise it saw. A clean fatal message is a sound
+// answer to a bad file; a crash, a sanitizer report or a broken promise is a finding.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "../tests/support/tga_reader.h"
+#include "core/capture.h"
+#include "core/config.h"
+#include "core/error.h"
+#include "resources/files.h"
+#include "resources/mesh.h"
+#include "resources/spline.h"
+#include "resources/texture.h"
+#include "script/parser.h"
+#include "script/section.h"
+#include "sections/audio_decoder.h"
+
+namespace fuzz {
+
+inline bool write_input(const char* path, const uint8_t* data, size_t size) {
+    FILE* f = std::fopen(path, "wb");
+    if (f == nullptr) return false;
+    bool ok = size == 0 || std::fwrite(data, 1, size, f) == size;
+    return std::fclose(f) == 0 && ok;
+}
+
+inline std::string read_whole(const char* path) {
+    std::string out;
+    FILE* f = std::fopen(path, "rb");
+    if (f == nullptr) return out;
+    char buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) out.append(buffer, n);
+    std::fclose(f);
+    return out;
+}
+
+// What the parser promises about every section it made, whatever the script held.
+inline std::string check_sections() {
+    for (const Section* s = section_list; s != nullptr; s = s->next) {
+        if (s->type < 0 || s->type >= SECTION_TYPE_COUNT) return "section type out of the registry";
+        if (s->sync_count < 0 || s->sync_count > SECTION_MAX_SYNCS) return "sync count out of range";
+        if (s->param_count < 0 || s->param_count > SECTION_MAX_PARAMS) return "param count out of range";
+        if (s->string_count < 0 || s->string_count > SECTION_MAX_STRINGS) return "string count out of range";
+        if (s->spline_count < 0 || s->spline_count > SECTION_MAX_SPLINES) return "spline count out of range";
+        if (s->start < 0) return "negative start accepted";
+        if (s->end != 0 && !(s->duration > 0)) return "end accepted without a positive duration";
+    }
+    return "";
+}
+
+// Scripts: line reader, splitter, keywords, vectors and configuration assignments.
+inline std::string run_script(const uint8_t* data, size_t size) {
+    if (!write_input("input.tvl", data, size)) return "cannot write the input";
+    config_reset_defaults();
+    std::string problem;
+    try {
+        script_parse("./input.tvl");
+        problem = check_sections();  // after a fatal error the half-made section is never used
+    } catch (const FatalError&) {
+    }
+    section_list_clear();
+    return problem;
+}
+
+// Spline files: parsing, key timing and evaluation over and past the keys.
+inline std::string run_spline(const uint8_t* data, size_t size) {
+    if (!write_input("input.spl", data, size)) return "cannot write the input";
+    try {
+        std::unique_ptr<Spline> spline(spline_load("input.spl"));
+        if (spline->key_count < 1 || spline->key_count != static_cast<int>(spline->keys.size()))
+            return "key count disagrees with the keys";
+        if (spline->channels < 1 || spline->channels > SPLINE_MAX_CHANNELS)
+            return "channel count out of range";
+        bool moderate = true;
+        for (const SplineKey& key : spline->keys) {
+            for (int i = 0; i < spline->channels; ++i)
+                moderate = moderate && std::fabs(key.values[i]) <= 1e6f;
+        }
+        const float durations[] = {0.0f, 1.0f, 7.5f, INFINITY};
+        for (float d : durations) {
+            spline_set_duration(spline.get(), d);
+            float out[SPLINE_MAX_CHANNELS];
+            for (float t = -1.0f; t <= 9.0f; t += 0.75f) {
+                if (spline_eval(spline.get(), out, t) != spline->channels) return "eval count differs";
+            }
+            // Past the end the last key holds (tangents of huge values may overflow: not checked).
+            spline_eval(spline.get(), out, 100.0f);
+            const SplineKey& last = spline->keys.back();
+            for (int i = 0; i < spline->channels && moderate; ++i) {
+                if (out[i] != last.values[i]) return "the last key does not hold after the end";
+            }
+        }
+    } catch (const FatalError&) {
+    }
+    return "";
+}
+
+// 3DS files: the chunk walker, materials and the normals computed from what it read. Material
+// textures are named but not loaded, so the map names are only counted.
+inline int count_texture(const char* path) {
+    return path[0] != '\0' ? 0 : -1;
+}
+inline std::string run_mesh(const uint8_t* data, size_t size) {
+    Mesh mesh;
+    try {
+        if (!mesh_parse(data, size, "", mesh, count_texture)) return "";
+        mesh_compute_normals(mesh);
+    } catch (const FatalError&) {
+        return "";
+    }
+    if (mesh.object_count != static_cast<int>(mesh.objects.size())) return "object count disagrees";
+    for (const MeshObject& o : mesh.objects) {
+        if (o.face_count != static_cast<int>(o.faces.size())) return "face count disagrees";
+        if (o.vertex_count != static_cast<int>(o.vertices.size())) return "vertex count disagrees";
+        if (static_cast<size_t>(o.texcoord_count) * 2 != o.texcoords.size())
+            return "texcoord count disagrees";
+        if (std::memchr(o.name, 0, sizeof o.name) == nullptr) return "object name without its NUL";
+        for (const MeshFace& f : o.faces) {
+            for (uint16_t c : f.corners) {
+                if (c >= o.vertices.size()) return "corner out of range accepted";
+            }
+            if (f.material != nullptr && std::memchr(f.material->name, 0, MESH_NAME_SIZE) == nullptr)
+                return "material name without its NUL";
+        }
+    }
+    // The draw code walks the material list both ways.
+    size_t count = 0;
+    for (const Material* m = mesh.materials; m != nullptr; m = m->next) {
+        if (m->next != nullptr && m->next->prev != m) return "material list links disagree";
+        if (++count > mesh.material_storage.size()) return "material list longer than its storage";
+    }
+    return "";
+}
+
+// Keeps the pixel reads below from being optimised away.
+inline volatile unsigned pixel_sink = 0;
+
+// Images: decoding through the archive-aware bridge and scaling to the detail limit. The first
+// byte picks the extension (TGA is chosen only by extension) and the detail level; the rest is
+// the file.
+inline std::string run_image(const uint8_t* data, size_t size) {
+    if (size < 1) return "";
+    const char* names[] = {"input.tga", "input.bmp", "input.jpg", "input.TGA"};
+    const char* name = names[data[0] & 3];
+    int32_t saved_detail = texture_detail;
+    texture_detail = (data[0] >> 2) % 7 - 1;  // -1 .. 5
+    if (!write_input(name, data + 1, size - 1)) return "cannot write the input";
+    std::string problem;
+    try {
+        int handle = texture_load(name);
+        const Texture* t = texture_get(handle);
+        int limit = texture_detail_limit(texture_detail);
+        if (t == nullptr || t->pixels == nullptr) {
+            problem = "loaded texture without pixels";
+        } else if (t->width < 1 || t->height < 1 || t->width > limit || t->height > limit) {
+            problem = "texture size outside 1 .. the detail limit";
+        } else if (t->components != 3 && t->components != 4) {
+            problem = "texture neither 24 nor 32 bits";
+        } else {
+            // Touch every byte the upload will read, so that a short buffer shows.
+            size_t bytes = texture_row_bytes(t->width, t->components) * static_cast<size_t>(t->height);
+            unsigned sum = 0;
+            for (size_t i = 0; i < bytes; ++i) sum += t->pixels[i];
+            pixel_sink = sum;
+        }
+    } catch (const FatalError&) {
+    }
+    texture_table_reset();
+    texture_detail = saved_detail;
+    return problem;
+}
+
+// Zip archives through the file layer: directory walking, script discovery and reads.
+inline std::string run_archive(const uint8_t* data, size_t size) {
+    if (!write_input("data.dat", data, size)) return "cannot write the input";
+    config_reset_defaults();
+    std::string problem;
+    try {
+        script_discover("./data");
+        problem = check_sections();
+    } catch (const FatalError&) {
+    }
+    section_list_clear();
+    // Every entry listed is read to its end or its first error. (zzip_fread reports an error
+    // as a huge unsigned count, so the signed zzip_read is used.)
+    std::vector<std::string> names;
+    {
+        ZzipDir dir(dir_open("data"));
+        while (dir != nullptr && names.size() < 64) {
+            ZZIP_DIRENT* entry = zzip_readdir(dir.get());
+            if (entry == nullptr) break;
+            names.push_back(entry->d_name);
+        }
+    }
+    for (const std::string& name : names) {
+        ZzipFile f(file_open(("data/" + name).c_str()));
+        if (f == nullptr) continue;
+        char buffer[4096];
+        size_t total = 0;
+        zzip_ssize_t n;
+        while ((n = zzip_read(f.get(), buffer, sizeof buffer)) > 0) {
+            if (n > static_cast<zzip_ssize_t>(sizeof buffer)) return "read more than asked";
+            total += static_cast<size_t>(n);
+            if (total > (size_t{1} << 24)) break;  // enough of one entry
+        }
+    }
+    return problem;
+}
+
+// The TGA coder, round trip: the input gives a size, a compress flag and the pixels, tga_write
+// writes them, and the strict reader of the tests decodes the file, which must be canonical and
+// hold the same pixels. Pixels come either as raw RGB bytes or as indices into a small palette
+// whose colours may differ in one channel only, so that runs and near-runs are common.
+inline std::string run_tga(const uint8_t* data, size_t size) {
+    if (size < 6) return "";
+    int width = 1 + (data[0] | data[1] << 8) % 0xFFFF;  // 1 .. 65535
+    int limit = std::max(8192 / width, 1);              // keeps width x height small
+    int height = 1 + (data[2] | data[3] << 8) % limit;
+    uint8_t mode = data[4];
+    bool compress = (mode & 1) != 0;
+    data += 5;
+    size -= 5;
+
+    if ((mode & 0x0E) == 0x0E) {
+        // Sizes the header cannot hold are refused without a file.
+        const int bad[][2] = {{0, 1}, {1, 0}, {-1, 5}, {65536, 1}, {1, 65536}};
+        const int* b = bad[data[0] % 5];
+        uint8_t pixel[3] = {1, 2, 3};
+        std::remove("round.tga");
+        if (tga_write("round.tga", pixel, b[0], b[1], compress)) return "impossible size written";
+        if (!read_whole("round.tga").empty() || std::remove("round.tga") == 0)
+            return "file left for an impossible size";
+        return "";
+    }
+
+    size_t pixels = static_cast<size_t>(width) * height;
+    std::vector<uint8_t> rgb(pixels * 3);
+    if ((mode & 2) != 0 && size >= 2) {
+        uint8_t palette[4][3];
+        for (int k = 0; k < 4; ++k) {
+            palette[k][0] = data[0];
+            palette[k][1] = data[1];
+            palette[k][2] = static_cast<uint8_t>(k);
+        }
+        palette[3][0] ^= 1;  // differs from 0 in red only
+        for (size_t i = 0; i < pixels; ++i) {
+            size_t byte = 2 + i / 4;
+            int index = byte < size ? (data[byte] >> ((i % 4) * 2)) & 3 : 0;
+            std::memcpy(&rgb[i * 3], palette[index], 3);
+        }
+    } else {
+        for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = size > 0 ? data[i % size] : 0;
+    }
+    const std::vector<uint8_t> before = rgb;
+
+    if (!tga_write("round.tga", rgb.data(), width, height, compress)) return "write failed";
+    if (rgb != before) return "the writer changed its input";
+    TgaPicture picture;
+    std::string problem = tga_decode(read_whole("round.tga"), picture);
+    if (!problem.empty()) return "written file unsound: " + problem;
+    if (picture.type != (compress ? 10 : 2)) return "wrong image type";
+    if (picture.width != width || picture.height != height) return "wrong size in the header";
+    if (picture.rgb != rgb) return "pixels differ after the round trip";
+    // The coder alone gives the same packets as the file holds.
+    if (compress) {
+        std::vector<uint8_t> packets = tga_rle_encode(rgb.data(), pixels);
+        std::string file = read_whole("round.tga");
+        if (file.compare(TGA_HEADER_SIZE, std::string::npos, reinterpret_cast<const char*>(packets.data()),
+                         packets.size()) != 0) {
+            return "file and coder disagree";
+        }
+    }
+    return "";
+}
+
+// Music files through the decoder the sound layer plays them with: open, read, seek and read
+// again. Reads are bounded so that a long or endless song costs a fixed time.
+inline std::string run_music(const uint8_t* data, size_t size) {
+    AudioDecoderPtr decoder;
+    if (decoder_open(data, size, 44100, &decoder) != 0) {
+        if (decoder != nullptr) return "failed open left a decoder";
+        return "";
+    }
+    if (decoder == nullptr) return "open succeeded without a decoder";
+    constexpr long FRAMES = 2048;
+    std::vector<float> out(2 * FRAMES);
+    auto read_some = [&]() -> std::string {
+        for (int pass = 0; pass < 4; ++pass) {
+            long n = decoder_read(*decoder, out.data(), FRAMES);
+            if (n < 0 || n > FRAMES) return "read returned more than asked";
+            if (n < FRAMES && !decoder_ended(*decoder)) return "short read without the end";
+            if (n == 0) break;
+        }
+        return "";
+    };
+    std::string problem = read_some();
+    const int64_t positions[] = {0, 250, 20000, INT64_MAX / 1000};
+    for (int64_t ms : positions) {
+        if (!problem.empty()) break;
+        int code = decoder_seek_ms(*decoder, ms);
+        if (code != 0) continue;  // a damaged file may refuse to seek
+        problem = read_some();
+    }
+    return problem;
+}
+
+struct Target {
+    const char* name;  // the harness is <name>_fuzz, its findings tests/regressions/<name>/
+    std::string (*run)(const uint8_t* data, size_t size);
+};
+
+inline const Target targets[] = {
+    {"script", run_script},   {"spline", run_spline}, {"mesh", run_mesh},   {"image", run_image},
+    {"archive", run_archive}, {"tga", run_tga},       {"music", run_music},
+};
+
+}  // namespace fuzz
