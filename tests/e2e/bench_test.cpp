@@ -10,8 +10,7 @@
 #include <future>
 #include <thread>
 
-#include "demo_builder.h"
-#include "x11_input.h"
+#include "viewer_session.h"
 
 namespace {
 
@@ -47,15 +46,6 @@ void write_waiting_dialog(const DemoBuilder& demo) {
     chmod(path.c_str(), 0755);
 }
 
-bool wait_for(const std::string& path, double seconds) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (std::filesystem::exists(path)) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
-}
-
 }  // namespace
 
 TEST(Bench, RecordedRunShowsTheScoreOfItsClockAfterTheWindowClosed) {
@@ -72,7 +62,7 @@ TEST(Bench, RecordedRunShowsTheScoreOfItsClockAfterTheWindowClosed) {
     X11Input x(xvfb_display());
     ASSERT_TRUE(x.ready());
     auto player = std::async(std::launch::async, [&] { return demo.run(); });
-    bool showing = wait_for(demo.bin.file("showing"), 25);
+    bool showing = wait_for_path(demo.bin.file("showing"), 25);
     // While the box is up the window is gone and the line is already written.
     bool window_left = showing && x.window("Tarvel") == 0;
     // player_run collects standard error in this file while the player runs.

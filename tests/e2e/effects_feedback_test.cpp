@@ -99,34 +99,22 @@ TEST(FeedbackEffects, DeformIgnoresSplinesNamingNoPoint) {
     EXPECT_COLOUR(colour_at(f, 0.1f, 0.1f), kRed, 10);
 }
 
-TEST(FeedbackEffects, RenderMeshShiftAccumulatesWhenFedBack) {
-    DemoBuilder demo;
-    effect_demo_clock(demo, 10, 1);
-    demo.background(effect_halves(demo, "data/halves.tga", kRed, kGreen), 0, 2, 0);
-    demo.section("[efxRenderMesh]\nstart 0\nend 1\nlayer 1\nparam {0, 1, 1, 1}\n");
-    effect_run_ok(demo);
-    // Frame k shows the picture moved left by (k + 1) / 100 of the frame: the edge between the
-    // halves, at 128 pixels, moves 2.56 pixels a frame.
-    for (int k : {0, 4, 9}) {
-        TgaPicture f = demo.frame(k);
-        ASSERT_EQ(f.width, 256);
-        const int edge = static_cast<int>(128 - 2.56 * (k + 1));
-        EXPECT_COLOUR(f.at(edge - 3, 64), kRed, 12) << " frame " << k;
-        EXPECT_COLOUR(f.at(edge + 4, 64), kGreen, 12) << " frame " << k;
-    }
-}
-
-TEST(FeedbackEffects, RenderMeshWithoutFeedbackShiftsOneStepOnly) {
-    DemoBuilder demo;
-    effect_demo_clock(demo, 10, 1);
-    demo.background(effect_halves(demo, "data/halves.tga", kRed, kGreen), 0, 2, 0);
-    demo.section("[efxRenderMesh]\nstart 0\nend 1\nlayer 1\nparam {0, 1, 1, 0}\n");
-    effect_run_ok(demo);
-    for (int k : {0, 9}) {
-        TgaPicture f = demo.frame(k);
-        ASSERT_EQ(f.width, 256);
-        EXPECT_COLOUR(f.at(105, 64), kRed, 12) << " frame " << k;
-        EXPECT_COLOUR(f.at(122, 64), kRed, 12) << " frame " << k;
-        EXPECT_COLOUR(f.at(129, 64), kGreen, 12) << " frame " << k;
+TEST(FeedbackEffects, RenderMeshShiftsOnceOrAccumulatesWhenFedBack) {
+    for (int feedback : {1, 0}) {
+        DemoBuilder demo;
+        effect_demo_clock(demo, 10, 1);
+        demo.background(effect_halves(demo, "data/halves.tga", kRed, kGreen), 0, 2, 0);
+        demo.section("[efxRenderMesh]\nstart 0\nend 1\nlayer 1\nparam {0, 1, 1, " + std::to_string(feedback) +
+                     "}\n");
+        effect_run_ok(demo);
+        // Each step moves the picture left by 1/100 of the frame: the edge between the halves,
+        // at 128 pixels, moves 2.56 pixels. Fed back, frame k shows k + 1 steps; else one.
+        for (int k : {0, 4, 9}) {
+            TgaPicture f = demo.frame(k);
+            ASSERT_EQ(f.width, 256);
+            const int edge = static_cast<int>(128 - 2.56 * (feedback ? k + 1 : 1));
+            EXPECT_COLOUR(f.at(edge - 3, 64), kRed, 12) << " frame " << k << ", feedback " << feedback;
+            EXPECT_COLOUR(f.at(edge + 4, 64), kGreen, 12) << " frame " << k << ", feedback " << feedback;
+        }
     }
 }

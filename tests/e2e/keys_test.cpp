@@ -2,13 +2,9 @@
 // screenshots; and a looping demo, which only a key can stop.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
-#include <future>
-#include <thread>
 
-#include "demo_builder.h"
-#include "x11_input.h"
+#include "viewer_session.h"
 
 namespace {
 
@@ -24,28 +20,6 @@ void make_long(DemoBuilder& demo) {
     demo.background("data/red.tga", 0, 1000);
 }
 
-// Waits until the file holds exactly `size` bytes and returns them, or "" after `seconds`.
-std::string wait_for_file(const std::string& path, size_t size, double seconds = 20) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < deadline) {
-        std::string bytes = read_file(path);
-        if (bytes.size() == size) return bytes;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return "";
-}
-
-// Waits until the file decodes as a complete TGA picture; false after `seconds`.
-bool wait_for_picture(const std::string& path, double seconds = 20) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < deadline) {
-        TgaPicture p;
-        if (tga_decode(read_file(path), p).empty()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return false;
-}
-
 constexpr size_t small_frame_size = 18 + 64 * 32 * 3;
 
 // The player's window as it is now: the first one it opens is replaced when the video mode is set.
@@ -53,58 +27,33 @@ Window player_window(X11Input& x) {
     return x.window("Tarvel");
 }
 
-// Runs the player in the background while `interact` drives it through its window.
-PlayerResult run_with(const DemoBuilder& demo, const std::function<void(X11Input&)>& interact) {
-    std::string display = xvfb_display();
-    X11Input x(display);
-    if (!x.ready()) {
-        ADD_FAILURE() << "cannot reach the X server " << display;
-        return {};
-    }
-    PlayerOptions options;
-    options.timeout_seconds = 40;
-    auto player = std::async(std::launch::async, [&] { return demo.run(options); });
-    if (x.wait_for_window("Tarvel", 20) == 0) {
-        ADD_FAILURE() << "no player window";
-    } else {
-        interact(x);
-    }
-    return player.get();
-}
-
-void expect_quit_by_viewer(const PlayerResult& r) {
-    EXPECT_FALSE(r.timed_out);
-    EXPECT_EQ(r.exit_status, 0) << r.err;
-    EXPECT_EQ(r.err, "");
-}
-
 }  // namespace
 
 TEST(Keys, EscapeEndsPlaybackWithStatusZero) {
     DemoBuilder demo;
     make_long(demo);
-    PlayerResult r = run_with(demo, [&](X11Input& x) {
+    PlayerResult r = run_with_viewer(demo, [&](X11Input& x) {
         ASSERT_NE(wait_for_file(demo.dir.file("video/00000000.tga"), small_frame_size), "");
         x.key(player_window(x), XK_Escape);
     });
-    expect_quit_by_viewer(r);
+    expect_clean_exit(r);
 }
 
 TEST(Keys, ClosingTheWindowEndsPlaybackWithStatusZero) {
     DemoBuilder demo;
     make_long(demo);
-    PlayerResult r = run_with(demo, [&](X11Input& x) {
+    PlayerResult r = run_with_viewer(demo, [&](X11Input& x) {
         ASSERT_NE(wait_for_file(demo.dir.file("video/00000000.tga"), small_frame_size), "");
         x.close_window(player_window(x));
     });
-    expect_quit_by_viewer(r);
+    expect_clean_exit(r);
 }
 
 TEST(Keys, SSavesNumberedScreenshotsOfTheWindow) {
     DemoBuilder demo;
     make_long(demo);
     demo.set("compress_tga 1");
-    PlayerResult r = run_with(demo, [&](X11Input& x) {
+    PlayerResult r = run_with_viewer(demo, [&](X11Input& x) {
         ASSERT_TRUE(wait_for_picture(demo.dir.file("video/00000000.tga")));
         x.key(player_window(x), XK_s);
         ASSERT_TRUE(wait_for_picture(demo.dir.file("screen00.tga")));
@@ -112,7 +61,7 @@ TEST(Keys, SSavesNumberedScreenshotsOfTheWindow) {
         ASSERT_TRUE(wait_for_picture(demo.dir.file("screen01.tga")));
         x.key(player_window(x), XK_Escape);
     });
-    expect_quit_by_viewer(r);
+    expect_clean_exit(r);
     for (const char* name : {"screen00.tga", "screen01.tga"}) {
         TgaPicture shot = demo.picture_at(name);
         EXPECT_EQ(shot.type, 10) << name;
@@ -134,7 +83,7 @@ TEST(Keys, ALoopingDemoPlaysEveryPassAlikeUntilEscape) {
     // Frames at 0, 0.04, 0.08 and 0.12 (nothing left), then the demo starts again.
     const int frames = 4;
     std::vector<std::string> passes[2];
-    PlayerResult r = run_with(demo, [&](X11Input& x) {
+    PlayerResult r = run_with_viewer(demo, [&](X11Input& x) {
         for (auto& pass : passes) {
             // Frame files written after the previous pass's were removed come from a later pass.
             for (int i = 0; i < frames; ++i) {
@@ -150,7 +99,7 @@ TEST(Keys, ALoopingDemoPlaysEveryPassAlikeUntilEscape) {
         }
         x.key(player_window(x), XK_Escape);
     });
-    expect_quit_by_viewer(r);
+    expect_clean_exit(r);
     ASSERT_EQ(passes[0].size(), static_cast<size_t>(frames));
     for (int i = 0; i < frames; ++i) {
         ASSERT_NE(passes[0][i], "") << "frame " << i;

@@ -1,58 +1,34 @@
 // font_init and font_print against a real OpenGL context on the test X server: the texture
 // they set up, the pixels they add to the frame and the GL state they leave behind.
-#include <GL/gl.h>
-#include <SDL/SDL.h>
-#include <gtest/gtest.h>
-
 #include <array>
-#include <cstdlib>
-#include <memory>
 
 #include "core/config.h"
 #include "font_image.h"
-#include "player_run.h"
+#include "gl_window.h"
 #include "resources/font.h"
-#include "resources/texture.h"
 
 namespace {
 
 constexpr int WIDTH = 64;
 constexpr int HEIGHT = 32;
 
-struct FontGl : ::testing::Test {
-    TempDir dir;
-    std::unique_ptr<ScopedChdir> cd;
+struct FontGl : GlWindowTest<WIDTH, HEIGHT> {
     Font font;
 
     void SetUp() override {
-        setenv("DISPLAY", xvfb_display().c_str(), 1);
-        setenv("SDL_VIDEODRIVER", "x11", 1);
-        // The virtual X server may refuse a connection made right after another one closed.
-        bool open = false;
-        for (int attempt = 0; attempt < 10 && !open; ++attempt) {
-            open = SDL_Init(SDL_INIT_VIDEO) == 0 && SDL_SetVideoMode(WIDTH, HEIGHT, 0, SDL_OPENGL) != nullptr;
-            if (!open) {
-                SDL_Quit();
-                SDL_Delay(50);
-            }
-        }
-        ASSERT_TRUE(open) << SDL_GetError();
+        GlWindowTest::SetUp();
+        if (HasFatalFailure()) return;
         gl_width = WIDTH;
         gl_height = HEIGHT;
         glViewport(0, 0, WIDTH, HEIGHT);
-        glEnable(GL_TEXTURE_2D);
         glDisable(GL_DEPTH_TEST);
-        texture_table_reset();
-        cd = std::make_unique<ScopedChdir>(dir.path);
         ASSERT_TRUE(make_font_image("data/fonts/font.tga"));
     }
     void TearDown() override {
-        cd.reset();
-        texture_table_reset();
+        GlWindowTest::TearDown();
         texture_detail = 5;
         gl_width = 800;
         gl_height = 600;
-        SDL_Quit();
     }
 
     // The window's pixel at (x, y), y from the top.

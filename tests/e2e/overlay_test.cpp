@@ -2,14 +2,10 @@
 // screenshot of the window, never in the recorded frames.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
-#include <future>
-#include <thread>
 
-#include "demo_builder.h"
 #include "font_image.h"
-#include "x11_input.h"
+#include "viewer_session.h"
 
 namespace {
 
@@ -41,16 +37,6 @@ std::string line_mismatch(const TgaPicture& shot, const GlyphImage& font, int li
     return "";
 }
 
-bool wait_for_picture(const std::string& path, double seconds = 20) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < deadline) {
-        TgaPicture p;
-        if (tga_decode(read_file(path), p).empty()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return false;
-}
-
 // Plays a long recording on black with the given overlay settings, takes a screenshot (key S)
 // once the frame rate has been measured, and returns it. The window is 322 x 241 in 4:3, so the
 // picture band is the whole window and one overlay unit is one pixel.
@@ -72,24 +58,17 @@ TgaPicture overlay_screenshot(int fps_flag, int timing_flag, const std::string& 
                "1.5 -12.3 250 0 0 0 0 -3.7 1000.5 60 0.1 500\n"
                "1.5 -12.3 250 0 0 0 0 -3.7 1000.5 60 0.1 500\n");
 
-    X11Input x(xvfb_display());
-    if (!x.ready()) {
-        ADD_FAILURE() << "no X server";
-        return {};
-    }
-    PlayerOptions options;
-    options.timeout_seconds = 40;
-    auto player = std::async(std::launch::async, [&] { return demo.run(options); });
     bool shot = false;
-    // Past frame 8 the recording's frame rate (25) has been measured. Then stop recording
-    // files: without the directory frames are skipped and the demo plays on.
-    if (wait_for_picture(demo.dir.file("video/00000010.tga"))) {
-        std::filesystem::remove_all(demo.dir.file("video"));
-        x.key(x.window("Tarvel"), XK_s);
-        shot = wait_for_picture(demo.dir.file("screen00.tga"));
-    }
-    x.key(x.window("Tarvel"), XK_Escape);
-    PlayerResult r = player.get();
+    PlayerResult r = run_with_viewer(demo, [&](X11Input& x) {
+        // Past frame 8 the recording's frame rate (25) has been measured. Then stop recording
+        // files: without the directory frames are skipped and the demo plays on.
+        if (wait_for_picture(demo.dir.file("video/00000010.tga"))) {
+            std::filesystem::remove_all(demo.dir.file("video"));
+            x.key(x.window("Tarvel"), XK_s);
+            shot = wait_for_picture(demo.dir.file("screen00.tga"));
+        }
+        x.key(x.window("Tarvel"), XK_Escape);
+    });
     EXPECT_FALSE(r.timed_out);
     EXPECT_EQ(r.exit_status, 0) << r.err;
     EXPECT_TRUE(shot) << "no screenshot";

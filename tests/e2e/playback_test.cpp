@@ -29,12 +29,6 @@ std::vector<std::string> frame_names(int count) {
     return names;
 }
 
-void expect_clean_end(const PlayerResult& r) {
-    EXPECT_FALSE(r.timed_out);
-    EXPECT_EQ(r.exit_status, 0) << r.err;
-    EXPECT_EQ(r.err, "");
-}
-
 }  // namespace
 
 TEST(Playback, BackgroundFillsTheDefaultFrameTheRightWayUpAndTheDemoEnds) {
@@ -46,7 +40,7 @@ TEST(Playback, BackgroundFillsTheDefaultFrameTheRightWayUpAndTheDemoEnds) {
     demo.picture("data/quad.tga", 16, 16, quadrant_rgb(16, 16, red, green, blue, white));
     demo.background("data/quad.tga", 0, 0.05f);
     PlayerResult r = demo.run();
-    expect_clean_end(r);
+    expect_clean_exit(r);
 
     // Frames at 0 and 0.04 show the picture; the one at 0.08 stops it, and nothing is left.
     ASSERT_EQ(demo.frames(), frame_names(3));
@@ -69,7 +63,7 @@ TEST(Playback, HigherLayersDrawOverLowerOnesWhateverTheOrderOfParsing) {
     demo.picture("data/green.tga", 8, 8, green);
     demo.background("data/red.tga", 0, 0.01f, 5);
     demo.background("data/green.tga", 0, 0.01f, 2);
-    expect_clean_end(demo.run());
+    expect_clean_exit(demo.run());
     ASSERT_EQ(demo.frames(), frame_names(2));
     EXPECT_EQ(centre(demo.frame(0)), red);
 }
@@ -84,7 +78,7 @@ TEST(Playback, OnOneLayerTheFirstParsedIsOnTopAndLaterStartsGoBeneath) {
     demo.background("data/green.tga", 0, 0.1f, 3);
     // Starting a frame later on the same layer puts blue beneath both.
     demo.background("data/blue.tga", 0.04f, 0.1f, 3);
-    expect_clean_end(demo.run());
+    expect_clean_exit(demo.run());
     ASSERT_EQ(demo.frames(), frame_names(4));
     EXPECT_EQ(centre(demo.frame(0)), red);
     EXPECT_EQ(centre(demo.frame(1)), red);
@@ -100,7 +94,7 @@ TEST(Playback, DemoStartDropsFinishedSectionsAndStartsTheRestPartWay) {
     demo.background("data/red.tga", 0, 2.1f, 1);
     demo.background("data/green.tga", 2.04f, 2.1f, 2);
     demo.background("data/blue.tga", 0, 2, 3);  // ends where the demo starts: dropped
-    expect_clean_end(demo.run());
+    expect_clean_exit(demo.run());
     // Frames at 2.00, 2.04, 2.08 and 2.12, where both have stopped.
     ASSERT_EQ(demo.frames(), frame_names(4));
     EXPECT_EQ(centre(demo.frame(0)), red);
@@ -116,7 +110,7 @@ TEST(Playback, DemoEndEndsAfterTheFirstFramePastIt) {
     demo.picture("data/green.tga", 8, 8, green);
     demo.background("data/red.tga", 0, 100, 1);
     demo.background("data/green.tga", 0.1f, 100, 2);  // starts at the end: dropped
-    expect_clean_end(demo.run());
+    expect_clean_exit(demo.run());
     // 0, 0.04, 0.08 and 0.12, the first frame past 0.1, although red has 100 s to go.
     ASSERT_EQ(demo.frames(), frame_names(4));
     for (int i = 0; i < 4; ++i) EXPECT_EQ(centre(demo.frame(i)), red) << i;
@@ -129,7 +123,7 @@ TEST(Playback, RecordedFramesHaveTheFrameSizeWhateverTheRowAlignment) {
     demo.set("compress_tga 0");
     demo.picture("data/quad.tga", 16, 16, quadrant_rgb(16, 16, red, green, blue, white));
     demo.background("data/quad.tga", 0, 0.01f);
-    expect_clean_end(demo.run());
+    expect_clean_exit(demo.run());
     ASSERT_EQ(demo.frames(), frame_names(2));
     EXPECT_EQ(std::filesystem::file_size(demo.dir.file("video/00000000.tga")), 18u + 150 * 90 * 3);
     TgaPicture f = demo.frame(0);
@@ -157,7 +151,7 @@ TEST(Playback, CompressedFramesDecodeToTheSamePixels) {
         demo.set("compress_tga " + std::to_string(compress));
         demo.picture("data/quad.tga", 16, 16, quadrant_rgb(16, 16, red, green, blue, white));
         demo.background("data/quad.tga", 0, 0.05f);
-        expect_clean_end(demo.run());
+        expect_clean_exit(demo.run());
         ASSERT_EQ(demo.frames(), frame_names(3));
         for (int i = 0; i < 3; ++i) runs[compress].push_back(demo.frame(i));
     }
@@ -174,7 +168,7 @@ TEST(Playback, RecordingWithoutAVideoDirectoryWritesNothingAndEnds) {
     std::filesystem::remove(demo.dir.file("video"));
     demo.picture("data/red.tga", 8, 8, red);
     demo.background("data/red.tga", 0, 0.1f);
-    expect_clean_end(demo.run());
+    expect_clean_exit(demo.run());
     EXPECT_FALSE(std::filesystem::exists(demo.dir.file("video")));
     EXPECT_FALSE(std::filesystem::exists(demo.dir.file("video/00000000.tga")));
 }
@@ -193,7 +187,7 @@ TEST(Playback, LoadingSectionInTheTimelineShowsTheLoadingScreenInTheFrame) {
     demo.section(
         "[loading]\nstart 0\nend 0.05\nlayer 2\nparam 1 1 1 1\nstring data/back.tga\n"
         "string data/front.tga\n");
-    expect_clean_end(demo.run());
+    expect_clean_exit(demo.run());
     ASSERT_EQ(demo.frames(), frame_names(4));
     TgaPicture first = demo.frame(0);
     Rgb mix = centre(first);

@@ -1,18 +1,11 @@
 // The mesh drawers and the spline transform helpers against a real OpenGL context: faces drawn
 // are counted in feedback mode, matrices and colours read back, pixels read from the window.
-#include <GL/gl.h>
-#include <SDL/SDL.h>
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "player_run.h"
+#include "gl_window.h"
 #include "resources/mesh.h"
 #include "resources/spline.h"
-#include "resources/texture.h"
 #include "script/section.h"
 #include "sections/mesh_draw.h"
 #include "sections/transform.h"
@@ -21,21 +14,6 @@
 namespace {
 
 constexpr int SIDE = 64;
-
-bool open_gl_window(std::string& error) {
-    // The virtual X server now and then refuses a connection made right after another closed.
-    for (int attempt = 0; attempt < 10; ++attempt) {
-        if (SDL_Init(SDL_INIT_VIDEO) == 0) {
-            if (SDL_SetVideoMode(SIDE, SIDE, 0, SDL_OPENGL) != nullptr) return true;
-            error = SDL_GetError();
-            SDL_Quit();
-        } else {
-            error = SDL_GetError();
-        }
-        SDL_Delay(50);
-    }
-    return false;
-}
 
 // A polygon from the feedback buffer: its window-space vertices with colour (RGBA).
 struct FeedbackPolygon {
@@ -95,30 +73,23 @@ MeshObject strip_object(int faces, float y) {
     return o;
 }
 
-struct SceneGl : ::testing::Test {
+struct SceneGl : GlWindowTest<SIDE> {
     void SetUp() override {
-        setenv("DISPLAY", xvfb_display().c_str(), 1);
-        setenv("SDL_VIDEODRIVER", "x11", 1);
-        std::string error;
-        ASSERT_TRUE(open_gl_window(error)) << error;
-        texture_table_reset();
+        GlWindowTest::SetUp();
+        if (HasFatalFailure()) return;
         glViewport(0, 0, SIDE, SIDE);
         glMatrixMode(GL_PROJECTION);
         glLoadIdentity();
         glMatrixMode(GL_MODELVIEW);
         glLoadIdentity();
-        glEnable(GL_TEXTURE_2D);
         glDisable(GL_DEPTH_TEST);
         glClearColor(0, 0, 0, 0);
         glClear(GL_COLOR_BUFFER_BIT);
-        cd = std::make_unique<ScopedChdir>(dir.path);
     }
     void TearDown() override {
-        cd.reset();
         current_section = nullptr;
         for (auto*& s : section.splines) s = nullptr;
-        texture_table_reset();
-        SDL_Quit();
+        GlWindowTest::TearDown();
     }
     void add_spline(const std::string& text) {
         std::string name = "s" + std::to_string(section.spline_count) + ".spl";
@@ -144,8 +115,6 @@ struct SceneGl : ::testing::Test {
         texture_upload(t);
         return t;
     }
-    TempDir dir;
-    std::unique_ptr<ScopedChdir> cd;
     Section section;
     std::vector<std::unique_ptr<Spline>> splines;
 };

@@ -27,12 +27,6 @@ float row_of(float y, float depth) {
     return (1 + y / depth) / 2 * HEIGHT;
 }
 
-void expect_clean_end(const PlayerResult& r) {
-    EXPECT_FALSE(r.timed_out);
-    EXPECT_EQ(r.exit_status, 0) << r.err;
-    EXPECT_EQ(r.err, "");
-}
-
 std::string span(float start, float end, int layer) {
     return "start " + std::to_string(start) + "\nend " + std::to_string(end) + "\nlayer " +
            std::to_string(layer) + "\n";
@@ -98,7 +92,7 @@ TEST(SceneImage, AQuadAtTexelSizeLandsWhereTheCameraProjectsIt) {
     demo.section(still_camera(0.1f));
     demo.section("[image]\n" + span(0, 0.1f, 2) + "string data/quad.tga\nspline data/far.spl\n");
     PlayerResult r = demo.run();
-    expect_clean_end(r);
+    expect_clean_exit(r);
 
     TgaPicture f = demo.frame(1);
     ASSERT_EQ(f.width, 256);
@@ -126,7 +120,7 @@ TEST(SceneImage, ImageMatrixDrawsTintedCopiesUnderAccumulatedSteps) {
                  "param 2.5 1\nstring data/dot.tga\nspline data/base.spl\nspline data/step.spl\n"
                  "spline data/tint.spl\n");
     PlayerResult r = demo.run();
-    expect_clean_end(r);
+    expect_clean_exit(r);
 
     // At 0.9 s: copies at x = -12, -2, 8 read the colour at 0, 0.36 and 0.72 s.
     TgaPicture f = demo.frame(9);
@@ -154,7 +148,7 @@ TEST(SceneCamera, AFlightAlongItsSplineMovesTheObjectAcrossTheFrame) {
     demo.section("[camera]\n" + span(0, 1, 1) + "spline data/flight.spl\n");
     demo.section(object_section("Color", "cube.3ds", 1, "1 0 0 0 1 1 1"));
     PlayerResult r = demo.run();
-    expect_clean_end(r);
+    expect_clean_exit(r);
 
     // The cube's front face is at 4 units from the eye; the eye is at x = 0, then 1.
     for (int frame : {0, 5}) {
@@ -189,7 +183,7 @@ TEST(SceneObject, HalfBuiltObjectsShowTheFirstHalfOfEachObjectsFaces) {
     demo.section(still_camera(2));
     demo.section(object_section("Color", "rows.3ds", 2, "1 0 1 1 1 0 1"));
     PlayerResult r = demo.run();
-    expect_clean_end(r);
+    expect_clean_exit(r);
 
     auto triangle_pixel = [](int i, float z) {
         float x = -4.4f + 0.8f * static_cast<float>(i) + 0.2f;
@@ -233,7 +227,7 @@ TEST(SceneObject, WireframeCullingHidesOnlyBackFacingEdges) {
     demo.section("[object]\n" + span(0.3f, 0.5f, 2) +
                  "string Wireframe\nstring data/\nstring pair.3ds\nparam 3 0.5 0 1 0 1 1\n");
     PlayerResult r = demo.run();
-    expect_clean_end(r);
+    expect_clean_exit(r);
 
     auto left_edge = [](const TgaPicture& f) {
         return count_colour(f, green, static_cast<int>(column_of(-4, 5)) - 2,
@@ -268,7 +262,7 @@ TEST(SceneObject, CellModeShadesFromTheRampsFirstRowAndOutlines) {
     demo.section(object_section("Cell", "cube.3ds", 0.1f, "2 1 1 0 0 1 1",
                                 "string data/ramp.tga\nspline data/turn.spl\n"));
     PlayerResult r = demo.run();
-    expect_clean_end(r);
+    expect_clean_exit(r);
 
     TgaPicture f = demo.frame(1);
     EXPECT_EQ(colour_at(f, 0.5f, 0.5f), green);
@@ -300,7 +294,7 @@ TEST(SceneObject, EveryModeDrawsAndLeavesTheDefaultStateBehind) {
     }
     PlayerResult r = demo.run();
     // No GL error in any mode (it would be warned about on standard error).
-    expect_clean_end(r);
+    expect_clean_exit(r);
 
     TgaPicture f = demo.frame(1);
     auto at_object = [&](int i) { return f.at(static_cast<int>(column_of(-6.0f + 2 * i, 5)), 64); };
@@ -367,7 +361,7 @@ TEST(SceneObject, ColorWithItsOptionDrawsOverNearerGeometry) {
     demo.section("[object]\n" + span(0.3f, 0.5f, 3) +
                  "string Color\nstring data/\nstring cube.3ds\nparam 1 1 0 0 1 1 1\nspline data/far.spl\n");
     PlayerResult r = demo.run();
-    expect_clean_end(r);
+    expect_clean_exit(r);
     EXPECT_EQ(colour_at(demo.frame(1), 0.5f, 0.5f), red);
     EXPECT_EQ(colour_at(demo.frame(4), 0.5f, 0.5f), blue);
     // Around the smaller blue cube the red one still shows.
@@ -391,7 +385,7 @@ TEST(SceneObjectMatrix, CopiesInColourAndEnvironmentAndNothingInOtherModes) {
                      "\nparam 2.5 1 0 0 0\nspline data/base.spl\nspline data/step.spl\n");
     }
     PlayerResult r = demo.run();
-    expect_clean_end(r);
+    expect_clean_exit(r);
 
     // Copies at x = -3, -1 and 1 (2.5 rounds up to three), 10 units from the eye; none at 3.
     auto copy_colour = [](const TgaPicture& f, float x) {

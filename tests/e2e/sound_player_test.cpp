@@ -51,18 +51,6 @@ void expect_clean_end(const MusicDemo& demo, const PlayerResult& r) {
     EXPECT_EQ(player_errors(demo, r), "");
 }
 
-// How many times the first 512 frames of the sweep from `source_frame` appear in the capture.
-int sweep_appearances(const std::vector<int16_t>& stereo, int64_t source_frame) {
-    int found = 0;
-    for (size_t f = 0; 2 * (f + 512) <= stereo.size(); ++f) {
-        bool same = true;
-        for (size_t i = 0; i < 512 && same; ++i)
-            same = stereo[2 * (f + i)] == sweep_sample(source_frame + static_cast<int64_t>(i), 44100);
-        found += same;
-    }
-    return found;
-}
-
 }  // namespace
 
 TEST(SoundPlayer, TheMusicPlaysFromItsFirstSample) {

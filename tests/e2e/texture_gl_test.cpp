@@ -1,50 +1,16 @@
 // The texture manager against a real OpenGL context in a small window on the test X server.
-#include <GL/gl.h>
-#include <SDL/SDL.h>
-#include <gtest/gtest.h>
-
-#include <cstdlib>
 #include <vector>
 
 #include "core/config.h"
+#include "gl_window.h"
 #include "media_files.h"
-#include "player_run.h"
-#include "resources/texture.h"
-#include "test_support.h"
 
 namespace {
 
-// The virtual X server now and then refuses a connection made right after another one closed
-// (SDL probes the display and then opens it again), so opening is retried a few times.
-bool open_gl_window(std::string& error) {
-    for (int attempt = 0; attempt < 10; ++attempt) {
-        if (SDL_Init(SDL_INIT_VIDEO) == 0) {
-            if (SDL_SetVideoMode(32, 32, 0, SDL_OPENGL) != nullptr) return true;
-            error = SDL_GetError();
-            SDL_Quit();
-        } else {
-            error = SDL_GetError();
-        }
-        SDL_Delay(50);
-    }
-    return false;
-}
-
-struct TextureGl : ::testing::Test {
-    void SetUp() override {
-        setenv("DISPLAY", xvfb_display().c_str(), 1);
-        setenv("SDL_VIDEODRIVER", "x11", 1);
-        std::string error;
-        ASSERT_TRUE(open_gl_window(error)) << error;
-        glEnable(GL_TEXTURE_2D);
-        texture_table_reset();
-        cd = std::make_unique<ScopedChdir>(dir.path);
-    }
+struct TextureGl : GlWindowTest<32> {
     void TearDown() override {
-        cd.reset();
-        texture_table_reset();
+        GlWindowTest::TearDown();
         texture_detail = 5;
-        SDL_Quit();
     }
     GLint parameter(GLenum target, GLenum name) {
         GLint value = 0;
@@ -59,8 +25,6 @@ struct TextureGl : ::testing::Test {
         glPixelStorei(GL_PACK_ALIGNMENT, 4);
         return out;
     }
-    TempDir dir;
-    std::unique_ptr<ScopedChdir> cd;
 };
 
 }  // namespace

@@ -1,6 +1,8 @@
 // Runs the real player binary in a directory and collects what a user would see.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <map>
 #include <string>
 
@@ -29,3 +31,10 @@ PlayerResult player_run(const std::string& dir, const PlayerOptions& options = {
 // Writes an executable stub dialog program named `name` into `dir` that appends its
 // arguments, one per line, to `log` and exits 0.
 void write_dialog_stub(const std::string& dir, const std::string& name, const std::string& log);
+
+// The run ended by itself (or by the viewer) with status 0 and nothing on standard error.
+inline void expect_clean_exit(const PlayerResult& r) {
+    EXPECT_FALSE(r.timed_out);
+    EXPECT_EQ(r.exit_status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+}

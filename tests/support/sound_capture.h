@@ -52,3 +52,16 @@ inline int64_t sweep_match(const std::vector<int16_t>& stereo, int64_t start, in
         ++n;
     return n;
 }
+
+// How many times the 512 frames of the sweep from source frame `start` appear, exactly, in the
+// left channel of a capture.
+inline int sweep_appearances(const std::vector<int16_t>& stereo, int64_t start) {
+    int found = 0;
+    for (size_t f = 0; 2 * (f + 512) <= stereo.size(); ++f) {
+        bool same = true;
+        for (size_t i = 0; i < 512 && same; ++i)
+            same = stereo[2 * (f + i)] == sweep_sample(start + static_cast<int64_t>(i), 44100);
+        found += same;
+    }
+    return found;
+}

@@ -61,21 +61,6 @@ TEST_F(Keys, FTogglesTheLowBitOfAScriptValue) {
     EXPECT_EQ(fps, 2);
 }
 
-TEST_F(Keys, EscapeAndClosingTheWindowQuit) {
-    press(SDLK_ESCAPE);
-    EXPECT_TRUE(quit_flag);
-    quit_flag = false;
-    SDL_Event close{};
-    close.type = SDL_QUIT;
-    key_event(close);
-    EXPECT_TRUE(quit_flag);
-    quit_flag = false;
-    SDL_Event other{};
-    other.type = SDL_MOUSEMOTION;
-    key_event(other);
-    EXPECT_FALSE(quit_flag);
-}
-
 TEST_F(Keys, HeldKeysAreRecordedBelowSymbol256) {
     key_event(key(SDL_KEYDOWN, SDLK_SPACE));
     EXPECT_EQ(key_state[32], 1);

@@ -82,42 +82,8 @@ TEST(ParticleTexBuild, ScatterComesFromTheDefaultSeedsSignFirst) {
         for (int m = 0; m < 3; ++m) EXPECT_EQ(second[i].scatter[m], first[i].scatter[m]);
 }
 
-TEST(ParticleTexBuild, ScatterStaysWithinTheRange) {
-    Shape shape(16, 16, 3, 48, std::vector<uint8_t>(16 * 16 * 3, 255));
-    random_seed(0, 0);
-    auto particles = particle_tex_build(shape.pixels, 4, 255);
-    ASSERT_EQ(particles.size(), 256u);
-    bool negative = false, positive = false;
-    for (const auto& p : particles) {
-        for (float s : p.scatter) {
-            EXPECT_LE(std::abs(s), 3.0f);
-            EXPECT_EQ(s, static_cast<float>(static_cast<int>(s)));
-            negative |= s < 0;
-            positive |= s > 0;
-        }
-    }
-    EXPECT_TRUE(negative);
-    EXPECT_TRUE(positive);
-}
-
-TEST(ParticleTexBuild, ReadsBlueFirstAlphaGreyAndPaddedImages) {
-    // Blue-first pixels: the colour keeps red as red.
-    Shape bgr(1, 1, 3, 4, {10, 20, 200, 0});
-    bgr.pixels.red = 2;
-    bgr.pixels.blue = 0;
-    auto a = particle_tex_build(bgr.pixels, 1, 255);
-    ASSERT_EQ(a.size(), 1u);
-    EXPECT_EQ(a[0].colour[0], 200);
-    EXPECT_EQ(a[0].colour[2], 10);
-
-    // Four bytes per pixel: the alpha byte neither counts for brightness nor shifts the pixels.
-    Shape rgba(3, 1, 4, 12, {0, 0, 0, 255, 90, 90, 90, 0, 10, 10, 10, 255});
-    auto b = particle_tex_build(rgba.pixels, 1, 255);
-    ASSERT_EQ(b.size(), 1u);
-    EXPECT_EQ(b[0].column, 1);
-    EXPECT_EQ(b[0].colour[0], 90);
-
-    // One grey byte per pixel: nothing is read past the end of the buffer.
+TEST(ParticleTexBuild, ReadsOneGreyBytePerPixel) {
+    // Nothing is read past the end of the buffer.
     Shape grey(2, 2, 1, 2, {60, 40, 0, 255});
     grey.pixels.green = 0;
     grey.pixels.blue = 0;
@@ -127,13 +93,6 @@ TEST(ParticleTexBuild, ReadsBlueFirstAlphaGreyAndPaddedImages) {
     EXPECT_EQ(c[0].colour[1], 60);
     EXPECT_EQ(c[1].row, 1);
     EXPECT_EQ(c[1].column, 1);
-
-    // Rows padded to four bytes: the padding is skipped, so rows stay aligned.
-    Shape padded(1, 3, 3, 4, {0, 0, 0, 255, 99, 99, 99, 255, 0, 0, 0, 255});
-    auto d = particle_tex_build(padded.pixels, 1, 255);
-    ASSERT_EQ(d.size(), 1u);
-    EXPECT_EQ(d[0].row, 1);
-    EXPECT_EQ(d[0].column, 0);
 }
 
 TEST(ParticleTexBuild, RefusesLayoutsItCannotRead) {
