@@ -63,7 +63,10 @@ TgaPicture overlay_screenshot(int fps_flag, int timing_flag, const std::string& 
         // Past frame 8 the recording's frame rate (25) has been measured. Then stop recording
         // files: without the directory frames are skipped and the demo plays on.
         if (wait_for_picture(demo.dir.file("video/00000010.tga"))) {
-            std::filesystem::remove_all(demo.dir.file("video"));
+            // A rename is atomic: the player cannot add a frame while the folder goes away.
+            std::error_code ec;
+            std::filesystem::rename(demo.dir.file("video"), demo.dir.file("video-measured"), ec);
+            EXPECT_FALSE(ec) << ec.message();
             x.key(x.window("Tarvel"), XK_s);
             shot = wait_for_picture(demo.dir.file("screen00.tga"));
         }
