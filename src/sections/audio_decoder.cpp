@@ -106,6 +106,9 @@ struct AudioDecoder {
     int out_rate = 0;
     SRC_STATE* resampler = nullptr;
     bool ended = false;
+    // The source library has once answered "no more" since the last seek. Some damaged files
+    // make a library deliver frames again after that, from a point it went back to, forever.
+    bool source_exhausted = false;
     std::vector<float> raw;      // one chunk as the source library delivers it
     std::vector<float> pulled;   // one chunk folded to stereo, handed to the resampler
     std::vector<float> discard;  // output frames dropped while seeking
@@ -137,8 +140,8 @@ void fold_stereo(const float* in, int channels, long frames, float* out) {
     }
 }
 
-// Up to `frames` (at most CHUNK_FRAMES) stereo frames at the source rate.
-long source_read(AudioDecoder& d, float* out, long frames) {
+// Up to `frames` (at most CHUNK_FRAMES) stereo frames at the source rate, from the library.
+long source_decode(AudioDecoder& d, float* out, long frames) {
     frames = std::min(frames, CHUNK_FRAMES);
     switch (d.kind) {
         case AUDIO_SOURCE_MODULE:
@@ -173,8 +176,18 @@ long source_read(AudioDecoder& d, float* out, long frames) {
     return 0;
 }
 
+// As source_decode, but the first end is final until the next seek.
+long source_read(AudioDecoder& d, float* out, long frames) {
+    if (d.source_exhausted) return 0;
+    long n = source_decode(d, out, frames);
+    if (n > 0) return n;
+    d.source_exhausted = true;
+    return 0;
+}
+
 // Puts the source at `frame` (source frames). False on a library failure.
 bool source_seek(AudioDecoder& d, int64_t frame) {
+    d.source_exhausted = false;
     switch (d.kind) {
         case AUDIO_SOURCE_MODULE: {
             // The module seeks to the start of a row, and its first frames there differ from a
