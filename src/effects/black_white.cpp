@@ -35,7 +35,7 @@ void black_white_render() {
     ortho_begin();
     // Copying into a one-component texture keeps only the luminance of each pixel.
     texture_bind(grey_texture);
-    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, gl_rttWidth, gl_rttHeight);
+    frame_copy_to_texture();
     // Replace environment: the texture gives the grey, the current colour only the alpha.
     glColor4f(1, 1, 1, s.params[0] + (s.params[1] - s.params[0]) * t);
     fullscreen_quad_textured();

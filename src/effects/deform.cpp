@@ -109,12 +109,9 @@ void deform_render() {
     const Section& s = *current_section;
     DeformGrid& grid = *static_cast<DeformGrid*>(s.data);
     const int n = grid.order;
-    if (s.blend_on) {
-        glEnable(GL_BLEND);
-        glBlendFunc(static_cast<GLenum>(s.blend_src), static_cast<GLenum>(s.blend_dst));
-    }
+    section_blend_begin(s);
     texture_bind(effect_texture);
-    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, gl_rttWidth, gl_rttHeight);
+    frame_copy_to_texture();
     // Loaded, not pushed: the deform camera's matrices stay for whatever draws next.
     perspective_set(deform_camera);
     camera_apply(deform_camera);
@@ -131,7 +128,7 @@ void deform_render() {
     glEvalMesh2(grid.mode, 0, grid.mesh_u, 0, grid.mesh_v);
     glDisable(GL_MAP2_VERTEX_3);
     glDisable(GL_MAP2_TEXTURE_COORD_2);
-    if (s.blend_on) glDisable(GL_BLEND);
+    section_blend_end(s);
 }
 
 }  // namespace

@@ -73,7 +73,7 @@ void radial_blur_render() {
     const int passes = radial_blur_pass_count(s.params[0]);
     for (int i = 0; i < passes; ++i) {
         // Each pass copies the frame as the earlier passes left it.
-        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, gl_rttWidth, gl_rttHeight);
+        frame_copy_to_texture();
         const RadialBlurWindow w = radial_blur_window(i, f);
         glBegin(GL_QUADS);
         glTexCoord2f(w.left, w.top);

@@ -141,10 +141,7 @@ void render_mesh_render() {
     RenderMesh& mesh = *static_cast<RenderMesh*>(s.data);
     render_mesh_grid_update(mesh, mesh.mode, s.elapsed);
     glDisable(GL_DEPTH_TEST);
-    if (s.blend_on) {
-        glEnable(GL_BLEND);
-        glBlendFunc(static_cast<GLenum>(s.blend_src), static_cast<GLenum>(s.blend_dst));
-    }
+    section_blend_begin(s);
     ortho_begin();
     glColor4f(1, 1, 1, s.params[1] + (s.params[2] - s.params[1]) * s.elapsed / s.duration);
     texture_bind(mesh.texture);
@@ -154,13 +151,13 @@ void render_mesh_render() {
     } else {
         mesh.primed = 1;
     }
-    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, gl_rttWidth, gl_rttHeight);
+    frame_copy_to_texture();
     const bool keep = s.params[3] != 0;
     glClear(keep ? GL_DEPTH_BUFFER_BIT : GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     mesh_draw(mesh);
-    if (keep) glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, gl_rttWidth, gl_rttHeight);
+    if (keep) frame_copy_to_texture();
     ortho_end();
-    if (s.blend_on) glDisable(GL_BLEND);
+    section_blend_end(s);
     glEnable(GL_DEPTH_TEST);
 }
 

@@ -188,12 +188,16 @@ void frame_begin() {
     glClear(mask);
 }
 
+void frame_copy_to_texture() {
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, gl_rttWidth, gl_rttHeight);
+}
+
 void frame_present() {
     GLenum error = glGetError();
     if (error != GL_NO_ERROR) warning_message("Error in OpenGL: %s", glu_error_text(error));
 
     texture_bind(frame_texture);
-    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, gl_rttWidth, gl_rttHeight);
+    frame_copy_to_texture();
     glClear(GL_COLOR_BUFFER_BIT);
 
     glMatrixMode(GL_PROJECTION);

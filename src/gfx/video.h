@@ -29,6 +29,9 @@ void frame_swap();
 void fullscreen_quad();
 void fullscreen_quad_textured();
 
+// Copies the frame drawn so far (the render-to-texture rectangle) into the bound texture.
+void frame_copy_to_texture();
+
 // The letterbox band for a window: 16:9 when panoramic, else 4:3; the height is gl_width divided
 // by the single-precision aspect, in double, truncated; y centres the band vertically.
 struct PresentBand {

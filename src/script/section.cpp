@@ -32,11 +32,10 @@ extern const SectionType pathway_type;
 extern const SectionType sound_type;
 
 const SectionType* const section_types[SECTION_TYPE_COUNT] = {
-    &loading_type,         &efx_black_white_type, &efx_color_type,     &efx_deform_type,
-    &efx_fader_type,       &efx_inverse_type,     &efx_radial_blur_type, &efx_render_mesh_type,
-    &efx_repeat_type,      &ray_type,             &background_type,    &object_type,
-    &object_matrix_type,   &camera_type,          &image_type,         &image_matrix_type,
-    &particle_matrix_type, &macro_box_type,       &particle_tex_type,  &pathway_type,
+    &loading_type,      &efx_black_white_type, &efx_color_type,       &efx_deform_type,   &efx_fader_type,
+    &efx_inverse_type,  &efx_radial_blur_type, &efx_render_mesh_type, &efx_repeat_type,   &ray_type,
+    &background_type,   &object_type,          &object_matrix_type,   &camera_type,       &image_type,
+    &image_matrix_type, &particle_matrix_type, &macro_box_type,       &particle_tex_type, &pathway_type,
     &sound_type,
 };
 
@@ -79,11 +78,19 @@ void section_list_clear() {
     current_section = nullptr;
 }
 
-void section_blend_alpha_begin(const Section& s) {
+void section_blend_begin(const Section& s) {
     if (s.blend_on) {
         glEnable(GL_BLEND);
         glBlendFunc(static_cast<GLenum>(s.blend_src), static_cast<GLenum>(s.blend_dst));
     }
+}
+
+void section_blend_end(const Section& s) {
+    if (s.blend_on) glDisable(GL_BLEND);
+}
+
+void section_blend_alpha_begin(const Section& s) {
+    section_blend_begin(s);
     if (s.alpha_on) {
         glEnable(GL_ALPHA_TEST);
         float r = s.alpha_ref_from + (s.alpha_ref_to - s.alpha_ref_from) * s.elapsed / s.duration;
@@ -92,6 +99,6 @@ void section_blend_alpha_begin(const Section& s) {
 }
 
 void section_blend_alpha_end(const Section& s) {
-    if (s.blend_on) glDisable(GL_BLEND);
+    section_blend_end(s);
     if (s.alpha_on) glDisable(GL_ALPHA_TEST);
 }

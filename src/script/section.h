@@ -83,3 +83,6 @@ void section_list_clear();
 // and undoes them afterwards.
 void section_blend_alpha_begin(const Section& s);
 void section_blend_alpha_end(const Section& s);
+// The same for the blend alone.
+void section_blend_begin(const Section& s);
+void section_blend_end(const Section& s);

@@ -77,10 +77,7 @@ void object_render() {
     bool option = s.params[1] == 1.0f;
     float line_width = object_line_width(s.params[0]);
 
-    if (s.blend_on) {
-        glEnable(GL_BLEND);
-        glBlendFunc(static_cast<GLenum>(s.blend_src), static_cast<GLenum>(s.blend_dst));
-    }
+    section_blend_begin(s);
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     for (int i = 0; i < s.spline_count; ++i) spline_transform_srt(s.elapsed, i);
@@ -152,7 +149,7 @@ void object_render() {
     }
 
     glPopMatrix();
-    if (s.blend_on) glDisable(GL_BLEND);
+    section_blend_end(s);
 }
 
 extern const SectionType object_type = {"object",     section_noop,  object_init,

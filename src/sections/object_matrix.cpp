@@ -49,10 +49,7 @@ void object_matrix_render() {
     bool color = s.strings[3] == "Color";
     bool depth_off = color && s.params[4] == 1.0f;
 
-    if (s.blend_on) {
-        glEnable(GL_BLEND);
-        glBlendFunc(static_cast<GLenum>(s.blend_src), static_cast<GLenum>(s.blend_dst));
-    }
+    section_blend_begin(s);
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     if (environment || color) {
@@ -83,7 +80,7 @@ void object_matrix_render() {
         }
     }
     glPopMatrix();
-    if (s.blend_on) glDisable(GL_BLEND);
+    section_blend_end(s);
 }
 
 extern const SectionType object_matrix_type = {"objectMatrix", section_noop,         object_matrix_init,

@@ -86,14 +86,11 @@ void particle_matrix_init() {
 void particle_matrix_render() {
     const Section& section = *current_section;
     ParticleSystem& system = *static_cast<ParticleSystem*>(section.data);
-    if (section.blend_on) {
-        glEnable(GL_BLEND);
-        glBlendFunc(static_cast<GLenum>(section.blend_src), static_cast<GLenum>(section.blend_dst));
-    }
+    section_blend_begin(section);
     debug_axes();
     particle_matrix_layout(system, section.elapsed, 0);
     particle_system_draw(system);
-    if (section.blend_on) glDisable(GL_BLEND);
+    section_blend_end(section);
 }
 
 extern const SectionType particle_matrix_type = {
