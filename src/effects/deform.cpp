@@ -8,7 +8,6 @@
 
 #include "core/config.h"
 #include "core/error.h"
-#include "effects/effect_data.h"
 #include "gfx/video.h"
 #include "gfx/view.h"
 #include "resources/texture.h"
@@ -100,7 +99,7 @@ void deform_init() {
     deform_check_params(s.param_count, s.params, max_order);
     // The splines are loaded before any init runs, so their channels can be checked here.
     for (int i = 0; i < s.spline_count; ++i) deform_check_spline(s.splines[i], s.spline_names[i].c_str());
-    DeformGrid* grid = effect_data_new<DeformGrid>();
+    DeformGrid* grid = section_data_new<DeformGrid>();
     deform_grid_init(*grid, s.params, gl_width, gl_height, GL_FILL);
     s.data = grid;
 }

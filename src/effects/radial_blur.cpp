@@ -6,7 +6,6 @@
 
 #include "core/config.h"
 #include "core/error.h"
-#include "effects/effect_data.h"
 #include "gfx/video.h"
 #include "gfx/view.h"
 #include "resources/texture.h"
@@ -55,7 +54,7 @@ namespace {
 void radial_blur_init() {
     Section& s = *current_section;
     if (s.param_count != 9) fatal_error("Nine floats needed in radial blur");
-    RadialBlur* blur = effect_data_new<RadialBlur>();
+    RadialBlur* blur = section_data_new<RadialBlur>();
     *blur = radial_blur_from_params(s.params);
     s.data = blur;
 }

@@ -8,7 +8,6 @@
 #include <GL/gl.h>
 
 #include "core/config.h"
-#include "effects/effect_data.h"
 #include "gfx/video.h"
 #include "gfx/view.h"
 #include "resources/texture.h"
@@ -105,7 +104,7 @@ int32_t mode_of(float value) {
 
 void render_mesh_init() {
     Section& s = *current_section;
-    RenderMesh* mesh = effect_data_new<RenderMesh>();
+    RenderMesh* mesh = section_data_new<RenderMesh>();
     mesh->texture = texture_create(gl_rttWidth, gl_rttHeight, GL_RGB, 3);
     texture_set_flags(mesh->texture, TEX_NO_MIPMAP | TEX_CLAMP | TEX_MODULATE);
     texture_upload(mesh->texture);

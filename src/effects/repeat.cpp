@@ -4,7 +4,6 @@
 
 #include "core/error.h"
 #include "core/sequencer.h"
-#include "effects/effect_data.h"
 
 int repeat_inner_type(const Section& outer) {
     if (outer.param_count < 3) fatal_error("%d float(s) needed in repeat", 3);
@@ -73,7 +72,7 @@ namespace {
 void repeat_init() {
     Section* outer = current_section;
     const int type = repeat_inner_type(*outer);
-    Repeat* r = effect_data_new<Repeat>();
+    Repeat* r = section_data_new<Repeat>();
     r->inner = std::make_unique<Section>();
     repeat_fill_inner(*r->inner, *outer, type);
     outer->data = r;

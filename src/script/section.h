@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 struct Spline;
 
@@ -86,3 +88,17 @@ void section_blend_alpha_end(const Section& s);
 // The same for the blend alone.
 void section_blend_begin(const Section& s);
 void section_blend_end(const Section& s);
+
+// Keeps a record of per-section state (what Section.data points to) until the program ends;
+// the owner lives in static storage so that the records are released at exit.
+template <typename T>
+T* section_data_keep(std::unique_ptr<T> record) {
+    static std::vector<std::unique_ptr<T>> owner;
+    owner.push_back(std::move(record));
+    return owner.back().get();
+}
+
+template <typename T>
+T* section_data_new() {
+    return section_data_keep(std::make_unique<T>());
+}

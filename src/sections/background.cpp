@@ -19,19 +19,13 @@ struct Background {
     int texture = -1;
 };
 
-std::vector<std::unique_ptr<Background>>& backgrounds() {
-    static std::vector<std::unique_ptr<Background>> storage;
-    return storage;
-}
-
 void background_init() {
     Section* s = current_section;
     if (s->param_count != 0) fatal_error("background: no floats needed");
     if (s->string_count != 1) fatal_error("background: one string needed");
     if (s->spline_count != 0) fatal_error("background: no splines needed");
 
-    backgrounds().push_back(std::make_unique<Background>());
-    Background* bg = backgrounds().back().get();
+    Background* bg = section_data_new<Background>();
     s->data = bg;
     bg->texture = texture_load(s->strings[0].c_str());
     texture_set_flags(bg->texture, TEX_CLAMP);

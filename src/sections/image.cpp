@@ -11,15 +11,6 @@
 #include "script/section.h"
 #include "sections/transform.h"
 
-namespace {
-
-std::vector<std::unique_ptr<ImageQuad>>& quad_storage() {
-    static std::vector<std::unique_ptr<ImageQuad>> storage;
-    return storage;
-}
-
-}  // namespace
-
 void image_quad_build(ImageQuad& quad, int texture, float w, float h) {
     const float texcoords[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
     const float vertices[4][3] = {
@@ -42,8 +33,7 @@ void image_quad_draw(const ImageQuad& quad) {
 }
 
 ImageQuad* image_quad_finish(int texture, int flags) {
-    quad_storage().push_back(std::make_unique<ImageQuad>());
-    ImageQuad* quad = quad_storage().back().get();
+    ImageQuad* quad = section_data_new<ImageQuad>();
     texture_set_flags(texture, flags);
     texture_upload(texture);
     const Texture* t = texture_get(texture);

@@ -25,11 +25,6 @@ struct LoadingScreen {
     float bar_color[4] = {};
 };
 
-std::vector<std::unique_ptr<LoadingScreen>>& screens() {
-    static std::vector<std::unique_ptr<LoadingScreen>> storage;
-    return storage;
-}
-
 int picture_load(const std::string& path) {
     int texture = texture_load(path.c_str());
     texture_set_flags(texture, TEX_CLAMP);
@@ -52,8 +47,7 @@ void loading_init() {
     if (s->param_count != 4) fatal_error("loading: four floats needed");
     if (s->string_count != 2) fatal_error("loading: two strings needed");
 
-    screens().push_back(std::make_unique<LoadingScreen>());
-    LoadingScreen* ls = screens().back().get();
+    LoadingScreen* ls = section_data_new<LoadingScreen>();
     s->data = ls;
     ls->back_texture = picture_load(s->strings[0]);
     ls->front_texture = picture_load(s->strings[1]);

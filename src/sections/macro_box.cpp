@@ -24,10 +24,6 @@ constexpr int SKY_BOX_FACES[6][4] = {
 
 constexpr float SKY_BOX_S[4] = {1, 0, 0, 1};
 constexpr float SKY_BOX_T[4] = {1, 1, 0, 0};
-
-// Every box and section record, kept until exit; Section.data points into them.
-std::vector<std::unique_ptr<SkyBox>> sky_boxes;
-std::vector<std::unique_ptr<MacroBox>> macro_boxes;
 }  // namespace
 
 void sky_box_fill(SkyBox& box, int texture) {
@@ -50,8 +46,7 @@ float macro_box_layer_angle(int i, float elapsed) {
 }
 
 SkyBox* sky_box_new(const char* path) {
-    sky_boxes.push_back(std::make_unique<SkyBox>());
-    SkyBox* box = sky_boxes.back().get();
+    SkyBox* box = section_data_new<SkyBox>();
     const int texture = texture_load(path);
     // One level and clamped edges: no seams where the faces meet.
     texture_set_flags(texture, TEX_NO_MIPMAP | TEX_CLAMP);
@@ -89,8 +84,7 @@ void macro_box_init() {
     const int layers = truncate_to_int(section.params[0]);
     if (layers > MACRO_BOX_MAX_LAYERS) fatal_error("macroBox: too many layers");
 
-    macro_boxes.push_back(std::make_unique<MacroBox>());
-    MacroBox& macro = *macro_boxes.back();
+    MacroBox& macro = *section_data_new<MacroBox>();
     section.data = &macro;
     macro.box = sky_box_new(section.strings[0].c_str());
     sky_box_upload(*macro.box);

@@ -19,11 +19,6 @@ namespace {
 
 const char* const MODE_NAMES[] = {"Wireframe", "Color", "Flat", "Shaded", "Texture", "Environment", "Cell"};
 
-std::vector<std::unique_ptr<ObjectState>>& object_storage() {
-    static std::vector<std::unique_ptr<ObjectState>> storage;
-    return storage;
-}
-
 }  // namespace
 
 int object_render_mode_find(const char* name) {
@@ -52,8 +47,7 @@ void object_init() {
     if (s.param_count < 7) fatal_error("object: seven floats needed");
     for (int i = 0; i < s.spline_count; ++i) spline_require_channels(s, "object", i, TRANSFORM_CHANNELS);
 
-    object_storage().push_back(std::make_unique<ObjectState>());
-    ObjectState* state = object_storage().back().get();
+    ObjectState* state = section_data_new<ObjectState>();
     s.data = state;
     state->render_mode = mode;
     state->mesh = mesh_load(s.strings[1].c_str(), s.strings[2].c_str());

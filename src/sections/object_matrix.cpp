@@ -15,15 +15,6 @@
 #include "sections/object.h"
 #include "sections/transform.h"
 
-namespace {
-
-std::vector<std::unique_ptr<ObjectMatrixState>>& matrix_storage() {
-    static std::vector<std::unique_ptr<ObjectMatrixState>> storage;
-    return storage;
-}
-
-}  // namespace
-
 void object_matrix_init() {
     Section& s = *current_section;
     if (s.string_count < 4) fatal_error("objectMatrix: four strings needed");
@@ -34,8 +25,7 @@ void object_matrix_init() {
     spline_require_channels(s, "objectMatrix", 0, TRANSFORM_CHANNELS);
     spline_require_channels(s, "objectMatrix", 1, TRANSFORM_CHANNELS);
 
-    matrix_storage().push_back(std::make_unique<ObjectMatrixState>());
-    ObjectMatrixState* state = matrix_storage().back().get();
+    ObjectMatrixState* state = section_data_new<ObjectMatrixState>();
     s.data = state;
     state->mesh = mesh_load(s.strings[1].c_str(), s.strings[2].c_str());
     state->texture = texture_load(s.strings[0].c_str());

@@ -12,11 +12,6 @@
 #include "resources/texture.h"
 #include "script/section.h"
 
-namespace {
-// Every section's system, kept until exit; Section.data points into it.
-std::vector<std::unique_ptr<ParticleSystem>> particle_matrix_systems;
-}  // namespace
-
 std::unique_ptr<ParticleSystem> particle_matrix_system_new(int count) {
     auto system = particle_system_new(count, 1.0f);
     for (int i = 0; i < system->count; ++i) {
@@ -69,8 +64,7 @@ void particle_matrix_init() {
     const int count = truncate_to_int(section.params[0]);
     if (count < 0 || count > PARTICLE_MAX_COUNT) fatal_error("particleMatrix: invalid particle count");
 
-    particle_matrix_systems.push_back(particle_matrix_system_new(count));
-    ParticleSystem& system = *particle_matrix_systems.back();
+    ParticleSystem& system = *section_data_keep(particle_matrix_system_new(count));
     section.data = &system;
     const int texture = texture_load(section.strings[0].c_str());
     system.textures = {texture};

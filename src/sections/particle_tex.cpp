@@ -13,11 +13,6 @@
 #include "script/section.h"
 #include "sections/particles.h"
 
-namespace {
-// Every section's picture, kept until exit; Section.data points into it.
-std::vector<std::unique_ptr<ParticleImage>> particle_images;
-}  // namespace
-
 ShapePixels particle_tex_shape_pixels(const Texture& texture) {
     ShapePixels shape;
     shape.pixels = texture.pixels;
@@ -125,8 +120,7 @@ void particle_tex_init() {
     if (!(section.params[2] >= 1.0f)) fatal_error("particleTex: scatter range below 1");
     const uint32_t range = static_cast<uint32_t>(truncate_to_int(section.params[2]));
 
-    particle_images.push_back(std::make_unique<ParticleImage>());
-    ParticleImage& image = *particle_images.back();
+    ParticleImage& image = *section_data_new<ParticleImage>();
     section.data = &image;
     const char* shape_path = section.strings[0].c_str();
     image.shape_texture = texture_load(shape_path);

@@ -13,9 +13,6 @@
 #include "script/section.h"
 
 namespace {
-// Every section's record, kept until exit; Section.data points into it.
-std::vector<std::unique_ptr<Pathway>> pathways;
-
 // A random sign, then a random magnitude below 100, scaled to steps of 0.002.
 float pathway_random_acceleration() {
     const double sign = (random_next() & 1u) ? -1.0 : 1.0;
@@ -53,8 +50,7 @@ void pathway_init() {
     const float count = (section.end - section.start) * rate;
     if (!(count <= static_cast<float>(PARTICLE_MAX_COUNT))) fatal_error("pathway: too many particles");
 
-    pathways.push_back(std::make_unique<Pathway>());
-    Pathway& pathway = *pathways.back();
+    Pathway& pathway = *section_data_new<Pathway>();
     section.data = &pathway;
     pathway.texture = texture_load(section.strings[0].c_str());
     texture_set_flags(pathway.texture, TEX_MODULATE);

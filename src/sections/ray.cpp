@@ -12,9 +12,6 @@
 #include "sections/particles.h"
 
 namespace {
-// Every section's record, kept until exit; Section.data points into it.
-std::vector<std::unique_ptr<Ray>> rays;
-
 // A random sign, drawn first, times a random magnitude below `modulus`, times amplitude / 1000.
 double ray_random_offset(uint32_t modulus, float amplitude) {
     const double sign = (random_next() & 1u) ? -1.0 : 1.0;
@@ -88,8 +85,7 @@ void ray_init() {
     const int segments = truncate_to_int(section.params[1]);
     if (segments < 0 || segments > RAY_MAX_SEGMENTS) fatal_error("ray: invalid segment count");
 
-    rays.push_back(std::make_unique<Ray>());
-    Ray& ray = *rays.back();
+    Ray& ray = *section_data_new<Ray>();
     section.data = &ray;
     ray.mode = static_cast<uint8_t>(truncate_to_int(section.params[0]));
     ray.segments = segments;
