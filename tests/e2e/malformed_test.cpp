@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "demo_builder.h"
+#include "media_files.h"
 #include "resources/mesh.h"
 #include "resources/mesh_writer.h"
 
@@ -185,15 +186,6 @@ std::vector<fs::path> assimp_models() {
 
 // --- Zip archives ---
 
-uint32_t crc32_of(const std::string& data) {
-    uint32_t crc = 0xFFFFFFFFu;
-    for (unsigned char c : data) {
-        crc ^= c;
-        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
-    }
-    return ~crc;
-}
-
 // A zip of stored entries, written by hand so that every field of its central directory is
 // known and can be damaged on purpose.
 struct Zip {
@@ -214,7 +206,7 @@ Zip zip_stored(const std::vector<std::pair<std::string, std::string>>& files) {
         append16(zip.bytes, 0);  // stored
         append16(zip.bytes, 0);
         append16(zip.bytes, 0x21);
-        append32(zip.bytes, crc32_of(data));
+        append32(zip.bytes, media::crc32(data));
         append32(zip.bytes, static_cast<uint32_t>(data.size()));
         append32(zip.bytes, static_cast<uint32_t>(data.size()));
         append16(zip.bytes, static_cast<uint32_t>(name.size()));
@@ -232,7 +224,7 @@ Zip zip_stored(const std::vector<std::pair<std::string, std::string>>& files) {
         append16(zip.bytes, 0);
         append16(zip.bytes, 0);
         append16(zip.bytes, 0x21);
-        append32(zip.bytes, crc32_of(data));
+        append32(zip.bytes, media::crc32(data));
         append32(zip.bytes, static_cast<uint32_t>(data.size()));
         append32(zip.bytes, static_cast<uint32_t>(data.size()));
         append16(zip.bytes, static_cast<uint32_t>(name.size()));
