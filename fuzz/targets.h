@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "../tests/support/tga_reader.h"
+#include "../tools/media/tga_reader.h"
 #include "core/capture.h"
 #include "core/config.h"
 #include "core/error.h"
