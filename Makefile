@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build test test-asan demo video fuzz clean format
+.PHONY: deps build test test-asan demo video install fuzz clean format
 
 deps:
 	@scripts/install-deps
@@ -23,19 +23,20 @@ test-asan: deps
 	cd build-asan && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j $(JOBS) --timeout 600 -L e2e
 
 # Plays the showcase (examples/showcase) in a window, generating its media first when they are
-# missing. Without a display it plays under a virtual X server, with the sound on a dummy device.
+# missing. Without a display it plays under a virtual X server (no dialogs there), with the
+# sound on a dummy device.
 demo: build
 	@examples/make-media $(BUILD) all
-	@cd examples/showcase && if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
-	  $(abspath $(BUILD))/tarvel; \
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	  $(BUILD)/tarvel examples/showcase; \
 	else \
 	  echo "No display: playing the showcase under a virtual X server (Xvfb), sound to a dummy device."; \
-	  SDL_AUDIODRIVER=$${SDL_AUDIODRIVER:-dummy} ../with-virtual-display $(abspath $(BUILD))/tarvel \
-	    && echo "The showcase played to its end."; \
+	  SDL_AUDIODRIVER=$${SDL_AUDIODRIVER:-dummy} examples/with-virtual-display $(BUILD)/tarvel --no-dialog \
+	    examples/showcase && echo "The showcase played to its end."; \
 	fi
 
-# Records the showcase at VIDEO_FPS (30) frames per second and encodes it with its music into
-# examples/showcase.mp4. VIDEO_START and VIDEO_END (seconds) cut it short.
+# Exports the showcase with its music into examples/showcase.mp4 (tarvel --video) at VIDEO_FPS
+# (30) frames per second. VIDEO_START and VIDEO_END (seconds) cut it short.
 VIDEO_FPS ?= 30
 VIDEO_START ?= 0
 VIDEO_END ?= 0
@@ -43,6 +44,12 @@ video: build
 	@scripts/install-deps ffmpeg
 	@examples/make-media $(BUILD) all
 	@VIDEO_FPS=$(VIDEO_FPS) examples/make-video $(BUILD) examples/showcase examples/showcase.mp4 $(VIDEO_START) $(VIDEO_END)
+
+# Installs the player and the media generators into PREFIX/bin (default /usr/local), with the
+# virtual-display helper as tarvel-virtual-display.
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 # Runs every fuzz harness for FUZZ_SECONDS each (default 60); crashes land in tests/regressions/.
 fuzz: deps

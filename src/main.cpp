@@ -1,15 +1,69 @@
-// Tarvel: plays the demo described by the scripts under the working directory.
+// Tarvel: plays the demo described by the scripts in a folder (the working directory unless
+// the command line names one).
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "core/cli.h"
 #include "core/config.h"
+#include "core/error.h"
 #include "core/sequencer.h"
 #include "core/startup.h"
+#include "core/video_export.h"
+
+namespace {
+
+std::string absolute_path(const std::string& path) {
+    if (path.empty() || path.front() == '/') return path;
+    char here[PATH_MAX];
+    if (getcwd(here, sizeof here) == nullptr) return path;
+    return std::string(here) + "/" + path;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-    // Kept, never interpreted: the scripts are the only configuration.
     program_argc = argc;
     program_argv = argv;
+
+    CliResult cli = cli_parse(argc, argv);
+    if (!cli.error.empty()) {
+        std::fprintf(stderr, "tarvel: %s\nTry 'tarvel --help'.\n", cli.error.c_str());
+        return 2;
+    }
+    const CliOptions& options = cli.options;
+    if (options.help) {
+        std::fputs(cli_usage(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("%s\n", cli_version_line());
+        return 0;
+    }
+    if (options.no_dialog) dialogs_disable();
+    // A file that grows past the size limit fails its write (reported as an error) instead of
+    // ending the process.
+    signal(SIGXFSZ, SIG_IGN);
+
+    // The output file is named from where the command was given, the demo's own paths from its
+    // folder.
+    std::string video = absolute_path(options.video);
+    if (!options.demo_dir.empty() && chdir(options.demo_dir.c_str()) != 0)
+        fatal_error("Cannot open the demo folder '%s': %s", options.demo_dir.c_str(), std::strerror(errno));
+
     config_set_defaults();
+    cli_apply(options);
+    if (!video.empty()) video_export_prepare(video, options.video_fps.value_or(0.0f));
     demo_init();
+    if (!video.empty()) video_export_start();
     main_loop();
+    if (!video.empty()) video_export_finish();
     demo_shutdown();
     return 0;
 }

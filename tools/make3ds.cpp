@@ -8,8 +8,10 @@
 #include <string>
 
 #include "resources/mesh_writer.h"
+#include "tool_help.h"
 
 int main(int argc, char** argv) {
+    if (tool_help(argc, argv, "make3ds cube|torus OUTPUT.3ds [MAP]")) return 0;
     if (argc < 3 || argc > 4 || (std::strcmp(argv[1], "cube") != 0 && std::strcmp(argv[1], "torus") != 0)) {
         std::fprintf(stderr, "usage: %s cube|torus OUTPUT.3ds [MAP]\n", argv[0]);
         return 2;

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "resources/font.h"
+#include "tool_help.h"
 
 namespace {
 
@@ -297,6 +298,7 @@ bool write_tga(const std::string& path, const Image& image) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (tool_help(argc, argv, "make_font [OUTPUT.tga]   (default data/fonts/font.tga; folders are created)")) return 0;
     const std::string path = argc > 1 ? argv[1] : "data/fonts/font.tga";
     Image image;
     int missing = 0;

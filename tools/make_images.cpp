@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "tool_help.h"
+
 namespace {
 
 constexpr double PI = 3.14159265358979323846;
@@ -165,6 +167,7 @@ void save(const std::string& name, const Image& img) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (tool_help(argc, argv, "make_images OUTPUT_DIR")) return 0;
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s OUTPUT_DIR\n", argv[0]);
         return 2;

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "tool_help.h"
+
 namespace {
 
 constexpr int ROWS = 64;
@@ -81,6 +83,7 @@ std::string module_bytes() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (tool_help(argc, argv, "make_module OUT.mod")) return 0;
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s OUT.mod\n", argv[0]);
         return 2;

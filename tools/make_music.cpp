@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "tool_help.h"
+
 namespace {
 
 constexpr int RATE = 44100;
@@ -133,6 +135,7 @@ void hihat(Mix& mix, Noise& noise, double start, double gain, bool open) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (tool_help(argc, argv, "make_music OUTPUT.ogg|OUTPUT.wav [SECONDS]   (default 76 seconds)")) return 0;
     if (argc < 2) {
         std::fprintf(stderr, "usage: %s OUTPUT.ogg|OUTPUT.wav [SECONDS]\n", argv[0]);
         return 2;

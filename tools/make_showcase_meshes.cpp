@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "resources/mesh_writer.h"
+#include "tool_help.h"
 
 namespace {
 
@@ -194,6 +195,7 @@ bool save(const std::string& path, const std::vector<MaterialDraft>& materials, 
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (tool_help(argc, argv, "make_showcase_meshes OUTPUT_DIR [MAP]   (MAP: default tiles.tga)")) return 0;
     if (argc < 2 || argc > 3) {
         std::fprintf(stderr, "usage: %s OUTPUT_DIR [MAP]\n", argv[0]);
         return 2;

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "tool_help.h"
+
 namespace {
 
 constexpr double PI = 3.14159265358979323846;
@@ -158,6 +160,7 @@ double finale_depth(double t) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (tool_help(argc, argv, "make_showcase_splines OUTPUT_DIR")) return 0;
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s OUTPUT_DIR\n", argv[0]);
         return 2;

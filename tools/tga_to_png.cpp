@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "tool_help.h"
+
 namespace {
 
 struct Picture {
@@ -164,6 +166,7 @@ Picture sheet(const std::vector<Picture>& frames, int columns) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (tool_help(argc, argv, "tga_to_png [-w WIDTH] [-h HEIGHT] [-c COLUMNS] INPUT.tga... OUTPUT.png")) return 0;
     int width = 0, height = 0, columns = 0;
     int i = 1;
     for (; i + 1 < argc && argv[i][0] == '-'; i += 2) {

@@ -2,13 +2,17 @@
 #include "core/capture.h"
 
 #include <GL/gl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
 
 #include "core/config.h"
+#include "core/error.h"
 #include "core/sequencer.h"
 #include "resources/files.h"
 
@@ -50,6 +54,9 @@ std::vector<uint8_t> read_pixels(int width, int height) {
     return pixels;
 }
 
+bool screenshot_wanted = false;
+bool record_without_folder = false;
+
 }  // namespace
 
 std::array<uint8_t, TGA_HEADER_SIZE> tga_header(int width, int height, bool compressed) {
@@ -90,7 +97,10 @@ std::vector<uint8_t> tga_rle_encode(const uint8_t* rgb, size_t pixel_count) {
 }
 
 bool tga_write(const char* path, const uint8_t* rgb, int width, int height, bool compress) {
-    if (width <= 0 || height <= 0 || width > 0xFFFF || height > 0xFFFF) return false;
+    if (width <= 0 || height <= 0 || width > 0xFFFF || height > 0xFFFF) {
+        errno = EINVAL;
+        return false;
+    }
     StdioFile file(std::fopen(path, "wb"));
     if (!file) return false;
 
@@ -113,8 +123,19 @@ bool tga_write(const char* path, const uint8_t* rgb, int width, int height, bool
             ok = std::fwrite(row.data(), 1, row_bytes, file.get()) == row_bytes;
         }
     }
+    int write_error = ok ? 0 : errno;
+    struct stat st;
+    bool regular = fstat(fileno(file.get()), &st) == 0 && S_ISREG(st.st_mode);
     std::FILE* raw = file.release();
-    return std::fclose(raw) == 0 && ok;
+    if (std::fclose(raw) != 0 && ok) {
+        ok = false;
+        write_error = errno;
+    }
+    if (ok) return true;
+    // Only a regular file is ours to remove: a path naming a device stays.
+    if (regular) unlink(path);
+    errno = write_error != 0 ? write_error : EIO;
+    return false;
 }
 
 std::string screenshot_next_name() {
@@ -128,16 +149,44 @@ std::string screenshot_next_name() {
 
 void screenshot_save() {
     std::string name = screenshot_next_name();
-    if (name.empty()) return;
+    if (name.empty()) {
+        warning_message("No screenshot saved: screen00.tga to screen%02d.tga all exist", SCREENSHOT_MAX - 1);
+        return;
+    }
     std::vector<uint8_t> pixels = read_pixels(gl_width, gl_height);
     if (pixels.empty()) return;
-    tga_write(name.c_str(), pixels.data(), gl_width, gl_height, compress_tga != 0);
+    if (!tga_write(name.c_str(), pixels.data(), gl_width, gl_height, compress_tga != 0))
+        fatal_error("Cannot write the screenshot '%s': %s", name.c_str(), std::strerror(errno));
+}
+
+void screenshot_request() {
+    screenshot_wanted = true;
+}
+
+void screenshot_take_requested() {
+    if (!screenshot_wanted) return;
+    screenshot_wanted = false;
+    screenshot_save();
+}
+
+void record_check_folder() {
+    record_without_folder = false;
+    // Only the TGA writer needs the folder (a video export hands the frames elsewhere).
+    if (record == 0 || frame_output.capture != video_frame_save) return;
+    struct stat st;
+    if (stat("video", &st) == 0 && S_ISDIR(st.st_mode)) return;
+    record_without_folder = true;
+    warning_message(
+        "record is set but there is no folder 'video' here: the frames are not written "
+        "(create the folder to keep them)");
 }
 
 void video_frame_save() {
+    if (record_without_folder) return;
     char name[32];
     std::snprintf(name, sizeof name, "video/%08d.tga", static_cast<int>(frame_count));
     std::vector<uint8_t> pixels = read_pixels(gl_rttWidth, gl_rttHeight);
     if (pixels.empty()) return;
-    tga_write(name, pixels.data(), gl_rttWidth, gl_rttHeight, compress_tga != 0);
+    if (!tga_write(name, pixels.data(), gl_rttWidth, gl_rttHeight, compress_tga != 0))
+        fatal_error("Cannot write the recorded frame '%s': %s", name, std::strerror(errno));
 }

@@ -22,8 +22,8 @@ std::array<uint8_t, TGA_HEADER_SIZE> tga_header(int width, int height, bool comp
 std::vector<uint8_t> tga_rle_encode(const uint8_t* rgb, size_t pixel_count);
 
 // Writes `rgb` (width x height pixels, bottom row first, rows of exactly width x 3 bytes) as a
-// TGA file. A file that cannot be created, or a size the header cannot hold, is skipped:
-// returns false and writes nothing.
+// TGA file. A file that cannot be created or written whole, or a size the header cannot hold,
+// returns false with errno telling why; a file cut short by a failed write is removed.
 bool tga_write(const char* path, const uint8_t* rgb, int width, int height, bool compress);
 
 // The first "screenNN.tga" (00 to 99) that does not open through the file layer, or "" when
@@ -31,8 +31,18 @@ bool tga_write(const char* path, const uint8_t* rgb, int width, int height, bool
 std::string screenshot_next_name();
 
 // Reads the whole window and saves it under the next free screenshot name; with all hundred
-// names taken it does nothing.
+// names taken it warns instead. A file that cannot be written whole is a fatal error.
 void screenshot_save();
 
+// Key S asks for a screenshot; the frame loop takes it once the frame is drawn, before the
+// buffers are swapped (after the swap the back buffer's contents are undefined).
+void screenshot_request();
+void screenshot_take_requested();
+
+// Checks, when recording, that the folder "video" exists; without it a warning says once that
+// the frames are not written, and video_frame_save does nothing.
+void record_check_folder();
+
 // Reads the frame rectangle as the sections left it and saves it as video/<frame_count>.tga.
+// A frame that cannot be written whole is a fatal error naming the file and the reason.
 void video_frame_save();

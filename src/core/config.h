@@ -55,6 +55,6 @@ void config_set_defaults();
 // Only the defaults, without script discovery (used by tests and by config_set_defaults).
 void config_reset_defaults();
 
-// Argument count and vector as main received them; kept and never interpreted.
+// Argument count and vector as main received them (the options are read by core/cli).
 extern int program_argc;
 extern char** program_argv;

@@ -20,6 +20,7 @@
 namespace {
 
 FatalHandler fatal_handler = nullptr;
+bool dialogs_off = false;
 
 bool executable_on_path(const char* name, std::string& found) {
     const char* path = std::getenv("PATH");
@@ -142,7 +143,18 @@ FatalHandler fatal_set_handler(FatalHandler handler) {
     return previous;
 }
 
+void dialogs_disable() {
+    dialogs_off = true;
+}
+
+bool dialogs_enabled() {
+    const char* no_dialog = std::getenv("TARVEL_NO_DIALOG");
+    bool env_off = no_dialog != nullptr && *no_dialog != '\0' && std::strcmp(no_dialog, "0") != 0;
+    return !dialogs_off && !env_off;
+}
+
 void dialog_show(const char* title, const char* text, bool error) {
+    if (!dialogs_enabled()) return;
     const char* display = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     if ((display == nullptr || *display == '\0') && (wayland == nullptr || *wayland == '\0')) return;

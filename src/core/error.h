@@ -26,9 +26,14 @@ FatalHandler fatal_set_handler(FatalHandler handler);
 [[noreturn]] void fatal_present_and_exit(const char* message);
 
 // Shows a modal desktop dialog with a title and plain text through the first of zenity, kdialog
-// and xmessage found on PATH, and waits for it; does nothing without DISPLAY or WAYLAND_DISPLAY.
+// and xmessage found on PATH, and waits for it; does nothing without DISPLAY or WAYLAND_DISPLAY,
+// after dialogs_disable, or when TARVEL_NO_DIALOG is set to anything but "" or "0".
 // `error` picks the error style over the information style.
 void dialog_show(const char* title, const char* text, bool error);
+
+// Turns every later dialog off (--no-dialog, video export): messages go to standard error only.
+void dialogs_disable();
+bool dialogs_enabled();
 
 // Thrown by the test handler (tests/support) so a test can catch a fatal error.
 struct FatalError {

@@ -32,7 +32,7 @@ void key_event(const SDL_Event& event) {
                     fps = 0;
                     break;
                 case SDLK_s:
-                    screenshot_save();
+                    screenshot_request();
                     break;
                 default:
                     break;

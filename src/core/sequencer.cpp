@@ -275,6 +275,7 @@ void frame_run() {
     } else if (timing != 0) {
         frame_output.overlay_timing();
     }
+    screenshot_take_requested();
     frame_output.swap();
     if (sequence_finished()) quit_flag = true;
 }

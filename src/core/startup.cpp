@@ -3,6 +3,7 @@
 
 #include <SDL/SDL.h>
 
+#include "core/capture.h"
 #include "core/config.h"
 #include "core/error.h"
 #include "core/overlay.h"
@@ -16,6 +17,7 @@ void demo_init() {
     // reverse it, and the demo would never end.
     if (record != 0 && !(record_fps > 0.0f))
         fatal_error("Invalid record_fps %g", static_cast<double>(record_fps));
+    record_check_folder();
 
     video_init();
     if (sound != 0) sound_init();

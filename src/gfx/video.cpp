@@ -7,6 +7,7 @@
 #include <SDL/SDL.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "core/config.h"
@@ -117,6 +118,14 @@ PresentBand present_band(int32_t window_width, int32_t window_height, bool panor
     return band;
 }
 
+bool display_available() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != '\0') return true;
+    }
+    return false;
+}
+
 bool extension_list_has(const char* list, const char* name) {
     return list != nullptr && name != nullptr && std::strstr(list, name) != nullptr;
 }
@@ -148,6 +157,14 @@ void video_init() {
     std::string problem = video_size_problem(gl_width, gl_height, gl_rttWidth, gl_rttHeight);
     if (!problem.empty()) fatal_error("%s", problem.c_str());
 
+    // Without a display SDL would fall back to a text-mode driver and fill the terminal; only a
+    // driver the user chose on purpose (SDL_VIDEODRIVER) is tried then.
+    if (!display_available()) {
+        fatal_error(
+            "No display: neither DISPLAY nor WAYLAND_DISPLAY is set. To play without a "
+            "screen, run the player under a virtual X server with examples/with-virtual-display "
+            "(installed as tarvel-virtual-display): examples/with-virtual-display tarvel DEMO_DIR");
+    }
     if (SDL_Init(SDL_INIT_VIDEO) < 0) fatal_error("Video initialization failed: %s", SDL_GetError());
     const SDL_VideoInfo* info = SDL_GetVideoInfo();
     if (info == nullptr) fatal_error("Get video info failed: %s", SDL_GetError());

@@ -42,6 +42,10 @@ struct PresentBand {
 };
 PresentBand present_band(int32_t window_width, int32_t window_height, bool panoramic);
 
+// Whether a window can be had: DISPLAY or WAYLAND_DISPLAY set, or a video driver chosen through
+// SDL_VIDEODRIVER.
+bool display_available();
+
 // Whether the space-separated extension list contains `name` as a substring.
 bool extension_list_has(const char* list, const char* name);
 

@@ -194,9 +194,62 @@ Declared jpeg_declared(SDL_RWops* stream) {
     return d;
 }
 
-bool is_tga_type(const char* path) {
+Declared png_declared(SDL_RWops* stream) {
+    Declared d;
+    unsigned char h[24];
+    if (!read_exactly(stream, h, sizeof h) || std::memcmp(h + 12, "IHDR", 4) != 0) return d;
+    auto big32 = [](const unsigned char* p) {
+        return static_cast<int64_t>(static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
+                                    static_cast<uint32_t>(p[2]) << 8 | p[3]);
+    };
+    d.width = big32(h + 16);
+    d.height = big32(h + 20);
+    d.known = true;
+    return d;
+}
+
+// The format a name's extension claims, or null for any other name.
+const char* named_format(const char* path) {
     const char* dot = std::strrchr(path, '.');
-    return dot != nullptr && strcasecmp(dot + 1, "tga") == 0;
+    if (dot == nullptr || std::strchr(dot, '/') != nullptr) return nullptr;
+    static const struct {
+        const char* extension;
+        const char* format;
+    } names[] = {{"tga", "TGA"}, {"png", "PNG"}, {"jpg", "JPEG"}, {"jpeg", "JPEG"}, {"bmp", "BMP"}};
+    for (const auto& n : names) {
+        if (strcasecmp(dot + 1, n.extension) == 0) return n.format;
+    }
+    return nullptr;
+}
+
+// Paletted (and grey, which the image library hands over with a grey palette) 8-bit pictures
+// become RGB, or RGBA when the palette's transparent entry is set as the colour key.
+SDL_Surface* palette_expanded(SDL_Surface* src) {
+    if (src->format->BitsPerPixel != 8 || src->format->palette == nullptr) {
+        SDL_SetError("Unsupported paletted depth (%d bits)", src->format->BitsPerPixel);
+        return nullptr;
+    }
+    bool keyed = (src->flags & SDL_SRCCOLORKEY) != 0;
+    int channels = keyed ? 4 : 3;
+    // Byte order R, G, B, A in memory on this little-endian platform.
+    SDL_Surface* out = SDL_CreateRGBSurface(SDL_SWSURFACE, src->w, src->h, channels * 8, 0x0000FF, 0x00FF00,
+                                            0xFF0000, keyed ? 0xFF000000u : 0);
+    if (out == nullptr) return nullptr;
+    const SDL_Palette* palette = src->format->palette;
+    for (int y = 0; y < src->h; ++y) {
+        const auto* in = static_cast<const unsigned char*>(src->pixels) + static_cast<size_t>(y) * src->pitch;
+        auto* row = static_cast<unsigned char*>(out->pixels) + static_cast<size_t>(y) * out->pitch;
+        for (int x = 0; x < src->w; ++x, row += channels) {
+            unsigned index = in[x];
+            SDL_Color c =
+                index < static_cast<unsigned>(palette->ncolors) ? palette->colors[index] : SDL_Color{};
+            row[0] = c.r;
+            row[1] = c.g;
+            row[2] = c.b;
+            if (keyed) row[3] = index == src->format->colorkey ? 0 : 255;
+        }
+    }
+    return out;
 }
 }  // namespace
 
@@ -208,6 +261,7 @@ std::string image_header_problem(SDL_RWops* stream, ImageKind kind) {
     if (start < 0 || size < 0 || SDL_RWseek(stream, start, RW_SEEK_SET) < 0) return "";
     Declared d = kind == ImageKind::Tga   ? tga_declared(stream)
                  : kind == ImageKind::Bmp ? bmp_declared(stream)
+                 : kind == ImageKind::Png ? png_declared(stream)
                                           : jpeg_declared(stream);
     SDL_RWseek(stream, start, RW_SEEK_SET);
     if (!d.known) return "";
@@ -263,7 +317,7 @@ SDL_Surface* file_image_load(const char* path) {
     SDL_RWops* stream = file_rwops_open(path, "rb");
     if (stream == nullptr) return nullptr;
 
-    // Only the three formats demos use are accepted, even when the image library knows more.
+    // Only the four formats demos use are accepted, even when the image library knows more.
     SDL_ClearError();
     SDL_Surface* image = nullptr;
     auto decode = [&](ImageKind kind, SDL_Surface* (*load)(SDL_RWops*)) {
@@ -274,14 +328,29 @@ SDL_Surface* file_image_load(const char* path) {
             SDL_SetError("%s", problem.c_str());
         }
     };
-    if (IMG_isJPG(stream)) {
-        decode(ImageKind::Jpeg, IMG_LoadJPG_RW);
-    } else if (IMG_isBMP(stream)) {
-        decode(ImageKind::Bmp, IMG_LoadBMP_RW);
-    } else if (is_tga_type(path)) {
-        decode(ImageKind::Tga, IMG_LoadTGA_RW);
-    } else {
+    const char* named = named_format(path);
+    const char* content = IMG_isPNG(stream)   ? "PNG"
+                          : IMG_isJPG(stream) ? "JPEG"
+                          : IMG_isBMP(stream) ? "BMP"
+                                              : nullptr;
+    if (named != nullptr && content != nullptr && std::strcmp(named, content) != 0) {
+        SDL_SetError("The file holds a %s picture, not %s", content, named);
+    } else if (named != nullptr && content == nullptr && std::strcmp(named, "TGA") != 0) {
+        SDL_SetError("Not a %s picture", named);
+    } else if (content == nullptr && named == nullptr) {
         SDL_SetError("Unsupported image format");
+    } else if (content == nullptr) {
+        decode(ImageKind::Tga, IMG_LoadTGA_RW);
+    } else if (std::strcmp(content, "PNG") == 0) {
+        decode(ImageKind::Png, IMG_LoadPNG_RW);
+        if (image != nullptr && image->format->palette != nullptr) {
+            SurfacePtr indexed(image);
+            image = palette_expanded(indexed.get());
+        }
+    } else if (std::strcmp(content, "JPEG") == 0) {
+        decode(ImageKind::Jpeg, IMG_LoadJPG_RW);
+    } else {
+        decode(ImageKind::Bmp, IMG_LoadBMP_RW);
     }
     SDL_RWclose(stream);
     if (image == nullptr && *SDL_GetError() == '\0') SDL_SetError("Corrupt image data");

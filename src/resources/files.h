@@ -32,9 +32,9 @@ SDL_RWops* file_rwops_open(const char* path, const char* mode);
 // texture side each way (larger pictures could only be scaled down).
 inline constexpr long long IMAGE_MAX_PIXELS = 8192LL * 8192LL;
 
-enum class ImageKind { Tga, Bmp, Jpeg };
+enum class ImageKind { Tga, Bmp, Jpeg, Png };
 
-// Reads the size a TGA, BMP or JPEG header declares and returns what is wrong with it before
+// Reads the size a TGA, BMP, JPEG or PNG header declares and returns what is wrong with it before
 // any decoding: "Image too large (WxH)" past IMAGE_MAX_PIXELS, "Unsupported pixel depth (N bits)"
 // past 32 bits a pixel, or "Image data cut short" when
 // the file is too short to hold the pixels an uncompressed (or run-length encoded TGA) picture
@@ -42,9 +42,12 @@ enum class ImageKind { Tga, Bmp, Jpeg };
 // library then reports those). The stream is left at its start.
 std::string image_header_problem(SDL_RWops* stream, ImageKind kind);
 
-// Decodes an image file found through the layer: JPEG and BMP by their content, TGA by a "tga"
-// extension (any case) after the last '.'. Null on failure, with the SDL error text set
-// ("Unsupported image format" for anything else, or what image_header_problem found).
+// Decodes an image file found through the layer: PNG, JPEG and BMP by their content, TGA by a
+// "tga" extension (any case) after the last '.'. A name ending in one of the four formats'
+// extensions (tga, png, jpg, jpeg, bmp) must hold that format. Paletted and grey PNG pictures
+// come out as 24-bit RGB, or 32-bit RGBA when a palette entry is transparent. Null on failure,
+// with the SDL error text set ("Unsupported image format" for anything else, what the content
+// is when it does not match the name, or what image_header_problem found).
 SDL_Surface* file_image_load(const char* path);
 
 // Owners that close the handles on every path.

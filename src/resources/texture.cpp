@@ -162,7 +162,7 @@ void texture_set_flags(int handle, int flags) {
     if (t == nullptr) return;
     t->flags = flags;
     t->min_filter = (flags & TEX_NO_MIPMAP) != 0 ? GL_LINEAR : GL_LINEAR_MIPMAP_NEAREST;
-    t->wrap = (flags & TEX_CLAMP) != 0 ? GL_CLAMP : GL_REPEAT;
+    t->wrap = (flags & TEX_CLAMP) != 0 ? GL_CLAMP_TO_EDGE : GL_REPEAT;
     t->env_mode = (flags & TEX_MODULATE) != 0 ? GL_MODULATE : GL_REPLACE;
     t->target = (flags & TEX_1D) != 0 ? GL_TEXTURE_1D : GL_TEXTURE_2D;
     // A 1D texture is sent as level 0 only; a mipmapping filter would leave it incomplete,

@@ -48,7 +48,7 @@ TEST_F(FontGl, InitLoadsAClampedTextureWithoutMipmapsAndFillsTheRecord) {
     ASSERT_NE(t, nullptr);
     EXPECT_EQ(t->flags, TEX_NO_MIPMAP | TEX_CLAMP);
     EXPECT_EQ(t->min_filter, static_cast<GLenum>(GL_LINEAR));
-    EXPECT_EQ(t->wrap, static_cast<GLenum>(GL_CLAMP));
+    EXPECT_EQ(t->wrap, static_cast<GLenum>(GL_CLAMP_TO_EDGE));
     EXPECT_EQ(t->env_mode, static_cast<GLenum>(GL_REPLACE));
     EXPECT_NE(t->gl_name, 0xFFFFFFFFu);  // uploaded
     EXPECT_EQ(t->memory, 256 * 256 * 3);

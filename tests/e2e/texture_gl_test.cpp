@@ -56,7 +56,7 @@ TEST_F(TextureGl, UploadCountsMemoryReleasesPixelsAndResetsTheCache) {
     EXPECT_EQ(level_width, 2) << "mipmap levels were built";
     glBindTexture(GL_TEXTURE_2D, f->gl_name);
     EXPECT_EQ(parameter(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER), GL_LINEAR);
-    EXPECT_EQ(parameter(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T), GL_CLAMP);
+    EXPECT_EQ(parameter(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T), GL_CLAMP_TO_EDGE);
 
     // A second upload only checks for errors.
     GLuint name = m->gl_name;

@@ -143,12 +143,17 @@ inline uint32_t crc32(const Bytes& data, size_t from = 0) {
     return ~crc;
 }
 
-// A valid 8-bit RGB PNG whose image data is zlib-wrapped in stored (uncompressed) blocks.
-inline Bytes png(int width, int height, const Bytes& rgb) {
+// A valid 8-bit PNG whose image data is zlib-wrapped in stored (uncompressed) blocks. The colour
+// type sets the bytes a pixel: 0 grey, 2 RGB (the default), 3 palette index (PLTE from `palette`,
+// RGB triples, and tRNS from `transparency`, one alpha a palette entry), 4 grey and alpha, 6 RGBA.
+inline Bytes png(int width, int height, const Bytes& pixels, int color_type = 2, const Bytes& palette = "",
+                 const Bytes& transparency = "") {
+    const int channels = color_type == 2 ? 3 : color_type == 4 ? 2 : color_type == 6 ? 4 : 1;
     Bytes raw;
     for (int y = 0; y < height; ++y) {
         raw += '\0';  // filter: none
-        raw += rgb.substr(static_cast<size_t>(y) * width * 3, static_cast<size_t>(width) * 3);
+        raw +=
+            pixels.substr(static_cast<size_t>(y) * width * channels, static_cast<size_t>(width) * channels);
     }
     Bytes z = "\x78\x01";
     size_t at = 0;
@@ -177,8 +182,10 @@ inline Bytes png(int width, int height, const Bytes& rgb) {
     Bytes ihdr;
     put32be(ihdr, static_cast<uint32_t>(width));
     put32be(ihdr, static_cast<uint32_t>(height));
-    ihdr += Bytes("\x08\x02\x00\x00\x00", 5);
+    ihdr += Bytes{'\x08', static_cast<char>(color_type), '\0', '\0', '\0'};
     chunk(b, "IHDR", ihdr);
+    if (!palette.empty()) chunk(b, "PLTE", palette);
+    if (!transparency.empty()) chunk(b, "tRNS", transparency);
     chunk(b, "IDAT", z);
     chunk(b, "IEND", "");
     return b;

@@ -1,0 +1,201 @@
+// Command-line options: a table of names, each with the parser of its value, so that a new
+// option is one more row.
+#include "core/cli.h"
+
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <string_view>
+
+#include "core/config.h"
+
+#ifndef TARVEL_VERSION
+#define TARVEL_VERSION "unknown"
+#endif
+
+namespace {
+
+// A whole string as a finite number; false for anything else (empty, trailing text, inf, nan).
+bool parse_number(const std::string& text, double& out) {
+    if (text.empty() || text.front() == ' ' || text.front() == '\t') return false;
+    char* end = nullptr;
+    errno = 0;
+    out = std::strtod(text.c_str(), &end);
+    return errno == 0 && *end == '\0' && std::isfinite(out);
+}
+
+bool parse_positive_int(std::string_view text, int& out) {
+    if (text.empty() || text.size() > 9) return false;
+    long value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+    }
+    if (value <= 0) return false;
+    out = static_cast<int>(value);
+    return true;
+}
+
+std::string bad_value(const std::string& what, const std::string& option, const std::string& value,
+                      const char* expected) {
+    return "invalid " + what + " for " + option + ": '" + value + "' (" + expected + ")";
+}
+
+using ValueParser = std::string (*)(CliOptions&, const std::string& option, const std::string& value);
+
+struct OptionRow {
+    const char* name;
+    ValueParser parse_value;  // null for a flag
+    void (*set_flag)(CliOptions&);
+};
+
+std::string parse_time(std::optional<float>& target, const std::string& option, const std::string& value) {
+    double seconds = 0;
+    if (!parse_number(value, seconds) || seconds < 0)
+        return bad_value("time", option, value, "seconds, 0 or more");
+    target = static_cast<float>(seconds);
+    return "";
+}
+
+const OptionRow option_table[] = {
+    {"--help", nullptr, [](CliOptions& o) { o.help = true; }},
+    {"--version", nullptr, [](CliOptions& o) { o.version = true; }},
+    {"--start",
+     [](CliOptions& o, const std::string& n, const std::string& v) { return parse_time(o.start, n, v); },
+     nullptr},
+    {"--end",
+     [](CliOptions& o, const std::string& n, const std::string& v) { return parse_time(o.end, n, v); },
+     nullptr},
+    {"--size",
+     [](CliOptions& o, const std::string& n, const std::string& v) -> std::string {
+         size_t x = v.find('x');
+         int w = 0;
+         int h = 0;
+         if (x == std::string::npos || !parse_positive_int(std::string_view(v).substr(0, x), w) ||
+             !parse_positive_int(std::string_view(v).substr(x + 1), h))
+             return bad_value("size", n, v, "WIDTHxHEIGHT, two positive whole numbers");
+         o.width = w;
+         o.height = h;
+         return "";
+     },
+     nullptr},
+    {"--fullscreen", nullptr, [](CliOptions& o) { o.fullscreen = true; }},
+    {"--no-sound", nullptr, [](CliOptions& o) { o.no_sound = true; }},
+    {"--no-dialog", nullptr, [](CliOptions& o) { o.no_dialog = true; }},
+    {"--video",
+     [](CliOptions& o, const std::string& n, const std::string& v) -> std::string {
+         if (v.empty()) return bad_value("file name", n, v, "a file to write");
+         o.video = v;
+         return "";
+     },
+     nullptr},
+    {"--fps",
+     [](CliOptions& o, const std::string& n, const std::string& v) -> std::string {
+         double rate = 0;
+         if (!parse_number(v, rate) || !(rate > 0) || rate > 1000)
+             return bad_value("rate", n, v, "frames per second, above 0");
+         o.video_fps = static_cast<float>(rate);
+         return "";
+     },
+     nullptr},
+};
+
+const OptionRow* find_option(std::string_view name) {
+    for (const OptionRow& row : option_table) {
+        if (name == row.name) return &row;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+CliResult cli_parse(int argc, const char* const* argv) {
+    CliResult result;
+    CliOptions& o = result.options;
+    bool options_done = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (options_done || arg.size() < 2 || arg[0] != '-') {
+            if (!o.demo_dir.empty()) {
+                result.error = "unexpected argument '" + arg + "' (one DEMO_DIR at most)";
+                return result;
+            }
+            if (arg.empty()) {
+                result.error = "empty DEMO_DIR";
+                return result;
+            }
+            o.demo_dir = arg;
+            continue;
+        }
+        if (arg == "--") {
+            options_done = true;
+            continue;
+        }
+        size_t equals = arg.find('=');
+        std::string name = arg.substr(0, equals);
+        const OptionRow* row = find_option(name);
+        if (row == nullptr) {
+            result.error = "unrecognized option '" + name + "'";
+            return result;
+        }
+        if (row->parse_value == nullptr) {
+            if (equals != std::string::npos) {
+                result.error = "option '" + name + "' takes no value";
+                return result;
+            }
+            row->set_flag(o);
+            continue;
+        }
+        std::string value;
+        if (equals != std::string::npos) {
+            value = arg.substr(equals + 1);
+        } else if (i + 1 < argc) {
+            value = argv[++i];
+        } else {
+            result.error = "option '" + name + "' needs a value";
+            return result;
+        }
+        result.error = row->parse_value(o, name, value);
+        if (!result.error.empty()) return result;
+    }
+    return result;
+}
+
+const char* cli_usage() {
+    return "Usage: tarvel [OPTION]... [DEMO_DIR]\n"
+           "Plays the demo described by the scripts (*.tvl) in DEMO_DIR, or in the working\n"
+           "directory. Every path in the demo, and its outputs (video/, screenshots), are taken\n"
+           "from that folder. The options win over the scripts' settings.\n"
+           "\n"
+           "  --start SECONDS     play from this time (demo_start)\n"
+           "  --end SECONDS       stop at this time (demo_end; 0 plays to the end)\n"
+           "  --size WxH          window size in pixels, e.g. 1280x720 (gl_width, gl_height)\n"
+           "  --fullscreen        full screen (gl_fullscreen)\n"
+           "  --no-sound          no music and no sound device (sound 0)\n"
+           "  --video FILE        export the demo with its music into FILE (MP4: H.264 and AAC;\n"
+           "                      the container follows the extension) through ffmpeg, at a\n"
+           "                      fixed step, without opening a sound device\n"
+           "  --fps N             frame rate of --video and of `record` (default record_fps)\n"
+           "  --no-dialog         report errors and the benchmark score on standard error only,\n"
+           "                      never in a desktop dialog (also: TARVEL_NO_DIALOG=1)\n"
+           "  --help              show this help and exit\n"
+           "  --version           show the version and exit\n"
+           "\n"
+           "Exit status: 0 when the demo ended or was closed, 2 for a wrong command line,\n"
+           "255 after an error (the message is on standard error).\n";
+}
+
+const char* cli_version_line() {
+    return "tarvel " TARVEL_VERSION;
+}
+
+void cli_apply(const CliOptions& o) {
+    if (o.start) demo_start = *o.start;
+    if (o.end) demo_end = *o.end;
+    if (o.width) gl_width = *o.width;
+    if (o.height) gl_height = *o.height;
+    if (o.fullscreen) gl_fullscreen = 1;
+    if (o.no_sound) sound = 0;
+    if (o.video_fps) record_fps = *o.video_fps;
+}

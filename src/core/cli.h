@@ -1,0 +1,40 @@
+// The command line: `tarvel [OPTION]... [DEMO_DIR]`. Parsing is pure (no files, no window), so
+// every option and every refusal can be checked without starting anything.
+#pragma once
+
+#include <optional>
+#include <string>
+
+struct CliOptions {
+    bool help = false;
+    bool version = false;
+    std::string demo_dir;  // "" plays the demo in the working directory
+    std::optional<float> start;
+    std::optional<float> end;
+    std::optional<int> width;
+    std::optional<int> height;
+    bool fullscreen = false;
+    bool no_sound = false;
+    bool no_dialog = false;
+    std::string video;  // "" when not exporting
+    std::optional<float> video_fps;
+};
+
+struct CliResult {
+    CliOptions options;
+    // A usage error: one line naming the problem (without the program name); "" when the
+    // command line is good.
+    std::string error;
+};
+
+CliResult cli_parse(int argc, const char* const* argv);
+
+// The text --help prints.
+const char* cli_usage();
+
+// "tarvel VERSION".
+const char* cli_version_line();
+
+// Assigns the configuration variables the options name; called after the scripts are read, so
+// that the command line wins over the scripts.
+void cli_apply(const CliOptions& options);

@@ -1,0 +1,26 @@
+// Video export (--video FILE): the demo plays at a fixed step and every frame, as the viewer
+// sees it (the presented band, without overlays), goes through a pipe to ffmpeg together with
+// the demo's music cut to the same span. No frame files and no sound device.
+#pragma once
+
+#include <string>
+
+// Before the start-up: fixed step at `rate` frames per second (record_fps when 0), no sound
+// device, no loop, no dialogs, and the frame loop's hooks that hand each presented frame over.
+// `path` is the output file as given on the command line, already made absolute.
+void video_export_prepare(const std::string& path, float rate);
+
+// After the start-up (window and load phase done): works out the span and the music, and starts
+// the encoder. Errors (no ffmpeg, nothing to export) are fatal.
+void video_export_start();
+
+// After the main loop: closes the pipe and waits for the encoder; an incomplete or failed
+// output is removed and reported as a fatal error.
+void video_export_finish();
+
+// The frames a span holds at a rate: every step of 1/rate from the start that falls before
+// the end. 0 for an empty span.
+long video_frame_total(double start, double end, double rate);
+
+// The 44-byte header of a 16-bit stereo PCM WAV file holding `frames` frames at `rate`.
+std::string wav_header(long frames, int rate);
