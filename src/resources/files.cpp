@@ -16,6 +16,8 @@
 #include <cstring>
 #include <string>
 
+#include "core/error.h"
+
 namespace {
 zzip_strings_t extension_list[] = {"", ".dat", ".DAT", ".zip", ".ZIP", nullptr};
 
@@ -333,9 +335,12 @@ SDL_Surface* file_image_load(const char* path) {
                           : IMG_isJPG(stream) ? "JPEG"
                           : IMG_isBMP(stream) ? "BMP"
                                               : nullptr;
-    if (named != nullptr && content != nullptr && std::strcmp(named, content) != 0) {
-        SDL_SetError("The file holds a %s picture, not %s", content, named);
-    } else if (named != nullptr && content == nullptr && std::strcmp(named, "TGA") != 0) {
+    // Pictures saved under the wrong extension are common (a BMP named .jpg): they are read by
+    // their content, with a word about it.
+    if (named != nullptr && content != nullptr && std::strcmp(named, content) != 0)
+        warning_message("'%s' holds a %s picture, not %s as its name says; read as %s", path, content, named,
+                        content);
+    if (named != nullptr && content == nullptr && std::strcmp(named, "TGA") != 0) {
         SDL_SetError("Not a %s picture", named);
     } else if (content == nullptr && named == nullptr) {
         SDL_SetError("Unsupported image format");

@@ -43,11 +43,12 @@ enum class ImageKind { Tga, Bmp, Jpeg, Png };
 std::string image_header_problem(SDL_RWops* stream, ImageKind kind);
 
 // Decodes an image file found through the layer: PNG, JPEG and BMP by their content, TGA by a
-// "tga" extension (any case) after the last '.'. A name ending in one of the four formats'
-// extensions (tga, png, jpg, jpeg, bmp) must hold that format. Paletted and grey PNG pictures
-// come out as 24-bit RGB, or 32-bit RGBA when a palette entry is transparent. Null on failure,
-// with the SDL error text set ("Unsupported image format" for anything else, what the content
-// is when it does not match the name, or what image_header_problem found).
+// "tga" extension (any case) after the last '.'. A name ending in another format's extension
+// (tga, png, jpg, jpeg, bmp) than the content's gets a warning naming both; a name ending in
+// png, jpg, jpeg or bmp whose content is none of the three is refused ("Not a PNG picture").
+// Paletted and grey PNG pictures come out as 24-bit RGB, or 32-bit RGBA when a palette entry is
+// transparent. Null on failure, with the SDL error text set ("Unsupported image format" for
+// anything else, or what image_header_problem found).
 SDL_Surface* file_image_load(const char* path);
 
 // Owners that close the handles on every path.

@@ -246,14 +246,11 @@ TEST_F(TextureTest, DetailLimitScalesWideImagesAndLeavesSmallOnesAttached) {
 TEST_F(TextureTest, LoadFailuresNameThePath) {
     TempDir dir;
     ScopedChdir cd(dir.path);
-    media::save("grid.bmp", media::png(4, 4, solid_rgb(4, 4, 9, 9, 9)));
     media::save("indexed.tga", media::tga_paletted(4, 4));
     media::save("indexed.bmp", media::bmp(4, 4, solid_rgb(4, 4, 7, 7, 7), 8));
     media::save("high.tga", media::tga16(4, 4));
     media::save("nodot", media::tga(2, 2, solid_rgb(2, 2, 1, 1, 1), 24));
 
-    EXPECT_EQ(fatal_message_of([] { texture_load("grid.bmp"); }),
-              "Error loading 'grid.bmp': The file holds a PNG picture, not BMP");
     EXPECT_EQ(fatal_message_of([] { texture_load("nodot"); }),
               "Error loading 'nodot': Unsupported image format");
     EXPECT_EQ(fatal_message_of([] { texture_load("gone.jpg"); }),
