@@ -46,7 +46,8 @@ int main(int argc, char** argv) {
         std::printf("%s\n", cli_version_line());
         return 0;
     }
-    if (options.no_dialog) dialogs_disable();
+    // A video export runs unattended: nobody would answer a dialog, not even one about the scripts.
+    if (options.no_dialog || !options.video.empty()) dialogs_disable();
     // A file that grows past the size limit fails its write (reported as an error) instead of
     // ending the process.
     signal(SIGXFSZ, SIG_IGN);
