@@ -2,8 +2,10 @@
 // chain, the particleTex picture and the pathway's emission.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <climits>
 #include <cmath>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -64,67 +66,54 @@ Pathway make_pathway(float rate, float seconds) {
 }  // namespace
 
 TEST(ParticleSystem, AStepMovesWithTheOldVelocityThenAgesAndFadesOnlyLiveParticles) {
-    auto system = particle_system_new(2, 1);
+    auto system = particle_system_new(3, 1);
     particle_set_position(*system, 0, 1, 2, 3);
     particle_set_velocity(*system, 0, 1, 0, 0);
     particle_set_acceleration(*system, 0, 0, 2, 0);
     particle_set_color(*system, 0, 1, 1, 1, 1);
-    Particle& p = system->particles[0];
-    p.alive = 1;
-    p.life = 0.5f;
-    particle_set_velocity(*system, 1, 5, 5, 5);  // not alive: left alone
-    system->particles[1].life = 3;
-
+    Particle &p = system->particles[0], &dead = system->particles[1], &ending = system->particles[2];
+    p.alive = ending.alive = 1;
+    p.life = ending.life = 0.5f;
+    ending.color[3] = 0.8f;
+    particle_set_velocity(*system, 1, 5, 5, 5);
+    dead.life = 3;
     particle_system_update(*system, 0.75f);
-    EXPECT_FLOAT_EQ(p.position.x, 1.75f);
-    EXPECT_FLOAT_EQ(p.position.y, 2.0f);  // the acceleration reaches the velocity first
-    EXPECT_FLOAT_EQ(p.velocity.y, 1.5f);
-    EXPECT_FLOAT_EQ(p.life, -0.25f);
+    EXPECT_EQ(std::vector<float>({p.position.x, p.position.y, p.velocity.y}),
+              (std::vector<float>{1.75f, 2, 1.5f}));
+    EXPECT_EQ(p.life, -0.25f);
     EXPECT_EQ(p.alive, 0);
     EXPECT_FLOAT_EQ(p.color[3], 1 + 4 * 0.75f);  // alpha -= dt / life, with the new life -0.25
-    EXPECT_EQ(system->particles[1].position.x, 0);
-    EXPECT_EQ(system->particles[1].life, 3);
-    EXPECT_TRUE(particle_system_new(-4, 1)->particles.empty());
-}
-
-TEST(ParticleSystem, LifeReachingExactlyZeroLeavesAFiniteTransparentSprite) {
-    auto system = particle_system_new(1, 1);
-    Particle& p = system->particles[0];
-    p.alive = 1;
-    p.life = 0.5f;
-    p.color[3] = 0.8f;
+    EXPECT_EQ(dead.position.x, 0);
+    EXPECT_EQ(dead.life, 3);
+    // A life reaching exactly 0 leaves a transparent sprite, alive until its life is below 0, and
+    // a frame that does not move time (0 / 0) leaves it finite.
+    ending.life = 0.5f, ending.alive = 1, ending.color[3] = 0.8f;
     particle_system_update(*system, 0.5f);
-    EXPECT_EQ(p.alive, 1);  // only a life below 0 ends it
-    EXPECT_EQ(p.color[3], 0);
-    particle_system_update(*system, 0);  // 0 / 0
-    EXPECT_TRUE(std::isfinite(p.color[3]));
+    EXPECT_EQ(ending.alive, 1);
+    EXPECT_EQ(ending.color[3], 0);
+    particle_system_update(*system, 0);
+    EXPECT_TRUE(std::isfinite(ending.color[3]));
     particle_system_update(*system, 0.1f);
-    EXPECT_EQ(p.alive, 0);
-    EXPECT_TRUE(std::isfinite(p.color[3]));
+    EXPECT_EQ(ending.alive, 0);
+    EXPECT_TRUE(std::isfinite(ending.color[3]));
+    EXPECT_TRUE(particle_system_new(-4, 1)->particles.empty());
 }
 
 TEST(ParticleSystem, SpritesFaceTheViewer) {
     // The modelview turns 30 degrees about x, then 30 about y (R = Ry Rx), then moves the world.
     const float c = std::cos(0.5235988f), s = std::sin(0.5235988f);
-    const float R[3][3] = {{c, s * s, -s * c}, {0, c, s}, {s, -c * s, c * c}};  // R[column][row]
-    float m[16] = {};
-    for (int col = 0; col < 3; ++col)
-        for (int row = 0; row < 3; ++row) m[col * 4 + row] = R[col][row];
-    m[12] = 4, m[13] = -2, m[14] = -7, m[15] = 1;
+    const float m[16] = {c, s * s, -s * c, 0, 0, c, s, 0, s, -c * s, c * c, 0, 4, -2, -7, 1};
     Vector3 right, up, corners[4];
     particle_sprite_axes(m, 0.25f, right, up);
     const Vector3 p{1, 2, 3};
     particle_sprite_corners(p, right, up, corners);
     // In eye space: top left, top right, bottom right, bottom left, 0.25 from the centre.
-    const float expected[4][2] = {{-0.25f, 0.25f}, {0.25f, 0.25f}, {0.25f, -0.25f}, {-0.25f, -0.25f}};
+    const float expected[4][3] = {
+        {-0.25f, 0.25f, 0}, {0.25f, 0.25f, 0}, {0.25f, -0.25f, 0}, {-0.25f, -0.25f, 0}};
     for (int k = 0; k < 4; ++k) {
         const float d[3] = {corners[k].x - p.x, corners[k].y - p.y, corners[k].z - p.z};
-        float eye[3] = {};
         for (int row = 0; row < 3; ++row)
-            for (int col = 0; col < 3; ++col) eye[row] += R[col][row] * d[col];
-        EXPECT_NEAR(eye[0], expected[k][0], 1e-6) << k;
-        EXPECT_NEAR(eye[1], expected[k][1], 1e-6) << k;
-        EXPECT_NEAR(eye[2], 0, 1e-6) << k;
+            EXPECT_NEAR(m[row] * d[0] + m[4 + row] * d[1] + m[8 + row] * d[2], expected[k][row], 1e-6) << k;
     }
 }
 
@@ -137,70 +126,49 @@ TEST(ParticleSystem, TruncationIsSafeForEveryFloat) {
 // Each link has the given length and turns and climbs by the given angles from the last one.
 TEST(ParticleMatrix, LinksTurnAndClimbStepByStep) {
     const float first[3] = {1, 2, 3}, colour[4] = {0.1f, 0.2f, 0.3f, 0.4f};
-    const struct {
-        const char* what;
-        float shape[4];
-        Vector3 links[3];  // the first three steps
-    } cases[] = {
-        {"straight", {1, 0, 0, 0.2f}, {{0, 0, 1}, {0, 0, 1}, {0, 0, 1}}},
-        {"quarter turns", {2, 90, 0, 1}, {{2, 0, 0}, {0, 0, -2}, {-2, 0, 0}}},
-        {"quarter climbs", {2, 0, 90, 1}, {{0, 2, 0}, {0, 0, -2}, {0, -2, 0}}},
-    };
-    for (const auto& c : cases) {
+    const std::pair<std::array<float, 4>, std::vector<float>> cases[] = {
+        {{1, 0, 0, 0.2f}, {0, 0, 1, 0, 0, 1, 0, 0, 1}},   // straight along z
+        {{2, 90, 0, 1}, {2, 0, 0, 0, 0, -2, -2, 0, 0}},   // quarter turns
+        {{2, 0, 90, 1}, {0, 2, 0, 0, 0, -2, 0, -2, 0}}};  // quarter climbs
+    for (const auto& [shape, links] : cases) {
         auto system = particle_matrix_system_new(4);
-        particle_matrix_place(*system, first, c.shape, colour);
+        particle_matrix_place(*system, first, shape.data(), colour);
         const auto& p = system->particles;
-        EXPECT_EQ(p[0].position.x, 1);
-        EXPECT_EQ(p[0].position.z, 3);
-        EXPECT_EQ(system->size, c.shape[3]);
-        for (int i = 0; i < 3; ++i) {
-            EXPECT_NEAR(p[i + 1].position.x - p[i].position.x, c.links[i].x, 1e-5) << c.what << i;
-            EXPECT_NEAR(p[i + 1].position.y - p[i].position.y, c.links[i].y, 1e-5) << c.what << i;
-            EXPECT_NEAR(p[i + 1].position.z - p[i].position.z, c.links[i].z, 1e-5) << c.what << i;
-        }
-        for (const Particle& q : p) {
-            EXPECT_EQ(q.alive, 1);
-            EXPECT_EQ(q.color[3], 0.4f);
-        }
+        std::vector<float> steps;
+        for (int i = 0; i < 3; ++i)
+            for (float d : {p[i + 1].position.x - p[i].position.x, p[i + 1].position.y - p[i].position.y,
+                            p[i + 1].position.z - p[i].position.z})
+                steps.push_back(std::round(d * 1e4f) / 1e4f);
+        EXPECT_EQ(steps, links) << shape[1] << " " << shape[2];
+        EXPECT_EQ(std::vector<float>({p[0].position.x, p[0].position.y, p[0].position.z}),
+                  std::vector<float>(first, first + 3));
+        EXPECT_EQ(system->size, shape[3]);
+        for (const Particle& q : p) EXPECT_TRUE(q.alive == 1 && q.color[3] == 0.4f);
     }
 }
 
-TEST(ParticleMatrix, TurningThirtySixDegreesMakesADecagonThatStillClosesAfterTenThousandLinks) {
+// Turning 36 degrees a link draws a decagon, which still closes on itself ten thousand links on.
+TEST(ParticleMatrix, ChainsCloseOnThemselvesAfterAWholeTurn) {
     const float first[3] = {1, 2, 3}, white[4] = {1, 1, 1, 1}, shape[4] = {1, 36, 0, 1};
     auto system = particle_matrix_system_new(10001);
     particle_matrix_place(*system, first, shape, white);
     const auto& p = system->particles;
-    Vector3 centre;
-    for (int i = 0; i < 10; ++i) {
-        centre.x += p[i].position.x / 10;
-        centre.z += p[i].position.z / 10;
-    }
-    centre.y = 2;
-    // A regular decagon of side 1 has a circumradius of 1 / (2 sin 18 degrees).
-    const float radius = 1.0f / (2.0f * std::sin(0.31415927f));
-    for (int i = 0; i < 10; ++i) EXPECT_NEAR(distance(p[i].position, centre), radius, 1e-4) << i;
     for (int i = 0; i < 10000; i += 997) EXPECT_NEAR(distance(p[i].position, p[i + 1].position), 1, 1e-4);
+    EXPECT_NEAR(distance(p[5].position, p[0].position), 1 / std::sin(0.31415927f), 1e-4);  // the diameter
     EXPECT_NEAR(distance(p[10].position, p[0].position), 0, 1e-5);
     EXPECT_NEAR(distance(p[10000].position, p[0].position), 0, 4e-3);
-    auto empty = particle_matrix_system_new(0);  // nothing to place, nothing touched
-    empty->size = 1;
-    particle_matrix_place(*empty, first, shape, white);
-    EXPECT_EQ(empty->size, 1);
 }
 
 TEST(ParticleTex, OneParticlePerBrightPixelInBufferOrder) {
     // 3 x 2: row 0 = dark, red, grey 51; row 1 = (50,50,51) whose integer mean is 50, white, dark.
     Shape shape(3, 2, 3, 9, {0, 0, 0, 200, 10, 20, 51, 51, 51, 50, 50, 51, 255, 255, 255, 1, 2, 3});
-    auto particles = particle_tex_build(shape.pixels, 1, 77);
-    const int expected[3][5] = {{0, 1, 200, 10, 20}, {0, 2, 51, 51, 51}, {1, 1, 255, 255, 255}};
-    ASSERT_EQ(particles.size(), 3u);
-    for (int i = 0; i < 3; ++i) {
-        const TexParticle& p = particles[i];
-        EXPECT_EQ(std::vector<int>({p.row, p.column, p.colour[0], p.colour[1], p.colour[2], p.colour[3]}),
-                  std::vector<int>(
-                      {expected[i][0], expected[i][1], expected[i][2], expected[i][3], expected[i][4], 77}));
-        for (int m = 0; m < 3; ++m) EXPECT_EQ(p.scatter[m], 0);  // range 1: formed from the start
+    std::vector<std::vector<int>> seen;
+    for (const TexParticle& p : particle_tex_build(shape.pixels, 1, 77)) {
+        seen.push_back({p.row, p.column, p.colour[0], p.colour[1], p.colour[2], p.colour[3]});
+        for (float v : p.scatter) EXPECT_EQ(v, 0);  // range 1: formed from the start
     }
+    EXPECT_EQ(seen, (std::vector<std::vector<int>>{
+                        {0, 1, 200, 10, 20, 77}, {0, 2, 51, 51, 51, 77}, {1, 1, 255, 255, 255, 77}}));
     // A grey image has one byte per pixel; nothing is read past the buffer's end.
     Shape grey(2, 2, 1, 2, {60, 40, 0, 255});
     grey.pixels.green = grey.pixels.blue = 0;
@@ -209,14 +177,14 @@ TEST(ParticleTex, OneParticlePerBrightPixelInBufferOrder) {
     EXPECT_EQ(g[0].colour[1], 60);
     EXPECT_EQ(g[1].row, 1);
     EXPECT_EQ(g[1].column, 1);
-    // Layouts that cannot be read give no particles.
-    Shape ok(2, 2, 3, 8, std::vector<uint8_t>(16, 255));
+    // Layouts that cannot be read give no particles: rows shorter than their pixels, two bytes a pixel.
+    Shape ok(2, 2, 3, 8, std::vector<uint8_t>(16, 255)), short_rows = ok, two_bytes = ok;
+    short_rows.pixels.pitch = 5;
+    two_bytes.pixels.bytes_per_pixel = 2;
     EXPECT_EQ(shape_pixels_problem(ok.pixels), "");
-    for (auto broken : {&ShapePixels::pitch, &ShapePixels::bytes_per_pixel, &ShapePixels::height}) {
-        ShapePixels bad = ok.pixels;
-        bad.*broken = bad.*broken == 3 ? 2 : bad.*broken == 8 ? 5 : 0;
-        EXPECT_NE(shape_pixels_problem(bad), "");
-        EXPECT_TRUE(particle_tex_build(bad, 1, 255).empty());
+    for (const Shape* bad : {&short_rows, &two_bytes}) {
+        EXPECT_NE(shape_pixels_problem(bad->pixels), "");
+        EXPECT_TRUE(particle_tex_build(bad->pixels, 1, 255).empty());
     }
 }
 
@@ -227,19 +195,16 @@ TEST(ParticleTex, ScatterIsAWholeNumberBelowTheRangeAndTheSameOnEveryRun) {
     random_seed(0, 0);
     auto second = particle_tex_build(shape.pixels, 7, 255);
     ASSERT_EQ(first.size(), 64u);
-    bool negative = false, positive = false;
+    std::set<float> values;
     for (size_t i = 0; i < first.size(); ++i) {
         for (int m = 0; m < 3; ++m) {
-            const float v = first[i].scatter[m];
-            EXPECT_EQ(v, std::trunc(v));
-            EXPECT_LT(std::abs(v), 7);
-            negative |= v < 0;
-            positive |= v > 0;
-            EXPECT_EQ(first[i].position[m], v);
-            EXPECT_EQ(second[i].scatter[m], v);
+            values.insert(first[i].scatter[m]);
+            EXPECT_EQ(first[i].position[m], first[i].scatter[m]);
+            EXPECT_EQ(second[i].scatter[m], first[i].scatter[m]);
         }
     }
-    EXPECT_TRUE(negative && positive);
+    // Whole numbers from -6 to 6, each of them drawn among 192.
+    EXPECT_EQ(values, (std::set<float>{-6, -5, -4, -3, -2, -1, 0, 1, 2, 3, 4, 5, 6}));
 }
 
 TEST(ParticleTex, ParticlesGatherFromTheirScatterIntoThePicture) {
@@ -257,17 +222,16 @@ TEST(ParticleTex, ParticlesGatherFromTheirScatterIntoThePicture) {
     image.half_height = 2;
     // Ease 0: rows along x, columns along y, centred, (row x 0.5 - 2, column x 0.5 - 2.5, 0).
     particle_tex_place(image, 0, 200);
-    EXPECT_FLOAT_EQ(image.particles[0].position[0], -1.5f);
-    EXPECT_FLOAT_EQ(image.particles[0].position[1], 0);
-    EXPECT_EQ(image.particles[0].position[2], 0);
+    const float* at = image.particles[0].position;
+    EXPECT_EQ(std::vector<float>(at, at + 3), (std::vector<float>{-1.5f, 0, 0}));
     EXPECT_EQ(image.particles[1].colour[3], 200);
     // Ease 1: the picture place plus the whole scatter.
     particle_tex_place(image, 1, 10);
-    EXPECT_FLOAT_EQ(image.particles[0].position[0], 0.5f);
-    EXPECT_FLOAT_EQ(image.particles[0].position[1], -3);
-    EXPECT_FLOAT_EQ(image.particles[0].position[2], 4);
+    EXPECT_EQ(std::vector<float>(at, at + 3), (std::vector<float>{0.5f, -3, 4}));
 }
 
+// A loaded shape is read through its own layout: 24-bit rows padded in memory, or 32 bits with
+// an alpha that plays no part.
 TEST(ParticleTex, TgaShapesWithAndWithoutAlphaGiveTheSameParticles) {
     texture_table_reset();
     TempDir dir;
@@ -281,23 +245,17 @@ TEST(ParticleTex, TgaShapesWithAndWithoutAlphaGiveTheSameParticles) {
     for (size_t i = 0; i < rgb.size(); i += 3) rgba += rgb.substr(i, 3) + static_cast<char>(i * 9);
     media::save("rgb.tga", media::tga(3, 3, rgb, 24));
     media::save("rgba.tga", media::tga(3, 3, rgba, 32));
-    for (const char* name : {"rgb.tga", "rgba.tga"}) {
-        const Texture* t = texture_get(texture_load(name));
-        ASSERT_NE(t, nullptr) << name;
-        auto particles = particle_tex_build(particle_tex_shape_pixels(*t), 1, 255);
-        const int expected[5][5] = {{0, 0, 200, 10, 20},
-                                    {0, 2, 51, 51, 51},
-                                    {1, 1, 10, 200, 20},
-                                    {2, 0, 20, 10, 200},
-                                    {2, 2, 255, 255, 255}};
-        ASSERT_EQ(particles.size(), 5u) << name;
-        for (int i = 0; i < 5; ++i) {
-            const TexParticle& p = particles[i];
-            EXPECT_EQ(std::vector<int>({p.row, p.column, p.colour[0], p.colour[1], p.colour[2]}),
-                      std::vector<int>(expected[i], expected[i] + 5))
-                << name << " " << i;
-        }
+    std::vector<std::vector<int>> seen[2];
+    for (int k = 0; k < 2; ++k) {
+        const Texture* t = texture_get(texture_load(k ? "rgba.tga" : "rgb.tga"));
+        ASSERT_NE(t, nullptr);
+        for (const TexParticle& p : particle_tex_build(particle_tex_shape_pixels(*t), 1, 255))
+            seen[k].push_back({p.row * 3 + p.column, p.colour[0], p.colour[1], p.colour[2]});
     }
+    const std::vector<std::vector<int>> expected = {
+        {0, 200, 10, 20}, {2, 51, 51, 51}, {4, 10, 200, 20}, {6, 20, 10, 200}, {8, 255, 255, 255}};
+    EXPECT_EQ(seen[0], expected);
+    EXPECT_EQ(seen[1], expected);
     texture_table_reset();
 }
 
@@ -353,12 +311,10 @@ TEST(Pathway, ResetGivesSmallRandomAccelerationsAndASecondPassLooksLikeTheFirst)
     EXPECT_EQ(alive_count(*pathway.system), 0);
     pathway_emit(pathway, 0.5f, 8, path);
     particle_system_update(*pathway.system, 0.5f);
-    for (size_t i = 0; i < first.size(); ++i) {
-        const Particle &a = first[i], &b = pathway.system->particles[i];
-        EXPECT_EQ(a.alive, b.alive);
-        EXPECT_EQ(a.position.x, b.position.x);
-        EXPECT_EQ(a.position.z, b.position.z);
-        EXPECT_EQ(a.velocity.y, b.velocity.y);
-        EXPECT_EQ(a.color[3], b.color[3]);
-    }
+    auto state = [](const Particle& p) {
+        return std::vector<float>{float(p.alive), p.position.x, p.position.y,
+                                  p.position.z,   p.velocity.y, p.color[3]};
+    };
+    for (size_t i = 0; i < first.size(); ++i)
+        EXPECT_EQ(state(first[i]), state(pathway.system->particles[i])) << i;
 }
