@@ -1,22 +1,22 @@
 // Placement helpers of the scene sections: the spline transforms, matrix copies, the image quad,
-// the sky box of macroBox, the camera's channels and the object's build-up.
+// the sky box of macroBox and the object's build-up.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
 #include <set>
 
-#include "core/config.h"
 #include "script/section.h"
-#include "gfx/view.h"
-#include "sections/camera.h"
 #include "sections/image.h"
 #include "sections/macro_box.h"
 #include "sections/object.h"
 #include "sections/transform.h"
 
 namespace {
+
+using Floats = std::vector<float>;
 
 void expect_point(const Matrix4& m, std::array<float, 3> in, std::array<float, 3> expected) {
     float out[3];
@@ -41,8 +41,7 @@ TEST(Transform, RotationsTurnCounterClockwiseAboutTheirAxis) {
 // Channels: scale x y z, angles x y z, translation x y z.
 TEST(Transform, ChannelsScaleTurnAndMoveInTheirOrder) {
     float ch[9] = {2, 3, 4, 0, 0, 90, 1, 0, 0};
-    // Scale-rotate-translate moves the vertex first: (0,0,0) to (1,0,0), turned to (0,1,0), scaled to
-    // (0,3,0).
+    // Scale-rotate-translate moves first: (0,0,0) to (1,0,0), turned to (0,1,0), scaled to (0,3,0).
     expect_point(transform_srt_matrix(ch), {0, 0, 0}, {0, 3, 0});
     // Translate-rotate-scale: (1,0,0) scaled to (2,0,0), turned to (0,2,0), moved to (1,2,0).
     expect_point(transform_trs_matrix(ch), {1, 0, 0}, {1, 2, 0});
@@ -52,19 +51,6 @@ TEST(Transform, ChannelsScaleTurnAndMoveInTheirOrder) {
     expect_point(transform_trs_matrix(yx), {1, 0, 0}, {0, 1, 0});
     float zx[9] = {1, 1, 1, 90, 0, 90, 0, 0, 0};  // z: (0,1,0); then x: (0,0,1)
     expect_point(transform_srt_matrix(zx), {1, 0, 0}, {0, 0, 1});
-}
-
-TEST(MatrixCopies, CountsRoundUpAndAreHeldToTheLimit) {
-    const float inf = std::numeric_limits<float>::infinity();
-    const std::pair<float, int> cases[] = {{3, 3},
-                                           {2.5f, 3},
-                                           {0.01f, 1},
-                                           {0, 0},
-                                           {-4, 0},
-                                           {NAN, 0},
-                                           {1e30f, MATRIX_MAX_COPIES},
-                                           {inf, MATRIX_MAX_COPIES}};
-    for (auto [n, count] : cases) EXPECT_EQ(matrix_copy_count(n), count) << n;
 }
 
 TEST(MatrixCopies, CopyIGoesThroughTheStepITimesThenTheBase) {
@@ -85,70 +71,51 @@ TEST(MatrixCopies, CopyIGoesThroughTheStepITimesThenTheBase) {
     }
     for (const MatrixCopy& c : matrix_copies(base, step, 4, 0)) EXPECT_EQ(c.color_time, 0);
     EXPECT_TRUE(matrix_copies(base, step, -1, 5).empty());
+    // Counts round up; empty or undefined ones draw nothing, huge ones are held to the limit.
+    const float inf = std::numeric_limits<float>::infinity(), ns[] = {3, 2.5f, 0.01f, 0, -4, NAN, 1e30f, inf};
+    const int counts[] = {3, 3, 1, 0, 0, 0, MATRIX_MAX_COPIES, MATRIX_MAX_COPIES};
+    for (int k = 0; k < 8; ++k) EXPECT_EQ(matrix_copy_count(ns[k]), counts[k]) << ns[k];
 }
 
 TEST(ImageQuad, OneUnitPerTexelCentredWithTheFirstRowUp) {
     ImageQuad quad;
     image_quad_build(quad, 3, 4, 2);
     EXPECT_EQ(quad.texture, 3);
-    const float vertices[4][3] = {{-2, 1, 0}, {2, 1, 0}, {2, -1, 0}, {-2, -1, 0}};
-    const float texcoords[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
-    for (int i = 0; i < 4; ++i) {
-        for (int k = 0; k < 3; ++k) EXPECT_EQ(quad.vertices[i][k], vertices[i][k]);
-        for (int k = 0; k < 2; ++k) EXPECT_EQ(quad.texcoords[i][k], texcoords[i][k]);
-    }
+    EXPECT_EQ(Floats(&quad.vertices[0][0], &quad.vertices[0][0] + 12),
+              (Floats{-2, 1, 0, 2, 1, 0, 2, -1, 0, -2, -1, 0}));
+    EXPECT_EQ(Floats(&quad.texcoords[0][0], &quad.texcoords[0][0] + 8), (Floats{0, 0, 1, 0, 1, 1, 0, 1}));
 }
 
+// Six faces, each four corners of the box (every coordinate -10 or 10) on one side of it, going
+// round the face edge by edge, with the whole image over it.
 TEST(SkyBox, EveryFaceIsAWholeSideOfTheBoxCoveredByTheImage) {
     SkyBox box;
     sky_box_fill(box, 42);
-    std::set<int> used;
+    for (const Vector3& c : box.corners)
+        EXPECT_EQ((Floats{std::abs(c.x), std::abs(c.y), std::abs(c.z)}), (Floats{10, 10, 10}));
+    std::set<int> corners_used;
     std::set<std::pair<int, float>> sides;
     for (const SkyBoxFace& face : box.faces) {
-        EXPECT_EQ(face.texture, 42);
-        // The axis along which all four corners agree is the face's side.
-        int side = -1;
-        for (int a = 0; a < 3; ++a) {
-            bool same = true;
-            for (int k = 1; k < 4; ++k)
-                same &= coordinate(box.corners[face.corners[k]], a) ==
-                        coordinate(box.corners[face.corners[0]], a);
-            if (same) side = a;
-        }
-        ASSERT_GE(side, 0);
-        sides.insert({side, coordinate(box.corners[face.corners[0]], side)});
+        int agree[3] = {0, 0, 0};  // edges along which each axis stays put
         for (int k = 0; k < 4; ++k) {
-            used.insert(face.corners[k]);
-            // Neighbouring corners share an edge: they differ along one axis only.
+            corners_used.insert(face.corners[k]);
             const Vector3 &c = box.corners[face.corners[k]], &n = box.corners[face.corners[(k + 1) % 4]];
-            int differing = 0;
-            for (int a = 0; a < 3; ++a) differing += coordinate(c, a) != coordinate(n, a) ? 1 : 0;
-            EXPECT_EQ(differing, 1);
+            for (int a = 0; a < 3; ++a) agree[a] += coordinate(c, a) == coordinate(n, a);
         }
-        EXPECT_EQ(std::vector<float>(face.s, face.s + 4), (std::vector<float>{1, 0, 0, 1}));
-        EXPECT_EQ(std::vector<float>(face.t, face.t + 4), (std::vector<float>{1, 1, 0, 0}));
+        std::vector<int> kinds(agree, agree + 3);
+        std::sort(kinds.begin(), kinds.end());
+        EXPECT_EQ(kinds, (std::vector<int>{2, 2, 4}));  // one axis fixed, the others alternate
+        const int side = static_cast<int>(std::find(agree, agree + 3, 4) - agree);
+        sides.insert({side, coordinate(box.corners[face.corners[0]], side)});
+        EXPECT_EQ(face.texture, 42);
+        EXPECT_EQ(Floats(face.s, face.s + 4), (Floats{1, 0, 0, 1}));
+        EXPECT_EQ(Floats(face.t, face.t + 4), (Floats{1, 1, 0, 0}));
     }
-    EXPECT_EQ(used.size(), 8u);
+    EXPECT_EQ(corners_used.size(), 8u);
     EXPECT_EQ(sides.size(), 6u);
-    for (const Vector3& c : box.corners)
-        for (int a = 0; a < 3; ++a) EXPECT_EQ(std::abs(coordinate(c, a)), 10);
     // Copies turn 26 degrees apart, plus one degree per second.
     EXPECT_EQ(macro_box_layer_angle(0, 10), 10);
     EXPECT_EQ(macro_box_layer_angle(3, 0.5f), 78.5f);
-}
-
-TEST(Camera, ChannelsGoToTheFieldsInOrderButNeverTheAspect) {
-    const float saved = display_aspect;
-    display_aspect = 4.0f / 3.0f;
-    Camera camera;
-    const float ch[12] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 60, 0.5f, 80};
-    camera_from_channels(&camera, ch);
-    EXPECT_EQ(std::vector<float>({camera.position.x, camera.position.y, camera.position.z, camera.rotation.x,
-                                  camera.rotation.y, camera.rotation.z, camera.target.x, camera.target.y,
-                                  camera.target.z, camera.fov, camera.near, camera.far}),
-              std::vector<float>(ch, ch + 12));
-    EXPECT_EQ(camera.aspect, 4.0f / 3.0f);
-    display_aspect = saved;
 }
 
 TEST(Object, BuiltFractionRunsFromTheStartToTheEndValue) {
@@ -156,12 +123,11 @@ TEST(Object, BuiltFractionRunsFromTheStartToTheEndValue) {
     s.duration = 4;
     s.params[5] = 1;
     s.params[6] = 0.5f;
-    const std::pair<float, float> cases[] = {{0, 1}, {1, 0.875f}, {2, 0.75f}, {4, 0.5f}};
-    for (auto [elapsed, fraction] : cases) {
+    Floats built;
+    for (float elapsed : {0, 1, 2, 4}) {
         s.elapsed = elapsed;
-        EXPECT_EQ(object_built_fraction(s), fraction) << elapsed;
+        built.push_back(object_built_fraction(s));
     }
-    EXPECT_EQ(object_line_width(3), 3);
-    EXPECT_EQ(object_line_width(0), 1);
-    EXPECT_EQ(object_line_width(-2), 1);
+    EXPECT_EQ(built, (Floats{1, 0.875f, 0.75f, 0.5f}));
+    EXPECT_EQ((Floats{object_line_width(3), object_line_width(0), object_line_width(-2)}), (Floats{3, 1, 1}));
 }
