@@ -176,6 +176,16 @@ TEST(AudioMixer, ChannelsRunOutAtTheLimitAndAPlayingDecoderKeepsItsChannel) {
     EXPECT_EQ(m.playing.load(), 0);
 }
 
+TEST(CpuMeter, BusyTimeOverWallTimeOncePerHalfSecond) {
+    CpuMeter meter;
+    cpu_meter_reset(meter);
+    // A pass every 10 ms that works for 1 ms: 10 %, reported once the window has closed.
+    for (int i = 0; i < 50; ++i) cpu_meter_add(meter, 100.0 + i * 0.01, 100.0 + i * 0.01 + 0.001);
+    EXPECT_EQ(meter.percent.load(), 0.0f);
+    cpu_meter_add(meter, 100.5, 100.6);
+    EXPECT_NEAR(meter.percent.load(), 10.0f, 0.01f);
+}
+
 TEST(AudioBackend, ThirtyTwoStreamsPlayAtOnceAndAStoppedOneFreesItsChannel) {
     DiskAudio disk;
     std::string wav = sweep_wav(44100, 4.0);
