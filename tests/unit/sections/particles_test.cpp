@@ -6,13 +6,17 @@
 #include <climits>
 #include <cmath>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "core/random.h"
+#include "media_files.h"
+#include "resources/texture.h"
 #include "sections/particle_matrix.h"
 #include "sections/particle_tex.h"
 #include "sections/particles.h"
 #include "sections/pathway.h"
+#include "test_support.h"
 
 namespace {
 
@@ -222,6 +226,35 @@ TEST(ParticleTex, ParticlesGatherFromTheirScatterIntoThePicture) {
     // Ease 1: the picture place plus the whole scatter.
     particle_tex_place(image, 1, 10);
     EXPECT_EQ(std::vector<float>(at, at + 3), (std::vector<float>{0.5f, -3, 4}));
+}
+
+// A loaded shape is read through its own layout: 24-bit rows padded to four bytes in memory, or
+// 32 bits whose alpha plays no part. 3 x 3: red, dark, grey / dark, green, dark / blue, dark, white.
+TEST(ParticleTex, TgaShapesWithAndWithoutAlphaGiveTheSameParticles) {
+    texture_table_reset();
+    TempDir dir;
+    ScopedChdir cd(dir.path);
+    const std::string rgb(
+        "\xc8\x0a\x14\x00\x00\x00\x33\x33\x33\x00\x00\x00\x0a\xc8\x14\x00\x00\x00"
+        "\x14\x0a\xc8\x00\x00\x00\xff\xff\xff",
+        27);
+    std::string rgba;
+    for (size_t i = 0; i < rgb.size(); i += 3) rgba += rgb.substr(i, 3) + static_cast<char>(i * 9);
+    media::save("rgb.tga", media::tga(3, 3, rgb, 24));
+    media::save("rgba.tga", media::tga(3, 3, rgba, 32));
+    for (const char* name : {"rgb.tga", "rgba.tga"}) {
+        const Texture* t = texture_get(texture_load(name));
+        ASSERT_NE(t, nullptr) << name;
+        std::vector<std::vector<int>> seen;
+        for (const TexParticle& p : particle_tex_build(particle_tex_shape_pixels(*t), 1, 255))
+            seen.push_back({p.row * 3 + p.column, p.colour[0], p.colour[1], p.colour[2]});
+        EXPECT_EQ(
+            seen,
+            (std::vector<std::vector<int>>{
+                {0, 200, 10, 20}, {2, 51, 51, 51}, {4, 10, 200, 20}, {6, 20, 10, 200}, {8, 255, 255, 255}}))
+            << name;
+    }
+    texture_table_reset();
 }
 
 TEST(Pathway, ParticlesAreBornAtTheRateWhereThePathWasAtTheirBirth) {
