@@ -1,111 +1,318 @@
+// The particle sections' pure logic: the shared particle step and sprites, the particleMatrix
+// chain, the particleTex picture and the pathway's emission.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <climits>
 #include <cmath>
+#include <set>
+#include <string>
+#include <vector>
 
+#include "core/random.h"
+#include "media_files.h"
+#include "resources/texture.h"
+#include "sections/particle_matrix.h"
+#include "sections/particle_tex.h"
 #include "sections/particles.h"
+#include "sections/pathway.h"
+#include "test_support.h"
 
-TEST(ParticleSystem, NewHoldsZeroFilledDeadParticles) {
-    auto system = particle_system_new(3, 0.5f);
-    ASSERT_EQ(system->count, 3);
-    ASSERT_EQ(system->particles.size(), 3u);
-    EXPECT_EQ(system->size, 0.5f);
-    EXPECT_EQ(system->texture_count, 0);
-    for (const Particle& p : system->particles) {
-        EXPECT_EQ(p.alive, 0);
-        EXPECT_EQ(p.life, 0);
-        EXPECT_EQ(p.color[3], 0);
-    }
-    EXPECT_EQ(particle_system_new(-4, 1)->count, 0);
-    EXPECT_TRUE(particle_system_new(-4, 1)->particles.empty());
+namespace {
+
+float distance(const Vector3& a, const Vector3& b) {
+    return std::hypot(a.x - b.x, a.y - b.y, a.z - b.z);
 }
 
-TEST(ParticleSystem, UpdateMovesWithTheOldVelocityThenAgesAndFades) {
-    auto system = particle_system_new(2, 1);
+int alive_count(const ParticleSystem& system) {
+    int n = 0;
+    for (const Particle& p : system.particles) n += p.alive ? 1 : 0;
+    return n;
+}
+
+// The path x = t, y = 2t, z = -t, counting its evaluations.
+struct LinePath {
+    int calls = 0;
+    void operator()(float t, float out[3]) {
+        ++calls;
+        out[0] = t;
+        out[1] = 2 * t;
+        out[2] = -t;
+    }
+};
+
+Pathway make_pathway(float rate, float seconds) {
+    Pathway pathway;
+    pathway.system = particle_system_new(static_cast<int>(seconds * rate), 0.1f);
+    random_seed(0, 0);
+    pathway_reset(*pathway.system, 0.5f, 0.25f, 1);
+    return pathway;
+}
+
+}  // namespace
+
+TEST(ParticleSystem, AStepMovesWithTheOldVelocityThenAgesAndFadesOnlyLiveParticles) {
+    auto system = particle_system_new(3, 1);
     particle_set_position(*system, 0, 1, 2, 3);
     particle_set_velocity(*system, 0, 1, 0, 0);
     particle_set_acceleration(*system, 0, 0, 2, 0);
     particle_set_color(*system, 0, 1, 1, 1, 1);
-    Particle& p = system->particles[0];
-    p.alive = 1;
-    p.life = 0.5f;
-    // Particle 1 is not alive: the step leaves it alone.
+    Particle &p = system->particles[0], &dead = system->particles[1], &ending = system->particles[2];
+    p.alive = ending.alive = 1;
+    p.life = ending.life = 0.5f;
+    ending.color[3] = 0.8f;
     particle_set_velocity(*system, 1, 5, 5, 5);
-    system->particles[1].life = 3;
-
+    dead.life = 3;
     particle_system_update(*system, 0.75f);
-
-    EXPECT_FLOAT_EQ(p.position.x, 1.75f);  // old velocity
-    EXPECT_FLOAT_EQ(p.position.y, 2.0f);   // the acceleration has not reached the position yet
-    EXPECT_FLOAT_EQ(p.velocity.y, 1.5f);
-    EXPECT_FLOAT_EQ(p.life, -0.25f);
+    EXPECT_EQ(std::vector<float>({p.position.x, p.position.y, p.velocity.y}),
+              (std::vector<float>{1.75f, 2, 1.5f}));
+    EXPECT_EQ(p.life, -0.25f);
     EXPECT_EQ(p.alive, 0);
-    // Divided by the new life, -0.25: the alpha rises by 4 x dt.
-    EXPECT_FLOAT_EQ(p.color[3], 1 + 4 * 0.75f);
-
-    const Particle& q = system->particles[1];
-    EXPECT_EQ(q.position.x, 0);
-    EXPECT_EQ(q.life, 3);
-}
-
-TEST(ParticleSystem, LifeReachingExactlyZeroLeavesAFiniteTransparentSprite) {
-    auto system = particle_system_new(1, 1);
-    Particle& p = system->particles[0];
-    p.alive = 1;
-    p.life = 0.5f;
-    p.color[3] = 0.8f;
+    EXPECT_FLOAT_EQ(p.color[3], 1 + 4 * 0.75f);  // alpha -= dt / life, with the new life -0.25
+    EXPECT_EQ(dead.position.x, 0);
+    EXPECT_EQ(dead.life, 3);
+    // A life reaching exactly 0 leaves a transparent sprite, alive until its life is below 0, and
+    // a frame that does not move time (0 / 0) leaves it finite.
+    ending.life = 0.5f, ending.alive = 1, ending.color[3] = 0.8f;
     particle_system_update(*system, 0.5f);
-    EXPECT_EQ(p.life, 0);
-    EXPECT_EQ(p.alive, 1);  // only a life below 0 ends it
-    EXPECT_TRUE(std::isfinite(p.color[3]));
-    EXPECT_EQ(p.color[3], 0);
-    // A frame that does not move time (0 / 0) stays finite too.
+    EXPECT_EQ(ending.alive, 1);
+    EXPECT_EQ(ending.color[3], 0);
     particle_system_update(*system, 0);
-    EXPECT_TRUE(std::isfinite(p.color[3]));
-    // The next real step ends it.
+    EXPECT_TRUE(std::isfinite(ending.color[3]));
     particle_system_update(*system, 0.1f);
-    EXPECT_EQ(p.alive, 0);
-    EXPECT_TRUE(std::isfinite(p.color[3]));
+    EXPECT_EQ(ending.alive, 0);
+    EXPECT_TRUE(std::isfinite(ending.color[3]));
+    EXPECT_TRUE(particle_system_new(-4, 1)->particles.empty());
 }
 
 TEST(ParticleSystem, SpritesFaceTheViewer) {
-    // A modelview turning the world 30 degrees about a tilted axis, then moving it: the rotation
-    // part R is what the sprite axes come from.
+    // The modelview turns 30 degrees about x, then 30 about y (R = Ry Rx), then moves the world.
     const float c = std::cos(0.5235988f), s = std::sin(0.5235988f);
-    // Rotation about x by 30 degrees, then about y by 30 degrees: R = Ry * Rx, column-major.
-    float R[3][3] = {{c, s * s, -s * c}, {0, c, s}, {s, -c * s, c * c}};  // R[col][row]
-    float m[16] = {};
-    for (int col = 0; col < 3; ++col)
-        for (int row = 0; row < 3; ++row) m[col * 4 + row] = R[col][row];
-    m[12] = 4;
-    m[13] = -2;
-    m[14] = -7;
-    m[15] = 1;
-
+    const float m[16] = {c, s * s, -s * c, 0, 0, c, s, 0, s, -c * s, c * c, 0, 4, -2, -7, 1};
     Vector3 right, up, corners[4];
     particle_sprite_axes(m, 0.25f, right, up);
     const Vector3 p{1, 2, 3};
     particle_sprite_corners(p, right, up, corners);
-
-    // In eye space each corner is offset from the centre by (-+0.25, +-0.25, 0), in the order
-    // top left, top right, bottom right, bottom left.
-    const float expected[4][2] = {{-0.25f, 0.25f}, {0.25f, 0.25f}, {0.25f, -0.25f}, {-0.25f, -0.25f}};
+    // In eye space: top left, top right, bottom right, bottom left, 0.25 from the centre.
+    const float expected[4][3] = {
+        {-0.25f, 0.25f, 0}, {0.25f, 0.25f, 0}, {0.25f, -0.25f, 0}, {-0.25f, -0.25f, 0}};
     for (int k = 0; k < 4; ++k) {
         const float d[3] = {corners[k].x - p.x, corners[k].y - p.y, corners[k].z - p.z};
-        float eye[3] = {};
         for (int row = 0; row < 3; ++row)
-            for (int col = 0; col < 3; ++col) eye[row] += R[col][row] * d[col];
-        EXPECT_NEAR(eye[0], expected[k][0], 1e-6) << "corner " << k;
-        EXPECT_NEAR(eye[1], expected[k][1], 1e-6) << "corner " << k;
-        EXPECT_NEAR(eye[2], 0, 1e-6) << "corner " << k;
+            EXPECT_NEAR(m[row] * d[0] + m[4 + row] * d[1] + m[8 + row] * d[2], expected[k][row], 1e-6) << k;
     }
 }
 
 TEST(ParticleSystem, TruncationIsSafeForEveryFloat) {
-    EXPECT_EQ(truncate_to_int(7.9f), 7);
-    EXPECT_EQ(truncate_to_int(-7.9f), -7);
-    EXPECT_EQ(truncate_to_int(0.9f), 0);
-    EXPECT_EQ(truncate_to_int(NAN), 0);
-    EXPECT_EQ(truncate_to_int(1e20f), INT_MAX);
-    EXPECT_EQ(truncate_to_int(-INFINITY), INT_MIN);
+    const std::pair<float, int> cases[] = {{7.9f, 7}, {-7.9f, -7},      {0.9f, 0},
+                                           {NAN, 0},  {1e20f, INT_MAX}, {-INFINITY, INT_MIN}};
+    for (auto [in, out] : cases) EXPECT_EQ(truncate_to_int(in), out) << in;
+}
+
+// Each link has the given length and turns and climbs by the given angles from the last one.
+TEST(ParticleMatrix, LinksTurnAndClimbStepByStep) {
+    const float first[3] = {1, 2, 3}, colour[4] = {0.1f, 0.2f, 0.3f, 0.4f};
+    const std::pair<std::array<float, 4>, std::vector<float>> cases[] = {
+        {{1, 0, 0, 0.2f}, {0, 0, 1, 0, 0, 1, 0, 0, 1}},   // straight along z
+        {{2, 90, 0, 1}, {2, 0, 0, 0, 0, -2, -2, 0, 0}},   // quarter turns
+        {{2, 0, 90, 1}, {0, 2, 0, 0, 0, -2, 0, -2, 0}}};  // quarter climbs
+    for (const auto& [shape, links] : cases) {
+        auto system = particle_matrix_system_new(4);
+        particle_matrix_place(*system, first, shape.data(), colour);
+        const auto& p = system->particles;
+        std::vector<float> steps;
+        for (int i = 0; i < 3; ++i)
+            for (float d : {p[i + 1].position.x - p[i].position.x, p[i + 1].position.y - p[i].position.y,
+                            p[i + 1].position.z - p[i].position.z})
+                steps.push_back(std::round(d * 1e4f) / 1e4f);
+        EXPECT_EQ(steps, links) << shape[1] << " " << shape[2];
+        EXPECT_EQ(std::vector<float>({p[0].position.x, p[0].position.y, p[0].position.z}),
+                  std::vector<float>(first, first + 3));
+        EXPECT_EQ(system->size, shape[3]);
+        for (const Particle& q : p) EXPECT_TRUE(q.alive == 1 && q.color[3] == 0.4f);
+    }
+}
+
+// Turning 36 degrees a link draws a decagon, which still closes on itself ten thousand links on.
+TEST(ParticleMatrix, ChainsCloseOnThemselvesAfterAWholeTurn) {
+    const float first[3] = {1, 2, 3}, white[4] = {1, 1, 1, 1}, shape[4] = {1, 36, 0, 1};
+    auto system = particle_matrix_system_new(10001);
+    particle_matrix_place(*system, first, shape, white);
+    const auto& p = system->particles;
+    for (int i = 0; i < 10000; i += 997) EXPECT_NEAR(distance(p[i].position, p[i + 1].position), 1, 1e-4);
+    EXPECT_NEAR(distance(p[5].position, p[0].position), 1 / std::sin(0.31415927f), 1e-4);  // the diameter
+    EXPECT_NEAR(distance(p[10].position, p[0].position), 0, 1e-5);
+    EXPECT_NEAR(distance(p[10000].position, p[0].position), 0, 4e-3);
+}
+
+TEST(ParticleTex, OneParticlePerBrightPixelInBufferOrder) {
+    // 3 x 2: row 0 = dark, red, grey 51; row 1 = (50,50,51) whose integer mean is 50, white, dark.
+    const std::vector<uint8_t> rgb = {0, 0, 0, 200, 10, 20, 51, 51, 51, 50, 50, 51, 255, 255, 255, 1, 2, 3};
+    const ShapePixels shape{.pixels = rgb.data(), .width = 3, .height = 2, .pitch = 9, .bytes_per_pixel = 3};
+    std::vector<std::vector<int>> seen;
+    for (const TexParticle& p : particle_tex_build(shape, 1, 77)) {
+        seen.push_back({p.row, p.column, p.colour[0], p.colour[1], p.colour[2], p.colour[3]});
+        for (float v : p.scatter) EXPECT_EQ(v, 0);  // range 1: formed from the start
+    }
+    EXPECT_EQ(seen, (std::vector<std::vector<int>>{
+                        {0, 1, 200, 10, 20, 77}, {0, 2, 51, 51, 51, 77}, {1, 1, 255, 255, 255, 77}}));
+    // A grey image has one byte per pixel; nothing is read past the buffer's end.
+    const std::vector<uint8_t> grey_bytes = {60, 40, 0, 255};
+    const ShapePixels grey{.pixels = grey_bytes.data(),
+                           .width = 2,
+                           .height = 2,
+                           .pitch = 2,
+                           .bytes_per_pixel = 1,
+                           .red = 0,
+                           .green = 0,
+                           .blue = 0};
+    auto g = particle_tex_build(grey, 1, 255);
+    ASSERT_EQ(g.size(), 2u);
+    EXPECT_EQ(g[0].colour[1], 60);
+    EXPECT_EQ(g[1].row, 1);
+    EXPECT_EQ(g[1].column, 1);
+    // Layouts that cannot be read give no particles: rows shorter than their pixels, two bytes a pixel.
+    const std::vector<uint8_t> white(16, 255);
+    const ShapePixels ok{.pixels = white.data(), .width = 2, .height = 2, .pitch = 8, .bytes_per_pixel = 3};
+    ShapePixels short_rows = ok, two_bytes = ok;
+    short_rows.pitch = 5;
+    two_bytes.bytes_per_pixel = 2;
+    EXPECT_EQ(shape_pixels_problem(ok), "");
+    for (const ShapePixels& bad : {short_rows, two_bytes}) {
+        EXPECT_NE(shape_pixels_problem(bad), "");
+        EXPECT_TRUE(particle_tex_build(bad, 1, 255).empty());
+    }
+}
+
+TEST(ParticleTex, ScatterIsAWholeNumberBelowTheRangeAndTheSameOnEveryRun) {
+    const std::vector<uint8_t> white(192, 255);
+    const ShapePixels shape{
+        .pixels = white.data(), .width = 8, .height = 8, .pitch = 24, .bytes_per_pixel = 3};
+    random_seed(0, 0);
+    auto first = particle_tex_build(shape, 7, 255);
+    random_seed(0, 0);
+    auto second = particle_tex_build(shape, 7, 255);
+    ASSERT_EQ(first.size(), 64u);
+    std::set<float> values;
+    for (size_t i = 0; i < first.size(); ++i) {
+        for (int m = 0; m < 3; ++m) {
+            values.insert(first[i].scatter[m]);
+            EXPECT_EQ(first[i].position[m], first[i].scatter[m]);
+            EXPECT_EQ(second[i].scatter[m], first[i].scatter[m]);
+        }
+    }
+    // Whole numbers from -6 to 6, each of them drawn among 192.
+    EXPECT_EQ(values, (std::set<float>{-6, -5, -4, -3, -2, -1, 0, 1, 2, 3, 4, 5, 6}));
+}
+
+TEST(ParticleTex, ParticlesGatherFromTheirScatterIntoThePicture) {
+    EXPECT_EQ(particle_tex_ease(0, 2, 6), 1.0f);
+    EXPECT_NEAR(particle_tex_ease(2, 2, 6), 0.5f, 1e-6);
+    EXPECT_EQ(particle_tex_ease(4.4f - 1.1f, 1.1f, 4.4f), 0.0f);  // exactly formed at the end
+    const std::pair<float, int> alphas[] = {{0, 0},         {0.5f, 127}, {1, 255},
+                                            {1.0001f, 255}, {-0.1f, 0},  {NAN, 0}};
+    for (auto [alpha, byte] : alphas) EXPECT_EQ(particle_tex_alpha_byte(alpha), byte) << alpha;
+
+    ParticleImage image;
+    image.particles = {{{}, {2, -3, 4}, 5, 1, {1, 2, 3, 4}}, {{}, {-1, 0, 1}, 0, 3, {1, 2, 3, 4}}};
+    image.step_x = image.step_y = 0.5f;
+    image.half_width = 2.5f;
+    image.half_height = 2;
+    // Ease 0: rows along x, columns along y, centred, (row x 0.5 - 2, column x 0.5 - 2.5, 0).
+    particle_tex_place(image, 0, 200);
+    const float* at = image.particles[0].position;
+    EXPECT_EQ(std::vector<float>(at, at + 3), (std::vector<float>{-1.5f, 0, 0}));
+    EXPECT_EQ(image.particles[1].colour[3], 200);
+    // Ease 1: the picture place plus the whole scatter.
+    particle_tex_place(image, 1, 10);
+    EXPECT_EQ(std::vector<float>(at, at + 3), (std::vector<float>{0.5f, -3, 4}));
+}
+
+// A loaded shape is read through its own layout: 24-bit rows padded to four bytes in memory, or
+// 32 bits whose alpha plays no part. 3 x 3: red, dark, grey / dark, green, dark / blue, dark, white.
+TEST(ParticleTex, TgaShapesWithAndWithoutAlphaGiveTheSameParticles) {
+    texture_table_reset();
+    TempDir dir;
+    ScopedChdir cd(dir.path);
+    const std::string rgb(
+        "\xc8\x0a\x14\x00\x00\x00\x33\x33\x33\x00\x00\x00\x0a\xc8\x14\x00\x00\x00"
+        "\x14\x0a\xc8\x00\x00\x00\xff\xff\xff",
+        27);
+    std::string rgba;
+    for (size_t i = 0; i < rgb.size(); i += 3) rgba += rgb.substr(i, 3) + static_cast<char>(i * 9);
+    media::save("rgb.tga", media::tga(3, 3, rgb, 24));
+    media::save("rgba.tga", media::tga(3, 3, rgba, 32));
+    for (const char* name : {"rgb.tga", "rgba.tga"}) {
+        const Texture* t = texture_get(texture_load(name));
+        ASSERT_NE(t, nullptr) << name;
+        std::vector<std::vector<int>> seen;
+        for (const TexParticle& p : particle_tex_build(particle_tex_shape_pixels(*t), 1, 255))
+            seen.push_back({p.row * 3 + p.column, p.colour[0], p.colour[1], p.colour[2]});
+        EXPECT_EQ(
+            seen,
+            (std::vector<std::vector<int>>{
+                {0, 200, 10, 20}, {2, 51, 51, 51}, {4, 10, 200, 20}, {6, 20, 10, 200}, {8, 255, 255, 255}}))
+            << name;
+    }
+    texture_table_reset();
+}
+
+TEST(Pathway, ParticlesAreBornAtTheRateWhereThePathWasAtTheirBirth) {
+    Pathway pathway = make_pathway(10, 5);
+    LinePath path;
+    pathway_emit(pathway, -0.5f, 10, path);  // before the start: nothing
+    EXPECT_EQ(path.calls, 0);
+    pathway_emit(pathway, 0, 10, path);
+    EXPECT_EQ(alive_count(*pathway.system), 1);
+    pathway_emit(pathway, 0.25f, 10, path);
+    ASSERT_EQ(alive_count(*pathway.system), 3);
+    for (int i = 0; i < 3; ++i) {  // born at 0, 0.1, 0.2
+        const Vector3& p = pathway.system->particles[i].position;
+        EXPECT_NEAR(p.x, 0.1f * i, 1e-6);
+        EXPECT_NEAR(p.y, 0.2f * i, 1e-6);
+        EXPECT_NEAR(p.z, -0.1f * i, 1e-6);
+    }
+    // Born particles move on their own; a later emission does not put them back.
+    particle_set_velocity(*pathway.system, 0, 1, 0, 0);
+    particle_system_update(*pathway.system, 1);
+    pathway_emit(pathway, 0.25f, 10, path);
+    EXPECT_NEAR(pathway.system->particles[0].position.x, 1, 1e-6);
+    // Far past the end: all 50 and no 51st.
+    path.calls = 0;
+    pathway_emit(pathway, 100, 10, path);
+    EXPECT_EQ(alive_count(*pathway.system), 50);
+    EXPECT_EQ(path.calls, 50);  // the walk starts from particle 0 every frame
+    EXPECT_NEAR(pathway.system->particles[49].position.x, 4.9f, 1e-4);
+}
+
+TEST(Pathway, ResetGivesSmallRandomAccelerationsAndASecondPassLooksLikeTheFirst) {
+    Pathway many = make_pathway(100, 10);
+    std::set<float> steps;  // accelerations in steps of 0.002, fewer than 100 of them either way
+    for (const Particle& q : many.system->particles) {
+        EXPECT_EQ(q.alive, 0);
+        EXPECT_EQ(q.life, PATHWAY_LIFE);
+        EXPECT_EQ(std::vector<float>(q.color, q.color + 4), (std::vector<float>{0.5f, 0.25f, 1, 1}));
+        for (float a : {q.acceleration.x, q.acceleration.y, q.acceleration.z})
+            steps.insert(std::round(a / 0.002f));
+    }
+    EXPECT_EQ(steps.size(), 199u);
+    EXPECT_EQ(*steps.begin(), -99);
+    EXPECT_EQ(*steps.rbegin(), 99);
+    Pathway pathway = make_pathway(8, 2);
+    LinePath path;
+    pathway_emit(pathway, 0.5f, 8, path);
+    particle_system_update(*pathway.system, 0.5f);
+    const std::vector<Particle> first = pathway.system->particles;
+    // The loop restart reseeds the generator, then the start resets the particles.
+    random_seed(0, 0);
+    pathway_reset(*pathway.system, 0.5f, 0.25f, 1);
+    EXPECT_EQ(alive_count(*pathway.system), 0);
+    pathway_emit(pathway, 0.5f, 8, path);
+    particle_system_update(*pathway.system, 0.5f);
+    auto state = [](const Particle& p) {
+        return std::vector<float>{float(p.alive), p.position.x, p.position.y,
+                                  p.position.z,   p.velocity.y, p.color[3]};
+    };
+    for (size_t i = 0; i < first.size(); ++i)
+        EXPECT_EQ(state(first[i]), state(pathway.system->particles[i])) << i;
 }

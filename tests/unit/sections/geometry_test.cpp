@@ -1,0 +1,133 @@
+// Placement helpers of the scene sections: the spline transforms, matrix copies, the image quad,
+// the sky box of macroBox and the object's build-up.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+#include <set>
+
+#include "script/section.h"
+#include "sections/image.h"
+#include "sections/macro_box.h"
+#include "sections/object.h"
+#include "sections/transform.h"
+
+namespace {
+
+using Floats = std::vector<float>;
+
+void expect_point(const Matrix4& m, std::array<float, 3> in, std::array<float, 3> expected) {
+    float out[3];
+    matrix_transform_point(m, in.data(), out);
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(out[i], expected[i], 1e-5) << "component " << i;
+}
+
+float coordinate(const Vector3& v, int axis) {
+    return axis == 0 ? v.x : axis == 1 ? v.y : v.z;
+}
+
+}  // namespace
+
+TEST(Transform, RotationsTurnCounterClockwiseAboutTheirAxis) {
+    expect_point(matrix_rotate(90, 0, 0, 1), {1, 0, 0}, {0, 1, 0});
+    expect_point(matrix_rotate(90, 1, 0, 0), {0, 1, 0}, {0, 0, 1});
+    expect_point(matrix_rotate(90, 0, 1, 0), {0, 0, 1}, {1, 0, 0});
+    expect_point(matrix_rotate(180, 0, 0, 5), {1, 2, 3}, {-1, -2, 3});  // any axis length
+    expect_point(matrix_rotate(30, 0, 0, 0), {1, 2, 3}, {1, 2, 3});
+}
+
+// Channels: scale x y z, angles x y z, translation x y z.
+TEST(Transform, ChannelsScaleTurnAndMoveInTheirOrder) {
+    float ch[9] = {2, 3, 4, 0, 0, 90, 1, 0, 0};
+    // Scale-rotate-translate moves first: (0,0,0) to (1,0,0), turned to (0,1,0), scaled to (0,3,0).
+    expect_point(transform_srt_matrix(ch), {0, 0, 0}, {0, 3, 0});
+    // Translate-rotate-scale: (1,0,0) scaled to (2,0,0), turned to (0,2,0), moved to (1,2,0).
+    expect_point(transform_trs_matrix(ch), {1, 0, 0}, {1, 2, 0});
+    // Angles apply z, then y, then x to the vertex: y takes (1,0,0) to (0,0,-1), x to (0,1,0).
+    float yx[9] = {1, 1, 1, 90, 90, 0, 0, 0, 0};
+    expect_point(transform_srt_matrix(yx), {1, 0, 0}, {0, 1, 0});
+    expect_point(transform_trs_matrix(yx), {1, 0, 0}, {0, 1, 0});
+    float zx[9] = {1, 1, 1, 90, 0, 90, 0, 0, 0};  // z: (0,1,0); then x: (0,0,1)
+    expect_point(transform_srt_matrix(zx), {1, 0, 0}, {0, 0, 1});
+}
+
+TEST(MatrixCopies, CopyIGoesThroughTheStepITimesThenTheBase) {
+    float base_ch[9] = {1, 1, 1, 0, 0, 30, 0, 2, 0}, step_ch[9] = {0.5f, 0.5f, 0.5f, 0, 0, 10, 3, 0, 0};
+    Matrix4 base = transform_trs_matrix(base_ch), step = transform_trs_matrix(step_ch);
+    std::vector<MatrixCopy> copies = matrix_copies(base, step, 2.5f, 5);
+    ASSERT_EQ(copies.size(), 3u);
+    for (int i = 0; i < 3; ++i) {
+        float p[3] = {1, 1, 0}, q[3];
+        for (int k = 0; k < i; ++k) {
+            matrix_transform_point(step, p, q);
+            std::copy(q, q + 3, p);
+        }
+        matrix_transform_point(base, p, q);
+        expect_point(copies[i].transform, {1, 1, 0}, {q[0], q[1], q[2]});
+        // Copy i reads its colour at i x elapsed / n: 0, 2, 4.
+        EXPECT_FLOAT_EQ(copies[i].color_time, 2.0f * i);
+    }
+    for (const MatrixCopy& c : matrix_copies(base, step, 4, 0)) EXPECT_EQ(c.color_time, 0);
+    EXPECT_TRUE(matrix_copies(base, step, -1, 5).empty());
+    // Counts round up; empty or undefined ones draw nothing, huge ones are held to the limit.
+    const float inf = std::numeric_limits<float>::infinity(), ns[] = {3, 2.5f, 0.01f, 0, -4, NAN, 1e30f, inf};
+    const int counts[] = {3, 3, 1, 0, 0, 0, MATRIX_MAX_COPIES, MATRIX_MAX_COPIES};
+    for (int k = 0; k < 8; ++k) EXPECT_EQ(matrix_copy_count(ns[k]), counts[k]) << ns[k];
+}
+
+TEST(ImageQuad, OneUnitPerTexelCentredWithTheFirstRowUp) {
+    ImageQuad quad;
+    image_quad_build(quad, 3, 4, 2);
+    EXPECT_EQ(quad.texture, 3);
+    EXPECT_EQ(Floats(&quad.vertices[0][0], &quad.vertices[0][0] + 12),
+              (Floats{-2, 1, 0, 2, 1, 0, 2, -1, 0, -2, -1, 0}));
+    EXPECT_EQ(Floats(&quad.texcoords[0][0], &quad.texcoords[0][0] + 8), (Floats{0, 0, 1, 0, 1, 1, 0, 1}));
+}
+
+// Six faces, each four corners of the box (every coordinate -10 or 10) on one side of it, going
+// round the face edge by edge, with the whole image over it.
+TEST(SkyBox, EveryFaceIsAWholeSideOfTheBoxCoveredByTheImage) {
+    SkyBox box;
+    sky_box_fill(box, 42);
+    for (const Vector3& c : box.corners)
+        EXPECT_EQ((Floats{std::abs(c.x), std::abs(c.y), std::abs(c.z)}), (Floats{10, 10, 10}));
+    std::set<int> corners_used;
+    std::set<std::pair<int, float>> sides;
+    for (const SkyBoxFace& face : box.faces) {
+        int agree[3] = {0, 0, 0};  // edges along which each axis stays put
+        for (int k = 0; k < 4; ++k) {
+            corners_used.insert(face.corners[k]);
+            const Vector3 &c = box.corners[face.corners[k]], &n = box.corners[face.corners[(k + 1) % 4]];
+            for (int a = 0; a < 3; ++a) agree[a] += coordinate(c, a) == coordinate(n, a);
+        }
+        std::vector<int> kinds(agree, agree + 3);
+        std::sort(kinds.begin(), kinds.end());
+        EXPECT_EQ(kinds, (std::vector<int>{2, 2, 4}));  // one axis fixed, the others alternate
+        const int side = static_cast<int>(std::find(agree, agree + 3, 4) - agree);
+        sides.insert({side, coordinate(box.corners[face.corners[0]], side)});
+        EXPECT_EQ(face.texture, 42);
+        EXPECT_EQ(Floats(face.s, face.s + 4), (Floats{1, 0, 0, 1}));
+        EXPECT_EQ(Floats(face.t, face.t + 4), (Floats{1, 1, 0, 0}));
+    }
+    EXPECT_EQ(corners_used.size(), 8u);
+    EXPECT_EQ(sides.size(), 6u);
+    // Copies turn 26 degrees apart, plus one degree per second.
+    EXPECT_EQ(macro_box_layer_angle(0, 10), 10);
+    EXPECT_EQ(macro_box_layer_angle(3, 0.5f), 78.5f);
+}
+
+TEST(Object, BuiltFractionRunsFromTheStartToTheEndValue) {
+    Section s;
+    s.duration = 4;
+    s.params[5] = 1;
+    s.params[6] = 0.5f;
+    Floats built;
+    for (float elapsed : {0, 1, 2, 4}) {
+        s.elapsed = elapsed;
+        built.push_back(object_built_fraction(s));
+    }
+    EXPECT_EQ(built, (Floats{1, 0.875f, 0.75f, 0.5f}));
+    EXPECT_EQ((Floats{object_line_width(3), object_line_width(0), object_line_width(-2)}), (Floats{3, 1, 1}));
+}

@@ -1,0 +1,247 @@
+// The music path from file to device: decoder, mixer, back end and the sound section, checked
+// against the sweep signal, whose every sample is known.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "core/config.h"
+#include "media_files.h"
+#include "script/section.h"
+#include "sections/audio_backend.h"
+#include "sections/audio_decoder.h"
+#include "sections/audio_mixer.h"
+#include "sections/sound.h"
+#include "sound_capture.h"
+#include "sound_media.h"
+#include "test_support.h"
+
+namespace {
+
+const unsigned char* bytes(const std::string& s) {
+    return reinterpret_cast<const unsigned char*>(s.data());
+}
+
+// The decoder reads `file` while it plays: keep the string alive as long as the decoder.
+AudioDecoderPtr open_ok(const std::string& file) {
+    AudioDecoderPtr d;
+    EXPECT_EQ(decoder_open(bytes(file), file.size(), 44100, &d), AUDIO_OK);
+    return d;
+}
+
+// Up to `frames` stereo frames, read in odd-sized chunks so reads straddle the decoder's own.
+std::vector<float> read_frames(AudioDecoder& d, long frames = 1L << 30) {
+    std::vector<float> out, chunk(2 * 777);
+    while (static_cast<long>(out.size() / 2) < frames) {
+        long n = decoder_read(d, chunk.data(), std::min(777L, frames - static_cast<long>(out.size() / 2)));
+        out.insert(out.end(), chunk.begin(), chunk.begin() + 2 * n);
+        if (n == 0) break;
+    }
+    return out;
+}
+
+// A decoder of `frames` frames of one constant value on both sides.
+struct ConstantStream {
+    ConstantStream(int16_t value, int64_t frames)
+        : file(wav_bytes(44100, 2, frames, [value](int64_t, int) { return value; })),
+          decoder(open_ok(file)) {}
+    std::string file;
+    AudioDecoderPtr decoder;
+};
+
+std::vector<int16_t> mix(AudioMixer& m, int frames) {
+    std::vector<int16_t> out(static_cast<size_t>(2 * frames), 12345);
+    mixer_mix(m, out.data(), frames);
+    return out;
+}
+
+}  // namespace
+
+// At every source rate the decode is the sweep at the mixing rate (exact at 44100 Hz, within the
+// resampler's tolerance otherwise, mono on both sides), and after any seek, from wherever the
+// decoder stood, it goes on from the sample of that millisecond.
+TEST(AudioDecoder, EveryRateDecodesAndSeeksToTheSweepSampleOfTheMillisecond) {
+    for (int rate : {44100, 22050, 48000}) {
+        std::string wav = sweep_wav(rate, 1.5);
+        AudioDecoderPtr whole = open_ok(wav), d = open_ok(wav);
+        ASSERT_TRUE(whole && d);
+        std::vector<float> reference = read_frames(*whole);
+        EXPECT_TRUE(decoder_ended(*whole));
+        const long frames = static_cast<long>(reference.size() / 2);
+        EXPECT_NEAR(frames, 66150, 64) << rate;
+        double worst = 0;
+        for (long f = 0; f < frames; ++f) {
+            ASSERT_EQ(reference[2 * f], reference[2 * f + 1]) << rate << " " << f;
+            ASSERT_TRUE(rate != 44100 || reference[2 * f] * 32768.0f == sweep_sample(f, 44100)) << f;
+            if (f > 200 && f < frames - 200)  // the resampler's ends aside
+                worst = std::max(worst, std::fabs(reference[2 * f] - sweep_value(f / 44100.0)));
+        }
+        EXPECT_LT(worst, 2e-3) << rate;
+
+        read_frames(*d, 3000);
+        for (int64_t ms : {1234, 7, 0, 1499, 517}) {
+            ASSERT_EQ(decoder_seek_ms(*d, ms), AUDIO_OK);
+            std::vector<float> got = read_frames(*d, 256);
+            const long first = static_cast<long>(ms * 44100 / 1000);
+            ASSERT_EQ(static_cast<long>(got.size()), 2 * std::min(256L, frames - first));
+            const double tolerance = rate == 44100 ? 0 : 1e-4;
+            for (size_t i = 0; i < got.size() / 2; ++i)
+                ASSERT_NEAR(got[2 * i], reference[2 * (first + i)], tolerance)
+                    << rate << " " << ms << " " << i;
+        }
+        float frame[2];  // past the end it ends; a seek back plays again
+        ASSERT_EQ(decoder_seek_ms(*d, 30000000000LL), AUDIO_OK);
+        EXPECT_EQ(decoder_read(*d, frame, 1), 0);
+        ASSERT_EQ(decoder_seek_ms(*d, 100), AUDIO_OK);
+        ASSERT_EQ(decoder_read(*d, frame, 1), 1);
+        EXPECT_NEAR(frame[0], reference[2 * 4410], 1e-4);
+        EXPECT_EQ(decoder_seek_ms(*d, -1), AUDIO_ERR_PARAMETER);
+    }
+}
+
+TEST(AudioDecoder, StereoKeepsItsSidesAndAFileCutShortPlaysWhatItHas) {
+    std::string wav =
+        wav_bytes(44100, 2, 5000, [](int64_t f, int c) { return static_cast<int16_t>(c ? -3 * f : f); });
+    for (size_t cut : {wav.size(), size_t{44 + 4 * 1000}}) {
+        std::string file = wav.substr(0, cut);
+        AudioDecoderPtr d = open_ok(file);
+        std::vector<float> all = read_frames(*d);
+        ASSERT_EQ(all.size(), 2u * (cut - 44) / 4);
+        for (size_t f = 0; f < all.size() / 2; ++f) {
+            ASSERT_EQ(all[2 * f] * 32768.0f, f) << f;
+            ASSERT_EQ(all[2 * f + 1] * 32768.0f, -3.0f * f) << f;
+        }
+        EXPECT_TRUE(decoder_ended(*d));
+    }
+}
+
+TEST(AudioDecoder, RefusesWhatIsNotAudio) {
+    const std::string wav = sweep_wav(44100, 0.1);
+    const std::tuple<std::string, int, int> cases[] = {
+        {"demo_name Test\n[image]\nstart 0\n", 44100, AUDIO_ERR_FORMAT},  // script text
+        {"\x89PNG\r\n\x1a\n" + std::string(200, '\0'), 44100, AUDIO_ERR_FORMAT},
+        {"OggS" + std::string(200, '\x01'), 44100, AUDIO_ERR_FORMAT},  // an Ogg page that holds no Vorbis
+        {"", 44100, AUDIO_ERR_FORMAT},
+        {wav.substr(0, 30), 44100, AUDIO_ERR_FILE_BAD},  // a WAV cut before its data: damaged, not foreign
+        {wav, 0, AUDIO_ERR_PARAMETER}};                  // no mixing rate
+    for (const auto& [file, rate, code] : cases) {
+        AudioDecoderPtr d;
+        EXPECT_EQ(decoder_open(file.empty() ? nullptr : bytes(file), file.size(), rate, &d), code)
+            << file.size();
+        EXPECT_FALSE(d);
+    }
+}
+
+TEST(AudioMixer, StreamsAddUpClipAndFreeTheirChannelWhenTheyEnd) {
+    AudioMixer m;
+    mixer_reset(m, 32);
+    for (int16_t v : mix(m, 3000)) ASSERT_EQ(v, 0);  // silence when nothing plays
+    ConstantStream a(1000, 5000), b(-3000, 5000), loud(30000, 5000), louder(20000, 5000);
+    ASSERT_EQ(mixer_attach(m, a.decoder.get()), 0);
+    ASSERT_EQ(mixer_attach(m, b.decoder.get()), 1);
+    for (int16_t v : mix(m, 2500)) ASSERT_EQ(v, -2000);
+    EXPECT_TRUE(mixer_detach(m, b.decoder.get()));
+    mixer_attach(m, loud.decoder.get());
+    mixer_attach(m, louder.decoder.get());
+    for (int16_t v : mix(m, 100)) ASSERT_EQ(v, 32767);
+
+    ConstantStream short_one(500, 700), long_one(100, 5000);
+    mixer_reset(m, 4);
+    mixer_attach(m, short_one.decoder.get());
+    mixer_attach(m, long_one.decoder.get());
+    std::vector<int16_t> out = mix(m, 2000);  // more than one mixing block
+    EXPECT_EQ((std::vector<int>{out[2 * 699], out[2 * 700 + 1], out[2 * 1999]}),
+              (std::vector<int>{600, 100, 100}));
+    EXPECT_EQ(m.playing.load(), 1);
+    EXPECT_EQ(mixer_channel_of(m, short_one.decoder.get()), -1);
+}
+
+TEST(AudioMixer, ChannelsRunOutAtTheLimitAndAPlayingDecoderKeepsItsChannel) {
+    ConstantStream s0(1, 100), s1(1, 100), s2(1, 100), s3(1, 100);
+    AudioDecoder* d[4] = {s0.decoder.get(), s1.decoder.get(), s2.decoder.get(), s3.decoder.get()};
+    AudioMixer m;
+    mixer_reset(m, 3);
+    EXPECT_EQ((std::vector<int>{mixer_attach(m, d[0]), mixer_attach(m, d[1]), mixer_attach(m, d[2]),
+                                mixer_attach(m, d[3]), mixer_attach(m, d[1])}),
+              (std::vector<int>{0, 1, 2, -1, 1}));
+    EXPECT_FALSE(mixer_attach_at(m, d[3], 0));
+    EXPECT_TRUE(mixer_detach(m, d[0]));
+    EXPECT_FALSE(mixer_detach(m, d[0]));
+    EXPECT_TRUE(mixer_attach_at(m, d[3], 0));
+    mixer_reset(m, 99);
+    EXPECT_EQ(m.channel_limit, AUDIO_MAX_CHANNELS);
+    EXPECT_EQ(m.playing.load(), 0);
+}
+
+TEST(CpuMeter, BusyTimeOverWallTimeOncePerHalfSecond) {
+    CpuMeter meter;
+    cpu_meter_reset(meter);
+    // A pass every 10 ms that works for 1 ms: 10 %, reported once the window has closed.
+    for (int i = 0; i < 50; ++i) cpu_meter_add(meter, 100.0 + i * 0.01, 100.0 + i * 0.01 + 0.001);
+    EXPECT_EQ(meter.percent.load(), 0.0f);
+    cpu_meter_add(meter, 100.5, 100.6);
+    EXPECT_NEAR(meter.percent.load(), 10.0f, 0.01f);
+}
+
+TEST(AudioBackend, ThirtyTwoStreamsPlayAtOnceAndAStoppedOneFreesItsChannel) {
+    DiskAudio disk;
+    std::string wav = sweep_wav(44100, 4.0);
+    EXPECT_FALSE(audio_start(44100, 33));
+    EXPECT_EQ(audio_error(), AUDIO_ERR_PARAMETER);
+    ASSERT_TRUE(audio_start(44100, 32)) << audio_error();
+    std::vector<AudioStream*> streams;
+    for (int i = 0; i < 33; ++i) streams.push_back(audio_stream_open(bytes(wav), wav.size()));
+    for (int i = 0; i < 32; ++i) ASSERT_EQ(audio_stream_play(streams[i]), i);
+    EXPECT_EQ(audio_stream_play(streams[32]), -1);
+    EXPECT_EQ(audio_error(), AUDIO_ERR_CHANNEL);
+    ASSERT_TRUE(disk.wait_frames(disk.frames_written() + 44100));
+    EXPECT_GT(audio_cpu_usage(), 0.0f);
+    EXPECT_LT(audio_cpu_usage(), 100.0f);
+    audio_stream_stop(streams[5]);
+    EXPECT_EQ(audio_stream_play(streams[32]), 5);
+    audio_close();
+    EXPECT_EQ(audio_channels_playing(), 0);
+}
+
+TEST(AudioVersions, TextsCompareByTheirNumbers) {
+    EXPECT_TRUE(version_at_least("libsndfile-1.10.0", "1.2.0"));
+    EXPECT_TRUE(version_at_least("libsamplerate-0.2.2 (c) 2002", "0.2.2"));
+    EXPECT_FALSE(version_at_least("libsndfile-1.1.9", "1.2.0"));
+    EXPECT_FALSE(version_at_least("Xiph.Org libVorbis 1.3", "1.3.1"));
+    EXPECT_FALSE(version_at_least("no digits", "0"));
+    EXPECT_FALSE(version_at_least(nullptr, "1.0"));
+    EXPECT_TRUE(audio_versions_ok());
+}
+
+// The sound section finds its music inside an archive and starts it at the elapsed
+// millisecond (1.2509 s plays from 1250 ms, sample 55125), and stops it.
+TEST(SoundSection, StartsTheMusicAtTheElapsedMillisecond) {
+    DiskAudio disk;
+    TempDir dir;
+    ScopedChdir here(dir.path);
+    const int32_t saved = sound;
+    sound = 1;
+    ASSERT_EQ(fatal_message_of([] { sound_init(); }), "");
+    write_file(dir.file("pack/music.wav"), sweep_wav(44100, 3.0));
+    ASSERT_TRUE(media::zip_directory(dir.file("pack"), dir.file("data.zip")));
+    Section s;
+    s.type = section_type_find("sound");
+    s.string_count = 1;
+    s.strings[0] = "data/music.wav";
+    s.elapsed = 1.2509f;
+    const SectionType& row = *section_types[s.type];
+    current_section = &s;
+    ASSERT_EQ(fatal_message_of([&] { row.init(); }), "");
+    ASSERT_EQ(fatal_message_of([&] { row.start(); }), "");
+    EXPECT_EQ(sound_channels_playing(), 1);
+    ASSERT_TRUE(disk.wait_frames(disk.frames_written() + 12000));
+    row.stop();
+    EXPECT_EQ(sound_channels_playing(), 0);
+    sound_close();
+    sound = saved;
+    current_section = nullptr;
+    EXPECT_GE(sweep_match(disk.capture(), 55125, 8192), 8192);
+}
