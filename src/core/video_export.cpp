@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -135,11 +136,17 @@ bool read_whole(const char* path, std::vector<unsigned char>& data) {
     return n == 0;
 }
 
-// The music of every sound section, mixed at the places the demo plays it within the span.
-// Returns false when the demo has no music there.
-bool music_mix(double start, long frames, std::vector<float>& mix) {
-    bool any = false;
-    mix.assign(static_cast<size_t>(frames) * 2, 0.0f);
+// One sound section's music where it plays within the span: output frames [first, last) of
+// the video's sound come from its decoder, positioned at the matching point of the file.
+struct MusicSource {
+    std::vector<unsigned char> data;  // the whole file, which the decoder reads from
+    AudioDecoderPtr decoder;
+    long first = 0;
+    long last = 0;
+};
+
+std::vector<std::unique_ptr<MusicSource>> music_sources(double start, long frames) {
+    std::vector<std::unique_ptr<MusicSource>> sources;
     double end = start + static_cast<double>(frames) / MUSIC_RATE;
     for (Section* s = section_list; s != nullptr; s = s->next) {
         if (std::strcmp(sequencer_types[s->type]->name, "sound") != 0 || !section_keep(s)) continue;
@@ -148,21 +155,16 @@ bool music_mix(double start, long frames, std::vector<float>& mix) {
         double to = std::min<double>(s->end, end);
         if (to <= from) continue;
         const char* path = s->strings[0].c_str();
-        std::vector<unsigned char> data;
-        if (!read_whole(path, data)) fatal_error("File '%s' not found", path);
-        AudioDecoderPtr decoder;
-        if (decoder_open(data.data(), data.size(), MUSIC_RATE, &decoder) != 0)
+        auto source = std::make_unique<MusicSource>();
+        if (!read_whole(path, source->data)) fatal_error("File '%s' not found", path);
+        if (decoder_open(source->data.data(), source->data.size(), MUSIC_RATE, &source->decoder) != 0)
             fatal_error("Cannot decode the music '%s' for the video", path);
-        decoder_seek_ms(*decoder, static_cast<int64_t>(std::llround((from - s->start) * 1000.0)));
-        long at = std::lround((from - start) * MUSIC_RATE);
-        long count = std::min(frames - at, std::lround((to - from) * MUSIC_RATE));
-        std::vector<float> part(static_cast<size_t>(std::max(count, 0L)) * 2);
-        long got = count > 0 ? decoder_read(*decoder, part.data(), count) : 0;
-        for (long i = 0; i < got * 2; ++i)
-            mix[static_cast<size_t>(at * 2 + i)] += part[static_cast<size_t>(i)];
-        any = true;
+        decoder_seek_ms(*source->decoder, static_cast<int64_t>(std::llround((from - s->start) * 1000.0)));
+        source->first = std::lround((from - start) * MUSIC_RATE);
+        source->last = std::min(frames, source->first + std::lround((to - from) * MUSIC_RATE));
+        sources.push_back(std::move(source));
     }
-    return any;
+    return sources;
 }
 
 void put16(std::string& out, unsigned v) {
@@ -174,16 +176,35 @@ void put32(std::string& out, uint32_t v) {
     put16(out, v >> 16);
 }
 
+// The music of every sound section, mixed where the demo plays it within the span, as a WAV
+// scratch file; -1 when the demo has no music there. Mixed a second at a time, so that a long
+// demo needs no more memory than its music files.
 int music_file(double start, long frames) {
-    std::vector<float> mix;
-    if (!music_mix(start, frames, mix)) return -1;
+    std::vector<std::unique_ptr<MusicSource>> sources = music_sources(start, frames);
+    if (sources.empty()) return -1;
     int fd = scratch_file();
     std::string header = wav_header(frames, MUSIC_RATE);
     write_all(fd, header.data(), header.size(), "the music for the video");
-    std::vector<int16_t> pcm(mix.size());
-    for (size_t i = 0; i < mix.size(); ++i)
-        pcm[i] = static_cast<int16_t>(std::clamp(std::lround(mix[i] * 32767.0f), -32768L, 32767L));
-    write_all(fd, pcm.data(), pcm.size() * sizeof(int16_t), "the music for the video");
+    std::vector<float> mix;
+    std::vector<float> part;
+    std::vector<int16_t> pcm;
+    for (long at = 0; at < frames; at += MUSIC_RATE) {
+        long count = std::min<long>(MUSIC_RATE, frames - at);
+        mix.assign(static_cast<size_t>(count) * 2, 0.0f);
+        for (auto& source : sources) {
+            long from = std::max(at, source->first);
+            long to = std::min(at + count, source->last);
+            if (to <= from) continue;
+            part.resize(static_cast<size_t>(to - from) * 2);
+            long got = decoder_read(*source->decoder, part.data(), to - from);
+            for (long i = 0; i < got * 2; ++i)
+                mix[static_cast<size_t>((from - at) * 2 + i)] += part[static_cast<size_t>(i)];
+        }
+        pcm.resize(mix.size());
+        for (size_t i = 0; i < mix.size(); ++i)
+            pcm[i] = static_cast<int16_t>(std::clamp(std::lround(mix[i] * 32767.0f), -32768L, 32767L));
+        write_all(fd, pcm.data(), pcm.size() * sizeof(int16_t), "the music for the video");
+    }
     return fd;
 }
 
