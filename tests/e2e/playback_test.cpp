@@ -71,8 +71,10 @@ TEST(Playback, HigherLayersCoverLowerOnesAndOnOneLayerTheFirstStartedIsOnTop) {
     demo.background("data/blue.tga", 0.15f, 0.45f, 3);
     demo.background("data/yellow.tga", 0.15f, 0.45f, 3);
     demo.background("data/green.tga", 0.25f, 0.45f, 3);
+    // Above them all, an inversion turns blue into yellow.
+    demo.section("[efxInverse]\n" + span(0.35f, 0.45f, 4));
     expect_clean_exit(demo.run());
-    EXPECT_EQ(centres(demo), (std::vector<Rgb>{red, red, blue, blue, blue, black}));
+    EXPECT_EQ(centres(demo), (std::vector<Rgb>{red, red, blue, blue, yellow, black}));
 }
 
 TEST(Playback, DemoStartDropsWhatHasEndedAndDemoEndStopsAfterTheFirstFramePastIt) {

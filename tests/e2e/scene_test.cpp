@@ -224,3 +224,37 @@ TEST(Scene, SectionsLeaveTheDefaultStateForLaterOnes) {
     EXPECT_COLOUR(colour_at(f, 0.2f, 0.5f), (Rgb{10, 200, 30}), 1) << " left half";
     EXPECT_COLOUR(colour_at(f, 0.8f, 0.5f), (Rgb{250, 20, 140}), 1) << " right half";
 }
+
+TEST(Scene, RenderMeshFedBackShiftsThePictureFurtherEveryFrame) {
+    Demo demo;
+    demo.set("record_fps 10");
+    const Rgb left{220, 30, 20}, right{20, 200, 40};
+    write_tga(demo.dir.file("data/halves.tga"), 256, 128, quadrant_rgb(256, 128, left, right, left, right));
+    demo.background("data/halves.tga", 0, 2, 0);
+    demo.section("[efxRenderMesh]\n" + span(0, 1, 1) + "param {0, 1, 1, 1}\n");
+    expect_clean_exit(demo.run());
+    // Each step moves the picture left by 1/100 of the frame: the edge between the halves, at
+    // 128 pixels, moves 2.56 pixels a frame, and frame k shows k + 1 steps.
+    for (int k : {0, 4, 9}) {
+        const int edge = static_cast<int>(128 - 2.56 * (k + 1));
+        EXPECT_COLOUR(demo.frame(k).at(edge - 3, 64), left, 12) << " frame " << k;
+        EXPECT_COLOUR(demo.frame(k).at(edge + 4, 64), right, 12) << " frame " << k;
+    }
+}
+
+TEST(Scene, BlackAndWhiteDrainsTheColourLinearlyOverItsSection) {
+    Demo demo;
+    demo.set("record_fps 10");
+    demo.set("demo_end 0.75");
+    demo.picture("data/green.tga", 8, 8, Rgb{40, 220, 90});
+    demo.background("data/green.tga", 0, 2, 0);
+    demo.section("[efxBlackWhite]\n" + span(0, 1, 1) + "param {0, 1}\n");
+    expect_clean_exit(demo.run());
+    // Copies into a luminance texture keep the red channel: the grey is (40, 40, 40).
+    for (int k : {0, 3, 7}) {
+        const double a = k / 10.0;
+        const Rgb want{40, static_cast<uint8_t>(220 - 180 * a + 0.5),
+                       static_cast<uint8_t>(90 - 50 * a + 0.5)};
+        EXPECT_COLOUR(colour_at(demo.frame(k), 0.5f, 0.5f), want, 2) << " frame " << k;
+    }
+}

@@ -218,6 +218,9 @@ TEST(Overlay, StatisticsShowInTheWindowAndNeverInTheRecording) {
         write_tga(demo.dir.file("data/quad.tga"), 16, 16,
                   quadrant_rgb(16, 16, Rgb{200, 0, 0}, Rgb{0, 200, 0}, Rgb{0, 0, 200}, Rgb{90, 90, 90}));
         demo.background("data/quad.tga", 0, 0.2f);
+        // A picture laid over it would be added to it if the text left blending on.
+        demo.picture("data/grey.tga", 8, 8, Rgb{60, 60, 60});
+        demo.background("data/grey.tga", 0, 0.2f, 1);
         expect_clean_exit(demo.run());
         for (const std::string& name : demo.frames())
             recorded[timing].push_back(read_file(demo.dir.file("video/" + name)));
