@@ -1,172 +1,100 @@
-// Demos of loading screens and background pictures, played with recording on; the recorded
-// frames show what the viewer would have seen.
-#include <gtest/gtest.h>
-
+// Demos of pictures played with recording on: the recorded frames show what the viewer would have
+// seen, in which order sections are drawn and when the demo starts and ends.
 #include <filesystem>
 
-#include "demo_builder.h"
+#include "player.h"
 
 namespace {
 
-const Rgb red{255, 0, 0};
-const Rgb green{0, 255, 0};
-const Rgb blue{0, 0, 255};
-const Rgb white{255, 255, 255};
-const Rgb black{0, 0, 0};
+const Rgb red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255}, white{255, 255, 255}, black{0, 0, 0};
+const Rgb yellow{255, 255, 0};
 
-// The colour in the middle of the frame.
 Rgb centre(const TgaPicture& p) {
     return colour_at(p, 0.5f, 0.5f);
 }
 
-std::vector<std::string> frame_names(int count) {
-    std::vector<std::string> names;
-    for (int i = 0; i < count; ++i) {
-        char name[16];
-        std::snprintf(name, sizeof name, "%08d.tga", i);
-        names.push_back(name);
-    }
-    return names;
+// The centre colour of every recorded frame.
+std::vector<Rgb> centres(const Demo& demo) {
+    std::vector<Rgb> out;
+    for (size_t i = 0; i < demo.frames().size(); ++i) out.push_back(centre(demo.frame(static_cast<int>(i))));
+    return out;
+}
+
+void pictures(const Demo& demo) {
+    for (auto [name, colour] : {std::pair{"red", red}, {"green", green}, {"blue", blue}, {"yellow", yellow}})
+        demo.picture(std::string("data/") + name + ".tga", 8, 8, colour);
 }
 
 }  // namespace
 
-TEST(Playback, BackgroundFillsTheDefaultFrameTheRightWayUpAndTheDemoEnds) {
-    DemoBuilder demo;
-    demo.set("gl_width 800");
-    demo.set("gl_height 600");
-    demo.set("gl_rttWidth 512");
-    demo.set("gl_rttHeight 512");
-    demo.picture("data/quad.tga", 16, 16, quadrant_rgb(16, 16, red, green, blue, white));
-    demo.background("data/quad.tga", 0, 0.05f);
-    PlayerResult r = demo.run();
-    expect_clean_exit(r);
-
-    // Frames at 0 and 0.04 show the picture; the one at 0.08 stops it, and nothing is left.
-    ASSERT_EQ(demo.frames(), frame_names(3));
-    for (int i = 0; i < 2; ++i) {
-        TgaPicture f = demo.frame(i);
-        EXPECT_EQ(f.type, 2);
-        EXPECT_EQ(f.width, 512);
-        EXPECT_EQ(f.height, 512);
-        EXPECT_EQ(colour_at(f, 0.25f, 0.75f), red) << "top left, frame " << i;
-        EXPECT_EQ(colour_at(f, 0.75f, 0.75f), green) << "top right";
-        EXPECT_EQ(colour_at(f, 0.25f, 0.25f), blue) << "bottom left";
-        EXPECT_EQ(colour_at(f, 0.75f, 0.25f), white) << "bottom right";
-    }
-    EXPECT_EQ(centre(demo.frame(2)), black);
-}
-
-TEST(Playback, HigherLayersDrawOverLowerOnesWhateverTheOrderOfParsing) {
-    DemoBuilder demo;
-    demo.picture("data/red.tga", 8, 8, red);
-    demo.picture("data/green.tga", 8, 8, green);
-    demo.background("data/red.tga", 0, 0.01f, 5);
-    demo.background("data/green.tga", 0, 0.01f, 2);
-    expect_clean_exit(demo.run());
-    ASSERT_EQ(demo.frames(), frame_names(2));
-    EXPECT_EQ(centre(demo.frame(0)), red);
-}
-
-TEST(Playback, OnOneLayerTheFirstParsedIsOnTopAndLaterStartsGoBeneath) {
-    DemoBuilder demo;
-    demo.picture("data/red.tga", 8, 8, red);
-    demo.picture("data/green.tga", 8, 8, green);
-    demo.picture("data/blue.tga", 8, 8, blue);
-    // Same start: the one parsed last is drawn first, underneath.
-    demo.background("data/red.tga", 0, 0.1f, 3);
-    demo.background("data/green.tga", 0, 0.1f, 3);
-    // Starting a frame later on the same layer puts blue beneath both.
-    demo.background("data/blue.tga", 0.04f, 0.1f, 3);
-    expect_clean_exit(demo.run());
-    ASSERT_EQ(demo.frames(), frame_names(4));
-    EXPECT_EQ(centre(demo.frame(0)), red);
-    EXPECT_EQ(centre(demo.frame(1)), red);
-    EXPECT_EQ(centre(demo.frame(2)), red);
-}
-
-TEST(Playback, DemoStartDropsFinishedSectionsAndStartsTheRestPartWay) {
-    DemoBuilder demo;
-    demo.set("demo_start 2");
-    demo.picture("data/red.tga", 8, 8, red);
-    demo.picture("data/green.tga", 8, 8, green);
-    demo.picture("data/blue.tga", 8, 8, blue);
-    demo.background("data/red.tga", 0, 2.1f, 1);
-    demo.background("data/green.tga", 2.04f, 2.1f, 2);
-    demo.background("data/blue.tga", 0, 2, 3);  // ends where the demo starts: dropped
-    expect_clean_exit(demo.run());
-    // Frames at 2.00, 2.04, 2.08 and 2.12, where both have stopped.
-    ASSERT_EQ(demo.frames(), frame_names(4));
-    EXPECT_EQ(centre(demo.frame(0)), red);
-    EXPECT_EQ(centre(demo.frame(1)), green);
-    EXPECT_EQ(centre(demo.frame(2)), green);
-    EXPECT_EQ(centre(demo.frame(3)), black);
-}
-
-TEST(Playback, DemoEndEndsAfterTheFirstFramePastIt) {
-    DemoBuilder demo;
-    demo.set("demo_end 0.1");
-    demo.picture("data/red.tga", 8, 8, red);
-    demo.picture("data/green.tga", 8, 8, green);
-    demo.background("data/red.tga", 0, 100, 1);
-    demo.background("data/green.tga", 0.1f, 100, 2);  // starts at the end: dropped
-    expect_clean_exit(demo.run());
-    // 0, 0.04, 0.08 and 0.12, the first frame past 0.1, although red has 100 s to go.
-    ASSERT_EQ(demo.frames(), frame_names(4));
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(centre(demo.frame(i)), red) << i;
-}
-
-TEST(Playback, RecordedFramesHaveTheFrameSizeWhateverTheRowAlignment) {
-    DemoBuilder demo;
-    demo.set("gl_rttWidth 150");  // 450-byte rows
-    demo.set("gl_rttHeight 90");
-    demo.set("compress_tga 0");
-    demo.picture("data/quad.tga", 16, 16, quadrant_rgb(16, 16, red, green, blue, white));
-    demo.background("data/quad.tga", 0, 0.01f);
-    expect_clean_exit(demo.run());
-    ASSERT_EQ(demo.frames(), frame_names(2));
-    EXPECT_EQ(std::filesystem::file_size(demo.dir.file("video/00000000.tga")), 18u + 150 * 90 * 3);
-    TgaPicture f = demo.frame(0);
-    EXPECT_EQ(f.width, 150);
-    EXPECT_EQ(f.height, 90);
-    // Rows read with padding would shear the picture: the quadrants would drift from row to row.
-    for (float fy : {0.2f, 0.3f}) {
-        EXPECT_EQ(colour_at(f, 0.1f, fy), blue);
-        EXPECT_EQ(colour_at(f, 0.4f, fy), blue);
-        EXPECT_EQ(colour_at(f, 0.6f, fy), white);
-        EXPECT_EQ(colour_at(f, 0.9f, fy), white);
-    }
-    for (float fy : {0.7f, 0.8f}) {
-        EXPECT_EQ(colour_at(f, 0.1f, fy), red);
-        EXPECT_EQ(colour_at(f, 0.4f, fy), red);
-        EXPECT_EQ(colour_at(f, 0.6f, fy), green);
-        EXPECT_EQ(colour_at(f, 0.9f, fy), green);
-    }
-}
-
-TEST(Playback, CompressedFramesDecodeToTheSamePixels) {
+// Frames of 150 x 90 pixels have 450-byte rows, which GL pads to 452 when it reads them, and the
+// picture's rows of 15 pixels are as odd: rows read or sent with padding would shear the picture.
+// Compressed frames decode to the same pixels.
+TEST(Playback, FramesShowThePictureTheRightWayUpRawOrCompressed) {
     std::vector<TgaPicture> runs[2];
-    for (int compress = 0; compress < 2; ++compress) {
-        DemoBuilder demo;
+    for (int compress : {0, 1}) {
+        Demo demo;
+        demo.set("gl_rttWidth 150");
+        demo.set("gl_rttHeight 90");
         demo.set("compress_tga " + std::to_string(compress));
-        demo.picture("data/quad.tga", 16, 16, quadrant_rgb(16, 16, red, green, blue, white));
+        write_tga(demo.dir.file("data/quad.tga"), 15, 10, quadrant_rgb(15, 10, red, green, blue, white));
         demo.background("data/quad.tga", 0, 0.05f);
         expect_clean_exit(demo.run());
-        ASSERT_EQ(demo.frames(), frame_names(3));
+        // Frames at 0 and 0.04 show the picture; the one at 0.08 stops it, and nothing is left.
+        ASSERT_EQ(demo.frames(), (std::vector<std::string>{"00000000.tga", "00000001.tga", "00000002.tga"}));
         for (int i = 0; i < 3; ++i) runs[compress].push_back(demo.frame(i));
+        EXPECT_EQ(runs[compress][0].type, compress ? 10 : 2);
     }
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(runs[0][i].type, 2);
-        EXPECT_EQ(runs[1][i].type, 10);
-        EXPECT_EQ(runs[1][i].width, 256);
-        EXPECT_EQ(runs[1][i].rgb, runs[0][i].rgb) << "frame " << i;
+    const TgaPicture& f = runs[0][1];
+    ASSERT_EQ(f.width, 150);
+    ASSERT_EQ(f.height, 90);
+    for (float fx : {0.1f, 0.4f}) {
+        for (float fy : {0.7f, 0.8f}) EXPECT_EQ(colour_at(f, fx, fy), red) << fx << "," << fy;
+        for (float fy : {0.2f, 0.3f}) EXPECT_EQ(colour_at(f, fx, fy), blue) << fx << "," << fy;
     }
+    for (float fx : {0.6f, 0.9f}) {
+        for (float fy : {0.7f, 0.8f}) EXPECT_EQ(colour_at(f, fx, fy), green) << fx << "," << fy;
+        for (float fy : {0.2f, 0.3f}) EXPECT_EQ(colour_at(f, fx, fy), white) << fx << "," << fy;
+    }
+    EXPECT_EQ(centre(runs[0][2]), black);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(runs[1][i].rgb, runs[0][i].rgb) << "frame " << i;
 }
 
-TEST(Playback, RecordingWithoutAVideoDirectoryWritesNothingAndEnds) {
-    DemoBuilder demo;
+TEST(Playback, HigherLayersCoverLowerOnesAndOnOneLayerTheFirstStartedIsOnTop) {
+    Demo demo;
+    demo.set("record_fps 10");
+    pictures(demo);
+    // Parsed lower-layer last, drawn first.
+    demo.background("data/red.tga", 0, 0.15f, 5);
+    demo.background("data/green.tga", 0, 0.15f, 2);
+    // One layer, one start: the first parsed on top; a later start goes beneath both.
+    demo.background("data/blue.tga", 0.15f, 0.45f, 3);
+    demo.background("data/yellow.tga", 0.15f, 0.45f, 3);
+    demo.background("data/green.tga", 0.25f, 0.45f, 3);
+    // Above them all, an inversion turns blue into yellow.
+    demo.section("[efxInverse]\n" + span(0.35f, 0.45f, 4));
+    expect_clean_exit(demo.run());
+    EXPECT_EQ(centres(demo), (std::vector<Rgb>{red, red, blue, blue, yellow, black}));
+}
+
+TEST(Playback, DemoStartDropsWhatHasEndedAndDemoEndStopsAfterTheFirstFramePastIt) {
+    Demo demo;
+    demo.set("demo_start 2");
+    demo.set("demo_end 2.1");
+    pictures(demo);
+    demo.background("data/red.tga", 0, 100, 1);
+    demo.background("data/green.tga", 2.04f, 2.1f, 2);
+    demo.background("data/blue.tga", 0, 2, 3);         // ends where the demo starts: dropped
+    demo.background("data/yellow.tga", 2.1f, 100, 4);  // starts where it ends: dropped
+    expect_clean_exit(demo.run());
+    // 2.00, 2.04, 2.08 and 2.12, the first past the end although red has 98 s to go.
+    EXPECT_EQ(centres(demo), (std::vector<Rgb>{red, green, green, red}));
+}
+
+TEST(Playback, WithoutAVideoDirectoryNothingIsRecordedAndTheDemoEnds) {
+    Demo demo;
     std::filesystem::remove(demo.dir.file("video"));
-    demo.picture("data/red.tga", 8, 8, red);
+    pictures(demo);
     demo.background("data/red.tga", 0, 0.1f);
     PlayerResult r = demo.run();
     EXPECT_EQ(r.exit_status, 0);
@@ -175,34 +103,47 @@ TEST(Playback, RecordingWithoutAVideoDirectoryWritesNothingAndEnds) {
               "Warning: record is set but there is no folder 'video' here: the frames are not written "
               "(create the folder to keep them)\n");
     EXPECT_FALSE(std::filesystem::exists(demo.dir.file("video")));
-    EXPECT_FALSE(std::filesystem::exists(demo.dir.file("video/00000000.tga")));
 }
 
-TEST(Playback, LoadingSectionInTheTimelineShowsTheLoadingScreenInTheFrame) {
-    DemoBuilder demo;
+TEST(Playback, ALoadingSectionInTheTimelineShowsTheLoadingScreen) {
+    Demo demo;
     demo.sections.clear();
     demo.picture("data/back.tga", 8, 8, blue);
     demo.picture("data/front.tga", 8, 8, green);
-    demo.picture("data/red.tga", 8, 8, red);
+    pictures(demo);
     demo.background("data/red.tga", 0, 0.1f, 1);
-    // On a higher layer the loading screen covers the frame with the counters as loading left
-    // them: the loading section counts in both totals but its type is never prepared, so the
-    // progress stays at 3/4 (two types, two sections, three steps). The front picture is thus
-    // blended at 3/4 over the back one, and the bar is filled to 3/4 of its width.
-    demo.section(
-        "[loading]\nstart 0\nend 0.05\nlayer 2\nparam 1 1 1 1\nstring data/back.tga\n"
-        "string data/front.tga\n");
+    // The loading section counts in both totals but its type is never prepared, so the progress
+    // stays at 3/4 (two types, two sections, three steps): the front picture is blended at 3/4
+    // over the back one, and the bar, from 0.15 to 0.85 of the width, is filled up to 0.675.
+    demo.section("[loading]\n" + span(0, 0.05f, 2) +
+                 "param 1 1 1 1\nstring data/back.tga\nstring data/front.tga\n");
     expect_clean_exit(demo.run());
-    ASSERT_EQ(demo.frames(), frame_names(4));
     TgaPicture first = demo.frame(0);
-    Rgb mix = centre(first);
-    EXPECT_EQ(mix[0], 0);
-    EXPECT_NEAR(mix[1], 191, 2);
-    EXPECT_NEAR(mix[2], 64, 2);
-    // The bar spans 0.15 to 0.85 of the width, 0.18 to 0.2 of the height; filled up to 0.675.
+    const Rgb mix = centre(first);
+    EXPECT_COLOUR(mix, (Rgb{0, 191, 64}), 2);
     EXPECT_EQ(colour_at(first, 0.3f, 0.19f), white);
     EXPECT_EQ(colour_at(first, 0.6f, 0.19f), white);
     EXPECT_EQ(colour_at(first, 0.8f, 0.19f), mix);
     EXPECT_EQ(colour_at(first, 0.3f, 0.3f), mix);
     EXPECT_EQ(centre(demo.frame(2)), red);
+}
+
+TEST(Playback, DriverDescriptionGoesToStandardOutput) {
+    Demo demo;
+    demo.set("gl_info 1");
+    pictures(demo);
+    demo.background("data/red.tga", 0, 0.01f);
+    PlayerResult r = demo.run();
+    EXPECT_EQ(r.exit_status, 0) << r.err;
+    const std::string head = "\n// OpenGL driver information\n// ---------------------------\n\nvendor :\n";
+    EXPECT_EQ(r.out.substr(0, head.size()), head);
+    size_t renderer = r.out.find("\n\nrenderer :\n"), version = r.out.find("\n\nversion : \n");
+    size_t standard = r.out.find("\n\nstandard extensions : \n"),
+           window = r.out.find("\n\nARB extensions : \n");
+    EXPECT_LT(renderer, version);
+    EXPECT_LT(version, standard);
+    EXPECT_LT(standard, window);
+    ASSERT_NE(window, std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("GLX_", window), std::string::npos);  // on X the window system's are GLX's
+    EXPECT_NE(r.out.find("GL_ARB_", standard), std::string::npos);
 }

@@ -1,402 +1,260 @@
-// Images, cameras and 3DS objects played by the real player with recording on: the recorded
-// frames are compared with where the camera's projection puts things.
-#include <gtest/gtest.h>
-
-#include <cmath>
+// Cameras, 3DS objects, copies, sprites and effects played by the real player with recording on:
+// the recorded frames are compared with where the camera's projection puts things.
 #include <string>
 
-#include "demo_builder.h"
+#include "player.h"
 #include "resources/mesh_writer.h"
 
 namespace {
 
-const Rgb red{255, 0, 0};
-const Rgb green{0, 255, 0};
-const Rgb blue{0, 0, 255};
-const Rgb white{255, 255, 255};
-const Rgb black{0, 0, 0};
+const Rgb red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255}, white{255, 255, 255}, black{0, 0, 0};
 
-// The frame is 256 x 128 and the camera uses the 16:9 display aspect.
-constexpr float WIDTH = 256, HEIGHT = 128, ASPECT = 16.0f / 9.0f;
-
-// Pixel column and row of an eye-space point under a 90 degree field of view.
-float column_of(float x, float depth) {
-    return (1 + x / (depth * ASPECT)) / 2 * WIDTH;
+// A camera section without spline looks from (0, 0, 5) down -z with 90 degrees vertically and
+// the 16:9 display aspect, into 256 x 128 frames: the pixel column and row of an eye-space point.
+int column_of(float x, float depth) {
+    return static_cast<int>((1 + x / (depth * 16.0f / 9.0f)) / 2 * 256);
 }
-float row_of(float y, float depth) {
-    return (1 + y / depth) / 2 * HEIGHT;
+int row_of(float y, float depth) {
+    return static_cast<int>((1 + y / depth) / 2 * 128);
 }
 
-std::string span(float start, float end, int layer) {
-    return "start " + std::to_string(start) + "\nend " + std::to_string(end) + "\nlayer " +
-           std::to_string(layer) + "\n";
-}
-
-// A camera section without spline: from (0, 0, 5) towards -z, 90 degrees.
 std::string still_camera(float end) {
     return "[camera]\n" + span(0, end, 1);
 }
 
-// A spline file holding one transform key: scale, angles, translation.
-void transform_key(DemoBuilder& demo, const std::string& path, const std::string& key) {
-    write_file(demo.dir.file(path), key + "\n");
+std::string cube(float edge = 2, const std::string& material = "") {
+    return mesh_write_3ds({}, {mesh_draft_cube("cube", edge, material)});
 }
 
-// Counts the pixels of a colour inside a column and row range (inclusive).
-int count_colour(const TgaPicture& p, Rgb colour, int x0 = 0, int x1 = -1, int y0 = 0, int y1 = -1) {
-    if (x1 < 0) x1 = p.width - 1;
-    if (y1 < 0) y1 = p.height - 1;
-    int n = 0;
-    for (int y = y0; y <= y1; ++y) {
-        for (int x = x0; x <= x1; ++x) n += p.at(x, y) == colour ? 1 : 0;
-    }
-    return n;
-}
-
-// Every lit pixel of the frame lies inside the given box (with one pixel of slack).
-void expect_lit_only_inside(const TgaPicture& p, float x0, float x1, float y0, float y1) {
-    for (int y = 0; y < p.height; ++y) {
-        for (int x = 0; x < p.width; ++x) {
-            if (p.at(x, y) == black) continue;
-            EXPECT_TRUE(x >= x0 - 1 && x <= x1 + 1 && y >= y0 - 1 && y <= y1 + 1)
-                << "lit at " << x << "," << y;
-        }
-    }
-}
-
-// A box of columns around an object's centre column.
-int x0_of_box(int x) {
-    return x - 10;
-}
-int x1_of_box(int x) {
-    return x + 10;
-}
-
-std::string cube_file(float edge = 2) {
-    return mesh_write_3ds({}, {mesh_draft_cube("cube", edge, "")});
-}
-
-// An object section; `values` are its param lines, `extra` any further lines.
-std::string object_section(const std::string& mode, const std::string& mesh, float end,
-                           const std::string& params, const std::string& extra = "") {
-    return "[object]\n" + span(0, end, 2) + "string " + mode + "\nstring data/\nstring " + mesh + "\nparam " +
-           params + "\n" + extra;
+std::string object(const std::string& mode, const std::string& model, float end, const std::string& params,
+                   const std::string& extra = "") {
+    return "[object]\n" + span(0, end, 2) + "string " + mode + "\nstring data/\nstring " + model +
+           "\nparam " + params + "\n" + extra;
 }
 
 }  // namespace
 
-TEST(SceneImage, AQuadAtTexelSizeLandsWhereTheCameraProjectsIt) {
-    DemoBuilder demo;
-    demo.picture("data/quad.tga", 32, 16, quadrant_rgb(32, 16, red, green, blue, white));
-    transform_key(demo, "data/far.spl", "1 1 1 0 0 0 0 0 -40");
-    demo.section(still_camera(0.1f));
-    demo.section("[image]\n" + span(0, 0.1f, 2) + "string data/quad.tga\nspline data/far.spl\n");
-    PlayerResult r = demo.run();
-    expect_clean_exit(r);
-
-    TgaPicture f = demo.frame(1);
-    ASSERT_EQ(f.width, 256);
-    // 32 x 16 units at 45 units from the eye.
-    float x0 = column_of(-16, 45), x1 = column_of(16, 45), y0 = row_of(-8, 45), y1 = row_of(8, 45);
-    EXPECT_EQ(f.at(static_cast<int>(x0) + 4, static_cast<int>(y1) - 4), red);  // first image row on top
-    EXPECT_EQ(f.at(static_cast<int>(x1) - 4, static_cast<int>(y1) - 4), green);
-    EXPECT_EQ(f.at(static_cast<int>(x0) + 4, static_cast<int>(y0) + 4), blue);
-    EXPECT_EQ(f.at(static_cast<int>(x1) - 4, static_cast<int>(y0) + 4), white);
-    expect_lit_only_inside(f, x0, x1, y0, y1);
-    int lit = f.width * f.height - count_colour(f, black);
-    EXPECT_NEAR(lit, (x1 - x0) * (y1 - y0), 0.06 * (x1 - x0) * (y1 - y0));
-}
-
-TEST(SceneImage, ImageMatrixDrawsTintedCopiesUnderAccumulatedSteps) {
-    DemoBuilder demo;
-    demo.picture("data/dot.tga", 8, 8, white);
-    // Base: 40 units away, left; step: 10 units to the right. Colour: red to blue over 1 s.
-    transform_key(demo, "data/base.spl", "1 1 1 0 0 0 -12 0 -40");
-    transform_key(demo, "data/step.spl", "1 1 1 0 0 0 10 0 0");
-    write_file(demo.dir.file("data/tint.spl"), "1 0 0 1\n0 0 1 1\n");
-    demo.set("record_fps 10");
-    demo.section(still_camera(1));
-    demo.section("[imageMatrix]\n" + span(0, 1, 2) +
-                 "param 2.5 1\nstring data/dot.tga\nspline data/base.spl\nspline data/step.spl\n"
-                 "spline data/tint.spl\n");
-    PlayerResult r = demo.run();
-    expect_clean_exit(r);
-
-    // At 0.9 s: copies at x = -12, -2, 8 read the colour at 0, 0.36 and 0.72 s.
-    TgaPicture f = demo.frame(9);
-    int row = static_cast<int>(row_of(0, 45));
-    const float times[3] = {0, 0.36f, 0.72f};
-    for (int i = 0; i < 3; ++i) {
-        int column = static_cast<int>(column_of(-12 + 10.0f * i, 45));
-        Rgb c = f.at(column, row);
-        // Two keys: the colour runs linearly from red to blue.
-        EXPECT_NEAR(c[0], 255 * (1 - times[i]), 3) << "copy " << i;
-        EXPECT_EQ(c[1], 0) << "copy " << i;
-        EXPECT_NEAR(c[2], 255 * times[i], 3) << "copy " << i;
-    }
-    // No fourth copy.
-    EXPECT_EQ(f.at(static_cast<int>(column_of(18, 45)), row), black);
-}
-
-TEST(SceneCamera, AFlightAlongItsSplineMovesTheObjectAcrossTheFrame) {
-    DemoBuilder demo;
-    write_file(demo.dir.file("data/cube.3ds"), cube_file());
-    // Eye and target slide 2 units to the right over the second; a two-key spline is linear.
-    write_file(demo.dir.file("data/flight.spl"),
-               "0 0 5 0 0 0 0 0 -100 90 0.1 500\n2 0 5 0 0 0 2 0 -100 90 0.1 500\n");
-    demo.set("record_fps 10");
-    demo.section("[camera]\n" + span(0, 1, 1) + "spline data/flight.spl\n");
-    demo.section(object_section("Color", "cube.3ds", 1, "1 0 0 0 1 1 1"));
-    PlayerResult r = demo.run();
-    expect_clean_exit(r);
-
-    // The cube's front face is at 4 units from the eye; the eye is at x = 0, then 1.
-    for (int frame : {0, 5}) {
-        float eye = frame == 0 ? 0.0f : 1.0f;
-        TgaPicture f = demo.frame(frame);
-        float x0 = column_of(-1 - eye, 4), x1 = column_of(1 - eye, 4), y0 = row_of(-1, 4), y1 = row_of(1, 4);
-        int covered = count_colour(f, blue);
-        EXPECT_NEAR(covered, (x1 - x0) * (y1 - y0), 0.06 * (x1 - x0) * (y1 - y0)) << "frame " << frame;
-        expect_lit_only_inside(f, x0, x1, y0, y1);
-        EXPECT_EQ(f.at(static_cast<int>((x0 + x1) / 2), static_cast<int>((y0 + y1) / 2)), blue);
-    }
-}
-
-TEST(SceneObject, HalfBuiltObjectsShowTheFirstHalfOfEachObjectsFaces) {
-    DemoBuilder demo;
-    // Two rows of 11 separate triangles each, in the plane z = 0 (file y = 0).
-    auto row = [](const std::string& name, float z) {
-        ObjectDraft o;
-        o.name = name;
-        for (int i = 0; i < 11; ++i) {
-            float x = -4.4f + 0.8f * static_cast<float>(i);
-            auto base = static_cast<uint16_t>(o.vertices.size());
-            o.vertices.push_back({x, 0, z});
-            o.vertices.push_back({x + 0.7f, 0, z});
-            o.vertices.push_back({x, 0, z + 0.7f});
-            o.faces.push_back({base, static_cast<uint16_t>(base + 1), static_cast<uint16_t>(base + 2)});
-        }
-        return o;
-    };
-    write_file(demo.dir.file("data/rows.3ds"), mesh_write_3ds({}, {row("upper", 1.5f), row("lower", -2)}));
-    demo.set("record_fps 10");
-    demo.section(still_camera(2));
-    demo.section(object_section("Color", "rows.3ds", 2, "1 0 1 1 1 0 1"));
-    PlayerResult r = demo.run();
-    expect_clean_exit(r);
-
-    auto triangle_pixel = [](int i, float z) {
-        float x = -4.4f + 0.8f * static_cast<float>(i) + 0.2f;
-        return std::pair<int, int>(static_cast<int>(column_of(x, 5)), static_cast<int>(row_of(z + 0.2f, 5)));
-    };
-    auto lit_triangles = [&](const TgaPicture& f, float z) {
-        int lit = 0;
-        for (int i = 0; i < 11; ++i) {
-            auto [x, y] = triangle_pixel(i, z);
-            if (f.at(x, y) == white) {
-                EXPECT_EQ(lit, i) << "triangle " << i << " is lit after an unlit one";
-                ++lit;
-            }
-        }
-        return lit;
-    };
-    // At 0 s nothing; at 1 s (half) trunc(0.5 x 11) = 5 of each row; at 1.9 s trunc(0.95 x 11) = 10.
-    EXPECT_EQ(count_colour(demo.frame(0), white), 0);
-    TgaPicture half = demo.frame(10);
-    EXPECT_EQ(lit_triangles(half, 1.5f), 5);
-    EXPECT_EQ(lit_triangles(half, -2), 5);
-    TgaPicture whole = demo.frame(19);
-    EXPECT_EQ(lit_triangles(whole, 1.5f), 10);
-    EXPECT_EQ(lit_triangles(whole, -2), 10);
-    EXPECT_NEAR(count_colour(half, white) * 2.0, count_colour(whole, white),
-                0.05 * count_colour(whole, white));
-}
-
-TEST(SceneObject, WireframeCullingHidesOnlyBackFacingEdges) {
-    DemoBuilder demo;
-    ObjectDraft o;
-    o.name = "pair";
-    // Left triangle faces the camera (counter-clockwise seen from +z in GL), the right one away.
-    o.vertices = {{-4, 0, -1.5f}, {-1, 0, -1.5f}, {-4, 0, 1.5f}, {1, 0, -1.5f}, {1, 0, 1.5f}, {4, 0, -1.5f}};
-    o.faces = {{0, 1, 2}, {3, 4, 5}};
-    write_file(demo.dir.file("data/pair.3ds"), mesh_write_3ds({}, {o}));
-    demo.set("record_fps 10");
-    demo.section(still_camera(0.2f));
-    demo.section(object_section("Wireframe", "pair.3ds", 0.2f, "3 1 0 1 0 1 1"));
-    demo.section("[camera]\n" + span(0.3f, 0.5f, 1));
-    demo.section("[object]\n" + span(0.3f, 0.5f, 2) +
-                 "string Wireframe\nstring data/\nstring pair.3ds\nparam 3 0.5 0 1 0 1 1\n");
-    PlayerResult r = demo.run();
-    expect_clean_exit(r);
-
-    auto left_edge = [](const TgaPicture& f) {
-        return count_colour(f, green, static_cast<int>(column_of(-4, 5)) - 2,
-                            static_cast<int>(column_of(-4, 5)) + 2, static_cast<int>(row_of(-1, 5)),
-                            static_cast<int>(row_of(1, 5)));
-    };
-    auto right_edge = [](const TgaPicture& f) {
-        return count_colour(f, green, static_cast<int>(column_of(1, 5)) - 2,
-                            static_cast<int>(column_of(1, 5)) + 2, static_cast<int>(row_of(-1, 5)),
-                            static_cast<int>(row_of(1, 5)));
-    };
-    TgaPicture culled = demo.frame(1);
-    TgaPicture open = demo.frame(4);
-    EXPECT_GT(left_edge(culled), 20);
-    EXPECT_EQ(right_edge(culled), 0);
-    EXPECT_GT(left_edge(open), 20);
-    EXPECT_GT(right_edge(open), 20);
-    // Lines only: the inside of the left triangle stays dark.
-    EXPECT_EQ(open.at(static_cast<int>(column_of(-3.2f, 5)), static_cast<int>(row_of(-0.7f, 5))), black);
-}
-
-TEST(SceneObject, CellModeShadesFromTheRampsFirstRowAndOutlines) {
-    DemoBuilder demo;
-    write_file(demo.dir.file("data/cube.3ds"), cube_file());
-    // The ramp's first row is green; were the 1D texture incomplete, the red current colour would show.
-    std::string ramp = solid_rgb(16, 4, 0, 0, 255);
-    for (int x = 0; x < 16; ++x)
-        ramp[x * 3] = 0, ramp[x * 3 + 1] = static_cast<char>(255), ramp[x * 3 + 2] = 0;
-    demo.picture("data/ramp.tga", 16, 4, ramp);
-    transform_key(demo, "data/turn.spl", "1 1 1 20 30 0 0 0 0");
-    demo.section(still_camera(0.1f));
-    demo.section(object_section("Cell", "cube.3ds", 0.1f, "2 1 1 0 0 1 1",
-                                "string data/ramp.tga\nspline data/turn.spl\n"));
-    PlayerResult r = demo.run();
-    expect_clean_exit(r);
-
-    TgaPicture f = demo.frame(1);
-    EXPECT_EQ(colour_at(f, 0.5f, 0.5f), green);
-    EXPECT_GT(count_colour(f, green), 500);
-    EXPECT_EQ(count_colour(f, blue), 0);
-    // The outline pass draws front edges in the current colour.
-    EXPECT_GT(count_colour(f, red), 50);
-}
-
-TEST(SceneObject, EveryModeDrawsAndLeavesTheDefaultStateBehind) {
-    DemoBuilder demo;
+TEST(Scene, EveryObjectModeDrawsAndLeavesTheDefaultStateBehind) {
+    Demo demo;
     MaterialDraft skin{"skin"};
     skin.map_name = "skin.tga";
     demo.picture("data/skin.tga", 8, 8, Rgb{200, 100, 0});
     demo.picture("data/env.tga", 8, 8, Rgb{0, 120, 240});
     demo.picture("data/ramp.tga", 8, 1, Rgb{250, 250, 0});
-    write_file(demo.dir.file("data/cube.3ds"), mesh_write_3ds({skin}, {mesh_draft_cube("cube", 1, "skin")}));
-    const char* modes[] = {"Wireframe", "Color", "Flat", "Shaded", "Texture", "Environment", "Cell"};
-    transform_key(demo, "data/turn.spl", "1 1 1 25 35 0 0 0 0");
+    demo.file("data/cube.3ds", mesh_write_3ds({skin}, {mesh_draft_cube("cube", 1, "skin")}));
+    demo.file("data/turn.spl", "1 1 1 25 35 0 0 0 0\n");
     demo.section(still_camera(0.1f));
+    const char* modes[] = {"Wireframe", "Color", "Flat", "Shaded", "Texture", "Environment", "Cell"};
     for (int i = 0; i < 7; ++i) {
-        std::string spline = "data/at" + std::to_string(i) + ".spl";
         // Turned by the inner spline, then moved into place by the outer one.
-        transform_key(demo, spline, "1 1 1 0 0 0 " + std::to_string(-6 + 2 * i) + " 0 0");
-        std::string extra = "spline " + spline + "\nspline data/turn.spl\n";
+        const std::string at = "data/at" + std::to_string(i) + ".spl";
+        demo.file(at, "1 1 1 0 0 0 " + std::to_string(-6 + 2 * i) + " 0 0\n");
+        std::string extra = "spline " + at + "\nspline data/turn.spl\n";
         if (i == 5) extra += "string data/env.tga\n";
         if (i == 6) extra += "string data/ramp.tga\n";
-        demo.section(object_section(modes[i], "cube.3ds", 0.1f, "1 0 1 1 1 1 1", extra));
+        demo.section(object(modes[i], "cube.3ds", 0.1f, "1 0 1 1 1 1 1", extra));
     }
-    PlayerResult r = demo.run();
-    // No GL error in any mode (it would be warned about on standard error).
-    expect_clean_exit(r);
-
+    // A GL error in any mode would be warned about on standard error.
+    expect_clean_exit(demo.run());
     TgaPicture f = demo.frame(1);
-    auto at_object = [&](int i) { return f.at(static_cast<int>(column_of(-6.0f + 2 * i, 5)), 64); };
     for (int i = 0; i < 7; ++i) {
-        int x = static_cast<int>(column_of(-6.0f + 2 * i, 5));
-        int lit = (x1_of_box(x) - x0_of_box(x) + 1) * 41 -
-                  count_colour(f, black, x0_of_box(x), x1_of_box(x), 44, 84);
-        EXPECT_GT(lit, 30) << modes[i];
+        const int x = column_of(-6.0f + 2 * i, 5);
+        EXPECT_GT(21 * 41 - count_colour(f, black, 0, x - 10, x + 10, 44, 84), 30) << modes[i];
     }
-    EXPECT_EQ(at_object(1), white);
-    EXPECT_EQ(at_object(4), (Rgb{200, 100, 0}));
-    EXPECT_EQ(at_object(5), (Rgb{0, 120, 240}));
-    EXPECT_EQ(at_object(6), (Rgb{250, 250, 0}));
+    EXPECT_EQ(f.at(column_of(-4, 5), 64), white);
+    EXPECT_EQ(f.at(column_of(2, 5), 64), (Rgb{200, 100, 0}));
+    EXPECT_EQ(f.at(column_of(4, 5), 64), (Rgb{0, 120, 240}));
+    EXPECT_EQ(f.at(column_of(6, 5), 64), (Rgb{250, 250, 0}));
 }
 
-TEST(SceneErrors, ObjectAndObjectMatrixReportTheirProblems) {
-    struct Case {
-        std::string section;
-        std::string message;
-    };
-    const Case cases[] = {
-        {"[object]\nstart 0\nend 1\nstring wireframe\nstring data/\nstring cube.3ds\nparam 1 0 1 1 1 1 1\n",
-         "object: unknown render mode"},
-        {"[object]\nstart 0\nend 1\nstring Color\nstring data/\nparam 1 0 1 1 1 1 1\n",
-         "object: three strings needed"},
-        {"[object]\nstart 0\nend 1\nstring Color\nstring data/\nstring cube.3ds\nparam 1 0 1\n",
-         "object: seven floats needed"},
-        {"[object]\nstart 0\nend 1\nstring Color\nstring data/\nstring broken.3ds\nparam 1 0 1 1 1 1 1\n",
-         "3DS: error loading 'broken.3ds'\n"},
-        {"[objectMatrix]\nstart 0\nend 1\nstring data/env.tga\nstring data/\nstring cube.3ds\nstring Color\n"
-         "param 3 1 1 1 0\nspline data/t.spl\n",
-         "objectMatrix: two splines needed"},
-        {"[image]\nstart 0\nend 1\nstring data/env.tga\nspline data/short.spl\n",
-         "image: spline 0 has 3 channels, 9 needed"},
-    };
-    for (const Case& c : cases) {
-        DemoBuilder demo;
-        write_file(demo.dir.file("data/cube.3ds"), cube_file());
-        std::string cube = cube_file();
-        write_file(demo.dir.file("data/broken.3ds"), cube.substr(0, cube.size() - 10));
-        write_file(demo.dir.file("data/t.spl"), "1 1 1 0 0 0 0 0 0\n");
-        write_file(demo.dir.file("data/short.spl"), "1 1 1\n");
-        demo.picture("data/env.tga", 4, 4, white);
-        demo.section(c.section);
-        PlayerResult r = demo.run();
-        EXPECT_FALSE(r.timed_out);
-        EXPECT_EQ(r.exit_status, 255) << c.message;
-        EXPECT_EQ(r.err, "Error: " + c.message + "\n") << c.message;
-        EXPECT_NE(demo.dialog_log().find(c.message), std::string::npos) << c.message;
-    }
-}
-
-TEST(SceneObject, ColorWithItsOptionDrawsOverNearerGeometry) {
-    DemoBuilder demo;
-    write_file(demo.dir.file("data/cube.3ds"), cube_file());
-    transform_key(demo, "data/near.spl", "1 1 1 0 0 0 0 0 1");
-    transform_key(demo, "data/far.spl", "0.5 0.5 0.5 0 0 0 0 0 -2");
+TEST(Scene, WireframeCullingHidesOnlyBackFacingEdges) {
+    Demo demo;
+    ObjectDraft o;
+    o.name = "pair";
+    // Left triangle faces the camera (counter-clockwise seen from +z in GL), the right one away.
+    o.vertices = {{-4, 0, -1.5f}, {-1, 0, -1.5f}, {-4, 0, 1.5f}, {1, 0, -1.5f}, {1, 0, 1.5f}, {4, 0, -1.5f}};
+    o.faces = {{0, 1, 2}, {3, 4, 5}};
+    demo.file("data/pair.3ds", mesh_write_3ds({}, {o}));
     demo.set("record_fps 10");
-    // A red cube near the camera, then a smaller blue one behind it: hidden, then drawn over it.
-    demo.section(still_camera(0.5f));
-    demo.section(object_section("Color", "cube.3ds", 0.5f, "1 0 1 0 0 1 1", "spline data/near.spl\n"));
-    demo.section("[object]\n" + span(0, 0.2f, 3) +
-                 "string Color\nstring data/\nstring cube.3ds\nparam 1 0.5 0 0 1 1 1\nspline data/far.spl\n");
-    demo.section("[object]\n" + span(0.3f, 0.5f, 3) +
-                 "string Color\nstring data/\nstring cube.3ds\nparam 1 1 0 0 1 1 1\nspline data/far.spl\n");
-    PlayerResult r = demo.run();
-    expect_clean_exit(r);
-    EXPECT_EQ(colour_at(demo.frame(1), 0.5f, 0.5f), red);
-    EXPECT_EQ(colour_at(demo.frame(4), 0.5f, 0.5f), blue);
-    // Around the smaller blue cube the red one still shows.
-    EXPECT_GT(count_colour(demo.frame(4), red), 100);
+    demo.section(still_camera(0.2f));
+    demo.section(object("Wireframe", "pair.3ds", 0.2f, "3 1 0 1 0 1 1"));
+    demo.section("[camera]\n" + span(0.3f, 0.5f, 1));
+    demo.section("[object]\n" + span(0.3f, 0.5f, 2) +
+                 "string Wireframe\nstring data/\nstring pair.3ds\nparam 3 0.5 0 1 0 1 1\n");
+    expect_clean_exit(demo.run());
+    auto edge = [](const TgaPicture& f, float x) {
+        return count_colour(f, green, 0, column_of(x, 5) - 2, column_of(x, 5) + 2, row_of(-1, 5),
+                            row_of(1, 5));
+    };
+    TgaPicture culled = demo.frame(1), open = demo.frame(4);
+    EXPECT_GT(edge(culled, -4), 20);
+    EXPECT_EQ(edge(culled, 1), 0);
+    EXPECT_GT(edge(open, -4), 20);
+    EXPECT_GT(edge(open, 1), 20);
+    // Lines only: the inside of the left triangle stays dark.
+    EXPECT_EQ(open.at(column_of(-3.2f, 5), row_of(-0.7f, 5)), black);
 }
 
-TEST(SceneObjectMatrix, CopiesInColourAndEnvironmentAndNothingInOtherModes) {
-    DemoBuilder demo;
-    write_file(demo.dir.file("data/cube.3ds"), cube_file(1));
+TEST(Scene, HalfBuiltObjectsShowTheFirstFacesOfEachObject) {
+    Demo demo;
+    // Two rows of 11 separate triangles each, in the plane z = 0 (file y = 0).
+    auto row = [](const std::string& name, float z) {
+        ObjectDraft o;
+        o.name = name;
+        for (int i = 0; i < 11; ++i) {
+            const float x = -4.4f + 0.8f * static_cast<float>(i);
+            const auto base = static_cast<uint16_t>(o.vertices.size());
+            o.vertices.insert(o.vertices.end(), {{x, 0, z}, {x + 0.7f, 0, z}, {x, 0, z + 0.7f}});
+            o.faces.push_back({base, static_cast<uint16_t>(base + 1), static_cast<uint16_t>(base + 2)});
+        }
+        return o;
+    };
+    demo.file("data/rows.3ds", mesh_write_3ds({}, {row("upper", 1.5f), row("lower", -2)}));
+    demo.set("record_fps 10");
+    demo.section(still_camera(2));
+    demo.section(object("Color", "rows.3ds", 2, "1 0 1 1 1 0 1"));
+    expect_clean_exit(demo.run());
+    // Triangles lit from the left: trunc(share x 11) of each row.
+    auto lit = [](const TgaPicture& f, float z) {
+        int n = 0;
+        while (n < 11 && f.at(column_of(-4.4f + 0.8f * n + 0.2f, 5), row_of(z + 0.2f, 5)) == white) ++n;
+        for (int i = n; i < 11; ++i)
+            EXPECT_EQ(f.at(column_of(-4.4f + 0.8f * i + 0.2f, 5), row_of(z + 0.2f, 5)), black) << i;
+        return n;
+    };
+    EXPECT_EQ(count_colour(demo.frame(0), white), 0);
+    for (auto [frame, count] : {std::pair{10, 5}, {19, 10}}) {
+        EXPECT_EQ(lit(demo.frame(frame), 1.5f), count) << "frame " << frame;
+        EXPECT_EQ(lit(demo.frame(frame), -2), count) << "frame " << frame;
+    }
+}
+
+TEST(Scene, MatricesDrawTintedCopiesInColourAndEnvironmentAndNoneInOtherModes) {
+    Demo demo;
+    demo.set("record_fps 10");
+    demo.picture("data/dot.tga", 8, 8, white);
     demo.picture("data/env.tga", 8, 8, Rgb{0, 120, 240});
-    // Base: 3 units left of centre, far enough to see; step: 2 units to the right.
-    transform_key(demo, "data/base.spl", "1 1 1 0 0 0 -3 0 -5");
-    transform_key(demo, "data/step.spl", "1 1 1 0 0 0 2 0 0");
+    demo.file("data/cube.3ds", cube(1));
+    // Image copies: base 40 units away on the left, steps of 10 to the right, red to blue over 1 s.
+    demo.file("data/base.spl", "1 1 1 0 0 0 -12 0 -40\n");
+    demo.file("data/step.spl", "1 1 1 0 0 0 10 0 0\n");
+    demo.file("data/tint.spl", "1 0 0 1\n0 0 1 1\n");
+    demo.section("[camera]\n" + span(0, 1, 1) + "[imageMatrix]\n" + span(0, 1, 2) +
+                 "param 2.5 1\nstring data/dot.tga\nspline data/base.spl\nspline data/step.spl\nspline "
+                 "data/tint.spl\n");
+    // Object copies from 3 units left, 2 apart, 10 units from the eye, in three modes in turn.
+    demo.file("data/obase.spl", "1 1 1 0 0 0 -3 0 -5\n");
+    demo.file("data/ostep.spl", "1 1 1 0 0 0 2 0 0\n");
     const char* modes[] = {"Color", "Environment", "Texture"};
-    demo.set("record_fps 10");
     for (int i = 0; i < 3; ++i) {
-        float start = 0.3f * static_cast<float>(i);
-        demo.section("[camera]\n" + span(start, start + 0.2f, 1));
-        demo.section("[objectMatrix]\n" + span(start, start + 0.2f, 2) +
+        const float start = 1.1f + 0.3f * static_cast<float>(i);
+        demo.section("[camera]\n" + span(start, start + 0.2f, 1) + "[objectMatrix]\n" +
+                     span(start, start + 0.2f, 2) +
                      "string data/env.tga\nstring data/\nstring cube.3ds\nstring " + modes[i] +
-                     "\nparam 2.5 1 0 0 0\nspline data/base.spl\nspline data/step.spl\n");
+                     "\nparam 2.5 1 0 0 0\nspline data/obase.spl\nspline data/ostep.spl\n");
     }
-    PlayerResult r = demo.run();
-    expect_clean_exit(r);
+    expect_clean_exit(demo.run());
 
-    // Copies at x = -3, -1 and 1 (2.5 rounds up to three), 10 units from the eye; none at 3.
-    auto copy_colour = [](const TgaPicture& f, float x) {
-        return f.at(static_cast<int>(column_of(x, 10)), static_cast<int>(row_of(0, 10)));
-    };
-    TgaPicture colour = demo.frame(1), environment = demo.frame(4), texture = demo.frame(7);
-    for (float x : {-3.0f, -1.0f, 1.0f}) {
-        EXPECT_EQ(copy_colour(colour, x), red) << x;
-        EXPECT_EQ(copy_colour(environment, x), (Rgb{0, 120, 240})) << x;
+    // At 0.9 s copies at x = -12, -2, 8 (2.5 rounds up to three) read the tint at 0, 0.36, 0.72 s.
+    TgaPicture images = demo.frame(9);
+    const float times[3] = {0, 0.36f, 0.72f};
+    for (int i = 0; i < 3; ++i) {
+        const Rgb want{static_cast<uint8_t>(255 * (1 - times[i])), 0, static_cast<uint8_t>(255 * times[i])};
+        EXPECT_COLOUR(images.at(column_of(-12 + 10.0f * i, 45), row_of(0, 45)), want, 3) << " copy " << i;
     }
-    EXPECT_EQ(copy_colour(colour, 3), black);
-    EXPECT_EQ(copy_colour(environment, 3), black);
+    EXPECT_EQ(images.at(column_of(18, 45), row_of(0, 45)), black) << "a fourth copy";
+    TgaPicture colour = demo.frame(12), environment = demo.frame(15), texture = demo.frame(18);
+    for (float x : {-3.0f, -1.0f, 1.0f}) {
+        EXPECT_EQ(colour.at(column_of(x, 10), row_of(0, 10)), red) << x;
+        EXPECT_EQ(environment.at(column_of(x, 10), row_of(0, 10)), (Rgb{0, 120, 240})) << x;
+    }
+    EXPECT_EQ(colour.at(column_of(3, 10), row_of(0, 10)), black);
+    EXPECT_EQ(environment.at(column_of(3, 10), row_of(0, 10)), black);
     EXPECT_EQ(count_colour(texture, black), texture.width * texture.height);
+}
+
+TEST(Scene, SpritesAreSquaresFacingTheCameraTintedByTheirSpline) {
+    Demo demo;
+    // Eye on the x axis, 6 units out, looking at the origin: a quad lying in a world plane would
+    // be seen edge on, a facing sprite of half-size 1 is 2 x 12 by 2 x 10.7 pixels.
+    demo.file("data/camera.spl", "6 0 0 0 0 0 0 0 0 90 0.1 100\n6 0 0 0 0 0 0 0 0 90 0.1 100\n");
+    demo.file("data/pos.spl", "0 0 0\n0 0 0\n");
+    demo.file("data/shape.spl", "1 0 0 1\n1 0 0 1\n");
+    demo.file("data/colour.spl", "0 0 1 1\n0 0 1 1\n");
+    demo.picture("data/white.tga", 8, 8, white);
+    demo.section("[camera]\n" + span(0, 0.1f, 1) + "spline data/camera.spl\n[particleMatrix]\n" +
+                 span(0, 0.1f, 2) +
+                 "param 1 1\nstring data/white.tga\nspline data/pos.spl\nspline data/shape.spl\nspline "
+                 "data/colour.spl\n");
+    expect_clean_exit(demo.run());
+    TgaPicture f = demo.frame(1);
+    for (auto [x, y] : {std::pair{128, 64}, {137, 64}, {119, 72}})
+        EXPECT_COLOUR(f.at(x, y), blue, 8) << x << "," << y;
+    EXPECT_EQ(f.at(143, 64), black);
+    EXPECT_EQ(f.at(128, 78), black);
+}
+
+// Each section below the picture changes GL state for its own drawing: the picture drawn last
+// must still come out textured, unblended and in place.
+TEST(Scene, SectionsLeaveTheDefaultStateForLaterOnes) {
+    Demo demo;
+    demo.set("record_fps 10");
+    demo.set("demo_end 0.3");
+    demo.picture("data/grey.tga", 8, 8, Rgb{100, 100, 100});
+    demo.picture("data/white.tga", 8, 8, white);
+    write_tga(
+        demo.dir.file("data/halves.tga"), 256, 128,
+        quadrant_rgb(256, 128, Rgb{10, 200, 30}, Rgb{250, 20, 140}, Rgb{10, 200, 30}, Rgb{250, 20, 140}));
+    demo.file("data/bolt.spl", "-3 0 0 3 0 0 0 3 0 0\n-3 0 0 3 0 0 0 3 0 0\n");  // no bolts
+    demo.file("data/c3.spl", "1 1 0\n1 1 0\n");
+    demo.background("data/grey.tga", 0, 1, 0);
+    demo.section("[camera]\n" + span(0, 1, 1) + "[ray]\n" + span(0, 1, 2) +
+                 "param 1 4\nspline data/bolt.spl\nspline data/c3.spl\n");
+    demo.section("[macroBox]\n" + span(0, 1, 3) +
+                 "param 1 0.5 0.5\nstring data/white.tga\nblend SRC_ALPHA ONE\n");
+    demo.section("[efxFader]\n" + span(0, 1, 4) + "param {1, 0, 0, 0.5, 1, 0, 0, 0.5}\n");
+    demo.section("[efxInverse]\n" + span(0, 1, 5));
+    demo.section("[efxBlackWhite]\n" + span(0, 1, 6) + "param {0.5, 0.5}\n");
+    demo.section("[efxRadialBlur]\n" + span(0, 1, 7) + "param {2, 0.5, 0.1, 0.5, 0.1, 0.5, 0.5, 0.5, 0.5}\n");
+    demo.section("[efxDeform]\n" + span(0, 1, 8) + "param {4, 8, 8}\n");
+    demo.section("[efxRenderMesh]\n" + span(0, 1, 9) + "param {0, 1, 1, 1}\n");
+    demo.background("data/halves.tga", 0, 1, 10);
+    expect_clean_exit(demo.run());
+    TgaPicture f = demo.frame(1);
+    EXPECT_COLOUR(colour_at(f, 0.2f, 0.5f), (Rgb{10, 200, 30}), 1) << " left half";
+    EXPECT_COLOUR(colour_at(f, 0.8f, 0.5f), (Rgb{250, 20, 140}), 1) << " right half";
+}
+
+TEST(Scene, RenderMeshFedBackShiftsThePictureFurtherEveryFrame) {
+    Demo demo;
+    demo.set("record_fps 10");
+    const Rgb left{220, 30, 20}, right{20, 200, 40};
+    write_tga(demo.dir.file("data/halves.tga"), 256, 128, quadrant_rgb(256, 128, left, right, left, right));
+    demo.background("data/halves.tga", 0, 2, 0);
+    demo.section("[efxRenderMesh]\n" + span(0, 1, 1) + "param {0, 1, 1, 1}\n");
+    expect_clean_exit(demo.run());
+    // Each step moves the picture left by 1/100 of the frame: the edge between the halves, at
+    // 128 pixels, moves 2.56 pixels a frame, and frame k shows k + 1 steps.
+    for (int k : {0, 4, 9}) {
+        const int edge = static_cast<int>(128 - 2.56 * (k + 1));
+        EXPECT_COLOUR(demo.frame(k).at(edge - 3, 64), left, 12) << " frame " << k;
+        EXPECT_COLOUR(demo.frame(k).at(edge + 4, 64), right, 12) << " frame " << k;
+    }
+}
+
+TEST(Scene, BlackAndWhiteDrainsTheColourLinearlyOverItsSection) {
+    Demo demo;
+    demo.set("record_fps 10");
+    demo.set("demo_end 0.75");
+    demo.picture("data/green.tga", 8, 8, Rgb{40, 220, 90});
+    demo.background("data/green.tga", 0, 2, 0);
+    demo.section("[efxBlackWhite]\n" + span(0, 1, 1) + "param {0, 1}\n");
+    expect_clean_exit(demo.run());
+    // Copies into a luminance texture keep the red channel: the grey is (40, 40, 40).
+    for (int k : {0, 3, 7}) {
+        const double a = k / 10.0;
+        const Rgb want{40, static_cast<uint8_t>(220 - 180 * a + 0.5),
+                       static_cast<uint8_t>(90 - 50 * a + 0.5)};
+        EXPECT_COLOUR(colour_at(demo.frame(k), 0.5f, 0.5f), want, 2) << " frame " << k;
+    }
 }

@@ -9,7 +9,9 @@
 #include "test_support.h"
 
 namespace {
-std::string quoted(const std::string& s) { return "'" + s + "'"; }
+std::string quoted(const std::string& s) {
+    return "'" + s + "'";
+}
 }  // namespace
 
 TEST(SoundRaces, MainThreadCommandsAndTheMixerShareNoUnguardedState) {

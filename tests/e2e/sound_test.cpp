@@ -1,0 +1,70 @@
+// The music as the viewer hears it: demos with sound sections played in real time with SDL's disk
+// audio driver, the capture compared sample by sample with the music the test wrote.
+#include <filesystem>
+
+#include "player.h"
+#include "sound_capture.h"
+
+namespace {
+
+// A real-time demo (no recording) with sound on, writing its audio into capture.raw.
+struct Music {
+    Demo demo;
+    PlayerOptions options;
+    explicit Music(const std::string& settings) {
+        demo.settings.resize(4);  // the window and frame sizes only
+        demo.set(settings);
+        demo.file("music.wav", sweep_wav(44100, 4.0));
+        demo.section("[sound]\n" + span(0, 3, 0) + "string music.wav\n");
+        options.env = {{"SDL_AUDIODRIVER", "disk"},
+                       {"SDL_DISKAUDIOFILE", demo.dir.file("capture.raw")},
+                       {"SDL_DISKAUDIODELAY", "23"}};  // one 1024-frame buffer's real duration
+    }
+    std::vector<int16_t> capture() const { return s16_samples(read_file(demo.dir.file("capture.raw"))); }
+    // Standard error less the notice SDL's disk driver prints when it opens its file.
+    void expect_clean(const PlayerResult& r) const {
+        EXPECT_FALSE(r.timed_out);
+        EXPECT_EQ(r.exit_status, 0) << r.err;
+        EXPECT_EQ(r.err, "WARNING: You are using the SDL disk writer audio driver!\n Writing to file [" +
+                             demo.dir.file("capture.raw") + "].\n");
+    }
+};
+
+}  // namespace
+
+TEST(Music, PlaysFromItsFirstSampleOrFromWhereTheDemoStarts) {
+    for (int start : {0, 2}) {
+        Music m("demo_end " + std::to_string(start + 0.6));
+        m.demo.set("demo_start " + std::to_string(start));
+        m.expect_clean(m.demo.run(m.options));
+        const std::vector<int16_t> capture = m.capture();
+        EXPECT_GE(sweep_match(capture, start * 44100, 16384), 16384) << "from " << start << " s";
+        if (start > 0) {
+            EXPECT_EQ(sweep_appearances(capture, 1), 0) << "the music's beginning was heard";
+        }
+    }
+}
+
+TEST(Music, ALoopingDemoStartsTheMusicAgainOnEveryPass) {
+    Music m("loop 1");
+    m.demo.set("demo_end 0.6");  // the music still plays when each pass ends: no stop before the restart
+    m.options.timeout_seconds = 40;
+    m.expect_clean(run_with_viewer(
+        m.demo,
+        [&](Viewer& v) {
+            wait_until([&] { return sweep_appearances(m.capture(), 1) >= 3; });
+            v.key("Escape");
+        },
+        m.options));
+    const std::vector<int16_t> capture = m.capture();
+    EXPECT_GE(sweep_appearances(capture, 1), 3);
+    EXPECT_EQ(sweep_appearances(capture, 66150), 0) << "a pass ran on past 1.5 s of music";
+}
+
+TEST(Music, WithSoundOffNothingIsOpenedAndABrokenSectionLoads) {
+    Music m("sound 0");
+    m.demo.section("[sound]\n" + span(0, 0.2f, 0) + "string nowhere.ogg\nstring twice.ogg\n");
+    m.demo.set("demo_end 0.2");
+    expect_clean_exit(m.demo.run(m.options));
+    EXPECT_FALSE(std::filesystem::exists(m.demo.dir.file("capture.raw"))) << "the audio device was opened";
+}

@@ -1,0 +1,260 @@
+// The viewer at a running player: Escape and closing the window end it, S saves screenshots, a
+// looping demo plays every pass alike, the debug overlay shows in the window but never in the
+// recording, and the benchmark score follows the end of the demo.
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <future>
+
+#include "player.h"
+#include "resources/font.h"
+
+namespace {
+
+const Rgb red{255, 0, 0}, green{0, 255, 0}, black{0, 0, 0};
+
+// A demo that plays for a long time in small frames, so that the test can watch it play.
+void make_long(Demo& demo) {
+    demo.set("gl_rttWidth 64");
+    demo.set("gl_rttHeight 32");
+    demo.picture("data/red.tga", 8, 8, red);
+    demo.background("data/red.tga", 0, 1000);
+}
+
+}  // namespace
+
+TEST(Viewer, EscapeOrClosingTheWindowEndsPlaybackWithStatusZero) {
+    for (bool escape : {true, false}) {
+        Demo demo;
+        make_long(demo);
+        expect_clean_exit(run_with_viewer(demo, [&](Viewer& v) {
+            ASSERT_TRUE(wait_for_picture(demo.frame_path(0)));
+            escape ? v.key("Escape") : v.close();
+        }));
+    }
+}
+
+TEST(Viewer, SSavesNumberedScreenshotsOfTheWindow) {
+    Demo demo;
+    make_long(demo);
+    demo.set("compress_tga 1");
+    expect_clean_exit(run_with_viewer(demo, [&](Viewer& v) {
+        ASSERT_TRUE(wait_for_picture(demo.frame_path(0)));
+        v.key("s");
+        ASSERT_TRUE(wait_for_picture(demo.dir.file("screen00.tga")));
+        v.key("s");
+        ASSERT_TRUE(wait_for_picture(demo.dir.file("screen01.tga")));
+        v.key("Escape");
+    }));
+    for (const char* name : {"screen00.tga", "screen01.tga"}) {
+        TgaPicture shot = read_picture(demo.dir.file(name));
+        EXPECT_EQ(shot.type, 10) << name;
+        EXPECT_EQ(shot.width, 320) << name;
+        EXPECT_EQ(shot.height, 240) << name;
+        EXPECT_EQ(colour_at(shot, 0.5f, 0.5f), red) << name;
+    }
+    EXPECT_FALSE(std::filesystem::exists(demo.dir.file("screen02.tga")));
+}
+
+TEST(Viewer, ALoopingDemoPlaysEveryPassAlikeUntilEscape) {
+    Demo demo;
+    make_long(demo);
+    demo.sections.resize(1);
+    demo.set("loop 1");
+    demo.picture("data/green.tga", 8, 8, green);
+    demo.background("data/red.tga", 0, 0.05f, 1);
+    demo.background("data/green.tga", 0.05f, 0.09f, 2);
+    // A bolt redrawn at random every frame, across the top. Its section drew random numbers as it
+    // loaded, so the first pass differs; from then on only a generator seeded afresh on every
+    // pass draws each pass alike.
+    demo.file("data/bolt.spl", "-3 3 0 3 3 0 0.5 2 1 3\n-3 3 0 3 3 0 0.5 2 1 3\n");
+    demo.file("data/yellow.spl", "1 1 0\n1 1 0\n");
+    demo.section("[camera]\n" + span(0, 0.09f, 0) + "[ray]\n" + span(0, 0.09f, 3) +
+                 "param 0 12\nspline data/bolt.spl\nspline data/yellow.spl\n");
+    // Frames at 0, 0.04, 0.08 and 0.12 (nothing left), then the demo starts again at frame 0.
+    const int frames = 4;
+    std::vector<std::string> passes[3];
+    expect_clean_exit(run_with_viewer(demo, [&](Viewer& v) {
+        for (auto& pass : passes) {
+            // Frame files written after the previous pass's were removed come from a later pass.
+            for (int i = 0; i < frames; ++i) {
+                std::string bytes;  // a file is rewritten all the time: keep the complete read
+                wait_until(
+                    [&] { return (bytes = read_file(demo.frame_path(i))).size() == 18 + 64 * 32 * 3; });
+                pass.push_back(bytes);
+            }
+            for (int i = 0; i < frames; ++i) std::filesystem::remove(demo.frame_path(i));
+        }
+        v.key("Escape");
+    }));
+    EXPECT_FALSE(std::filesystem::exists(demo.frame_path(4)));
+    const Rgb expected[frames] = {red, red, green, black};
+    for (int i = 0; i < frames; ++i) {
+        TgaPicture p;
+        ASSERT_EQ(tga_decode(passes[2][i], p), "") << "frame " << i;
+        EXPECT_EQ(colour_at(p, 0.5f, 0.5f), expected[i]) << "frame " << i;
+        EXPECT_TRUE(passes[2][i] == passes[1][i]) << "frame " << i;
+    }
+    EXPECT_NE(passes[2][0], passes[2][1]) << "the bolt stood still";
+}
+
+TEST(Viewer, EscapeDuringLoadingEndsBeforeTheFirstFrameWithoutAScore) {
+    Demo demo;
+    demo.set("bench 1");
+    // Enough sections, each loading its own copy of a picture, for loading to take a while.
+    write_tga(demo.dir.file("data/blue.tga"), 256, 256, solid_rgb(256, 256, 0, 0, 255));
+    for (int i = 0; i < 240; ++i) demo.background("data/blue.tga", 0, 10);
+    Viewer v;
+    auto player = std::async(std::launch::async, [&] { return demo.run(); });
+    ASSERT_TRUE(wait_until([&] { return v.window_open(); }));
+    // Loading handles events after every step; keep pressing until it ends.
+    do v.key("Escape");
+    while (player.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready);
+    expect_clean_exit(player.get());
+    EXPECT_TRUE(demo.frames().empty()) << demo.frames().size() << " frames recorded";
+    EXPECT_EQ(demo.dialog_log(), "");
+}
+
+// Frames are drawn at 0, dt, 2 dt, ... (dt = 1 / rate, summed in single precision) until the
+// first frame past the end, and the clock advances after that frame too: 17 frames over
+// 17 / 30 s make 30 frames a second, 30 x 10000 / 60 = 5000 points.
+TEST(Viewer, TheBenchmarkScoreFollowsTheClosedWindowAndPrecedesAnErrorBox) {
+    Demo demo;
+    demo.set("bench 1");
+    demo.set("record_fps 30");
+    demo.set("gl_rttWidth 64");
+    demo.set("gl_rttHeight 32");
+    demo.picture("data/grey.tga", 8, 8, Rgb{128, 128, 128});
+    demo.background("data/grey.tga", 0, 0.5f);
+    // The box says it is showing, then waits until the test lets it go.
+    write_dialog_stub(demo.bin.path, "zenity", demo.bin.file("dialog.log"),
+                      "touch '" + demo.bin.file("showing") + "'; i=0; while [ ! -e '" +
+                          demo.bin.file("release") +
+                          "' ] && [ $i -lt 400 ]; do sleep 0.05; i=$((i+1)); done");
+    float time = 0;
+    for (int i = 0; i < 17; ++i) time += 1.0f / 30.0f;
+    char score[32];
+    std::snprintf(score, sizeof score, "Score: %.2f",
+                  static_cast<double>(static_cast<float>(17 / time * 10000.0 / 60.0)));
+    EXPECT_NEAR(std::stof(score + 7), 5000.0f, 0.1f) << score;
+
+    Viewer v;
+    auto player = std::async(std::launch::async, [&] { return demo.run(); });
+    const bool showing = wait_until([&] { return std::filesystem::exists(demo.bin.file("showing")); }, 25);
+    const bool window_left = showing && !v.window_open();
+    const std::string err_while_showing = read_file(demo.dir.file(".player-stderr"));
+    write_file(demo.bin.file("release"), "");
+    PlayerResult r = player.get();
+    ASSERT_TRUE(showing) << r.err;
+    EXPECT_TRUE(window_left);
+    EXPECT_EQ(err_while_showing, "Benchmark: " + std::string(score) + "\n");
+    EXPECT_FALSE(r.timed_out);
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.err, "Benchmark: " + std::string(score) + "\n");
+    EXPECT_EQ(demo.dialog_log(),
+              "--info\n--no-markup\n--title=Benchmark\n--text=" + std::string(score) + "\n");
+
+    // The clock starts at demo_start, so the demo time is past 0 when the load fails: no frame
+    // over 2 s. At demo time 0 there is no score at all.
+    for (const char* start : {"2", "0"}) {
+        Demo failing;
+        failing.set("bench 1");
+        failing.set(std::string("demo_start ") + start);
+        failing.background("data/missing.tga", 0, 10);
+        PlayerResult f = failing.run();
+        const std::string benchmark = start[0] == '2' ? "Benchmark: Score: 0.00\n" : "";
+        EXPECT_EQ(f.exit_status, 255);
+        EXPECT_EQ(f.err.rfind(benchmark + "Error: Error loading 'data/missing.tga': ", 0), 0u) << f.err;
+        const std::string log = failing.dialog_log();
+        EXPECT_EQ(log.find("--title=Benchmark\n--text=Score: 0.00\n") < log.find("--title=Error\n"),
+                  !benchmark.empty())
+            << log;
+    }
+}
+
+namespace {
+
+// Compares one 16-pixel text line at the top left of a window picture with the glyphs the font
+// generator drew for `text` (an 18-byte header, then 256 x 256 BGR pixels, top row first); "" when
+// every pixel agrees, else where it first does not.
+std::string line_mismatch(const TgaPicture& shot, const std::string& font, int line,
+                          const std::string& text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const int cell = font_cell_of(font_charmap, FONT_CHARMAP_LENGTH, static_cast<unsigned char>(text[i]));
+        for (int y = 0; y < 16; ++y) {
+            for (int x = 0; x < 16; ++x) {
+                const int sx = static_cast<int>(i) * 16 + x, sy = line * 16 + y;  // from the top
+                if (sx >= shot.width || sy >= shot.height) continue;
+                const size_t at = 18 + ((cell / 16 * 16 + y) * 256 + cell % 16 * 16 + x) * 3;
+                const bool want = cell >= 0 && static_cast<uint8_t>(font[at]) > 127;
+                if (want != (shot.at(sx, shot.height - 1 - sy)[0] > 127))
+                    return "line " + std::to_string(line) + " character " + std::to_string(i) + " pixel " +
+                           std::to_string(x) + "," + std::to_string(y);
+            }
+        }
+    }
+    return "";
+}
+
+// Replaces the demo's blank font with the generator's, and returns that.
+std::string install_font(const Demo& demo) {
+    const std::string path = demo.dir.file("data/fonts/font.tga");
+    EXPECT_EQ(std::system(("'" + std::string(TARVEL_TOOLS_DIR) + "/make_font' '" + path + "'").c_str()), 0);
+    return read_file(path);
+}
+
+}  // namespace
+
+// The window is 322 x 241 in 4:3, so the picture band is the whole window and one overlay unit is
+// one pixel. With the statistics on, the screenshot shows them over the picture; the recording
+// of the same demo is the same with and without them.
+TEST(Overlay, StatisticsShowInTheWindowAndNeverInTheRecording) {
+    std::vector<std::string> recorded[2];
+    for (int timing : {0, 1}) {
+        Demo demo;
+        install_font(demo);
+        demo.set("timing " + std::to_string(timing));
+        write_tga(demo.dir.file("data/quad.tga"), 16, 16,
+                  quadrant_rgb(16, 16, Rgb{200, 0, 0}, Rgb{0, 200, 0}, Rgb{0, 0, 200}, Rgb{90, 90, 90}));
+        demo.background("data/quad.tga", 0, 0.2f);
+        // A picture laid over it would be added to it if the text left blending on.
+        demo.picture("data/grey.tga", 8, 8, Rgb{60, 60, 60});
+        demo.background("data/grey.tga", 0, 0.2f, 1);
+        expect_clean_exit(demo.run());
+        for (const std::string& name : demo.frames())
+            recorded[timing].push_back(read_file(demo.dir.file("video/" + name)));
+    }
+    ASSERT_GE(recorded[0].size(), 6u);
+    EXPECT_TRUE(recorded[1] == recorded[0]);
+
+    Demo demo;
+    const std::string font = install_font(demo);
+    ASSERT_EQ(font.size(), 18u + 256 * 256 * 3);
+    for (const char* s :
+         {"gl_width 322", "gl_height 241", "gl_panoramic 0", "gl_rttWidth 64", "gl_rttHeight 32", "timing 1"})
+        demo.set(s);
+    demo.picture("data/black.tga", 8, 8, black);
+    demo.background("data/black.tga", 0, 1000);
+    demo.file("data/still.spl",
+              "1.5 -12.3 250 0 0 0 0 -3.7 1000.5 60 0.1 500\n1.5 -12.3 250 0 0 0 0 -3.7 1000.5 60 0.1 500\n");
+    demo.section("[camera]\n" + span(0, 1000, 1) + "spline data/still.spl\n");
+    expect_clean_exit(run_with_viewer(demo, [&](Viewer& v) {
+        // Past frame 8 the frame rate (25) has been measured.
+        ASSERT_TRUE(wait_for_picture(demo.frame_path(10)));
+        v.key("s");
+        EXPECT_TRUE(wait_for_picture(demo.dir.file("screen00.tga")));
+        v.key("Escape");
+    }));
+    const TgaPicture shot = read_picture(demo.dir.file("screen00.tga"));
+    ASSERT_EQ(shot.width, 322);
+    // The frame and second figures depend on when the key arrived; positions are right-aligned in
+    // five characters, and the window shows twenty characters a line.
+    const std::pair<int, const char*> lines[] = {
+        {0, "fps 25          "},           {1, "frame "},
+        {2, "sound 0.0% channels "},       {3, "texture mem "},
+        {4, "                    "},       {5, "camera position     "},
+        {6, "loc x:   1.5 tgt x: 0.0"},    {7, "loc y: -12.3 tgt y: -3.7"},
+        {8, "loc z: 250.0 tgt z: 1000.5"}, {9, "                    "}};
+    for (const auto& [line, text] : lines) EXPECT_EQ(line_mismatch(shot, font, line, text), "") << text;
+}

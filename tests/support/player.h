@@ -1,0 +1,134 @@
+// The real player on demos made in temporary directories, run under a virtual X server: one demo
+// builder, one reader for what the player recorded, and a viewer that presses keys in its window.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+#include "tga_reader.h"
+
+using Rgb = std::array<uint8_t, 3>;
+
+struct PlayerResult {
+    int exit_status = -1;  // exit code, or 128 + signal when killed by a signal
+    bool timed_out = false;
+    std::string out;
+    std::string err;
+};
+
+struct PlayerOptions {
+    std::vector<std::string> args;           // command-line arguments
+    std::map<std::string, std::string> env;  // extra environment; a value of "" removes the variable
+    std::string path_prefix;                 // directories put first on PATH (stub dialogs)
+    int timeout_seconds = 60;
+};
+
+// The display the player runs on: the shared virtual X server's (the CTest fixture names it in the
+// file given by TARVEL_TEST_DISPLAY_FILE), or else one of this process's own.
+std::string xvfb_display();
+// Switches this process to a virtual X server of its own, which no other test's windows share,
+// and returns its display. A Viewer does so: keys must reach its own player only.
+std::string own_display();
+
+// Runs TARVEL_PLAYER with `dir` as working directory. SDL_AUDIODRIVER defaults to "dummy" and
+// DISPLAY to the virtual X server. Standard error is collected in dir/.player-stderr meanwhile.
+PlayerResult player_run(const std::string& dir, const PlayerOptions& options = {});
+
+// An executable dialog program `name` in `dir` that appends its arguments, one a line, to `log`,
+// then runs the shell commands `then` and exits 0.
+void write_dialog_stub(const std::string& dir, const std::string& name, const std::string& log,
+                       const std::string& then = "");
+
+// Status 0 and nothing on standard error.
+void expect_clean_exit(const PlayerResult& r);
+
+// --- Pictures ---
+
+// RGB bytes, top row first (the layout write_tga takes), of a picture in four quadrants.
+std::string quadrant_rgb(int width, int height, Rgb top_left, Rgb top_right, Rgb bottom_left,
+                         Rgb bottom_right);
+// Decodes a TGA file with the strict reader; fails the test when it is not well formed.
+TgaPicture read_picture(const std::string& path);
+// The colour at a point given in fractions of the picture's size from its lower left.
+Rgb colour_at(const TgaPicture& p, float fx, float fy);
+bool near(const Rgb& a, const Rgb& b, int tolerance);
+std::string show(const Rgb& c);
+// Pixels of a colour (within `tolerance`) inside columns x0..x1 and rows y0..y1 (-1: the last).
+int count_colour(const TgaPicture& p, Rgb colour, int tolerance = 0, int x0 = 0, int x1 = -1, int y0 = 0,
+                 int y1 = -1);
+// How far two pictures are apart: the mean absolute channel difference, and the share of pixels
+// where some channel differs by more than 48 (a moved edge, a missing sprite).
+struct Difference {
+    double mean = 1e9;
+    double far_share = 1;
+};
+Difference compare(const TgaPicture& a, const TgaPicture& b);
+
+#define EXPECT_COLOUR(got, want, tolerance) \
+    EXPECT_TRUE(near((got), (want), (tolerance))) << "got " << show(got) << ", want " << show(want)
+
+// --- Demos ---
+
+// A demo directory: a 320 x 240 window, 256 x 128 recorded frames at 25 a second, no sound, the
+// font, a loading section, the video directory and a stub zenity so that no error box waits.
+struct Demo {
+    TempDir dir;
+    TempDir bin;
+    std::vector<std::string> settings;  // written first into demo.tvl, one a line
+    std::vector<std::string> sections;  // then these; the loading section is the first
+
+    Demo();
+    void set(const std::string& line) { settings.push_back(line); }
+    void section(const std::string& text) { sections.push_back(text); }
+    void file(const std::string& path, const std::string& bytes) const { write_file(dir.file(path), bytes); }
+    void picture(const std::string& path, int width, int height, Rgb colour) const;
+    // A background section showing `image` on `layer` from `start` to `end`.
+    void background(const std::string& image, float start, float end, int layer = 0);
+    // Replaces the sections with the scripts of examples/NAME (less their gl_ lines, so that the
+    // settings here hold) and the media its generators make, with `music_seconds` of music.
+    void use_example(const std::string& name, int music_seconds = 0);
+
+    void write() const;                                  // demo.tvl: the settings, then the sections
+    PlayerResult run(PlayerOptions options = {}) const;  // writes, then plays
+    std::string dialog_log() const { return read_file(bin.file("dialog.log")); }
+    std::vector<std::string> frames() const;  // file names under video/, in order
+    std::string frame_path(int number) const;
+    TgaPicture frame(int number) const { return read_picture(frame_path(number)); }
+};
+
+// "start S\nend E\nlayer L\n"
+std::string span(float start, float end, int layer);
+
+// --- The viewer ---
+
+// Polls `ready` until it holds; false after `seconds`.
+bool wait_until(const std::function<bool()>& ready, double seconds = 20);
+// Waits until the file is a complete, well-formed TGA.
+bool wait_for_picture(const std::string& path, double seconds = 20);
+
+// The player's window, driven the way a viewer would, on a server of the test's own (own_display).
+class Viewer {
+  public:
+    Viewer();
+    ~Viewer();
+    Viewer(const Viewer&) = delete;
+    Viewer& operator=(const Viewer&) = delete;
+    bool window_open();                                 // whether a window titled "Tarvel" is there now
+    void key(const char* key_name) { send(key_name); }  // presses and releases a key ("Escape", "s")
+    void close() { send(nullptr); }                     // the window manager's close request
+
+  private:
+    void send(const char* key_name);
+    void* display_ = nullptr;  // the Xlib connection
+};
+
+// Runs the demo while `interact` drives its window once it is up.
+PlayerResult run_with_viewer(const Demo& demo, const std::function<void(Viewer&)>& interact,
+                             PlayerOptions options = {});
