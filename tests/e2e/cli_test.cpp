@@ -1,0 +1,286 @@
+// The player as a command-line tool, run as a user would: usage, the demo folder, options that
+// win over the scripts, video export read back with ffprobe, errors that never wait on a dialog
+// and never pass for success, and pictures drawn to their edges and with their alpha.
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "media_files.h"
+#include "player.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const Rgb red{255, 0, 0};
+const Rgb green{0, 255, 0};
+
+PlayerResult tarvel(const Demo& demo, std::vector<std::string> args, PlayerOptions options = {}) {
+    options.args = std::move(args);
+    return demo.run(options);
+}
+
+// What ffprobe counts in a video: "h264|video|WIDTH|HEIGHT|FRAMES" for the picture, "aac|audio"
+// for the sound, then the duration in seconds.
+std::string probe(const std::string& file) {
+    std::string out;
+    const std::string command =
+        "ffprobe -v error -count_frames -show_entries "
+        "stream=codec_name,codec_type,width,height,nb_read_frames:format=duration "
+        "-of compact=p=0:nk=1 '" +
+        file + "' 2>&1";
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, p) != nullptr) {
+            std::string line = buffer;
+            // The count of audio packets depends on the encoder; only the stream's presence matters.
+            if (line.rfind("aac|audio|", 0) == 0) line = "aac|audio\n";
+            out += line;
+        }
+        pclose(p);
+    }
+    return out;
+}
+
+// The first picture of a video as RGB bytes, top row first.
+std::string first_frame(const std::string& file) {
+    std::string out;
+    const std::string command = "ffmpeg -v error -i '" + file + "' -frames:v 1 -f rawvideo -pix_fmt rgb24 -";
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
+        pclose(p);
+    }
+    return out;
+}
+
+// Runs with the size of every file the player (and ffmpeg) writes limited, as on a disk that
+// fills up after `bytes`.
+PlayerResult run_on_a_small_disk(const Demo& demo, std::vector<std::string> args, rlim_t bytes) {
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &small);
+    PlayerResult r = tarvel(demo, std::move(args));
+    setrlimit(RLIMIT_FSIZE, &saved);
+    return r;
+}
+
+TEST(CommandLine, HelpVersionAndUsageErrorsOpenNoWindow) {
+    Demo demo;
+    // Without a display a run that went as far as the window would end in the display error.
+    PlayerOptions headless;
+    headless.env = {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}};
+    PlayerResult help = tarvel(demo, {"--help"}, headless);
+    EXPECT_EQ(help.exit_status, 0);
+    EXPECT_EQ(help.out.rfind("Usage: tarvel [OPTION]... [DEMO_DIR]\n", 0), 0u) << help.out;
+    EXPECT_EQ(help.err, "");
+    PlayerResult version = tarvel(demo, {"--version"}, headless);
+    EXPECT_EQ(version.exit_status, 0);
+    EXPECT_EQ(version.out.rfind("tarvel ", 0), 0u) << version.out;
+    EXPECT_EQ(std::count(version.out.begin(), version.out.end(), '\n'), 1) << version.out;
+
+    const std::pair<std::vector<std::string>, std::string> wrong[] = {
+        {{"--bogus"}, "unrecognized option '--bogus'"},
+        {{"--size", "640"}, "invalid size for --size: '640' (WIDTHxHEIGHT, two positive whole numbers)"},
+        {{"--start", "-2"}, "invalid time for --start: '-2' (seconds, 0 or more)"},
+        {{"--fps", "0"}, "invalid rate for --fps: '0' (frames per second, above 0)"},
+        {{"--video"}, "option '--video' needs a value"},
+    };
+    for (const auto& [args, problem] : wrong) {
+        PlayerResult r = tarvel(demo, args, headless);
+        EXPECT_EQ(r.exit_status, 2) << problem;
+        EXPECT_EQ(r.err, "tarvel: " + problem + "\nTry 'tarvel --help'.\n");
+        EXPECT_EQ(r.out, "");
+    }
+    EXPECT_EQ(demo.dialog_log(), "");
+}
+
+TEST(CommandLine, DemoFolderAndOptionsWinOverTheScripts) {
+    Demo demo;
+    demo.picture("data/red.tga", 8, 8, red);
+    demo.picture("data/green.tga", 8, 8, green);
+    demo.background("data/red.tga", 0, 1);
+    demo.background("data/green.tga", 1, 3, 1);
+    demo.set("demo_start 0");
+    demo.set("demo_end 3");
+    demo.write();
+    // Started elsewhere: the demo's paths and its frames are the folder's.
+    TempDir elsewhere;
+    PlayerOptions options;
+    options.args = {"--start", "1.5", "--end", "1.7", demo.dir.path};
+    options.path_prefix = demo.bin.path;
+    expect_clean_exit(player_run(elsewhere.path, options));
+    EXPECT_TRUE(fs::is_empty(elsewhere.path));
+    // 1.5 to 1.7 s at 25 frames a second: 1.5, 1.54, ... 1.7, and the frame that finds the end
+    // passed (1.7 in single precision may fall either side of it).
+    const std::vector<std::string> frames = demo.frames();
+    ASSERT_GE(frames.size(), 6u);
+    ASSERT_LE(frames.size(), 7u);
+    for (size_t i = 0; i < frames.size(); ++i)
+        EXPECT_COLOUR(colour_at(demo.frame(static_cast<int>(i)), 0.5f, 0.5f), green, 2);
+}
+
+TEST(VideoExport, TheShownBandAndTheMusicForTheSpan) {
+    struct Row {
+        const char* what;
+        bool panoramic;
+        bool music;
+        std::string streams;
+    } rows[] = {
+        // The band as shown in a 320 x 240 window: 320 / (16/9) truncates to 179 rows, 320 /
+        // (4/3) to 239; H.264 takes even sides, so each loses one. 2 s at 10 frames a second.
+        {"16:9 with music", true, true, "h264|video|320|178|20\naac|audio\n"},
+        {"4:3 without music", false, false, "h264|video|320|238|20\n"},
+    };
+    for (const Row& row : rows) {
+        Demo demo;
+        // Red above green, to see the picture the right way up.
+        write_tga(demo.dir.file("data/split.tga"), 8, 8, quadrant_rgb(8, 8, red, red, green, green));
+        demo.background("data/split.tga", 0, 5);
+        if (!row.panoramic) demo.set("gl_panoramic 0");
+        if (row.music) {
+            ASSERT_EQ(std::system(("'" + std::string(TARVEL_TOOLS_DIR) + "/make_music' '" +
+                                   demo.dir.file("data/music.wav") + "' 5 > /dev/null")
+                                      .c_str()),
+                      0);
+            demo.section("[sound]\n" + span(0, 5, 0) + "string data/music.wav\n");
+        }
+        // The scripts ask for a window 640 wide; the command line's size wins.
+        demo.set("gl_width 640");
+        PlayerResult r = tarvel(
+            demo, {"--video", "show.mp4", "--fps", "10", "--start", "1", "--end", "3", "--size", "320x240"});
+        expect_clean_exit(r);
+        std::string info = probe(demo.dir.file("show.mp4"));
+        EXPECT_EQ(info.substr(0, info.rfind('\n', info.size() - 2) + 1), row.streams) << row.what;
+        EXPECT_NEAR(std::stod(info.substr(info.rfind('\n', info.size() - 2) + 1)), 2.0, 0.05) << row.what;
+        EXPECT_TRUE(demo.frames().empty()) << "no frame files";
+        const std::string picture = first_frame(demo.dir.file("show.mp4"));
+        const size_t row_bytes = 320 * 3;
+        ASSERT_GT(picture.size(), 20 * row_bytes);
+        auto at = [&](size_t row) {
+            const char* p = picture.data() + row * row_bytes + 160 * 3;
+            return Rgb{static_cast<uint8_t>(p[0]), static_cast<uint8_t>(p[1]), static_cast<uint8_t>(p[2])};
+        };
+        EXPECT_COLOUR(at(10), red, 24);
+        EXPECT_COLOUR(at(picture.size() / row_bytes - 10), green, 24);
+    }
+}
+
+TEST(VideoExport, WhatCannotBeWrittenWholeIsAnErrorAndRemoved) {
+    // A picture of noise: its video is large enough to fill a small disk at once.
+    Demo demo;
+    std::string noise;
+    for (int i = 0; i < 64 * 64 * 3; ++i) noise += static_cast<char>((i * 7919) % 251);
+    write_tga(demo.dir.file("data/noise.tga"), 64, 64, noise);
+    demo.background("data/noise.tga", 0, 2);
+
+    PlayerResult full = run_on_a_small_disk(demo, {"--video", "full.mp4"}, 16384);
+    EXPECT_EQ(full.exit_status, 255);
+    EXPECT_EQ(full.err.rfind("Error: Video export to '" + demo.dir.file("full.mp4") + "' failed: ", 0), 0u)
+        << full.err;
+    EXPECT_FALSE(fs::exists(demo.dir.file("full.mp4")));
+
+    PlayerResult nowhere = tarvel(demo, {"--video", "missing/v.mp4"});
+    EXPECT_EQ(nowhere.exit_status, 255);
+    EXPECT_NE(nowhere.err.find("missing/v.mp4: No such file or directory"), std::string::npos) << nowhere.err;
+
+    // Recorded frames: the first one does not fit (256 x 128 x 3 bytes), and is not left cut.
+    PlayerResult cut = run_on_a_small_disk(demo, {}, 65536);
+    EXPECT_EQ(cut.exit_status, 255);
+    EXPECT_EQ(cut.err, "Error: Cannot write the recorded frame 'video/00000000.tga': File too large\n");
+    EXPECT_TRUE(demo.frames().empty());
+    // A name taken by a folder: the frames before it stay, the run fails there.
+    fs::create_directories(demo.dir.file("video/00000003.tga"));
+    PlayerResult taken = tarvel(demo, {});
+    EXPECT_EQ(taken.exit_status, 255);
+    EXPECT_EQ(taken.err, "Error: Cannot write the recorded frame 'video/00000003.tga': Is a directory\n");
+    EXPECT_EQ(demo.frames().size(), 4u);
+}
+
+TEST(HeadlessRuns, ErrorsAndTheScoreNeverWaitOnADialog) {
+    struct Row {
+        const char* what;
+        std::vector<std::string> args;
+        std::map<std::string, std::string> env;
+        std::string script_line;
+        int status;
+        std::string err_start;
+    } rows[] = {
+        {"--no-dialog",
+         {"--no-dialog"},
+         {},
+         "oops",
+         255,
+         "Error: Unknown variable (script './demo.tvl', line 1)\n"},
+        {"TARVEL_NO_DIALOG", {}, {{"TARVEL_NO_DIALOG", "1"}}, "oops", 255, "Error: Unknown variable"},
+        {"benchmark", {"--no-dialog"}, {}, "bench 1", 0, "Benchmark: Score: "},
+        {"--video", {"--video", "v.mp4"}, {}, "oops", 255, "Error: Unknown variable"},
+        // No display at all: one line naming the way to play headless, never a text-mode picture.
+        {"no display",
+         {},
+         {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}},
+         "fps 0",
+         255,
+         "Error: No display: neither DISPLAY nor WAYLAND_DISPLAY is set."},
+    };
+    for (const Row& row : rows) {
+        Demo demo;
+        demo.picture("data/red.tga", 8, 8, red);
+        demo.background("data/red.tga", 0, 0.2f);
+        demo.settings.insert(demo.settings.begin(), row.script_line);
+        PlayerOptions options;
+        options.env = row.env;
+        options.timeout_seconds = 20;
+        PlayerResult r = tarvel(demo, row.args, options);
+        EXPECT_FALSE(r.timed_out) << row.what;
+        EXPECT_EQ(r.exit_status, row.status) << row.what << ": " << r.err;
+        EXPECT_EQ(r.err.rfind(row.err_start, 0), 0u) << row.what << ": " << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << row.what << ": " << r.err;
+        EXPECT_EQ(demo.dialog_log(), "") << row.what;
+    }
+}
+
+TEST(Pictures, OneColourToTheRimAndPngDrawnWithItsAlpha) {
+    Demo demo;
+    demo.picture("data/grey.tga", 8, 8, Rgb{200, 200, 200});
+    demo.background("data/grey.tga", 0, 0.1f);
+    // From 0.2 s: red under a PNG of blue at alpha 96 (of 255), blended by its alpha.
+    demo.picture("data/red.tga", 8, 8, red);
+    media::Bytes blue;
+    for (int i = 0; i < 8 * 8; ++i) blue += media::Bytes("\x00\x00\xFF\x60", 4);
+    demo.file("data/blue.png", media::png(8, 8, blue, 6));
+    demo.background("data/red.tga", 0.2f, 0.3f);
+    demo.section("[background]\n" + span(0.2f, 0.3f, 1) +
+                 "blend SRC_ALPHA ONE_MINUS_SRC_ALPHA\nstring data/blue.png\n");
+    expect_clean_exit(demo.run());
+
+    // Clamped to its edge texels, the picture leaves no darker rim, not even in the corners.
+    const TgaPicture first = demo.frame(0);
+    EXPECT_EQ(count_colour(first, Rgb{200, 200, 200}), first.width * first.height);
+    // 255 x (1 - 96/255) = 159 of red, 96 of blue.
+    EXPECT_COLOUR(colour_at(demo.frame(6), 0.5f, 0.5f), (Rgb{159, 0, 96}), 2);
+}
+
+TEST(Generators, AnswerHelpWithTheirUsage) {
+    TempDir dir;
+    for (const char* tool : {"make_font", "make_images", "make_music", "make3ds", "make_module",
+                             "make_showcase_meshes", "make_showcase_splines", "tga_to_png"}) {
+        const std::string command =
+            "cd '" + dir.path + "' && '" + TARVEL_TOOLS_DIR + "/" + tool + "' --help > help.txt";
+        EXPECT_EQ(std::system(command.c_str()), 0) << tool;
+        EXPECT_EQ(read_file(dir.file("help.txt")).rfind(std::string("usage: ") + tool + " ", 0), 0u) << tool;
+        fs::remove(dir.file("help.txt"));
+        EXPECT_TRUE(fs::is_empty(dir.path)) << tool << " wrote a file";
+    }
+}
+
+}  // namespace
