@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
-
 #include "core/config.h"
 #include "core/sequencer.h"
 
@@ -43,22 +41,4 @@ TEST(Keys, FAndTSwitchTheOverlaysOffEachOther) {
     press(SDLK_f);
     EXPECT_EQ(fps, 3);
     fps = timing = 0;
-}
-
-TEST(Keys, HeldKeysAreRecordedBelowSymbol256) {
-    send(SDL_KEYDOWN, SDLK_SPACE);
-    send(SDL_KEYDOWN, SDLK_g);
-    EXPECT_EQ(key_state[' '], 1);
-    send(SDL_KEYUP, SDLK_SPACE);
-    EXPECT_EQ(key_state[' '], 0);
-    EXPECT_EQ(key_state['g'], 1);
-    send(SDL_KEYUP, SDLK_g);
-    EXPECT_EQ(key_state['g'], 0);
-    std::vector<int32_t> before(std::begin(key_state), std::end(key_state));
-    send(SDL_KEYDOWN, SDLK_UP);
-    send(SDL_KEYDOWN, SDLK_KP5);
-    EXPECT_EQ(std::vector<int32_t>(std::begin(key_state), std::end(key_state)), before);
-    send(SDL_KEYUP, SDLK_UP);
-    send(SDL_KEYUP, SDLK_KP5);
-    EXPECT_FALSE(quit_flag);
 }

@@ -30,27 +30,28 @@ std::vector<GLint> env_modes;
 }  // namespace
 
 TEST_F(TextureTest, FlagsPickFilterWrapModeAndTargetEachAlone) {
-    int a = texture_new();
-    int b = texture_new();
-    EXPECT_EQ(b, a + 1);
-    const Texture* t = texture_get(a);
-    EXPECT_EQ(t->gl_name, 0xFFFFFFFFu);  // not uploaded
-    EXPECT_EQ(t->min_filter, static_cast<GLenum>(GL_LINEAR_MIPMAP_NEAREST));
-    texture_set_flags(a, TEX_NO_MIPMAP);
-    EXPECT_EQ(t->min_filter, static_cast<GLenum>(GL_LINEAR));
-    EXPECT_EQ(t->wrap, static_cast<GLenum>(GL_REPEAT));
-    EXPECT_EQ(t->env_mode, static_cast<GLenum>(GL_REPLACE));
-    texture_set_flags(a, TEX_CLAMP | TEX_MODULATE);
-    EXPECT_EQ(t->min_filter, static_cast<GLenum>(GL_LINEAR_MIPMAP_NEAREST));
-    EXPECT_EQ(t->wrap, static_cast<GLenum>(GL_CLAMP));
-    EXPECT_EQ(t->env_mode, static_cast<GLenum>(GL_MODULATE));
+    struct Case {
+        int flags;
+        GLenum target, min_filter, wrap, env_mode;
+    };
     // A 1D texture only ever gets level 0, so it must not ask for mipmaps.
-    texture_set_flags(b, TEX_1D);
-    EXPECT_EQ(texture_get(b)->target, static_cast<GLenum>(GL_TEXTURE_1D));
-    EXPECT_EQ(texture_get(b)->min_filter, static_cast<GLenum>(GL_LINEAR));
-    EXPECT_EQ(texture_get(b + 1), nullptr);
+    const Case cases[] = {
+        {0, GL_TEXTURE_2D, GL_LINEAR_MIPMAP_NEAREST, GL_REPEAT, GL_REPLACE},
+        {TEX_NO_MIPMAP, GL_TEXTURE_2D, GL_LINEAR, GL_REPEAT, GL_REPLACE},
+        {TEX_CLAMP | TEX_MODULATE, GL_TEXTURE_2D, GL_LINEAR_MIPMAP_NEAREST, GL_CLAMP, GL_MODULATE},
+        {TEX_1D, GL_TEXTURE_1D, GL_LINEAR, GL_REPEAT, GL_REPLACE},
+    };
+    int handle = texture_new();
+    for (const Case& c : cases) {
+        texture_set_flags(handle, c.flags);
+        const Texture* t = texture_get(handle);
+        EXPECT_EQ(t->target, c.target) << c.flags;
+        EXPECT_EQ(t->min_filter, c.min_filter) << c.flags;
+        EXPECT_EQ(t->wrap, c.wrap) << c.flags;
+        EXPECT_EQ(t->env_mode, c.env_mode) << c.flags;
+    }
+    EXPECT_EQ(texture_get(handle + 1), nullptr);
     EXPECT_EQ(texture_get(-1), nullptr);
-
     for (int i = texture_count; i < TEXTURE_MAX; ++i) texture_new();
     EXPECT_EQ(fatal_message_of([] { texture_new(); }), "Too many textures (limited to 256)");
 }
