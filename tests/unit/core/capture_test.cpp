@@ -110,7 +110,9 @@ TEST(Screenshot, NameIsTheFirstFreeNumberUpTo99) {
     write_file(dir.file("screen00.tga"), "x");
     write_file(dir.file("screen02.tga"), "x");
     EXPECT_EQ(screenshot_next_name(), "screen01.tga");
-    for (int n = 0; n < 100; ++n)
+    for (int n = 0; n < 99; ++n)
         write_file(dir.file("screen" + std::to_string(100 + n).substr(1) + ".tga"), "x");
+    EXPECT_EQ(screenshot_next_name(), "screen99.tga");
+    write_file(dir.file("screen99.tga"), "x");
     EXPECT_EQ(screenshot_next_name(), "");
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "core/config.h"
 #include "core/sequencer.h"
 
@@ -41,4 +43,15 @@ TEST(Keys, FAndTSwitchTheOverlaysOffEachOther) {
     press(SDLK_f);
     EXPECT_EQ(fps, 3);
     fps = timing = 0;
+}
+
+TEST(Keys, HeldKeysAreRecordedBelowSymbol256) {
+    send(SDL_KEYDOWN, SDLK_g);
+    EXPECT_EQ(key_state['g'], 1);
+    send(SDL_KEYUP, SDLK_g);
+    EXPECT_EQ(key_state['g'], 0);
+    std::vector<int32_t> before(std::begin(key_state), std::end(key_state));
+    send(SDL_KEYDOWN, SDLK_UP);  // symbols past the table are not recorded
+    EXPECT_EQ(std::vector<int32_t>(std::begin(key_state), std::end(key_state)), before);
+    send(SDL_KEYUP, SDLK_UP);
 }

@@ -21,6 +21,23 @@ TEST(FreeCamera, MouseLookTurnsAndClampsPitch) {
     EXPECT_EQ(c.rotation.x, -90.0f);
 }
 
+TEST(FreeCamera, MovesAlongItsStoredAxes) {
+    Camera c;
+    camera_set_position(&c, 1, 2, 3);
+    camera_set_target(&c, 0, 0, -10);
+    c.back = {0.5f, 0, 1};
+    c.right = {1, 0.5f, 0};
+    camera_move_forward(&c, 2);  // against the back axis
+    camera_move_sideways(&c, 3);
+    const float expected[2][3] = {{1 - 1 + 3, 2 + 1.5f, 3 - 2}, {0 - 1 + 3, 1.5f, -10 - 2}};
+    const Vector3* got[2] = {&c.position, &c.target};
+    for (int k = 0; k < 2; ++k) {
+        EXPECT_EQ(got[k]->x, expected[k][0]) << k;
+        EXPECT_EQ(got[k]->y, expected[k][1]) << k;
+        EXPECT_EQ(got[k]->z, expected[k][2]) << k;
+    }
+}
+
 TEST(FreeCamera, PrintedLineReadsBackAsASplineKey) {
     Camera c;
     camera_set_position(&c, 1, 2, 3);
