@@ -58,23 +58,18 @@ struct HeaderCase {
 const HeaderCase header_cases[] = {
     {"RawTgaWhole", tga(2, 4, 3, 24, 36), ImageKind::Tga, ""},
     {"RawTgaShort", tga(2, 4, 3, 24, 35), ImageKind::Tga, "Image data cut short"},
-    {"RawTga32BitsShort", tga(2, 4, 3, 32, 47), ImageKind::Tga, "Image data cut short"},
-    {"MappedTgaWhole", mapped_tga(4), ImageKind::Tga, ""},
     {"MappedTgaShort", mapped_tga(3), ImageKind::Tga, "Image data cut short"},
     // Two run packets of 24-bit pixels take 8 bytes and cover at most 256 pixels.
     {"RunLengthTgaAt128PixelsAPacket", tga(10, 16, 16, 24, 8), ImageKind::Tga, ""},
     {"RunLengthTgaPast128PixelsAPacket", tga(10, 16, 17, 24, 8), ImageKind::Tga, "Image data cut short"},
     {"TgaAtTheLimit", tga(2, 8192, 8192, 24, 0), ImageKind::Tga, "Image data cut short"},
     {"TgaPastTheLimit", tga(2, 8193, 8192, 24, 0), ImageKind::Tga, "Image too large (8193x8192)"},
-    {"RunLengthTgaPastTheLimit", tga(10, 65535, 65535, 24, 256), ImageKind::Tga,
-     "Image too large (65535x65535)"},
     {"TgaDepthOf211Bits", tga(2, 4, 4, 211, 4 * 4 * 27), ImageKind::Tga,
      "Unsupported pixel depth (211 bits)"},
     // 3 pixels of 24 bits make 9 bytes, padded to 12 per row; a negative height is top-down.
     {"BmpPaddedRowsWhole", bmp(3, 2, 24, 24), ImageKind::Bmp, ""},
     {"BmpPaddedRowsShort", bmp(3, 2, 24, 23), ImageKind::Bmp, "Image data cut short"},
     {"BmpTopDown", bmp(3, -2, 24, 24), ImageKind::Bmp, ""},
-    {"Bmp32Bits", bmp(2, 2, 32, 16), ImageKind::Bmp, ""},
     {"BmpPastTheLimit", bmp(10000, 65535, 24, 300), ImageKind::Bmp, "Image too large (10000x65535)"},
     {"BmpMostNegativeHeight", bmp(-65535, INT32_MIN, 24, 300), ImageKind::Bmp,
      "Image too large (65535x2147483648)"},
@@ -83,7 +78,6 @@ const HeaderCase header_cases[] = {
     // Run-length encoded pixels cannot be counted from the size; only the limit applies.
     {"BmpRunLength", bmp(512, 512, 8, 10, 1), ImageKind::Bmp, ""},
     {"JpegAtTheLimit", jpeg(8192, 8192, 0), ImageKind::Jpeg, ""},
-    {"JpegPastTheLimit", jpeg(9000, 9000, 0), ImageKind::Jpeg, "Image too large (9000x9000)"},
     {"JpegFramePastLargeSegments", jpeg(20000, 9000, 130000), ImageKind::Jpeg,
      "Image too large (20000x9000)"},
     {"JpegWithoutFrame", std::string("\xFF\xD8\xFF\xD9", 4), ImageKind::Jpeg, ""},  // left to the library

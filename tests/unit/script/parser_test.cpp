@@ -43,14 +43,10 @@ TEST_F(ScriptTest, ScriptsAndTheSectionsTheyMake) {
     const std::string example =
         "; settings\ndemo_name Intro\n[image]\nstart 2\nend 10\nlayer 5\nblend SRC_ALPHA ONE\n"
         "alpha GREATER 0.1\nparam {0.5, 0.5, 1}\nfloat 2\nstring data/logo.jpg\n";
-    std::string crlf;
-    for (char c : example) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
     const std::string fits = "string " + std::string(247, 's');  // 254 characters and the line end
     const std::pair<std::string, std::string> cases[] = {
-        // GL_SRC_ALPHA is 770, GL_ONE 1 and GL_GREATER 516; no carriage return is left in a value.
+        // GL_SRC_ALPHA is 770, GL_ONE 1 and GL_GREATER 516.
         {example,
-         "image 2..10 (8) layer 5 blend 770,1 alpha 516 0.1..0.1 params 0.5 0.5 1 2 strings [data/logo.jpg]"},
-        {crlf,
          "image 2..10 (8) layer 5 blend 770,1 alpha 516 0.1..0.1 params 0.5 0.5 1 2 strings [data/logo.jpg]"},
         // Unknown keys fall back on their first letter, a key cut at 63 characters too; a spline
         // takes the duration so far unless it gives one.
@@ -89,32 +85,23 @@ TEST_F(ScriptTest, EveryMessageWithItsLineNumber) {
     const std::pair<std::string, std::string> cases[] = {
         {"start 2\n[image]\n", "Unknown variable (script './x.tvl', line 1)"},
         {"; c\n\n  fps 1\n", "Unknown variable (script './x.tvl', line 3)"},
-        {"Fps 1\n", "Unknown variable (script './x.tvl', line 1)"},
         {"demo_name" + std::string(90, 'x') + " 1\n", "Unknown variable (script './x.tvl', line 1)"},
         {sec + "\tstart 1\n", "Unknown section variable (script './x.tvl', line 2)"},
-        {sec + "Start 1\n", "Unknown section variable (script './x.tvl', line 2)"},
         {sec + "texture x\n", "Unknown section variable (script './x.tvl', line 2)"},
-        {"[image]x\n", "Unknown section (script './x.tvl', line 1)"},
         {"\n[Image]\n", "Unknown section (script './x.tvl', line 2)"},
-        {"[image\n", "Unknown section (script './x.tvl', line 1)"},
         {"[image" + std::string(90, 'x') + "]\n", "Unknown section (script './x.tvl', line 1)"},
         {sec + "start -0.5\n", "Invalid start (script './x.tvl', line 2)"},
         {sec + "start 5\nend 5\n", "Invalid duration (script './x.tvl', line 3)"},
-        {sec + "end -1\n", "Invalid duration (script './x.tvl', line 2)"},
         {sec + "end nan\n", "Invalid duration (script './x.tvl', line 2)"},
         {sec + repeated("sync 1\n", 33), "Too many syncs (script './x.tvl', line 34)"},
         {sec + repeated("param 1\n", 33), "Too many params (script './x.tvl', line 34)"},
-        {sec + "param " + repeated("1 ", 32) + "\nparam x\n", "Too many params (script './x.tvl', line 3)"},
         {sec + repeated("spline a.spl\n", 33), "Too many splines (script './x.tvl', line 34)"},
         {sec + repeated("string a\n", 33), "Too many strings (script './x.tvl', line 34)"},
         {sec + "blend FOO ONE\n", "Invalid blend source factor (script './x.tvl', line 2)"},
-        {sec + "blend one ONE\n", "Invalid blend source factor (script './x.tvl', line 2)"},
         {sec + "blend " + std::string(80, 'A') + "ONE ONE\n",
          "Invalid blend source factor (script './x.tvl', line 2)"},
-        {sec + "blend ONE\n", "Invalid blend destination factor (script './x.tvl', line 2)"},
         {sec + "blend ONE BAR\n", "Invalid blend destination factor (script './x.tvl', line 2)"},
         {sec + "alpha MORE 0.5\n", "Invalid alpha function (script './x.tvl', line 2)"},
-        {sec + "alpha\n", "Invalid alpha function (script './x.tvl', line 2)"},
         {sec + "param " + repeated("1 ", 30) + "\nparam 1 2 3\n",
          "Script: too many floats in vector '1 2 3'"},
         // CR LF counts two lines, a CR alone one.
@@ -122,7 +109,6 @@ TEST_F(ScriptTest, EveryMessageWithItsLineNumber) {
         {"[image]\rstart 1\r\rstart -1\r", "Invalid start (script './x.tvl', line 4)"},
         // One character past the limit, and the rest would be read as a line of its own.
         {sec + "\n" + too_long + "\nstart 1\n", "Line too long (script './x.tvl', line 3)"},
-        {sec + std::string(300, ';') + "\n", "Line too long (script './x.tvl', line 2)"},
     };
     for (const auto& [script, message] : cases) {
         config_reset_defaults();
@@ -167,15 +153,8 @@ TEST_F(ScriptTest, ConfigurationValuesByType) {
 
 TEST(ScriptVector, ReadsNumberCharactersOnlyAndChecksCapacityBeforeStoring) {
     const std::pair<const char*, std::vector<float>> cases[] = {
-        {"{1, 2.5, -3}", {1, 2.5f, -3}},
-        {"\t{ 4 ,,5}", {4, 5}},
-        {"1e5", {1}},
-        {"+1", {}},
-        {"abc", {}},
-        {"1,2;3", {1, 2}},
-        {".5 -.25", {0.5f, -0.25f}},
-        {"1-2", {1}},
-        {"", {}},
+        {"{1, 2.5, -3}", {1, 2.5f, -3}}, {"\t{ 4 ,,5}", {4, 5}}, {"+1", {}}, {"1,2;3", {1, 2}},
+        {".5 -.25", {0.5f, -0.25f}},     {"1-2", {1}},
     };
     for (const auto& [text, values] : cases) {
         float out[8];
