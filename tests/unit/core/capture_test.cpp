@@ -47,6 +47,7 @@ std::string round_trip(const Pixels& rgb, int width, int height, bool compress) 
 
 const Picture pictures[] = {
     {"OnePixel", 1, 1, [](int) { return 1; }},
+    {"PairBetweenTwoSingles", 4, 1, [](int i) { return i == 0 ? 1 : 2 + (i == 3); }},
     {"OddRowsOfNineBytes", 3, 2, [](int i) { return i; }},
     {"RunsAcrossRowEnds", 5, 3, [](int i) { return i / 4; }},
     {"RunLongerThanAPacket", 300, 1, [](int) { return 5; }},
@@ -93,7 +94,7 @@ TEST(TgaWriter, ImpossibleFilesAndSizesAreSkippedWithoutAFile) {
     uint8_t pixel[3] = {1, 2, 3};
     EXPECT_FALSE(tga_write(dir.file("missing/x.tga").c_str(), pixel, 1, 1, false));
     EXPECT_FALSE(std::filesystem::exists(dir.file("missing")));
-    for (auto [w, h] : {std::pair{70000, 1}, {1, 0}}) {
+    for (auto [w, h] : {std::pair{70000, 1}, {1, 65536}, {1, 0}, {1, -1}}) {
         EXPECT_FALSE(tga_write(dir.file("size.tga").c_str(), pixel, w, h, true)) << w << "x" << h;
         EXPECT_FALSE(std::filesystem::exists(dir.file("size.tga")));
     }

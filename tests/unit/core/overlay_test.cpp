@@ -23,6 +23,8 @@ TEST(Benchmark, ScoreIsTheFrameRateTimesTenThousandOverSixty) {
     EXPECT_EQ(benchmark_text(benchmark_score(0, 3.0f)), "Score: 0.00");
     // Shown only when asked for and once the demo clock has moved.
     EXPECT_TRUE(benchmark_due(1, 0.04f));
+    EXPECT_TRUE(benchmark_due(-1, 20.0f));
     EXPECT_FALSE(benchmark_due(0, 20.0f));
     EXPECT_FALSE(benchmark_due(1, 0.0f));
+    EXPECT_FALSE(benchmark_due(1, -5.0f));
 }

@@ -58,6 +58,8 @@ struct HeaderCase {
 const HeaderCase header_cases[] = {
     {"RawTgaWhole", tga(2, 4, 3, 24, 36), ImageKind::Tga, ""},
     {"RawTgaShort", tga(2, 4, 3, 24, 35), ImageKind::Tga, "Image data cut short"},
+    {"RawTga32BitsShort", tga(2, 4, 3, 32, 47), ImageKind::Tga, "Image data cut short"},
+    {"MappedTgaWhole", mapped_tga(4), ImageKind::Tga, ""},
     {"MappedTgaShort", mapped_tga(3), ImageKind::Tga, "Image data cut short"},
     // Two run packets of 24-bit pixels take 8 bytes and cover at most 256 pixels.
     {"RunLengthTgaAt128PixelsAPacket", tga(10, 16, 16, 24, 8), ImageKind::Tga, ""},
@@ -70,6 +72,7 @@ const HeaderCase header_cases[] = {
     {"BmpPaddedRowsWhole", bmp(3, 2, 24, 24), ImageKind::Bmp, ""},
     {"BmpPaddedRowsShort", bmp(3, 2, 24, 23), ImageKind::Bmp, "Image data cut short"},
     {"BmpTopDown", bmp(3, -2, 24, 24), ImageKind::Bmp, ""},
+    {"Bmp32Bits", bmp(2, 2, 32, 16), ImageKind::Bmp, ""},
     {"BmpPastTheLimit", bmp(10000, 65535, 24, 300), ImageKind::Bmp, "Image too large (10000x65535)"},
     {"BmpMostNegativeHeight", bmp(-65535, INT32_MIN, 24, 300), ImageKind::Bmp,
      "Image too large (65535x2147483648)"},

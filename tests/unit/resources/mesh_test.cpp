@@ -234,6 +234,7 @@ TEST(MeshMaterials, FacesFindTheLastMaterialOfTheirNameReadBeforeThem) {
 TEST(MeshBuilt, FractionsShowWholeFacesWithinTheObject) {
     const std::pair<float, int> cases[] = {{0.5f, 5}, {-0.5f, 0}, {3.5f, 10}, {std::nanf(""), 0}};
     for (auto [f, faces] : cases) EXPECT_EQ(mesh_built_faces(f, 10), faces) << f;
+    EXPECT_EQ(mesh_built_faces(0.55f, 3), 1);
     EXPECT_EQ(mesh_built_faces(1e30f, 65535), 65535);
 }
 
@@ -263,6 +264,7 @@ const MeshFile mesh_files[] = {
      chunk(0x4D4D, chunk(0x3D3D, lying(0x5555, 100, "")) + std::string(100, '\0')), false},
     {"ColourShorterThanItsBytes", chunk(0x4D4D, material("m", chunk(0xA010, lying(0x0011, 7, "\1\2\3")))),
      false},
+    {"NameRunningPastItsChunk", chunk(0x4D4D, lying(0x4000, 8, std::string("a long name", 12))), false},
     {"NameWithoutItsEnd", chunk(0x4D4D, chunk(0x4000, "unterminated")), false},
     {"VertexCountAbsurd", triangles(chunk(0x4110, le(65535, 2) + floats({1}))), false},
     {"FaceCountAbsurd", triangles(chunk(0x4120, le(40000, 2))), false},

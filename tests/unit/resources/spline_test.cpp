@@ -49,6 +49,7 @@ TEST(SplineLoad, RefusalsNameTheFile) {
         {"x 1 2\n", format},
         {"   \n1 2\n", format},  // a line that starts with a blank is data, even when a ';' follows
         {"1 2\n   \n", channel},
+        {"1 2\n1 2 3\n", channel},
         {"1 2 3\n1 2\n", channel},
         {"1 2" + std::string(300, ' ') + "5\n", channel},  // read in pieces of 255: "1 2", then "5"
         {"1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17\n",

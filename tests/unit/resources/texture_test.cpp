@@ -147,6 +147,7 @@ const ImageCase image_cases[] = {
      "Unsupported paletted texture 'p.bmp'"},
     {"SixteenBitTga", "h.tga", media::tga16(4, 4), 5, "Unsupported format in 'h.tga'"},
     {"NoWidth", "w0.tga", media::tga(0, 27, "", 24), 5, "Error loading 'w0.tga': Empty image"},
+    {"NoHeight", "h0.tga", media::tga(5, 0, "", 32), 5, "Error loading 'h0.tga': Empty image"},
     {"CutShort", "cut.tga",
      media::tga(64, 64, solid_rgb(64, 64, 1, 2, 3), 24).substr(0, 18 + 64 * 64 * 3 - 1), 5,
      "Error loading 'cut.tga': Image data cut short"},

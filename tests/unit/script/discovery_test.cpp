@@ -65,7 +65,7 @@ TEST_F(Discovery, DepthFirstInListingOrder) {
 }
 
 TEST_F(Discovery, ScriptsAreFilesWithTvlAnywhereInTheirName) {
-    for (const char* name : {"a.tvl.bak", "b.TVL", "c.tvlx", "e.tv", "scenes.tvl/inner.tvl"}) {
+    for (const char* name : {"a.tvl.bak", "b.TVL", "c.tvlx", "dtvl", "e.tv", "scenes.tvl/inner.tvl"}) {
         write_file(dir.file(name), tagged(name));
     }
     write_file(dir.file("readme.txt"), "gl_width 1\n");

@@ -85,23 +85,31 @@ TEST_F(ScriptTest, EveryMessageWithItsLineNumber) {
     const std::pair<std::string, std::string> cases[] = {
         {"start 2\n[image]\n", "Unknown variable (script './x.tvl', line 1)"},
         {"; c\n\n  fps 1\n", "Unknown variable (script './x.tvl', line 3)"},
+        {"Fps 1\n", "Unknown variable (script './x.tvl', line 1)"},
         {"demo_name" + std::string(90, 'x') + " 1\n", "Unknown variable (script './x.tvl', line 1)"},
         {sec + "\tstart 1\n", "Unknown section variable (script './x.tvl', line 2)"},
+        {sec + "Start 1\n", "Unknown section variable (script './x.tvl', line 2)"},
         {sec + "texture x\n", "Unknown section variable (script './x.tvl', line 2)"},
+        {"[image]x\n", "Unknown section (script './x.tvl', line 1)"},
         {"\n[Image]\n", "Unknown section (script './x.tvl', line 2)"},
+        {"[image\n", "Unknown section (script './x.tvl', line 1)"},
         {"[image" + std::string(90, 'x') + "]\n", "Unknown section (script './x.tvl', line 1)"},
         {sec + "start -0.5\n", "Invalid start (script './x.tvl', line 2)"},
         {sec + "start 5\nend 5\n", "Invalid duration (script './x.tvl', line 3)"},
         {sec + "end nan\n", "Invalid duration (script './x.tvl', line 2)"},
         {sec + repeated("sync 1\n", 33), "Too many syncs (script './x.tvl', line 34)"},
         {sec + repeated("param 1\n", 33), "Too many params (script './x.tvl', line 34)"},
+        {sec + "param " + repeated("1 ", 32) + "\nparam x\n", "Too many params (script './x.tvl', line 3)"},
         {sec + repeated("spline a.spl\n", 33), "Too many splines (script './x.tvl', line 34)"},
         {sec + repeated("string a\n", 33), "Too many strings (script './x.tvl', line 34)"},
         {sec + "blend FOO ONE\n", "Invalid blend source factor (script './x.tvl', line 2)"},
         {sec + "blend " + std::string(80, 'A') + "ONE ONE\n",
          "Invalid blend source factor (script './x.tvl', line 2)"},
+        {sec + "blend one ONE\n", "Invalid blend source factor (script './x.tvl', line 2)"},
+        {sec + "blend ONE\n", "Invalid blend destination factor (script './x.tvl', line 2)"},
         {sec + "blend ONE BAR\n", "Invalid blend destination factor (script './x.tvl', line 2)"},
         {sec + "alpha MORE 0.5\n", "Invalid alpha function (script './x.tvl', line 2)"},
+        {sec + "alpha\n", "Invalid alpha function (script './x.tvl', line 2)"},
         {sec + "param " + repeated("1 ", 30) + "\nparam 1 2 3\n",
          "Script: too many floats in vector '1 2 3'"},
         // CR LF counts two lines, a CR alone one.
@@ -109,6 +117,7 @@ TEST_F(ScriptTest, EveryMessageWithItsLineNumber) {
         {"[image]\rstart 1\r\rstart -1\r", "Invalid start (script './x.tvl', line 4)"},
         // One character past the limit, and the rest would be read as a line of its own.
         {sec + "\n" + too_long + "\nstart 1\n", "Line too long (script './x.tvl', line 3)"},
+        {sec + std::string(300, ';') + "\n", "Line too long (script './x.tvl', line 2)"},
     };
     for (const auto& [script, message] : cases) {
         config_reset_defaults();
@@ -153,7 +162,7 @@ TEST_F(ScriptTest, ConfigurationValuesByType) {
 
 TEST(ScriptVector, ReadsNumberCharactersOnlyAndChecksCapacityBeforeStoring) {
     const std::pair<const char*, std::vector<float>> cases[] = {
-        {"{1, 2.5, -3}", {1, 2.5f, -3}}, {"\t{ 4 ,,5}", {4, 5}}, {"+1", {}}, {"1,2;3", {1, 2}},
+        {"{1, 2.5, -3}", {1, 2.5f, -3}}, {"\t{ 4 ,,5}", {4, 5}}, {"+1", {}}, {"1e5", {1}}, {"1,2;3", {1, 2}},
         {".5 -.25", {0.5f, -0.25f}},     {"1-2", {1}},
     };
     for (const auto& [text, values] : cases) {
