@@ -288,9 +288,13 @@ inline Bytes jpeg(int width, int height, const Bytes& rgb) {
     return b;
 }
 
-// Packs the contents of `dir` (recursively, paths relative to it) into the zip `archive`.
+// Packs the contents of `dir` (recursively, paths relative to it) into a new zip `archive`, under
+// exactly that name: the zip tool would add ".zip" to a name without an extension, so it packs
+// under a name that has one and the result is renamed.
 inline bool zip_directory(const std::string& dir, const std::string& archive) {
-    std::string command = "cd '" + dir + "' && zip -q -r -X '" + archive + "' .";
+    std::string made = archive + ".packing.zip";
+    std::string command = "rm -f '" + made + "' && cd '" + dir + "' && zip -q -r -X '" + made +
+                          "' . && mv -f '" + made + "' '" + archive + "'";
     return std::system(command.c_str()) == 0;
 }
 

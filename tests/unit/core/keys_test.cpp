@@ -2,79 +2,56 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "core/config.h"
 #include "core/sequencer.h"
 
 namespace {
 
-SDL_Event key(Uint8 type, SDLKey sym, SDLMod mod = KMOD_NONE) {
+void send(Uint8 type, SDLKey sym, SDLMod mod = KMOD_NONE) {
     SDL_Event e{};
-    e.type = type;
-    e.key.type = type;
+    e.type = e.key.type = type;
     e.key.keysym.sym = sym;
     e.key.keysym.mod = mod;
-    return e;
+    key_event(e);
 }
 
 void press(SDLKey sym, SDLMod mod = KMOD_NONE) {
-    key_event(key(SDL_KEYDOWN, sym, mod));
-    key_event(key(SDL_KEYUP, sym, mod));
+    send(SDL_KEYDOWN, sym, mod);
+    send(SDL_KEYUP, sym, mod);
 }
-
-class Keys : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        fps = timing = 0;
-        quit_flag = false;
-    }
-    void TearDown() override {
-        fps = timing = 0;
-        quit_flag = false;
-    }
-};
 
 }  // namespace
 
-TEST_F(Keys, FAndTSwitchTheOverlaysOffEachOther) {
+TEST(Keys, FAndTSwitchTheOverlaysOffEachOther) {
+    struct Step {
+        SDLKey key;
+        SDLMod mod;
+        int fps, timing;
+    };
+    const Step steps[] = {{SDLK_f, KMOD_NONE, 1, 0},   {SDLK_f, KMOD_NONE, 0, 0}, {SDLK_t, KMOD_NONE, 0, 1},
+                          {SDLK_f, KMOD_LSHIFT, 1, 0}, {SDLK_t, KMOD_NONE, 0, 1}, {SDLK_t, KMOD_NONE, 0, 0}};
+    fps = 0;
     timing = 1;
-    press(SDLK_f);
-    EXPECT_EQ(fps, 1);
-    EXPECT_EQ(timing, 0);
-    press(SDLK_f);
-    EXPECT_EQ(fps, 0);
-    EXPECT_EQ(timing, 0);
-    press(SDLK_t);
-    EXPECT_EQ(timing, 1);
-    press(SDLK_f, KMOD_LSHIFT);  // modifiers do not matter
-    EXPECT_EQ(fps, 1);
-    EXPECT_EQ(timing, 0);
-    press(SDLK_t);
-    EXPECT_EQ(fps, 0);
-    EXPECT_EQ(timing, 1);
-}
-
-TEST_F(Keys, FTogglesTheLowBitOfAScriptValue) {
-    fps = 2;
+    for (const Step& s : steps) {
+        press(s.key, s.mod);
+        EXPECT_EQ(fps, s.fps);
+        EXPECT_EQ(timing, s.timing);
+    }
+    fps = 2;  // a script value: F flips its low bit
     press(SDLK_f);
     EXPECT_EQ(fps, 3);
-    press(SDLK_f);
-    EXPECT_EQ(fps, 2);
+    fps = timing = 0;
 }
 
-TEST_F(Keys, HeldKeysAreRecordedBelowSymbol256) {
-    key_event(key(SDL_KEYDOWN, SDLK_SPACE));
-    EXPECT_EQ(key_state[32], 1);
-    key_event(key(SDL_KEYDOWN, SDLK_g));
+TEST(Keys, HeldKeysAreRecordedBelowSymbol256) {
+    send(SDL_KEYDOWN, SDLK_g);
     EXPECT_EQ(key_state['g'], 1);
-    key_event(key(SDL_KEYUP, SDLK_SPACE));
-    EXPECT_EQ(key_state[32], 0);
-    EXPECT_EQ(key_state['g'], 1);
-    key_event(key(SDL_KEYUP, SDLK_g));
-
-    int32_t before[KEY_STATE_SIZE];
-    std::copy(std::begin(key_state), std::end(key_state), before);
-    key_event(key(SDL_KEYDOWN, SDLK_UP));
-    key_event(key(SDL_KEYDOWN, SDLK_KP5));
-    EXPECT_TRUE(std::equal(std::begin(key_state), std::end(key_state), before));
-    key_event(key(SDL_KEYUP, SDLK_UP));
+    send(SDL_KEYUP, SDLK_g);
+    EXPECT_EQ(key_state['g'], 0);
+    std::vector<int32_t> before(std::begin(key_state), std::end(key_state));
+    send(SDL_KEYDOWN, SDLK_UP);  // symbols past the table are not recorded
+    EXPECT_EQ(std::vector<int32_t>(std::begin(key_state), std::end(key_state)), before);
+    send(SDL_KEYUP, SDLK_UP);
 }

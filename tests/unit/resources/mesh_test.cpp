@@ -1,51 +1,23 @@
+// The 3DS reader. What an independent reader (lib3ds) also reads is compared with it; normals,
+// the materials faces find and the refusal of broken files are checked on their own.
 #include <gtest/gtest.h>
+#include <lib3ds/file.h>
+#include <lib3ds/material.h>
+#include <lib3ds/mesh.h>
 
 #include <cmath>
-#include <functional>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "resources/mesh.h"
 #include "resources/mesh_writer.h"
+#include "test_support.h"
 
 namespace {
-
-bool parse(const std::string& bytes, Mesh& mesh, const char* dir = "", MeshTextureLoader loader = nullptr) {
-    return mesh_parse(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), dir, mesh, loader);
-}
-
-// A main chunk around an editor chunk whose contents `fill` writes.
-std::string in_editor(const std::function<void(ChunkWriter&)>& fill) {
-    ChunkWriter w;
-    w.begin(0x4D4D);
-    w.begin(0x3D3D);
-    fill(w);
-    w.end();
-    w.end();
-    return w.bytes;
-}
-
-void vertex_list(ChunkWriter& w, const std::vector<std::array<float, 3>>& vertices) {
-    w.begin(0x4110);
-    w.u16(static_cast<uint16_t>(vertices.size()));
-    for (const auto& v : vertices) {
-        for (float c : v) w.f32(c);
-    }
-    w.end();
-}
-
-float length(const float* v) {
-    return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-}
-
-ObjectDraft triangle(const std::string& name) {
-    ObjectDraft o;
-    o.name = name;
-    // (0,0,0), (1,0,0), (0,1,0) once turned to Y up.
-    o.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 0, 1}};
-    o.faces = {{0, 1, 2}};
-    return o;
-}
 
 std::vector<std::string> loaded_paths;
 int record_texture(const char* path) {
@@ -53,341 +25,292 @@ int record_texture(const char* path) {
     return static_cast<int>(loaded_paths.size()) + 6;
 }
 
+bool parse(const std::string& bytes, Mesh& mesh, MeshTextureLoader loader = nullptr) {
+    // A private copy of exactly the bytes, so a read past the end is a read past an allocation.
+    std::unique_ptr<unsigned char[]> copy(new unsigned char[bytes.size() + 1]);
+    std::memcpy(copy.get(), bytes.data(), bytes.size());
+    return mesh_parse(copy.get(), bytes.size(), "data/models/", mesh, loader);
+}
+
+// Little-endian numbers and chunks, to spell files out; names carry their NUL.
+std::string le(uint32_t v, int bytes) {
+    std::string out;
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
+    return out;
+}
+std::string floats(std::initializer_list<float> values) {
+    ChunkWriter w;
+    for (float f : values) w.f32(f);
+    return w.bytes;
+}
+std::string lying(uint16_t id, uint32_t length, const std::string& body) {
+    return le(id, 2) + le(length, 4) + body;
+}
+std::string chunk(uint16_t id, const std::string& body) {
+    return lying(id, static_cast<uint32_t>(body.size() + 6), body);
+}
+std::string editor(const std::string& body) {
+    return chunk(0x4D4D, chunk(0x3D3D, body));
+}
+std::string object(const std::string& name, const std::string& body) {
+    return chunk(0x4000, name + '\0' + body);
+}
+std::string material(const std::string& name, const std::string& parts) {
+    return chunk(0xAFFF, chunk(0xA000, name + '\0') + parts);
+}
+// An object whose triangle chunk holds `body`.
+std::string triangles(const std::string& body) {
+    return editor(object("obj", chunk(0x4100, body)));
+}
+// Three vertices and one face with the given third corner.
+std::string triangle(uint16_t corner) {
+    return chunk(0x4110, le(3, 2) + floats({0, 1, 2, 3, 0, 1, 2, 3, 0})) +
+           chunk(0x4120, le(1, 2) + le(0, 2) + le(1, 2) + le(corner, 2) + le(0, 2));
+}
+std::string group(uint16_t face) {
+    return chunk(0x4130, std::string("m\0", 2) + le(1, 2) + le(face, 2));
+}
+
+void expect_agrees_with_lib3ds(const std::string& path) {
+    SCOPED_TRACE(path);
+    Mesh mesh;
+    ASSERT_TRUE(parse(read_file(path), mesh));
+    mesh_compute_normals(mesh);
+    Lib3dsFile* reference = lib3ds_file_load(path.c_str());
+    ASSERT_NE(reference, nullptr);
+
+    std::map<std::string, const Lib3dsMaterial*> materials;
+    for (const Lib3dsMaterial* m = reference->materials; m != nullptr; m = m->next) materials[m->name] = m;
+    size_t material_count = 0;
+    for (const Material* m = mesh.materials; m != nullptr; m = m->next, ++material_count) {
+        ASSERT_EQ(materials.count(m->name), 1u) << m->name;
+        const Lib3dsMaterial* ref = materials[m->name];
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_NEAR(m->ambient[i], ref->ambient[i], 1.0 / 255) << m->name;
+            EXPECT_NEAR(m->diffuse[i], ref->diffuse[i], 1.0 / 255) << m->name;
+            EXPECT_NEAR(m->specular[i], ref->specular[i], 1.0 / 255) << m->name;
+        }
+        EXPECT_NEAR(m->shininess, ref->shininess, 0.01) << m->name;
+        EXPECT_STREQ(m->map_name, ref->texture1_map.name) << m->name;
+    }
+    EXPECT_EQ(material_count, materials.size());
+
+    // Every triangle mesh of the reference is one of our objects; our extra objects (lights,
+    // cameras) carry no geometry.
+    std::map<std::string, const Lib3dsMesh*> meshes;
+    for (const Lib3dsMesh* m = reference->meshes; m != nullptr; m = m->next) meshes[m->name] = m;
+    size_t with_geometry = 0;
+    for (const MeshObject& o : mesh.objects) {
+        SCOPED_TRACE(o.name);
+        if (meshes.count(o.name) == 0) {
+            EXPECT_EQ(o.vertex_count + o.face_count, 0);
+            continue;
+        }
+        ++with_geometry;
+        const Lib3dsMesh* ref = meshes[o.name];
+        ASSERT_EQ(o.vertex_count, static_cast<int>(ref->points));
+        ASSERT_EQ(o.face_count, static_cast<int>(ref->faces));
+        ASSERT_EQ(o.texcoord_count, static_cast<int>(ref->texels));
+        for (int i = 0; i < o.vertex_count; ++i) {
+            const float* p = ref->pointL[i].pos;
+            ASSERT_EQ(o.vertices[i].position[0], p[0]);
+            ASSERT_EQ(o.vertices[i].position[1], p[2]);
+            ASSERT_EQ(o.vertices[i].position[2], -p[1]);
+            for (float n : o.vertices[i].normal) ASSERT_TRUE(std::isfinite(n));
+        }
+        for (int i = 0; i < 2 * o.texcoord_count; ++i) ASSERT_EQ(o.texcoords[i], ref->texelL[i / 2][i % 2]);
+        for (int i = 0; i < o.face_count; ++i) {
+            for (int k = 0; k < 3; ++k) ASSERT_EQ(o.faces[i].corners[k], ref->faceL[i].points[k]);
+            // Every model here names only materials it defines first.
+            const Material* ours = o.faces[i].material;
+            EXPECT_STREQ(ours != nullptr ? ours->name : "", ref->faceL[i].material);
+        }
+    }
+    EXPECT_EQ(with_geometry, meshes.size());
+    lib3ds_file_free(reference);
+}
+
 }  // namespace
 
-TEST(MeshReader, TurnsZUpIntoYUpAndKeepsFaceData) {
-    ObjectDraft o;
-    o.name = "thing";
-    o.vertices = {{1, 2, 3}, {4, 5, 6}, {7, 8, 10}};
-    o.faces = {{2, 0, 1}};
-    o.texcoords = {{0.25f, 0.5f}, {1, 0}, {-2, 3}};
-    Mesh mesh;
-    ASSERT_TRUE(parse(mesh_write_3ds({}, {o}), mesh));
-    ASSERT_EQ(mesh.object_count, 1);
-    const MeshObject& m = mesh.objects[0];
-    EXPECT_STREQ(m.name, "thing");
-    ASSERT_EQ(m.vertex_count, 3);
-    EXPECT_EQ(m.vertices[0].position[0], 1);
-    EXPECT_EQ(m.vertices[0].position[1], 3);
-    EXPECT_EQ(m.vertices[0].position[2], -2);
-    EXPECT_EQ(m.vertices[2].position[2], -8);
-    ASSERT_EQ(m.face_count, 1);
-    EXPECT_EQ(m.faces[0].corners[0], 2);
-    EXPECT_EQ(m.faces[0].corners[1], 0);
-    EXPECT_EQ(m.faces[0].corners[2], 1);
-    EXPECT_EQ(m.faces[0].flags, 7);
-    EXPECT_EQ(m.faces[0].material, nullptr);
-    ASSERT_EQ(m.texcoord_count, 3);
-    EXPECT_EQ(m.texcoords[0], 0.25f);
-    EXPECT_EQ(m.texcoords[1], 0.5f);
-    EXPECT_EQ(m.texcoords[4], -2);
-    EXPECT_EQ(m.texcoords[5], 3);
-}
-
-TEST(MeshReader, NormalsOfOneTriangleAndOfARightAngledPair) {
-    Mesh mesh;
-    ASSERT_TRUE(parse(mesh_write_3ds({}, {triangle("t")}), mesh));
-    mesh_compute_normals(mesh);
-    const MeshObject& t = mesh.objects[0];
-    EXPECT_FLOAT_EQ(t.faces[0].normal[0], 0);
-    EXPECT_FLOAT_EQ(t.faces[0].normal[1], 0);
-    EXPECT_FLOAT_EQ(t.faces[0].normal[2], 1);
-    for (const MeshVertex& v : t.vertices) {
-        EXPECT_FLOAT_EQ(v.normal[2], 1);
-        EXPECT_FLOAT_EQ(v.inverse_face_count, 1);
+TEST(MeshReference, ModelsSavedByRealToolsAndOurWriterAgree) {
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/usr/share/assimp/models/3DS")) {
+        std::string ext = entry.path().extension().string();
+        if (ext != ".3ds" && ext != ".3DS") continue;
+        expect_agrees_with_lib3ds(entry.path().string());
+        ++files;
     }
+    EXPECT_GE(files, 5) << "the assimp-testmodels package provides the 3DS models";
 
-    // Two faces sharing the edge from vertex 0 to vertex 1, one in the floor, one in a wall.
-    ObjectDraft pair;
-    pair.name = "pair";
-    pair.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
-    pair.faces = {{0, 1, 2}, {0, 1, 3}};
-    Mesh two;
-    ASSERT_TRUE(parse(mesh_write_3ds({}, {pair}), two));
-    mesh_compute_normals(two);
-    const MeshObject& p = two.objects[0];
-    // In GL's frame the floor faces +Y and the wall +Z.
-    EXPECT_FLOAT_EQ(p.faces[0].normal[1], 1);
-    EXPECT_FLOAT_EQ(p.faces[1].normal[2], 1);
-    EXPECT_NEAR(length(p.vertices[0].normal), std::sqrt(0.5f), 1e-6);
-    EXPECT_FLOAT_EQ(p.vertices[0].inverse_face_count, 0.5f);
-    EXPECT_FLOAT_EQ(p.vertices[2].inverse_face_count, 1);
-    EXPECT_NEAR(length(p.vertices[2].normal), 1, 1e-6);
-}
-
-TEST(MeshReader, DegenerateFacesAndUnusedVerticesGetZeroNormals) {
-    ObjectDraft o;
-    o.name = "flat";
-    const float nan = std::nanf("");
-    o.vertices = {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {0, 0, 1}, {5, 5, 5}, {nan, 0, 0}};
-    o.faces = {{0, 1, 2}, {0, 1, 3}, {5, 1, 3}};  // a line, a real triangle, one not a number
-    Mesh mesh;
-    ASSERT_TRUE(parse(mesh_write_3ds({}, {o}), mesh));
-    mesh_compute_normals(mesh);
-    const MeshObject& m = mesh.objects[0];
-    for (const MeshFace& f : m.faces) {
-        for (float n : f.normal) EXPECT_TRUE(std::isfinite(n));
-    }
-    EXPECT_EQ(length(m.faces[0].normal), 0);
-    EXPECT_EQ(length(m.faces[2].normal), 0);
-    EXPECT_NEAR(length(m.faces[1].normal), 1, 1e-6);
-    // Vertex 0 lies on the line and the triangle: only the triangle counts.
-    EXPECT_FLOAT_EQ(m.vertices[0].inverse_face_count, 1);
-    EXPECT_NEAR(length(m.vertices[0].normal), 1, 1e-6);
-    // Vertex 2 is only on the line, vertex 4 on nothing, vertex 5 only on the broken face.
-    for (int i : {2, 4, 5}) {
-        EXPECT_EQ(length(m.vertices[i].normal), 0) << i;
-        EXPECT_EQ(m.vertices[i].inverse_face_count, 0) << i;
-    }
-}
-
-TEST(MeshReader, HugeCoordinatesStillGiveUnitNormals) {
-    ObjectDraft o;
-    o.name = "big";
-    o.vertices = {{0, 0, 0}, {1e30f, 0, 0}, {0, 0, 1e30f}};
-    o.faces = {{0, 1, 2}};
-    Mesh mesh;
-    ASSERT_TRUE(parse(mesh_write_3ds({}, {o}), mesh));
-    mesh_compute_normals(mesh);
-    EXPECT_NEAR(mesh.objects[0].faces[0].normal[2], 1, 1e-6);
-}
-
-TEST(MeshReader, ColoursAndPercentages) {
-    std::string bytes = in_editor([](ChunkWriter& w) {
-        w.begin(0xAFFF);
-        w.begin(0xA000);
-        w.str("paint");
-        w.end();
-        w.begin(0xA010);  // one 24-bit colour
-        w.begin(0x0011);
-        w.u8(255), w.u8(128), w.u8(0);
-        w.end();
-        w.end();
-        w.begin(0xA020);  // 24-bit, then linear 24-bit: the later counts
-        w.begin(0x0011);
-        w.u8(1), w.u8(2), w.u8(3);
-        w.end();
-        w.begin(0x0012);
-        w.u8(0), w.u8(51), w.u8(255);
-        w.end();
-        w.end();
-        w.begin(0xA030);  // float colour
-        w.begin(0x0010);
-        w.f32(0.5f), w.f32(2.0f), w.f32(-1.0f);
-        w.end();
-        w.end();
-        w.begin(0xA040);
-        w.begin(0x0030);
-        w.u16(25);
-        w.end();
-        w.end();
-        w.end();
-        w.begin(0xAFFF);
-        w.begin(0xA000);
-        w.str("other");
-        w.end();
-        w.begin(0xA010);  // linear float colour after an unknown sub-chunk
-        w.begin(0x0099);
-        w.u32(0);
-        w.end();
-        w.begin(0x0013);
-        w.f32(0.1f), w.f32(0.2f), w.f32(0.3f);
-        w.end();
-        w.end();
-        w.begin(0xA020);  // no colour inside: black
-        w.end();
-        w.begin(0xA040);  // float percentage
-        w.begin(0x0031);
-        w.f32(0.75f);
-        w.end();
-        w.end();
-        w.end();
-        w.begin(0xAFFF);  // nothing given: the defaults
-        w.end();
-    });
-    Mesh mesh;
-    ASSERT_TRUE(parse(bytes, mesh));
-    ASSERT_EQ(mesh.object_count, 0);
-    // The list starts with the material read last.
-    Material* blank = mesh.materials;
-    ASSERT_NE(blank, nullptr);
-    EXPECT_STREQ(blank->name, "");
-    EXPECT_EQ(blank->texture, -1);
-    EXPECT_EQ(blank->diffuse[1], 1);
-    EXPECT_EQ(blank->ambient[0], 0);
-    EXPECT_EQ(blank->shininess, 1.0f);
-    Material* other = blank->next;
-    ASSERT_NE(other, nullptr);
-    EXPECT_EQ(other->prev, blank);
-    EXPECT_STREQ(other->name, "other");
-    EXPECT_FLOAT_EQ(other->ambient[2], 0.3f);
-    EXPECT_EQ(other->diffuse[0], 0);
-    EXPECT_EQ(other->diffuse[1], 0);
-    EXPECT_FLOAT_EQ(other->shininess, 0.75f);
-    Material* paint = other->next;
-    ASSERT_NE(paint, nullptr);
-    EXPECT_EQ(paint->next, nullptr);
-    EXPECT_STREQ(paint->name, "paint");
-    EXPECT_FLOAT_EQ(paint->ambient[0], 1.0f);
-    EXPECT_NEAR(paint->ambient[1], 0.50196f, 1e-5);
-    EXPECT_FLOAT_EQ(paint->ambient[2], 0.0f);
-    EXPECT_FLOAT_EQ(paint->diffuse[1], 0.2f);
-    EXPECT_FLOAT_EQ(paint->diffuse[2], 1.0f);
-    EXPECT_FLOAT_EQ(paint->specular[1], 2.0f);
-    EXPECT_FLOAT_EQ(paint->shininess, 0.25f);
-}
-
-TEST(MeshReader, MaterialGroupsFindMaterialsReadBeforeThem) {
-    MaterialDraft red{"red"}, blue{"blue"}, red_again{"red"};
+    MaterialDraft red{"red"}, mapped{"mapped"};
     red.diffuse = {1, 0, 0};
-    red_again.diffuse = {0.5f, 0, 0};
-    ObjectDraft o;
-    o.name = "quad";
-    o.vertices = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
-    o.faces = {{0, 1, 2}, {0, 2, 3}, {1, 2, 3}};
-    o.material_groups = {{"blue", {1}}, {"red", {0, 2}}, {"nobody", {2}}};
+    red.ambient = {0.2f, 0.4f, 0.6f};
+    red.shininess_percent = 75;
+    mapped.map_name = "wood.tga";
+    ObjectDraft odd{
+        "odd", {{1, 2, 3}, {4, 5, 6}, {7, 8, 10}}, {{2, 0, 1}}, {{0.25f, 0.5f}, {1, 0}, {-2, 3}}, {}};
+    TempDir dir;
+    write_file(dir.file("scene.3ds"),
+               mesh_write_3ds({red, mapped}, {mesh_draft_cube("cube", 2, "red"),
+                                              mesh_draft_torus("torus", 2, 0.5f, 12, 8, "mapped"), odd}));
+    expect_agrees_with_lib3ds(dir.file("scene.3ds"));
+}
+
+TEST(MeshReference, ColourChunksOfEveryKindAgree) {
+    // 24-bit, linear 24-bit (the later counts), float and linear float colours, an unknown chunk
+    // before a colour, percentages.
+    std::string file = editor(
+        material("paint", chunk(0xA010, chunk(0x0011, std::string("\xFF\x80\x00", 3))) +
+                              chunk(0xA020, chunk(0x0011, "\x01\x02\x03") +
+                                                chunk(0x0012, std::string("\x00\x33\xFF", 3))) +
+                              chunk(0xA030, chunk(0x0010, floats({0.5f, 0.25f, 0}))) +
+                              chunk(0xA040, chunk(0x0030, le(25, 2)))) +
+        material("other", chunk(0xA010, chunk(0x0099, le(0, 4)) + chunk(0x0013, floats({0.1f, 0.2f, 0.3f}))) +
+                              chunk(0xA020, chunk(0x0011, "\x0A\x14\x1E")) +
+                              chunk(0xA030, chunk(0x0013, floats({0.7f, 0.8f, 0.9f}))) +
+                              chunk(0xA040, chunk(0x0030, le(60, 2)))));
+    TempDir dir;
+    write_file(dir.file("colours.3ds"), file);
+    expect_agrees_with_lib3ds(dir.file("colours.3ds"));
+    // lib3ds leaves float percentages unread: a fraction as it stands.
     Mesh mesh;
-    ASSERT_TRUE(parse(mesh_write_3ds({red, blue, red_again}, {o}), mesh));
+    ASSERT_TRUE(parse(editor(material("f", chunk(0xA040, chunk(0x0031, floats({0.75f}))))), mesh));
+    EXPECT_EQ(mesh.materials->shininess, 0.75f);
+}
+
+TEST(MeshNormals, FaceOutwardsAndAreZeroForDegenerateFaces) {
+    // Two faces meeting at a right angle along the edge 0-1 (a floor and a wall), a line, a face
+    // with a coordinate that is not a number and a vertex used by nothing.
+    ObjectDraft o{"o",
+                  {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {2, 0, 0}, {std::nanf(""), 0, 0}, {5, 5, 5}},
+                  {{0, 1, 2}, {0, 1, 3}, {0, 1, 4}, {5, 1, 3}}};
+    Mesh mesh;
+    ASSERT_TRUE(parse(mesh_write_3ds({}, {o, mesh_draft_torus("torus", 2, 0.5f, 12, 8, "")}), mesh));
+    mesh_compute_normals(mesh);
     const MeshObject& m = mesh.objects[0];
-    ASSERT_NE(m.faces[0].material, nullptr);
-    EXPECT_NEAR(m.faces[0].material->diffuse[0], 0.5f, 0.01f);  // a duplicated name finds the later one
-    ASSERT_NE(m.faces[1].material, nullptr);
-    EXPECT_STREQ(m.faces[1].material->name, "blue");
-    EXPECT_EQ(m.faces[2].material, nullptr);  // its last group names no material
-
-    // A material read after the object is not found by it; texture coordinates after the face
-    // list with its nested groups are still found.
-    std::string late = in_editor([&](ChunkWriter& w) {
-        w.begin(0x4000);
-        w.str("early");
-        w.begin(0x4100);
-        vertex_list(w, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
-        w.begin(0x4120);
-        w.u16(1);
-        w.u16(0), w.u16(1), w.u16(2), w.u16(0);
-        w.begin(0x4130);
-        w.str("late");
-        w.u16(1);
-        w.u16(0);
-        w.end();
-        w.begin(0x4150);  // smoothing group: skipped
-        w.u32(1);
-        w.end();
-        w.end();
-        w.begin(0x4140);
-        w.u16(1);
-        w.f32(0.5f), w.f32(0.25f);
-        w.end();
-        w.end();
-        w.end();
-        w.begin(0xAFFF);
-        w.begin(0xA000);
-        w.str("late");
-        w.end();
-        w.end();
-    });
-    Mesh lm;
-    ASSERT_TRUE(parse(late, lm));
-    ASSERT_EQ(lm.object_count, 1);
-    EXPECT_EQ(lm.objects[0].faces[0].material, nullptr);
-    EXPECT_EQ(lm.objects[0].texcoord_count, 1);
-    EXPECT_STREQ(lm.materials->name, "late");
-}
-
-TEST(MeshReader, TextureMapsLoadFromTheMeshDirectory) {
-    MaterialDraft a{"a"}, b{"b"};
-    a.map_name = "wood.tga";
-    loaded_paths.clear();
-    Mesh mesh;
-    ASSERT_TRUE(parse(mesh_write_3ds({a, b}, {}), mesh, "data/models/", record_texture));
-    ASSERT_EQ(loaded_paths.size(), 1u);
-    EXPECT_EQ(loaded_paths[0], "data/models/wood.tga");
-    EXPECT_EQ(mesh.materials->texture, -1);  // b
-    EXPECT_STREQ(mesh.materials->next->map_name, "wood.tga");
-    EXPECT_EQ(mesh.materials->next->texture, 7);
-}
-
-TEST(MeshReader, OnlyAMainChunkGivesAnEmptyMesh) {
-    ChunkWriter w;
-    w.begin(0x4D4D);
-    w.begin(0x0002);
-    w.u32(3);
-    w.end();
-    w.end();
-    Mesh mesh;
-    ASSERT_TRUE(parse(w.bytes, mesh));
-    EXPECT_EQ(mesh.object_count, 0);
-    EXPECT_TRUE(mesh.objects.empty());
-    EXPECT_EQ(mesh.materials, nullptr);
-}
-
-TEST(MeshReader, ObjectsWithoutTrianglesAndKeyframesAreHarmless) {
-    std::string bytes = in_editor([](ChunkWriter& w) {
-        w.begin(0x4000);
-        w.str("Light01");
-        w.begin(0x4600);  // a light
-        w.f32(1), w.f32(2), w.f32(3);
-        w.end();
-        w.end();
-        w.begin(0xB000);  // keyframes hiding something that looks like an object
-        w.begin(0x4000);
-        w.str("ghost");
-        w.end();
-        w.end();
-    });
-    Mesh mesh;
-    ASSERT_TRUE(parse(bytes, mesh));
-    ASSERT_EQ(mesh.object_count, 1);
-    EXPECT_STREQ(mesh.objects[0].name, "Light01");
-    EXPECT_EQ(mesh.objects[0].face_count, 0);
-    EXPECT_EQ(mesh.objects[0].vertex_count, 0);
-    EXPECT_EQ(mesh.objects[0].texcoord_count, 0);
-    mesh_compute_normals(mesh);
-}
-
-TEST(MeshReader, CubeAndTorusFromTheWriterFaceOutwards) {
-    Mesh mesh;
-    ASSERT_TRUE(parse(mesh_write_3ds({MaterialDraft{"m"}}, {mesh_draft_cube("cube", 2, "m"),
-                                                            mesh_draft_torus("torus", 2, 0.5f, 12, 8, "m")}),
-                      mesh));
-    mesh_compute_normals(mesh);
-    ASSERT_EQ(mesh.object_count, 2);
-    const MeshObject& cube = mesh.objects[0];
-    EXPECT_EQ(cube.vertex_count, 24);
-    EXPECT_EQ(cube.face_count, 12);
-    EXPECT_EQ(cube.texcoord_count, 24);
-    for (const MeshFace& f : cube.faces) {
-        EXPECT_EQ(f.material, mesh.materials);
-        float centre[3] = {};
-        for (uint16_t c : f.corners) {
-            for (int i = 0; i < 3; ++i) centre[i] += cube.vertices[c].position[i] / 3;
-        }
-        // Each face normal is the axis of the side its centre lies on (edge 2: sides at +-1).
-        for (int i = 0; i < 3; ++i) {
-            float expected = std::fabs(centre[i]) > 0.99f ? centre[i] : 0.0f;
-            EXPECT_NEAR(f.normal[i], expected, 1e-6);
-        }
-    }
-    const MeshObject& torus = mesh.objects[1];
-    EXPECT_EQ(torus.vertex_count, 13 * 9);
-    EXPECT_EQ(torus.face_count, 12 * 8 * 2);
-    for (const MeshVertex& v : torus.vertices) {
+    auto length = [](const float* v) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); };
+    // In GL's frame the floor faces +Y and the wall +Z.
+    EXPECT_FLOAT_EQ(m.faces[0].normal[1], 1);
+    EXPECT_FLOAT_EQ(m.faces[1].normal[2], 1);
+    EXPECT_EQ(length(m.faces[2].normal) + length(m.faces[3].normal), 0);
+    EXPECT_NEAR(length(m.vertices[1].normal), std::sqrt(0.5f), 1e-6);  // floor and wall only
+    EXPECT_FLOAT_EQ(m.vertices[1].inverse_face_count, 0.5f);
+    for (int i : {4, 5, 6})
+        EXPECT_EQ(length(m.vertices[i].normal) + m.vertices[i].inverse_face_count, 0) << i;
+    for (const MeshVertex& v : mesh.objects[1].vertices) {
         // Away from the tube's centre line, which runs in GL's XZ plane.
         float r = std::hypot(v.position[0], v.position[2]);
         float out[3] = {v.position[0] - 2 * v.position[0] / r, v.position[1],
                         v.position[2] - 2 * v.position[2] / r};
-        float dot = out[0] * v.normal[0] + out[1] * v.normal[1] + out[2] * v.normal[2];
-        EXPECT_GT(dot, 0.3f);
+        EXPECT_GT(out[0] * v.normal[0] + out[1] * v.normal[1] + out[2] * v.normal[2], 0.3f);
     }
 }
 
-TEST(MeshReader, BuiltFractionsShowWholeFacesWithinTheObject) {
-    EXPECT_EQ(mesh_built_faces(0.5f, 10), 5);
+TEST(MeshMaterials, FacesFindTheLastMaterialOfTheirNameReadBeforeThem) {
+    MaterialDraft red{"red"}, blue{"blue"}, red_again{"red"};
+    red_again.diffuse = {0.5f, 0, 0};
+    blue.map_name = "wood.tga";
+    ObjectDraft o{"quad", {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}, {{0, 1, 2}, {0, 2, 1}, {1, 2, 0}}, {}, {}};
+    o.material_groups = {{"blue", {1}}, {"red", {0, 2}}, {"nobody", {2}}};
+    loaded_paths.clear();
+    Mesh mesh;
+    ASSERT_TRUE(parse(mesh_write_3ds({red, blue, red_again}, {o}), mesh, record_texture));
+    const MeshObject& m = mesh.objects[0];
+    ASSERT_NE(m.faces[0].material, nullptr);
+    EXPECT_NEAR(m.faces[0].material->diffuse[0], 0.5f, 0.01f);
+    EXPECT_EQ(m.faces[1].material->texture, 7);  // maps load from the mesh's directory
+    EXPECT_EQ(loaded_paths, std::vector<std::string>{"data/models/wood.tga"});
+    EXPECT_EQ(m.faces[2].material, nullptr);  // its last group names no material
+
+    // A material read after the object is not found; what the keyframes hold is no object.
+    Mesh late;
+    ASSERT_TRUE(parse(editor(object("early", chunk(0x4100, triangle(2) + group(0))) + material("m", "")) +
+                          chunk(0xB000, object("ghost", "")),
+                      late));
+    ASSERT_EQ(late.object_count, 1);
+    EXPECT_EQ(late.objects[0].faces[0].material, nullptr);
+}
+
+TEST(MeshBuilt, FractionsShowWholeFacesWithinTheObject) {
+    const std::pair<float, int> cases[] = {{0.5f, 5}, {-0.5f, 0}, {3.5f, 10}, {std::nanf(""), 0}};
+    for (auto [f, faces] : cases) EXPECT_EQ(mesh_built_faces(f, 10), faces) << f;
     EXPECT_EQ(mesh_built_faces(0.55f, 3), 1);
-    EXPECT_EQ(mesh_built_faces(0, 10), 0);
-    EXPECT_EQ(mesh_built_faces(-0.5f, 10), 0);
-    EXPECT_EQ(mesh_built_faces(1, 10), 10);
-    EXPECT_EQ(mesh_built_faces(3.5f, 10), 10);
-    EXPECT_EQ(mesh_built_faces(std::nanf(""), 10), 0);
     EXPECT_EQ(mesh_built_faces(1e30f, 65535), 65535);
+}
+
+namespace {
+
+std::string drafted(const std::string& object_name, const std::string& map,
+                    const std::string& group_material) {
+    MaterialDraft m{"m"};
+    m.map_name = map;
+    return mesh_write_3ds({m}, {mesh_draft_cube(object_name, 1, group_material)});
+}
+
+struct MeshFile {
+    const char* name;
+    std::string bytes;
+    bool accepted;
+};
+
+const std::string n63(63, 'n'), n64(64, 'n');
+const MeshFile mesh_files[] = {
+    {"ShorterThanAHeader", "MM", false},
+    {"NoMainChunk", chunk(0x3D3D, ""), false},
+    {"MainChunkLongerThanTheFile", lying(0x4D4D, 1000, ""), false},
+    // A length below the header's own size would walk backwards or stand still.
+    {"ChunkLengthFive", chunk(0x4D4D, lying(0x1234, 5, le(0, 4))), false},
+    {"SubChunkLongerThanItsParent",
+     chunk(0x4D4D, chunk(0x3D3D, lying(0x5555, 100, "")) + std::string(100, '\0')), false},
+    {"ColourShorterThanItsBytes", chunk(0x4D4D, material("m", chunk(0xA010, lying(0x0011, 7, "\1\2\3")))),
+     false},
+    {"NameRunningPastItsChunk", chunk(0x4D4D, lying(0x4000, 8, std::string("a long name", 12))), false},
+    {"NameWithoutItsEnd", chunk(0x4D4D, chunk(0x4000, "unterminated")), false},
+    {"VertexCountAbsurd", triangles(chunk(0x4110, le(65535, 2) + floats({1}))), false},
+    {"FaceCountAbsurd", triangles(chunk(0x4120, le(40000, 2))), false},
+    {"TexcoordCountAbsurd", triangles(chunk(0x4140, le(9999, 2))), false},
+    {"FacesBeforeVertices", triangles(chunk(0x4120, le(1, 2) + le(0, 8))), false},
+    {"CornerInRange", triangles(triangle(2) + group(0)), true},
+    {"CornerOutOfRange", triangles(triangle(3)), false},
+    {"GroupNamingAFaceTooMany", triangles(triangle(2) + group(1)), false},
+    {"NamesOf63", drafted(n63, n63, "m"), true},
+    {"ObjectNameOf64", drafted(n64, "", "m"), false},
+    {"MapNameOf64", drafted("c", n64, "m"), false},
+    {"GroupNameOf64", drafted("c", "", n64), false},
+    {"MaterialNameOf64", mesh_write_3ds({MaterialDraft{n64}}, {}), false},
+    {"NestedTooDeep",
+     [] {
+         std::string out;  // chunks nested 100000 deep inside the main chunk
+         for (int i = 100000; i >= 0; --i) out += lying(i == 100000 ? 0x4D4D : 0x3D3D, 6u * (i + 1), "");
+         return out;
+     }(),
+     false},
+};
+
+void PrintTo(const MeshFile& f, std::ostream* os) {
+    *os << f.name;
+}
+
+class MeshFiles : public ::testing::TestWithParam<MeshFile> {};
+
+}  // namespace
+
+TEST_P(MeshFiles, AreRefusedUnlessSound) {
+    Mesh mesh;
+    EXPECT_EQ(parse(GetParam().bytes, mesh), GetParam().accepted);
+}
+
+INSTANTIATE_TEST_SUITE_P(Chunks, MeshFiles, ::testing::ValuesIn(mesh_files),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(MeshTruncation, EveryCutOfASoundFileIsRefused) {
+    MaterialDraft m{"skin"};
+    m.map_name = "skin.tga";
+    std::string whole = mesh_write_3ds({m}, {mesh_draft_torus("ring", 1, 0.25f, 6, 4, "skin")});
+    Mesh mesh;
+    ASSERT_TRUE(parse(whole, mesh));
+    for (size_t n = 0; n < whole.size(); ++n) {
+        Mesh cut;
+        EXPECT_FALSE(parse(whole.substr(0, n), cut)) << n;
+    }
 }

@@ -30,16 +30,6 @@ class ScriptTest : public ::testing::Test {
         return fatal_message_of([&] { script_parse(("./" + name).c_str()); });
     }
 
-    // Parses `text` and returns its only section (failing the test when there is another count).
-    const Section& parse_section(const std::string& text) {
-        std::string error = parse(text);
-        EXPECT_EQ(error, "");
-        std::vector<const Section*> all = parsed_sections();
-        EXPECT_EQ(all.size(), 1u);
-        static const Section empty;
-        return all.size() == 1 ? *all[0] : empty;
-    }
-
     // Discovery from "." with fatal errors caught; returns the message, "" when none.
     std::string discover() {
         return fatal_message_of([] { script_discover("."); });
