@@ -83,7 +83,8 @@ TEST(DeformGrid, RestPointsAreWholePixelsApartMovesAreFromRestAndTheOrderIsHeld)
     // Spline channels: column, row (truncated toward zero), then x, y, z offsets.
     DeformGrid h = deform_grid(4, 300, 300);
     const std::pair<Floats, int> picks[] = {{{1.9f, 2.2f}, 6}, {{-0.5f, 0}, 0}, {{3.99f, 3}, 15},
-                                            {{4, 0}, -1},      {{0, -1}, -1},   {{NAN, 0}, -1}};
+                                            {{4, 0}, -1},      {{0, -1}, -1},   {{NAN, 0}, -1},
+                                            {{1e20f, 1}, -1}};
     for (const auto& [at, index] : picks) EXPECT_EQ(deform_point_index(h, at[0], at[1]), index) << at[0];
     const float move[5] = {1.9f, 2.2f, 5, -7, 2}, outside[5] = {4, 1, 50, 50, 50}, other[5] = {0, 0, 1, 1, 1};
     ASSERT_TRUE(deform_grid_move(h, move));
@@ -93,9 +94,9 @@ TEST(DeformGrid, RestPointsAreWholePixelsApartMovesAreFromRestAndTheOrderIsHeld)
     EXPECT_EQ(point(h.current, 4, 1, 2), (Floats{105, 193, 2}));
     EXPECT_EQ(point(h.current, 4, 0, 0), (Floats{1, 1, 1}));
     // The order is held to what OpenGL evaluates and to the eight bits the grid keeps it in; the
-    // player's own limit never goes past 255, so only a unit can ask for more.
+    // player's own limit never goes past 255, so only a unit can ask for more (or for NaN).
     for (auto [n, gl_max, top] :
-         {std::tuple{30.9f, 30, ""}, {1.99f, 30, "30"}, {31.0f, 30, "30"}, {256.0f, 1000, "255"}}) {
+         {std::tuple{30.9f, 30, ""}, {31.0f, 30, "30"}, {NAN, 30, "30"}, {256.0f, 1000, "255"}}) {
         const float params[3] = {n, 8, 8};
         EXPECT_EQ(fatal_message_of([&] { deform_check_params(3, params, gl_max); }),
                   *top ? "2 to " + std::string(top) + " control points needed in deform effect" : "")
