@@ -112,11 +112,14 @@ TEST(CommandLine, DemoFolderAndOptionsWinOverTheScripts) {
     demo.background("data/green.tga", 1, 3, 1);
     demo.set("demo_start 0");
     demo.set("demo_end 3");
+    // With the sound on, this music would end the load; --no-sound must win.
+    demo.set("sound 1");
+    demo.section("[sound]\nstart 0\nend 3\nstring data/missing.ogg\n");
     demo.write();
     // Started elsewhere: the demo's paths and its frames are the folder's.
     TempDir elsewhere;
     PlayerOptions options;
-    options.args = {"--start", "1.5", "--end", "1.7", demo.dir.path};
+    options.args = {"--start", "1.5", "--end", "1.7", "--no-sound", demo.dir.path};
     options.path_prefix = demo.bin.path;
     expect_clean_exit(player_run(elsewhere.path, options));
     EXPECT_TRUE(fs::is_empty(elsewhere.path));
