@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "sections/audio_decoder.h"
-#include "sections/audio_mixer.h"
+#include "audio/audio_decoder.h"
+#include "audio/audio_mixer.h"
 
 namespace {
 

@@ -24,7 +24,7 @@
 #include "resources/texture.h"
 #include "script/parser.h"
 #include "script/section.h"
-#include "sections/audio_decoder.h"
+#include "audio/audio_decoder.h"
 
 namespace fuzz {
 

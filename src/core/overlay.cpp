@@ -10,7 +10,7 @@
 #include "gfx/view.h"
 #include "resources/font.h"
 #include "resources/texture.h"
-#include "sections/sound.h"
+#include "audio/sound_system.h"
 
 void overlay_fps() {
     font_print(system_font, "%s", overlay_fps_text(fps_value).c_str());

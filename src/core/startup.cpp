@@ -10,7 +10,7 @@
 #include "core/sequencer.h"
 #include "gfx/video.h"
 #include "resources/font.h"
-#include "sections/sound.h"
+#include "audio/sound_system.h"
 
 void demo_init() {
     // A recording steps the clock by 1/record_fps: anything but a positive rate would stall or

@@ -26,7 +26,7 @@
 #include "gfx/video.h"
 #include "resources/files.h"
 #include "script/section.h"
-#include "sections/audio_decoder.h"
+#include "audio/audio_decoder.h"
 
 extern char** environ;
 

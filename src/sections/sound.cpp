@@ -9,8 +9,8 @@
 #include "core/error.h"
 #include "resources/files.h"
 #include "script/section.h"
-#include "sections/audio_backend.h"
-#include "sections/sound.h"
+#include "audio/audio_backend.h"
+#include "audio/sound_system.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "sections/audio_backend.h"
-#include "sections/audio_decoder.h"
+#include "audio/audio_backend.h"
+#include "audio/audio_decoder.h"
 #include "sound_media.h"
 #include "test_support.h"
 

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "sections/audio_backend.h"
+#include "audio/audio_backend.h"
 #include "sound_media.h"
 
 int main(int argc, char** argv) {

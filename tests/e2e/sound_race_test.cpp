@@ -23,8 +23,8 @@ TEST(SoundRaces, MainThreadCommandsAndTheMixerShareNoUnguardedState) {
     command += " -I" + quoted(src + "/src") + " -I" + quoted(src + "/tests/support");
     for (const char* name : {"SNDFILE", "SAMPLERATE", "VORBIS"})
         command += std::string(" -DTARVEL_") + name + "_BUILD_VERSION='\"0\"'";
-    for (const char* file : {"tests/e2e/sound_race_driver.cc", "src/sections/audio_backend.cpp",
-                             "src/sections/audio_decoder.cpp", "src/sections/audio_mixer.cpp"})
+    for (const char* file : {"tests/e2e/sound_race_driver.cc", "src/audio/audio_backend.cpp",
+                             "src/audio/audio_decoder.cpp", "src/audio/audio_mixer.cpp"})
         command += " " + quoted(src + "/" + file);
     command += " -o " + quoted(binary);
     command += " $(pkg-config --cflags --libs sdl sndfile samplerate libopenmpt vorbisfile vorbis)";

@@ -2,7 +2,7 @@
 // stream commands of the main thread. The lock guards the mixer's channel table and is held
 // only for table changes and for one mixing pass; decoding a seek happens outside it, on a
 // stream the mixer cannot see at that moment.
-#include "sections/audio_backend.h"
+#include "audio/audio_backend.h"
 
 #include <SDL/SDL.h>
 #include <libopenmpt/libopenmpt.h>
@@ -17,8 +17,8 @@
 #include <new>
 #include <vector>
 
-#include "sections/audio_decoder.h"
-#include "sections/audio_mixer.h"
+#include "audio/audio_decoder.h"
+#include "audio/audio_mixer.h"
 
 #if !defined(TARVEL_SNDFILE_BUILD_VERSION) || !defined(TARVEL_SAMPLERATE_BUILD_VERSION) || \
     !defined(TARVEL_VORBIS_BUILD_VERSION)

@@ -1,6 +1,6 @@
 // Audio decoding from memory: one source library per file, a stereo fold, and a resampler
 // to the mixing rate. Reads never allocate, so the mixing thread can call them.
-#include "sections/audio_decoder.h"
+#include "audio/audio_decoder.h"
 
 #include <libopenmpt/libopenmpt.h>
 #include <samplerate.h>
@@ -15,7 +15,7 @@
 #include <numeric>
 #include <vector>
 
-#include "sections/audio_backend.h"
+#include "audio/audio_backend.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "sections/audio_backend.h"
+#include "audio/audio_backend.h"
 
 struct AudioDecoder;
 

@@ -1,10 +1,10 @@
 // Software mixing: channels summed in float, clipped once into 16 bits.
-#include "sections/audio_mixer.h"
+#include "audio/audio_mixer.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "sections/audio_decoder.h"
+#include "audio/audio_decoder.h"
 
 namespace {
 // Frames mixed per pass through the channels; the scratch buffers hold one block.

@@ -1,8 +1,8 @@
 // The sound system: start-up and close of the audio back end, the overlay's two figures and
 // the texts of the back end's error codes.
 #include "core/error.h"
-#include "sections/audio_backend.h"
-#include "sections/sound.h"
+#include "audio/audio_backend.h"
+#include "audio/sound_system.h"
 
 namespace {
 
