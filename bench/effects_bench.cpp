@@ -12,11 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "core/config.h"
+#include "base/config.h"
 #include "core/startup.h"
 #include "gfx/video.h"
 #include "media_files.h"
 #include "resources/spline.h"
+#include "script/parser.h"
 #include "script/section.h"
 
 namespace {

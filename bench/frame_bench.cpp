@@ -15,11 +15,12 @@
 #include <fstream>
 #include <string>
 
-#include "core/config.h"
+#include "base/config.h"
 #include "core/sequencer.h"
 #include "gfx/video.h"
 #include "gfx/view.h"
 #include "resources/texture.h"
+#include "script/parser.h"
 #include "script/section.h"
 
 namespace {

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "core/random.h"
+#include "base/random.h"
 #include "media_files.h"
 #include "resources/spline.h"
 #include "resources/texture.h"

@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <string>
 
-#include "core/config.h"
+#include "base/config.h"
 #include "media_files.h"
 #include "resources/texture.h"
 

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/error.h"
+#include "base/error.h"
 #include "targets.h"
 
 // The audio libraries' own leaks on damaged files (see fuzz::library_leaks).

@@ -16,8 +16,8 @@
 
 #include "../tools/media/tga_reader.h"
 #include "core/capture.h"
-#include "core/config.h"
-#include "core/error.h"
+#include "base/config.h"
+#include "base/error.h"
 #include "resources/files.h"
 #include "resources/mesh.h"
 #include "resources/spline.h"

@@ -11,11 +11,12 @@
 #include <string>
 
 #include "core/cli.h"
-#include "core/config.h"
-#include "core/error.h"
+#include "base/config.h"
+#include "base/error.h"
 #include "core/sequencer.h"
 #include "core/startup.h"
 #include "core/video_export.h"
+#include "script/parser.h"
 
 namespace {
 
@@ -29,6 +30,8 @@ std::string absolute_path(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Every fatal error from here on closes what start-up opened before it reports.
+    fatal_set_shutdown(demo_shutdown);
     program_argc = argc;
     program_argv = argv;
 

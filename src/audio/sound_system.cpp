@@ -1,6 +1,6 @@
 // The sound system: start-up and close of the audio back end, the overlay's two figures and
 // the texts of the back end's error codes.
-#include "core/error.h"
+#include "base/error.h"
 #include "audio/audio_backend.h"
 #include "audio/sound_system.h"
 

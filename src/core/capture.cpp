@@ -11,8 +11,8 @@
 #include <memory>
 #include <new>
 
-#include "core/config.h"
-#include "core/error.h"
+#include "base/config.h"
+#include "base/error.h"
 #include "core/sequencer.h"
 #include "resources/files.h"
 

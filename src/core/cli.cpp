@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "core/config.h"
+#include "base/config.h"
 
 #ifndef TARVEL_VERSION
 #define TARVEL_VERSION "unknown"

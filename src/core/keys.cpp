@@ -2,10 +2,8 @@
 #include "core/keys.h"
 
 #include "core/capture.h"
-#include "core/config.h"
+#include "base/config.h"
 #include "core/sequencer.h"
-
-int32_t key_state[KEY_STATE_SIZE] = {};
 
 namespace {
 bool key_in_table(SDLKey sym) {

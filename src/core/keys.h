@@ -4,11 +4,6 @@
 
 #include <SDL/SDL.h>
 
-#include <cstdint>
-
-inline constexpr int KEY_STATE_SIZE = 256;
-
-// 1 while the key with that SDL key symbol is held down; symbols of 256 and above are not kept.
-extern int32_t key_state[KEY_STATE_SIZE];
+#include "gfx/view.h"  // key_state: the table lives with the free camera, its reader
 
 void key_event(const SDL_Event& event);

@@ -4,8 +4,8 @@
 
 #include <cstdio>
 
-#include "core/config.h"
-#include "core/error.h"
+#include "base/config.h"
+#include "base/error.h"
 #include "core/sequencer.h"
 #include "gfx/view.h"
 #include "resources/font.h"

@@ -6,12 +6,12 @@
 #include <cstdlib>
 
 #include "core/capture.h"
-#include "core/config.h"
+#include "base/config.h"
 #include "core/keys.h"
 #include "core/overlay.h"
-#include "core/random.h"
+#include "base/random.h"
 #include "core/startup.h"
-#include "core/error.h"
+#include "base/error.h"
 #include "gfx/video.h"
 #include "gfx/view.h"
 #include "resources/spline.h"

@@ -4,8 +4,8 @@
 #include <SDL/SDL.h>
 
 #include "core/capture.h"
-#include "core/config.h"
-#include "core/error.h"
+#include "base/config.h"
+#include "base/error.h"
 #include "core/overlay.h"
 #include "core/sequencer.h"
 #include "gfx/video.h"

@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "core/config.h"
-#include "core/error.h"
+#include "base/config.h"
+#include "base/error.h"
 #include "core/sequencer.h"
 #include "gfx/video.h"
 #include "resources/files.h"

@@ -2,8 +2,8 @@
 // the type share one luminance texture, which the frame is copied into to lose its colour.
 #include <GL/gl.h>
 
-#include "core/config.h"
-#include "core/error.h"
+#include "base/config.h"
+#include "base/error.h"
 #include "gfx/video.h"
 #include "gfx/view.h"
 #include "resources/texture.h"

@@ -2,7 +2,7 @@
 // later section that does not set its own.
 #include <GL/gl.h>
 
-#include "core/error.h"
+#include "base/error.h"
 #include "script/section.h"
 
 namespace {

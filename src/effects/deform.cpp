@@ -6,8 +6,8 @@
 
 #include <algorithm>
 
-#include "core/config.h"
-#include "core/error.h"
+#include "base/config.h"
+#include "base/error.h"
 #include "gfx/video.h"
 #include "gfx/view.h"
 #include "resources/texture.h"

@@ -1,6 +1,6 @@
 // The "efxFader" section type: a colour laid over the whole frame, its colour and opacity
 // moving from a start value to an end value over the section's length.
-#include "core/error.h"
+#include "base/error.h"
 #include "effects/flat_quad.h"
 #include "script/section.h"
 

@@ -4,8 +4,8 @@
 
 #include <GL/gl.h>
 
-#include "core/config.h"
-#include "core/error.h"
+#include "base/config.h"
+#include "base/error.h"
 #include "gfx/video.h"
 #include "gfx/view.h"
 #include "resources/texture.h"

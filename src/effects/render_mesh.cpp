@@ -7,7 +7,7 @@
 
 #include <GL/gl.h>
 
-#include "core/config.h"
+#include "base/config.h"
 #include "gfx/video.h"
 #include "gfx/view.h"
 #include "resources/texture.h"

@@ -2,7 +2,7 @@
 // calls its start, render and stop callbacks itself, where the outer section draws.
 #include "effects/repeat.h"
 
-#include "core/error.h"
+#include "base/error.h"
 #include "core/sequencer.h"
 
 int repeat_inner_type(const Section& outer) {

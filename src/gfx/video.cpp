@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/config.h"
-#include "core/error.h"
+#include "base/config.h"
+#include "base/error.h"
 #include "resources/texture.h"
 
 int frame_texture = -1;

@@ -10,12 +10,12 @@
 #include <memory>
 #include <vector>
 
-#include "core/config.h"
-#include "core/keys.h"
+#include "base/config.h"
 
 Camera* current_camera = nullptr;
 float forward_speed = 0;
 float side_speed = 0;
+int32_t key_state[KEY_STATE_SIZE] = {};
 
 namespace {
 

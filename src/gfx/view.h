@@ -1,6 +1,7 @@
 // Camera, projection and the 2D helpers the sections share.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 struct Vector3 {
@@ -40,6 +41,12 @@ void free_camera_update(Camera* c, float dt);
 // Speeds in units per second, kept between frames.
 extern float forward_speed;
 extern float side_speed;
+
+// The held keys the free camera reads: 1 while the key with that SDL key symbol is held down;
+// symbols of 256 and above are not kept. The key handling of the main loop fills it.
+inline constexpr int KEY_STATE_SIZE = 256;
+extern int32_t key_state[KEY_STATE_SIZE];
+
 inline constexpr int FREE_CAMERA_MOUSE_X = 320;
 inline constexpr int FREE_CAMERA_MOUSE_Y = 240;
 // Mouse look from the pointer position before it is put back at (320, 240).

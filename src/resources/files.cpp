@@ -16,7 +16,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/error.h"
+#include "base/error.h"
 
 namespace {
 zzip_strings_t extension_list[] = {"", ".dat", ".DAT", ".zip", ".ZIP", nullptr};

@@ -6,7 +6,7 @@
 
 #include <cstdarg>
 
-#include "core/config.h"
+#include "base/config.h"
 #include "resources/texture.h"
 
 Font system_font;

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "core/error.h"
+#include "base/error.h"
 #include "resources/files.h"
 #include "resources/mesh.h"
 #include "resources/texture.h"

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <memory>
 
-#include "core/error.h"
+#include "base/error.h"
 #include "resources/files.h"
 #include "script/parser.h"
 

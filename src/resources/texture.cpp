@@ -8,8 +8,8 @@
 #include <cstring>
 #include <memory>
 
-#include "core/config.h"
-#include "core/error.h"
+#include "base/config.h"
+#include "base/error.h"
 #include "resources/files.h"
 
 int texture_count = 0;

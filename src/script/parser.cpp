@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/config.h"
-#include "core/error.h"
+#include "base/config.h"
+#include "base/error.h"
 #include "resources/files.h"
 #include "script/section.h"
 
@@ -343,4 +343,14 @@ Walk discover(const std::string& path, std::vector<FileId>& ancestors) {
 void script_discover(const char* path) {
     std::vector<FileId> ancestors;
     discover(path, ancestors);
+}
+
+void config_reset_defaults() {
+    config_reset_values();
+    section_list_clear();
+}
+
+void config_set_defaults() {
+    config_reset_defaults();
+    script_discover(".");
 }

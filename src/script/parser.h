@@ -24,6 +24,14 @@ extern const ScriptEnum alpha_funcs[ALPHA_FUNC_COUNT];
 // being walked is not followed.
 void script_discover(const char* path);
 
+// Assigns every configuration default, empties the list of all sections, then discovers and
+// parses every script under ".".
+void config_set_defaults();
+
+// Only the defaults and the emptied list, without script discovery (used by tests and by
+// config_set_defaults).
+void config_reset_defaults();
+
 // Parses one script file. A line of more than 255 bytes (line end included) is an error.
 void script_parse(const char* path);
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/error.h"
+#include "base/error.h"
 #include "gfx/view.h"
 #include "resources/texture.h"
 #include "script/section.h"

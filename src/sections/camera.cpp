@@ -2,8 +2,8 @@
 // in the frame, from a twelve-channel spline or, without exactly one spline, the free camera.
 #include "sections/camera.h"
 
-#include "core/config.h"
-#include "core/error.h"
+#include "base/config.h"
+#include "base/error.h"
 #include "core/sequencer.h"
 #include "gfx/view.h"
 #include "resources/spline.h"

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/error.h"
+#include "base/error.h"
 #include "resources/texture.h"
 #include "script/section.h"
 #include "sections/transform.h"

@@ -2,7 +2,7 @@
 // step transform than the last, each tinted by the colour spline at its own share of the time.
 #include <GL/gl.h>
 
-#include "core/error.h"
+#include "base/error.h"
 #include "gfx/view.h"
 #include "resources/texture.h"
 #include "script/section.h"

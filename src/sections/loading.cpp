@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/error.h"
+#include "base/error.h"
 #include "core/sequencer.h"
 #include "gfx/video.h"
 #include "gfx/view.h"

@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/error.h"
+#include "base/error.h"
 #include "resources/mesh.h"
 #include "resources/texture.h"
 #include "script/section.h"

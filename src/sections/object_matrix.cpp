@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/error.h"
+#include "base/error.h"
 #include "gfx/view.h"
 #include "resources/mesh.h"
 #include "resources/texture.h"

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <vector>
 
-#include "core/error.h"
+#include "base/error.h"
 #include "gfx/view.h"
 #include "resources/spline.h"
 #include "resources/texture.h"

@@ -7,8 +7,8 @@
 #include <cmath>
 #include <memory>
 
-#include "core/error.h"
-#include "core/random.h"
+#include "base/error.h"
+#include "base/random.h"
 #include "resources/texture.h"
 #include "script/section.h"
 #include "sections/particles.h"

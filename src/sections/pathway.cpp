@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include "core/error.h"
-#include "core/random.h"
+#include "base/error.h"
+#include "base/random.h"
 #include "gfx/view.h"
 #include "resources/spline.h"
 #include "resources/texture.h"

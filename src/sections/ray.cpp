@@ -5,8 +5,8 @@
 
 #include <memory>
 
-#include "core/error.h"
-#include "core/random.h"
+#include "base/error.h"
+#include "base/random.h"
 #include "resources/spline.h"
 #include "script/section.h"
 #include "sections/particles.h"

@@ -5,8 +5,8 @@
 #include <new>
 #include <vector>
 
-#include "core/config.h"
-#include "core/error.h"
+#include "base/config.h"
+#include "base/error.h"
 #include "resources/files.h"
 #include "script/section.h"
 #include "audio/audio_backend.h"

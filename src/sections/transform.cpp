@@ -3,7 +3,7 @@
 
 #include <GL/gl.h>
 
-#include "core/error.h"
+#include "base/error.h"
 #include "resources/spline.h"
 #include "script/section.h"
 

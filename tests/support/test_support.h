@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "core/error.h"
+#include "base/error.h"
 
 // While alive, fatal errors throw FatalError instead of ending the process.
 struct FatalCatcher {

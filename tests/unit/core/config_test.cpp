@@ -1,11 +1,11 @@
-#include "core/config.h"
+#include "base/config.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "../script/script_fixture.h"
-#include "core/error.h"
+#include "base/error.h"
 
 namespace {
 

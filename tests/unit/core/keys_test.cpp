@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "core/config.h"
+#include "base/config.h"
 #include "core/sequencer.h"
 
 namespace {

@@ -9,9 +9,10 @@
 #include <utility>
 #include <vector>
 
-#include "core/config.h"
-#include "core/random.h"
+#include "base/config.h"
+#include "base/random.h"
 #include "gfx/view.h"
+#include "script/parser.h"
 #include "script/section.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "core/config.h"
+#include "base/config.h"
 #include "media_files.h"
 #include "test_support.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/config.h"
+#include "base/config.h"
 #include "script/parser.h"
 #include "script/section.h"
 #include "test_support.h"

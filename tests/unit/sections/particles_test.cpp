@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "core/random.h"
+#include "base/random.h"
 #include "media_files.h"
 #include "resources/texture.h"
 #include "sections/particle_matrix.h"

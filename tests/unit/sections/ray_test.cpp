@@ -3,7 +3,7 @@
 #include <cmath>
 #include <vector>
 
-#include "core/random.h"
+#include "base/random.h"
 #include "sections/ray.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <tuple>
 #include <vector>
 
-#include "core/config.h"
+#include "base/config.h"
 #include "media_files.h"
 #include "script/section.h"
 #include "audio/audio_backend.h"

@@ -48,12 +48,8 @@ extern const ConfigVar config_vars[CONFIG_VAR_COUNT];
 // Exact, case-sensitive lookup; null when the name is not a variable.
 const ConfigVar* config_find(const char* name);
 
-// Assigns every default, empties the list of all sections, then discovers and parses
-// every script under ".".
-void config_set_defaults();
-
-// Only the defaults, without script discovery (used by tests and by config_set_defaults).
-void config_reset_defaults();
+// Assigns every default (config_reset_defaults in script/parser.h also empties the sections).
+void config_reset_values();
 
 // Argument count and vector as main received them (the options are read by core/cli).
 extern int program_argc;

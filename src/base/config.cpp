@@ -1,10 +1,7 @@
 // Configuration variables, their defaults and the name table the script parser searches.
-#include "core/config.h"
+#include "base/config.h"
 
 #include <cstring>
-
-#include "script/parser.h"
-#include "script/section.h"
 
 std::string demo_name = "Tarvel";
 int32_t fps = 0;
@@ -70,7 +67,7 @@ const ConfigVar* config_find(const char* name) {
     return nullptr;
 }
 
-void config_reset_defaults() {
+void config_reset_values() {
     demo_name = "Tarvel";
     fps = timing = debug = record = 0;
     record_fps = 25.0f;
@@ -78,7 +75,6 @@ void config_reset_defaults() {
     sound = 1;
     bench = 0;
     demo_start = demo_end = 0.0f;
-    section_list_clear();
     gl_fullscreen = 0;
     gl_panoramic = 1;
     gl_info = gl_extensions = gl_stencil = 0;
@@ -90,9 +86,4 @@ void config_reset_defaults() {
     gl_rttWidth = gl_rttHeight = 512;
     compress_tga = 0;
     texture_detail = 5;
-}
-
-void config_set_defaults() {
-    config_reset_defaults();
-    script_discover(".");
 }

@@ -1,5 +1,5 @@
 // Fatal errors, warnings and the desktop dialog that presents errors and the benchmark score.
-#include "core/error.h"
+#include "base/error.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -15,11 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "core/startup.h"
-
 namespace {
 
 FatalHandler fatal_handler = nullptr;
+FatalShutdown fatal_shutdown = nullptr;
 bool dialogs_off = false;
 
 bool executable_on_path(const char* name, std::string& found) {
@@ -137,6 +136,10 @@ void run_and_wait(const std::string& program, std::vector<std::string>& args, co
 
 }  // namespace
 
+void fatal_set_shutdown(FatalShutdown shutdown) {
+    fatal_shutdown = shutdown;
+}
+
 FatalHandler fatal_set_handler(FatalHandler handler) {
     FatalHandler previous = fatal_handler;
     fatal_handler = handler;
@@ -192,7 +195,7 @@ void fatal_error(const char* format, ...) {
     std::vsnprintf(buffer, sizeof buffer, format, args);
     va_end(args);
 
-    demo_shutdown();
+    if (fatal_shutdown != nullptr) fatal_shutdown();
 
     if (fatal_handler != nullptr) {
         fatal_handler(buffer);

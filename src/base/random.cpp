@@ -1,5 +1,5 @@
 // Multiply-with-carry random numbers.
-#include "core/random.h"
+#include "base/random.h"
 
 namespace {
 uint32_t random_z = 521288629u;

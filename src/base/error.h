@@ -6,8 +6,8 @@
 
 #define TARVEL_PRINTF(fmt_index, args_index) __attribute__((format(printf, fmt_index, args_index)))
 
-// Formats into a 1024-byte buffer (longer messages are cut), runs demo_shutdown, then hands
-// the message to the final step. Never returns.
+// Formats into a 1024-byte buffer (longer messages are cut), runs the registered shutdown, then
+// hands the message to the final step. Never returns.
 [[noreturn]] void fatal_error(const char* format, ...) TARVEL_PRINTF(1, 2);
 
 // "Warning: %s\n" on standard error, the message cut at 1023 characters.
@@ -21,6 +21,11 @@ void warning_message(const char* format, ...) TARVEL_PRINTF(1, 2);
 // If the replacement returns, the process aborts.
 using FatalHandler = void (*)(const char* message);
 FatalHandler fatal_set_handler(FatalHandler handler);
+
+// The shutdown a fatal error runs before its message (the player's demo_shutdown). The program
+// registers it once at start-up; until then, and in tests, there is none.
+using FatalShutdown = void (*)();
+void fatal_set_shutdown(FatalShutdown shutdown);
 
 // The default final step: "Error: <message>" on standard error, the "Error" dialog, exit 255.
 [[noreturn]] void fatal_present_and_exit(const char* message);
