@@ -8,11 +8,15 @@
 #include <sstream>
 
 namespace {
-[[noreturn]] void throw_fatal(const char* message) { throw FatalError{message}; }
+[[noreturn]] void throw_fatal(const char* message) {
+    throw FatalError{message};
+}
 }  // namespace
 
 FatalCatcher::FatalCatcher() : previous(fatal_set_handler(throw_fatal)) {}
-FatalCatcher::~FatalCatcher() { fatal_set_handler(previous); }
+FatalCatcher::~FatalCatcher() {
+    fatal_set_handler(previous);
+}
 
 TempDir::TempDir() {
     std::string tmpl = (std::filesystem::temp_directory_path() / "tarvel-test-XXXXXX").string();
