@@ -225,13 +225,18 @@ TEST(Scene, SectionsLeaveTheDefaultStateForLaterOnes) {
     EXPECT_COLOUR(colour_at(f, 0.8f, 0.5f), (Rgb{250, 20, 140}), 1) << " right half";
 }
 
-TEST(Scene, RenderMeshFedBackShiftsThePictureFurtherEveryFrame) {
+// Render mesh fed back over its first second, then black and white over the next.
+TEST(Scene, RenderMeshShiftsFurtherEveryFrameAndBlackAndWhiteDrainsTheColourLinearly) {
     Demo demo;
     demo.set("record_fps 10");
+    demo.set("demo_end 1.75");
     const Rgb left{220, 30, 20}, right{20, 200, 40};
     write_tga(demo.dir.file("data/halves.tga"), 256, 128, quadrant_rgb(256, 128, left, right, left, right));
-    demo.background("data/halves.tga", 0, 2, 0);
+    demo.background("data/halves.tga", 0, 1, 0);
     demo.section("[efxRenderMesh]\n" + span(0, 1, 1) + "param {0, 1, 1, 1}\n");
+    demo.picture("data/green.tga", 8, 8, Rgb{40, 220, 90});
+    demo.background("data/green.tga", 1, 3, 0);
+    demo.section("[efxBlackWhite]\n" + span(1, 2, 1) + "param {0, 1}\n");
     expect_clean_exit(demo.run());
     // Each step moves the picture left by 1/100 of the frame: the edge between the halves, at
     // 128 pixels, moves 2.56 pixels a frame, and frame k shows k + 1 steps.
@@ -240,21 +245,11 @@ TEST(Scene, RenderMeshFedBackShiftsThePictureFurtherEveryFrame) {
         EXPECT_COLOUR(demo.frame(k).at(edge - 3, 64), left, 12) << " frame " << k;
         EXPECT_COLOUR(demo.frame(k).at(edge + 4, 64), right, 12) << " frame " << k;
     }
-}
-
-TEST(Scene, BlackAndWhiteDrainsTheColourLinearlyOverItsSection) {
-    Demo demo;
-    demo.set("record_fps 10");
-    demo.set("demo_end 0.75");
-    demo.picture("data/green.tga", 8, 8, Rgb{40, 220, 90});
-    demo.background("data/green.tga", 0, 2, 0);
-    demo.section("[efxBlackWhite]\n" + span(0, 1, 1) + "param {0, 1}\n");
-    expect_clean_exit(demo.run());
     // Copies into a luminance texture keep the red channel: the grey is (40, 40, 40).
     for (int k : {0, 3, 7}) {
         const double a = k / 10.0;
         const Rgb want{40, static_cast<uint8_t>(220 - 180 * a + 0.5),
                        static_cast<uint8_t>(90 - 50 * a + 0.5)};
-        EXPECT_COLOUR(colour_at(demo.frame(k), 0.5f, 0.5f), want, 2) << " frame " << k;
+        EXPECT_COLOUR(colour_at(demo.frame(10 + k), 0.5f, 0.5f), want, 2) << " frame " << 10 + k;
     }
 }
