@@ -129,7 +129,7 @@ TEST(Scene, HalfBuiltObjectsShowTheFirstFacesOfEachObject) {
     }
 }
 
-TEST(Scene, MatricesDrawTintedCopiesInColourAndEnvironmentAndNoneInOtherModes) {
+TEST(Scene, MatricesDrawTintedCopiesInColourAndEnvironmentAndNoneInOtherModesAndSpritesFaceTheCamera) {
     Demo demo;
     demo.set("record_fps 10");
     demo.picture("data/dot.tga", 8, 8, white);
@@ -153,7 +153,22 @@ TEST(Scene, MatricesDrawTintedCopiesInColourAndEnvironmentAndNoneInOtherModes) {
                      "string data/env.tga\nstring data/\nstring cube.3ds\nstring " + modes[i] +
                      "\nparam 2.5 1 0 0 0\nspline data/obase.spl\nspline data/ostep.spl\n");
     }
+    // Then a sprite, the eye on the x axis 6 units out looking at the origin: a quad lying in a world
+    // plane would be seen edge on, a facing sprite of half-size 1 is 2 x 12 by 2 x 10.7 pixels.
+    demo.file("data/camera.spl", "6 0 0 0 0 0 0 0 0 90 0.1 100\n6 0 0 0 0 0 0 0 0 90 0.1 100\n");
+    demo.file("data/pos.spl", "0 0 0\n0 0 0\n");
+    demo.file("data/shape.spl", "1 0 0 1\n1 0 0 1\n");
+    demo.file("data/colour.spl", "0 0 1 1\n0 0 1 1\n");
+    demo.section("[camera]\n" + span(1.95f, 2.2f, 1) + "spline data/camera.spl\n[particleMatrix]\n" +
+                 span(1.95f, 2.2f, 2) +
+                 "param 1 1\nstring data/dot.tga\nspline data/pos.spl\nspline data/shape.spl\nspline "
+                 "data/colour.spl\n");
     expect_clean_exit(demo.run());
+    TgaPicture sprite = demo.frame(21);
+    for (auto [x, y] : {std::pair{128, 64}, {137, 64}, {119, 72}})
+        EXPECT_COLOUR(sprite.at(x, y), blue, 8) << x << "," << y;
+    EXPECT_EQ(sprite.at(143, 64), black);
+    EXPECT_EQ(sprite.at(128, 78), black);
 
     // At 0.9 s copies at x = -12, -2, 8 (2.5 rounds up to three) read the tint at 0, 0.36, 0.72 s.
     TgaPicture images = demo.frame(9);
@@ -171,27 +186,6 @@ TEST(Scene, MatricesDrawTintedCopiesInColourAndEnvironmentAndNoneInOtherModes) {
     EXPECT_EQ(colour.at(column_of(3, 10), row_of(0, 10)), black);
     EXPECT_EQ(environment.at(column_of(3, 10), row_of(0, 10)), black);
     EXPECT_EQ(count_colour(texture, black), texture.width * texture.height);
-}
-
-TEST(Scene, SpritesAreSquaresFacingTheCameraTintedByTheirSpline) {
-    Demo demo;
-    // Eye on the x axis, 6 units out, looking at the origin: a quad lying in a world plane would
-    // be seen edge on, a facing sprite of half-size 1 is 2 x 12 by 2 x 10.7 pixels.
-    demo.file("data/camera.spl", "6 0 0 0 0 0 0 0 0 90 0.1 100\n6 0 0 0 0 0 0 0 0 90 0.1 100\n");
-    demo.file("data/pos.spl", "0 0 0\n0 0 0\n");
-    demo.file("data/shape.spl", "1 0 0 1\n1 0 0 1\n");
-    demo.file("data/colour.spl", "0 0 1 1\n0 0 1 1\n");
-    demo.picture("data/white.tga", 8, 8, white);
-    demo.section("[camera]\n" + span(0, 0.1f, 1) + "spline data/camera.spl\n[particleMatrix]\n" +
-                 span(0, 0.1f, 2) +
-                 "param 1 1\nstring data/white.tga\nspline data/pos.spl\nspline data/shape.spl\nspline "
-                 "data/colour.spl\n");
-    expect_clean_exit(demo.run());
-    TgaPicture f = demo.frame(1);
-    for (auto [x, y] : {std::pair{128, 64}, {137, 64}, {119, 72}})
-        EXPECT_COLOUR(f.at(x, y), blue, 8) << x << "," << y;
-    EXPECT_EQ(f.at(143, 64), black);
-    EXPECT_EQ(f.at(128, 78), black);
 }
 
 // Each section below the picture changes GL state for its own drawing: the picture drawn last
