@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build test test-asan demo video install fuzz clean format
+.PHONY: deps build test test-unit test-asan demo video install fuzz clean format
 
 deps:
 	@scripts/install-deps
@@ -13,6 +13,10 @@ build: deps
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
+
+# The fast part alone: the unit tests, no window and no player runs (seconds).
+test-unit: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300 -L unit
 
 # The same suite built with AddressSanitizer and UndefinedBehaviorSanitizer. Leak checking covers
 # the unit tests; the player runs under X and Mesa, whose own allocations at exit are not ours.

@@ -20,22 +20,20 @@ struct Model {
 };
 
 std::vector<Model> models() {
-    std::vector<Model> out;
-    MaterialDraft skin{"skin"};
-    skin.map_name = "skin.tga";
-    out.push_back({"GeneratedCube", mesh_write_3ds({skin}, {mesh_draft_cube("Cube", 2, "skin")})});
-    skin.map_name.clear();
-    out.push_back(
-        {"GeneratedTorus", mesh_write_3ds({skin}, {mesh_draft_torus("Torus", 1.5f, 0.5f, 12, 8, "skin")})});
+    MaterialDraft skin{"skin"}, mapped{"skin"};
+    mapped.map_name = "skin.tga";
+    std::vector<Model> out = {
+        {"GeneratedCube", mesh_write_3ds({mapped}, {mesh_draft_cube("Cube", 2, "skin")})},
+        {"GeneratedTorus", mesh_write_3ds({skin}, {mesh_draft_torus("Torus", 1.5f, 0.5f, 12, 8, "skin")})}};
     std::vector<fs::path> files;
-    for (const auto& entry : fs::directory_iterator("/usr/share/assimp/models/3DS")) {
-        const std::string ext = entry.path().extension().string();
-        if ((ext == ".3ds" || ext == ".3DS") && entry.file_size() > 0) files.push_back(entry.path());
-    }
+    for (const auto& entry : fs::directory_iterator("/usr/share/assimp/models/3DS"))
+        if ((entry.path().extension() == ".3ds" || entry.path().extension() == ".3DS") &&
+            entry.file_size() > 0)
+            files.push_back(entry.path());
     std::sort(files.begin(), files.end());
     for (const fs::path& f : files) {
-        std::string name;
-        for (char c : f.stem().string()) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+        std::string name = f.stem().string();
+        for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
         out.push_back({name, read_file(f.string())});
     }
     return out;
@@ -89,13 +87,10 @@ TEST_P(DamagedModel, EndsWithStatusZeroOrAMessageInEveryMode) {
     }
     for (const auto& [what, bytes] : damaged) {
         PlayerResult r = play(model, bytes);
-        EXPECT_FALSE(r.timed_out) << what;
-        EXPECT_TRUE(r.exit_status == 0 || r.exit_status == 255)
+        EXPECT_TRUE(r.exit_status == 0 ||
+                    (r.exit_status == 255 && ("\n" + r.err).find("\nError: ") != std::string::npos))
             << what << ": status " << r.exit_status << "\n"
             << r.err;
-        if (r.exit_status == 255) {
-            EXPECT_NE(("\n" + r.err).find("\nError: "), std::string::npos) << what << "\n" << r.err;
-        }
     }
 }
 

@@ -129,7 +129,7 @@ TEST(Scene, HalfBuiltObjectsShowTheFirstFacesOfEachObject) {
     }
 }
 
-TEST(Scene, MatricesDrawTintedCopiesInColourAndEnvironmentAndNoneInOtherModes) {
+TEST(Scene, MatricesDrawTintedCopiesInColourAndEnvironmentAndNoneInOtherModesAndSpritesFaceTheCamera) {
     Demo demo;
     demo.set("record_fps 10");
     demo.picture("data/dot.tga", 8, 8, white);
@@ -153,7 +153,22 @@ TEST(Scene, MatricesDrawTintedCopiesInColourAndEnvironmentAndNoneInOtherModes) {
                      "string data/env.tga\nstring data/\nstring cube.3ds\nstring " + modes[i] +
                      "\nparam 2.5 1 0 0 0\nspline data/obase.spl\nspline data/ostep.spl\n");
     }
+    // Then a sprite, the eye on the x axis 6 units out looking at the origin: a quad lying in a world
+    // plane would be seen edge on, a facing sprite of half-size 1 is 2 x 12 by 2 x 10.7 pixels.
+    demo.file("data/camera.spl", "6 0 0 0 0 0 0 0 0 90 0.1 100\n6 0 0 0 0 0 0 0 0 90 0.1 100\n");
+    demo.file("data/pos.spl", "0 0 0\n0 0 0\n");
+    demo.file("data/shape.spl", "1 0 0 1\n1 0 0 1\n");
+    demo.file("data/colour.spl", "0 0 1 1\n0 0 1 1\n");
+    demo.section("[camera]\n" + span(1.95f, 2.2f, 1) + "spline data/camera.spl\n[particleMatrix]\n" +
+                 span(1.95f, 2.2f, 2) +
+                 "param 1 1\nstring data/dot.tga\nspline data/pos.spl\nspline data/shape.spl\nspline "
+                 "data/colour.spl\n");
     expect_clean_exit(demo.run());
+    TgaPicture sprite = demo.frame(21);
+    for (auto [x, y] : {std::pair{128, 64}, {137, 64}, {119, 72}})
+        EXPECT_COLOUR(sprite.at(x, y), blue, 8) << x << "," << y;
+    EXPECT_EQ(sprite.at(143, 64), black);
+    EXPECT_EQ(sprite.at(128, 78), black);
 
     // At 0.9 s copies at x = -12, -2, 8 (2.5 rounds up to three) read the tint at 0, 0.36, 0.72 s.
     TgaPicture images = demo.frame(9);
@@ -171,27 +186,6 @@ TEST(Scene, MatricesDrawTintedCopiesInColourAndEnvironmentAndNoneInOtherModes) {
     EXPECT_EQ(colour.at(column_of(3, 10), row_of(0, 10)), black);
     EXPECT_EQ(environment.at(column_of(3, 10), row_of(0, 10)), black);
     EXPECT_EQ(count_colour(texture, black), texture.width * texture.height);
-}
-
-TEST(Scene, SpritesAreSquaresFacingTheCameraTintedByTheirSpline) {
-    Demo demo;
-    // Eye on the x axis, 6 units out, looking at the origin: a quad lying in a world plane would
-    // be seen edge on, a facing sprite of half-size 1 is 2 x 12 by 2 x 10.7 pixels.
-    demo.file("data/camera.spl", "6 0 0 0 0 0 0 0 0 90 0.1 100\n6 0 0 0 0 0 0 0 0 90 0.1 100\n");
-    demo.file("data/pos.spl", "0 0 0\n0 0 0\n");
-    demo.file("data/shape.spl", "1 0 0 1\n1 0 0 1\n");
-    demo.file("data/colour.spl", "0 0 1 1\n0 0 1 1\n");
-    demo.picture("data/white.tga", 8, 8, white);
-    demo.section("[camera]\n" + span(0, 0.1f, 1) + "spline data/camera.spl\n[particleMatrix]\n" +
-                 span(0, 0.1f, 2) +
-                 "param 1 1\nstring data/white.tga\nspline data/pos.spl\nspline data/shape.spl\nspline "
-                 "data/colour.spl\n");
-    expect_clean_exit(demo.run());
-    TgaPicture f = demo.frame(1);
-    for (auto [x, y] : {std::pair{128, 64}, {137, 64}, {119, 72}})
-        EXPECT_COLOUR(f.at(x, y), blue, 8) << x << "," << y;
-    EXPECT_EQ(f.at(143, 64), black);
-    EXPECT_EQ(f.at(128, 78), black);
 }
 
 // Each section below the picture changes GL state for its own drawing: the picture drawn last
@@ -225,13 +219,18 @@ TEST(Scene, SectionsLeaveTheDefaultStateForLaterOnes) {
     EXPECT_COLOUR(colour_at(f, 0.8f, 0.5f), (Rgb{250, 20, 140}), 1) << " right half";
 }
 
-TEST(Scene, RenderMeshFedBackShiftsThePictureFurtherEveryFrame) {
+// Render mesh fed back over its first second, then black and white over the next.
+TEST(Scene, RenderMeshShiftsFurtherEveryFrameAndBlackAndWhiteDrainsTheColourLinearly) {
     Demo demo;
     demo.set("record_fps 10");
+    demo.set("demo_end 1.75");
     const Rgb left{220, 30, 20}, right{20, 200, 40};
     write_tga(demo.dir.file("data/halves.tga"), 256, 128, quadrant_rgb(256, 128, left, right, left, right));
-    demo.background("data/halves.tga", 0, 2, 0);
+    demo.background("data/halves.tga", 0, 1, 0);
     demo.section("[efxRenderMesh]\n" + span(0, 1, 1) + "param {0, 1, 1, 1}\n");
+    demo.picture("data/green.tga", 8, 8, Rgb{40, 220, 90});
+    demo.background("data/green.tga", 1, 3, 0);
+    demo.section("[efxBlackWhite]\n" + span(1, 2, 1) + "param {0, 1}\n");
     expect_clean_exit(demo.run());
     // Each step moves the picture left by 1/100 of the frame: the edge between the halves, at
     // 128 pixels, moves 2.56 pixels a frame, and frame k shows k + 1 steps.
@@ -240,21 +239,11 @@ TEST(Scene, RenderMeshFedBackShiftsThePictureFurtherEveryFrame) {
         EXPECT_COLOUR(demo.frame(k).at(edge - 3, 64), left, 12) << " frame " << k;
         EXPECT_COLOUR(demo.frame(k).at(edge + 4, 64), right, 12) << " frame " << k;
     }
-}
-
-TEST(Scene, BlackAndWhiteDrainsTheColourLinearlyOverItsSection) {
-    Demo demo;
-    demo.set("record_fps 10");
-    demo.set("demo_end 0.75");
-    demo.picture("data/green.tga", 8, 8, Rgb{40, 220, 90});
-    demo.background("data/green.tga", 0, 2, 0);
-    demo.section("[efxBlackWhite]\n" + span(0, 1, 1) + "param {0, 1}\n");
-    expect_clean_exit(demo.run());
     // Copies into a luminance texture keep the red channel: the grey is (40, 40, 40).
     for (int k : {0, 3, 7}) {
         const double a = k / 10.0;
         const Rgb want{40, static_cast<uint8_t>(220 - 180 * a + 0.5),
                        static_cast<uint8_t>(90 - 50 * a + 0.5)};
-        EXPECT_COLOUR(colour_at(demo.frame(k), 0.5f, 0.5f), want, 2) << " frame " << k;
+        EXPECT_COLOUR(colour_at(demo.frame(10 + k), 0.5f, 0.5f), want, 2) << " frame " << 10 + k;
     }
 }

@@ -1,9 +1,7 @@
-// Built with ThreadSanitizer by sound_race_test.cpp (not part of the normal test binaries):
-// the main thread opens, seeks, plays and stops streams and reads the figures while SDL's
-// audio thread mixes them.
+// Built with ThreadSanitizer by sound_race_test.cpp (not part of the normal test binaries): the
+// main thread opens, seeks, plays and stops streams and reads the figures while SDL's audio
+// thread mixes them.
 #include <cstdio>
-#include <cstdlib>
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -15,35 +13,22 @@ int main(int argc, char** argv) {
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", argv[1], 1);
     setenv("SDL_DISKAUDIODELAY", "2", 1);
-    std::string music = sweep_wav(44100, 1.0);
-    std::string slow = sweep_wav(22050, 0.5);
+    const std::string files[] = {sweep_wav(44100, 1.0), sweep_wav(22050, 0.5)};
     for (int round = 0; round < 2; ++round) {
         if (!audio_start(44100, AUDIO_MAX_CHANNELS)) return 3;
-        std::vector<AudioStream*> streams;
-        for (int i = 0; i < 8; ++i) {
-            const std::string& file = i % 2 == 0 ? music : slow;
-            streams.push_back(
-                audio_stream_open(reinterpret_cast<const unsigned char*>(file.data()), file.size()));
-            if (streams.back() == nullptr) return 4;
+        std::vector<AudioStream*> s;
+        for (size_t i = 0; i < 8; ++i) {
+            const std::string& file = files[i % 2];
+            s.push_back(audio_stream_open(reinterpret_cast<const unsigned char*>(file.data()), file.size()));
+            if (s.back() == nullptr) return 4;
         }
         float share = 0;
         int playing = 0;
-        for (int step = 0; step < 300; ++step) {
-            AudioStream* s = streams[static_cast<size_t>(step) % streams.size()];
-            switch (step % 4) {
-                case 0:
-                    audio_stream_set_time(s, step * 7 % 900);
-                    break;
-                case 1:
-                    audio_stream_play(s);
-                    break;
-                case 2:
-                    audio_stream_play(streams[(static_cast<size_t>(step) + 3) % streams.size()]);
-                    break;
-                default:
-                    audio_stream_stop(s);
-                    break;
-            }
+        for (size_t step = 0; step < 300; ++step) {
+            if (step % 4 == 0) audio_stream_set_time(s[step % 8], static_cast<int>(step * 7 % 900));
+            if (step % 4 == 1) audio_stream_play(s[step % 8]);
+            if (step % 4 == 2) audio_stream_play(s[(step + 3) % 8]);
+            if (step % 4 == 3) audio_stream_stop(s[step % 8]);
             share += audio_cpu_usage();
             playing += audio_channels_playing();
             std::this_thread::sleep_for(std::chrono::milliseconds(1));

@@ -1,22 +1,17 @@
 #include "player.h"
 
-#include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <X11/Xlib.h>
+
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <future>
 #include <thread>
-
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
 
 #ifndef TARVEL_PLAYER
 #error "TARVEL_PLAYER must name the player binary"
@@ -26,107 +21,73 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string fixture(const std::string& action, const std::string& file) {
-    return "'" TARVEL_SOURCE_DIR "/tests/support/xvfb-fixture' " + action + " '" + file + "' > /dev/null";
+std::string quoted(const std::string& s) {
+    std::string out = "'";
+    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
 }
 
-// A server of this process's own, stopped at exit.
-std::string own_display_file;
-
-void stop_own_xvfb() {
-    if (std::system(fixture("stop", own_display_file).c_str()) != 0)
-        std::fprintf(stderr, "Xvfb left running\n");
+int fixture(const std::string& action, const std::string& file) {
+    return std::system((quoted(TARVEL_SOURCE_DIR "/tests/support/xvfb-fixture") + " " + action + " " +
+                        quoted(file) + " > /dev/null")
+                           .c_str());
 }
 
 std::string display_in(const std::string& file) {
-    std::ifstream in(file);
-    std::string number;
-    return in >> number ? ":" + number : "";
+    const std::string number = read_file(file);
+    return number.empty() ? "" : ":" + number.substr(0, number.find(' '));
 }
 
-std::string chosen_display;
-
-}  // namespace
+// A server of this process's own, stopped at exit.
+std::string own_file, chosen_display;
 
 std::string own_display() {
-    if (own_display_file.empty()) {
-        own_display_file = fs::temp_directory_path() / ("tarvel-display-" + std::to_string(getpid()));
-        if (std::system(fixture("start", own_display_file).c_str()) == 0) std::atexit(stop_own_xvfb);
+    if (own_file.empty()) {
+        own_file = fs::temp_directory_path() / ("tarvel-display-" + std::to_string(getpid()));
+        if (fixture("start", own_file) == 0) std::atexit([] { fixture("stop", own_file); });
     }
-    return chosen_display = display_in(own_display_file);
+    return chosen_display = display_in(own_file);
 }
 
-std::string xvfb_display() {
-    if (chosen_display.empty()) {
-        const char* shared = std::getenv("TARVEL_TEST_DISPLAY_FILE");
-        chosen_display = shared != nullptr && fs::exists(shared) ? display_in(shared) : own_display();
-    }
+std::string display() {
+    const char* shared = std::getenv("TARVEL_TEST_DISPLAY_FILE");
+    if (chosen_display.empty())
+        chosen_display = shared && fs::exists(shared) ? display_in(shared) : own_display();
     return chosen_display;
 }
 
+}  // namespace
+
 PlayerResult player_run(const std::string& dir, const PlayerOptions& options) {
-    const std::string display = xvfb_display();
-    const std::string out_path = dir + "/.player-stdout", err_path = dir + "/.player-stderr";
-    std::vector<std::string> argv_strings = {TARVEL_PLAYER};
-    argv_strings.insert(argv_strings.end(), options.args.begin(), options.args.end());
-    std::vector<char*> argv;
-    for (std::string& a : argv_strings) argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    pid_t pid = fork();
-    if (pid == 0) {
-        if (chdir(dir.c_str()) != 0) _exit(126);
-        int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int in = open("/dev/null", O_RDONLY);
-        dup2(out, 1), dup2(err, 2), dup2(in, 0);
-        close(out), close(err), close(in);
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
-        if (!display.empty()) setenv("DISPLAY", display.c_str(), 1);
-        for (const auto& [key, value] : options.env) {
-            if (value.empty()) {
-                unsetenv(key.c_str());
-            } else {
-                setenv(key.c_str(), value.c_str(), 1);
-            }
-        }
-        if (!options.path_prefix.empty()) {
-            const char* path = std::getenv("PATH");
-            setenv("PATH", (options.path_prefix + ":" + (path ? path : "/usr/bin:/bin")).c_str(), 1);
-        }
-        setpgid(0, 0);
-        execv(TARVEL_PLAYER, argv.data());
-        _exit(127);
-    }
-
-    PlayerResult result;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeout_seconds);
-    int status = 0;
-    while (waitpid(pid, &status, WNOHANG) != pid) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(-pid, SIGKILL);
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            result.timed_out = true;
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) result.exit_status = 128 + WTERMSIG(status);
-    result.out = read_file(out_path);
-    result.err = read_file(err_path);
-    unlink(out_path.c_str());
-    unlink(err_path.c_str());
-    return result;
+    std::map<std::string, std::string> env = {{"SDL_AUDIODRIVER", "dummy"}, {"DISPLAY", display()}};
+    if (!options.path_prefix.empty()) env["PATH"] = options.path_prefix + ":" + std::getenv("PATH");
+    for (const auto& [key, value] : options.env) env[key] = value;
+    std::string command = "cd " + quoted(dir) + " && exec env";
+    for (const auto& [key, value] : env)
+        if (value.empty()) command += " -u " + key;
+    for (const auto& [key, value] : env)
+        if (!value.empty()) command += " " + quoted(key + "=" + value);
+    // timeout runs the player in a process group of its own and ends the whole group.
+    command +=
+        " /usr/bin/timeout -k 5 " + std::to_string(options.timeout_seconds) + " " + quoted(TARVEL_PLAYER);
+    for (const std::string& a : options.args) command += " " + quoted(a);
+    command += " < /dev/null > .player-stdout 2> .player-stderr";
+    const int status = std::system(command.c_str());
+    PlayerResult r;
+    r.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    r.timed_out = r.exit_status == 124;
+    r.out = read_file(dir + "/.player-stdout");
+    r.err = read_file(dir + "/.player-stderr");
+    fs::remove(dir + "/.player-stdout");
+    fs::remove(dir + "/.player-stderr");
+    return r;
 }
 
 void write_dialog_stub(const std::string& dir, const std::string& name, const std::string& log,
                        const std::string& then) {
-    const std::string path = dir + "/" + name;
-    write_file(path, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> '" + log + "'; done\n" + then +
-                         "\nexit 0\n");
-    chmod(path.c_str(), 0755);
+    write_file(dir + "/" + name, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> " + quoted(log) +
+                                     "; done\n" + then + "\nexit 0\n");
+    chmod((dir + "/" + name).c_str(), 0755);
 }
 
 void expect_clean_exit(const PlayerResult& r) {
@@ -140,13 +101,12 @@ void expect_clean_exit(const PlayerResult& r) {
 std::string quadrant_rgb(int width, int height, Rgb top_left, Rgb top_right, Rgb bottom_left,
                          Rgb bottom_right) {
     std::string out;
-    for (int y = 0; y < height; ++y) {
+    for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             const Rgb& c = y < height / 2 ? (x < width / 2 ? top_left : top_right)
                                           : (x < width / 2 ? bottom_left : bottom_right);
             out.append(reinterpret_cast<const char*>(c.data()), 3);
         }
-    }
     return out;
 }
 
@@ -158,8 +118,7 @@ TgaPicture read_picture(const std::string& path) {
 }
 
 Rgb colour_at(const TgaPicture& p, float fx, float fy) {
-    if (p.rgb.empty()) return {};
-    return p.at(static_cast<int>(fx * p.width), static_cast<int>(fy * p.height));
+    return p.rgb.empty() ? Rgb{} : p.at(static_cast<int>(fx * p.width), static_cast<int>(fy * p.height));
 }
 
 bool near(const Rgb& a, const Rgb& b, int tolerance) {
@@ -173,32 +132,27 @@ std::string show(const Rgb& c) {
 }
 
 int count_colour(const TgaPicture& p, Rgb colour, int tolerance, int x0, int x1, int y0, int y1) {
-    if (x1 < 0) x1 = p.width - 1;
-    if (y1 < 0) y1 = p.height - 1;
+    x1 = x1 < 0 ? p.width - 1 : std::min(x1, p.width - 1);
+    y1 = y1 < 0 ? p.height - 1 : std::min(y1, p.height - 1);
     int n = 0;
-    for (int y = std::max(y0, 0); y <= std::min(y1, p.height - 1); ++y)
-        for (int x = std::max(x0, 0); x <= std::min(x1, p.width - 1); ++x)
-            n += near(p.at(x, y), colour, tolerance);
+    for (int y = std::max(y0, 0); y <= y1; ++y)
+        for (int x = std::max(x0, 0); x <= x1; ++x) n += near(p.at(x, y), colour, tolerance);
     return n;
 }
 
 Difference compare(const TgaPicture& a, const TgaPicture& b) {
-    Difference d;
-    if (a.width != b.width || a.height != b.height || a.rgb.size() != b.rgb.size() || a.rgb.empty()) return d;
-    double sum = 0;
-    size_t far = 0;
+    if (a.width != b.width || a.height != b.height || a.rgb.size() != b.rgb.size() || a.rgb.empty())
+        return {};
+    double sum = 0, far = 0;
     for (size_t i = 0; i < a.rgb.size(); i += 3) {
         int worst = 0;
-        for (size_t c = 0; c < 3; ++c) {
-            int diff = std::abs(a.rgb[i + c] - b.rgb[i + c]);
-            sum += diff;
-            worst = std::max(worst, diff);
+        for (size_t c = i; c < i + 3; ++c) {
+            sum += std::abs(a.rgb[c] - b.rgb[c]);
+            worst = std::max(worst, std::abs(a.rgb[c] - b.rgb[c]));
         }
         far += worst > 48;
     }
-    d.mean = sum / static_cast<double>(a.rgb.size());
-    d.far_share = static_cast<double>(far) / static_cast<double>(a.rgb.size() / 3);
-    return d;
+    return {sum / static_cast<double>(a.rgb.size()), far * 3 / static_cast<double>(a.rgb.size())};
 }
 
 // --- Demos ---
@@ -214,10 +168,6 @@ Demo::Demo() {
     section("[loading]\nparam 1 1 1 1\nstring data/loading_back.tga\nstring data/loading_front.tga\n");
 }
 
-void Demo::picture(const std::string& path, int width, int height, Rgb colour) const {
-    write_tga(dir.file(path), width, height, solid_rgb(width, height, colour[0], colour[1], colour[2]));
-}
-
 std::string span(float start, float end, int layer) {
     return "start " + std::to_string(start) + "\nend " + std::to_string(end) + "\nlayer " +
            std::to_string(layer) + "\n";
@@ -228,19 +178,21 @@ void Demo::background(const std::string& image, float start, float end, int laye
 }
 
 void Demo::use_example(const std::string& name, int music_seconds) {
-    const std::string source = std::string(TARVEL_SOURCE_DIR) + "/examples/";
+    const std::string source = TARVEL_SOURCE_DIR "/examples/";
     sections.clear();
     for (const auto& entry : fs::directory_iterator(source + name)) {
         if (entry.path().extension() != ".tvl") continue;
-        std::ifstream in(entry.path());
-        std::string kept;
-        for (std::string line; std::getline(in, line);)
-            if (line.rfind("gl_", 0) != 0) kept += line + "\n";
+        std::string kept, script = read_file(entry.path());
+        for (size_t at = 0, end; at < script.size(); at = end + 1) {
+            end = std::min(script.find('\n', at), script.size());
+            if (script.compare(at, 3, "gl_") != 0) kept += script.substr(at, end - at) + "\n";
+        }
         file(entry.path().filename().string(), kept);
     }
-    std::string command = "'" + source + "make-media' '" + TARVEL_TOOLS_DIR + "' " + name + " '" +
-                          dir.file("data") + "'" +
-                          (name == "showcase" ? " " + std::to_string(music_seconds) : "") + " > /dev/null";
+    const std::string command = quoted(source + "make-media") + " " + quoted(TARVEL_TOOLS_DIR) + " " + name +
+                                " " + quoted(dir.file("data")) +
+                                (name == "showcase" ? " " + std::to_string(music_seconds) : "") +
+                                " > /dev/null";
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
 }
 
@@ -275,52 +227,21 @@ std::string Demo::frame_path(int number) const {
 // --- The viewer ---
 
 bool wait_until(const std::function<bool()>& ready, double seconds) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < deadline) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    for (; std::chrono::steady_clock::now() < deadline;
+         std::this_thread::sleep_for(std::chrono::milliseconds(5)))
         if (ready()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
     return false;
 }
 
 bool wait_for_picture(const std::string& path, double seconds) {
-    return wait_until(
-        [&] {
-            TgaPicture p;
-            return tga_decode(read_file(path), p).empty();
-        },
-        seconds);
+    TgaPicture p;
+    return wait_until([&] { return tga_decode(read_file(path), p).empty(); }, seconds);
 }
-
-namespace {
-
-// The window titled "Tarvel" under `parent` now (the player replaces its first window when it
-// sets the video mode), or 0.
-Window find_window(Display* display, Window parent, int depth) {
-    Window root = 0, up = 0, *children = nullptr, found = 0;
-    unsigned int count = 0;
-    if (XQueryTree(display, parent, &root, &up, &children, &count) == 0) return 0;
-    for (unsigned int i = 0; i < count && found == 0; ++i) {
-        char* name = nullptr;
-        if (XFetchName(display, children[i], &name) != 0 && name != nullptr) {
-            if (std::string(name) == "Tarvel") found = children[i];
-            XFree(name);
-        }
-        if (found == 0 && depth > 0) found = find_window(display, children[i], depth - 1);
-    }
-    if (children != nullptr) XFree(children);
-    return found;
-}
-
-// A window can go away between finding it and sending to it; the default handler would end the test.
-int ignore_x_error(Display*, XErrorEvent*) {
-    return 0;
-}
-
-}  // namespace
 
 Viewer::Viewer() {
-    XSetErrorHandler(ignore_x_error);
+    // A window can go away between finding it and sending to it: no X error may end the test.
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
     display_ = XOpenDisplay(own_display().c_str());
 }
 
@@ -328,27 +249,39 @@ Viewer::~Viewer() {
     if (display_ != nullptr) XCloseDisplay(static_cast<Display*>(display_));
 }
 
-bool Viewer::window_open() {
+// The window titled "Tarvel" now (the player replaces its first window when it sets the video
+// mode), or 0.
+unsigned long Viewer::window(unsigned long parent, int depth) {
     auto* d = static_cast<Display*>(display_);
-    return d != nullptr && find_window(d, DefaultRootWindow(d), 2) != 0;
+    Window root = 0, up = 0, *children = nullptr, found = 0;
+    unsigned int count = 0;
+    if (d == nullptr ||
+        XQueryTree(d, parent ? parent : DefaultRootWindow(d), &root, &up, &children, &count) == 0)
+        return 0;
+    for (unsigned int i = 0; i < count && found == 0; ++i) {
+        char* name = nullptr;
+        if (XFetchName(d, children[i], &name) != 0 && name != nullptr) {
+            if (std::string(name) == "Tarvel") found = children[i];
+            XFree(name);
+        }
+        if (found == 0 && depth > 0) found = window(children[i], depth - 1);
+    }
+    if (children != nullptr) XFree(children);
+    return found;
 }
 
 void Viewer::send(const char* key_name) {
     auto* d = static_cast<Display*>(display_);
+    const Window w = window();
     XEvent e{};
-    const Window w = find_window(d, DefaultRootWindow(d), 2);
     if (key_name != nullptr) {
         e.xkey = {KeyPress, 0, True, d, w, DefaultRootWindow(d), 0, CurrentTime, 0, 0, 0, 0, 0, 0, True};
         e.xkey.keycode = XKeysymToKeycode(d, XStringToKeysym(key_name));
         XSendEvent(d, w, True, KeyPressMask, &e);
         e.xkey.type = KeyRelease;
         XSendEvent(d, w, True, KeyReleaseMask, &e);
-    } else {
-        // What a window manager sends when the viewer closes the window.
-        e.xclient.type = ClientMessage;
-        e.xclient.window = w;
-        e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
-        e.xclient.format = 32;
+    } else {  // what a window manager sends when the viewer closes the window
+        e.xclient = {ClientMessage, 0, True, d, w, XInternAtom(d, "WM_PROTOCOLS", False), 32, {}};
         e.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
         XSendEvent(d, w, False, NoEventMask, &e);
     }

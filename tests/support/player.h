@@ -19,8 +19,7 @@ using Rgb = std::array<uint8_t, 3>;
 struct PlayerResult {
     int exit_status = -1;  // exit code, or 128 + signal when killed by a signal
     bool timed_out = false;
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
 
 struct PlayerOptions {
@@ -30,15 +29,9 @@ struct PlayerOptions {
     int timeout_seconds = 60;
 };
 
-// The display the player runs on: the shared virtual X server's (the CTest fixture names it in the
-// file given by TARVEL_TEST_DISPLAY_FILE), or else one of this process's own.
-std::string xvfb_display();
-// Switches this process to a virtual X server of its own, which no other test's windows share,
-// and returns its display. A Viewer does so: keys must reach its own player only.
-std::string own_display();
-
-// Runs TARVEL_PLAYER with `dir` as working directory. SDL_AUDIODRIVER defaults to "dummy" and
-// DISPLAY to the virtual X server. Standard error is collected in dir/.player-stderr meanwhile.
+// Runs TARVEL_PLAYER in `dir` with SDL_AUDIODRIVER "dummy" and DISPLAY the shared virtual X server
+// (or, run alone or beside a Viewer, one of this process's own). Standard error goes to
+// dir/.player-stderr meanwhile.
 PlayerResult player_run(const std::string& dir, const PlayerOptions& options = {});
 
 // An executable dialog program `name` in `dir` that appends its arguments, one a line, to `log`,
@@ -66,8 +59,7 @@ int count_colour(const TgaPicture& p, Rgb colour, int tolerance = 0, int x0 = 0,
 // How far two pictures are apart: the mean absolute channel difference, and the share of pixels
 // where some channel differs by more than 48 (a moved edge, a missing sprite).
 struct Difference {
-    double mean = 1e9;
-    double far_share = 1;
+    double mean = 1e9, far_share = 1;
 };
 Difference compare(const TgaPicture& a, const TgaPicture& b);
 
@@ -79,8 +71,7 @@ Difference compare(const TgaPicture& a, const TgaPicture& b);
 // A demo directory: a 320 x 240 window, 256 x 128 recorded frames at 25 a second, no sound, the
 // font, a loading section, the video directory and a stub zenity so that no error box waits.
 struct Demo {
-    TempDir dir;
-    TempDir bin;
+    TempDir dir, bin;
     std::vector<std::string> settings;  // written first into demo.tvl, one a line
     std::vector<std::string> sections;  // then these; the loading section is the first
 
@@ -88,7 +79,9 @@ struct Demo {
     void set(const std::string& line) { settings.push_back(line); }
     void section(const std::string& text) { sections.push_back(text); }
     void file(const std::string& path, const std::string& bytes) const { write_file(dir.file(path), bytes); }
-    void picture(const std::string& path, int width, int height, Rgb colour) const;
+    void picture(const std::string& path, int width, int height, Rgb colour) const {
+        write_tga(dir.file(path), width, height, solid_rgb(width, height, colour[0], colour[1], colour[2]));
+    }
     // A background section showing `image` on `layer` from `start` to `end`.
     void background(const std::string& image, float start, float end, int layer = 0);
     // Replaces the sections with the scripts of examples/NAME (less their gl_ lines, so that the
@@ -113,18 +106,19 @@ bool wait_until(const std::function<bool()>& ready, double seconds = 20);
 // Waits until the file is a complete, well-formed TGA.
 bool wait_for_picture(const std::string& path, double seconds = 20);
 
-// The player's window, driven the way a viewer would, on a server of the test's own (own_display).
+// The player's window, driven the way a viewer would. It switches this process to an X server of
+// its own, so that keys reach its own player only.
 class Viewer {
   public:
     Viewer();
     ~Viewer();
     Viewer(const Viewer&) = delete;
-    Viewer& operator=(const Viewer&) = delete;
-    bool window_open();                                 // whether a window titled "Tarvel" is there now
+    bool window_open() { return window() != 0; }        // whether a window titled "Tarvel" is there now
     void key(const char* key_name) { send(key_name); }  // presses and releases a key ("Escape", "s")
     void close() { send(nullptr); }                     // the window manager's close request
 
   private:
+    unsigned long window(unsigned long parent = 0, int depth = 2);
     void send(const char* key_name);
     void* display_ = nullptr;  // the Xlib connection
 };

@@ -1,13 +1,13 @@
-// Test audio made on the spot: a rising sweep whose every stretch is recognisable, written
-// as 16-bit PCM WAV bytes, and helpers to find where a captured stretch sits in its source.
+// Test audio made on the spot: a rising sweep whose every stretch is recognisable, written as
+// 16-bit PCM WAV bytes.
 #pragma once
 
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <functional>
 #include <string>
-#include <vector>
+
+#include "media_files.h"
 
 // The sweep at `t` seconds: 200 Hz rising by 300 Hz a second, amplitude 0.5.
 inline double sweep_value(double t) {
@@ -19,28 +19,20 @@ inline int16_t sweep_sample(int64_t frame, int rate) {
     return static_cast<int16_t>(std::lrint(sweep_value(static_cast<double>(frame) / rate) * 32767.0));
 }
 
-inline void put_le(std::string& out, uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-
 // A 16-bit PCM WAV file; `sample(frame, channel)` gives each sample.
 inline std::string wav_bytes(int rate, int channels, int64_t frames,
                              const std::function<int16_t(int64_t, int)>& sample) {
+    const auto data_bytes = static_cast<uint32_t>(frames * channels * 2);
     std::string out = "RIFF";
-    uint32_t data_bytes = static_cast<uint32_t>(frames * channels * 2);
-    put_le(out, 36 + data_bytes, 4);
+    media::put32le(out, 36 + data_bytes);
     out += "WAVEfmt ";
-    put_le(out, 16, 4);
-    put_le(out, 1, 2);
-    put_le(out, static_cast<uint32_t>(channels), 2);
-    put_le(out, static_cast<uint32_t>(rate), 4);
-    put_le(out, static_cast<uint32_t>(rate * channels * 2), 4);
-    put_le(out, static_cast<uint32_t>(channels * 2), 2);
-    put_le(out, 16, 2);
+    for (uint32_t v :
+         {16u, 1u | channels << 16, uint32_t(rate), uint32_t(rate * channels * 2), 2u * channels | 16u << 16})
+        media::put32le(out, v);
     out += "data";
-    put_le(out, data_bytes, 4);
+    media::put32le(out, data_bytes);
     for (int64_t f = 0; f < frames; ++f)
-        for (int c = 0; c < channels; ++c) put_le(out, static_cast<uint16_t>(sample(f, c)), 2);
+        for (int c = 0; c < channels; ++c) media::put16le(out, static_cast<uint16_t>(sample(f, c)));
     return out;
 }
 
@@ -48,45 +40,4 @@ inline std::string wav_bytes(int rate, int channels, int64_t frames,
 inline std::string sweep_wav(int rate, double seconds) {
     return wav_bytes(rate, 1, static_cast<int64_t>(seconds * rate),
                      [rate](int64_t f, int) { return sweep_sample(f, rate); });
-}
-
-// Interleaved 16-bit stereo frames read from raw capture bytes.
-inline std::vector<int16_t> s16_samples(const std::string& raw) {
-    std::vector<int16_t> out(raw.size() / 2);
-    if (!out.empty()) std::memcpy(out.data(), raw.data(), out.size() * 2);
-    return out;
-}
-
-// Index of the first stereo frame with any sample further than `threshold` from zero, or -1.
-inline int64_t first_sound(const std::vector<int16_t>& stereo, int threshold = 4) {
-    for (size_t i = 0; i < stereo.size(); ++i)
-        if (std::abs(stereo[i]) > threshold) return static_cast<int64_t>(i / 2);
-    return -1;
-}
-
-// Mean squared difference, in units of full scale, between `count` captured left samples from
-// frame `at` and the sweep at 44100 Hz from source frame `source_at`.
-inline double sweep_error(const std::vector<int16_t>& stereo, int64_t at, int64_t source_at, int count) {
-    double sum = 0;
-    for (int i = 0; i < count; ++i) {
-        double got = stereo[static_cast<size_t>(2 * (at + i))] / 32768.0;
-        double want = sweep_value(static_cast<double>(source_at + i) / 44100.0);
-        sum += (got - want) * (got - want);
-    }
-    return sum / count;
-}
-
-// The source frame (within `from`..`to`) that the captured stretch at frame `at` matches best.
-inline int64_t sweep_offset(const std::vector<int16_t>& stereo, int64_t at, int64_t from, int64_t to,
-                            int count = 256) {
-    int64_t best = from;
-    double best_error = 1e30;
-    for (int64_t s = from; s <= to; ++s) {
-        double e = sweep_error(stereo, at, s, count);
-        if (e < best_error) {
-            best_error = e;
-            best = s;
-        }
-    }
-    return best;
 }

@@ -7,72 +7,51 @@
 #include <fstream>
 #include <sstream>
 
-namespace {
-[[noreturn]] void throw_fatal(const char* message) { throw FatalError{message}; }
-}  // namespace
+#include "media_files.h"
 
-FatalCatcher::FatalCatcher() : previous(fatal_set_handler(throw_fatal)) {}
-FatalCatcher::~FatalCatcher() { fatal_set_handler(previous); }
+namespace fs = std::filesystem;
 
-TempDir::TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "tarvel-test-XXXXXX").string();
-    char* made = mkdtemp(tmpl.data());
-    if (made == nullptr) std::abort();
-    path = made;
+FatalCatcher::FatalCatcher() : previous(fatal_set_handler([](const char* m) { throw FatalError{m}; })) {}
+FatalCatcher::~FatalCatcher() {
+    fatal_set_handler(previous);
+}
+
+TempDir::TempDir() : path((fs::temp_directory_path() / "tarvel-test-XXXXXX").string()) {
+    if (mkdtemp(path.data()) == nullptr) std::abort();
 }
 
 TempDir::~TempDir() {
     std::error_code ec;
-    std::filesystem::remove_all(path, ec);
+    fs::remove_all(path, ec);
 }
 
 void write_file(const std::string& path, const std::string& contents) {
-    std::filesystem::path p(path);
-    if (p.has_parent_path()) std::filesystem::create_directories(p.parent_path());
-    std::ofstream out(path, std::ios::binary);
-    out << contents;
+    if (fs::path(path).has_parent_path()) fs::create_directories(fs::path(path).parent_path());
+    std::ofstream(path, std::ios::binary) << contents;
 }
 
 std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
     std::stringstream ss;
-    ss << in.rdbuf();
+    ss << std::ifstream(path, std::ios::binary).rdbuf();
     return ss.str();
 }
 
-ScopedChdir::ScopedChdir(const std::string& dir) : previous(std::filesystem::current_path().string()) {
-    std::filesystem::current_path(dir);
+ScopedChdir::ScopedChdir(const std::string& dir) : previous(fs::current_path().string()) {
+    fs::current_path(dir);
 }
 ScopedChdir::~ScopedChdir() {
     std::error_code ec;
-    std::filesystem::current_path(previous, ec);
+    fs::current_path(previous, ec);
 }
 
 void write_tga(const std::string& path, int width, int height, const std::string& rgb) {
-    std::string data(18, '\0');
-    data[2] = 2;
-    data[12] = static_cast<char>(width & 0xFF);
-    data[13] = static_cast<char>(width >> 8);
-    data[14] = static_cast<char>(height & 0xFF);
-    data[15] = static_cast<char>(height >> 8);
-    data[16] = 24;
-    data[17] = 0x20;  // top-left origin: rows stored top first
-    for (size_t i = 0; i + 2 < rgb.size(); i += 3) {
-        data += rgb[i + 2];
-        data += rgb[i + 1];
-        data += rgb[i];
-    }
-    write_file(path, data);
+    write_file(path, media::tga(width, height, rgb, 24));
 }
 
 std::string solid_rgb(int width, int height, unsigned char r, unsigned char g, unsigned char b) {
     std::string out;
-    out.reserve(static_cast<size_t>(width) * height * 3);
-    for (int i = 0; i < width * height; ++i) {
-        out += static_cast<char>(r);
-        out += static_cast<char>(g);
-        out += static_cast<char>(b);
-    }
+    for (int i = 0; i < width * height; ++i)
+        out += {static_cast<char>(r), static_cast<char>(g), static_cast<char>(b)};
     return out;
 }
 

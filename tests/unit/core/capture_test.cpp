@@ -112,4 +112,9 @@ TEST(Screenshot, NameIsTheFirstFreeNumberUpTo99) {
     EXPECT_EQ(screenshot_next_name(), "screen99.tga");
     write_file(dir.file("screen99.tga"), "x");
     EXPECT_EQ(screenshot_next_name(), "");
+    // With every name taken, S says so and writes nothing.
+    testing::internal::CaptureStderr();
+    screenshot_save();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Warning: No screenshot saved: screen00.tga to screen99.tga all exist\n");
 }

@@ -102,6 +102,50 @@ TEST(AudioDecoder, EveryRateDecodesAndSeeksToTheSweepSampleOfTheMillisecond) {
     }
 }
 
+// Every compressed format, made from the sweep by Debian's encoders, is chosen by its content,
+// plays its length and, after seeks either way, goes on within `slack` frames of the sweep sample
+// (Opus resamples to 48 kHz itself); a module from the tools' generator seeks to the sample of its
+// own continuous decode.
+TEST(AudioDecoder, EncodedFormatsAreChosenByContentAndSeekToTheSample) {
+    const std::tuple<const char*, AudioSourceKind, int, int, double> formats[] = {
+        {"flac -s -f in.wav -o out", AUDIO_SOURCE_SNDFILE, 44100, 0, 1e-9},  // lossless
+        {"oggenc -Q in.wav -o out", AUDIO_SOURCE_VORBIS, 44100, 0, 1e-4},
+        {"lame --quiet in.wav out", AUDIO_SOURCE_SNDFILE, 44100, 0, 1e-3},
+        {"opusenc --quiet in.wav out", AUDIO_SOURCE_SNDFILE, 48000, 1, 1e-3},
+        {"'" TARVEL_TOOLS_DIR "/make_module' out", AUDIO_SOURCE_MODULE, 44100, 0, 1e-6}};
+    for (const auto& [command, kind, rate, slack, tolerance] : formats) {
+        TempDir dir;
+        write_file(dir.file("in.wav"), sweep_wav(44100, 4.0));
+        ASSERT_EQ(std::system(("cd '" + dir.path + "' && " + command + " > /dev/null 2>&1").c_str()), 0);
+        const std::string file = read_file(dir.file("out"));
+        AudioDecoderPtr whole = open_ok(file), d = open_ok(file);
+        ASSERT_TRUE(whole && d) << command;
+        EXPECT_EQ(decoder_kind(*d), kind) << command;
+        EXPECT_EQ(decoder_source_rate(*d), rate) << command;
+        const std::vector<float> reference = read_frames(*whole);
+        // A module: 32 rows of 0.12 s, then the library's short fade-out.
+        EXPECT_NEAR(reference.size() / 2.0, (kind == AUDIO_SOURCE_MODULE ? 3.84 : 4.0) * 44100, 0.2 * 44100);
+        for (int64_t ms : {1234, 3, 2500, 1000, 3333, 40}) {
+            ASSERT_EQ(decoder_seek_ms(*d, ms), AUDIO_OK);
+            const std::vector<float> got = read_frames(*d, 2048);
+            ASSERT_EQ(got.size(), 2u * 2048) << command << ms;
+            const int64_t at = ms * 441 / 10;
+            std::pair<int64_t, double> best{0, 1e30};  // the lag that matches best, and its error
+            for (int64_t lag = std::max<int64_t>(-64, -at); lag <= 64; ++lag) {
+                double sum = 0;
+                for (int64_t i = 0; i < 2048; ++i) {
+                    const double want = kind == AUDIO_SOURCE_MODULE ? reference[2 * (at + lag + i)]
+                                                                    : sweep_value((at + lag + i) / 44100.0);
+                    sum += (got[2 * i] - want) * (got[2 * i] - want);
+                }
+                if (sum / 2048 < best.second) best = {lag, sum / 2048};
+            }
+            EXPECT_LE(std::abs(best.first), slack) << command << ": seek to " << ms << " ms";
+            EXPECT_LT(best.second, tolerance) << command << ": seek to " << ms << " ms";
+        }
+    }
+}
+
 TEST(AudioDecoder, StereoKeepsItsSidesAndAFileCutShortPlaysWhatItHas) {
     std::string wav =
         wav_bytes(44100, 2, 5000, [](int64_t f, int c) { return static_cast<int16_t>(c ? -3 * f : f); });
