@@ -1,4 +1,4 @@
-// The particle sections' pure logic: the shared particle step, the particleMatrix
+// The particle sections' pure logic: the shared particle step and sprites, the particleMatrix
 // chain, the particleTex picture and the pathway's emission.
 #include <gtest/gtest.h>
 
@@ -64,6 +64,23 @@ TEST(ParticleSystem, AStepMovesWithTheOldVelocityThenAgesAndFadesOnlyLiveParticl
     particle_system_update(*system, 0.1f);
     EXPECT_TRUE(ending.alive == 0 && std::isfinite(ending.color[3]));
     EXPECT_TRUE(particle_system_new(-4, 1)->particles.empty());
+}
+
+// The modelview turns 30 degrees about x, then 30 about y (R = Ry Rx), then moves the world: in
+// eye space the corners lie top left, top right, bottom right, bottom left, 0.25 from the centre.
+TEST(ParticleSystem, SpritesFaceTheViewer) {
+    const float c = std::cos(0.5235988f), s = std::sin(0.5235988f);
+    const float m[16] = {c, s * s, -s * c, 0, 0, c, s, 0, s, -c * s, c * c, 0, 4, -2, -7, 1};
+    Vector3 right, up, corners[4];
+    particle_sprite_axes(m, 0.25f, right, up);
+    particle_sprite_corners({1, 2, 3}, right, up, corners);
+    const float expected[4][2] = {{-0.25f, 0.25f}, {0.25f, 0.25f}, {0.25f, -0.25f}, {-0.25f, -0.25f}};
+    for (int k = 0; k < 4; ++k)
+        for (int row = 0; row < 3; ++row)
+            EXPECT_NEAR(m[row] * (corners[k].x - 1) + m[4 + row] * (corners[k].y - 2) +
+                            m[8 + row] * (corners[k].z - 3),
+                        row < 2 ? expected[k][row] : 0, 1e-6)
+                << k;
 }
 
 TEST(ParticleSystem, TruncationIsSafeForEveryFloat) {
