@@ -56,8 +56,4 @@ TEST(Regressions, EveryKeptInputEndsCleanlyInItsReader) {
         }
     }
     EXPECT_GT(replayed, 0);
-    // A zip whose central directory points past its end.
-    EXPECT_EQ(replay(*target_named("archive"),
-                     std::string("PK\x05\x06\0\0\0\0\x01\0\x01\0\x2e\0\0\0\xff\xff\xff\x7f\0\0", 22)),
-              "");
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "base/config.h"
@@ -12,8 +14,7 @@ namespace {
 void send(Uint8 type, SDLKey sym, SDLMod mod = KMOD_NONE) {
     SDL_Event e{};
     e.type = e.key.type = type;
-    e.key.keysym.sym = sym;
-    e.key.keysym.mod = mod;
+    e.key.keysym.sym = sym, e.key.keysym.mod = mod;
     key_event(e);
 }
 
@@ -25,19 +26,14 @@ void press(SDLKey sym, SDLMod mod = KMOD_NONE) {
 }  // namespace
 
 TEST(Keys, FAndTSwitchTheOverlaysOffEachOther) {
-    struct Step {
-        SDLKey key;
-        SDLMod mod;
-        int fps, timing;
-    };
-    const Step steps[] = {{SDLK_f, KMOD_NONE, 1, 0},   {SDLK_f, KMOD_NONE, 0, 0}, {SDLK_t, KMOD_NONE, 0, 1},
-                          {SDLK_f, KMOD_LSHIFT, 1, 0}, {SDLK_t, KMOD_NONE, 0, 1}, {SDLK_t, KMOD_NONE, 0, 0}};
+    const std::tuple<SDLKey, SDLMod, int, int> steps[] = {
+        {SDLK_f, KMOD_NONE, 1, 0},   {SDLK_f, KMOD_NONE, 0, 0}, {SDLK_t, KMOD_NONE, 0, 1},
+        {SDLK_f, KMOD_LSHIFT, 1, 0}, {SDLK_t, KMOD_NONE, 0, 1}, {SDLK_t, KMOD_NONE, 0, 0}};
     fps = 0;
     timing = 1;
-    for (const Step& s : steps) {
-        press(s.key, s.mod);
-        EXPECT_EQ(fps, s.fps);
-        EXPECT_EQ(timing, s.timing);
+    for (const auto& [key, mod, fps_after, timing_after] : steps) {
+        press(key, mod);
+        EXPECT_EQ(std::pair(fps, timing), std::pair(fps_after, timing_after));
     }
     fps = 2;  // a script value: F flips its low bit
     press(SDLK_f);
@@ -47,9 +43,9 @@ TEST(Keys, FAndTSwitchTheOverlaysOffEachOther) {
 
 TEST(Keys, HeldKeysAreRecordedBelowSymbol256) {
     send(SDL_KEYDOWN, SDLK_g);
-    EXPECT_EQ(key_state['g'], 1);
+    const int held = key_state['g'];
     send(SDL_KEYUP, SDLK_g);
-    EXPECT_EQ(key_state['g'], 0);
+    EXPECT_EQ(std::pair(held, key_state['g']), std::pair(1, 0));
     std::vector<int32_t> before(std::begin(key_state), std::end(key_state));
     send(SDL_KEYDOWN, SDLK_UP);  // symbols past the table are not recorded
     EXPECT_EQ(std::vector<int32_t>(std::begin(key_state), std::end(key_state)), before);

@@ -17,14 +17,7 @@ TEST(OverlayText, StatisticsBlockRounds) {
     EXPECT_EQ(overlay_fps_text(24.4f), "fps 24");
 }
 
-TEST(Benchmark, ScoreIsTheFrameRateTimesTenThousandOverSixty) {
-    EXPECT_EQ(benchmark_text(benchmark_score(600, 20.0f)), "Score: 5000.00");  // 30 frames a second
-    EXPECT_EQ(benchmark_text(benchmark_score(250, 10.0f)), "Score: 4166.67");  // 25: 10000 / 60 x 25
-    EXPECT_EQ(benchmark_text(benchmark_score(0, 3.0f)), "Score: 0.00");
-    // Shown only when asked for and once the demo clock has moved.
-    EXPECT_TRUE(benchmark_due(1, 0.04f));
-    EXPECT_TRUE(benchmark_due(-1, 20.0f));
-    EXPECT_FALSE(benchmark_due(0, 20.0f));
-    EXPECT_FALSE(benchmark_due(1, 0.0f));
-    EXPECT_FALSE(benchmark_due(1, -5.0f));
+TEST(Benchmark, ShownOnlyWhenAskedForAndOnceTheDemoClockHasMoved) {
+    EXPECT_TRUE(benchmark_due(1, 0.04f) && benchmark_due(-1, 20.0f));
+    EXPECT_FALSE(benchmark_due(0, 20.0f) || benchmark_due(1, 0.0f) || benchmark_due(1, -5.0f));
 }

@@ -2,24 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <vector>
+
 TEST(PresentBand, LetterboxesThePanoramicFrameInTheWindow) {
-    struct Case {
-        int width, height;
-        bool panoramic;
-        float aspect;
-        int band_height, y;
-    };
-    const Case cases[] = {
-        {800, 600, true, 16.0f / 9, 449, 75},
-        {800, 600, false, 4.0f / 3, 599, 0},
-        {320, 240, true, 16.0f / 9, 179, 30},
-    };
-    for (const Case& c : cases) {
-        PresentBand band = present_band(c.width, c.height, c.panoramic);
-        EXPECT_FLOAT_EQ(band.aspect, c.aspect);
-        EXPECT_EQ(band.width, c.width);
-        EXPECT_EQ(band.height, c.band_height);
-        EXPECT_EQ(band.y, c.y);
+    const std::tuple<int, int, bool, float, int, int> cases[] = {{800, 600, true, 16.0f / 9, 449, 75},
+                                                                 {800, 600, false, 4.0f / 3, 599, 0},
+                                                                 {320, 240, true, 16.0f / 9, 179, 30}};
+    for (const auto& [width, height, panoramic, aspect, band_height, y] : cases) {
+        PresentBand band = present_band(width, height, panoramic);
+        EXPECT_FLOAT_EQ(band.aspect, aspect);
+        EXPECT_EQ((std::vector<int>{band.width, band.height, band.y}),
+                  (std::vector<int>{width, band_height, y}));
     }
 }
 

@@ -85,11 +85,4 @@ TEST_F(Files, StreamsReadWholeObjectsAndSeekInsideArchives) {
     }
     EXPECT_EQ(file_rwops_open("data/none.txt", "rb"), nullptr);
     EXPECT_STREQ(SDL_GetError(), "Couldn't open data/none.txt");
-
-    SDL_RWops* out = file_rwops_open("out.bin", "wb");  // writing uses ordinary files
-    ASSERT_NE(out, nullptr);
-    EXPECT_EQ(SDL_RWwrite(out, "abc", 1, 3), 3);
-    SDL_RWclose(out);
-    EXPECT_EQ(read_file(dir.file("out.bin")), "abc");
-    EXPECT_EQ(file_rwops_open("no/such/dir/out.bin", "wb"), nullptr);
 }

@@ -54,15 +54,11 @@ TEST(FontLayout, GlyphsAdvanceByTheirSizeTimesTheSpacingAndLinesStartAtTheLeft) 
     // "_" and "z" have no glyph: they advance but draw nothing.
     const std::vector<FontGlyph> g = font_layout(f, "_A\nz\n\nR");
     ASSERT_EQ(g.size(), 2u);
-    EXPECT_EQ(g[0].x, 5.0f + 16);
-    EXPECT_EQ(g[0].y, 7.0f);
-    EXPECT_EQ(g[0].size, 8.0f);
-    EXPECT_EQ(g[0].s0 + g[0].t0, 0.0f);  // cell 0: column 0 of the top row
-    EXPECT_EQ(g[0].s1 * g[0].t1, 1.0f / 256);
-    // After a line feed the pen goes to -size and then advances once: -8 + 16.
-    EXPECT_EQ(g[1].x, 8.0f);
-    EXPECT_EQ(g[1].y, 7.0f + 3 * 8);
-    EXPECT_EQ(g[1].s0, 1.0f / 16);  // cell 17: column 1 of the second row
-    EXPECT_EQ(g[1].t0, 1.0f / 16);
+    // Cell 0 is column 0 of the top row, cell 17 column 1 of the second. After a line feed the pen
+    // goes to -size and then advances once: -8 + 16.
+    EXPECT_EQ((std::vector<float>{g[0].x, g[0].y, g[0].size, g[0].s0, g[0].t0, g[0].s1, g[0].t1}),
+              (std::vector<float>{5 + 16, 7, 8, 0, 0, 1.0f / 16, 1.0f / 16}));
+    EXPECT_EQ((std::vector<float>{g[1].x, g[1].y, g[1].s0, g[1].t0}),
+              (std::vector<float>{8, 7 + 3 * 8, 1.0f / 16, 1.0f / 16}));
     EXPECT_TRUE(font_layout(f, nullptr).empty());
 }

@@ -302,15 +302,3 @@ TEST_P(MeshFiles, AreRefusedUnlessSound) {
 
 INSTANTIATE_TEST_SUITE_P(Chunks, MeshFiles, ::testing::ValuesIn(mesh_files),
                          [](const auto& info) { return std::string(info.param.name); });
-
-TEST(MeshTruncation, EveryCutOfASoundFileIsRefused) {
-    MaterialDraft m{"skin"};
-    m.map_name = "skin.tga";
-    std::string whole = mesh_write_3ds({m}, {mesh_draft_torus("ring", 1, 0.25f, 6, 4, "skin")});
-    Mesh mesh;
-    ASSERT_TRUE(parse(whole, mesh));
-    for (size_t n = 0; n < whole.size(); ++n) {
-        Mesh cut;
-        EXPECT_FALSE(parse(whole.substr(0, n), cut)) << n;
-    }
-}

@@ -41,13 +41,13 @@ std::string describe_parsed() {
 
 TEST_F(ScriptTest, ScriptsAndTheSectionsTheyMake) {
     const std::string example =
-        "; settings\ndemo_name Intro\n[image]\nstart 2\nend 10\nlayer 5\nblend SRC_ALPHA ONE\n"
+        "; settings\ndemo_name Intro\n[image]\nstart 2\nend 10\nlayer 5\nblend ONE_MINUS_SRC_ALPHA ONE\n"
         "alpha GREATER 0.1\nparam {0.5, 0.5, 1}\nfloat 2\nstring data/logo.jpg\n";
     const std::string fits = "string " + std::string(247, 's');  // 254 characters and the line end
     const std::pair<std::string, std::string> cases[] = {
-        // GL_SRC_ALPHA is 770, GL_ONE 1 and GL_GREATER 516.
+        // GL_ONE_MINUS_SRC_ALPHA is 771, GL_ONE 1 and GL_GREATER 516; names are whole words, not prefixes.
         {example,
-         "image 2..10 (8) layer 5 blend 770,1 alpha 516 0.1..0.1 params 0.5 0.5 1 2 strings [data/logo.jpg]"},
+         "image 2..10 (8) layer 5 blend 771,1 alpha 516 0.1..0.1 params 0.5 0.5 1 2 strings [data/logo.jpg]"},
         // Unknown keys fall back on their first letter, a key cut at 63 characters too; a spline
         // takes the duration so far unless it gives one.
         {"[image]\nstart 1\nend 4\ncurve cam.spl 2\ncolor red\nfactor 3\nfx 4 5\nsize big one\nparam {6}\nf" +
@@ -82,42 +82,44 @@ TEST_F(ScriptTest, ScriptsAndTheSectionsTheyMake) {
 TEST_F(ScriptTest, EveryMessageWithItsLineNumber) {
     const std::string sec = "[image]\n";
     const std::string too_long = "string " + std::string(248, 's');
+    auto at = [](const std::string& what, int line) {
+        return what + " (script './x.tvl', line " + std::to_string(line) + ")";
+    };
     const std::pair<std::string, std::string> cases[] = {
-        {"start 2\n[image]\n", "Unknown variable (script './x.tvl', line 1)"},
-        {"; c\n\n  fps 1\n", "Unknown variable (script './x.tvl', line 3)"},
-        {"Fps 1\n", "Unknown variable (script './x.tvl', line 1)"},
-        {"demo_name" + std::string(90, 'x') + " 1\n", "Unknown variable (script './x.tvl', line 1)"},
-        {sec + "\tstart 1\n", "Unknown section variable (script './x.tvl', line 2)"},
-        {sec + "Start 1\n", "Unknown section variable (script './x.tvl', line 2)"},
-        {sec + "texture x\n", "Unknown section variable (script './x.tvl', line 2)"},
-        {"[image]x\n", "Unknown section (script './x.tvl', line 1)"},
-        {"\n[Image]\n", "Unknown section (script './x.tvl', line 2)"},
-        {"[image\n", "Unknown section (script './x.tvl', line 1)"},
-        {"[image" + std::string(90, 'x') + "]\n", "Unknown section (script './x.tvl', line 1)"},
-        {sec + "start -0.5\n", "Invalid start (script './x.tvl', line 2)"},
-        {sec + "start 5\nend 5\n", "Invalid duration (script './x.tvl', line 3)"},
-        {sec + "end nan\n", "Invalid duration (script './x.tvl', line 2)"},
-        {sec + repeated("sync 1\n", 33), "Too many syncs (script './x.tvl', line 34)"},
-        {sec + repeated("param 1\n", 33), "Too many params (script './x.tvl', line 34)"},
-        {sec + "param " + repeated("1 ", 32) + "\nparam x\n", "Too many params (script './x.tvl', line 3)"},
-        {sec + repeated("spline a.spl\n", 33), "Too many splines (script './x.tvl', line 34)"},
-        {sec + repeated("string a\n", 33), "Too many strings (script './x.tvl', line 34)"},
-        {sec + "blend FOO ONE\n", "Invalid blend source factor (script './x.tvl', line 2)"},
-        {sec + "blend " + std::string(80, 'A') + "ONE ONE\n",
-         "Invalid blend source factor (script './x.tvl', line 2)"},
-        {sec + "blend one ONE\n", "Invalid blend source factor (script './x.tvl', line 2)"},
-        {sec + "blend ONE\n", "Invalid blend destination factor (script './x.tvl', line 2)"},
-        {sec + "blend ONE BAR\n", "Invalid blend destination factor (script './x.tvl', line 2)"},
-        {sec + "alpha MORE 0.5\n", "Invalid alpha function (script './x.tvl', line 2)"},
-        {sec + "alpha\n", "Invalid alpha function (script './x.tvl', line 2)"},
+        {"start 2\n[image]\n", at("Unknown variable", 1)},
+        {"; c\n\n  fps 1\n", at("Unknown variable", 3)},
+        {"Fps 1\n", at("Unknown variable", 1)},
+        {"demo_name" + std::string(90, 'x') + " 1\n", at("Unknown variable", 1)},
+        {sec + "\tstart 1\n", at("Unknown section variable", 2)},
+        {sec + "Start 1\n", at("Unknown section variable", 2)},
+        {sec + "texture x\n", at("Unknown section variable", 2)},
+        {"[image]x\n", at("Unknown section", 1)},
+        {"\n[Image]\n", at("Unknown section", 2)},
+        {"[image\n", at("Unknown section", 1)},
+        {"[image" + std::string(90, 'x') + "]\n", at("Unknown section", 1)},
+        {sec + "start -0.5\n", at("Invalid start", 2)},
+        {sec + "start 5\nend 5\n", at("Invalid duration", 3)},
+        {sec + "end nan\n", at("Invalid duration", 2)},
+        {sec + repeated("sync 1\n", 33), at("Too many syncs", 34)},
+        {sec + repeated("param 1\n", 33), at("Too many params", 34)},
+        {sec + "param " + repeated("1 ", 32) + "\nparam x\n", at("Too many params", 3)},
+        {sec + repeated("spline a.spl\n", 33), at("Too many splines", 34)},
+        {sec + repeated("string a\n", 33), at("Too many strings", 34)},
+        {sec + "blend SRC ONE\n", at("Invalid blend source factor", 2)},
+        {sec + "blend " + std::string(80, 'A') + "ONE ONE\n", at("Invalid blend source factor", 2)},
+        {sec + "blend one ONE\n", at("Invalid blend source factor", 2)},
+        {sec + "blend ONE\n", at("Invalid blend destination factor", 2)},
+        {sec + "blend ONE BAR\n", at("Invalid blend destination factor", 2)},
+        {sec + "alpha MORE 0.5\n", at("Invalid alpha function", 2)},
+        {sec + "alpha\n", at("Invalid alpha function", 2)},
         {sec + "param " + repeated("1 ", 30) + "\nparam 1 2 3\n",
          "Script: too many floats in vector '1 2 3'"},
         // CR LF counts two lines, a CR alone one.
-        {"; a\r\n" + sec + "bad 1\r\n", "Unknown section variable (script './x.tvl', line 4)"},
-        {"[image]\rstart 1\r\rstart -1\r", "Invalid start (script './x.tvl', line 4)"},
+        {"; a\r\n" + sec + "bad 1\r\n", at("Unknown section variable", 4)},
+        {"[image]\rstart 1\r\rstart -1\r", at("Invalid start", 4)},
         // One character past the limit, and the rest would be read as a line of its own.
-        {sec + "\n" + too_long + "\nstart 1\n", "Line too long (script './x.tvl', line 3)"},
-        {sec + std::string(300, ';') + "\n", "Line too long (script './x.tvl', line 2)"},
+        {sec + "\n" + too_long + "\nstart 1\n", at("Line too long", 3)},
+        {sec + std::string(300, ';') + "\n", at("Line too long", 2)},
     };
     for (const auto& [script, message] : cases) {
         config_reset_defaults();
@@ -129,21 +131,6 @@ TEST_F(ScriptTest, EveryMessageWithItsLineNumber) {
     config_reset_defaults();
     ASSERT_EQ(parse("[image]\nlayer 2\n", "a.tvl"), "");
     EXPECT_EQ(parse("layer 3\n", "b.tvl"), "Unknown variable (script './b.tvl', line 1)");
-}
-
-TEST_F(ScriptTest, EveryBlendFactorAndAlphaFunctionByItsName) {
-    for (const ScriptEnum& e : blend_factors) {
-        config_reset_defaults();
-        ASSERT_EQ(parse(std::string("[image]\nblend ") + e.name + " " + e.name + "\n"), "") << e.name;
-        EXPECT_EQ(section_list->blend_src, e.value) << e.name;
-        EXPECT_EQ(section_list->blend_dst, e.value) << e.name;
-    }
-    for (const ScriptEnum& e : alpha_funcs) {
-        config_reset_defaults();
-        ASSERT_EQ(parse(std::string("[image]\nalpha ") + e.name + " 0.25 0.75\n"), "") << e.name;
-        EXPECT_EQ(section_list->alpha_func, e.value) << e.name;
-        EXPECT_EQ(section_list->alpha_ref_to, 0.75f);
-    }
 }
 
 TEST_F(ScriptTest, ConfigurationValuesByType) {
