@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -18,44 +17,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const Rgb red{255, 0, 0};
-const Rgb green{0, 255, 0};
+const Rgb red{255, 0, 0}, green{0, 255, 0};
 
 PlayerResult tarvel(const Demo& demo, std::vector<std::string> args, PlayerOptions options = {}) {
     options.args = std::move(args);
     return demo.run(options);
 }
 
-// What ffprobe counts in a video: "h264|video|WIDTH|HEIGHT|FRAMES" for the picture, "aac|audio"
-// for the sound, then the duration in seconds.
-std::string probe(const std::string& file) {
+// What a command run in `dir` writes on standard output.
+std::string output_of(const std::string& dir, const std::string& command) {
     std::string out;
-    const std::string command =
-        "ffprobe -v error -count_frames -show_entries "
-        "stream=codec_name,codec_type,width,height,nb_read_frames:format=duration "
-        "-of compact=p=0:nk=1 '" +
-        file + "' 2>&1";
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (std::fgets(buffer, sizeof buffer, p) != nullptr) {
-            std::string line = buffer;
-            // The count of audio packets depends on the encoder; only the stream's presence matters.
-            if (line.rfind("aac|audio|", 0) == 0) line = "aac|audio\n";
-            out += line;
-        }
-        pclose(p);
-    }
-    return out;
-}
-
-// The first picture of a video as RGB bytes, top row first.
-std::string first_frame(const std::string& file) {
-    std::string out;
-    const std::string command = "ffmpeg -v error -i '" + file + "' -frames:v 1 -f rawvideo -pix_fmt rgb24 -";
-    if (FILE* p = popen(command.c_str(), "r")) {
+    if (FILE* p = popen(("cd '" + dir + "' && " + command).c_str(), "r")) {
         char buffer[4096];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
+        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;) out.append(buffer, n);
         pclose(p);
     }
     return out;
@@ -104,17 +78,25 @@ TEST(CommandLine, HelpVersionAndUsageErrorsOpenNoWindow) {
     EXPECT_EQ(demo.dialog_log(), "");
 }
 
-TEST(CommandLine, DemoFolderAndOptionsWinOverTheScripts) {
+// The span and --no-sound given on the command line win over the scripts; pictures are drawn
+// whole, to their rim and with their alpha.
+TEST(CommandLine, DemoFolderAndOptionsWinOverTheScriptsAndPicturesAreDrawnWhole) {
     Demo demo;
-    demo.picture("data/red.tga", 8, 8, red);
-    demo.picture("data/green.tga", 8, 8, green);
-    demo.background("data/red.tga", 0, 1);
-    demo.background("data/green.tga", 1, 3, 1);
     demo.set("demo_start 0");
     demo.set("demo_end 3");
     // With the sound on, this music would end the load; --no-sound must win.
     demo.set("sound 1");
     demo.section("[sound]\nstart 0\nend 3\nstring data/missing.ogg\n");
+    demo.picture("data/grey.tga", 8, 8, Rgb{200, 200, 200});
+    demo.background("data/grey.tga", 0, 1.56f);
+    // From 1.6 s: red under a PNG of blue at alpha 96 (of 255), blended by its alpha.
+    demo.picture("data/red.tga", 8, 8, red);
+    media::Bytes blue;
+    for (int i = 0; i < 8 * 8; ++i) blue += media::Bytes("\x00\x00\xFF\x60", 4);
+    demo.file("data/blue.png", media::png(8, 8, blue, 6));
+    demo.background("data/red.tga", 1.6f, 3);
+    demo.section("[background]\n" + span(1.6f, 3, 1) +
+                 "blend SRC_ALPHA ONE_MINUS_SRC_ALPHA\nstring data/blue.png\n");
     demo.write();
     // Started elsewhere: the demo's paths and its frames are the folder's.
     TempDir elsewhere;
@@ -125,48 +107,49 @@ TEST(CommandLine, DemoFolderAndOptionsWinOverTheScripts) {
     EXPECT_TRUE(fs::is_empty(elsewhere.path));
     // 1.5 to 1.7 s at 25 frames a second: 1.5, 1.54, ... 1.7, and the frame that finds the end
     // passed (1.7 in single precision may fall either side of it).
-    const std::vector<std::string> frames = demo.frames();
-    ASSERT_GE(frames.size(), 6u);
-    ASSERT_LE(frames.size(), 7u);
-    for (size_t i = 0; i < frames.size(); ++i)
-        EXPECT_COLOUR(colour_at(demo.frame(static_cast<int>(i)), 0.5f, 0.5f), green, 2);
+    ASSERT_GE(demo.frames().size(), 6u);
+    ASSERT_LE(demo.frames().size(), 7u);
+    // Clamped to its edge texels, the picture leaves no darker rim, not even in the corners.
+    const TgaPicture first = demo.frame(0);
+    EXPECT_EQ(count_colour(first, Rgb{200, 200, 200}), first.width * first.height);
+    // 255 x (1 - 96/255) = 159 of red, 96 of blue.
+    EXPECT_COLOUR(colour_at(demo.frame(3), 0.5f, 0.5f), (Rgb{159, 0, 96}), 2);
 }
 
 TEST(VideoExport, TheShownBandAndTheMusicForTheSpan) {
-    struct Row {
-        const char* what;
-        bool panoramic;
-        bool music;
-        std::string streams;
-    } rows[] = {
-        // The band as shown in a 320 x 240 window: 320 / (16/9) truncates to 179 rows, 320 /
-        // (4/3) to 239; H.264 takes even sides, so each loses one. 2 s at 10 frames a second.
-        {"16:9 with music", true, true, "h264|video|320|178|20\naac|audio\n"},
-        {"4:3 without music", false, false, "h264|video|320|238|20\n"},
-    };
-    for (const Row& row : rows) {
+    // The band as shown in a 320 x 240 window: 320 / (16/9) truncates to 179 rows, 320 / (4/3) to
+    // 239; H.264 takes even sides, so each loses one. 2 s at 10 frames a second.
+    const std::pair<bool, std::string> rows[] = {{true, "h264|video|320|178|20\naac|audio\n"},
+                                                 {false, "h264|video|320|238|20\n"}};
+    for (const auto& [panoramic_with_music, streams] : rows) {
         Demo demo;
         // Red above green, to see the picture the right way up.
         write_tga(demo.dir.file("data/split.tga"), 8, 8, quadrant_rgb(8, 8, red, red, green, green));
         demo.background("data/split.tga", 0, 5);
-        if (!row.panoramic) demo.set("gl_panoramic 0");
-        if (row.music) {
-            ASSERT_EQ(std::system(("'" + std::string(TARVEL_TOOLS_DIR) + "/make_music' '" +
-                                   demo.dir.file("data/music.wav") + "' 5 > /dev/null")
-                                      .c_str()),
-                      0);
+        if (panoramic_with_music) {
+            output_of(demo.dir.path, "'" TARVEL_TOOLS_DIR "/make_music' data/music.wav 5");
             demo.section("[sound]\n" + span(0, 5, 0) + "string data/music.wav\n");
+        } else {
+            demo.set("gl_panoramic 0");
         }
         // The scripts ask for a window 640 wide; the command line's size wins.
         demo.set("gl_width 640");
         PlayerResult r = tarvel(
             demo, {"--video", "show.mp4", "--fps", "10", "--start", "1", "--end", "3", "--size", "320x240"});
         expect_clean_exit(r);
-        std::string info = probe(demo.dir.file("show.mp4"));
-        EXPECT_EQ(info.substr(0, info.rfind('\n', info.size() - 2) + 1), row.streams) << row.what;
-        EXPECT_NEAR(std::stod(info.substr(info.rfind('\n', info.size() - 2) + 1)), 2.0, 0.05) << row.what;
+        // What ffprobe counts: the picture's codec, size and frames, the sound's codec, the duration.
+        std::string info = output_of(
+            demo.dir.path,
+            "ffprobe -v error -count_frames -show_entries stream=codec_name,codec_type,width,height,"
+            "nb_read_frames:format=duration -of compact=p=0:nk=1 show.mp4 2>&1");
+        // The count of audio packets depends on the encoder; only the stream's presence matters.
+        if (const size_t aac = info.find("aac|audio|"); aac != std::string::npos)
+            info.erase(aac + 9, info.find('\n', aac) - aac - 9);
+        EXPECT_EQ(info.substr(0, info.rfind('\n', info.size() - 2) + 1), streams);
+        EXPECT_NEAR(std::stod(info.substr(info.rfind('\n', info.size() - 2) + 1)), 2.0, 0.05);
         EXPECT_TRUE(demo.frames().empty()) << "no frame files";
-        const std::string picture = first_frame(demo.dir.file("show.mp4"));
+        const std::string picture =
+            output_of(demo.dir.path, "ffmpeg -v error -i show.mp4 -frames:v 1 -f rawvideo -pix_fmt rgb24 -");
         const size_t row_bytes = 320 * 3;
         ASSERT_GT(picture.size(), 20 * row_bytes);
         auto at = [&](size_t row) {
@@ -211,28 +194,17 @@ TEST(VideoExport, WhatCannotBeWrittenWholeIsAnErrorAndRemoved) {
 
 TEST(HeadlessRuns, ErrorsAndTheScoreNeverWaitOnADialog) {
     struct Row {
-        const char* what;
-        std::vector<std::string> args;
-        std::map<std::string, std::string> env;
-        std::string script_line;
+        std::string what, arg, env, script_line;  // one argument, one variable set or emptied
         int status;
         std::string err_start;
     } rows[] = {
-        {"--no-dialog",
-         {"--no-dialog"},
-         {},
-         "oops",
-         255,
+        {"--no-dialog", "--no-dialog", "", "oops", 255,
          "Error: Unknown variable (script './demo.tvl', line 1)\n"},
-        {"TARVEL_NO_DIALOG", {}, {{"TARVEL_NO_DIALOG", "1"}}, "oops", 255, "Error: Unknown variable"},
-        {"benchmark", {"--no-dialog"}, {}, "bench 1", 0, "Benchmark: Score: "},
-        {"--video", {"--video", "v.mp4"}, {}, "oops", 255, "Error: Unknown variable"},
+        {"TARVEL_NO_DIALOG", "", "TARVEL_NO_DIALOG", "oops", 255, "Error: Unknown variable"},
+        {"benchmark", "--no-dialog", "", "bench 1", 0, "Benchmark: Score: "},
+        {"--video", "--video=v.mp4", "", "oops", 255, "Error: Unknown variable"},
         // No display at all: one line naming the way to play headless, never a text-mode picture.
-        {"no display",
-         {},
-         {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}},
-         "fps 0",
-         255,
+        {"no display", "", "DISPLAY", "fps 0", 255,
          "Error: No display: neither DISPLAY nor WAYLAND_DISPLAY is set."},
     };
     for (const Row& row : rows) {
@@ -241,36 +213,18 @@ TEST(HeadlessRuns, ErrorsAndTheScoreNeverWaitOnADialog) {
         demo.background("data/red.tga", 0, 0.2f);
         demo.settings.insert(demo.settings.begin(), row.script_line);
         PlayerOptions options;
-        options.env = row.env;
+        if (row.what == "no display")
+            options.env = {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}};
+        else if (!row.env.empty())
+            options.env = {{row.env, "1"}};
         options.timeout_seconds = 20;
-        PlayerResult r = tarvel(demo, row.args, options);
-        EXPECT_FALSE(r.timed_out) << row.what;
+        PlayerResult r =
+            tarvel(demo, row.arg.empty() ? std::vector<std::string>{} : std::vector{row.arg}, options);
         EXPECT_EQ(r.exit_status, row.status) << row.what << ": " << r.err;
         EXPECT_EQ(r.err.rfind(row.err_start, 0), 0u) << row.what << ": " << r.err;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << row.what << ": " << r.err;
         EXPECT_EQ(demo.dialog_log(), "") << row.what;
     }
-}
-
-TEST(Pictures, OneColourToTheRimAndPngDrawnWithItsAlpha) {
-    Demo demo;
-    demo.picture("data/grey.tga", 8, 8, Rgb{200, 200, 200});
-    demo.background("data/grey.tga", 0, 0.1f);
-    // From 0.2 s: red under a PNG of blue at alpha 96 (of 255), blended by its alpha.
-    demo.picture("data/red.tga", 8, 8, red);
-    media::Bytes blue;
-    for (int i = 0; i < 8 * 8; ++i) blue += media::Bytes("\x00\x00\xFF\x60", 4);
-    demo.file("data/blue.png", media::png(8, 8, blue, 6));
-    demo.background("data/red.tga", 0.2f, 0.3f);
-    demo.section("[background]\n" + span(0.2f, 0.3f, 1) +
-                 "blend SRC_ALPHA ONE_MINUS_SRC_ALPHA\nstring data/blue.png\n");
-    expect_clean_exit(demo.run());
-
-    // Clamped to its edge texels, the picture leaves no darker rim, not even in the corners.
-    const TgaPicture first = demo.frame(0);
-    EXPECT_EQ(count_colour(first, Rgb{200, 200, 200}), first.width * first.height);
-    // 255 x (1 - 96/255) = 159 of red, 96 of blue.
-    EXPECT_COLOUR(colour_at(demo.frame(6), 0.5f, 0.5f), (Rgb{159, 0, 96}), 2);
 }
 
 TEST(Generators, AnswerHelpWithTheirUsage) {

@@ -22,10 +22,6 @@ std::string still_camera(float end) {
     return "[camera]\n" + span(0, end, 1);
 }
 
-std::string cube(float edge = 2, const std::string& material = "") {
-    return mesh_write_3ds({}, {mesh_draft_cube("cube", edge, material)});
-}
-
 std::string object(const std::string& mode, const std::string& model, float end, const std::string& params,
                    const std::string& extra = "") {
     return "[object]\n" + span(0, end, 2) + "string " + mode + "\nstring data/\nstring " + model +
@@ -134,7 +130,7 @@ TEST(Scene, MatricesDrawTintedCopiesInColourAndEnvironmentAndNoneInOtherModesAnd
     demo.set("record_fps 10");
     demo.picture("data/dot.tga", 8, 8, white);
     demo.picture("data/env.tga", 8, 8, Rgb{0, 120, 240});
-    demo.file("data/cube.3ds", cube(1));
+    demo.file("data/cube.3ds", mesh_write_3ds({}, {mesh_draft_cube("cube", 1, "")}));
     // Image copies: base 40 units away on the left, steps of 10 to the right, red to blue over 1 s.
     demo.file("data/base.spl", "1 1 1 0 0 0 -12 0 -40\n");
     demo.file("data/step.spl", "1 1 1 0 0 0 10 0 0\n");

@@ -17,8 +17,7 @@
 using Rgb = std::array<uint8_t, 3>;
 
 struct PlayerResult {
-    int exit_status = -1;  // exit code, or 128 + signal when killed by a signal
-    bool timed_out = false;
+    int exit_status = -1;  // exit code, 124 when timed out, or 128 + signal when killed by a signal
     std::string out, err;
 };
 
@@ -56,12 +55,6 @@ std::string show(const Rgb& c);
 // Pixels of a colour (within `tolerance`) inside columns x0..x1 and rows y0..y1 (-1: the last).
 int count_colour(const TgaPicture& p, Rgb colour, int tolerance = 0, int x0 = 0, int x1 = -1, int y0 = 0,
                  int y1 = -1);
-// How far two pictures are apart: the mean absolute channel difference, and the share of pixels
-// where some channel differs by more than 48 (a moved edge, a missing sprite).
-struct Difference {
-    double mean = 1e9, far_share = 1;
-};
-Difference compare(const TgaPicture& a, const TgaPicture& b);
 
 #define EXPECT_COLOUR(got, want, tolerance) \
     EXPECT_TRUE(near((got), (want), (tolerance))) << "got " << show(got) << ", want " << show(want)
