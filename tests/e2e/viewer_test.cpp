@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <future>
 
+#include <sys/resource.h>
+
 #include "player.h"
 #include "resources/font.h"
 
@@ -70,6 +72,25 @@ TEST(Viewer, EscapeDuringLoadingEndsBeforeTheFirstFrameWithoutAScore) {
     expect_clean_exit(player.get());
     EXPECT_TRUE(demo.frames().empty()) << demo.frames().size() << " frames recorded";
     EXPECT_EQ(demo.dialog_log(), "");
+}
+
+// A screenshot that does not fit (a file size limit stands in for a full disk) ends the run
+// with the file's name and the reason, and leaves no cut picture behind.
+TEST(Viewer, AScreenshotThatCannotBeWrittenWholeIsAnError) {
+    Demo demo;
+    demo.set("record 0");
+    demo.picture("data/blue.tga", 8, 8, Rgb{0, 0, 255});
+    demo.background("data/blue.tga", 0, 1000);
+    rlimit saved{}, small{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    small = saved;
+    small.rlim_cur = 65536;  // the 320 x 240 window takes 230 kB
+    setrlimit(RLIMIT_FSIZE, &small);
+    PlayerResult r = run_with_viewer(demo, [](Viewer& v) { v.key("s"); });
+    setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_EQ(r.exit_status, 255);
+    EXPECT_EQ(r.err, "Error: Cannot write the screenshot 'screen00.tga': File too large\n");
+    EXPECT_FALSE(std::filesystem::exists(demo.dir.file("screen00.tga")));
 }
 
 // Frames are drawn at 0, dt, 2 dt, ... (dt = 1 / rate, summed in single precision) until the
