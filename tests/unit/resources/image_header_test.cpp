@@ -41,10 +41,7 @@ std::string jpeg(int width, int height, size_t app_bytes) {
 // A colour-mapped TGA: an image ID of 5 bytes and 256 24-bit entries before the pixels.
 std::string mapped_tga(size_t data_bytes) {
     std::string m = tga(1, 2, 2, 8, 5 + 256 * 3 + data_bytes);
-    m[0] = 5;
-    m[1] = 1;
-    m[6] = 1;  // 256 entries
-    m[7] = 24;
+    m[0] = 5, m[1] = 1, m[6] = 1, m[7] = 24;  // ID length, a map, 256 entries of 24 bits
     return m;
 }
 

@@ -75,7 +75,6 @@ void expect_agrees_with_lib3ds(const std::string& path) {
     SCOPED_TRACE(path);
     Mesh mesh;
     ASSERT_TRUE(parse(read_file(path), mesh));
-    mesh_compute_normals(mesh);
     Lib3dsFile* reference = lib3ds_file_load(path.c_str());
     ASSERT_NE(reference, nullptr);
 
@@ -116,7 +115,6 @@ void expect_agrees_with_lib3ds(const std::string& path) {
             ASSERT_EQ(o.vertices[i].position[0], p[0]);
             ASSERT_EQ(o.vertices[i].position[1], p[2]);
             ASSERT_EQ(o.vertices[i].position[2], -p[1]);
-            for (float n : o.vertices[i].normal) ASSERT_TRUE(std::isfinite(n));
         }
         for (int i = 0; i < 2 * o.texcoord_count; ++i) ASSERT_EQ(o.texcoords[i], ref->texelL[i / 2][i % 2]);
         for (int i = 0; i < o.face_count; ++i) {
@@ -132,7 +130,7 @@ void expect_agrees_with_lib3ds(const std::string& path) {
 
 }  // namespace
 
-TEST(MeshReference, ModelsSavedByRealToolsAndOurWriterAgree) {
+TEST(MeshReference, ModelsSavedByRealToolsAgree) {
     int files = 0;
     for (const auto& entry : std::filesystem::directory_iterator("/usr/share/assimp/models/3DS")) {
         std::string ext = entry.path().extension().string();
@@ -141,19 +139,6 @@ TEST(MeshReference, ModelsSavedByRealToolsAndOurWriterAgree) {
         ++files;
     }
     EXPECT_GE(files, 5) << "the assimp-testmodels package provides the 3DS models";
-
-    MaterialDraft red{"red"}, mapped{"mapped"};
-    red.diffuse = {1, 0, 0};
-    red.ambient = {0.2f, 0.4f, 0.6f};
-    red.shininess_percent = 75;
-    mapped.map_name = "wood.tga";
-    ObjectDraft odd{
-        "odd", {{1, 2, 3}, {4, 5, 6}, {7, 8, 10}}, {{2, 0, 1}}, {{0.25f, 0.5f}, {1, 0}, {-2, 3}}, {}};
-    TempDir dir;
-    write_file(dir.file("scene.3ds"),
-               mesh_write_3ds({red, mapped}, {mesh_draft_cube("cube", 2, "red"),
-                                              mesh_draft_torus("torus", 2, 0.5f, 12, 8, "mapped"), odd}));
-    expect_agrees_with_lib3ds(dir.file("scene.3ds"));
 }
 
 TEST(MeshReference, ColourChunksOfEveryKindAgree) {
@@ -185,25 +170,18 @@ TEST(MeshNormals, FaceOutwardsAndAreZeroForDegenerateFaces) {
                   {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {2, 0, 0}, {std::nanf(""), 0, 0}, {5, 5, 5}},
                   {{0, 1, 2}, {0, 1, 3}, {0, 1, 4}, {5, 1, 3}}};
     Mesh mesh;
-    ASSERT_TRUE(parse(mesh_write_3ds({}, {o, mesh_draft_torus("torus", 2, 0.5f, 12, 8, "")}), mesh));
+    ASSERT_TRUE(parse(mesh_write_3ds({}, {o}), mesh));
     mesh_compute_normals(mesh);
     const MeshObject& m = mesh.objects[0];
     auto length = [](const float* v) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); };
-    // In GL's frame the floor faces +Y and the wall +Z.
+    // In GL's frame the floor faces +Y and the wall +Z; their shared corner takes the mean.
     EXPECT_FLOAT_EQ(m.faces[0].normal[1], 1);
     EXPECT_FLOAT_EQ(m.faces[1].normal[2], 1);
     EXPECT_EQ(length(m.faces[2].normal) + length(m.faces[3].normal), 0);
-    EXPECT_NEAR(length(m.vertices[1].normal), std::sqrt(0.5f), 1e-6);  // floor and wall only
+    for (int c = 0; c < 3; ++c) EXPECT_NEAR(m.vertices[1].normal[c], c == 0 ? 0 : 0.5f, 1e-6) << c;
     EXPECT_FLOAT_EQ(m.vertices[1].inverse_face_count, 0.5f);
     for (int i : {4, 5, 6})
         EXPECT_EQ(length(m.vertices[i].normal) + m.vertices[i].inverse_face_count, 0) << i;
-    for (const MeshVertex& v : mesh.objects[1].vertices) {
-        // Away from the tube's centre line, which runs in GL's XZ plane.
-        float r = std::hypot(v.position[0], v.position[2]);
-        float out[3] = {v.position[0] - 2 * v.position[0] / r, v.position[1],
-                        v.position[2] - 2 * v.position[2] / r};
-        EXPECT_GT(out[0] * v.normal[0] + out[1] * v.normal[1] + out[2] * v.normal[2], 0.3f);
-    }
 }
 
 TEST(MeshMaterials, FacesFindTheLastMaterialOfTheirNameReadBeforeThem) {
