@@ -33,7 +33,7 @@ bool parse(const std::string& bytes, Mesh& mesh, MeshTextureLoader loader = null
 }
 
 // Little-endian numbers and chunks, to spell files out; names carry their NUL.
-std::string le(uint32_t v, int bytes) {
+std::string le(uint64_t v, int bytes) {
     std::string out;
     for (int i = 0; i < bytes; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
     return out;
