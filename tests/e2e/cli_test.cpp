@@ -1,7 +1,6 @@
 // The player as a command-line tool, run as a user would: usage, the demo folder, options that
 // win over the scripts, video export read back with ffprobe, errors that never wait on a dialog
 // and never pass for success, and pictures drawn to their edges and with their alpha.
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -37,15 +36,9 @@ std::string output_of(const std::string& dir, const std::string& command) {
 
 // Runs with the size of every file the player (and ffmpeg) writes limited, as on a disk that
 // fills up after `bytes`.
-PlayerResult run_on_a_small_disk(const Demo& demo, std::vector<std::string> args, rlim_t bytes) {
-    rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit small = saved;
-    small.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &small);
-    PlayerResult r = tarvel(demo, std::move(args));
-    setrlimit(RLIMIT_FSIZE, &saved);
-    return r;
+PlayerResult run_on_a_small_disk(const Demo& demo, std::vector<std::string> args, unsigned long bytes) {
+    FileSizeLimit limit(bytes);
+    return tarvel(demo, std::move(args));
 }
 
 TEST(CommandLine, HelpVersionAndUsageErrorsOpenNoWindow) {

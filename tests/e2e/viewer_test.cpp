@@ -5,8 +5,6 @@
 #include <filesystem>
 #include <future>
 
-#include <sys/resource.h>
-
 #include "player.h"
 #include "resources/font.h"
 
@@ -81,13 +79,11 @@ TEST(Viewer, AScreenshotThatCannotBeWrittenWholeIsAnError) {
     demo.set("record 0");
     demo.picture("data/blue.tga", 8, 8, Rgb{0, 0, 255});
     demo.background("data/blue.tga", 0, 1000);
-    rlimit saved{}, small{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    small = saved;
-    small.rlim_cur = 65536;  // the 320 x 240 window takes 230 kB
-    setrlimit(RLIMIT_FSIZE, &small);
-    PlayerResult r = run_with_viewer(demo, [](Viewer& v) { v.key("s"); });
-    setrlimit(RLIMIT_FSIZE, &saved);
+    PlayerResult r;
+    {
+        FileSizeLimit limit(65536);  // the 320 x 240 window takes 230 kB
+        r = run_with_viewer(demo, [](Viewer& v) { v.key("s"); });
+    }
     EXPECT_EQ(r.exit_status, 255);
     EXPECT_EQ(r.err, "Error: Cannot write the screenshot 'screen00.tga': File too large\n");
     EXPECT_FALSE(std::filesystem::exists(demo.dir.file("screen00.tga")));

@@ -1,5 +1,6 @@
 #include "player.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -282,4 +283,19 @@ PlayerResult run_with_viewer(const Demo& demo, const std::function<void(Viewer&)
         interact(viewer);
     }
     return player.get();
+}
+
+FileSizeLimit::FileSizeLimit(unsigned long bytes) {
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    saved = limit.rlim_cur;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit() {
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = saved;
+    setrlimit(RLIMIT_FSIZE, &limit);
 }

@@ -116,6 +116,15 @@ class Viewer {
     void* display_ = nullptr;  // the Xlib connection
 };
 
+// While alive, files that the players started by this process write may not grow past `bytes`:
+// a full disk without a small file system.
+struct FileSizeLimit {
+    explicit FileSizeLimit(unsigned long bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    unsigned long saved;
+};
+
 // Runs the demo while `interact` drives its window once it is up.
 PlayerResult run_with_viewer(const Demo& demo, const std::function<void(Viewer&)>& interact,
                              PlayerOptions options = {});
