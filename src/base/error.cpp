@@ -21,28 +21,6 @@ FatalHandler fatal_handler = nullptr;
 FatalShutdown fatal_shutdown = nullptr;
 bool dialogs_off = false;
 
-bool executable_on_path(const char* name, std::string& found) {
-    const char* path = std::getenv("PATH");
-    if (path == nullptr) return false;
-    std::string dirs = path;
-    size_t begin = 0;
-    while (begin <= dirs.size()) {
-        size_t end = dirs.find(':', begin);
-        if (end == std::string::npos) end = dirs.size();
-        // An empty PATH element means the current directory.
-        std::string candidate =
-            (end > begin ? dirs.substr(begin, end - begin) : std::string(1, '.')) + "/" + name;
-        struct stat st;
-        if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-            access(candidate.c_str(), X_OK) == 0) {
-            found = candidate;
-            return true;
-        }
-        begin = end + 1;
-    }
-    return false;
-}
-
 // kdialog guesses whether a text is markup. Marked as rich text with every special character
 // escaped, it shows exactly as written.
 std::string qt_plain_text(const char* text) {
@@ -135,6 +113,28 @@ void run_and_wait(const std::string& program, std::vector<std::string>& args, co
 }
 
 }  // namespace
+
+bool executable_on_path(const char* name, std::string& found) {
+    const char* path = std::getenv("PATH");
+    if (path == nullptr) return false;
+    std::string dirs = path;
+    size_t begin = 0;
+    while (begin <= dirs.size()) {
+        size_t end = dirs.find(':', begin);
+        if (end == std::string::npos) end = dirs.size();
+        // An empty PATH element means the current directory.
+        std::string candidate =
+            (end > begin ? dirs.substr(begin, end - begin) : std::string(1, '.')) + "/" + name;
+        struct stat st;
+        if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+            access(candidate.c_str(), X_OK) == 0) {
+            found = candidate;
+            return true;
+        }
+        begin = end + 1;
+    }
+    return false;
+}
 
 void fatal_set_shutdown(FatalShutdown shutdown) {
     fatal_shutdown = shutdown;

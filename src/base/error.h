@@ -36,6 +36,10 @@ void fatal_set_shutdown(FatalShutdown shutdown);
 // `error` picks the error style over the information style.
 void dialog_show(const char* title, const char* text, bool error);
 
+// Finds an executable regular file `name` along PATH (an empty element is the current
+// directory); false when there is none.
+bool executable_on_path(const char* name, std::string& found);
+
 // Turns every later dialog off (--no-dialog, video export): messages go to standard error only.
 void dialogs_disable();
 bool dialogs_enabled();

@@ -125,17 +125,6 @@ double span_end() {
     return end;
 }
 
-bool read_whole(const char* path, std::vector<unsigned char>& data) {
-    ZzipFile file(file_open(path));
-    if (file == nullptr) return false;
-    data.clear();
-    unsigned char buffer[65536];
-    zzip_ssize_t n;
-    while ((n = zzip_read(file.get(), buffer, sizeof buffer)) > 0)
-        data.insert(data.end(), buffer, buffer + n);
-    return n == 0;
-}
-
 // One sound section's music where it plays within the span: output frames [first, last) of
 // the video's sound come from its decoder, positioned at the matching point of the file.
 struct MusicSource {
@@ -156,7 +145,11 @@ std::vector<std::unique_ptr<MusicSource>> music_sources(double start, long frame
         if (to <= from) continue;
         const char* path = s->strings[0].c_str();
         auto source = std::make_unique<MusicSource>();
-        if (!read_whole(path, source->data)) fatal_error("File '%s' not found", path);
+        {
+            ZzipFile file(file_open(path));
+            if (file == nullptr || !file_read_all(file.get(), source->data))
+                fatal_error("File '%s' not found", path);
+        }
         if (decoder_open(source->data.data(), source->data.size(), MUSIC_RATE, &source->decoder) != 0)
             fatal_error("Cannot decode the music '%s' for the video", path);
         decoder_seek_ms(*source->decoder, static_cast<int64_t>(std::llround((from - s->start) * 1000.0)));
@@ -250,23 +243,6 @@ std::vector<std::string> encoder_arguments(int music_fd) {
     // Stop at the first error: a write that fails (a full disk) must not end with status 0.
     args.insert(args.end(), {"-xerror", exporter.path});
     return args;
-}
-
-bool ffmpeg_found(std::string& program) {
-    const char* path = std::getenv("PATH");
-    std::string dirs = path != nullptr ? path : "";
-    size_t begin = 0;
-    while (begin <= dirs.size()) {
-        size_t end = dirs.find(':', begin);
-        if (end == std::string::npos) end = dirs.size();
-        std::string candidate = (end > begin ? dirs.substr(begin, end - begin) : ".") + "/ffmpeg";
-        if (access(candidate.c_str(), X_OK) == 0) {
-            program = candidate;
-            return true;
-        }
-        begin = end + 1;
-    }
-    return false;
 }
 
 void show_progress(bool last) {
@@ -364,7 +340,7 @@ void video_export_start() {
     exporter.upright.resize(exporter.pixels.size());
 
     std::string program;
-    if (!ffmpeg_found(program))
+    if (!executable_on_path("ffmpeg", program))
         fatal_error("Video export needs ffmpeg, which is not on PATH (scripts/install-deps installs it)");
 
     long music_frames = std::lround(static_cast<double>(exporter.total) / record_fps * MUSIC_RATE);

@@ -293,6 +293,20 @@ bool file_exists(const char* path) {
     return f != nullptr;
 }
 
+bool file_read_all(ZZIP_FILE* file, std::vector<unsigned char>& data) {
+    if (zzip_seek(file, 0, SEEK_END) < 0) return false;
+    zzip_off_t size = zzip_tell(file);
+    if (size < 0 || zzip_seek(file, 0, SEEK_SET) < 0) return false;
+    data.resize(static_cast<size_t>(size));
+    size_t done = 0;
+    while (done < data.size()) {
+        zzip_ssize_t n = zzip_read(file, data.data() + done, data.size() - done);
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
 SDL_RWops* file_rwops_open(const char* path, const char* mode) {
     if (std::strchr(mode, 'r') == nullptr) return SDL_RWFromFile(path, mode);
 

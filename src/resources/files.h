@@ -8,12 +8,16 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 // The archive extensions, in the order tried; zziplib's list form (null-terminated).
 extern zzip_strings_t* const file_extensions;
 
 // Opens a file for reading through the archive-aware layer; null when not found.
 ZZIP_FILE* file_open(const char* path);
+
+// Reads the whole of an open file into `data`; false when it cannot be sized or read in full.
+bool file_read_all(ZZIP_FILE* file, std::vector<unsigned char>& data);
 
 // Opens a directory, or an archive standing for one; null when neither.
 ZZIP_DIR* dir_open(const char* path);

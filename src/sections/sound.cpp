@@ -30,21 +30,6 @@ std::vector<std::unique_ptr<SoundStream>>& sound_streams() {
     fatal_error("%s", sound_error_text(code));
 }
 
-// Reads the whole file into `data`; false when it cannot be sized or read in full.
-bool read_whole(ZZIP_FILE* file, std::vector<unsigned char>& data) {
-    if (zzip_seek(file, 0, SEEK_END) < 0) return false;
-    zzip_off_t size = zzip_tell(file);
-    if (size < 0 || zzip_seek(file, 0, SEEK_SET) < 0) return false;
-    data.resize(static_cast<size_t>(size));
-    size_t done = 0;
-    while (done < data.size()) {
-        zzip_ssize_t n = zzip_read(file, data.data() + done, data.size() - done);
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 void sound_section_init() {
     if (sound == 0) return;
     Section* s = current_section;
@@ -63,7 +48,7 @@ void sound_section_init() {
         if (file == nullptr) fatal_error("File '%s' not found", path);
         bool whole = false;
         try {
-            whole = read_whole(file.get(), stream->data);
+            whole = file_read_all(file.get(), stream->data);
         } catch (const std::bad_alloc&) {
             file.reset();
             sound_fail(AUDIO_ERR_MEMORY);
