@@ -11,6 +11,7 @@
 #include <string>
 
 #include "core/cli.h"
+#include "core/maker.h"
 #include "base/config.h"
 #include "base/error.h"
 #include "core/sequencer.h"
@@ -61,6 +62,7 @@ int main(int argc, char** argv) {
     if (!options.demo_dir.empty() && chdir(options.demo_dir.c_str()) != 0)
         fatal_error("Cannot open the demo folder '%s': %s", options.demo_dir.c_str(), std::strerror(errno));
 
+    if (options.watch) return maker_run(options);
     config_set_defaults();
     cli_apply(options);
     if (!video.empty()) video_export_prepare(video, options.video_fps.value_or(0.0f));

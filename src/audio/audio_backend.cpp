@@ -254,6 +254,22 @@ bool audio_stream_stop(AudioStream* stream) {
     return true;
 }
 
+void audio_stream_close(AudioStream* stream) {
+    Backend& b = backend();
+    if (!b.started) return;
+    for (auto it = b.streams.begin(); it != b.streams.end(); ++it) {
+        if (it->get() != stream) continue;
+        stream_unplug(**it);
+        // The mixing thread no longer sees the decoder: it can go without the lock.
+        b.streams.erase(it);
+        return;
+    }
+}
+
+void audio_pause(bool paused) {
+    if (backend().started) SDL_PauseAudio(paused ? 1 : 0);
+}
+
 float audio_cpu_usage() {
     Backend& b = backend();
     return b.started ? b.meter.percent.load() : 0.0f;

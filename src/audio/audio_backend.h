@@ -38,8 +38,8 @@ bool audio_start(int mixrate, int max_channels);
 // Stops the device and closes every stream; safe when never started.
 void audio_close();
 
-// A stream over a whole audio file held in memory (not copied: it must outlive the back end);
-// null on failure. Streams live until audio_close.
+// A stream over a whole audio file held in memory (not copied: it must outlive the stream);
+// null on failure. Streams live until audio_stream_close or audio_close.
 AudioStream* audio_stream_open(const unsigned char* data, size_t size);
 
 // Positions the stream at `ms` milliseconds, to the exact frame; the next play starts there.
@@ -52,6 +52,13 @@ int audio_stream_play(AudioStream* stream);
 
 // Stops the stream; the result says whether the handle was valid.
 bool audio_stream_stop(AudioStream* stream);
+
+// Takes the stream off the mixer and frees it; the handle is invalid afterwards. The file data
+// it read may be freed once this returns. Does nothing for a handle that is not ours.
+void audio_stream_close(AudioStream* stream);
+
+// Holds (true) or resumes (false) the whole output: every playing stream keeps its place.
+void audio_pause(bool paused);
 
 // Share of wall time spent in the mixing callback, in percent; 0 when not started.
 float audio_cpu_usage();

@@ -153,10 +153,17 @@ void screenshot_save() {
         warning_message("No screenshot saved: screen00.tga to screen%02d.tga all exist", SCREENSHOT_MAX - 1);
         return;
     }
-    std::vector<uint8_t> pixels = read_pixels(gl_width, gl_height);
-    if (pixels.empty()) return;
-    if (!tga_write(name.c_str(), pixels.data(), gl_width, gl_height, compress_tga != 0))
+    if (!screenshot_write(name.c_str()))
         fatal_error("Cannot write the screenshot '%s': %s", name.c_str(), std::strerror(errno));
+}
+
+bool screenshot_write(const char* path) {
+    std::vector<uint8_t> pixels = read_pixels(gl_width, gl_height);
+    if (pixels.empty()) {
+        errno = ENOMEM;
+        return false;
+    }
+    return tga_write(path, pixels.data(), gl_width, gl_height, compress_tga != 0);
 }
 
 void screenshot_request() {

@@ -34,6 +34,10 @@ std::string screenshot_next_name();
 // names taken it warns instead. A file that cannot be written whole is a fatal error.
 void screenshot_save();
 
+// Reads the whole window and writes it to `path`; false with errno set when the file cannot be
+// written whole (nothing is left behind then).
+bool screenshot_write(const char* path);
+
 // Key S asks for a screenshot; the frame loop takes it once the frame is drawn, before the
 // buffers are swapped (after the swap the back buffer's contents are undefined).
 void screenshot_request();

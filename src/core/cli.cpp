@@ -83,6 +83,7 @@ const OptionRow option_table[] = {
     {"--fullscreen", nullptr, [](CliOptions& o) { o.fullscreen = true; }},
     {"--no-sound", nullptr, [](CliOptions& o) { o.no_sound = true; }},
     {"--no-dialog", nullptr, [](CliOptions& o) { o.no_dialog = true; }},
+    {"--watch", nullptr, [](CliOptions& o) { o.watch = true; }},
     {"--video",
      [](CliOptions& o, const std::string& n, const std::string& v) -> std::string {
          if (v.empty()) return bad_value("file name", n, v, "a file to write");
@@ -159,6 +160,7 @@ CliResult cli_parse(int argc, const char* const* argv) {
         result.error = row->parse_value(o, name, value);
         if (!result.error.empty()) return result;
     }
+    if (o.watch && !o.video.empty()) result.error = "--watch and --video cannot be used together";
     return result;
 }
 
@@ -177,6 +179,10 @@ const char* cli_usage() {
            "                      the container follows the extension) through ffmpeg, at a\n"
            "                      fixed step, without opening a sound device\n"
            "  --fps N             frame rate of --video and of `record` (default record_fps)\n"
+           "  --watch             the maker's mode: reload whenever a file of the demo changes,\n"
+           "                      show errors in the window instead of ending, keys P (pause),\n"
+           "                      arrows (seek), Home, [ ] (loop), Backspace, R (reload), and\n"
+           "                      commands on standard input (see the README)\n"
            "  --no-dialog         report errors and the benchmark score on standard error only,\n"
            "                      never in a desktop dialog (also: TARVEL_NO_DIALOG=1)\n"
            "  --help              show this help and exit\n"

@@ -31,8 +31,15 @@ int32_t load_type_count = 0;
 int32_t load_section_count = 0;
 int32_t load_step_count = 0;
 bool load_phase_running = false;
+bool load_phase_quiet = false;
+bool sequence_keep_all = false;
 
 const SectionType* const* sequencer_types = section_types;
+
+namespace {
+// Where the load phase left the random numbers: a seek draws them again from there.
+RandomState random_after_load;
+}  // namespace
 
 FrameOutput frame_output_default() {
     return {frame_begin, video_frame_save, frame_present, overlay_fps, overlay_timing, frame_swap};
@@ -79,6 +86,7 @@ float load_progress() {
 }
 
 bool section_keep(const Section* s) {
+    if (sequence_keep_all) return true;
     return (demo_end == 0.0f || s->start < demo_end) && s->end > demo_start;
 }
 
@@ -187,6 +195,7 @@ void load_phase() {
     call(loading_type.prepare, loading);
     call(loading_type.init, loading);
     call(loading_type.start, loading);
+    const bool show = !load_phase_quiet;
 
     load_type_count = load_section_count = load_step_count = 0;
     bool type_used[SECTION_TYPE_COUNT] = {};
@@ -208,7 +217,7 @@ void load_phase() {
         if (type_used[row]) {
             call(sequencer_types[row]->prepare, loading);
             load_step_count += 1;
-            call(loading_type.render, loading);
+            if (show) call(loading_type.render, loading);
         }
         load_events();
     }
@@ -216,12 +225,13 @@ void load_phase() {
     for (Section* s = pending_list; s != nullptr; s = s->pending_next) {
         call(type_of(s).init, s);
         load_step_count += 1;
-        call(loading_type.render, loading);
+        if (show) call(loading_type.render, loading);
         load_events();
     }
 
     call(loading_type.stop, loading);
     load_phase_running = false;
+    random_after_load = random_state();
 }
 
 void sequence_build() {
@@ -284,6 +294,34 @@ void demo_restart() {
     clock_reset();
     sequence_build();
     clock_sync();
+}
+
+void sequence_seek(float t) {
+    for (Section* s = active_list; s != nullptr;) {
+        Section* next = s->active_next;
+        active_unlink(s);
+        call(type_of(s).stop, s);
+        s = next;
+    }
+    pending_list = nullptr;
+    active_list = nullptr;
+    for (Section* s = section_list; s != nullptr; s = s->next) {
+        s->pending_next = s->pending_prev = s->active_next = s->active_prev = nullptr;
+        s->elapsed = 0;
+        // What a run started at t keeps; the start order among the kept is the load order.
+        if (s->end > t) pending_insert(s);
+    }
+    demo_time = t;
+    frame_delta = 0;
+    random_restore(random_after_load);
+    clock_base = static_cast<float>(SDL_GetTicks()) * 0.001f - (t - demo_start);
+}
+
+float sequence_last_end() {
+    float last = 0;
+    for (const Section* s = section_list; s != nullptr; s = s->next)
+        if (s->end > last) last = s->end;
+    return last;
 }
 
 void idle_step() {

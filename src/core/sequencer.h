@@ -25,6 +25,11 @@ float load_progress();
 
 // True while the load phase runs (the loading screen presents its own frames only then).
 extern bool load_phase_running;
+// Set, the load phase shows no loading screen (a demo rebuilt while it plays).
+extern bool load_phase_quiet;
+// Set, every section takes part whatever demo_start and demo_end say (the maker's mode, where
+// any time can be reached by a seek).
+extern bool sequence_keep_all;
 
 // The registry the sequencer calls through: section_types, unless a test substitutes a table
 // of its own (21 rows, row 0 the loading type).
@@ -73,4 +78,12 @@ void frame_run();
 void idle_step();
 // clock_reset, sequence_build and clock_sync: the demo plays again from demo_start.
 void demo_restart();
+
+// Puts the demo at `t` as a run started there would be at its first frame: every running
+// section stops, the ones that end after t wait to start (those already begun start on the next
+// frame with their elapsed time), the random numbers are drawn again from where the load phase
+// left them, and the clock runs on from t.
+void sequence_seek(float t);
+// The latest end among all sections (0 without sections).
+float sequence_last_end();
 void main_loop();

@@ -9,7 +9,11 @@
 #include "core/overlay.h"
 #include "core/sequencer.h"
 #include "gfx/video.h"
+#include "gfx/view.h"
 #include "resources/font.h"
+#include "resources/mesh.h"
+#include "resources/texture.h"
+#include "script/section.h"
 #include "audio/sound_system.h"
 
 void demo_init() {
@@ -26,6 +30,17 @@ void demo_init() {
     font_init(&system_font, font_charmap, 16, 16, "data/fonts/font.tga");
     // Time spent loading does not count as demo time.
     clock_sync();
+}
+
+void demo_unload(int keep_textures) {
+    pending_list = nullptr;
+    active_list = nullptr;
+    // Records first: a music stream leaves the mixer before its file data goes.
+    section_data_release_all();
+    section_list_clear();
+    camera_storage_release();
+    mesh_storage_release();
+    texture_table_truncate(keep_textures);
 }
 
 void demo_shutdown() {

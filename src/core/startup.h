@@ -5,6 +5,11 @@
 // font, then synchronises the clock; the scripts must have been read.
 void demo_init();
 
+// Tears the running demo down while the window, the GL context and the sound device stay:
+// its sections and their records, cameras, meshes, splines, music streams and every texture
+// from `keep_textures` on (the ones made before the demo, such as the frame targets, stay).
+void demo_unload(int keep_textures);
+
 // Closes sound (when `sound` is set), the video subsystem, shows the benchmark box when asked,
 // and quits SDL. Safe to call in any state, more than once, and before anything was started.
 void demo_shutdown();

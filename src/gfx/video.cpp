@@ -215,6 +215,12 @@ void frame_present() {
 
     texture_bind(frame_texture);
     frame_copy_to_texture();
+    frame_present_again();
+}
+
+void frame_present_again() {
+    texture_bind(frame_texture);
+    glViewport(0, 0, gl_width, gl_height);
     glClear(GL_COLOR_BUFFER_BIT);
 
     glMatrixMode(GL_PROJECTION);

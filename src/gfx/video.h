@@ -22,6 +22,9 @@ void video_init();
 bool gl_extension_supported(const char* name);
 void frame_begin();
 void frame_present();
+// Shows the last presented frame again (frame_texture) without drawing a new one: the maker's
+// mode while paused, broken or answering a screenshot.
+void frame_present_again();
 void frame_swap();
 
 // The unit square as one triangle strip: (0,0), (0,1), (1,0), (1,1); the textured one gives

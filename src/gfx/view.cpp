@@ -19,7 +19,7 @@ int32_t key_state[KEY_STATE_SIZE] = {};
 
 namespace {
 
-// Cameras belong to the sections that made them and live until exit.
+// Cameras belong to the sections that made them and live as long as the demo.
 std::vector<std::unique_ptr<Camera>>& camera_storage() {
     static std::vector<std::unique_ptr<Camera>> storage;
     return storage;
@@ -34,6 +34,11 @@ bool key_held(int code) {
 Camera* camera_new() {
     camera_storage().push_back(std::make_unique<Camera>());
     return camera_storage().back().get();
+}
+
+void camera_storage_release() {
+    current_camera = nullptr;
+    camera_storage().clear();
 }
 
 Camera* camera_set_position(Camera* c, float x, float y, float z) {

@@ -69,8 +69,11 @@ bool mesh_parse(const unsigned char* data, size_t size, const char* directory, M
 void mesh_compute_normals(Mesh& mesh);
 
 // Opens directory + file through the archive-aware layer, parses it, computes the normals.
-// Ends the program on any failure; the mesh stays in memory until exit.
+// Ends the program on any failure; the mesh stays in memory until mesh_storage_release.
 Mesh* mesh_load(const char* directory, const char* file);
+
+// Frees every mesh loaded so far (their textures belong to the texture table).
+void mesh_storage_release();
 
 // How many of an object's faces a built fraction f shows: trunc(f x face_count), kept within
 // 0 .. face_count (so fractions above 1 show every face once).

@@ -52,6 +52,10 @@ Mesh* mesh_load(const char* directory, const char* file) {
     return mesh_storage().back().get();
 }
 
+void mesh_storage_release() {
+    mesh_storage().clear();
+}
+
 void mesh_upload_textures(const Mesh& mesh) {
     for (const Material* m = mesh.materials; m != nullptr; m = m->next) {
         if (m->texture >= 0) texture_upload(m->texture);

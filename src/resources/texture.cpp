@@ -135,6 +135,17 @@ void texture_table_reset() {
     texture_unbind_all();
 }
 
+void texture_table_truncate(int keep) {
+    if (keep < 0) keep = 0;
+    for (int i = keep; i < texture_count; ++i) {
+        Texture* t = texture_table[i].get();
+        if (t != nullptr && t->gl_name != NOT_UPLOADED) glDeleteTextures(1, &t->gl_name);
+        texture_table[i].reset();
+    }
+    if (texture_count > keep) texture_count = keep;
+    texture_unbind_all();
+}
+
 int texture_new() {
     if (texture_count >= TEXTURE_MAX) fatal_error("Too many textures (limited to %d)", TEXTURE_MAX);
     int handle = texture_count;

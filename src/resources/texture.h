@@ -1,6 +1,6 @@
 // The texture table: every image and render target is one of 256 slots, held by its handle.
 // Textures are made while the script loads, uploaded once, bound through a two-value cache and
-// never freed before exit.
+// freed when the demo is torn down (or at exit).
 #pragma once
 
 #include <GL/gl.h>
@@ -64,8 +64,13 @@ extern int bound_env_mode;
 extern void (*texture_gl_bind)(GLenum target, GLuint name);
 extern void (*texture_gl_env_mode)(GLint mode);
 
-// Empties the table. The player never frees textures; tests start from an empty table.
+// Empties the table without touching GL; tests start from an empty table.
 void texture_table_reset();
+
+// Frees every slot from `keep` on, GL names included, so that handles from `keep` are handed
+// out again: a demo torn down gives back its textures while the frame targets made before it
+// stay.
+void texture_table_truncate(int keep);
 
 // --- Pure helpers (no GL) ---
 

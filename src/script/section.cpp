@@ -48,7 +48,21 @@ std::vector<std::unique_ptr<Section>>& section_storage() {
     static std::vector<std::unique_ptr<Section>> storage;
     return storage;
 }
+
+std::vector<std::shared_ptr<void>>& data_storage() {
+    static std::vector<std::shared_ptr<void>> storage;
+    return storage;
+}
 }  // namespace
+
+void section_data_hold(std::shared_ptr<void> record) {
+    data_storage().push_back(std::move(record));
+}
+
+void section_data_release_all() {
+    auto& storage = data_storage();
+    while (!storage.empty()) storage.pop_back();
+}
 
 void section_noop() {}
 

@@ -14,7 +14,7 @@ inline constexpr int SECTION_MAX_PARAMS = 32;
 inline constexpr int SECTION_MAX_STRINGS = 32;
 inline constexpr int SECTION_MAX_SPLINES = 32;
 
-// Zero-filled when the parser creates it; lives until exit.
+// Zero-filled when the parser creates it; lives until the demo is torn down (section_list_clear).
 struct Section {
     int32_t type = 0;
     float start = 0;
@@ -89,13 +89,17 @@ void section_blend_alpha_end(const Section& s);
 void section_blend_begin(const Section& s);
 void section_blend_end(const Section& s);
 
-// Keeps a record of per-section state (what Section.data points to) until the program ends;
-// the owner lives in static storage so that the records are released at exit.
+// Per-section state (what Section.data points to) is held by one owner for the whole demo, so
+// that a demo can be torn down and built again: section_data_release_all frees every record, the
+// last made first. Records free what they hold in their destructors.
+void section_data_hold(std::shared_ptr<void> record);
+void section_data_release_all();
+
 template <typename T>
 T* section_data_keep(std::unique_ptr<T> record) {
-    static std::vector<std::unique_ptr<T>> owner;
-    owner.push_back(std::move(record));
-    return owner.back().get();
+    T* kept = record.get();
+    section_data_hold(std::shared_ptr<void>(std::move(record)));
+    return kept;
 }
 
 template <typename T>

@@ -15,16 +15,16 @@
 namespace {
 
 struct SoundStream {
+    SoundStream() = default;
+    SoundStream(const SoundStream&) = delete;
+    SoundStream& operator=(const SoundStream&) = delete;
+    // The stream goes before the data it decodes from.
+    ~SoundStream() { audio_stream_close(stream); }
+
     AudioStream* stream = nullptr;
     int32_t channel = -1;
     std::vector<unsigned char> data;  // the whole file; the stream decodes from it
 };
-
-// Every SoundStream ever made; they live until exit, like the streams that read them.
-std::vector<std::unique_ptr<SoundStream>>& sound_streams() {
-    static auto* streams = new std::vector<std::unique_ptr<SoundStream>>;
-    return *streams;
-}
 
 [[noreturn]] void sound_fail(int code) {
     fatal_error("%s", sound_error_text(code));
@@ -36,8 +36,7 @@ void sound_section_init() {
     if (s->string_count != 1) fatal_error("One string needed in sound");
     SoundStream* stream = nullptr;
     try {
-        sound_streams().push_back(std::make_unique<SoundStream>());
-        stream = sound_streams().back().get();
+        stream = section_data_new<SoundStream>();
     } catch (const std::bad_alloc&) {
         sound_fail(AUDIO_ERR_MEMORY);
     }

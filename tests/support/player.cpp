@@ -1,5 +1,8 @@
 #include "player.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -81,6 +84,88 @@ PlayerResult player_run(const std::string& dir, const PlayerOptions& options) {
     fs::remove(dir + "/.player-stdout");
     fs::remove(dir + "/.player-stderr");
     return r;
+}
+
+MakerSession::MakerSession(const Demo& demo, const std::vector<std::string>& args) : dir_(demo.dir.path) {
+    demo.write();
+    int in[2], out[2];
+    if (pipe(in) != 0 || pipe(out) != 0) throw std::runtime_error("pipe");
+    const std::string display_value = display();
+    pid_ = fork();
+    if (pid_ == 0) {
+        dup2(in[0], 0);
+        dup2(out[1], 1);
+        int err = open((dir_ + "/.player-stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(err, 2);
+        for (int fd : {in[0], in[1], out[0], out[1], err}) close(fd);
+        if (chdir(dir_.c_str()) != 0) _exit(127);
+        setenv("SDL_AUDIODRIVER", "dummy", 0);  // a test capturing the sound has chosen its own
+        setenv("DISPLAY", display_value.c_str(), 1);
+        std::vector<std::string> words = {TARVEL_PLAYER, "--watch"};
+        words.insert(words.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& w : words) argv.push_back(w.data());
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(in[0]);
+    close(out[1]);
+    to_player_ = in[1];
+    from_player_ = out[0];
+}
+
+MakerSession::~MakerSession() {
+    if (pid_ > 0 && wait_exit(0) == -1) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+    close(to_player_);
+    close(from_player_);
+}
+
+std::string MakerSession::ask(const std::string& command, double seconds) {
+    const std::string line = command + "\n";
+    if (write(to_player_, line.data(), line.size()) != static_cast<ssize_t>(line.size())) return "";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    size_t feed;
+    while ((feed = pending_.find('\n')) == std::string::npos) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd p = {from_player_, POLLIN, 0};
+        if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) return "";
+        char buffer[256];
+        const ssize_t n = read(from_player_, buffer, sizeof buffer);
+        if (n <= 0) return "";
+        pending_.append(buffer, static_cast<size_t>(n));
+    }
+    std::string answer = pending_.substr(0, feed);
+    pending_.erase(0, feed + 1);
+    return answer;
+}
+
+TgaPicture MakerSession::screenshot(const std::string& name) {
+    EXPECT_EQ(ask("screenshot " + name), "ok") << err();
+    return read_picture(dir_ + "/" + name);
+}
+
+int MakerSession::wait_exit(double seconds) {
+    if (pid_ <= 0) return -1;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    for (;;) {
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        if (std::chrono::steady_clock::now() >= deadline) return -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+long MakerSession::memory_kb() const {
+    const std::string status = read_file("/proc/" + std::to_string(pid_) + "/status");
+    const size_t at = status.find("VmRSS:");
+    return at == std::string::npos ? -1 : std::atol(status.c_str() + at + 6);
 }
 
 void write_dialog_stub(const std::string& dir, const std::string& name, const std::string& log,

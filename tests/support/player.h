@@ -92,6 +92,34 @@ struct Demo {
 // "start S\nend E\nlayer L\n"
 std::string span(float start, float end, int layer);
 
+// --- The maker's mode ---
+
+// The player started with --watch (and `args`) on a written demo, driven through its standard
+// input; standard error is kept in the demo folder's .player-stderr. Sound goes to the dummy
+// device unless this process chose a driver. Killed when still running at the end.
+class MakerSession {
+  public:
+    explicit MakerSession(const Demo& demo, const std::vector<std::string>& args = {});
+    ~MakerSession();
+    MakerSession(const MakerSession&) = delete;
+    // Sends one command line and returns the answer line ("" when none came in `seconds`).
+    std::string ask(const std::string& command, double seconds = 30);
+    // "screenshot NAME" answered "ok", and the picture read back.
+    TgaPicture screenshot(const std::string& name);
+    std::string err() const { return read_file(dir_ + "/.player-stderr"); }
+    // The exit status once the player ends (-1 when it is still running after `seconds`).
+    int wait_exit(double seconds = 20);
+    // The player's resident memory in kilobytes.
+    long memory_kb() const;
+
+  private:
+    std::string dir_;
+    int pid_ = -1;
+    int to_player_ = -1;
+    int from_player_ = -1;
+    std::string pending_;
+};
+
 // --- The viewer ---
 
 // Polls `ready` until it holds; false after `seconds`.

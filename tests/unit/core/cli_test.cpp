@@ -24,12 +24,12 @@ std::string described(const CliOptions& o) {
            "x" + opt(o.height) + " fullscreen=" + std::to_string(o.fullscreen) +
            " nosound=" + std::to_string(o.no_sound) + " nodialog=" + std::to_string(o.no_dialog) +
            " video=" + o.video + " fps=" + opt(o.video_fps) + " help=" + std::to_string(o.help) +
-           " version=" + std::to_string(o.version);
+           " version=" + std::to_string(o.version) + " watch=" + std::to_string(o.watch);
 }
 
 std::string nothing_but(const std::string& changes) {
     std::istringstream all(
-        "dir= start=- end=- size=-x- fullscreen=0 nosound=0 nodialog=0 video= fps=- help=0 version=0");
+        "dir= start=- end=- size=-x- fullscreen=0 nosound=0 nodialog=0 video= fps=- help=0 version=0 watch=0");
     std::string out, word;
     while (all >> word) {
         std::string key = word.substr(0, word.find('=') + 1);
@@ -51,6 +51,7 @@ TEST(CommandLine, GoodCommandLines) {
          "start=0.000000 fullscreen=1 nosound=1 nodialog=1"},
         {{"--video", "out.mp4", "--fps=29.97"}, "video=out.mp4 fps=29.969999"},
         {{"--", "-odd-name"}, "dir=-odd-name"},  // after "--" a name starting with '-' is the folder
+        {{"--watch", "--start", "3", "d"}, "dir=d start=3.000000 watch=1"},
         {{"--help"}, "help=1"},
         {{"--version"}, "version=1"},
     };
@@ -81,6 +82,7 @@ TEST(CommandLine, UsageErrorsNameTheProblem) {
         {{"--size", "64.5x48"}, "invalid size for --size: '64.5x48'" + size},
         {{"--fps", "0"}, "invalid rate for --fps: '0' (frames per second, above 0)"},
         {{"--video="}, "invalid file name for --video: '' (a file to write)"},
+        {{"--watch", "--video", "a.mp4"}, "--watch and --video cannot be used together"},
         // The first problem is the one reported.
         {{"--bogus", "--size", "0x0"}, "unrecognized option '--bogus'"},
     };

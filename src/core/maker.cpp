@@ -1,0 +1,522 @@
+// The maker's mode: the demo plays, its folder is watched, and a change rebuilds the demo at the
+// same demo time. Every error on the way is shown and waited out, never fatal.
+#include "core/maker.h"
+
+#include <GL/gl.h>
+#include <SDL/SDL.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "audio/audio_backend.h"
+#include "audio/sound_system.h"
+#include "base/config.h"
+#include "base/error.h"
+#include "core/capture.h"
+#include "core/cli.h"
+#include "core/keys.h"
+#include "core/maker_commands.h"
+#include "core/overlay.h"
+#include "core/sequencer.h"
+#include "core/startup.h"
+#include "core/watch.h"
+#include "gfx/video.h"
+#include "gfx/view.h"
+#include "resources/font.h"
+#include "resources/texture.h"
+#include "script/parser.h"
+
+namespace {
+
+const char* const FONT_PATH = "data/fonts/font.tga";
+// How often the folder is looked at; a change is taken once two looks agree.
+constexpr Uint32 SCAN_INTERVAL_MS = 250;
+// The pause between two looks at the window and the input while nothing plays.
+constexpr int IDLE_WAIT_MS = 20;
+
+// A fatal error of the maker's mode: reported, then caught by the loop instead of ending.
+struct MakerFailure {
+    std::string message;
+};
+
+[[noreturn]] void report_and_throw(const char* message) {
+    std::fprintf(stderr, "Error: %s\n", message);
+    std::fflush(stderr);
+    throw MakerFailure{message};
+}
+
+// The window and device settings, fixed when the window opens: a script changed later cannot
+// resize a window that stays open.
+struct WindowSettings {
+    std::string name;
+    int32_t fullscreen, panoramic, info, extensions, width, height, bpp, zbuffer, stencil, rtt_width,
+        rtt_height, sound_on;
+    float aspect;
+
+    static WindowSettings current() {
+        return {demo_name, gl_fullscreen, gl_panoramic, gl_info,     gl_extensions, gl_width, gl_height,
+                gl_bpp,    gl_zbuffer,    gl_stencil,   gl_rttWidth, gl_rttHeight,  sound,    display_aspect};
+    }
+    void restore() const {
+        demo_name = name;
+        gl_fullscreen = fullscreen;
+        gl_panoramic = panoramic;
+        gl_info = info;
+        gl_extensions = extensions;
+        gl_width = width;
+        gl_height = height;
+        gl_bpp = bpp;
+        gl_zbuffer = zbuffer;
+        gl_stencil = stencil;
+        gl_rttWidth = rtt_width;
+        gl_rttHeight = rtt_height;
+        sound = sound_on;
+        display_aspect = aspect;
+    }
+};
+
+float clamp_time(float t) {
+    float last = sequence_last_end();
+    if (t > last) t = last;
+    return t > 0 ? t : 0;
+}
+
+class Maker {
+  public:
+    explicit Maker(const CliOptions& options) : options_(options) {}
+    int run();
+
+  private:
+    void read_scripts();
+    void load(bool first);
+    void seek(float t);
+    void set_playing(bool on);
+    void frame();
+    void show_still();
+    void draw_overlays();
+    void draw_panel(const std::vector<std::string>& lines, float top, float size, bool error);
+    void step();
+    void handle_event(const SDL_Event& event);
+    void read_input();
+    void answer_line(const std::string& line);
+    std::string do_screenshot(const std::string& file);
+    void look_at_folder();
+    float now() const { return broken_ ? held_time_ : demo_time; }
+
+    const CliOptions& options_;
+    WindowSettings window_{};
+    int frame_targets_ = 0;  // texture slots made with the window
+    int demo_textures_ = 0;  // the first slot the demo's own textures take
+    bool font_loaded_ = false;
+    bool playing_ = true;
+    bool broken_ = false;
+    std::string error_;
+    float held_time_ = 0;  // the show's time while it is broken
+    float play_from_ = 0;  // where play last (re)started: before demo_end, play pauses there
+    bool fresh_frame_ = true;
+    bool loop_from_set_ = false, loop_to_set_ = false;
+    float loop_from_ = 0, loop_to_ = 0;
+    bool reload_asked_ = false;
+    FileSnapshot loaded_, last_scan_;
+    Uint32 last_scan_ticks_ = 0;
+    std::set<std::string> outputs_;
+    std::string input_;
+    bool input_open_ = true;
+    bool quit_ = false;
+
+    bool loop_on() const { return loop_from_set_ && loop_to_set_ && loop_to_ > loop_from_; }
+    float stop_time() const {
+        float last = sequence_last_end();
+        return demo_end > 0.0f && play_from_ < demo_end && demo_end < last ? demo_end : last;
+    }
+};
+
+void Maker::read_scripts() {
+    config_set_defaults();
+    cli_apply(options_);
+}
+
+// Tears the demo down and builds it again from the files; `first` starts at demo_start, later
+// loads at the time the show had. Nothing here ends the program: a failure leaves the demo
+// empty and broken until the next change.
+void Maker::load(bool first) {
+    float resume_at = now();
+    std::vector<std::string> changed = watch_changes(loaded_, last_scan_);
+    loaded_ = last_scan_ = watch_scan(".", outputs_);
+    last_scan_ticks_ = SDL_GetTicks();
+    bool font_changed = std::find(changed.begin(), changed.end(), FONT_PATH) != changed.end();
+    if (font_changed && font_loaded_) {
+        demo_unload(frame_targets_);
+        font_loaded_ = false;
+    } else {
+        demo_unload(demo_textures_);
+    }
+    load_phase_quiet = !first;
+    try {
+        read_scripts();
+        window_.restore();
+        if (!font_loaded_) {
+            demo_textures_ = frame_targets_;
+            font_init(&system_font, font_charmap, 16, 16, FONT_PATH);
+            font_loaded_ = true;
+            demo_textures_ = texture_count;
+        }
+        clock_reset();
+        load_phase();
+        if (first) resume_at = demo_start;
+        broken_ = false;
+        error_.clear();
+        play_from_ = resume_at;
+        seek(resume_at);
+    } catch (const MakerFailure& failure) {
+        load_phase_running = false;
+        demo_unload(demo_textures_);
+        broken_ = true;
+        error_ = failure.message;
+        held_time_ = resume_at;
+    }
+    set_playing(playing_);
+}
+
+void Maker::seek(float t) {
+    if (broken_) {
+        held_time_ = t > 0 ? t : 0;
+        return;
+    }
+    t = clamp_time(t);
+    sequence_seek(t);
+    play_from_ = t;
+    fresh_frame_ = true;
+}
+
+void Maker::set_playing(bool on) {
+    if (on && !broken_ && demo_time >= stop_time() && !loop_on()) seek(demo_start);
+    playing_ = on;
+    audio_pause(!on || broken_);
+    if (on && !broken_) {
+        // The clock runs on from the time shown.
+        clock_base = static_cast<float>(SDL_GetTicks()) * 0.001f - (demo_time - demo_start);
+        play_from_ = demo_time;
+    }
+}
+
+void Maker::draw_panel(const std::vector<std::string>& lines, float top, float size, bool error) {
+    glViewport(0, 0, gl_width, gl_height);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0, gl_width, gl_height, 0, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_DEPTH_TEST);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    float bottom = top + size * (static_cast<float>(lines.size()) + 0.5f);
+    if (error) {
+        glColor4f(0.35f, 0, 0, font_loaded_ ? 0.8f : 1.0f);
+    } else {
+        glColor4f(0, 0, 0, 0.7f);
+    }
+    glBegin(GL_QUADS);
+    glVertex2f(0, top);
+    glVertex2f(0, bottom);
+    glVertex2f(static_cast<float>(gl_width), bottom);
+    glVertex2f(static_cast<float>(gl_width), top);
+    glEnd();
+    glDisable(GL_BLEND);
+    glEnable(GL_TEXTURE_2D);
+    glEnable(GL_DEPTH_TEST);
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    if (!font_loaded_) return;
+    Font font = system_font;
+    font.size = size;
+    font.x = size * 0.5f;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        font.y = top + size * (0.25f + static_cast<float>(i));
+        font_print(font, "%s", lines[i].c_str());
+    }
+}
+
+void Maker::draw_overlays() {
+    glDisable(GL_DEPTH_TEST);
+    if (font_loaded_ && fps != 0) {
+        overlay_fps();
+    } else if (font_loaded_ && timing != 0) {
+        overlay_timing();
+    }
+    float size = static_cast<float>(std::clamp(gl_height / 32, 12, 32));
+    size_t columns = static_cast<size_t>(static_cast<float>(gl_width) / size) - 1;
+    if (broken_) {
+        std::vector<std::string> lines = maker_wrap(error_, columns);
+        lines.insert(lines.begin(), "Error (fix the file: the demo reloads by itself)");
+        draw_panel(lines, 0, size, true);
+    }
+    bool paused = !playing_ || broken_;
+    std::string status = maker_status_text(now(), paused, loop_on(), loop_from_, loop_to_);
+    draw_panel({status}, static_cast<float>(gl_height) - size * 1.5f, size, false);
+    glEnable(GL_DEPTH_TEST);
+}
+
+// One frame of the show at demo_time, as the normal loop draws it, with the maker's overlays.
+void Maker::frame() {
+    sections_start_due();
+    frame_output.begin();
+    current_camera = nullptr;
+    sections_render_active();
+    if (record != 0) frame_output.capture();
+    frame_output.present();
+    draw_overlays();
+    screenshot_take_requested();
+    frame_output.swap();
+    fresh_frame_ = false;
+}
+
+// The last frame shown, again, with the overlays of now; a frame at a new time when a seek or a
+// reload asked for one.
+void Maker::show_still() {
+    if (fresh_frame_ && !broken_) {
+        frame_delta = 0;
+        frame();
+        return;
+    }
+    frame_present_again();
+    draw_overlays();
+    screenshot_take_requested();
+    frame_swap();
+}
+
+void Maker::step() {
+    if (broken_ || !playing_) {
+        show_still();
+        return;
+    }
+    if (loop_on() && demo_time >= loop_to_) seek(loop_from_);
+    float shown = demo_time;
+    frame();
+    if (shown >= stop_time() && !(loop_on() && loop_to_ > shown)) {
+        set_playing(false);
+        return;
+    }
+    clock_advance();
+}
+
+void Maker::handle_event(const SDL_Event& event) {
+    if (event.type != SDL_KEYDOWN) {
+        key_event(event);
+        return;
+    }
+    switch (event.key.keysym.sym) {
+        case SDLK_p:
+            set_playing(!playing_);
+            break;
+        case SDLK_LEFT:
+            seek(now() - 1);
+            break;
+        case SDLK_RIGHT:
+            seek(now() + 1);
+            break;
+        case SDLK_DOWN:
+            seek(now() - 10);
+            break;
+        case SDLK_UP:
+            seek(now() + 10);
+            break;
+        case SDLK_HOME:
+            seek(demo_start);
+            break;
+        case SDLK_LEFTBRACKET:
+            loop_from_ = now();
+            loop_from_set_ = true;
+            break;
+        case SDLK_RIGHTBRACKET:
+            loop_to_ = now();
+            loop_to_set_ = true;
+            break;
+        case SDLK_BACKSPACE:
+            loop_from_set_ = loop_to_set_ = false;
+            break;
+        case SDLK_r:
+            reload_asked_ = true;
+            break;
+        default:
+            key_event(event);
+            break;
+    }
+}
+
+std::string Maker::do_screenshot(const std::string& file) {
+    // The frame a seek asked for is drawn first, so the picture shows the time just set.
+    if (fresh_frame_ && !broken_) show_still();
+    frame_present_again();
+    draw_overlays();
+    glFinish();
+    bool written = screenshot_write(file.c_str());
+    int why = errno;
+    frame_swap();
+    if (!written) return std::string("error cannot write '") + file + "': " + std::strerror(why);
+    std::string relative = file;
+    if (relative.rfind("./", 0) == 0) relative.erase(0, 2);
+    outputs_.insert(relative);
+    return "ok";
+}
+
+void Maker::answer_line(const std::string& line) {
+    MakerCommand c = maker_command_parse(line);
+    std::string answer = "ok";
+    if (!c.error.empty()) {
+        answer = "error " + c.error;
+    } else {
+        switch (c.kind) {
+            case MakerCommandKind::Seek:
+                seek(c.from);
+                break;
+            case MakerCommandKind::Pause:
+                set_playing(false);
+                break;
+            case MakerCommandKind::Play:
+                set_playing(true);
+                break;
+            case MakerCommandKind::Loop:
+                loop_from_ = c.from;
+                loop_to_ = c.to;
+                loop_from_set_ = loop_to_set_ = true;
+                break;
+            case MakerCommandKind::LoopOff:
+                loop_from_set_ = loop_to_set_ = false;
+                break;
+            case MakerCommandKind::Reload:
+                load(false);
+                if (broken_) answer = "error " + error_;
+                break;
+            case MakerCommandKind::Time: {
+                char text[64];
+                std::snprintf(text, sizeof text, "ok %.3f %s", static_cast<double>(now()),
+                              playing_ && !broken_ ? "playing" : "paused");
+                answer = text;
+                break;
+            }
+            case MakerCommandKind::Screenshot:
+                answer = do_screenshot(c.file);
+                break;
+            case MakerCommandKind::Quit:
+                quit_ = true;
+                break;
+        }
+    }
+    std::printf("%s\n", answer.c_str());
+    std::fflush(stdout);
+}
+
+void Maker::read_input() {
+    if (!input_open_) return;
+    for (;;) {
+        pollfd p = {STDIN_FILENO, POLLIN, 0};
+        if (poll(&p, 1, 0) <= 0 || (p.revents & (POLLIN | POLLHUP)) == 0) return;
+        char buffer[4096];
+        ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            input_open_ = false;
+            return;
+        }
+        input_.append(buffer, static_cast<size_t>(n));
+        size_t feed;
+        while (!quit_ && (feed = input_.find('\n')) != std::string::npos) {
+            std::string line = input_.substr(0, feed);
+            input_.erase(0, feed + 1);
+            answer_line(line);
+        }
+        if (quit_) return;
+        // A line longer than any command is dropped rather than kept growing.
+        if (input_.size() > 65536) input_.clear();
+    }
+}
+
+void Maker::look_at_folder() {
+    Uint32 ticks = SDL_GetTicks();
+    if (!reload_asked_) {
+        if (ticks - last_scan_ticks_ < SCAN_INTERVAL_MS) return;
+        last_scan_ticks_ = ticks;
+        FileSnapshot scan = watch_scan(".", outputs_);
+        bool settled = scan == last_scan_;
+        last_scan_ = std::move(scan);
+        if (!settled || last_scan_ == loaded_) return;
+    } else {
+        last_scan_ = watch_scan(".", outputs_);
+    }
+    reload_asked_ = false;
+    load(false);
+}
+
+int Maker::run() {
+    dialogs_disable();
+    FatalHandler normal_handler = fatal_set_handler(report_and_throw);
+    fatal_set_shutdown(nullptr);
+    sequence_keep_all = true;
+    try {
+        read_scripts();
+    } catch (const MakerFailure&) {
+        // The window opens with the defaults; the error is shown once it is open.
+        config_reset_defaults();
+        cli_apply(options_);
+    }
+    try {
+        video_init();
+        if (sound != 0) sound_init();
+    } catch (const MakerFailure&) {
+        fatal_set_handler(normal_handler);
+        demo_shutdown();
+        return 255;
+    }
+    window_ = WindowSettings::current();
+    frame_targets_ = demo_textures_ = texture_count;
+    load(true);
+    while (!quit_flag && !quit_) {
+        SDL_Event event;
+        while (SDL_PollEvent(&event) != 0) handle_event(event);
+        read_input();
+        if (quit_flag || quit_) break;
+        look_at_folder();
+        try {
+            step();
+        } catch (const MakerFailure& failure) {
+            // Something failed while playing (a music stream, a frame that could not be saved):
+            // the show stands still until the next change or reload.
+            held_time_ = demo_time;
+            broken_ = true;
+            error_ = failure.message;
+            set_playing(playing_);
+        }
+        if (broken_ || !playing_) {
+            if (input_open_) {
+                pollfd p = {STDIN_FILENO, POLLIN, 0};
+                poll(&p, 1, IDLE_WAIT_MS);
+            } else {
+                SDL_Delay(IDLE_WAIT_MS);
+            }
+        }
+    }
+    fatal_set_handler(normal_handler);
+    demo_unload(frame_targets_);
+    demo_shutdown();
+    return 0;
+}
+
+}  // namespace
+
+int maker_run(const CliOptions& options) {
+    Maker maker(options);
+    return maker.run();
+}

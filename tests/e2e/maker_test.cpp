@@ -1,0 +1,199 @@
+// The maker's mode driven as an editor would: commands on standard input, files changed under
+// the running player, pictures read back from its screenshots.
+#include <thread>
+
+#include "player.h"
+#include "sound_capture.h"
+
+namespace {
+
+const Rgb red{255, 0, 0}, green{0, 255, 0};
+
+// The colour in the middle of a screenshot (the demo's picture, clear of the panels).
+Rgb middle(const TgaPicture& p) {
+    return colour_at(p, 0.5f, 0.5f);
+}
+
+bool settles(MakerSession& player, const std::function<bool(const TgaPicture&)>& shows) {
+    return wait_until([&] { return shows(player.screenshot("look.tga")); }, 10);
+}
+
+}  // namespace
+
+TEST(MakersMode, ReloadsChangedFilesAndOutlivesErrorsAtTheSameTime) {
+    Demo demo;
+    demo.set("gl_height 180");  // the 16:9 band fills the window: the error panel lies over the picture
+    demo.picture("data/back.tga", 16, 16, red);
+    demo.background("data/back.tga", 0, 10);
+    MakerSession player(demo);
+    ASSERT_EQ(player.ask("pause"), "ok") << player.err();
+    ASSERT_EQ(player.ask("seek 2.5"), "ok");
+    EXPECT_COLOUR(middle(player.screenshot("before.tga")), red, 2);
+
+    // A picture changed under the running player.
+    demo.picture("data/back.tga", 16, 16, green);
+    EXPECT_TRUE(settles(player, [](const TgaPicture& p) { return near(middle(p), green, 2); }));
+
+    // A broken script: the message on standard error, the last picture kept under the error.
+    demo.sections.back() += "bogus 1\n";
+    demo.write();
+    EXPECT_TRUE(wait_until(
+        [&] { return player.err().find("Error: Unknown section variable") != std::string::npos; }));
+    EXPECT_NE(player.err().find("(script './demo.tvl', line 17)"), std::string::npos) << player.err();
+    TgaPicture broken = player.screenshot("broken.tga");
+    EXPECT_COLOUR(middle(broken), green, 2);
+    // The screenshot is the player's own file: no reload, so the error was reported once.
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    const std::string err = player.err();
+    EXPECT_EQ(err.find("Error:"), err.rfind("Error:")) << err;
+    EXPECT_FALSE(near(colour_at(broken, 0.02f, 0.98f), green, 60)) << "no error panel at the top";
+    EXPECT_EQ(player.ask("time"), "ok 2.500 paused");
+
+    // Fixed, the demo is back at the time it had.
+    demo.sections.back().erase(demo.sections.back().find("bogus 1\n"));
+    demo.write();
+    EXPECT_TRUE(
+        settles(player, [](const TgaPicture& p) { return near(colour_at(p, 0.02f, 0.98f), green, 2); }));
+    EXPECT_EQ(player.ask("time"), "ok 2.500 paused");
+    EXPECT_EQ(player.ask("screenshot no/such/folder/x.tga").rfind("error ", 0), 0u);
+    EXPECT_EQ(player.ask("quit"), "ok");
+    EXPECT_EQ(player.wait_exit(), 0);
+}
+
+TEST(MakersMode, SeeksShowWhatARunStartedThereShowsFirst) {
+    // A fade from red to blue over a white background between 1 s and 5 s: the colour tells the
+    // time to within a frame.
+    Demo demo;
+    demo.picture("data/white.tga", 8, 8, Rgb{255, 255, 255});
+    demo.background("data/white.tga", 0, 6);
+    demo.section("[efxFader]\n" + span(1, 5, 1) + "param 1 0 0 1  0 0 1 1\n");
+    MakerSession player(demo);
+    ASSERT_EQ(player.ask("pause"), "ok") << player.err();
+    for (const char* t : {"4.2", "1.6", "3"}) {
+        ASSERT_EQ(player.ask(std::string("seek ") + t), "ok");
+        const Rgb seen = middle(player.screenshot("seek.tga"));
+        Demo started;
+        started.picture("data/white.tga", 8, 8, Rgb{255, 255, 255});
+        started.sections = demo.sections;
+        PlayerResult r = started.run({.args = {"--start", t, "--end", t}});
+        ASSERT_EQ(r.exit_status, 0) << r.err;
+        EXPECT_COLOUR(seen, colour_at(started.frame(0), 0.5f, 0.5f), 2) << "at " << t;
+    }
+}
+
+TEST(MakersMode, PlayStopsAtTheEndAndALoopWraps) {
+    Demo demo;
+    demo.set("record 0");
+    demo.picture("data/back.tga", 8, 8, red);
+    demo.background("data/back.tga", 0, 1.5f);
+    MakerSession player(demo);
+    std::string answer;
+    EXPECT_TRUE(
+        wait_until([&] { return (answer = player.ask("time")).find("paused") != std::string::npos; }, 15))
+        << answer << player.err();
+    const float end = std::stof(answer.substr(3));
+    EXPECT_GE(end, 1.5f);
+    EXPECT_LT(end, 1.8f);
+    EXPECT_EQ(player.ask("seek 99"), "ok");
+    EXPECT_EQ(player.ask("time"), "ok 1.500 paused");
+
+    EXPECT_EQ(player.ask("loop 0.2 0.7"), "ok");
+    EXPECT_EQ(player.ask("seek 0.2"), "ok");
+    EXPECT_EQ(player.ask("play"), "ok");
+    for (int look = 0; look < 8; ++look) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        answer = player.ask("time");
+        const float t = std::stof(answer.substr(3));
+        EXPECT_TRUE(t >= 0.2f && t < 0.9f && answer.find("playing") != std::string::npos) << answer;
+    }
+    EXPECT_EQ(player.ask("loop 1 0.5"), "error loop needs TO after FROM");
+    EXPECT_EQ(player.ask("jump 3"), "error unknown command 'jump'");
+}
+
+TEST(MakersMode, AHundredReloadsKeepMemoryFlat) {
+    // Every reload reads a 512 x 512 picture and three seconds of music again: kept, they would
+    // add about 1.5 MB each.
+    Demo demo;
+    demo.set("sound 1");
+    demo.picture("data/back.tga", 512, 512, red);
+    demo.background("data/back.tga", 0, 10);
+    demo.file("data/music.wav", sweep_wav(44100, 3));
+    demo.section("[sound]\n" + span(0, 10, 0) + "string data/music.wav\n");
+    MakerSession player(demo);
+    for (int i = 0; i < 10; ++i) ASSERT_EQ(player.ask("reload"), "ok") << player.err();
+    const long warm = player.memory_kb();
+    for (int i = 0; i < 100; ++i) ASSERT_EQ(player.ask("reload"), "ok") << player.err();
+    EXPECT_LT(player.memory_kb() - warm, 16 * 1024) << "from " << warm << " kB";
+    EXPECT_EQ(player.err(), "");
+}
+
+TEST(MakersMode, MusicPlaysFromTheTimeSeekedToAndNotBeforeItsStart) {
+    DiskAudio audio;
+    Demo demo;
+    demo.set("sound 1");
+    demo.set("record 0");  // the clock follows the wall clock, as the music does
+    demo.file("data/music.wav", sweep_wav(44100, 6));
+    demo.section("[sound]\n" + span(1, 7, 0) + "string data/music.wav\n");
+    MakerSession player(demo);
+    ASSERT_EQ(player.ask("seek 2"), "ok") << player.err();
+    ASSERT_TRUE(audio.wait_frames(audio.frames_written() + 22050));
+    // Paused, the music holds; at 4.5 s, then played, it goes on from 3.5 s into the file, to
+    // the frame.
+    ASSERT_EQ(player.ask("pause"), "ok");
+    const int64_t held = audio.frames_written() + 2048;
+    ASSERT_TRUE(audio.wait_frames(held + 8820));
+    const std::vector<int16_t> paused = audio.capture();
+    EXPECT_EQ(std::count(paused.begin() + 2 * held, paused.begin() + 2 * (held + 8820), 0), 2 * 8820);
+    ASSERT_EQ(player.ask("seek 4.5"), "ok");
+    ASSERT_EQ(player.ask("play"), "ok");
+    ASSERT_TRUE(audio.wait_frames(audio.frames_written() + 22050));
+    EXPECT_EQ(sweep_appearances(audio.capture(), 154350), 1);
+    // Back before the music starts: silence until 1 s of demo time.
+    ASSERT_EQ(player.ask("seek 0.2"), "ok");
+    const int64_t mark = audio.frames_written() + 2048;
+    ASSERT_TRUE(audio.wait_frames(mark + 13230));
+    const std::vector<int16_t> after = audio.capture();
+    EXPECT_EQ(std::count(after.begin() + 2 * mark, after.begin() + 2 * (mark + 13230), 0), 2 * 13230);
+}
+
+TEST(MakersMode, KeysPauseSeekAndSetTheLoop) {
+    Viewer viewer;
+    Demo demo;
+    demo.set("record 0");
+    demo.picture("data/back.tga", 8, 8, red);
+    demo.background("data/back.tga", 0, 30);
+    MakerSession player(demo);
+    ASSERT_TRUE(wait_until([&] { return viewer.window_open(); })) << player.err();
+    // Answered once the demo has loaded: keys pressed during the load phase go to the loading screen.
+    ASSERT_EQ(player.ask("time").rfind("ok ", 0), 0u);
+    auto after = [&](const char* key, const std::string& answer) {
+        viewer.key(key);
+        std::string got;
+        EXPECT_TRUE(wait_until([&] { return (got = player.ask("time")) == answer; }, 5))
+            << key << ": " << got;
+    };
+    viewer.key("p");
+    EXPECT_TRUE(wait_until([&] { return player.ask("time").find("paused") != std::string::npos; }, 5));
+    after("Home", "ok 0.000 paused");
+    after("Up", "ok 10.000 paused");
+    after("Right", "ok 11.000 paused");
+    after("Left", "ok 10.000 paused");
+    after("Down", "ok 0.000 paused");
+    // A loop from 0 to 2 s, set by keys while paused, keeps the played time inside it.
+    viewer.key("bracketleft");
+    after("Right", "ok 1.000 paused");
+    after("Right", "ok 2.000 paused");
+    viewer.key("bracketright");
+    viewer.key("p");
+    std::string got;
+    EXPECT_TRUE(
+        wait_until([&] { return (got = player.ask("time")).find("playing") != std::string::npos; }, 5));
+    for (int look = 0; look < 6; ++look) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        got = player.ask("time");
+        EXPECT_LT(std::stof(got.substr(3)), 2.2f) << got;
+    }
+    // Cleared, the time runs past it.
+    viewer.key("BackSpace");
+    EXPECT_TRUE(wait_until([&] { return std::stof(player.ask("time").substr(3)) > 2.5f; }, 5));
+}
