@@ -90,6 +90,13 @@ const OptionRow option_table[] = {
          return "";
      },
      nullptr},
+    {"--timeline",
+     [](CliOptions& o, const std::string& n, const std::string& v) -> std::string {
+         if (v.empty()) return bad_value("file name", n, v, "an SVG file to write");
+         o.timeline = v;
+         return "";
+     },
+     nullptr},
     {"--fps",
      [](CliOptions& o, const std::string& n, const std::string& v) -> std::string {
          double rate = 0;
@@ -159,6 +166,7 @@ CliResult cli_parse(int argc, const char* const* argv) {
         result.error = row->parse_value(o, name, value);
         if (!result.error.empty()) return result;
     }
+    if (!o.timeline.empty() && !o.video.empty()) result.error = "--timeline and --video cannot be combined";
     return result;
 }
 
@@ -177,6 +185,9 @@ const char* cli_usage() {
            "                      the container follows the extension) through ffmpeg, at a\n"
            "                      fixed step, without opening a sound device\n"
            "  --fps N             frame rate of --video and of `record` (default record_fps)\n"
+           "  --timeline FILE     draw the demo's time line into FILE (SVG) instead of playing:\n"
+           "                      a lane per layer, a box per section, syncs, the span, and\n"
+           "                      the music's loudness; no window and no sound device\n"
            "  --no-dialog         report errors and the benchmark score on standard error only,\n"
            "                      never in a desktop dialog (also: TARVEL_NO_DIALOG=1)\n"
            "  --help              show this help and exit\n"

@@ -18,6 +18,7 @@ struct CliOptions {
     bool no_dialog = false;
     std::string video;  // "" when not exporting
     std::optional<float> video_fps;
+    std::string timeline;  // "" unless drawing the time line instead of playing
 };
 
 struct CliResult {
