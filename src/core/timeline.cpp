@@ -49,6 +49,7 @@ const char* const STYLE =
     ".sync{stroke:#b00020;stroke-width:2}"
     ".mark{stroke:#b00020;stroke-width:1.5;stroke-dasharray:6 3}"
     ".marklabel{font-size:11px;fill:#b00020}"
+    ".marklabel.end{text-anchor:end}"
     ".level{fill:#7a4581}";
 
 const char* kind_class(TimelineKind kind) {
@@ -295,8 +296,16 @@ std::string timeline_svg(const TimelineInput& in) {
         svg.text(lx + 18, legend_y, "legend", name);
         lx += 90;
     }
-    svg.text(lx, legend_y, "legend",
-             "| sync   - - demo_start, demo_end   faded: outside demo_start..demo_end");
+    svg.line("sync", lx + 6, legend_y - 11, lx + 6, legend_y + 2);
+    svg.text(lx + 14, legend_y, "legend", "sync");
+    lx += 60;
+    svg.line("mark", lx, legend_y - 11, lx, legend_y + 2);
+    svg.text(lx + 8, legend_y, "legend", "demo_start, demo_end");
+    lx += 150;
+    svg.out += "<g class=\"scene outside\">";
+    svg.rect("box", lx, legend_y - 10, 14, 12);
+    svg.out += "</g>\n";
+    svg.text(lx + 18, legend_y, "legend", "outside them: not played");
 
     if (in.loading) {
         svg.text(10, loading_y + 15, "lanelabel", "loading screen");
@@ -380,7 +389,9 @@ std::string timeline_svg(const TimelineInput& in) {
     for (size_t i = 0; i < std::size(marks); ++i) {
         float x = x_at(marks[i].first);
         svg.line("mark", x, lanes_top, x, strip_bottom + 6);
-        svg.text(x + 3, strip_bottom + 18 + 12 * static_cast<float>(i), "marklabel", marks[i].second);
+        // The end's label reads leftwards from its line, so that it stays in the picture.
+        svg.text(i == 0 ? x + 3 : x - 3, strip_bottom + 18 + 12 * static_cast<float>(i),
+                 i == 0 ? "marklabel" : "marklabel end", marks[i].second);
     }
     svg.out += "</svg>\n";
     return svg.out;
