@@ -58,6 +58,13 @@ std::string parse_time(std::optional<float>& target, const std::string& option, 
     return "";
 }
 
+std::string parse_file(std::string& target, const std::string& option, const std::string& value,
+                       const char* expected) {
+    if (value.empty()) return bad_value("file name", option, value, expected);
+    target = value;
+    return "";
+}
+
 const OptionRow option_table[] = {
     {"--help", nullptr, [](CliOptions& o) { o.help = true; }},
     {"--version", nullptr, [](CliOptions& o) { o.version = true; }},
@@ -84,17 +91,13 @@ const OptionRow option_table[] = {
     {"--no-sound", nullptr, [](CliOptions& o) { o.no_sound = true; }},
     {"--no-dialog", nullptr, [](CliOptions& o) { o.no_dialog = true; }},
     {"--video",
-     [](CliOptions& o, const std::string& n, const std::string& v) -> std::string {
-         if (v.empty()) return bad_value("file name", n, v, "a file to write");
-         o.video = v;
-         return "";
+     [](CliOptions& o, const std::string& n, const std::string& v) {
+         return parse_file(o.video, n, v, "a file to write");
      },
      nullptr},
     {"--timeline",
-     [](CliOptions& o, const std::string& n, const std::string& v) -> std::string {
-         if (v.empty()) return bad_value("file name", n, v, "an SVG file to write");
-         o.timeline = v;
-         return "";
+     [](CliOptions& o, const std::string& n, const std::string& v) {
+         return parse_file(o.timeline, n, v, "an SVG file to write");
      },
      nullptr},
     {"--fps",

@@ -199,28 +199,18 @@ std::string xml_escape(const std::string& text) {
     while (p < end) {
         unsigned char c = *p;
         if (c < 0x80) {
-            switch (c) {
-                case '&':
-                    out += "&amp;";
-                    break;
-                case '<':
-                    out += "&lt;";
-                    break;
-                case '>':
-                    out += "&gt;";
-                    break;
-                case '"':
-                    out += "&quot;";
-                    break;
-                case '\'':
-                    out += "&apos;";
-                    break;
-                default:
-                    if (c < 0x20 && c != '\t' && c != '\n')
-                        out += REPLACEMENT;
-                    else
-                        out += static_cast<char>(c);
-            }
+            const char* entity = c == '&'    ? "&amp;"
+                                 : c == '<'  ? "&lt;"
+                                 : c == '>'  ? "&gt;"
+                                 : c == '"'  ? "&quot;"
+                                 : c == '\'' ? "&apos;"
+                                             : nullptr;
+            if (entity != nullptr)
+                out += entity;
+            else if (c < 0x20 && c != '\t' && c != '\n')
+                out += REPLACEMENT;
+            else
+                out += static_cast<char>(c);
             ++p;
             continue;
         }
