@@ -75,3 +75,9 @@ void music_mix_read(MusicMix& mix, float* out, long count) {
     }
     mix.at += count;
 }
+
+bool music_mix_done(const MusicMix& mix) {
+    return std::all_of(mix.sources.begin(), mix.sources.end(), [&](const auto& source) {
+        return mix.at >= source->last || decoder_ended(*source->decoder);
+    });
+}

@@ -20,3 +20,6 @@ MusicMixPtr music_mix_open(double start, long frames, int rate, const char* purp
 // The next `count` frames (two floats each) into `out`; silence where nothing plays and past
 // the last frame.
 void music_mix_read(MusicMix& mix, float* out, long count);
+
+// True once every sound section's music is over: what follows is silence.
+bool music_mix_done(const MusicMix& mix);

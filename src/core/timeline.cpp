@@ -391,6 +391,12 @@ namespace {
 
 // --- From the parsed scripts ---
 
+// Times as the picture can place them: a script may give infinities or NaN, or seconds past
+// any demo's length.
+float placeable(float t) {
+    return std::isfinite(t) ? std::clamp(t, 0.0f, 1e6f) : std::isnan(t) ? 0.0f : 1e6f;
+}
+
 // What names a section best: its mesh for the 3D objects, else its first string (a picture, a
 // music file, the section type efxRepeat repeats), else its first spline.
 std::string main_file(const Section& s, const std::string& type) {
@@ -405,26 +411,28 @@ TimelineBox box_of(const Section& s) {
     TimelineBox b;
     b.type = section_types[s.type]->name;
     b.file = main_file(s, b.type);
-    b.start = s.start;
-    b.end = s.end;
+    b.start = placeable(s.start);
+    b.end = placeable(s.end);
     b.layer = s.layer;
-    b.syncs.assign(s.syncs, s.syncs + s.sync_count);
+    for (int i = 0; i < s.sync_count; ++i) b.syncs.push_back(placeable(s.syncs[i]));
     b.kept = section_keep(&s);
     return b;
 }
 
 constexpr int LOUDNESS_RATE = 24000;  // enough for a level; modules render at it directly
 constexpr long SLICE_FRAMES = 1200;   // TIMELINE_SLICE at LOUDNESS_RATE
+// Music is measured for its first hour at most: a module can claim to last for days.
+constexpr float MEASURED_SECONDS = 3600;
 
 void measure_music(TimelineInput& in) {
-    float reach = axis_reach(in);
+    float reach = std::min(axis_reach(in), MEASURED_SECONDS);
     long slices = static_cast<long>(std::ceil(reach / TIMELINE_SLICE));
     MusicMixPtr music = music_mix_open(0.0, slices * SLICE_FRAMES, LOUDNESS_RATE, "");
     if (music == nullptr) return;
     in.music = true;
     std::vector<float> frames(2 * SLICE_FRAMES);
     in.loudness.reserve(static_cast<size_t>(slices));
-    for (long i = 0; i < slices; ++i) {
+    for (long i = 0; i < slices && !music_mix_done(*music); ++i) {
         music_mix_read(*music, frames.data(), SLICE_FRAMES);
         double power = 0;
         for (float v : frames) power += static_cast<double>(v) * v;
@@ -437,8 +445,8 @@ void measure_music(TimelineInput& in) {
 TimelineInput timeline_collect() {
     TimelineInput in;
     in.title = demo_name.empty() ? "Tarvel demo" : demo_name;
-    in.demo_start = demo_start;
-    in.demo_end = demo_end;
+    in.demo_start = placeable(demo_start);
+    in.demo_end = placeable(demo_end);
     // The loading screen is the loading section the load phase picks: the last one parsed.
     const Section* loading = nullptr;
     std::vector<const Section*> parsed;
