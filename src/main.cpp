@@ -16,6 +16,7 @@
 #include "base/error.h"
 #include "core/sequencer.h"
 #include "core/startup.h"
+#include "core/timeline.h"
 #include "core/video_export.h"
 #include "script/parser.h"
 
@@ -50,8 +51,9 @@ int main(int argc, char** argv) {
         std::printf("%s\n", cli_version_line());
         return 0;
     }
-    // A video export runs unattended: nobody would answer a dialog, not even one about the scripts.
-    if (options.no_dialog || !options.video.empty()) dialogs_disable();
+    // A video export runs unattended and the time line opens no window: nobody would answer a
+    // dialog, not even one about the scripts.
+    if (options.no_dialog || !options.video.empty() || !options.timeline.empty()) dialogs_disable();
     // A file that grows past the size limit fails its write (reported as an error) instead of
     // ending the process.
     signal(SIGXFSZ, SIG_IGN);
@@ -59,12 +61,17 @@ int main(int argc, char** argv) {
     // The output file is named from where the command was given, the demo's own paths from its
     // folder.
     std::string video = absolute_path(options.video);
+    std::string timeline = absolute_path(options.timeline);
     if (!options.demo_dir.empty() && chdir(options.demo_dir.c_str()) != 0)
         fatal_error("Cannot open the demo folder '%s': %s", options.demo_dir.c_str(), std::strerror(errno));
 
     if (options.watch) return maker_run(options);
     config_set_defaults();
     cli_apply(options);
+    if (!timeline.empty()) {
+        timeline_write(timeline);
+        return 0;
+    }
     if (!video.empty()) video_export_prepare(video, options.video_fps.value_or(0.0f));
     demo_init();
     if (!video.empty()) video_export_start();

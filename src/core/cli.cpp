@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <string_view>
+#include <vector>
 
 #include "base/config.h"
 
@@ -58,6 +59,13 @@ std::string parse_time(std::optional<float>& target, const std::string& option, 
     return "";
 }
 
+std::string parse_file(std::string& target, const std::string& option, const std::string& value,
+                       const char* expected) {
+    if (value.empty()) return bad_value("file name", option, value, expected);
+    target = value;
+    return "";
+}
+
 const OptionRow option_table[] = {
     {"--help", nullptr, [](CliOptions& o) { o.help = true; }},
     {"--version", nullptr, [](CliOptions& o) { o.version = true; }},
@@ -85,10 +93,13 @@ const OptionRow option_table[] = {
     {"--no-dialog", nullptr, [](CliOptions& o) { o.no_dialog = true; }},
     {"--watch", nullptr, [](CliOptions& o) { o.watch = true; }},
     {"--video",
-     [](CliOptions& o, const std::string& n, const std::string& v) -> std::string {
-         if (v.empty()) return bad_value("file name", n, v, "a file to write");
-         o.video = v;
-         return "";
+     [](CliOptions& o, const std::string& n, const std::string& v) {
+         return parse_file(o.video, n, v, "a file to write");
+     },
+     nullptr},
+    {"--timeline",
+     [](CliOptions& o, const std::string& n, const std::string& v) {
+         return parse_file(o.timeline, n, v, "an SVG file to write");
      },
      nullptr},
     {"--fps",
@@ -160,7 +171,12 @@ CliResult cli_parse(int argc, const char* const* argv) {
         result.error = row->parse_value(o, name, value);
         if (!result.error.empty()) return result;
     }
-    if (o.watch && !o.video.empty()) result.error = "--watch and --video cannot be used together";
+    // The ways of running exclude one another.
+    std::vector<const char*> modes;
+    if (o.watch) modes.push_back("--watch");
+    if (!o.video.empty()) modes.push_back("--video");
+    if (!o.timeline.empty()) modes.push_back("--timeline");
+    if (modes.size() > 1) result.error = std::string(modes[0]) + " and " + modes[1] + " cannot be used together";
     return result;
 }
 
@@ -183,6 +199,9 @@ const char* cli_usage() {
            "                      show errors in the window instead of ending, keys P (pause),\n"
            "                      arrows (seek), Home, [ ] (loop), Backspace, R (reload), and\n"
            "                      commands on standard input (see the README)\n"
+           "  --timeline FILE     draw the demo's time line into FILE (SVG) instead of playing:\n"
+           "                      a lane per layer, a box per section, syncs, the span, and\n"
+           "                      the music's loudness; no window and no sound device\n"
            "  --no-dialog         report errors and the benchmark score on standard error only,\n"
            "                      never in a desktop dialog (also: TARVEL_NO_DIALOG=1)\n"
            "  --help              show this help and exit\n"

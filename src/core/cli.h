@@ -19,6 +19,7 @@ struct CliOptions {
     bool watch = false;  // the maker's mode
     std::string video;  // "" when not exporting
     std::optional<float> video_fps;
+    std::string timeline;  // "" unless drawing the time line instead of playing
 };
 
 struct CliResult {

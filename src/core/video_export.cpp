@@ -22,11 +22,11 @@
 
 #include "base/config.h"
 #include "base/error.h"
+#include "core/music_mix.h"
 #include "core/sequencer.h"
 #include "gfx/video.h"
 #include "resources/files.h"
 #include "script/section.h"
-#include "audio/audio_decoder.h"
 
 extern char** environ;
 
@@ -125,41 +125,6 @@ double span_end() {
     return end;
 }
 
-// One sound section's music where it plays within the span: output frames [first, last) of
-// the video's sound come from its decoder, positioned at the matching point of the file.
-struct MusicSource {
-    std::vector<unsigned char> data;  // the whole file, which the decoder reads from
-    AudioDecoderPtr decoder;
-    long first = 0;
-    long last = 0;
-};
-
-std::vector<std::unique_ptr<MusicSource>> music_sources(double start, long frames) {
-    std::vector<std::unique_ptr<MusicSource>> sources;
-    double end = start + static_cast<double>(frames) / MUSIC_RATE;
-    for (Section* s = section_list; s != nullptr; s = s->next) {
-        if (std::strcmp(sequencer_types[s->type]->name, "sound") != 0 || !section_keep(s)) continue;
-        if (s->string_count != 1) fatal_error("One string needed in sound");
-        double from = std::max<double>(s->start, start);
-        double to = std::min<double>(s->end, end);
-        if (to <= from) continue;
-        const char* path = s->strings[0].c_str();
-        auto source = std::make_unique<MusicSource>();
-        {
-            ZzipFile file(file_open(path));
-            if (file == nullptr || !file_read_all(file.get(), source->data))
-                fatal_error("File '%s' not found", path);
-        }
-        if (decoder_open(source->data.data(), source->data.size(), MUSIC_RATE, &source->decoder) != 0)
-            fatal_error("Cannot decode the music '%s' for the video", path);
-        decoder_seek_ms(*source->decoder, static_cast<int64_t>(std::llround((from - s->start) * 1000.0)));
-        source->first = std::lround((from - start) * MUSIC_RATE);
-        source->last = std::min(frames, source->first + std::lround((to - from) * MUSIC_RATE));
-        sources.push_back(std::move(source));
-    }
-    return sources;
-}
-
 void put16(std::string& out, unsigned v) {
     out += static_cast<char>(v & 0xFF);
     out += static_cast<char>((v >> 8) & 0xFF);
@@ -173,26 +138,17 @@ void put32(std::string& out, uint32_t v) {
 // scratch file; -1 when the demo has no music there. Mixed a second at a time, so that a long
 // demo needs no more memory than its music files.
 int music_file(double start, long frames) {
-    std::vector<std::unique_ptr<MusicSource>> sources = music_sources(start, frames);
-    if (sources.empty()) return -1;
+    MusicMixPtr music = music_mix_open(start, frames, MUSIC_RATE, " for the video");
+    if (music == nullptr) return -1;
     int fd = scratch_file();
     std::string header = wav_header(frames, MUSIC_RATE);
     write_all(fd, header.data(), header.size(), "the music for the video");
     std::vector<float> mix;
-    std::vector<float> part;
     std::vector<int16_t> pcm;
     for (long at = 0; at < frames; at += MUSIC_RATE) {
         long count = std::min<long>(MUSIC_RATE, frames - at);
-        mix.assign(static_cast<size_t>(count) * 2, 0.0f);
-        for (auto& source : sources) {
-            long from = std::max(at, source->first);
-            long to = std::min(at + count, source->last);
-            if (to <= from) continue;
-            part.resize(static_cast<size_t>(to - from) * 2);
-            long got = decoder_read(*source->decoder, part.data(), to - from);
-            for (long i = 0; i < got * 2; ++i)
-                mix[static_cast<size_t>((from - at) * 2 + i)] += part[static_cast<size_t>(i)];
-        }
+        mix.resize(static_cast<size_t>(count) * 2);
+        music_mix_read(*music, mix.data(), count);
         pcm.resize(mix.size());
         for (size_t i = 0; i < mix.size(); ++i)
             pcm[i] = static_cast<int16_t>(std::clamp(std::lround(mix[i] * 32767.0f), -32768L, 32767L));

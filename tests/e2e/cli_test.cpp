@@ -5,12 +5,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "media_files.h"
 #include "player.h"
+#include "sound_media.h"
 
 namespace {
 
@@ -185,6 +187,99 @@ TEST(VideoExport, WhatCannotBeWrittenWholeIsAnErrorAndRemoved) {
     EXPECT_EQ(demo.frames().size(), 4u);
 }
 
+// The value of attribute `name` in the first element of `xml` from `from` on.
+std::string attribute(const std::string& xml, size_t from, const std::string& name) {
+    size_t at = xml.find(" " + name + "=\"", from);
+    if (at == std::string::npos) return "";
+    at += name.size() + 3;
+    return xml.substr(at, xml.find('"', at) - at);
+}
+
+// The time line of a small demo, read back in canonical form by xmllint (a reader of its own):
+// every section a box whose edges sit on the axis's own second marks, a lane per layer, the
+// names escaped, the music's loudness just where it plays, and no file when one cannot be written.
+TEST(Timeline, EverySectionIsABoxOnTheAxisWithTheMusicBelow) {
+    Demo demo;
+    demo.background("data/sky&sea<1>.tga", 0, 2.5f, 0);
+    demo.background("data/b.tga", 2.5f, 4, 0);
+    demo.section("[efxFader]\n" + span(1, 3, 2) + "sync 1.5\nsync 2\n");
+    // 1.5 s of music from 1 s: loud from 1 to 2.5 s, nothing before or after.
+    demo.file("data/music.wav", sweep_wav(24000, 1.5));
+    demo.section("[sound]\n" + span(1, 4, 5) + "string data/music.wav\n");
+    PlayerOptions headless;
+    headless.env = {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}};
+    expect_clean_exit(tarvel(demo, {"--timeline", "t.svg"}, headless));
+    ASSERT_EQ(std::system(("xmllint --noout '" + demo.dir.file("t.svg") + "'").c_str()), 0);
+    std::string xml = output_of(demo.dir.path, "xmllint --c14n t.svg");
+
+    // The axis: x of the labelled second marks, as a line through the first and the last.
+    std::vector<std::pair<double, double>> ticks;  // seconds, x
+    for (size_t at = 0; (at = xml.find("<text class=\"tick\"", at)) != std::string::npos; ++at) {
+        size_t text = xml.find('>', at) + 1;
+        ticks.emplace_back(std::stod(xml.substr(text)), std::stod(attribute(xml, at, "x")));
+    }
+    ASSERT_GE(ticks.size(), 2u);
+    const double scale =
+        (ticks.back().second - ticks.front().second) / (ticks.back().first - ticks.front().first);
+    auto x_of = [&](double t) { return ticks.front().second + (t - ticks.front().first) * scale; };
+
+    struct Expected {
+        std::string label, kind;
+        double start, end;
+        std::vector<double> syncs;
+        double y = -1;
+    } sections[] = {{"background data/sky&sea<1>.tga", "scene", 0, 2.5, {}},
+                    {"background data/b.tga", "scene", 2.5, 4, {}},
+                    {"efxFader", "effect", 1, 3, {1.5, 2}},
+                    {"sound data/music.wav", "sound", 1, 4, {}}};
+    for (size_t at = 0; (at = xml.find("<g class=\"section ", at)) != std::string::npos; ++at) {
+        const size_t end = xml.find("</g>", at);
+        const size_t label = xml.find('>', xml.find("<text class=\"label\"", at)) + 1;
+        std::string name = xml.substr(label, xml.find('<', label) - label);
+        for (const auto& [entity, character] : {std::pair{"&lt;", "<"}, {"&gt;", ">"}, {"&amp;", "&"}})
+            for (size_t e; (e = name.find(entity)) != std::string::npos;)
+                name.replace(e, std::strlen(entity), character);
+        auto row =
+            std::find_if(std::begin(sections), std::end(sections), [&](auto& e) { return e.label == name; });
+        ASSERT_NE(row, std::end(sections)) << name;
+        EXPECT_EQ(row->y, -1) << name << " twice";
+        EXPECT_EQ(attribute(xml, at, "class"), "section " + row->kind);
+        const size_t box = xml.find("<rect class=\"box\"", at);
+        const double x = std::stod(attribute(xml, box, "x")), width = std::stod(attribute(xml, box, "width"));
+        EXPECT_NEAR(x, x_of(row->start), 0.5) << name;
+        EXPECT_NEAR(x + width, x_of(row->end), 0.5) << name;
+        row->y = std::stod(attribute(xml, box, "y"));
+        std::vector<double> syncs;
+        for (size_t s = at; (s = xml.find("<line class=\"sync\"", s)) < end; ++s)
+            syncs.push_back(std::stod(attribute(xml, s, "x1")));
+        ASSERT_EQ(syncs.size(), row->syncs.size()) << name;
+        for (size_t i = 0; i < syncs.size(); ++i) EXPECT_NEAR(syncs[i], x_of(row->syncs[i]), 0.5) << name;
+    }
+    // One lane per layer, the highest on top.
+    EXPECT_EQ(sections[0].y, sections[1].y);
+    EXPECT_LT(sections[2].y, sections[0].y);
+    EXPECT_LT(sections[3].y, sections[2].y);
+    EXPECT_NE(xml.find("<g class=\"loading scene\">"), std::string::npos);
+
+    // Loudness bars cover 1 to 2.5 s and nothing else.
+    double covered = 0;
+    for (size_t at = 0; (at = xml.find("<rect class=\"level\"", at)) != std::string::npos; ++at) {
+        const double x = std::stod(attribute(xml, at, "x")), width = std::stod(attribute(xml, at, "width"));
+        EXPECT_GE(x, x_of(1) - 0.5);
+        EXPECT_LE(x + width, x_of(2.5) + 0.5);
+        covered += width / scale;
+    }
+    EXPECT_NEAR(covered, 1.5, 0.06);
+
+    // A write that fails leaves nothing: neither the file nor a part of it.
+    PlayerResult full = run_on_a_small_disk(demo, {"--timeline", "full.svg"}, 1024);
+    EXPECT_EQ(full.exit_status, 255);
+    EXPECT_EQ(full.err,
+              "Error: Cannot write the timeline '" + demo.dir.file("full.svg") + "': File too large\n");
+    for (const auto& entry : fs::directory_iterator(demo.dir.path))
+        EXPECT_NE(entry.path().filename().string().rfind("full.svg", 0), 0u) << entry.path();
+}
+
 TEST(HeadlessRuns, ErrorsAndTheScoreNeverWaitOnADialog) {
     struct Row {
         std::string what, arg, env, script_line;  // one argument, one variable set or emptied
@@ -196,6 +291,7 @@ TEST(HeadlessRuns, ErrorsAndTheScoreNeverWaitOnADialog) {
         {"TARVEL_NO_DIALOG", "", "TARVEL_NO_DIALOG", "oops", 255, "Error: Unknown variable"},
         {"benchmark", "--no-dialog", "", "bench 1", 0, "Benchmark: Score: "},
         {"--video", "--video=v.mp4", "", "oops", 255, "Error: Unknown variable"},
+        {"--timeline", "--timeline=t.svg", "", "oops", 255, "Error: Unknown variable"},
         // No display at all: one line naming the way to play headless, never a text-mode picture.
         {"no display", "", "DISPLAY", "fps 0", 255,
          "Error: No display: neither DISPLAY nor WAYLAND_DISPLAY is set."},

@@ -83,6 +83,7 @@ TEST(CommandLine, UsageErrorsNameTheProblem) {
         {{"--fps", "0"}, "invalid rate for --fps: '0' (frames per second, above 0)"},
         {{"--video="}, "invalid file name for --video: '' (a file to write)"},
         {{"--watch", "--video", "a.mp4"}, "--watch and --video cannot be used together"},
+        {{"--timeline", "t.svg", "--video", "v.mp4"}, "--video and --timeline cannot be used together"},
         // The first problem is the one reported.
         {{"--bogus", "--size", "0x0"}, "unrecognized option '--bogus'"},
     };

@@ -1,0 +1,65 @@
+// The demo's time line as a picture (tarvel --timeline FILE.svg): one lane per layer with a box
+// per section, sync marks, the demo's window, the loading screen apart and the music's loudness
+// below. The layout is pure (timeline_svg turns numbers and names into SVG text); reading the
+// scripts' sections and the music, and writing the file, are separate steps.
+//
+// Scale: x = TIMELINE_LEFT + t × pixels a second, with the pixels a second the largest of
+// timeline_scales whose axis (the latest time any section, sync or mark names) stays within
+// TIMELINE_AXIS_WIDTH pixels; the axis has a grid line, labelled in seconds, every grid step.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+inline constexpr float TIMELINE_LEFT = 110;
+inline constexpr float TIMELINE_AXIS_WIDTH = 1600;
+inline constexpr float timeline_scales[] = {160, 100, 80, 50, 40, 20, 10, 5, 2, 1};
+// Loudness: one value a slice of this many seconds, drawn as the RMS level in decibels from
+// TIMELINE_FLOOR_DB (no bar) up to 0 dB (a full bar).
+inline constexpr float TIMELINE_SLICE = 0.05f;
+inline constexpr float TIMELINE_FLOOR_DB = -48;
+
+enum class TimelineKind { Scene, Particles, Effect, Sound };
+
+// One section as the picture shows it.
+struct TimelineBox {
+    std::string type;
+    std::string file;  // the file that says most about it; "" when it names none
+    float start = 0;
+    float end = 0;
+    int layer = 0;
+    std::vector<float> syncs;
+    bool kept = true;  // takes part in a run between demo_start and demo_end
+};
+
+struct TimelineInput {
+    std::string title;
+    std::vector<TimelineBox> boxes;      // in order of parsing
+    std::optional<TimelineBox> loading;  // the loading screen, drawn apart from the show
+    float demo_start = 0;
+    float demo_end = 0;           // 0: the show runs to its last section's end
+    bool music = false;           // some sound section plays
+    std::vector<float> loudness;  // RMS level (0 to 1) of each slice from 0 s
+};
+
+TimelineKind timeline_kind(const std::string& type);
+
+// Pixels a second and grid step in seconds for an axis that must reach `length` seconds.
+float timeline_scale(float length);
+float timeline_grid_step(float scale);
+
+// Text and attribute values made safe for XML: the five special characters as entities, bytes
+// that are not UTF-8 and control characters as U+FFFD.
+std::string xml_escape(const std::string& text);
+
+// The whole picture as a standalone SVG document.
+std::string timeline_svg(const TimelineInput& input);
+
+// The picture's input from the parsed scripts, with the music decoded (no sound device) for its
+// loudness.
+TimelineInput timeline_collect();
+
+// Writes the picture of the parsed scripts to `path` whole or not at all: it goes to a
+// temporary file beside it that takes its name only when complete. Errors are fatal.
+void timeline_write(const std::string& path);
