@@ -10,20 +10,24 @@
 #include "core/sequencer.h"
 #include "gfx/video.h"
 #include "resources/font.h"
+#include "script/parser.h"
 #include "audio/sound_system.h"
 
 void demo_init() {
     // A recording steps the clock by 1/record_fps: anything but a positive rate would stall or
     // reverse it, and the demo would never end.
-    if (record != 0 && !(record_fps > 0.0f))
+    if (record != 0 && !(record_fps > 0.0f)) {
+        ErrorPlace place = config_place("record_fps");
         fatal_error("Invalid record_fps %g", static_cast<double>(record_fps));
+    }
     record_check_folder();
 
     video_init();
     if (sound != 0) sound_init();
     clock_reset();
     load_phase();
-    font_init(&system_font, font_charmap, 16, 16, "data/fonts/font.tga");
+    font_require_file();
+    font_init(&system_font, font_charmap, 16, 16, FONT_FILE);
     // Time spent loading does not count as demo time.
     clock_sync();
 }
