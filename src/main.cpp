@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/check.h"
 #include "core/cli.h"
 #include "base/config.h"
 #include "base/error.h"
@@ -49,8 +50,9 @@ int main(int argc, char** argv) {
         std::printf("%s\n", cli_version_line());
         return 0;
     }
-    // A video export runs unattended: nobody would answer a dialog, not even one about the scripts.
-    if (options.no_dialog || !options.video.empty()) dialogs_disable();
+    // A video export and a check run unattended: nobody would answer a dialog, not even one about
+    // the scripts.
+    if (options.no_dialog || options.check || !options.video.empty()) dialogs_disable();
     // A file that grows past the size limit fails its write (reported as an error) instead of
     // ending the process.
     signal(SIGXFSZ, SIG_IGN);
@@ -60,6 +62,8 @@ int main(int argc, char** argv) {
     std::string video = absolute_path(options.video);
     if (!options.demo_dir.empty() && chdir(options.demo_dir.c_str()) != 0)
         fatal_error("Cannot open the demo folder '%s': %s", options.demo_dir.c_str(), std::strerror(errno));
+
+    if (options.check) return check_report(demo_check(true), stdout);
 
     config_set_defaults();
     cli_apply(options);

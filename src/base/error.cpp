@@ -190,6 +190,7 @@ void fatal_present_and_exit(const char* message) {
 }
 
 int fatal_capturing = 0;
+WarningSink warning_sink = nullptr;
 
 ErrorPlace::ErrorPlace(std::string script_, int line_, std::string hint_)
     : script(std::move(script_)), line(line_), hint(std::move(hint_)), outer_(innermost_place) {
@@ -223,7 +224,7 @@ void fatal_error(const char* format, ...) {
         size_t end = text.find_last_not_of("\r\n") + 1;
         std::string located = text.substr(0, end) + " (script '" + place->script + "', line " +
                               std::to_string(place->line) + ")" + text.substr(end);
-        if (!place->hint.empty()) located += "\n" + place->hint;
+        if (!place->hint.empty()) located += "\nHint: " + place->hint;
         std::snprintf(buffer, sizeof buffer, "%s", located.c_str());
     }
 
@@ -242,6 +243,10 @@ void warning_message(const char* format, ...) {
     va_start(args, format);
     std::vsnprintf(buffer, sizeof buffer, format, args);
     va_end(args);
+    if (warning_sink != nullptr) {
+        warning_sink(buffer);
+        return;
+    }
     std::fprintf(stderr, "Warning: %s\n", buffer);
 }
 

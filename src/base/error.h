@@ -10,8 +10,11 @@
 // hands the message to the final step. Never returns.
 [[noreturn]] void fatal_error(const char* format, ...) TARVEL_PRINTF(1, 2);
 
-// "Warning: %s\n" on standard error, the message cut at 1023 characters.
+// "Warning: %s\n" on standard error, the message cut at 1023 characters; or, while a sink is
+// set, the message handed to it.
 void warning_message(const char* format, ...) TARVEL_PRINTF(1, 2);
+using WarningSink = void (*)(const char* message);
+extern WarningSink warning_sink;
 
 // fatal_error with "%s (script '%s', line %d)".
 [[noreturn]] void script_error(const char* message, const char* script, int line);
@@ -28,7 +31,8 @@ class ErrorPlace {
     ErrorPlace& operator=(const ErrorPlace&) = delete;
     std::string script;
     int line;
-    std::string hint;  // what may have caused an error here that the eye does not see
+    std::string hint;  // what may have caused an error here that the eye does not see ("Hint: " follows
+                       // the message)
 
   private:
     ErrorPlace* outer_;

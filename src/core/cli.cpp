@@ -83,6 +83,7 @@ const OptionRow option_table[] = {
     {"--fullscreen", nullptr, [](CliOptions& o) { o.fullscreen = true; }},
     {"--no-sound", nullptr, [](CliOptions& o) { o.no_sound = true; }},
     {"--no-dialog", nullptr, [](CliOptions& o) { o.no_dialog = true; }},
+    {"--check", nullptr, [](CliOptions& o) { o.check = true; }},
     {"--video",
      [](CliOptions& o, const std::string& n, const std::string& v) -> std::string {
          if (v.empty()) return bad_value("file name", n, v, "a file to write");
@@ -179,6 +180,9 @@ const char* cli_usage() {
            "  --fps N             frame rate of --video and of `record` (default record_fps)\n"
            "  --no-dialog         report errors and the benchmark score on standard error only,\n"
            "                      never in a desktop dialog (also: TARVEL_NO_DIALOG=1)\n"
+           "  --check             report every problem of the demo, one a line\n"
+           "                      (SCRIPT:LINE: error|warning: MESSAGE), without playing it and\n"
+           "                      without a display; status 1 when there are errors\n"
            "  --help              show this help and exit\n"
            "  --version           show the version and exit\n"
            "\n"

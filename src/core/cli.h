@@ -16,6 +16,7 @@ struct CliOptions {
     bool fullscreen = false;
     bool no_sound = false;
     bool no_dialog = false;
+    bool check = false;
     std::string video;  // "" when not exporting
     std::optional<float> video_fps;
 };

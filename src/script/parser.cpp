@@ -116,8 +116,8 @@ std::string blank_line_hint(const char* line) {
     if (!is_blank(line[0])) return "";
     const char* p = line;
     while (is_blank(*p)) ++p;
-    if (is_line_end(*p)) return "Hint: the line holds only blanks (an empty line must be empty)";
-    return "Hint: the line begins with blanks: a key starts at the beginning of its line";
+    if (is_line_end(*p)) return "the line holds only blanks (an empty line must be empty)";
+    return "the line begins with blanks: a key starts at the beginning of its line";
 }
 
 void assign_variable(const ParseState& st, const char* key, const char* value) {

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "resources/files.h"
@@ -65,13 +66,13 @@ std::string file_name_hint(const std::string& name) {
         std::string before = name.substr(0, semicolon);
         before.erase(before.find_last_not_of(" \t") + 1);
         if (!before.empty() && file_exists(before.c_str()))
-            return "Hint: the ';' and what follows it are part of the name: '" + before +
+            return "the ';' and what follows it are part of the name: '" + before +
                    "' exists (a comment takes a line of its own)";
         return "";
     }
     size_t end = name.find_last_not_of(" \t") + 1;
     if (end < name.size() && end > 0 && file_exists(name.substr(0, end).c_str()))
-        return "Hint: the name ends in blanks: '" + name.substr(0, end) + "' exists without them";
+        return "the name ends in blanks: '" + name.substr(0, end) + "' exists without them";
     return "";
 }
 
@@ -124,6 +125,17 @@ void section_list_clear() {
     storage.clear();
     section_list = nullptr;
     current_section = nullptr;
+}
+
+void section_list_free(Section* head) {
+    std::set<const Section*> doomed;
+    for (Section* s = head; s != nullptr; s = s->next) doomed.insert(s);
+    auto& storage = section_storage();
+    std::erase_if(storage, [&](const std::unique_ptr<Section>& s) {
+        if (doomed.count(s.get()) == 0) return false;
+        for (int i = 0; i < SECTION_MAX_SPLINES; ++i) delete s->splines[i];
+        return true;
+    });
 }
 
 void section_blend_begin(const Section& s) {

@@ -113,6 +113,9 @@ Section* section_new();
 // Empties the list of all sections (and frees them: only before the load phase and in tests).
 void section_list_clear();
 
+// Frees the sections of a list that is not the list of all sections (a checker's own).
+void section_list_free(Section* head);
+
 // Applies the section's blend and alpha test as a render callback starts (the usual shape),
 // and undoes them afterwards.
 void section_blend_alpha_begin(const Section& s);
