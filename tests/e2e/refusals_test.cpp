@@ -3,6 +3,7 @@
 // each naming the script and the line it is about.
 // And values that would make a frame run away, which the player bounds so that the demo ends.
 #include <algorithm>
+#include <cstdio>
 
 #include "player.h"
 #include "resources/mesh_writer.h"
@@ -43,6 +44,10 @@ struct Row {
 
 const Row REFUSALS[] = {
     {"NoLoadingSection", "", "Loading section not found", 0},
+    {"NoFont", "; the font is removed\n",
+     "Font 'data/fonts/font.tga' not found: every demo needs data/fonts/font.tga (make_font "
+     "data/fonts/font.tga writes one)",
+     0},
     {"RecordRate", "record_fps -25\n", "Invalid record_fps -25"},
     {"FrameLargerThanWindow", "gl_rttWidth 512\n",
      "Render-to-texture size 512x128 does not fit in the 320x240 window"},
@@ -133,6 +138,9 @@ const Row REFUSALS[] = {
     {"RepeatStrings", REPEAT "param {1, 1, 0}\n", "1 string(s) needed in repeat"},
     {"RepeatUnknownType", REPEAT "param {1, 1, 0}\nstring efxfader\n",
      "Script: unknown section 'efxfader' in repeat", 5},
+    // The inner section's statements are the outer one's, less the repeat's own.
+    {"RepeatInnerMissingImage", REPEAT "param {1, 1, 0}\nstring background\nstring data/none.tga\n",
+     "Error loading 'data/none.tga': *", 6},
     // Exactly three params leave the inner section with none.
     {"RepeatInnerFloats", REPEAT "param {1, 1, 0}\nstring efxFader\n", "Eight floats needed in fader"},
 };
@@ -189,6 +197,7 @@ TEST_P(Refusal, StopsTheLoadWithItsMessage) {
     const std::string key = script.substr(0, script.find(' ')) + " ";
     std::erase_if(demo.settings, [&](const std::string& s) { return s.rfind(key, 0) == 0; });
     if (script.find("[sound]") != std::string::npos) std::erase(demo.settings, "sound 0");
+    if (std::string(row.name) == "NoFont") std::remove(demo.dir.file("data/fonts/font.tga").c_str());
     PlayerResult r = run_row(demo, row);
     EXPECT_EQ(r.exit_status, 255);
     std::string message = row.message;
