@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 #include <map>
+#include <string>
 #include <utility>
 #include <vector>
 

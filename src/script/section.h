@@ -1,5 +1,5 @@
 // The Section record (one scheduled appearance of one section type) and the fixed
-// registry of the 21 section types with their five callbacks.
+// registry of the 21 section types with their five callbacks and their load-time checks.
 #pragma once
 
 #include <cstdint>
