@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/check.h"
 #include "core/cli.h"
 #include "core/maker.h"
 #include "base/config.h"
@@ -51,9 +52,10 @@ int main(int argc, char** argv) {
         std::printf("%s\n", cli_version_line());
         return 0;
     }
-    // A video export runs unattended and the time line opens no window: nobody would answer a
-    // dialog, not even one about the scripts.
-    if (options.no_dialog || !options.video.empty() || !options.timeline.empty()) dialogs_disable();
+    // A video export and a check run unattended and the time line opens no window: nobody would
+    // answer a dialog, not even one about the scripts.
+    if (options.no_dialog || options.check || !options.video.empty() || !options.timeline.empty())
+        dialogs_disable();
     // A file that grows past the size limit fails its write (reported as an error) instead of
     // ending the process.
     signal(SIGXFSZ, SIG_IGN);
@@ -66,6 +68,8 @@ int main(int argc, char** argv) {
         fatal_error("Cannot open the demo folder '%s': %s", options.demo_dir.c_str(), std::strerror(errno));
 
     if (options.watch) return maker_run(options);
+    if (options.check) return check_report(demo_check(true), stdout);
+
     config_set_defaults();
     cli_apply(options);
     if (!timeline.empty()) {

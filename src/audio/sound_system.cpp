@@ -6,7 +6,6 @@
 
 namespace {
 
-constexpr int SOUND_MIX_RATE = 44100;
 constexpr int SOUND_CHANNELS = 32;
 
 const char* const error_texts[] = {

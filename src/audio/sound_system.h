@@ -1,6 +1,9 @@
 // The music layer: the sound system behind the sound section type.
 #pragma once
 
+// The rate the back end mixes at.
+inline constexpr int SOUND_MIX_RATE = 44100;
+
 // Checks the audio libraries and starts the audio back end (44100 Hz, 32 streams); fatal on
 // failure, with the text of the back end's last error.
 void sound_init();

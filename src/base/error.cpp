@@ -18,6 +18,7 @@
 namespace {
 
 FatalHandler fatal_handler = nullptr;
+ErrorPlace* innermost_place = nullptr;
 FatalShutdown fatal_shutdown = nullptr;
 bool dialogs_off = false;
 
@@ -188,12 +189,44 @@ void fatal_present_and_exit(const char* message) {
     std::exit(255);
 }
 
+int fatal_capturing = 0;
+WarningSink warning_sink = nullptr;
+
+ErrorPlace::ErrorPlace(std::string script_, int line_, std::string hint_)
+    : script(std::move(script_)), line(line_), hint(std::move(hint_)), outer_(innermost_place) {
+    innermost_place = this;
+}
+
+ErrorPlace::~ErrorPlace() {
+    innermost_place = outer_;
+}
+
+const ErrorPlace* error_place() {
+    return innermost_place != nullptr && innermost_place->line > 0 ? innermost_place : nullptr;
+}
+
 void fatal_error(const char* format, ...) {
     char buffer[1024];
     va_list args;
     va_start(args, format);
     std::vsnprintf(buffer, sizeof buffer, format, args);
     va_end(args);
+
+    const ErrorPlace* place = error_place();
+    if (fatal_capturing > 0) {
+        CapturedError captured{buffer, "", 0, ""};
+        if (place != nullptr) captured = {buffer, place->script, place->line, place->hint};
+        throw captured;
+    }
+    if (place != nullptr) {
+        // The place goes before the line ends a message may have, so that it stays on its line.
+        std::string text = buffer;
+        size_t end = text.find_last_not_of("\r\n") + 1;
+        std::string located = text.substr(0, end) + " (script '" + place->script + "', line " +
+                              std::to_string(place->line) + ")" + text.substr(end);
+        if (!place->hint.empty()) located += "\nHint: " + place->hint;
+        std::snprintf(buffer, sizeof buffer, "%s", located.c_str());
+    }
 
     if (fatal_shutdown != nullptr) fatal_shutdown();
 
@@ -210,9 +243,14 @@ void warning_message(const char* format, ...) {
     va_start(args, format);
     std::vsnprintf(buffer, sizeof buffer, format, args);
     va_end(args);
+    if (warning_sink != nullptr) {
+        warning_sink(buffer);
+        return;
+    }
     std::fprintf(stderr, "Warning: %s\n", buffer);
 }
 
 void script_error(const char* message, const char* script, int line) {
-    fatal_error("%s (script '%s', line %d)", message, script, line);
+    ErrorPlace place(script, line);
+    fatal_error("%s", message);
 }

@@ -10,11 +10,51 @@
 // hands the message to the final step. Never returns.
 [[noreturn]] void fatal_error(const char* format, ...) TARVEL_PRINTF(1, 2);
 
-// "Warning: %s\n" on standard error, the message cut at 1023 characters.
+// "Warning: %s\n" on standard error, the message cut at 1023 characters; or, while a sink is
+// set, the message handed to it.
 void warning_message(const char* format, ...) TARVEL_PRINTF(1, 2);
+using WarningSink = void (*)(const char* message);
+extern WarningSink warning_sink;
 
 // fatal_error with "%s (script '%s', line %d)".
 [[noreturn]] void script_error(const char* message, const char* script, int line);
+
+// The script statement the work in hand comes from. While one is in force, every fatal error
+// ends its message with " (script '%s', line %d)" (before any line ends the message has), then
+// the hint, when there is one, on a line of its own. Places nest: the innermost is in force,
+// and the one before it returns when it ends. A line of 0 means no place.
+class ErrorPlace {
+  public:
+    ErrorPlace(std::string script, int line, std::string hint = "");
+    ~ErrorPlace();
+    ErrorPlace(const ErrorPlace&) = delete;
+    ErrorPlace& operator=(const ErrorPlace&) = delete;
+    std::string script;
+    int line;
+    std::string hint;  // what may have caused an error here that the eye does not see ("Hint: " follows
+                       // the message)
+
+  private:
+    ErrorPlace* outer_;
+};
+
+// The place in force, or null.
+const ErrorPlace* error_place();
+
+// A fatal error taken by fatal_capture: the message as the player words it, without the place,
+// which comes apart.
+struct CapturedError {
+    std::string message;
+    std::string script;  // "" when no place was in force
+    int line = 0;
+    std::string hint;
+};
+
+// Runs `fn`. A fatal error inside it neither shuts anything down nor ends the program: `fn` is
+// left there (through the stack, so what it holds is released) and the error comes back. Returns
+// whether `fn` ran to its end.
+template <typename Fn>
+bool fatal_capture(Fn&& fn, CapturedError& error);
 
 // The final step of a fatal error: presentation and exit. Tests and fuzz harnesses replace it
 // (for example with one that throws FatalError) to observe the message without ending the process.
@@ -48,3 +88,23 @@ bool dialogs_enabled();
 struct FatalError {
     std::string message;
 };
+
+// While above 0, fatal errors throw CapturedError (fatal_capture).
+extern int fatal_capturing;
+
+template <typename Fn>
+bool fatal_capture(Fn&& fn, CapturedError& error) {
+    ++fatal_capturing;
+    try {
+        fn();
+    } catch (CapturedError& e) {
+        --fatal_capturing;
+        error = std::move(e);
+        return false;
+    } catch (...) {
+        --fatal_capturing;
+        throw;
+    }
+    --fatal_capturing;
+    return true;
+}

@@ -92,6 +92,7 @@ const OptionRow option_table[] = {
     {"--no-sound", nullptr, [](CliOptions& o) { o.no_sound = true; }},
     {"--no-dialog", nullptr, [](CliOptions& o) { o.no_dialog = true; }},
     {"--watch", nullptr, [](CliOptions& o) { o.watch = true; }},
+    {"--check", nullptr, [](CliOptions& o) { o.check = true; }},
     {"--video",
      [](CliOptions& o, const std::string& n, const std::string& v) {
          return parse_file(o.video, n, v, "a file to write");
@@ -174,6 +175,7 @@ CliResult cli_parse(int argc, const char* const* argv) {
     // The ways of running exclude one another.
     std::vector<const char*> modes;
     if (o.watch) modes.push_back("--watch");
+    if (o.check) modes.push_back("--check");
     if (!o.video.empty()) modes.push_back("--video");
     if (!o.timeline.empty()) modes.push_back("--timeline");
     if (modes.size() > 1) result.error = std::string(modes[0]) + " and " + modes[1] + " cannot be used together";
@@ -204,6 +206,9 @@ const char* cli_usage() {
            "                      the music's loudness; no window and no sound device\n"
            "  --no-dialog         report errors and the benchmark score on standard error only,\n"
            "                      never in a desktop dialog (also: TARVEL_NO_DIALOG=1)\n"
+           "  --check             report every problem of the demo, one a line\n"
+           "                      (SCRIPT:LINE: error|warning: MESSAGE), without playing it and\n"
+           "                      without a display; status 1 when there are errors\n"
            "  --help              show this help and exit\n"
            "  --version           show the version and exit\n"
            "\n"

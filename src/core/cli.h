@@ -17,6 +17,7 @@ struct CliOptions {
     bool no_sound = false;
     bool no_dialog = false;
     bool watch = false;  // the maker's mode
+    bool check = false;
     std::string video;  // "" when not exporting
     std::optional<float> video_fps;
     std::string timeline;  // "" unless drawing the time line instead of playing

@@ -68,16 +68,23 @@ void load_events() {
     }
 }
 
-void load_splines(Section* s) {
-    for (int i = 0; i < s->spline_count; ++i) {
-        Spline* spline = spline_load(s->spline_names[i].c_str());
-        spline_set_duration(spline, s->spline_durations[i]);
-        delete s->splines[i];
-        s->splines[i] = spline;
-    }
+// An init whose errors are placed at the section's header, unless it places them closer.
+void call_init(Section* s) {
+    ErrorPlace place = section_at(*s);
+    call(type_of(s).init, s);
 }
 
 }  // namespace
+
+void section_load_splines(Section& s) {
+    for (int i = 0; i < s.spline_count; ++i) {
+        ErrorPlace place = section_at_spline(s, i);
+        Spline* spline = spline_load(s.spline_names[i].c_str());
+        spline_set_duration(spline, s.spline_durations[i]);
+        delete s.splines[i];
+        s.splines[i] = spline;
+    }
+}
 
 float load_progress() {
     int32_t total = load_type_count + load_section_count;
@@ -193,7 +200,7 @@ void load_phase() {
     load_phase_running = true;
     const SectionType& loading_type = *sequencer_types[0];
     call(loading_type.prepare, loading);
-    call(loading_type.init, loading);
+    call_init(loading);
     call(loading_type.start, loading);
     const bool show = !load_phase_quiet;
 
@@ -207,7 +214,7 @@ void load_phase() {
             type_used[s->type] = true;
             load_type_count += 1;
         }
-        load_splines(s);
+        section_load_splines(*s);
         s->pending_next = s->pending_prev = s->active_next = s->active_prev = nullptr;
         s->elapsed = 0;
         pending_insert(s);
@@ -223,7 +230,7 @@ void load_phase() {
     }
 
     for (Section* s = pending_list; s != nullptr; s = s->pending_next) {
-        call(type_of(s).init, s);
+        call_init(s);
         load_step_count += 1;
         if (show) call(loading_type.render, loading);
         load_events();

@@ -61,6 +61,10 @@ void pending_unlink(Section* s);
 void active_insert(Section* s);
 void active_unlink(Section* s);
 
+// Loads the section's splines and spreads their keys over their durations (the load phase does it
+// for every kept section before any init); errors are placed at the spline lines.
+void section_load_splines(Section& s);
+
 void clock_reset();
 void clock_sync();
 void clock_advance();

@@ -1,6 +1,10 @@
 // Start-up and shutdown of the whole system.
 #pragma once
 
+// The checks of the settings the scripts assigned, placed at the assignments: the recording
+// rate and the sizes of the window and of the frame. No window is needed.
+void demo_settings_check();
+
 // Brings up video, sound (when `sound` is set), the clock, the sections (load phase) and the
 // font, then synchronises the clock; the scripts must have been read.
 void demo_init();

@@ -22,8 +22,12 @@ void black_white_prepare() {
     texture_upload(grey_texture);
 }
 
+void black_white_check(const Section& s, bool) {
+    if (s.param_count != 2) fatal_error("Two floats needed in black & white");
+}
+
 void black_white_init() {
-    if (current_section->param_count != 2) fatal_error("Two floats needed in black & white");
+    black_white_check(*current_section, false);
 }
 
 void black_white_render() {
@@ -46,5 +50,6 @@ void black_white_render() {
 
 }  // namespace
 
-extern const SectionType efx_black_white_type = {"efxBlackWhite", black_white_prepare, black_white_init,
-                                                 section_noop,    black_white_render,  section_noop};
+extern const SectionType efx_black_white_type = {"efxBlackWhite",  black_white_prepare, black_white_init,
+                                                 section_noop,     black_white_render,  section_noop,
+                                                 black_white_check};

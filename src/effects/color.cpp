@@ -7,9 +7,12 @@
 
 namespace {
 
+void color_check(const Section& s, bool) {
+    if (s.param_count < 3 || s.param_count > 4) fatal_error("3 - 4 floats needed in color");
+}
+
 void color_init() {
-    const int n = current_section->param_count;
-    if (n < 3 || n > 4) fatal_error("3 - 4 floats needed in color");
+    color_check(*current_section, false);
 }
 
 void color_render() {
@@ -23,5 +26,5 @@ void color_render() {
 
 }  // namespace
 
-extern const SectionType efx_color_type = {"efxColor",   section_noop, color_init,
-                                           section_noop, color_render, section_noop};
+extern const SectionType efx_color_type = {"efxColor",   section_noop, color_init, section_noop,
+                                           color_render, section_noop, color_check};

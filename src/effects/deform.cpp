@@ -28,7 +28,7 @@ void deform_check_params(int param_count, const float* params, int max_order) {
 }
 
 void deform_check_spline(const Spline* spline, const char* name) {
-    if (spline == nullptr || spline->channels < DEFORM_SPLINE_CHANNELS) {
+    if (spline != nullptr && spline->channels < DEFORM_SPLINE_CHANNELS) {
         fatal_error("Five channels needed in deform spline '%s'", name);
     }
 }
@@ -92,13 +92,27 @@ void deform_prepare() {
     camera_set_clip(deform_camera, 0.1f, 500);
 }
 
+// Without GL the driver's limit on control points is not known: the grid's own holds.
+void deform_check(const Section& s, bool) {
+    {
+        ErrorPlace place = s.param_count == 3 ? section_at_param(s, 0) : section_at(s);
+        deform_check_params(s.param_count, s.params, 255);
+    }
+    for (int i = 0; i < s.spline_count; ++i) {
+        ErrorPlace place = section_at_spline(s, i);
+        deform_check_spline(s.splines[i], s.spline_names[i].c_str());
+    }
+}
+
 void deform_init() {
     Section& s = *current_section;
+    deform_check(s, false);
     GLint max_order = 0;
     glGetIntegerv(GL_MAX_EVAL_ORDER, &max_order);
-    deform_check_params(s.param_count, s.params, max_order);
-    // The splines are loaded before any init runs, so their channels can be checked here.
-    for (int i = 0; i < s.spline_count; ++i) deform_check_spline(s.splines[i], s.spline_names[i].c_str());
+    {
+        ErrorPlace place = section_at_param(s, 0);
+        deform_check_params(s.param_count, s.params, max_order);
+    }
     DeformGrid* grid = section_data_new<DeformGrid>();
     deform_grid_init(*grid, s.params, gl_width, gl_height, GL_FILL);
     s.data = grid;
@@ -132,5 +146,5 @@ void deform_render() {
 
 }  // namespace
 
-extern const SectionType efx_deform_type = {"efxDeform",  deform_prepare, deform_init,
-                                            section_noop, deform_render,  section_noop};
+extern const SectionType efx_deform_type = {"efxDeform",   deform_prepare, deform_init, section_noop,
+                                            deform_render, section_noop,   deform_check};

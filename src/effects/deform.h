@@ -23,7 +23,7 @@ inline constexpr int DEFORM_SPLINE_CHANNELS = 5;
 // counts are 1 to 255.
 void deform_check_params(int param_count, const float* params, int max_order);
 
-// Fatal when a spline has fewer than five channels.
+// Fatal when a spline (if loaded) has fewer than five channels.
 void deform_check_spline(const Spline* spline, const char* name);
 
 // Fills order and mesh counts from checked params and lays the n x n grid flat over a

@@ -6,8 +6,12 @@
 
 namespace {
 
+void fader_check(const Section& s, bool) {
+    if (s.param_count != 8) fatal_error("Eight floats needed in fader");
+}
+
 void fader_init() {
-    if (current_section->param_count != 8) fatal_error("Eight floats needed in fader");
+    fader_check(*current_section, false);
 }
 
 void fader_render() {
@@ -20,5 +24,5 @@ void fader_render() {
 
 }  // namespace
 
-extern const SectionType efx_fader_type = {"efxFader",   section_noop, fader_init,
-                                           section_noop, fader_render, section_noop};
+extern const SectionType efx_fader_type = {"efxFader",   section_noop, fader_init, section_noop,
+                                           fader_render, section_noop, fader_check};

@@ -12,5 +12,5 @@ void inverse_render() {
 
 }  // namespace
 
-extern const SectionType efx_inverse_type = {"efxInverse", section_noop,   section_noop,
-                                             section_noop, inverse_render, section_noop};
+extern const SectionType efx_inverse_type = {"efxInverse",   section_noop, section_noop,      section_noop,
+                                             inverse_render, section_noop, section_check_none};

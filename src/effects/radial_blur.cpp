@@ -51,9 +51,13 @@ RadialBlurWindow radial_blur_window(int pass, const RadialBlurFrame& frame) {
 
 namespace {
 
+void radial_blur_check(const Section& s, bool) {
+    if (s.param_count != 9) fatal_error("Nine floats needed in radial blur");
+}
+
 void radial_blur_init() {
     Section& s = *current_section;
-    if (s.param_count != 9) fatal_error("Nine floats needed in radial blur");
+    radial_blur_check(s, false);
     RadialBlur* blur = section_data_new<RadialBlur>();
     *blur = radial_blur_from_params(s.params);
     s.data = blur;
@@ -92,5 +96,6 @@ void radial_blur_render() {
 
 }  // namespace
 
-extern const SectionType efx_radial_blur_type = {"efxRadialBlur", section_noop,       radial_blur_init,
-                                                 section_noop,    radial_blur_render, section_noop};
+extern const SectionType efx_radial_blur_type = {"efxRadialBlur",  section_noop,       radial_blur_init,
+                                                 section_noop,     radial_blur_render, section_noop,
+                                                 radial_blur_check};

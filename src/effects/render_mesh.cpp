@@ -163,4 +163,5 @@ void render_mesh_render() {
 }  // namespace
 
 extern const SectionType efx_render_mesh_type = {"efxRenderMesh",   section_noop,       render_mesh_init,
-                                                 render_mesh_start, render_mesh_render, section_noop};
+                                                 render_mesh_start, render_mesh_render, section_noop,
+                                                 section_check_none};

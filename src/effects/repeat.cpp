@@ -9,12 +9,20 @@ int repeat_inner_type(const Section& outer) {
     if (outer.param_count < 3) fatal_error("%d float(s) needed in repeat", 3);
     if (outer.string_count < 1) fatal_error("%d string(s) needed in repeat", 1);
     const int type = section_type_find(outer.strings[0].c_str());
-    if (type < 0) fatal_error("Script: unknown section '%s' in repeat", outer.strings[0].c_str());
+    if (type < 0) {
+        ErrorPlace place = section_at_string(outer, 0);
+        fatal_error("Script: unknown section '%s' in repeat", outer.strings[0].c_str());
+    }
     return type;
 }
 
 void repeat_fill_inner(Section& inner, const Section& outer, int type) {
     inner.type = type;
+    // Errors about the inner section are placed at the outer section's statements.
+    inner.script = outer.script;
+    inner.line = outer.line;
+    inner.start_line = outer.start_line;
+    inner.end_line = outer.end_line;
     inner.start = outer.start;
     inner.duration = outer.params[1];
     inner.end = inner.start + inner.duration;
@@ -23,15 +31,22 @@ void repeat_fill_inner(Section& inner, const Section& outer, int type) {
     inner.sync_count = outer.sync_count;
     for (int i = 0; i < outer.sync_count; ++i) inner.syncs[i] = outer.syncs[i];
     inner.param_count = outer.param_count - 3;
-    for (int i = 0; i < inner.param_count; ++i) inner.params[i] = outer.params[i + 3];
+    for (int i = 0; i < inner.param_count; ++i) {
+        inner.params[i] = outer.params[i + 3];
+        inner.param_lines[i] = outer.param_lines[i + 3];
+    }
     inner.string_count = outer.string_count - 1;
-    for (int i = 0; i < inner.string_count; ++i) inner.strings[i] = outer.strings[i + 1];
+    for (int i = 0; i < inner.string_count; ++i) {
+        inner.strings[i] = outer.strings[i + 1];
+        inner.string_lines[i] = outer.string_lines[i + 1];
+    }
     // The splines stay owned by the outer section; the inner one only refers to them.
     inner.spline_count = outer.spline_count;
     for (int i = 0; i < outer.spline_count; ++i) {
         inner.spline_names[i] = outer.spline_names[i];
         inner.splines[i] = outer.splines[i];
         inner.spline_durations[i] = outer.spline_durations[i];
+        inner.spline_lines[i] = outer.spline_lines[i];
     }
 }
 
@@ -68,6 +83,14 @@ bool repeat_continue(Repeat& r, const Section& outer, float now) {
 }
 
 namespace {
+
+// The repeat's own counts and names, then the inner type's checks on the inner section.
+void repeat_check(const Section& outer, bool files) {
+    const int type = repeat_inner_type(outer);
+    Section inner;
+    repeat_fill_inner(inner, outer, type);
+    section_types[type]->check(inner, files);
+}
 
 void repeat_init() {
     Section* outer = current_section;
@@ -116,5 +139,5 @@ void repeat_stop() {
 
 }  // namespace
 
-extern const SectionType efx_repeat_type = {"efxRepeat",  section_noop,  repeat_init,
-                                            repeat_start, repeat_render, repeat_stop};
+extern const SectionType efx_repeat_type = {"efxRepeat",   section_noop, repeat_init, repeat_start,
+                                            repeat_render, repeat_stop,  repeat_check};

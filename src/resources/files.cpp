@@ -14,6 +14,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstring>
+#include <set>
 #include <string>
 
 #include "base/error.h"
@@ -280,8 +281,12 @@ std::string image_header_problem(SDL_RWops* stream, ImageKind kind) {
     return "";
 }
 
+std::set<std::string>* file_open_log = nullptr;
+
 ZZIP_FILE* file_open(const char* path) {
-    return zzip_open_ext_io(path, O_RDONLY, 0664, file_extensions, file_io());
+    ZZIP_FILE* file = zzip_open_ext_io(path, O_RDONLY, 0664, file_extensions, file_io());
+    if (file != nullptr && file_open_log != nullptr) file_open_log->insert(path);
+    return file;
 }
 
 ZZIP_DIR* dir_open(const char* path) {

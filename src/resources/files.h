@@ -7,6 +7,7 @@
 #include <zzip/zzip.h>
 
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,9 @@ extern zzip_strings_t* const file_extensions;
 
 // Opens a file for reading through the archive-aware layer; null when not found.
 ZZIP_FILE* file_open(const char* path);
+
+// While set, every path file_open opens goes into it, as given.
+extern std::set<std::string>* file_open_log;
 
 // Reads the whole of an open file into `data`; false when it cannot be sized or read in full.
 bool file_read_all(ZZIP_FILE* file, std::vector<unsigned char>& data);

@@ -7,9 +7,17 @@
 #include <cstdarg>
 
 #include "base/config.h"
+#include "base/error.h"
+#include "resources/files.h"
 #include "resources/texture.h"
 
 Font system_font;
+
+void font_require_file() {
+    if (!file_exists(FONT_FILE))
+        fatal_error("Font '%s' not found: every demo needs %s (make_font %s writes one)", FONT_FILE,
+                    FONT_FILE, FONT_FILE);
+}
 
 void font_init(Font* font, const char* charmap, int columns, int rows, const char* path) {
     const int texture = texture_load(path);

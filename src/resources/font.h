@@ -19,6 +19,10 @@ struct Font {
 
 // The program's one font, loaded at start-up from "data/fonts/font.tga".
 extern Font system_font;
+inline constexpr char FONT_FILE[] = "data/fonts/font.tga";
+
+// Fatal, with a message that says how to make one, when the demo has no FONT_FILE.
+void font_require_file();
 extern const char font_charmap[];
 
 // Cells in font_charmap (167, Latin-1).

@@ -71,6 +71,8 @@ void mesh_compute_normals(Mesh& mesh);
 // Opens directory + file through the archive-aware layer, parses it, computes the normals.
 // Ends the program on any failure; the mesh stays in memory until mesh_storage_release.
 Mesh* mesh_load(const char* directory, const char* file);
+// The reading and parsing of mesh_load, with its refusals, but no normals and no keeping.
+std::unique_ptr<Mesh> mesh_read(const char* directory, const char* file, MeshTextureLoader load_texture);
 
 // Frees every mesh loaded so far (their textures belong to the texture table).
 void mesh_storage_release();

@@ -34,7 +34,7 @@ bool read_whole(ZZIP_FILE* f, std::vector<unsigned char>& out) {
 
 }  // namespace
 
-Mesh* mesh_load(const char* directory, const char* file) {
+std::unique_ptr<Mesh> mesh_read(const char* directory, const char* file, MeshTextureLoader load_texture) {
     std::string path = std::string(directory) + file;
     ZzipFile f(path.size() <= MAX_PATH_LENGTH ? file_open(path.c_str()) : nullptr);
     if (f == nullptr) fatal_error("3DS: file '%s' not found\n", file);
@@ -44,9 +44,14 @@ Mesh* mesh_load(const char* directory, const char* file) {
     f.reset();
 
     auto mesh = std::make_unique<Mesh>();
-    if (!read || !mesh_parse(data.data(), data.size(), directory, *mesh, load_material_texture)) {
+    if (!read || !mesh_parse(data.data(), data.size(), directory, *mesh, load_texture)) {
         fatal_error("3DS: error loading '%s'\n", file);
     }
+    return mesh;
+}
+
+Mesh* mesh_load(const char* directory, const char* file) {
+    std::unique_ptr<Mesh> mesh = mesh_read(directory, file, load_material_texture);
     mesh_compute_normals(*mesh);
     mesh_storage().push_back(std::move(mesh));
     return mesh_storage().back().get();

@@ -260,7 +260,7 @@ void texture_unbind_all() {
 
 // --- Loading ---
 
-int texture_load(const char* path) {
+SurfacePtr texture_decode(const char* path) {
     SurfacePtr image(file_image_load(path));
     if (image == nullptr) fatal_error("Error loading '%s': %s", path, SDL_GetError());
     if (image->format->palette != nullptr) fatal_error("Unsupported paletted texture '%s'", path);
@@ -268,7 +268,14 @@ int texture_load(const char* path) {
     // the code reading pixels before upload would not expect.
     if (image->w <= 0 || image->h <= 0 || image->pixels == nullptr)
         fatal_error("Error loading '%s': %s", path, "Empty image");
+    const SDL_PixelFormat* format = image->format;
+    if (texture_format_choose(format->BitsPerPixel, format->Rshift, format->Bshift) == 0)
+        fatal_error("Unsupported format in '%s'", path);
+    return image;
+}
 
+int texture_load(const char* path) {
+    SurfacePtr image = texture_decode(path);
     int handle = texture_new();
     Texture* t = texture_table[handle].get();
     t->name = strdup(path);
@@ -277,10 +284,8 @@ int texture_load(const char* path) {
     t->components = image->format->BytesPerPixel;
     t->pixels = static_cast<unsigned char*>(image->pixels);
     t->image = image.release();
-
     const SDL_PixelFormat* format = t->image->format;
     t->format = texture_format_choose(format->BitsPerPixel, format->Rshift, format->Bshift);
-    if (t->format == 0) fatal_error("Unsupported format in '%s'", path);
 
     int limit = texture_detail_limit(texture_detail);
     int width = t->width < limit ? t->width : limit;

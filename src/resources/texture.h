@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "resources/files.h"
+
 inline constexpr int TEXTURE_MAX = 256;
 
 enum TextureFlags {
@@ -49,6 +51,9 @@ void texture_upload(int handle);
 void texture_bind(int handle);
 void texture_unbind_all();
 int texture_load(const char* path);
+// The decoding and refusals of texture_load without a texture slot: the picture, ready to use,
+// or a fatal error worded as texture_load words it.
+SurfacePtr texture_decode(const char* path);
 int64_t texture_memory_total();
 
 // The record behind a handle (for reading a loaded image's pixels before upload, sizes, ...);

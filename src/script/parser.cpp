@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -103,9 +104,26 @@ struct ParseState {
     int line;
 };
 
+// Where the problems go in collecting mode; null when the first error ends the program.
+std::vector<CheckProblem>* collected = nullptr;
+
+void collect_warning(const ParseState& st, const std::string& message) {
+    if (collected != nullptr) collected->push_back({st.path, st.line, Severity::Warning, message});
+}
+
+// What the eye does not see on a line that begins with blanks.
+std::string blank_line_hint(const char* line) {
+    if (!is_blank(line[0])) return "";
+    const char* p = line;
+    while (is_blank(*p)) ++p;
+    if (is_line_end(*p)) return "the line holds only blanks (an empty line must be empty)";
+    return "the line begins with blanks: a key starts at the beginning of its line";
+}
+
 void assign_variable(const ParseState& st, const char* key, const char* value) {
     const ConfigVar* var = config_find(key);
-    if (var == nullptr) script_error("Unknown variable", st.path, st.line);
+    if (var == nullptr) fatal_error("Unknown variable");
+    config_places()[var->name] = {st.path, st.line};
     switch (var->type) {
         case CONFIG_INT:
             scan_int(value, static_cast<int32_t*>(var->target));
@@ -123,41 +141,46 @@ void apply_keyword(const ParseState& st, Section& s, Keyword kw, const char* val
     switch (kw) {
         case KW_START:
             scan_float(value, &s.start);
-            if (s.start < 0) script_error("Invalid start", st.path, st.line);
+            s.start_line = st.line;
+            if (s.start < 0) fatal_error("Invalid start");
             break;
         case KW_END:
+            s.end_line = st.line;
             scan_float(value, &s.end);
             s.duration = s.end - s.start;
-            if (!(s.duration > 0)) script_error("Invalid duration", st.path, st.line);
+            if (!(s.duration > 0)) fatal_error("Invalid duration");
             break;
         case KW_LAYER:
             scan_int(value, &s.layer);
             break;
         case KW_SYNC: {
-            if (s.sync_count >= SECTION_MAX_SYNCS) script_error("Too many syncs", st.path, st.line);
+            if (s.sync_count >= SECTION_MAX_SYNCS) fatal_error("Too many syncs");
             float v = 0;  // a sync that does not parse is kept as 0 so later syncs keep their places
             scan_float(value, &v);
             s.syncs[s.sync_count++] = v;
             break;
         }
         case KW_PARAM:
-            if (s.param_count >= SECTION_MAX_PARAMS) script_error("Too many params", st.path, st.line);
+            if (s.param_count >= SECTION_MAX_PARAMS) fatal_error("Too many params");
+            for (int i = s.param_count; i < SECTION_MAX_PARAMS; ++i) s.param_lines[i] = st.line;
             s.param_count +=
                 script_parse_vector(value, s.params + s.param_count, SECTION_MAX_PARAMS - s.param_count);
             break;
         case KW_SPLINE: {
-            if (s.spline_count >= SECTION_MAX_SPLINES) script_error("Too many splines", st.path, st.line);
+            if (s.spline_count >= SECTION_MAX_SPLINES) fatal_error("Too many splines");
             // The value is at most a line long, so the name always fits.
             char name[SCRIPT_LINE_SIZE] = "";
             float duration = 0;
             if (std::sscanf(value, "%255s %f", name, &duration) != 2) duration = s.duration;
             s.spline_names[s.spline_count] = name;
+            s.spline_lines[s.spline_count] = st.line;
             s.spline_durations[s.spline_count] = duration;
             ++s.spline_count;
             break;
         }
         case KW_STRING:
-            if (s.string_count >= SECTION_MAX_STRINGS) script_error("Too many strings", st.path, st.line);
+            if (s.string_count >= SECTION_MAX_STRINGS) fatal_error("Too many strings");
+            s.string_lines[s.string_count] = st.line;
             s.strings[s.string_count++] = value;
             break;
         case KW_BLEND: {
@@ -166,10 +189,10 @@ void apply_keyword(const ParseState& st, Section& s, Keyword kw, const char* val
             char dst[SCRIPT_NAME_SIZE] = "";
             std::sscanf(value, "%63s %63s", src, dst);
             s.blend_src = script_lookup(src, blend_factors, BLEND_FACTOR_COUNT);
-            if (s.blend_src == -1) script_error("Invalid blend source factor", st.path, st.line);
+            if (s.blend_src == -1) fatal_error("Invalid blend source factor");
             // A missing second name is reported rather than guessed.
             s.blend_dst = script_lookup(dst, blend_factors, BLEND_FACTOR_COUNT);
-            if (s.blend_dst == -1) script_error("Invalid blend destination factor", st.path, st.line);
+            if (s.blend_dst == -1) fatal_error("Invalid blend destination factor");
             s.blend_on = true;
             break;
         }
@@ -179,25 +202,52 @@ void apply_keyword(const ParseState& st, Section& s, Keyword kw, const char* val
                 s.alpha_ref_to = s.alpha_ref_from;
             }
             s.alpha_func = script_lookup(func, alpha_funcs, ALPHA_FUNC_COUNT);
-            if (s.alpha_func == -1) script_error("Invalid alpha function", st.path, st.line);
+            if (s.alpha_func == -1) fatal_error("Invalid alpha function");
             s.alpha_on = true;
             break;
         }
         case KW_NONE:
-            script_error("Unknown section variable", st.path, st.line);
+            fatal_error("Unknown section variable");
     }
 }
 
-void parse_header(const ParseState& st, const char* line, Section*& current) {
+// An unknown type leaves no section: the lines up to the next header belong to none, and are
+// skipped when problems are collected.
+void parse_header(const ParseState& st, const char* line, Section*& current, bool& skipping) {
     // A name longer than the buffer is cut; no type name is that long, so it stays unknown.
     char name[SCRIPT_NAME_SIZE] = "";
     std::sscanf(line, "[%63s", name);
     size_t len = std::strlen(name);
     if (len > 0) name[len - 1] = '\0';  // the closing bracket
-    current = section_new();
     int type = section_type_find(name);
-    if (type < 0) script_error("Unknown section", st.path, st.line);
+    current = nullptr;
+    skipping = type < 0;
+    if (type < 0) fatal_error("Unknown section");
+    current = section_new();
     current->type = type;
+    current->script = st.path;
+    current->line = st.line;
+}
+
+// One line of a script: a comment, a header or a variable line.
+void parse_line(const ParseState& st, char* line, Section*& current, bool& skipping) {
+    char first = line[0];
+    if (first == ';' || first == '\n' || first == '\r') {
+        // comment or empty line
+    } else if (first == '[') {
+        parse_header(st, line, current, skipping);
+    } else if (!skipping) {
+        char key[SCRIPT_NAME_SIZE];
+        char value[SCRIPT_LINE_SIZE];
+        script_split(line, key, value);
+        if (std::strchr(value, ';') != nullptr)
+            collect_warning(st, "';' after a value is part of the value (a comment takes a line of its own)");
+        if (current == nullptr) {
+            assign_variable(st, key, value);
+        } else {
+            apply_keyword(st, *current, keyword_find(key), value);
+        }
+    }
 }
 
 // The line reader proper; returns how many bytes it stored (embedded NULs included).
@@ -260,37 +310,71 @@ int script_parse_vector(const char* text, float* out, int capacity) {
     }
 }
 
+void script_collect(std::vector<CheckProblem>* problems) {
+    collected = problems;
+}
+
+std::map<std::string, ScriptPlace>& config_places() {
+    static std::map<std::string, ScriptPlace> places;
+    return places;
+}
+
+ErrorPlace config_place(const char* name) {
+    auto found = config_places().find(name);
+    if (found == config_places().end()) return ErrorPlace("", 0);
+    return ErrorPlace(found->second.script, found->second.line);
+}
+
 void script_parse(const char* path) {
     ZzipFile file(file_open(path));
-    if (file == nullptr) fatal_error("Error opening script '%s'", path);
+    if (file == nullptr) {
+        if (collected == nullptr) fatal_error("Error opening script '%s'", path);
+        collected->push_back({path, 0, Severity::Error, "Error opening script '" + std::string(path) + "'"});
+        return;
+    }
 
     ParseState st{path, 1};
     Section* current = nullptr;
+    bool skipping = false;
     char line[SCRIPT_LINE_SIZE];
     for (;;) {
         int length = read_line(line, sizeof line, file.get());
         if (length == 0) break;
+        // Editors may begin a UTF-8 file with a byte-order mark; it is no part of the first line.
+        if (st.line == 1 && length >= 3 && std::memcmp(line, "\xEF\xBB\xBF", 3) == 0) {
+            std::memmove(line, line + 3, static_cast<size_t>(length - 3) + 1);
+            length -= 3;
+            if (length == 0) continue;
+        }
+        ErrorPlace place(path, st.line, blank_line_hint(line));
         // A line that fills the buffer without its line end would otherwise go on as a separate
         // line and be read as something it is not.
         char last = line[length - 1];
+        bool too_long = false;
         if (length == SCRIPT_LINE_SIZE - 1 && last != '\n' && last != '\r') {
             char next;
-            if (zzip_fread(&next, 1, 1, file.get()) == 1) script_error("Line too long", st.path, st.line);
+            too_long = zzip_fread(&next, 1, 1, file.get()) == 1;
         }
-
-        char first = line[0];
-        if (first == ';' || first == '\n' || first == '\r') {
-            // comment or empty line
-        } else if (first == '[') {
-            parse_header(st, line, current);
+        if (collected == nullptr) {
+            if (too_long) fatal_error("Line too long");
+            parse_line(st, line, current, skipping);
         } else {
-            char key[SCRIPT_NAME_SIZE];
-            char value[SCRIPT_LINE_SIZE];
-            script_split(line, key, value);
-            if (current == nullptr) {
-                assign_variable(st, key, value);
-            } else {
-                apply_keyword(st, *current, keyword_find(key), value);
+            CapturedError error;
+            if (!fatal_capture(
+                    [&] {
+                        if (too_long) fatal_error("Line too long");
+                        parse_line(st, line, current, skipping);
+                    },
+                    error)) {
+                collected->push_back({error.script, error.line, Severity::Error, error.message});
+                if (!error.hint.empty())
+                    collected->push_back({error.script, error.line, Severity::Hint, error.hint});
+            }
+            // The rest of an over-long line would be read as a line of its own.
+            if (too_long) {
+                while (read_line(line, sizeof line, file.get()) == SCRIPT_LINE_SIZE - 1 &&
+                       line[SCRIPT_LINE_SIZE - 2] != '\n' && line[SCRIPT_LINE_SIZE - 2] != '\r') {
+                }
             }
         }
         ++st.line;
@@ -347,6 +431,7 @@ void script_discover(const char* path) {
 
 void config_reset_defaults() {
     config_reset_values();
+    config_places().clear();
     section_list_clear();
 }
 

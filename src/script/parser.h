@@ -4,6 +4,13 @@
 
 #include <zzip/zzip.h>
 
+#include <map>
+#include <string>
+#include <vector>
+
+#include "base/error.h"
+#include "script/problem.h"
+
 inline constexpr int SCRIPT_LINE_SIZE = 256;  // 255 bytes, line end included, and the NUL
 inline constexpr int SCRIPT_NAME_SIZE = 64;   // keys and header names: 63 characters
 // Script paths are held in strings of any length.
@@ -32,8 +39,24 @@ void config_set_defaults();
 // config_set_defaults).
 void config_reset_defaults();
 
-// Parses one script file. A line of more than 255 bytes (line end included) is an error.
+// Parses one script file. A line of more than 255 bytes (line end included) is an error. A
+// UTF-8 byte-order mark before the first line is skipped. While a fatal error is in the making,
+// the line being read is its place.
 void script_parse(const char* path);
+
+// Collecting mode: while `problems` is given (null ends it), script_parse records every error
+// (with its hint) and every warning there and goes on with the next line; the lines after a
+// header of an unknown type are skipped. Otherwise the first error ends the program.
+void script_collect(std::vector<CheckProblem>* problems);
+
+// Where a configuration variable was last assigned, by its name.
+struct ScriptPlace {
+    std::string script;
+    int line = 0;
+};
+std::map<std::string, ScriptPlace>& config_places();
+// The error place of that assignment (none when no script assigned it).
+ErrorPlace config_place(const char* name);
 
 // Reads one line (up to and including its CR or LF, at most size - 1 bytes) into `buffer`;
 // returns the buffer, or null at end of file.

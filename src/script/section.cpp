@@ -5,8 +5,10 @@
 
 #include <cstring>
 #include <memory>
+#include <set>
 #include <vector>
 
+#include "resources/files.h"
 #include "resources/spline.h"
 
 extern const SectionType loading_type;
@@ -66,6 +68,53 @@ void section_data_release_all() {
 
 void section_noop() {}
 
+void section_check_none(const Section&, bool) {}
+
+namespace {
+
+// Why a file name may not open although it looks right: what follows it on the line, unseen
+// or taken for a comment, is part of the name.
+std::string file_name_hint(const std::string& name) {
+    size_t semicolon = name.find(';');
+    if (semicolon != std::string::npos) {
+        std::string before = name.substr(0, semicolon);
+        before.erase(before.find_last_not_of(" \t") + 1);
+        if (!before.empty() && file_exists(before.c_str()))
+            return "the ';' and what follows it are part of the name: '" + before +
+                   "' exists (a comment takes a line of its own)";
+        return "";
+    }
+    size_t end = name.find_last_not_of(" \t") + 1;
+    if (end < name.size() && end > 0 && file_exists(name.substr(0, end).c_str()))
+        return "the name ends in blanks: '" + name.substr(0, end) + "' exists without them";
+    return "";
+}
+
+}  // namespace
+
+ErrorPlace section_at(const Section& s) {
+    return ErrorPlace(s.script, s.line);
+}
+
+ErrorPlace section_at_param(const Section& s, int i) {
+    return ErrorPlace(s.script,
+                      i >= 0 && i < s.param_count && s.param_lines[i] > 0 ? s.param_lines[i] : s.line);
+}
+
+ErrorPlace section_at_string(const Section& s, int i) {
+    if (i < 0 || i >= s.string_count || s.string_lines[i] <= 0) return ErrorPlace(s.script, s.line);
+    return ErrorPlace(s.script, s.string_lines[i], file_name_hint(s.strings[i]));
+}
+
+bool section_spline_short(const Section& s, int i, int needed) {
+    return s.splines[i] != nullptr && s.splines[i]->channels < needed;
+}
+
+ErrorPlace section_at_spline(const Section& s, int i) {
+    return ErrorPlace(s.script,
+                      i >= 0 && i < s.spline_count && s.spline_lines[i] > 0 ? s.spline_lines[i] : s.line);
+}
+
 int section_type_find(const char* name) {
     for (int i = 0; i < SECTION_TYPE_COUNT; ++i) {
         if (std::strcmp(section_types[i]->name, name) == 0) return i;
@@ -90,6 +139,17 @@ void section_list_clear() {
     storage.clear();
     section_list = nullptr;
     current_section = nullptr;
+}
+
+void section_list_free(Section* head) {
+    std::set<const Section*> doomed;
+    for (Section* s = head; s != nullptr; s = s->next) doomed.insert(s);
+    auto& storage = section_storage();
+    std::erase_if(storage, [&](const std::unique_ptr<Section>& s) {
+        if (doomed.count(s.get()) == 0) return false;
+        for (int i = 0; i < SECTION_MAX_SPLINES; ++i) delete s->splines[i];
+        return true;
+    });
 }
 
 void section_blend_begin(const Section& s) {

@@ -1,11 +1,13 @@
 // The Section record (one scheduled appearance of one section type) and the fixed
-// registry of the 21 section types with their five callbacks.
+// registry of the 21 section types with their five callbacks and their load-time checks.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "base/error.h"
 
 struct Spline;
 
@@ -45,9 +47,26 @@ struct Section {
     Section* pending_prev = nullptr;
     Section* active_next = nullptr;
     Section* active_prev = nullptr;
+    // Where the section was written: its script as discovery names it, the line of its header
+    // and the line of each statement (0: none).
+    std::string script;
+    int line = 0;
+    int start_line = 0;
+    int end_line = 0;
+    int param_lines[SECTION_MAX_PARAMS] = {};
+    int string_lines[SECTION_MAX_STRINGS] = {};
+    int spline_lines[SECTION_MAX_SPLINES] = {};
 };
 
 using SectionCallback = void (*)();
+
+// A type's load-time checks of one section: counts, names and values, and the channels of the
+// splines that are loaded (the load phase loads them before any init; a check without files
+// has none). With `files`, it also opens and decodes every file the section names, without
+// making textures or playing anything. It needs no window, no GL and no sound device, and
+// reports the first problem as a fatal error, at the statement it concerns. Every init runs it
+// (without files) before anything else.
+using SectionCheck = void (*)(const Section& s, bool files);
 
 struct SectionType {
     const char* name;
@@ -56,6 +75,7 @@ struct SectionType {
     SectionCallback start;
     SectionCallback render;
     SectionCallback stop;
+    SectionCheck check;
 };
 
 inline constexpr int SECTION_TYPE_COUNT = 21;
@@ -65,6 +85,18 @@ extern const SectionType* const section_types[SECTION_TYPE_COUNT];
 
 // The shared no-op for every slot a type does not use.
 void section_noop();
+void section_check_none(const Section& s, bool files);
+
+// Error places at a section's header and at its statements. At a string, the place carries the
+// hints for a file name that holds what the eye does not see: trailing blanks, or a ';' comment.
+ErrorPlace section_at(const Section& s);
+ErrorPlace section_at_param(const Section& s, int i);
+ErrorPlace section_at_string(const Section& s, int i);
+ErrorPlace section_at_spline(const Section& s, int i);
+
+// Whether spline i is loaded and has fewer than `needed` channels. A spline not loaded (a check
+// without files) is judged when it is.
+bool section_spline_short(const Section& s, int i, int needed);
 
 // Index of the first row whose name equals `name` exactly, or -1.
 int section_type_find(const char* name);
@@ -80,6 +112,9 @@ Section* section_new();
 
 // Empties the list of all sections (and frees them: only before the load phase and in tests).
 void section_list_clear();
+
+// Frees the sections of a list that is not the list of all sections (a checker's own).
+void section_list_free(Section* head);
 
 // Applies the section's blend and alpha test as a render callback starts (the usual shape),
 // and undoes them afterwards.

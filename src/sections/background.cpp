@@ -8,6 +8,7 @@
 #include "gfx/view.h"
 #include "resources/texture.h"
 #include "script/section.h"
+#include "sections/section_files.h"
 
 namespace {
 
@@ -19,15 +20,19 @@ struct Background {
     int texture = -1;
 };
 
+void background_check(const Section& s, bool files) {
+    if (s.param_count != 0) fatal_error("background: no floats needed");
+    if (s.string_count != 1) fatal_error("background: one string needed");
+    if (s.spline_count != 0) fatal_error("background: no splines needed");
+    if (files) section_texture_check(s, 0);
+}
+
 void background_init() {
     Section* s = current_section;
-    if (s->param_count != 0) fatal_error("background: no floats needed");
-    if (s->string_count != 1) fatal_error("background: one string needed");
-    if (s->spline_count != 0) fatal_error("background: no splines needed");
-
+    background_check(*s, false);
     Background* bg = section_data_new<Background>();
     s->data = bg;
-    bg->texture = texture_load(s->strings[0].c_str());
+    bg->texture = section_texture_load(*s, 0);
     texture_set_flags(bg->texture, TEX_CLAMP);
     texture_upload(bg->texture);
 }
@@ -54,5 +59,5 @@ void background_render() {
 
 }  // namespace
 
-extern const SectionType background_type = {"background", section_noop,      background_init,
-                                            section_noop, background_render, section_noop};
+extern const SectionType background_type = {"background",      section_noop, background_init, section_noop,
+                                            background_render, section_noop, background_check};

@@ -18,12 +18,16 @@ void camera_from_channels(Camera* camera, const float* ch) {
     camera_set_clip(camera, ch[10], ch[11]);
 }
 
-void camera_section_init() {
-    Section& s = *current_section;
+void camera_section_check(const Section& s, bool) {
     if (s.param_count != 0) fatal_error("camera: no floats needed");
     if (s.string_count != 0) fatal_error("camera: no strings needed");
     // Only a single spline drives the camera; a shorter one would leave the view half set.
     if (s.spline_count == 1) spline_require_channels(s, "camera", 0, CAMERA_CHANNELS);
+}
+
+void camera_section_init() {
+    Section& s = *current_section;
+    camera_section_check(s, false);
     Camera* camera = camera_new();
     camera_set_target(camera, 0, 0, -100);
     camera_set_position(camera, 0, 0, 5);
@@ -48,5 +52,6 @@ void camera_section_render() {
     debug_axes();
 }
 
-extern const SectionType camera_type = {"camera",     section_noop,          camera_section_init,
-                                        section_noop, camera_section_render, section_noop};
+extern const SectionType camera_type = {
+    "camera",     section_noop,        camera_section_init, section_noop, camera_section_render,
+    section_noop, camera_section_check};

@@ -9,6 +9,7 @@
 #include "base/error.h"
 #include "resources/texture.h"
 #include "script/section.h"
+#include "sections/section_files.h"
 #include "sections/transform.h"
 
 void image_quad_build(ImageQuad& quad, int texture, float w, float h) {
@@ -41,13 +42,18 @@ ImageQuad* image_quad_finish(int texture, int flags) {
     return quad;
 }
 
-void image_init() {
-    Section& s = *current_section;
+void image_check(const Section& s, bool files) {
     if (s.param_count != 0) fatal_error("image: no floats needed");
     if (s.string_count != 1) fatal_error("image: one string needed");
     if (s.spline_count != 1) fatal_error("image: one spline needed");
     spline_require_channels(s, "image", 0, TRANSFORM_CHANNELS);
-    s.data = image_quad_finish(texture_load(s.strings[0].c_str()), TEX_CLAMP);
+    if (files) section_texture_check(s, 0);
+}
+
+void image_init() {
+    Section& s = *current_section;
+    image_check(s, false);
+    s.data = image_quad_finish(section_texture_load(s, 0), TEX_CLAMP);
 }
 
 void image_render() {
@@ -63,5 +69,5 @@ void image_render() {
     glEnable(GL_DEPTH_TEST);
 }
 
-extern const SectionType image_type = {"image",      section_noop, image_init,
-                                       section_noop, image_render, section_noop};
+extern const SectionType image_type = {"image",      section_noop, image_init, section_noop,
+                                       image_render, section_noop, image_check};

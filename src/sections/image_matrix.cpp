@@ -7,25 +7,29 @@
 #include "resources/texture.h"
 #include "script/section.h"
 #include "sections/image.h"
+#include "sections/section_files.h"
 #include "sections/transform.h"
 
-void image_matrix_init() {
-    Section& s = *current_section;
+void image_matrix_check(const Section& s, bool files) {
     if (s.param_count != 2) fatal_error("imageMatrix: two floats needed");
     if (s.string_count != 1) fatal_error("imageMatrix: one string needed");
     if (s.spline_count != 3) fatal_error("imageMatrix: threee splines needed");
     spline_require_channels(s, "imageMatrix", 0, TRANSFORM_CHANNELS);
     spline_require_channels(s, "imageMatrix", 1, TRANSFORM_CHANNELS);
     spline_require_channels(s, "imageMatrix", 2, COLOR_CHANNELS);
-    // The image loads (and reports its own errors) before the modulation is judged.
-    int texture = texture_load(s.strings[0].c_str());
-    int flags = TEX_NO_MIPMAP | TEX_CLAMP;
-    if (s.params[1] == 1.0f) {
-        flags |= TEX_MODULATE;
-    } else if (s.params[1] != 0.0f) {
+    if (s.params[1] != 1.0f && s.params[1] != 0.0f) {
+        ErrorPlace place = section_at_param(s, 1);
         fatal_error("imageMatrix: invalid modulation");
     }
-    s.data = image_quad_finish(texture, flags);
+    if (files) section_texture_check(s, 0);
+}
+
+void image_matrix_init() {
+    Section& s = *current_section;
+    image_matrix_check(s, false);
+    int flags = TEX_NO_MIPMAP | TEX_CLAMP;
+    if (s.params[1] == 1.0f) flags |= TEX_MODULATE;
+    s.data = image_quad_finish(section_texture_load(s, 0), flags);
 }
 
 void image_matrix_render() {
@@ -52,5 +56,6 @@ void image_matrix_render() {
     glEnable(GL_DEPTH_TEST);
 }
 
-extern const SectionType image_matrix_type = {"imageMatrix", section_noop,        image_matrix_init,
-                                              section_noop,  image_matrix_render, section_noop};
+extern const SectionType image_matrix_type = {"imageMatrix",     section_noop,        image_matrix_init,
+                                              section_noop,      image_matrix_render, section_noop,
+                                              image_matrix_check};

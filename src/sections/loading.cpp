@@ -11,6 +11,7 @@
 #include "gfx/view.h"
 #include "resources/texture.h"
 #include "script/section.h"
+#include "sections/section_files.h"
 
 namespace {
 
@@ -25,8 +26,8 @@ struct LoadingScreen {
     float bar_color[4] = {};
 };
 
-int picture_load(const std::string& path) {
-    int texture = texture_load(path.c_str());
+int picture_load(const Section& s, int i) {
+    int texture = section_texture_load(s, i);
     texture_set_flags(texture, TEX_CLAMP);
     texture_upload(texture);
     return texture;
@@ -42,15 +43,22 @@ void picture_draw(const LoadingScreen& ls, int texture) {
     glEnd();
 }
 
+void loading_check(const Section& s, bool files) {
+    if (s.param_count != 4) fatal_error("loading: four floats needed");
+    if (s.string_count != 2) fatal_error("loading: two strings needed");
+    if (files) {
+        section_texture_check(s, 0);
+        section_texture_check(s, 1);
+    }
+}
+
 void loading_init() {
     Section* s = current_section;
-    if (s->param_count != 4) fatal_error("loading: four floats needed");
-    if (s->string_count != 2) fatal_error("loading: two strings needed");
-
+    loading_check(*s, false);
     LoadingScreen* ls = section_data_new<LoadingScreen>();
     s->data = ls;
-    ls->back_texture = picture_load(s->strings[0]);
-    ls->front_texture = picture_load(s->strings[1]);
+    ls->back_texture = picture_load(*s, 0);
+    ls->front_texture = picture_load(*s, 1);
     ls->bar_width = ls->bar[2] - ls->bar[0];
     for (int i = 0; i < 4; ++i) ls->bar_color[i] = s->params[i];
 }
@@ -103,5 +111,5 @@ void loading_render() {
 
 }  // namespace
 
-extern const SectionType loading_type = {"loading",    section_noop,   loading_init,
-                                         section_noop, loading_render, section_noop};
+extern const SectionType loading_type = {"loading",      section_noop, loading_init, section_noop,
+                                         loading_render, section_noop, loading_check};

@@ -10,6 +10,7 @@
 #include "resources/texture.h"
 #include "script/section.h"
 #include "sections/particles.h"
+#include "sections/section_files.h"
 
 namespace {
 constexpr float SKY_BOX_CORNERS[8][3] = {
@@ -77,18 +78,27 @@ void sky_box_draw(const SkyBox& box, const Camera& camera) {
     glDepthMask(GL_TRUE);
 }
 
-void macro_box_init() {
-    Section& section = *current_section;
+void macro_box_check(const Section& section, bool files) {
     if (section.param_count != 3) fatal_error("macroBox: three params needed");
     if (section.string_count != 1) fatal_error("macroBox: one string needed");
-    const int layers = truncate_to_int(section.params[0]);
-    if (layers > MACRO_BOX_MAX_LAYERS) fatal_error("macroBox: too many layers");
+    if (truncate_to_int(section.params[0]) > MACRO_BOX_MAX_LAYERS) {
+        ErrorPlace place = section_at_param(section, 0);
+        fatal_error("macroBox: too many layers");
+    }
+    if (files) section_texture_check(section, 0);
+}
 
+void macro_box_init() {
+    Section& section = *current_section;
+    macro_box_check(section, false);
     MacroBox& macro = *section_data_new<MacroBox>();
     section.data = &macro;
-    macro.box = sky_box_new(section.strings[0].c_str());
-    sky_box_upload(*macro.box);
-    macro.layers = layers;
+    {
+        ErrorPlace place = section_at_string(section, 0);
+        macro.box = sky_box_new(section.strings[0].c_str());
+        sky_box_upload(*macro.box);
+    }
+    macro.layers = truncate_to_int(section.params[0]);
     macro.alpha_from = section.params[1];
     macro.alpha_to = section.params[2];
 }
@@ -113,5 +123,5 @@ void macro_box_render() {
     section_blend_alpha_end(section);
 }
 
-extern const SectionType macro_box_type = {"macroBox",   section_noop,     macro_box_init,
-                                           section_noop, macro_box_render, section_noop};
+extern const SectionType macro_box_type = {"macroBox",       section_noop, macro_box_init, section_noop,
+                                           macro_box_render, section_noop, macro_box_check};

@@ -13,6 +13,7 @@
 #include "resources/texture.h"
 #include "script/section.h"
 #include "sections/mesh_draw.h"
+#include "sections/section_files.h"
 #include "sections/transform.h"
 
 namespace {
@@ -36,29 +37,39 @@ float object_line_width(float width) {
     return width > 0 ? width : 1.0f;
 }
 
-void object_init() {
-    Section& s = *current_section;
+void object_check(const Section& s, bool files) {
     if (s.string_count < 3) fatal_error("object: three strings needed");
     int mode = object_render_mode_find(s.strings[0].c_str());
-    if (mode == 0) fatal_error("object: unknown render mode");
-    if ((mode == OBJECT_ENVIRONMENT || mode == OBJECT_CELL) && s.string_count < 4) {
-        fatal_error("object: four strings needed");
+    if (mode == 0) {
+        ErrorPlace place = section_at_string(s, 0);
+        fatal_error("object: unknown render mode");
     }
+    bool mapped = mode == OBJECT_ENVIRONMENT || mode == OBJECT_CELL;
+    if (mapped && s.string_count < 4) fatal_error("object: four strings needed");
     if (s.param_count < 7) fatal_error("object: seven floats needed");
     for (int i = 0; i < s.spline_count; ++i) spline_require_channels(s, "object", i, TRANSFORM_CHANNELS);
+    if (files) {
+        section_mesh_check(s, 1, 2);
+        if (mapped) section_texture_check(s, 3);
+    }
+}
 
+void object_init() {
+    Section& s = *current_section;
+    object_check(s, false);
+    int mode = object_render_mode_find(s.strings[0].c_str());
     ObjectState* state = section_data_new<ObjectState>();
     s.data = state;
     state->render_mode = mode;
-    state->mesh = mesh_load(s.strings[1].c_str(), s.strings[2].c_str());
+    state->mesh = section_mesh_load(s, 1, 2);
     if (mode == OBJECT_TEXTURE) {
         mesh_upload_textures(*state->mesh);
     } else if (mode == OBJECT_ENVIRONMENT) {
-        state->texture = texture_load(s.strings[3].c_str());
+        state->texture = section_texture_load(s, 3);
         texture_upload(state->texture);
     } else if (mode == OBJECT_CELL) {
         // A ramp of one level: without mipmaps the 1D texture is complete under its filter.
-        state->texture = texture_load(s.strings[3].c_str());
+        state->texture = section_texture_load(s, 3);
         texture_set_flags(state->texture, TEX_1D | TEX_NO_MIPMAP);
         texture_upload(state->texture);
     }
@@ -146,5 +157,5 @@ void object_render() {
     section_blend_end(s);
 }
 
-extern const SectionType object_type = {"object",     section_noop,  object_init,
-                                        section_noop, object_render, section_noop};
+extern const SectionType object_type = {"object",      section_noop, object_init, section_noop,
+                                        object_render, section_noop, object_check};

@@ -13,10 +13,10 @@
 #include "script/section.h"
 #include "sections/mesh_draw.h"
 #include "sections/object.h"
+#include "sections/section_files.h"
 #include "sections/transform.h"
 
-void object_matrix_init() {
-    Section& s = *current_section;
+void object_matrix_check(const Section& s, bool files) {
     if (s.string_count < 4) fatal_error("objectMatrix: four strings needed");
     bool color = s.strings[3] == "Color";
     if (color && s.param_count < 5) fatal_error("objectMatrix: five floats needed");
@@ -24,11 +24,19 @@ void object_matrix_init() {
     if (s.spline_count < 2) fatal_error("objectMatrix: two splines needed");
     spline_require_channels(s, "objectMatrix", 0, TRANSFORM_CHANNELS);
     spline_require_channels(s, "objectMatrix", 1, TRANSFORM_CHANNELS);
+    if (files) {
+        section_mesh_check(s, 1, 2);
+        section_texture_check(s, 0);
+    }
+}
 
+void object_matrix_init() {
+    Section& s = *current_section;
+    object_matrix_check(s, false);
     ObjectMatrixState* state = section_data_new<ObjectMatrixState>();
     s.data = state;
-    state->mesh = mesh_load(s.strings[1].c_str(), s.strings[2].c_str());
-    state->texture = texture_load(s.strings[0].c_str());
+    state->mesh = section_mesh_load(s, 1, 2);
+    state->texture = section_texture_load(s, 0);
     texture_upload(state->texture);
 }
 
@@ -73,5 +81,6 @@ void object_matrix_render() {
     section_blend_end(s);
 }
 
-extern const SectionType object_matrix_type = {"objectMatrix", section_noop,         object_matrix_init,
-                                               section_noop,   object_matrix_render, section_noop};
+extern const SectionType object_matrix_type = {"objectMatrix",     section_noop,         object_matrix_init,
+                                               section_noop,       object_matrix_render, section_noop,
+                                               object_matrix_check};

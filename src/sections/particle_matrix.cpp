@@ -11,6 +11,7 @@
 #include "resources/spline.h"
 #include "resources/texture.h"
 #include "script/section.h"
+#include "sections/section_files.h"
 
 std::unique_ptr<ParticleSystem> particle_matrix_system_new(int count) {
     auto system = particle_system_new(count, 1.0f);
@@ -51,29 +52,38 @@ void particle_matrix_layout(ParticleSystem& system, float t, int s) {
     particle_matrix_place(system, values[0], values[1], values[2]);
 }
 
-void particle_matrix_init() {
-    Section& section = *current_section;
+void particle_matrix_check(const Section& section, bool files) {
     // The layout reads three splines; without them it would read past the section's list.
     if (section.spline_count < 3) fatal_error("particleMatrix: three splines needed");
     for (int k = 0; k < 3; ++k) {
-        const Spline* spline = section.splines[k];
-        if (spline == nullptr || spline->channels < PARTICLE_MATRIX_CHANNELS[k]) {
+        if (section_spline_short(section, k, PARTICLE_MATRIX_CHANNELS[k])) {
+            ErrorPlace place = section_at_spline(section, k);
             fatal_error("particleMatrix: spline %d needs %d channels", k, PARTICLE_MATRIX_CHANNELS[k]);
         }
     }
     const int count = truncate_to_int(section.params[0]);
-    if (count < 0 || count > PARTICLE_MAX_COUNT) fatal_error("particleMatrix: invalid particle count");
-
-    ParticleSystem& system = *section_data_keep(particle_matrix_system_new(count));
-    section.data = &system;
-    const int texture = texture_load(section.strings[0].c_str());
-    system.textures = {texture};
-    system.texture_count = 1;
-    if (section.params[1] == 1.0f) {
-        texture_set_flags(texture, TEX_MODULATE);
-    } else if (section.params[1] != 0.0f) {
+    if (count < 0 || count > PARTICLE_MAX_COUNT) {
+        ErrorPlace place = section_at_param(section, 0);
+        fatal_error("particleMatrix: invalid particle count");
+    }
+    if (section.params[1] != 1.0f && section.params[1] != 0.0f) {
+        ErrorPlace place = section_at_param(section, 1);
         fatal_error("particleMatrix: invalid modulation");
     }
+    // The picture is the first string, read unchecked like every field the counts leave out.
+    if (files) section_texture_check(section, 0);
+}
+
+void particle_matrix_init() {
+    Section& section = *current_section;
+    particle_matrix_check(section, false);
+    const int count = truncate_to_int(section.params[0]);
+    ParticleSystem& system = *section_data_keep(particle_matrix_system_new(count));
+    section.data = &system;
+    const int texture = section_texture_load(section, 0);
+    system.textures = {texture};
+    system.texture_count = 1;
+    if (section.params[1] == 1.0f) texture_set_flags(texture, TEX_MODULATE);
     particle_system_upload(system);
 }
 
@@ -88,4 +98,5 @@ void particle_matrix_render() {
 }
 
 extern const SectionType particle_matrix_type = {
-    "particleMatrix", section_noop, particle_matrix_init, section_noop, particle_matrix_render, section_noop};
+    "particleMatrix",       section_noop, particle_matrix_init, section_noop,
+    particle_matrix_render, section_noop, particle_matrix_check};

@@ -12,6 +12,7 @@
 #include "resources/texture.h"
 #include "script/section.h"
 #include "sections/particles.h"
+#include "sections/section_files.h"
 
 ShapePixels particle_tex_shape_pixels(const Texture& texture) {
     ShapePixels shape;
@@ -113,17 +114,28 @@ void particle_tex_place(ParticleImage& image, float ease, uint8_t alpha) {
     }
 }
 
-void particle_tex_init() {
-    Section& section = *current_section;
+void particle_tex_check(const Section& section, bool files) {
     if (section.string_count != 2) fatal_error("particleTex: two strings needed");
     // The range divides every random magnitude.
-    if (!(section.params[2] >= 1.0f)) fatal_error("particleTex: scatter range below 1");
+    if (!(section.params[2] >= 1.0f)) {
+        ErrorPlace place = section_at_param(section, 2);
+        fatal_error("particleTex: scatter range below 1");
+    }
+    if (files) {
+        section_texture_check(section, 0);
+        section_texture_check(section, 1);
+    }
+}
+
+void particle_tex_init() {
+    Section& section = *current_section;
+    particle_tex_check(section, false);
     const uint32_t range = static_cast<uint32_t>(truncate_to_int(section.params[2]));
 
     ParticleImage& image = *section_data_new<ParticleImage>();
     section.data = &image;
     const char* shape_path = section.strings[0].c_str();
-    image.shape_texture = texture_load(shape_path);
+    image.shape_texture = section_texture_load(section, 0);
     texture_set_flags(image.shape_texture, TEX_NO_MIPMAP);
     image.sprite_size = section.params[1];
 
@@ -135,7 +147,7 @@ void particle_tex_init() {
     image.particles = particle_tex_build(shape, range, particle_tex_alpha_byte(section.params[6]));
     image.count = static_cast<int>(image.particles.size());
 
-    image.sprite_texture = texture_load(section.strings[1].c_str());
+    image.sprite_texture = section_texture_load(section, 1);
     texture_set_flags(image.sprite_texture, TEX_MODULATE);
     texture_upload(image.sprite_texture);
     const float width = static_cast<float>(shape.width);
@@ -187,5 +199,6 @@ void particle_tex_render() {
     glDisable(GL_BLEND);
 }
 
-extern const SectionType particle_tex_type = {"particleTex", section_noop,        particle_tex_init,
-                                              section_noop,  particle_tex_render, section_noop};
+extern const SectionType particle_tex_type = {"particleTex",     section_noop,        particle_tex_init,
+                                              section_noop,      particle_tex_render, section_noop,
+                                              particle_tex_check};

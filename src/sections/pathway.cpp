@@ -11,6 +11,7 @@
 #include "resources/spline.h"
 #include "resources/texture.h"
 #include "script/section.h"
+#include "sections/section_files.h"
 
 namespace {
 // A random sign, then a random magnitude below 100, scaled to steps of 0.002.
@@ -37,22 +38,35 @@ void pathway_reset(ParticleSystem& system, float r, float g, float b) {
     }
 }
 
-void pathway_init() {
-    Section& section = *current_section;
+void pathway_check(const Section& section, bool files) {
     if (section.param_count != 5) fatal_error("pathway: five floats needed");
     const float rate = section.params[0];
-    if (!(rate > 0)) fatal_error("pathway: rate must be greater than 0");
+    if (!(rate > 0)) {
+        ErrorPlace place = section_at_param(section, 0);
+        fatal_error("pathway: rate must be greater than 0");
+    }
     if (section.string_count < 1) fatal_error("pathway: one string needed");
     if (section.spline_count < 1) fatal_error("pathway: one spline needed");
-    if (section.splines[0] == nullptr || section.splines[0]->channels < 3) {
+    if (section_spline_short(section, 0, 3)) {
+        ErrorPlace place = section_at_spline(section, 0);
         fatal_error("pathway: spline 0 needs 3 channels");
     }
     const float count = (section.end - section.start) * rate;
-    if (!(count <= static_cast<float>(PARTICLE_MAX_COUNT))) fatal_error("pathway: too many particles");
+    if (!(count <= static_cast<float>(PARTICLE_MAX_COUNT))) {
+        ErrorPlace place = section_at_param(section, 0);
+        fatal_error("pathway: too many particles");
+    }
+    if (files) section_texture_check(section, 0);
+}
+
+void pathway_init() {
+    Section& section = *current_section;
+    pathway_check(section, false);
+    const float count = (section.end - section.start) * section.params[0];
 
     Pathway& pathway = *section_data_new<Pathway>();
     section.data = &pathway;
-    pathway.texture = texture_load(section.strings[0].c_str());
+    pathway.texture = section_texture_load(section, 0);
     texture_set_flags(pathway.texture, TEX_MODULATE);
     texture_upload(pathway.texture);
     pathway.last_time = 0;
@@ -89,5 +103,5 @@ void pathway_render() {
     glPopMatrix();
 }
 
-extern const SectionType pathway_type = {"pathway",     section_noop,   pathway_init,
-                                         pathway_start, pathway_render, section_noop};
+extern const SectionType pathway_type = {"pathway",      section_noop, pathway_init, pathway_start,
+                                         pathway_render, section_noop, pathway_check};

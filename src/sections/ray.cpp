@@ -73,17 +73,26 @@ void ray_joint(const Ray& ray, int j, const float previous[3], float point[3]) {
     }
 }
 
-void ray_init() {
-    Section& section = *current_section;
+void ray_check(const Section& section, bool) {
     if (section.spline_count != 2) fatal_error("ray: two splines needed");
     if (section.param_count != 2) fatal_error("ray: two params needed");
     for (int k = 0; k < 2; ++k) {
-        if (section.splines[k] == nullptr || section.splines[k]->channels < RAY_CHANNELS[k]) {
+        if (section_spline_short(section, k, RAY_CHANNELS[k])) {
+            ErrorPlace place = section_at_spline(section, k);
             fatal_error("ray: spline %d needs %d channels", k, RAY_CHANNELS[k]);
         }
     }
     const int segments = truncate_to_int(section.params[1]);
-    if (segments < 0 || segments > RAY_MAX_SEGMENTS) fatal_error("ray: invalid segment count");
+    if (segments < 0 || segments > RAY_MAX_SEGMENTS) {
+        ErrorPlace place = section_at_param(section, 1);
+        fatal_error("ray: invalid segment count");
+    }
+}
+
+void ray_init() {
+    Section& section = *current_section;
+    ray_check(section, false);
+    const int segments = truncate_to_int(section.params[1]);
 
     Ray& ray = *section_data_new<Ray>();
     section.data = &ray;
@@ -121,4 +130,5 @@ void ray_render() {
     glEnable(GL_TEXTURE_2D);
 }
 
-extern const SectionType ray_type = {"ray", section_noop, ray_init, section_noop, ray_render, section_noop};
+extern const SectionType ray_type = {"ray",      section_noop, ray_init, section_noop,
+                                     ray_render, section_noop, ray_check};

@@ -10,6 +10,7 @@
 #include "resources/files.h"
 #include "script/section.h"
 #include "audio/audio_backend.h"
+#include "audio/audio_decoder.h"
 #include "audio/sound_system.h"
 
 namespace {
@@ -30,10 +31,40 @@ struct SoundStream {
     fatal_error("%s", sound_error_text(code));
 }
 
+// The whole music file into `data`.
+void music_read(const char* path, std::vector<unsigned char>& data) {
+    ZzipFile file(file_open(path));
+    if (file == nullptr) fatal_error("File '%s' not found", path);
+    bool whole = false;
+    try {
+        whole = file_read_all(file.get(), data);
+    } catch (const std::bad_alloc&) {
+        file.reset();
+        sound_fail(AUDIO_ERR_MEMORY);
+    }
+    if (!whole) {
+        file.reset();
+        sound_fail(AUDIO_ERR_FILE_BAD);
+    }
+}
+
+// The music is checked whether or not this run plays sound, and decoded as the back end would
+// decode it, without a device.
+void sound_section_check(const Section& s, bool files) {
+    if (s.string_count != 1) fatal_error("One string needed in sound");
+    if (!files) return;
+    ErrorPlace place = section_at_string(s, 0);
+    std::vector<unsigned char> data;
+    music_read(s.strings[0].c_str(), data);
+    AudioDecoderPtr decoder;
+    int code = decoder_open(data.data(), data.size(), SOUND_MIX_RATE, &decoder);
+    if (code != AUDIO_OK) sound_fail(code);
+}
+
 void sound_section_init() {
     if (sound == 0) return;
     Section* s = current_section;
-    if (s->string_count != 1) fatal_error("One string needed in sound");
+    sound_section_check(*s, false);
     SoundStream* stream = nullptr;
     try {
         stream = section_data_new<SoundStream>();
@@ -41,22 +72,8 @@ void sound_section_init() {
         sound_fail(AUDIO_ERR_MEMORY);
     }
     s->data = stream;
-    const char* path = s->strings[0].c_str();
-    {
-        ZzipFile file(file_open(path));
-        if (file == nullptr) fatal_error("File '%s' not found", path);
-        bool whole = false;
-        try {
-            whole = file_read_all(file.get(), stream->data);
-        } catch (const std::bad_alloc&) {
-            file.reset();
-            sound_fail(AUDIO_ERR_MEMORY);
-        }
-        if (!whole) {
-            file.reset();
-            sound_fail(AUDIO_ERR_FILE_BAD);
-        }
-    }
+    ErrorPlace place = section_at_string(*s, 0);
+    music_read(s->strings[0].c_str(), stream->data);
     stream->stream = audio_stream_open(stream->data.data(), stream->data.size());
     if (stream->stream == nullptr) sound_fail(audio_error());
 }
@@ -84,4 +101,5 @@ void sound_section_stop() {
 }  // namespace
 
 extern const SectionType sound_type = {
-    "sound", section_noop, sound_section_init, sound_section_start, section_noop, sound_section_stop};
+    "sound",      section_noop,       sound_section_init, sound_section_start,
+    section_noop, sound_section_stop, sound_section_check};

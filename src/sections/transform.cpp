@@ -40,8 +40,9 @@ void spline_color(float time, int i) {
 }
 
 void spline_require_channels(const Section& s, const char* type, int index, int needed) {
-    const Spline* spline = s.splines[index];
-    int channels = spline != nullptr ? spline->channels : 0;
-    if (channels < needed)
-        fatal_error("%s: spline %d has %d channels, %d needed", type, index, channels, needed);
+    if (section_spline_short(s, index, needed)) {
+        ErrorPlace place = section_at_spline(s, index);
+        fatal_error("%s: spline %d has %d channels, %d needed", type, index, s.splines[index]->channels,
+                    needed);
+    }
 }

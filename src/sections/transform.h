@@ -62,6 +62,6 @@ void spline_transform_trs(float time, int i);
 // Spline i of the current section evaluated at `time` as the current colour.
 void spline_color(float time, int i);
 
-// At init: ends the program with "<type>: spline <index> has <n> channels, <needed> needed" when
-// the section's spline has fewer channels than the helpers above read.
+// At init and in checks: ends the program with "<type>: spline <index> has <n> channels, <needed>
+// needed" when the section's spline, if loaded, has fewer channels than the helpers above read.
 void spline_require_channels(const Section& s, const char* type, int index, int needed);

@@ -1,7 +1,9 @@
 // Every refusal of every section type at load time, as the viewer sees it: the player stops with
-// status 255, "Error: " and the message on standard error, and the same message in the error box.
+// status 255, "Error: " and the message on standard error, and the same message in the error box,
+// each naming the script and the line it is about.
 // And values that would make a frame run away, which the player bounds so that the demo ends.
 #include <algorithm>
+#include <cstdio>
 
 #include "player.h"
 #include "resources/mesh_writer.h"
@@ -12,6 +14,7 @@ struct Row {
     const char* name;
     const char* script;        // written as row.tvl beside the demo's own script
     const char* message = "";  // ending in '*': the rest comes from a library and is not compared
+    int line = 1;              // of row.tvl, named after the message; 0: no place
 };
 
 #define H "start 0\nend 1\n"
@@ -40,80 +43,84 @@ struct Row {
 #define BIG "1000000000000000000000000000000"
 
 const Row REFUSALS[] = {
-    {"NoLoadingSection", "", "Loading section not found"},
+    {"NoLoadingSection", "", "Loading section not found", 0},
+    {"NoFont", "; the font is removed\n",
+     "Font 'data/fonts/font.tga' not found: every demo needs data/fonts/font.tga (make_font "
+     "data/fonts/font.tga writes one)",
+     0},
     {"RecordRate", "record_fps -25\n", "Invalid record_fps -25"},
     {"FrameLargerThanWindow", "gl_rttWidth 512\n",
      "Render-to-texture size 512x128 does not fit in the 320x240 window"},
     {"LoadingFloats", "[loading]\nparam 1 1 1\n" W W, "loading: four floats needed"},
     {"LoadingStrings", "[loading]\nparam 1 1 1 1\n" W, "loading: two strings needed"},
     {"LoadingMissingImage", "[loading]\nparam 1 1 1 1\n" W "string data/none.tga\n",
-     "Error loading 'data/none.tga': *"},
+     "Error loading 'data/none.tga': *", 4},
     {"BackgroundFloats", BG "param 1\n" W, "background: no floats needed"},
     {"BackgroundStrings", BG "string a.tga\nstring b.tga\n", "background: one string needed"},
     {"BackgroundSplines", BG W S(2), "background: no splines needed"},
-    {"BlendSource", BG W "blend ONE_PLUS ONE\n", "Invalid blend source factor (script './row.tvl', line 5)"},
-    {"BlendDestination", BG W "blend ONE TWO\n",
-     "Invalid blend destination factor (script './row.tvl', line 5)"},
-    {"AlphaFunction", BG W "alpha SOMETIMES 0.5\n", "Invalid alpha function (script './row.tvl', line 5)"},
-    {"MissingSpline", CAM "spline data/none.spl\n", "Spline: error loading 'data/none.spl'"},
+    {"BlendSource", BG W "blend ONE_PLUS ONE\n", "Invalid blend source factor", 5},
+    {"BlendDestination", BG W "blend ONE TWO\n", "Invalid blend destination factor", 5},
+    {"AlphaFunction", BG W "alpha SOMETIMES 0.5\n", "Invalid alpha function", 5},
+    {"MissingSpline", CAM "spline data/none.spl\n", "Spline: error loading 'data/none.spl'", 4},
     {"CameraFloats", CAM "param 1\n", "camera: no floats needed"},
     {"CameraStrings", CAM "string x\n", "camera: no strings needed"},
-    {"CameraChannels", CAM S(9), "camera: spline 0 has 9 channels, 12 needed"},
+    {"CameraChannels", CAM S(9), "camera: spline 0 has 9 channels, 12 needed", 4},
     {"ImageFloats", IMG "param 1\n" W S(9), "image: no floats needed"},
     {"ImageStrings", IMG S(9), "image: one string needed"},
     {"ImageTwoStrings", IMG "string a.tga\nstring b.tga\n" S(9), "image: one string needed"},
     {"ImageSplines", IMG W, "image: one spline needed"},
-    {"ImageChannels", IMG W S(3), "image: spline 0 has 3 channels, 9 needed"},
+    {"ImageChannels", IMG W S(3), "image: spline 0 has 3 channels, 9 needed", 5},
     {"ImageMatrixFloats", IM "param 1\n" S(9) S(9) S(4), "imageMatrix: two floats needed"},
     {"ImageMatrixStrings", "[imageMatrix]\n" H "param 1 1\n", "imageMatrix: one string needed"},
     {"ImageMatrixSplines", IM "param 1 1\n" S(9) S(9), "imageMatrix: threee splines needed"},
-    {"ImageMatrixChannels", IM "param 1 1\n" S(9) S(9) S(3),
-     "imageMatrix: spline 2 has 3 channels, 4 needed"},
-    {"ImageMatrixModulation", IM "param 1 2\n" S(9) S(9) S(4), "imageMatrix: invalid modulation"},
+    {"ImageMatrixChannels", IM "param 1 1\n" S(9) S(9) S(3), "imageMatrix: spline 2 has 3 channels, 4 needed",
+     8},
+    {"ImageMatrixModulation", IM "param 1 2\n" S(9) S(9) S(4), "imageMatrix: invalid modulation", 5},
     {"ObjectStrings", OBJ OP, "object: three strings needed"},
-    {"ObjectMode", "[object]\n" H "string wireframe\n" MODEL OP, "object: unknown render mode"},
+    {"ObjectMode", "[object]\n" H "string wireframe\n" MODEL OP, "object: unknown render mode", 4},
     {"ObjectEnvironmentMap", "[object]\n" H "string Environment\n" MODEL OP, "object: four strings needed"},
     {"ObjectFloats", OBJ "string cube.3ds\nparam 1 0 1\n", "object: seven floats needed"},
-    {"ObjectChannels", OBJ "string cube.3ds\n" OP S(3), "object: spline 0 has 3 channels, 9 needed"},
-    {"ObjectMissingModel", OBJ "string none.3ds\n" OP, "3DS: file 'none.3ds' not found\n"},
-    {"ObjectBrokenModel", OBJ "string broken.3ds\n" OP, "3DS: error loading 'broken.3ds'\n"},
+    {"ObjectChannels", OBJ "string cube.3ds\n" OP S(3), "object: spline 0 has 3 channels, 9 needed", 8},
+    {"ObjectMissingModel", OBJ "string none.3ds\n" OP, "3DS: file 'none.3ds' not found\n", 6},
+    {"ObjectBrokenModel", OBJ "string broken.3ds\n" OP, "3DS: error loading 'broken.3ds'\n", 6},
     {"ObjectMatrixStrings", OM, "objectMatrix: four strings needed"},
     {"ObjectMatrixColourFloats", OM "string Color\nparam 3 1 1 1\n" S(9) S(9),
      "objectMatrix: five floats needed"},
     {"ObjectMatrixFloats", OM "string Texture\n" S(9) S(9), "objectMatrix: one float needed"},
     {"ObjectMatrixSplines", OM "string Color\nparam 3 1 1 1 0\n" S(9), "objectMatrix: two splines needed"},
     {"ObjectMatrixChannels", OM "string Color\nparam 3 1 1 1 0\n" S(9) S(3),
-     "objectMatrix: spline 1 has 3 channels, 9 needed"},
+     "objectMatrix: spline 1 has 3 channels, 9 needed", 10},
     {"ParticleMatrixSplines", PM "param 3 0\n" S(3) S(4), "particleMatrix: three splines needed"},
-    {"ParticleMatrixChannels", PM "param 3 0\n" S(3) S(3) S(4), "particleMatrix: spline 1 needs 4 channels"},
-    {"ParticleMatrixCount", PM "param -2 0\n" PM_SPLINES, "particleMatrix: invalid particle count"},
-    {"ParticleMatrixModulation", PM "param 3 2\n" PM_SPLINES, "particleMatrix: invalid modulation"},
+    {"ParticleMatrixChannels", PM "param 3 0\n" S(3) S(3) S(4), "particleMatrix: spline 1 needs 4 channels",
+     7},
+    {"ParticleMatrixCount", PM "param -2 0\n" PM_SPLINES, "particleMatrix: invalid particle count", 5},
+    {"ParticleMatrixModulation", PM "param 3 2\n" PM_SPLINES, "particleMatrix: invalid modulation", 5},
     {"ParticleTexStrings", PT W "param 1 1 1 0 0 0 1 1\n", "particleTex: two strings needed"},
-    {"ParticleTexRange", PT W W "param 1 1 0.5 0 0 0 1 1\n", "particleTex: scatter range below 1"},
+    {"ParticleTexRange", PT W W "param 1 1 0.5 0 0 0 1 1\n", "particleTex: scatter range below 1", 6},
     {"ParticleTexMissingShape", PT "string data/none.tga\n" W "param 1 1 1 0 0 0 1 1\n",
-     "Error loading 'data/none.tga': *"},
+     "Error loading 'data/none.tga': *", 4},
     {"PathwayFloats", PATH "param 10 1 1 1\n" W S(3), "pathway: five floats needed"},
-    {"PathwayRate", PATH "param 0 1 1 1 1\n" W S(3), "pathway: rate must be greater than 0"},
+    {"PathwayRate", PATH "param 0 1 1 1 1\n" W S(3), "pathway: rate must be greater than 0", 4},
     {"PathwayStrings", PATH "param 10 1 1 1 1\n" S(3), "pathway: one string needed"},
     {"PathwaySplines", PATH "param 10 1 1 1 1\n" W, "pathway: one spline needed"},
-    {"PathwayChannels", PATH "param 10 1 1 1 1\n" W S(2), "pathway: spline 0 needs 3 channels"},
-    {"PathwayCount", PATH "param 10000000 1 1 1 1\n" W S(3), "pathway: too many particles"},
+    {"PathwayChannels", PATH "param 10 1 1 1 1\n" W S(2), "pathway: spline 0 needs 3 channels", 6},
+    {"PathwayCount", PATH "param 10000000 1 1 1 1\n" W S(3), "pathway: too many particles", 4},
     {"RaySplines", RAY "param 1 4\n" S(10), "ray: two splines needed"},
     {"RayFloats", RAY "param 1\n" S(10) S(3), "ray: two params needed"},
-    {"RayChannelsFirst", RAY "param 1 4\n" S(9) S(3), "ray: spline 0 needs 10 channels"},
-    {"RayChannelsSecond", RAY "param 1 4\n" S(10) S(2), "ray: spline 1 needs 3 channels"},
-    {"RayNegativeSegments", RAY "param 1 -3\n" S(10) S(3), "ray: invalid segment count"},
-    {"RayHugeSegments", RAY "param 1 100001\n" S(10) S(3), "ray: invalid segment count"},
+    {"RayChannelsFirst", RAY "param 1 4\n" S(9) S(3), "ray: spline 0 needs 10 channels", 5},
+    {"RayChannelsSecond", RAY "param 1 4\n" S(10) S(2), "ray: spline 1 needs 3 channels", 6},
+    {"RayNegativeSegments", RAY "param 1 -3\n" S(10) S(3), "ray: invalid segment count", 4},
+    {"RayHugeSegments", RAY "param 1 100001\n" S(10) S(3), "ray: invalid segment count", 4},
     {"MacroBoxFloats", BOX "param 1 1\n" W, "macroBox: three params needed"},
     {"MacroBoxStrings", BOX "param 1 1 1\n", "macroBox: one string needed"},
-    {"MacroBoxLayers", BOX "param 5000 1 1\n" W, "macroBox: too many layers"},
-    {"MacroBoxWithoutCamera", BOX "param 1 1 1\n" W, "macroBox: no camera"},
+    {"MacroBoxLayers", BOX "param 5000 1 1\n" W, "macroBox: too many layers", 4},
+    {"MacroBoxWithoutCamera", BOX "param 1 1 1\n" W, "macroBox: no camera", 0},
     // A camera drawn after the box does not count.
     {"MacroBoxUnderTheCamera", "[camera]\nstart 0\nend 1\nlayer 5\n" BOX "param 1 1 1\n" W,
-     "macroBox: no camera"},
+     "macroBox: no camera", 0},
     {"SoundStrings", "[sound]\n" H "string a.wav\nstring b.wav\n", "One string needed in sound"},
-    {"SoundMissingFile", "[sound]\n" H "string data/missing.ogg\n", "File 'data/missing.ogg' not found"},
-    {"SoundNotMusic", "[sound]\n" H "string data/c2.spl\n", "Unknown file format"},
+    {"SoundMissingFile", "[sound]\n" H "string data/missing.ogg\n", "File 'data/missing.ogg' not found", 4},
+    {"SoundNotMusic", "[sound]\n" H "string data/c2.spl\n", "Unknown file format", 4},
     {"BlackWhiteFloats", BW "param {1}\n", "Two floats needed in black & white"},
     {"BlackWhiteTooManyFloats", BW "param {1, 1, 1}\n", "Two floats needed in black & white"},
     {"ColourFloats", COL "param {1, 1}\n", "3 - 4 floats needed in color"},
@@ -121,15 +128,19 @@ const Row REFUSALS[] = {
     {"FaderFloats", "[efxFader]\n" H "param {1, 1, 1, 1, 1, 1, 1}\n", "Eight floats needed in fader"},
     {"RadialBlurFloats", RB "param {1, 1, 1, 1, 1, 1, 1, 1}\n", "Nine floats needed in radial blur"},
     {"DeformFloats", DEF "param {4, 8}\n", "Three floats needed in deform effect"},
-    {"DeformNoSteps", DEF "param {4, 0, 8}\n", "1 to 255 mesh steps needed in deform effect"},
-    {"DeformTooManySteps", DEF "param {4, 8, 300}\n", "1 to 255 mesh steps needed in deform effect"},
-    {"DeformOnePoint", DEF "param {1, 8, 8}\n", "2 to *"},
-    {"DeformTooManyPoints", DEF "param {260, 8, 8}\n", "2 to *"},
-    {"DeformChannels", DEF "param {3, 8, 8}\n" S(4), "Five channels needed in deform spline 'data/c4.spl'"},
+    {"DeformNoSteps", DEF "param {4, 0, 8}\n", "1 to 255 mesh steps needed in deform effect", 4},
+    {"DeformTooManySteps", DEF "param {4, 8, 300}\n", "1 to 255 mesh steps needed in deform effect", 4},
+    {"DeformOnePoint", DEF "param {1, 8, 8}\n", "2 to *", 4},
+    {"DeformTooManyPoints", DEF "param {260, 8, 8}\n", "2 to *", 4},
+    {"DeformChannels", DEF "param {3, 8, 8}\n" S(4), "Five channels needed in deform spline 'data/c4.spl'",
+     5},
     {"RepeatFloats", REPEAT "param {1, 1}\nstring efxFader\n", "3 float(s) needed in repeat"},
     {"RepeatStrings", REPEAT "param {1, 1, 0}\n", "1 string(s) needed in repeat"},
     {"RepeatUnknownType", REPEAT "param {1, 1, 0}\nstring efxfader\n",
-     "Script: unknown section 'efxfader' in repeat"},
+     "Script: unknown section 'efxfader' in repeat", 5},
+    // The inner section's statements are the outer one's, less the repeat's own.
+    {"RepeatInnerMissingImage", REPEAT "param {1, 1, 0}\nstring background\nstring data/none.tga\n",
+     "Error loading 'data/none.tga': *", 6},
     // Exactly three params leave the inner section with none.
     {"RepeatInnerFloats", REPEAT "param {1, 1, 0}\nstring efxFader\n", "Eight floats needed in fader"},
 };
@@ -186,14 +197,21 @@ TEST_P(Refusal, StopsTheLoadWithItsMessage) {
     const std::string key = script.substr(0, script.find(' ')) + " ";
     std::erase_if(demo.settings, [&](const std::string& s) { return s.rfind(key, 0) == 0; });
     if (script.find("[sound]") != std::string::npos) std::erase(demo.settings, "sound 0");
+    if (std::string(row.name) == "NoFont") std::remove(demo.dir.file("data/fonts/font.tga").c_str());
     PlayerResult r = run_row(demo, row);
     EXPECT_EQ(r.exit_status, 255);
     std::string message = row.message;
+    const std::string place =
+        row.line > 0 ? " (script './row.tvl', line " + std::to_string(row.line) + ")" : std::string();
     if (message.back() == '*') {
         message.pop_back();
         EXPECT_EQ(r.err.rfind("Error: " + message, 0), 0u) << r.err;
+        EXPECT_TRUE(r.err.ends_with(place + "\n")) << r.err;
         EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
     } else {
+        // The place goes before the line end a message may have.
+        const size_t end = message.find_last_not_of('\n') + 1;
+        message = message.substr(0, end) + place + message.substr(end);
         EXPECT_EQ(r.err, "Error: " + message + "\n");
     }
     EXPECT_NE(demo.dialog_log().find("--text=" + message), std::string::npos) << demo.dialog_log();

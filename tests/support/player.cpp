@@ -248,7 +248,10 @@ void Demo::background(const std::string& image, float start, float end, int laye
 
 void Demo::use_example(const std::string& name, int music_seconds) {
     const std::string source = TARVEL_SOURCE_DIR "/examples/";
+    // The example's own loading section replaces the builder's, and its pictures with it.
     sections.clear();
+    fs::remove(dir.file("data/loading_back.tga"));
+    fs::remove(dir.file("data/loading_front.tga"));
     for (const auto& entry : fs::directory_iterator(source + name)) {
         if (entry.path().extension() != ".tvl") continue;
         std::string kept, script = read_file(entry.path());

@@ -77,8 +77,9 @@ struct Demo {
     }
     // A background section showing `image` on `layer` from `start` to `end`.
     void background(const std::string& image, float start, float end, int layer = 0);
-    // Replaces the sections with the scripts of examples/NAME (less their gl_ lines, so that the
-    // settings here hold) and the media its generators make, with `music_seconds` of music.
+    // Replaces the sections (and the loading pictures) with the scripts of examples/NAME (less
+    // their gl_ lines, so that the settings here hold) and the media its generators make, with
+    // `music_seconds` of music.
     void use_example(const std::string& name, int music_seconds = 0);
 
     void write() const;                                  // demo.tvl: the settings, then the sections

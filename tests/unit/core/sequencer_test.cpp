@@ -26,7 +26,7 @@ template <size_t... Rows>
 std::vector<SectionType> make_rows(std::index_sequence<Rows...>) {
     return {SectionType{"fake", [] { note("prepare " + std::to_string(Rows) + " with"); },
                         [] { note("init"); }, [] { note("start"); }, [] { note("render"); },
-                        [] { note("stop"); }}...};
+                        [] { note("stop"); }, section_check_none}...};
 }
 
 std::vector<SectionType> fake_rows = [] {

@@ -53,6 +53,8 @@ TEST_F(ScriptTest, ScriptsAndTheSectionsTheyMake) {
         {"[image]\nstart 1\nend 4\ncurve cam.spl 2\ncolor red\nfactor 3\nfx 4 5\nsize big one\nparam {6}\nf" +
              std::string(99, 'k') + " 7\n",
          "image 1..4 (3) layer 0 params 3 4 5 6 7 strings [big one] splines cam.spl:2 red:3"},
+        // An editor's byte-order mark before the first line is no part of it.
+        {"\xEF\xBB\xBF[image]\nlayer 3\n", "image 0..0 (0) layer 3"},
         {"[image] ; the logo\nstring abc  \nstring a;b ; c\nstring\t\tx y\r\n",
          "image 0..0 (0) layer 0 strings [abc  ] [a;b ; c] [x y]"},
         // An end before the start is only refused when it comes after the start line.
@@ -85,12 +87,15 @@ TEST_F(ScriptTest, EveryMessageWithItsLineNumber) {
     auto at = [](const std::string& what, int line) {
         return what + " (script './x.tvl', line " + std::to_string(line) + ")";
     };
+    const std::string blanks = "Hint: the line begins with blanks: a key starts at the beginning of its line";
     const std::pair<std::string, std::string> cases[] = {
         {"start 2\n[image]\n", at("Unknown variable", 1)},
-        {"; c\n\n  fps 1\n", at("Unknown variable", 3)},
+        {"; c\n\n  fps 1\n", at("Unknown variable", 3) + "\n" + blanks},
+        {"[image]\n \n", at("Unknown section variable", 2) +
+                             "\nHint: the line holds only blanks (an empty line must be empty)"},
         {"Fps 1\n", at("Unknown variable", 1)},
         {"demo_name" + std::string(90, 'x') + " 1\n", at("Unknown variable", 1)},
-        {sec + "\tstart 1\n", at("Unknown section variable", 2)},
+        {sec + "\tstart 1\n", at("Unknown section variable", 2) + "\n" + blanks},
         {sec + "Start 1\n", at("Unknown section variable", 2)},
         {sec + "texture x\n", at("Unknown section variable", 2)},
         {"[image]x\n", at("Unknown section", 1)},
@@ -113,7 +118,7 @@ TEST_F(ScriptTest, EveryMessageWithItsLineNumber) {
         {sec + "alpha MORE 0.5\n", at("Invalid alpha function", 2)},
         {sec + "alpha\n", at("Invalid alpha function", 2)},
         {sec + "param " + repeated("1 ", 30) + "\nparam 1 2 3\n",
-         "Script: too many floats in vector '1 2 3'"},
+         at("Script: too many floats in vector '1 2 3'", 3)},
         // CR LF counts two lines, a CR alone one.
         {"; a\r\n" + sec + "bad 1\r\n", at("Unknown section variable", 4)},
         {"[image]\rstart 1\r\rstart -1\r", at("Invalid start", 4)},

@@ -1,0 +1,21 @@
+// The whole demo at once: every problem the player would stop at while loading, and warnings
+// about what it accepts but is almost always a mistake. No window, no GL, no sound device.
+#pragma once
+
+#include <cstdio>
+#include <vector>
+
+#include "script/problem.h"
+
+// Checks the demo in the working directory: reads every script (each error with its hint, then
+// the next line), applies each section type's checks to every section and, with
+// `decode_files`, opens and decodes every file the demo names and the font, and looks for files
+// that nothing uses. Leaves the configuration and the list of all sections as it found them, so
+// that a demo playing meanwhile goes on; never ends the program. Problems come ordered by
+// script and line; a hint follows its error.
+std::vector<CheckProblem> demo_check(bool decode_files);
+
+// One line each, "SCRIPT:LINE: error: MESSAGE" (or warning, hint; "FILE: ..." without a line,
+// "tarvel: ..." without either), then "N errors, M warnings". Returns the exit status: 1 when
+// there are errors, else 0.
+int check_report(const std::vector<CheckProblem>& problems, std::FILE* out);

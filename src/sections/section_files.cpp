@@ -1,0 +1,29 @@
+// Section files, placed at their statements.
+#include "sections/section_files.h"
+
+#include "resources/mesh.h"
+#include "resources/texture.h"
+#include "script/section.h"
+
+int section_texture_load(const Section& s, int i) {
+    ErrorPlace place = section_at_string(s, i);
+    return texture_load(s.strings[i].c_str());
+}
+
+void section_texture_check(const Section& s, int i) {
+    ErrorPlace place = section_at_string(s, i);
+    texture_decode(s.strings[i].c_str());
+}
+
+Mesh* section_mesh_load(const Section& s, int directory, int file) {
+    ErrorPlace place = section_at_string(s, file);
+    return mesh_load(s.strings[directory].c_str(), s.strings[file].c_str());
+}
+
+void section_mesh_check(const Section& s, int directory, int file) {
+    ErrorPlace place = section_at_string(s, file);
+    mesh_read(s.strings[directory].c_str(), s.strings[file].c_str(), [](const char* path) {
+        texture_decode(path);
+        return -1;
+    });
+}
