@@ -20,6 +20,7 @@
 #include "base/config.h"
 #include "base/error.h"
 #include "core/capture.h"
+#include "core/check.h"
 #include "core/cli.h"
 #include "core/keys.h"
 #include "core/maker_commands.h"
@@ -143,14 +144,41 @@ void Maker::read_scripts() {
     cli_apply(options_);
 }
 
+// The first error the checks find in the scripts as they are now, worded as the player words it
+// (with its place and hint); "" when there is none.
+std::string first_script_error() {
+    std::vector<CheckProblem> problems = demo_check(false);
+    for (size_t i = 0; i < problems.size(); ++i) {
+        const CheckProblem& p = problems[i];
+        if (p.severity != Severity::Error) continue;
+        std::string text = p.message;
+        if (p.line > 0) text += " (script '" + p.script + "', line " + std::to_string(p.line) + ")";
+        if (i + 1 < problems.size() && problems[i + 1].severity == Severity::Hint)
+            text += "\n" + problems[i + 1].message;
+        return text;
+    }
+    return "";
+}
+
 // Tears the demo down and builds it again from the files; `first` starts at demo_start, later
-// loads at the time the show had. Nothing here ends the program: a failure leaves the demo
-// empty and broken until the next change.
+// loads at the time the show had. Nothing here ends the program: scripts that fail their checks
+// leave the running demo as it is, standing still; a failure while loading leaves it empty.
+// Either way the demo is broken until the next change.
 void Maker::load(bool first) {
     float resume_at = now();
     std::vector<std::string> changed = watch_changes(loaded_, last_scan_);
     loaded_ = last_scan_ = watch_scan(".", outputs_);
     last_scan_ticks_ = SDL_GetTicks();
+    std::string refused = first_script_error();
+    if (!refused.empty()) {
+        std::fprintf(stderr, "Error: %s\n", refused.c_str());
+        std::fflush(stderr);
+        broken_ = true;
+        error_ = refused;
+        held_time_ = resume_at;
+        set_playing(playing_);
+        return;
+    }
     bool font_changed = std::find(changed.begin(), changed.end(), FONT_PATH) != changed.end();
     if (font_changed && font_loaded_) {
         demo_unload(frame_targets_);

@@ -55,6 +55,16 @@ TEST(MakersMode, ReloadsChangedFilesAndOutlivesErrorsAtTheSameTime) {
     EXPECT_TRUE(
         settles(player, [](const TgaPicture& p) { return near(colour_at(p, 0.02f, 0.98f), green, 2); }));
     EXPECT_EQ(player.ask("time"), "ok 2.500 paused");
+
+    // A picture that no longer decodes fails the load itself, after the scripts passed.
+    demo.file("data/back.tga", "not a picture");
+    EXPECT_TRUE(wait_until([&] { return player.err().find("data/back.tga") != std::string::npos; }));
+    EXPECT_EQ(player.ask("seek 3"), "ok");
+    EXPECT_COLOUR(middle(player.screenshot("broken.tga")), green, 2);
+    demo.picture("data/back.tga", 16, 16, red);
+    EXPECT_TRUE(
+        settles(player, [](const TgaPicture& p) { return near(colour_at(p, 0.02f, 0.98f), red, 2); }));
+    EXPECT_EQ(player.ask("time"), "ok 3.000 paused");
     EXPECT_EQ(player.ask("screenshot no/such/folder/x.tga").rfind("error ", 0), 0u);
     EXPECT_EQ(player.ask("quit"), "ok");
     EXPECT_EQ(player.wait_exit(), 0);
