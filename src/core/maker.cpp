@@ -83,6 +83,21 @@ struct WindowSettings {
     }
 };
 
+// The files changed since the last load, for the texture pool to drop what they held.
+const std::vector<std::string>* changed_files = nullptr;
+
+bool file_changed(const char* path) {
+    std::string name = path;
+    while (name.rfind("./", 0) == 0) name.erase(0, 2);
+    for (const std::string& changed : *changed_files) {
+        if (changed == name) return true;
+        // A changed archive may hold any file: nothing is kept then.
+        std::string tail = changed.size() >= 4 ? changed.substr(changed.size() - 4) : "";
+        if (tail == ".dat" || tail == ".DAT" || tail == ".zip" || tail == ".ZIP") return true;
+    }
+    return false;
+}
+
 float clamp_time(float t) {
     float last = sequence_last_end();
     if (t > last) t = last;
@@ -166,8 +181,9 @@ std::string first_script_error() {
 // Either way the demo is broken until the next change.
 void Maker::load(bool first) {
     float resume_at = now();
-    std::vector<std::string> changed = watch_changes(loaded_, last_scan_);
-    loaded_ = last_scan_ = watch_scan(".", outputs_);
+    FileSnapshot scan = watch_scan(".", outputs_);
+    std::vector<std::string> changed = watch_changes(loaded_, scan);
+    loaded_ = last_scan_ = std::move(scan);
     last_scan_ticks_ = SDL_GetTicks();
     std::string refused = first_script_error();
     if (!refused.empty()) {
@@ -180,6 +196,10 @@ void Maker::load(bool first) {
         return;
     }
     bool font_changed = std::find(changed.begin(), changed.end(), FONT_PATH) != changed.end();
+    // Pictures whose files did not change are taken back instead of decoded again.
+    texture_pool_keep(demo_textures_);
+    changed_files = &changed;
+    texture_pool_forget(file_changed);
     if (font_changed && font_loaded_) {
         demo_unload(frame_targets_);
         font_loaded_ = false;
@@ -210,6 +230,7 @@ void Maker::load(bool first) {
         error_ = failure.message;
         held_time_ = resume_at;
     }
+    texture_pool_clear();
     set_playing(playing_);
 }
 

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "base/config.h"
 #include "base/error.h"
@@ -18,9 +19,15 @@ int bound_env_mode = -1;
 
 namespace {
 
-std::unique_ptr<Texture> texture_table[TEXTURE_MAX];
-
 constexpr GLuint NOT_UPLOADED = 0xFFFFFFFFu;
+
+std::unique_ptr<Texture> texture_table[TEXTURE_MAX];
+std::vector<std::unique_ptr<Texture>> texture_pool;
+
+void texture_free(std::unique_ptr<Texture>& t) {
+    if (t != nullptr && t->gl_name != NOT_UPLOADED) glDeleteTextures(1, &t->gl_name);
+    t.reset();
+}
 
 void gl_bind(GLenum target, GLuint name) {
     glBindTexture(target, name);
@@ -137,13 +144,28 @@ void texture_table_reset() {
 
 void texture_table_truncate(int keep) {
     if (keep < 0) keep = 0;
-    for (int i = keep; i < texture_count; ++i) {
-        Texture* t = texture_table[i].get();
-        if (t != nullptr && t->gl_name != NOT_UPLOADED) glDeleteTextures(1, &t->gl_name);
-        texture_table[i].reset();
-    }
+    for (int i = keep; i < texture_count; ++i) texture_free(texture_table[i]);
     if (texture_count > keep) texture_count = keep;
     texture_unbind_all();
+}
+
+void texture_pool_keep(int first) {
+    // What an earlier demo left and nobody took goes first: the pool holds one demo at most.
+    texture_pool_clear();
+    for (int i = first < 0 ? 0 : first; i < texture_count; ++i)
+        if (texture_table[i] != nullptr && texture_table[i]->name != nullptr)
+            texture_pool.push_back(std::move(texture_table[i]));
+}
+
+void texture_pool_clear() {
+    for (auto& t : texture_pool) texture_free(t);
+    texture_pool.clear();
+}
+
+void texture_pool_forget(bool (*changed)(const char* path)) {
+    for (auto& t : texture_pool)
+        if (changed(t->name)) texture_free(t);
+    std::erase(texture_pool, nullptr);
 }
 
 int texture_new() {
@@ -196,7 +218,14 @@ void texture_upload(int handle) {
     GLenum error = glGetError();
     if (error != GL_NO_ERROR)
         fatal_error("Error before upload texture '%s': %s", name_of(*t), gl_error_text(error));
-    if (t->gl_name != NOT_UPLOADED) return;
+    if (t->gl_name != NOT_UPLOADED) {
+        // Uploaded already: again only when a texture taken back from the pool is now wanted
+        // with other flags.
+        if (t->flags == t->uploaded_flags) return;
+        glDeleteTextures(1, &t->gl_name);
+        t->gl_name = NOT_UPLOADED;
+    }
+    t->uploaded_flags = t->flags;
 
     bool mipmapped = t->min_filter == GL_LINEAR_MIPMAP_NEAREST;
     t->memory = static_cast<int>(texture_memory_count(t->width, t->height, t->components, mipmapped));
@@ -275,10 +304,21 @@ SurfacePtr texture_decode(const char* path) {
 }
 
 int texture_load(const char* path) {
+    for (auto it = texture_pool.begin(); it != texture_pool.end(); ++it) {
+        if (std::strcmp((*it)->name, path) != 0 || (*it)->detail != texture_detail) continue;
+        int handle = texture_new();
+        int flags = texture_table[handle]->flags;
+        texture_table[handle] = std::move(*it);
+        texture_pool.erase(it);
+        // As a fresh load: flags from scratch, the GL texture kept until they differ at upload.
+        texture_set_flags(handle, flags);
+        return handle;
+    }
     SurfacePtr image = texture_decode(path);
     int handle = texture_new();
     Texture* t = texture_table[handle].get();
     t->name = strdup(path);
+    t->detail = texture_detail;
     t->width = image->w;
     t->height = image->h;
     t->components = image->format->BytesPerPixel;

@@ -42,6 +42,8 @@ struct Texture {
     GLenum min_filter = 0;
     GLenum wrap = 0;
     GLenum env_mode = 0;
+    int uploaded_flags = 0;  // the flags the GL texture was made with
+    int detail = 0;          // texture_detail when the file was loaded
 };
 
 int texture_new();
@@ -71,6 +73,15 @@ extern void (*texture_gl_env_mode)(GLint mode);
 
 // Empties the table without touching GL; tests start from an empty table.
 void texture_table_reset();
+
+// Textures kept from a demo being torn down, for the next one to take back instead of reading
+// and decoding their files again. texture_pool_keep moves every slot from `first` on that a file
+// filled into the pool (the slots are emptied, not yet freed); texture_pool_forget drops the ones
+// whose file `changed` says yes to; texture_load takes a pooled texture of the same file and
+// detail level; texture_pool_clear frees what nobody took, GL names included.
+void texture_pool_keep(int first);
+void texture_pool_forget(bool (*changed)(const char* path));
+void texture_pool_clear();
 
 // Frees every slot from `keep` on, GL names included, so that handles from `keep` are handed
 // out again: a demo torn down gives back its textures while the frame targets made before it

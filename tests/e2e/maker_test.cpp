@@ -1,5 +1,6 @@
 // The maker's mode driven as an editor would: commands on standard input, files changed under
 // the running player, pictures read back from its screenshots.
+#include <filesystem>
 #include <thread>
 
 #include "player.h"
@@ -65,6 +66,15 @@ TEST(MakersMode, ReloadsChangedFilesAndOutlivesErrorsAtTheSameTime) {
     EXPECT_TRUE(
         settles(player, [](const TgaPicture& p) { return near(colour_at(p, 0.02f, 0.98f), red, 2); }));
     EXPECT_EQ(player.ask("time"), "ok 3.000 paused");
+
+    // A file that looks unchanged (size and time) is not read again when another file changes:
+    // the frame turned over by an inverse effect shows the red kept, not the green written.
+    const auto stamp = std::filesystem::last_write_time(demo.dir.file("data/back.tga"));
+    demo.picture("data/back.tga", 16, 16, green);
+    std::filesystem::last_write_time(demo.dir.file("data/back.tga"), stamp);
+    demo.section("[efxInverse]\n" + span(0, 10, 5));
+    demo.write();
+    EXPECT_TRUE(settles(player, [](const TgaPicture& p) { return near(middle(p), Rgb{0, 255, 255}, 2); }));
     EXPECT_EQ(player.ask("screenshot no/such/folder/x.tga").rfind("error ", 0), 0u);
     EXPECT_EQ(player.ask("quit"), "ok");
     EXPECT_EQ(player.wait_exit(), 0);
