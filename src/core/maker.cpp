@@ -39,8 +39,10 @@ namespace {
 const char* const FONT_PATH = "data/fonts/font.tga";
 // How often the folder is looked at; a change is taken once two looks agree.
 constexpr Uint32 SCAN_INTERVAL_MS = 250;
-// The pause between two looks at the window and the input while nothing plays.
+// The pause between two looks at the window and the input while nothing plays, and the longest
+// time a still picture goes without being drawn again.
 constexpr int IDLE_WAIT_MS = 20;
+constexpr Uint32 STILL_REDRAW_MS = 500;
 
 // A fatal error of the maker's mode: reported, then caught by the loop instead of ending.
 struct MakerFailure {
@@ -137,6 +139,8 @@ class Maker {
     float held_time_ = 0;  // the show's time while it is broken
     float play_from_ = 0;  // where play last (re)started: before demo_end, play pauses there
     bool fresh_frame_ = true;
+    bool dirty_ = true;  // the still picture must be drawn again (an event, a command, a reload)
+    Uint32 still_ticks_ = 0;
     bool loop_from_set_ = false, loop_to_set_ = false;
     float loop_from_ = 0, loop_to_ = 0;
     bool reload_asked_ = false;
@@ -192,6 +196,7 @@ void Maker::load(bool first) {
         broken_ = true;
         error_ = refused;
         held_time_ = resume_at;
+        dirty_ = true;
         set_playing(playing_);
         return;
     }
@@ -231,6 +236,7 @@ void Maker::load(bool first) {
         held_time_ = resume_at;
     }
     texture_pool_clear();
+    dirty_ = true;
     set_playing(playing_);
 }
 
@@ -335,6 +341,10 @@ void Maker::frame() {
 // The last frame shown, again, with the overlays of now; a frame at a new time when a seek or a
 // reload asked for one.
 void Maker::show_still() {
+    Uint32 ticks = SDL_GetTicks();
+    if (!fresh_frame_ && !dirty_ && ticks - still_ticks_ < STILL_REDRAW_MS) return;
+    dirty_ = false;
+    still_ticks_ = ticks;
     if (fresh_frame_ && !broken_) {
         frame_delta = 0;
         frame();
@@ -362,6 +372,7 @@ void Maker::step() {
 }
 
 void Maker::handle_event(const SDL_Event& event) {
+    dirty_ = true;
     if (event.type != SDL_KEYDOWN) {
         key_event(event);
         return;
@@ -422,6 +433,7 @@ std::string Maker::do_screenshot(const std::string& file) {
 }
 
 void Maker::answer_line(const std::string& line) {
+    dirty_ = true;
     MakerCommand c = maker_command_parse(line);
     std::string answer = "ok";
     if (!c.error.empty()) {
@@ -546,6 +558,7 @@ int Maker::run() {
             held_time_ = demo_time;
             broken_ = true;
             error_ = failure.message;
+            dirty_ = true;
             set_playing(playing_);
         }
         if (broken_ || !playing_) {
