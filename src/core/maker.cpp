@@ -5,6 +5,7 @@
 #include <GL/gl.h>
 #include <SDL/SDL.h>
 #include <poll.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -523,6 +524,8 @@ void Maker::look_at_folder() {
 
 int Maker::run() {
     dialogs_disable();
+    // An editor that stops reading the answers does not end the player.
+    signal(SIGPIPE, SIG_IGN);
     FatalHandler normal_handler = fatal_set_handler(report_and_throw);
     fatal_set_shutdown(nullptr);
     sequence_keep_all = true;
