@@ -265,13 +265,7 @@ void Maker::set_playing(bool on) {
 
 void Maker::draw_panel(const std::vector<std::string>& lines, float top, float size, bool error) {
     glViewport(0, 0, gl_width, gl_height);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glOrtho(0, gl_width, gl_height, 0, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
+    ortho_begin();
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_DEPTH_TEST);
     glEnable(GL_BLEND);
@@ -282,19 +276,19 @@ void Maker::draw_panel(const std::vector<std::string>& lines, float top, float s
     } else {
         glColor4f(0, 0, 0, 0.7f);
     }
+    // Pixel rows from the top, as the font counts them, in the unit square's upward y.
+    const float y0 = 1.0f - top / static_cast<float>(gl_height);
+    const float y1 = 1.0f - bottom / static_cast<float>(gl_height);
     glBegin(GL_QUADS);
-    glVertex2f(0, top);
-    glVertex2f(0, bottom);
-    glVertex2f(static_cast<float>(gl_width), bottom);
-    glVertex2f(static_cast<float>(gl_width), top);
+    glVertex2f(0, y0);
+    glVertex2f(0, y1);
+    glVertex2f(1, y1);
+    glVertex2f(1, y0);
     glEnd();
     glDisable(GL_BLEND);
     glEnable(GL_TEXTURE_2D);
     glEnable(GL_DEPTH_TEST);
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
+    ortho_end();
     if (!font_loaded_) return;
     Font font = system_font;
     font.size = size;
@@ -327,12 +321,7 @@ void Maker::draw_overlays() {
 
 // One frame of the show at demo_time, as the normal loop draws it, with the maker's overlays.
 void Maker::frame() {
-    sections_start_due();
-    frame_output.begin();
-    current_camera = nullptr;
-    sections_render_active();
-    if (record != 0) frame_output.capture();
-    frame_output.present();
+    frame_draw();
     draw_overlays();
     screenshot_take_requested();
     frame_output.swap();

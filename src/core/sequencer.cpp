@@ -280,13 +280,17 @@ bool sequence_finished() {
     return demo_end > 0.0f && demo_time > demo_end;
 }
 
-void frame_run() {
+void frame_draw() {
     sections_start_due();
     frame_output.begin();
     current_camera = nullptr;
     sections_render_active();
     if (record != 0) frame_output.capture();
     frame_output.present();
+}
+
+void frame_run() {
+    frame_draw();
     if (fps != 0) {
         frame_output.overlay_fps();
     } else if (timing != 0) {

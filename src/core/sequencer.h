@@ -77,6 +77,9 @@ void sections_start_due();
 void sections_render_active();
 bool sequence_finished();
 
+// The demo's frame, drawn and presented (recorded first when recording), before any overlay.
+void frame_draw();
+// frame_draw, the overlays, a requested screenshot, the swap and the end test.
 void frame_run();
 // One frame and one clock step; when the demo ended by itself and `loop` is set, it restarts.
 void idle_step();
