@@ -4,11 +4,10 @@
 // draws it into the band and swaps. The ratio shows what sequencing and callbacks cost on top
 // of the GL work. Needs an X display (Xvfb will do).
 //
-// Run: build/frame_bench (built with the other benchmarks by `make build`).
+// Run: build/frame_bench (built with the other benchmarks; `make bench` runs them all).
 #include <GL/gl.h>
 #include <SDL/SDL.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -16,6 +15,7 @@
 #include <string>
 
 #include "base/config.h"
+#include "rounds.h"
 #include "core/sequencer.h"
 #include "gfx/video.h"
 #include "gfx/view.h"
@@ -25,7 +25,7 @@
 
 namespace {
 
-constexpr double seconds_per_run = 3.0;
+constexpr int ROUNDS = 5;
 
 void write_picture(const std::string& path, int size) {
     std::string data(18, '\0');
@@ -47,19 +47,6 @@ Section* add_section(int type, float end, std::initializer_list<std::string> str
     s->duration = end;
     for (const std::string& text : strings) s->strings[s->string_count++] = text;
     return s;
-}
-
-template <typename Frame>
-double frames_per_second(Frame frame) {
-    auto begin = std::chrono::steady_clock::now();
-    long frames = 0;
-    double elapsed = 0;
-    while (elapsed < seconds_per_run) {
-        frame();
-        ++frames;
-        elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-    }
-    return static_cast<double>(frames) / elapsed;
 }
 
 void textured_square() {
@@ -93,19 +80,19 @@ int main() {
     load_phase();
     clock_sync();
 
-    double player = frames_per_second([] {
+    auto player = [] {
         SDL_Event event;
         while (SDL_PollEvent(&event) != 0) {
         }
         idle_step();
-    });
+    };
 
     // The same GL work without the sequencer.
     int texture = texture_load(picture.c_str());
     texture_set_flags(texture, TEX_CLAMP);
     texture_upload(texture);
     int band_y = (gl_height - present_height) / 2;
-    double bare = frames_per_second([&] {
+    auto bare = [&] {
         SDL_Event event;
         while (SDL_PollEvent(&event) != 0) {
         }
@@ -126,11 +113,11 @@ int main() {
         ortho_end();
         glFinish();
         SDL_GL_SwapBuffers();
-    });
-
-    std::printf("player frame loop  %8.1f frames/s\n", player);
-    std::printf("bare SDL/GL loop   %8.1f frames/s\n", bare);
-    std::printf("ratio              %8.3f\n", player / bare);
+    };
+    rounds::compare(
+        "frame loop, one background, 800 x 600", rounds::ms_per_frame, ROUNDS,
+        [&] { return rounds::ms_per_call([&](int) { player(); }, 1.0); },
+        [&] { return rounds::ms_per_call([&](int) { bare(); }, 1.0); });
     SDL_Quit();
     std::filesystem::remove_all(dir);
     return 0;
