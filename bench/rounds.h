@@ -63,6 +63,12 @@ inline void row(const std::string& what, const Unit& unit, const std::vector<dou
     std::fflush(stdout);
 }
 
+// A row of the player's figures alone, for work that has no floor yet.
+inline void row_alone(const std::string& what, const Unit& unit, const std::vector<double>& player) {
+    std::printf("| %s | %s | — | — | — |\n", what.c_str(), figure(unit, median(player)).c_str());
+    std::fflush(stdout);
+}
+
 // `rounds` alternating rounds of the player and the floor; each returns its figure in `unit`.
 template <typename Player, typename Floor>
 void compare(const std::string& what, const Unit& unit, int rounds, Player&& player, Floor&& floor) {
