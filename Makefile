@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build test test-unit test-asan demo video install fuzz clean format
+.PHONY: deps build test test-unit test-asan demo video bench install fuzz clean format
 
 deps:
 	@scripts/install-deps
@@ -48,6 +48,14 @@ video: build
 	@scripts/install-deps ffmpeg
 	@examples/make-media $(BUILD) all
 	@VIDEO_FPS=$(VIDEO_FPS) examples/make-video $(BUILD) examples/showcase examples/showcase.mp4 $(VIDEO_START) $(VIDEO_END)
+
+# Runs every benchmark on one private virtual display and prints one table, each figure of the
+# player beside its floor (the same work done the plainest way); the table also goes into
+# docs/performance.md. Takes several minutes (the showcase is exported once with --video).
+bench: build
+	@scripts/install-deps ffmpeg
+	@examples/make-media $(BUILD) all
+	@bench/run $(BUILD)
 
 # Installs the player and the media generators into PREFIX/bin (default /usr/local), with the
 # virtual-display helper as tarvel-virtual-display.

@@ -1,18 +1,21 @@
-// Frame time added by each frame effect: a 800 x 600 window drawing a 512 x 512 frame, one
-// background picture, then the effect, timed up to glFinish. Needs a display (run it under
-// xvfb-run on a machine without one). Prints milliseconds per frame for the background alone
-// and the time each effect adds to it.
+// Frame time of each frame effect: a 800 x 600 window drawing a 512 x 512 frame, one
+// background picture, then the effect, timed up to glFinish, against a floor drawing the same
+// background and then the effect's GL calls from prepared values. Effects whose floor is not
+// written yet get a row with the player's figure alone. Needs a display. Prints table rows
+// (bench/rounds.h).
 #include <GL/gl.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "base/config.h"
+#include "effects/radial_blur.h"
+#include "gfx/view.h"
+#include "resources/texture.h"
+#include "rounds.h"
 #include "core/startup.h"
 #include "gfx/video.h"
 #include "media_files.h"
@@ -22,9 +25,8 @@
 
 namespace {
 
-constexpr int kFrames = 40;
-constexpr int kRounds = 7;
-constexpr float kStep = 1.0f / 60;
+constexpr int ROUNDS = 5;
+constexpr float STEP = 1.0f / 60;
 
 Section* section_of(const char* type, std::initializer_list<float> params) {
     Section* s = section_new();
@@ -40,28 +42,53 @@ void call(Section* s, SectionCallback SectionType::*slot) {
     (section_types[s->type]->*slot)();
 }
 
-// Milliseconds per frame of the background followed by `effect` (none when null).
-double frame_ms(Section* background, Section* effect) {
-    if (effect != nullptr) call(effect, &SectionType::start);
+// Milliseconds per frame of the background followed by `effect(k)`, after a warm-up.
+template <typename Effect>
+double frame_ms(Section* background, Effect&& effect) {
     auto frame = [&](int k) {
         frame_begin();
         call(background, &SectionType::render);
-        if (effect != nullptr) {
-            effect->elapsed = static_cast<float>(k) * kStep;
-            call(effect, &SectionType::render);
-        }
+        effect(k);
         glFinish();
     };
-    for (int k = 0; k < 10; ++k) frame(k);  // warm up the driver
-    auto begin = std::chrono::steady_clock::now();
-    for (int k = 0; k < kFrames; ++k) frame(k);
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count() /
-           kFrames;
+    for (int k = 0; k < 5; ++k) frame(k);  // warm up the driver
+    return rounds::ms_per_call(frame, 0.4);
 }
 
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
+// The effect section's own render at the k-th step.
+auto section_effect(Section* effect) {
+    return [effect](int k) {
+        effect->elapsed = static_cast<float>(k) * STEP;
+        call(effect, &SectionType::render);
+    };
+}
+
+void flat_quad(GLenum src, GLenum dst, const float colour[4]) {
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_TEXTURE_2D);
+    glEnable(GL_BLEND);
+    glBlendFunc(src, dst);
+    glColor4fv(colour);
+    ortho_begin();
+    fullscreen_quad();
+    ortho_end();
+    glDisable(GL_BLEND);
+    glEnable(GL_TEXTURE_2D);
+    glEnable(GL_DEPTH_TEST);
+}
+
+// A texture the size of the frame, for the floors' frame copies.
+GLuint frame_sized_texture(GLenum format) {
+    GLuint name;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    std::vector<unsigned char> zero(static_cast<size_t>(gl_rttWidth) * gl_rttHeight * 3);
+    glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), gl_rttWidth, gl_rttHeight, 0, GL_RGB,
+                 GL_UNSIGNED_BYTE, zero.data());
+    texture_unbind_all();
+    return name;
 }
 
 }  // namespace
@@ -91,40 +118,108 @@ int main() {
     spline_set_duration(deform->splines[0], 10);
     deform->spline_durations[deform->spline_count++] = 10;
 
-    struct Case {
-        const char* label;
-        Section* section;
-    } cases[] = {
-        {"efxFader", section_of("efxFader", {0, 0, 0, 0, 0, 0, 0, 1})},
-        {"efxColor", section_of("efxColor", {1, 0.5f, 0.5f})},
-        {"efxBlackWhite", section_of("efxBlackWhite", {0, 1})},
-        {"efxInverse", section_of("efxInverse", {})},
-        {"efxRadialBlur, 8 passes",
-         section_of("efxRadialBlur", {8, 0.2f, 0.01f, 0.2f, 0.02f, 0.5f, 0.5f, 0.5f, 0.5f})},
-        {"efxDeform, 8 x 8 grid, 32 x 32 mesh", deform},
-        {"efxRenderMesh, mode 3, fed back", section_of("efxRenderMesh", {3, 0.9f, 0.9f, 1})},
-        {"efxRepeat of efxFader", section_of("efxRepeat", {1, 0.5f, 0, 0, 0, 0, 0, 0, 0, 0, 1})},
+    auto prepared = [&](Section* c) {
+        call(c, &SectionType::prepare);
+        call(c, &SectionType::init);
+        return c;
     };
-    cases[7].section->strings[cases[7].section->string_count++] = "efxFader";
+    auto compare = [&](const std::string& what, Section* effect, auto&& floor) {
+        call(effect, &SectionType::start);
+        rounds::compare(
+            what, rounds::ms_per_frame, ROUNDS, [&] { return frame_ms(background, section_effect(effect)); },
+            [&] { return frame_ms(background, floor); });
+    };
+    auto alone = [&](const std::string& what, Section* effect) {
+        call(effect, &SectionType::start);
+        std::vector<double> figures;
+        for (int r = 0; r < ROUNDS; ++r) figures.push_back(frame_ms(background, section_effect(effect)));
+        rounds::row_alone(what, rounds::ms_per_frame, figures);
+    };
 
-    for (const Case& c : cases) {
-        call(c.section, &SectionType::prepare);
-        call(c.section, &SectionType::init);
+    Section* fader = prepared(section_of("efxFader", {0, 0, 0, 0, 0, 0, 0, 1}));
+    compare("efxFader", fader, [&](int k) {
+        const float t = static_cast<float>(k) * STEP / fader->duration;
+        const float colour[4] = {0, 0, 0, t};
+        flat_quad(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, colour);
+    });
+    compare("efxColor", prepared(section_of("efxColor", {1, 0.5f, 0.5f})),
+            [](int) { glColor3f(1, 0.5f, 0.5f); });
+
+    const GLuint grey = frame_sized_texture(GL_LUMINANCE);
+    Section* black_white = prepared(section_of("efxBlackWhite", {0, 1}));
+    compare("efxBlackWhite", black_white, [&](int k) {
+        glDisable(GL_DEPTH_TEST);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        ortho_begin();
+        glBindTexture(GL_TEXTURE_2D, grey);
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, gl_rttWidth, gl_rttHeight);
+        glColor4f(1, 1, 1, static_cast<float>(k) * STEP / black_white->duration);
+        fullscreen_quad_textured();
+        ortho_end();
+        glDisable(GL_BLEND);
+        glEnable(GL_DEPTH_TEST);
+        texture_unbind_all();
+    });
+    compare("efxInverse", prepared(section_of("efxInverse", {})), [](int) {
+        const float white[4] = {1, 1, 1, 1};
+        flat_quad(GL_ONE_MINUS_DST_COLOR, GL_ZERO, white);
+    });
+
+    // The blur's windows worked out beforehand for every step a round can reach.
+    Section* blur =
+        prepared(section_of("efxRadialBlur", {8, 0.2f, 0.01f, 0.2f, 0.02f, 0.5f, 0.5f, 0.5f, 0.5f}));
+    const RadialBlur blur_values = radial_blur_from_params(blur->params);
+    struct BlurStep {
+        float alpha;
+        std::vector<RadialBlurWindow> windows;
+    };
+    std::vector<BlurStep> blur_steps;
+    for (int k = 0; k < 2000; ++k) {
+        const RadialBlurFrame f =
+            radial_blur_frame(blur_values, static_cast<float>(k) * STEP / blur->duration);
+        BlurStep step{f.alpha, {}};
+        for (int i = 0; i < radial_blur_pass_count(blur->params[0]); ++i)
+            step.windows.push_back(radial_blur_window(i, f));
+        blur_steps.push_back(step);
     }
-
-    // The machine's load drifts: each round times the background alone right before the effect,
-    // and the median of the differences is reported.
-    std::vector<double> alone;
-    for (const Case& c : cases) {
-        std::vector<double> added;
-        for (int r = 0; r < kRounds; ++r) {
-            const double base = frame_ms(background, nullptr);
-            alone.push_back(base);
-            added.push_back(frame_ms(background, c.section) - base);
+    const GLuint blur_texture = frame_sized_texture(GL_RGB);
+    compare("efxRadialBlur, 8 passes", blur, [&](int k) {
+        const BlurStep& step = blur_steps[static_cast<size_t>(k) % blur_steps.size()];
+        glDisable(GL_DEPTH_TEST);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+        ortho_begin();
+        glBindTexture(GL_TEXTURE_2D, blur_texture);
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+        glColor4f(1, 1, 1, step.alpha);
+        for (const RadialBlurWindow& w : step.windows) {
+            glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, gl_rttWidth, gl_rttHeight);
+            glBegin(GL_QUADS);
+            glTexCoord2f(w.left, w.top);
+            glVertex2f(0, 1);
+            glTexCoord2f(w.left, w.bottom);
+            glVertex2f(0, 0);
+            glTexCoord2f(w.right, w.bottom);
+            glVertex2f(1, 0);
+            glTexCoord2f(w.right, w.top);
+            glVertex2f(1, 1);
+            glEnd();
         }
-        std::printf("%-38s %+7.2f ms/frame\n", c.label, median(added));
-    }
-    std::printf("%-38s %7.2f ms/frame\n", "background alone (median)", median(alone));
+        ortho_end();
+        glDisable(GL_BLEND);
+        glEnable(GL_DEPTH_TEST);
+        texture_unbind_all();
+    });
+
+    alone("efxDeform, 8 x 8 grid, 32 x 32 mesh", prepared(deform));
+    alone("efxRenderMesh, mode 3, fed back", prepared(section_of("efxRenderMesh", {3, 0.9f, 0.9f, 1})));
+    Section* repeat = section_of("efxRepeat", {1, 0.5f, 0, 0, 0, 0, 0, 0, 0, 0, 1});
+    repeat->strings[repeat->string_count++] = "efxFader";
+    alone("efxRepeat of efxFader", prepared(repeat));
+    rounds::row_alone("background alone", rounds::ms_per_frame,
+                      {frame_ms(background, [](int) {}), frame_ms(background, [](int) {})});
 
     demo_shutdown();
     std::filesystem::remove_all(dir);

@@ -2,20 +2,24 @@
 // work: a demo of one background at the default 800 x 600 window (512 x 512 frame, 16:9 band),
 // and a loop that only clears, draws the same textured quad, copies the frame into a texture,
 // draws it into the band and swaps. The ratio shows what sequencing and callbacks cost on top
-// of the GL work. Needs an X display (Xvfb will do).
+// of the GL work. Then the same two recording every frame (record 1): the player saving each
+// frame as video/NNNNNNNN.tga against the bare loop reading the frame with glReadPixels and
+// writing it with fwrite after a TGA header. Needs an X display (Xvfb will do).
 //
-// Run: build/frame_bench (built with the other benchmarks by `make build`).
+// Run: build/frame_bench (built with the other benchmarks; `make bench` runs them all).
 #include <GL/gl.h>
 #include <SDL/SDL.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "base/config.h"
+#include "core/capture.h"
+#include "rounds.h"
 #include "core/sequencer.h"
 #include "gfx/video.h"
 #include "gfx/view.h"
@@ -25,7 +29,7 @@
 
 namespace {
 
-constexpr double seconds_per_run = 3.0;
+constexpr int ROUNDS = 5;
 
 void write_picture(const std::string& path, int size) {
     std::string data(18, '\0');
@@ -47,19 +51,6 @@ Section* add_section(int type, float end, std::initializer_list<std::string> str
     s->duration = end;
     for (const std::string& text : strings) s->strings[s->string_count++] = text;
     return s;
-}
-
-template <typename Frame>
-double frames_per_second(Frame frame) {
-    auto begin = std::chrono::steady_clock::now();
-    long frames = 0;
-    double elapsed = 0;
-    while (elapsed < seconds_per_run) {
-        frame();
-        ++frames;
-        elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-    }
-    return static_cast<double>(frames) / elapsed;
 }
 
 void textured_square() {
@@ -93,19 +84,19 @@ int main() {
     load_phase();
     clock_sync();
 
-    double player = frames_per_second([] {
+    auto player = [] {
         SDL_Event event;
         while (SDL_PollEvent(&event) != 0) {
         }
         idle_step();
-    });
+    };
 
     // The same GL work without the sequencer.
     int texture = texture_load(picture.c_str());
     texture_set_flags(texture, TEX_CLAMP);
     texture_upload(texture);
     int band_y = (gl_height - present_height) / 2;
-    double bare = frames_per_second([&] {
+    auto bare = [&] {
         SDL_Event event;
         while (SDL_PollEvent(&event) != 0) {
         }
@@ -126,12 +117,47 @@ int main() {
         ortho_end();
         glFinish();
         SDL_GL_SwapBuffers();
-    });
+    };
+    rounds::compare(
+        "frame loop, one background, 800 x 600", rounds::ms_per_frame, ROUNDS,
+        [&] { return rounds::ms_per_call([&](int) { player(); }, 1.0); },
+        [&] { return rounds::ms_per_call([&](int) { bare(); }, 1.0); });
 
-    std::printf("player frame loop  %8.1f frames/s\n", player);
-    std::printf("bare SDL/GL loop   %8.1f frames/s\n", bare);
-    std::printf("ratio              %8.3f\n", player / bare);
+    // Recording: every frame read back and written, by the player and by the bare loop.
+    const std::filesystem::path video = dir / "video";
+    std::filesystem::create_directories(video);
+    std::filesystem::current_path(dir);
+    record = 1;
+    record_check_folder();
+    std::vector<uint8_t> pixels(static_cast<size_t>(gl_rttWidth) * gl_rttHeight * 3);
+    const auto header = tga_header(gl_rttWidth, gl_rttHeight, false);
+    int written = 0;
+    auto bare_recording = [&] {
+        bare();
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, gl_rttWidth, gl_rttHeight, GL_BGR, GL_UNSIGNED_BYTE, pixels.data());
+        glPixelStorei(GL_PACK_ALIGNMENT, 4);
+        char name[32];
+        std::snprintf(name, sizeof name, "video/bare%08d.tga", written++);
+        if (FILE* f = std::fopen(name, "wb")) {
+            std::fwrite(header.data(), 1, header.size(), f);
+            std::fwrite(pixels.data(), 1, pixels.size(), f);
+            std::fclose(f);
+        }
+    };
+    // Each round leaves its frames behind; they are removed between rounds, untimed.
+    auto emptied = [&](double figure) {
+        std::filesystem::remove_all(video);
+        std::filesystem::create_directories(video);
+        return figure;
+    };
+    rounds::compare(
+        "recording every frame, one background", rounds::ms_per_frame, ROUNDS,
+        [&] { return emptied(rounds::ms_per_call([&](int) { player(); }, 1.0)); },
+        [&] { return emptied(rounds::ms_per_call([&](int) { bare_recording(); }, 1.0)); });
+
     SDL_Quit();
+    std::filesystem::current_path("/");
     std::filesystem::remove_all(dir);
     return 0;
 }

@@ -1,34 +1,41 @@
-// Frame time of the particle-heavy sections against a bare immediate-mode loop drawing the same
-// quads and lines: particleTex of a 256 x 256 shape (65,536 sprites), particleMatrix of 10,000
-// sprites, and a ray of 8 bolts x 64 segments at 3 glow layers.
+// Frame time of the particle-heavy sections against floors that send the same GL calls from
+// prepared arrays: particleTex of a 256 x 256 shape (65,536 sprites), particleMatrix of 10,000
+// sprites, and a ray of 8 bolts x 64 segments with its glow. Each section cycles through the
+// same few demo times; its floor replays the quads or lines the section drew at those times,
+// with the same blending, texture, sprite axes and colours, so the ratio is what placing the
+// sprites and walking the bolts costs on top of drawing them.
 //
-// Needs a display (for example: xvfb-run -s "-screen 0 1024x768x24" build/particles_bench).
-// Prints one line per case: milliseconds per frame for the section and for the bare loop.
+// Needs a display (make bench starts a virtual one). Prints table rows (bench/rounds.h).
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <SDL/SDL.h>
 #include <unistd.h>
 
-#include <array>
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "base/random.h"
+#include "rounds.h"
 #include "media_files.h"
 #include "resources/spline.h"
 #include "resources/texture.h"
 #include "script/section.h"
 #include "sections/particle_matrix.h"
 #include "sections/particle_tex.h"
+#include "sections/particles.h"
 #include "sections/ray.h"
 
 namespace {
 
-constexpr int FRAMES = 60;
+constexpr int ROUNDS = 5;
+// The demo times a section cycles through; its floor replays one prepared frame for each.
+constexpr int TIMES = 8;
+
+float time_of(int k) {
+    return static_cast<float>(k % TIMES + 1) * 0.1f;
+}
 
 // A spline holding one set of values at every time.
 Spline* constant_spline(std::vector<float> values, float duration) {
@@ -52,9 +59,9 @@ void view_set() {
     gluLookAt(0, 0, 5, 0, 0, -100, 0, 1, 0);
 }
 
-// Milliseconds per frame of `draw`, after one frame to warm up.
+// Milliseconds per frame of `draw(k)`, after one frame to warm up.
 template <typename Draw>
-double time_frames(Draw&& draw) {
+double frame_ms(Draw&& draw) {
     auto frame = [&](int k) {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         view_set();
@@ -62,57 +69,59 @@ double time_frames(Draw&& draw) {
         glFinish();
     };
     frame(0);
-    const auto start = std::chrono::steady_clock::now();
-    for (int k = 1; k <= FRAMES; ++k) frame(k);
-    const std::chrono::duration<double, std::milli> spent = std::chrono::steady_clock::now() - start;
-    return spent.count() / FRAMES;
+    return rounds::ms_per_call(frame, 0.5);
 }
 
-void report(const char* name, double section_ms, double bare_ms) {
-    std::printf("%-40s section %8.2f ms/frame   bare loop %8.2f ms/frame   ratio %.2f\n", name, section_ms,
-                bare_ms, section_ms / bare_ms);
+template <typename Section, typename Floor>
+void compare(const char* what, Section&& section, Floor&& floor) {
+    rounds::compare(
+        what, rounds::ms_per_frame, ROUNDS, [&] { return frame_ms(section); },
+        [&] { return frame_ms(floor); });
 }
 
-// The same sprites with nothing but the GL calls: positions captured from the section, one
-// batch, axes taken as the plain screen axes.
-struct BareSprite {
-    float x, y, z;
-    unsigned char colour[4];
+// One sprite as the sections send it: a colour and four corners.
+struct Quad {
+    float colour[4];
+    float corners[4][3];
 };
+using QuadFrame = std::vector<Quad>;
 
-void bare_quads(const std::vector<BareSprite>& sprites, float size, GLuint texture) {
-    glBindTexture(GL_TEXTURE_2D, texture);
+Quad quad_of(const Vector3& position, const Vector3& right, const Vector3& up, const float colour[4]) {
+    Quad q;
+    Vector3 corners[4];
+    particle_sprite_corners(position, right, up, corners);
+    for (int c = 0; c < 4; ++c) {
+        q.colour[c] = colour[c];
+        q.corners[c][0] = corners[c].x;
+        q.corners[c][1] = corners[c].y;
+        q.corners[c][2] = corners[c].z;
+    }
+    return q;
+}
+
+// The sprite axes for the current modelview matrix.
+void sprite_axes(float size, Vector3& right, Vector3& up) {
+    float m[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    particle_sprite_axes(m, size, right, up);
+}
+
+void draw_quads(const QuadFrame& quads) {
+    static constexpr float tex[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+    glDepthMask(GL_FALSE);
     glBegin(GL_QUADS);
-    for (const BareSprite& p : sprites) {
-        glColor4ubv(p.colour);
-        glTexCoord2f(0, 0);
-        glVertex3f(p.x - size, p.y + size, p.z);
-        glTexCoord2f(1, 0);
-        glVertex3f(p.x + size, p.y + size, p.z);
-        glTexCoord2f(1, 1);
-        glVertex3f(p.x + size, p.y - size, p.z);
-        glTexCoord2f(0, 1);
-        glVertex3f(p.x - size, p.y - size, p.z);
+    for (const Quad& q : quads) {
+        glColor4fv(q.colour);
+        for (int k = 0; k < 4; ++k) {
+            glTexCoord2f(tex[k][0], tex[k][1]);
+            glVertex3fv(q.corners[k]);
+        }
     }
     glEnd();
-    // The bind cache must not believe its own texture is still bound.
-    texture_unbind_all();
+    glDepthMask(GL_TRUE);
 }
 
-GLuint bare_texture() {
-    GLuint name;
-    std::vector<unsigned char> white(8 * 8 * 3, 255);
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    gluBuild2DMipmaps(GL_TEXTURE_2D, 3, 8, 8, GL_RGB, GL_UNSIGNED_BYTE, white.data());
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-    texture_unbind_all();
-    return name;
-}
-
-void bench_particle_tex(GLuint bare) {
+void bench_particle_tex() {
     Section s;
     s.start = 0;
     s.end = s.duration = 10;
@@ -124,28 +133,44 @@ void bench_particle_tex(GLuint bare) {
     for (int i = 0; i < 8; ++i) s.params[i] = params[i];
     current_section = &s;
     particle_tex_init();
-    const double section_ms = time_frames([&](int k) {
-        s.elapsed = static_cast<float>(k) * 0.1f;
-        particle_tex_render();
-    });
-    std::vector<BareSprite> sprites;
-    for (const TexParticle& p : static_cast<ParticleImage*>(s.data)->particles) {
-        sprites.push_back(
-            {p.position[0], p.position[1], p.position[2], {p.colour[0], p.colour[1], p.colour[2], 255}});
-    }
-    const double bare_ms = time_frames([&](int) {
-        glEnable(GL_BLEND);
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-        glDepthMask(GL_FALSE);
+    auto& image = *static_cast<ParticleImage*>(s.data);
+    auto place = [&] {
+        glTranslatef(s.params[3], s.params[4], s.params[5]);
         glRotatef(-90, 0, 0, 1);
-        bare_quads(sprites, 0.01f, bare);
-        glDepthMask(GL_TRUE);
-        glDisable(GL_BLEND);
-    });
-    report("particleTex 256 x 256 shape (65,536)", section_ms, bare_ms);
+    };
+    std::vector<QuadFrame> frames(TIMES);
+    for (int k = 0; k < TIMES; ++k) {
+        s.elapsed = time_of(k);
+        view_set();
+        particle_tex_render();
+        place();
+        Vector3 right, up;
+        sprite_axes(image.sprite_size, right, up);
+        for (const TexParticle& p : image.particles) {
+            const float colour[4] = {p.colour[0] / 255.0f, p.colour[1] / 255.0f, p.colour[2] / 255.0f,
+                                     p.colour[3] / 255.0f};
+            frames[k].push_back(quad_of({p.position[0], p.position[1], p.position[2]}, right, up, colour));
+        }
+    }
+    compare(
+        "particleTex, 256 x 256 shape (65,536 sprites)",
+        [&](int k) {
+            s.elapsed = time_of(k);
+            particle_tex_render();
+        },
+        [&](int k) {
+            glEnable(GL_BLEND);
+            glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+            glPushMatrix();
+            place();
+            texture_bind(image.sprite_texture);
+            draw_quads(frames[k % TIMES]);
+            glPopMatrix();
+            glDisable(GL_BLEND);
+        });
 }
 
-void bench_particle_matrix(GLuint bare) {
+void bench_particle_matrix() {
     Section s;
     s.start = 0;
     s.end = s.duration = 10;
@@ -154,26 +179,40 @@ void bench_particle_matrix(GLuint bare) {
     s.params[1] = 1;
     s.string_count = 1;
     s.strings[0] = "sprite.tga";
+    s.blend_on = 1;
+    s.blend_src = GL_SRC_ALPHA;
+    s.blend_dst = GL_ONE;
     s.spline_count = 3;
     s.splines[0] = constant_spline({0, -2, 0}, 10);
     s.splines[1] = constant_spline({0.05f, 7, 0.05f, 0.02f}, 10);
     s.splines[2] = constant_spline({1, 0.5f, 0.2f, 1}, 10);
     current_section = &s;
     particle_matrix_init();
-    const double section_ms = time_frames([&](int k) {
-        s.elapsed = static_cast<float>(k) * 0.1f;
+    auto& system = *static_cast<ParticleSystem*>(s.data);
+    std::vector<QuadFrame> frames(TIMES);
+    for (int k = 0; k < TIMES; ++k) {
+        s.elapsed = time_of(k);
+        view_set();
         particle_matrix_render();
-    });
-    std::vector<BareSprite> sprites;
-    for (const Particle& p : static_cast<ParticleSystem*>(s.data)->particles) {
-        sprites.push_back({p.position.x, p.position.y, p.position.z, {255, 128, 51, 255}});
+        Vector3 right, up;
+        sprite_axes(system.size, right, up);
+        for (const Particle& p : system.particles) {
+            if (p.alive != 0) frames[k].push_back(quad_of(p.position, right, up, p.color));
+        }
     }
-    const double bare_ms = time_frames([&](int) {
-        glDepthMask(GL_FALSE);
-        bare_quads(sprites, 0.02f, bare);
-        glDepthMask(GL_TRUE);
-    });
-    report("particleMatrix of 10,000", section_ms, bare_ms);
+    compare(
+        "particleMatrix, 10,000 sprites",
+        [&](int k) {
+            s.elapsed = time_of(k);
+            particle_matrix_render();
+        },
+        [&](int k) {
+            glEnable(GL_BLEND);
+            glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+            texture_bind(system.textures[0]);
+            draw_quads(frames[k % TIMES]);
+            glDisable(GL_BLEND);
+        });
     for (int i = 0; i < 3; ++i) delete s.splines[i];
 }
 
@@ -189,35 +228,50 @@ void bench_ray() {
     s.splines[1] = constant_spline({0.6f, 0.7f, 1}, 10);
     current_section = &s;
     ray_init();
-    const double section_ms = time_frames([&](int k) {
-        s.elapsed = static_cast<float>(k) * 0.1f;
-        ray_render();
-    });
-    // The lines of one frame of the section, drawn again without the walk.
-    Ray copy = *static_cast<Ray*>(s.data);
-    std::vector<std::array<float, 6>> lines;
-    ray_walk(copy, [&](const float* from, const float* to) {
-        lines.push_back({from[0], from[1], from[2], to[0], to[1], to[2]});
-    });
-    const double bare_ms = time_frames([&](int) {
-        glDisable(GL_TEXTURE_2D);
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-        glEnable(GL_BLEND);
-        for (const auto& line : lines) {
-            for (int k = 0; k < 3; ++k) {
-                glLineWidth(static_cast<float>(3 - k));
-                glColor4f(0.6f, 0.7f, 1, static_cast<float>(k + 1) / 3);
-                glBegin(GL_LINES);
-                glVertex3fv(&line[0]);
-                glVertex3fv(&line[3]);
-                glEnd();
+    Ray& ray = *static_cast<Ray*>(s.data);
+    // The lines of each time, walked as the section walks them, with its glow passes.
+    struct Line {
+        float from[3], to[3];
+    };
+    std::vector<std::vector<Line>> frames(TIMES);
+    std::vector<RayPass> passes;
+    float colour[3] = {};
+    for (int k = 0; k < TIMES; ++k) {
+        s.elapsed = time_of(k);
+        float ch0[SPLINE_MAX_CHANNELS] = {}, ch1[SPLINE_MAX_CHANNELS] = {};
+        spline_eval(s.splines[0], ch0, s.elapsed);
+        spline_eval(s.splines[1], ch1, s.elapsed);
+        ray_set_channels(ray, ch0, ch1);
+        passes = ray_glow_passes(ray.layers);
+        std::copy(ray.colour, ray.colour + 3, colour);
+        ray_walk(ray, [&](const float* from, const float* to) {
+            frames[k].push_back({{from[0], from[1], from[2]}, {to[0], to[1], to[2]}});
+        });
+    }
+    compare(
+        "ray, 8 bolts x 64 segments with glow",
+        [&](int k) {
+            s.elapsed = time_of(k);
+            ray_render();
+        },
+        [&](int k) {
+            glDisable(GL_TEXTURE_2D);
+            glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+            glEnable(GL_BLEND);
+            for (const Line& line : frames[k % TIMES]) {
+                for (const RayPass& pass : passes) {
+                    glLineWidth(pass.width);
+                    glColor4f(colour[0], colour[1], colour[2], pass.alpha);
+                    glBegin(GL_LINES);
+                    glVertex3fv(line.from);
+                    glVertex3fv(line.to);
+                    glEnd();
+                }
             }
-        }
-        glLineWidth(1);
-        glDisable(GL_BLEND);
-        glEnable(GL_TEXTURE_2D);
-    });
-    report("ray, 8 bolts x 64 segments x 3 layers", section_ms, bare_ms);
+            glLineWidth(1);
+            glDisable(GL_BLEND);
+            glEnable(GL_TEXTURE_2D);
+        });
     for (int i = 0; i < 2; ++i) delete s.splines[i];
 }
 
@@ -242,12 +296,10 @@ int main() {
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
     glShadeModel(GL_FLAT);
-    std::printf("OpenGL renderer: %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
 
     random_seed(0, 0);
-    const GLuint bare = bare_texture();
-    bench_particle_tex(bare);
-    bench_particle_matrix(bare);
+    bench_particle_tex();
+    bench_particle_matrix();
     bench_ray();
 
     SDL_Quit();

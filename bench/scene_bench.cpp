@@ -1,19 +1,18 @@
 // Mesh drawing speed at 800 x 600: an object of about 50,000 faces in "Shaded" mode and an
 // objectMatrix of 100 copies of a 1,000-face mesh in "Environment" mode, each against the same
-// triangles sent by a bare immediate-mode loop. Prints frames per second and the ratio.
+// triangles sent by a bare immediate-mode loop, in alternating rounds (table rows, bench/rounds.h).
 // Needs an X display (for example a virtual one: Xvfb :9 & DISPLAY=:9 build/scene_bench).
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <SDL/SDL.h>
 
-#include <algorithm>
-#include <chrono>
 #include <memory>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "resources/mesh.h"
+#include "rounds.h"
 #include "resources/mesh_writer.h"
 #include "resources/spline.h"
 #include "resources/texture.h"
@@ -33,25 +32,17 @@ Mesh torus(int rings, int sides) {
     return mesh;
 }
 
-// Frames per second of `draw` over about a second, after a warm-up frame.
+// Milliseconds per frame of `draw`, after a warm-up frame.
 template <typename Fn>
-double frames_per_second(Fn&& draw) {
-    auto frame = [&] {
+double frame_ms(Fn&& draw) {
+    auto frame = [&](int) {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         draw();
         glFinish();
         SDL_GL_SwapBuffers();
     };
-    frame();
-    int frames = 0;
-    auto begin = std::chrono::steady_clock::now();
-    double seconds = 0;
-    while (seconds < 1.0 || frames < 3) {
-        frame();
-        ++frames;
-        seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-    }
-    return frames / seconds;
+    frame(0);
+    return rounds::ms_per_call(frame);
 }
 
 // The mesh's faces as normal and position per corner, ready for a bare loop.
@@ -88,17 +79,11 @@ std::unique_ptr<Spline> one_key(std::initializer_list<float> values) {
     return s;
 }
 
-// The best of three alternating rounds each, so that load from other programs on the machine
-// weighs on both sides alike.
 template <typename A, typename B>
 void compare(const char* label, A&& section_draw, B&& bare_draw) {
-    double section = 0, bare = 0;
-    for (int round = 0; round < 3; ++round) {
-        section = std::max(section, frames_per_second(section_draw));
-        bare = std::max(bare, frames_per_second(bare_draw));
-    }
-    std::printf("%-44s section %7.1f fps   bare loop %7.1f fps   ratio %.2f\n", label, section, bare,
-                section / bare);
+    rounds::compare(
+        label, rounds::ms_per_frame, 5, [&] { return frame_ms(section_draw); },
+        [&] { return frame_ms(bare_draw); });
 }
 
 }  // namespace

@@ -1,0 +1,287 @@
+// The showcase as a whole (examples/showcase, its media made by examples/make-media):
+// - its cold load phase in this process against the sum of its decoding floors (SDL_image
+//   decoding each picture its sections name, reading each other file they name);
+// - a reload in the maker's mode (tarvel --watch, driven on standard input) after a one-line
+//   edit of a script, against the cold start of that mode up to the first answered "time";
+// - tarvel --video of the showcase at its window size: the wall time against the demo's length,
+//   and against the same ffmpeg command fed the same frames from a pipe (decoded back from
+//   the player's video by a second ffmpeg).
+// Needs a display, ffmpeg, and the player next to this program. Prints table rows
+// (bench/rounds.h); the video rounds (default 1, they take minutes) come from
+// TARVEL_BENCH_VIDEO_ROUNDS.
+//   showcase_bench SOURCE_DIR
+#include <SDL/SDL.h>
+#include <SDL/SDL_image.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "audio/sound_system.h"
+#include "base/config.h"
+#include "core/sequencer.h"
+#include "core/startup.h"
+#include "gfx/video.h"
+#include "resources/texture.h"
+#include "rounds.h"
+#include "script/parser.h"
+#include "script/section.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int ROUNDS = 5;
+
+using Clock = std::chrono::steady_clock;
+
+std::string slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+bool is_picture(const fs::path& path) {
+    std::string ext = path.extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    return ext == ".tga" || ext == ".jpg" || ext == ".jpeg" || ext == ".bmp";
+}
+
+// Milliseconds to decode or read every file the kept sections name, the plainest way.
+double decoding_floor(const std::vector<std::string>& files) {
+    auto begin = Clock::now();
+    for (const std::string& f : files) {
+        if (is_picture(f)) {
+            SDL_FreeSurface(IMG_Load(f.c_str()));
+        } else {
+            slurp(f);
+        }
+    }
+    return rounds::seconds_since(begin) * 1000;
+}
+
+// The files the showcase's kept sections name, once each time a section names them.
+std::vector<std::string> named_files() {
+    std::vector<std::string> files;
+    for (Section* s = section_list; s != nullptr; s = s->next) {
+        if (!section_keep(s)) continue;
+        for (int i = 0; i < s->string_count; ++i) {
+            if (fs::is_regular_file(s->strings[i])) files.push_back(s->strings[i]);
+        }
+        for (int i = 0; i < s->spline_count; ++i) {
+            if (!s->spline_names[i].empty() && fs::is_regular_file(s->spline_names[i]))
+                files.push_back(s->spline_names[i]);
+        }
+    }
+    return files;
+}
+
+void bench_load_phase(const fs::path& showcase) {
+    fs::current_path(showcase);
+    config_set_defaults();
+    video_init();
+    if (sound != 0) sound_init();
+    const int keep = texture_count;
+    const std::vector<std::string> files = named_files();
+    auto cold_load = [&] {
+        demo_unload(keep);
+        config_set_defaults();
+        clock_reset();
+        auto begin = Clock::now();
+        load_phase();
+        return rounds::seconds_since(begin) * 1000;
+    };
+    rounds::compare("showcase load phase (" + std::to_string(files.size()) + " files)", rounds::ms, ROUNDS,
+                    cold_load, [&] { return decoding_floor(files); });
+    demo_unload(keep);
+    demo_shutdown();
+}
+
+// A child process with pipes to its standard input and output.
+struct Child {
+    pid_t pid = -1;
+    int in = -1;
+    int out = -1;
+    std::string pending;
+
+    void start(const std::vector<std::string>& args) {
+        int to[2], from[2];
+        if (pipe(to) != 0 || pipe(from) != 0) std::exit(1);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, to[0], 0);
+        posix_spawn_file_actions_adddup2(&actions, from[1], 1);
+        posix_spawn_file_actions_addclose(&actions, to[1]);
+        posix_spawn_file_actions_addclose(&actions, from[0]);
+        std::vector<char*> argv;
+        std::vector<std::string> copy = args;
+        for (std::string& a : copy) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        close(to[0]);
+        close(from[1]);
+        in = to[1];
+        out = from[0];
+    }
+
+    // Sends one command and returns the line that answers it ("" when the child is gone).
+    std::string ask(const std::string& command) {
+        std::string line = command + "\n";
+        if (write(in, line.data(), line.size()) != static_cast<ssize_t>(line.size())) return "";
+        for (;;) {
+            size_t end = pending.find('\n');
+            if (end != std::string::npos) {
+                std::string answer = pending.substr(0, end);
+                pending.erase(0, end + 1);
+                return answer;
+            }
+            pollfd p = {out, POLLIN, 0};
+            if (poll(&p, 1, 120000) <= 0) return "";
+            char buffer[1024];
+            ssize_t n = read(out, buffer, sizeof buffer);
+            if (n <= 0) return "";
+            pending.append(buffer, static_cast<size_t>(n));
+        }
+    }
+
+    int finish() {
+        if (in >= 0) close(in);
+        if (out >= 0) close(out);
+        in = out = -1;
+        int status = 0;
+        if (pid > 0) waitpid(pid, &status, 0);
+        pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+};
+
+void bench_reload(const fs::path& player, const fs::path& copy) {
+    // One line of one script: a start time written two ways with the same value, so that every
+    // round edits the file and the show stays the same.
+    const fs::path script = copy / "6_finale.tvl";
+    const std::string original = slurp(script);
+    const size_t at = original.find("\nstart ");
+    if (at == std::string::npos) return;
+    const size_t line_end = original.find('\n', at + 1);
+    std::vector<double> reloads, colds;
+    for (int r = 0; r < ROUNDS; ++r) {
+        Child child;
+        auto begin = Clock::now();
+        child.start({player.string(), "--watch", "--no-dialog", copy.string()});
+        if (child.ask("time").rfind("ok ", 0) != 0) {
+            std::fprintf(stderr, "showcase_bench: the maker's mode did not answer\n");
+            child.finish();
+            return;
+        }
+        colds.push_back(rounds::seconds_since(begin) * 1000);
+        std::string edited = original;
+        edited.insert(line_end, r % 2 == 0 ? ".0" : ".00");
+        std::ofstream(script, std::ios::binary) << edited;
+        begin = Clock::now();
+        const std::string answer = child.ask("reload");
+        reloads.push_back(rounds::seconds_since(begin) * 1000);
+        if (answer != "ok") std::fprintf(stderr, "showcase_bench: reload answered '%s'\n", answer.c_str());
+        child.ask("quit");
+        child.finish();
+    }
+    std::ofstream(script, std::ios::binary) << original;
+    rounds::row("maker's mode: reload after a one-line edit vs cold start", rounds::ms, reloads, colds);
+}
+
+int run(const std::string& command) {
+    return std::system((command + " > /dev/null 2>&1").c_str());
+}
+
+std::string quoted(const fs::path& p) {
+    return "'" + p.string() + "'";
+}
+
+void bench_video(const fs::path& player, const fs::path& copy, const fs::path& scratch) {
+    const char* asked = std::getenv("TARVEL_BENCH_VIDEO_ROUNDS");
+    const int video_rounds = asked != nullptr ? std::max(1, std::atoi(asked)) : 1;
+    const fs::path out = scratch / "showcase.mp4", music = scratch / "music.wav",
+                   again = scratch / "floor.mp4";
+    std::vector<double> wall, length, floor;
+    for (int r = 0; r < video_rounds; ++r) {
+        auto begin = Clock::now();
+        if (run(quoted(player) + " --video " + quoted(out) + " " + quoted(copy)) != 0) {
+            std::fprintf(stderr, "showcase_bench: tarvel --video failed\n");
+            return;
+        }
+        wall.push_back(rounds::seconds_since(begin));
+        // The demo's length as the video holds it, and its band size.
+        FILE* probe = popen(("ffprobe -v error -show_entries format=duration:stream=width,height -of "
+                             "default=noprint_wrappers=1:nokey=1 " +
+                             quoted(out))
+                                .c_str(),
+                            "r");
+        int width = 0, height = 0;
+        double seconds = 0;
+        if (probe == nullptr || std::fscanf(probe, "%d %d %lf", &width, &height, &seconds) != 3) {
+            if (probe != nullptr) pclose(probe);
+            std::fprintf(stderr, "showcase_bench: cannot read the video's size\n");
+            return;
+        }
+        pclose(probe);
+        length.push_back(seconds);
+        // The same encoder command the player runs, fed the same frames through a pipe.
+        run("ffmpeg -y -i " + quoted(out) + " -vn " + quoted(music));
+        const std::string size = std::to_string(width) + "x" + std::to_string(height);
+        begin = Clock::now();
+        run("ffmpeg -loglevel error -i " + quoted(out) +
+            " -f rawvideo -pix_fmt rgb24 - | ffmpeg -hide_banner "
+            "-loglevel error -y -f rawvideo -pix_fmt rgb24 -s " +
+            size + " -framerate 25 -i pipe:0 -f wav -i " + quoted(music) +
+            " -map 0:v -map 1:a -c:v libx264 -preset medium -crf 18 -pix_fmt yuv420p -c:a aac -b:a 192k "
+            "-xerror " +
+            quoted(again));
+        floor.push_back(rounds::seconds_since(begin));
+    }
+    rounds::row("--video of the showcase, wall time vs the demo's length", rounds::seconds, wall, length);
+    rounds::row("--video of the showcase vs its frames piped into the same ffmpeg", rounds::seconds, wall,
+                floor);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: showcase_bench SOURCE_DIR\n");
+        return 2;
+    }
+    const fs::path source = fs::canonical(argv[1]);
+    const fs::path player = fs::canonical("/proc/self/exe").parent_path() / "tarvel";
+    if (!fs::exists(source / "examples/showcase/data/music.ogg")) {
+        std::fprintf(stderr, "showcase_bench: make the showcase's media first (examples/make-media)\n");
+        return 1;
+    }
+    // The maker's mode edits a script, so it works on a copy.
+    const fs::path scratch =
+        fs::temp_directory_path() / ("tarvel-showcase-bench-" + std::to_string(getpid()));
+    const fs::path copy = scratch / "showcase";
+    fs::create_directories(scratch);
+    fs::copy(source / "examples/showcase", copy, fs::copy_options::recursive);
+
+    bench_reload(player, copy);
+    bench_video(player, copy, scratch);
+    // Last: it brings the video and sound subsystems of this process up and down.
+    bench_load_phase(copy);
+
+    fs::current_path("/");
+    fs::remove_all(scratch);
+    return 0;
+}
