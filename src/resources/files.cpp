@@ -14,6 +14,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <set>
 #include <string>
 
@@ -335,7 +336,32 @@ SDL_RWops* file_rwops_open(const char* path, const char* mode) {
 }
 
 SDL_Surface* file_image_load(const char* path) {
-    SDL_RWops* stream = file_rwops_open(path, "rb");
+    // The file is read whole first: the decoders then read from memory instead of making a
+    // call through the archive layer for every few bytes.
+    std::vector<unsigned char> data;
+    {
+        ZzipFile file(file_open(path));
+        if (file == nullptr) {
+            SDL_SetError("Couldn't open %s", path);
+            return nullptr;
+        }
+        bool whole = false;
+        try {
+            whole = file_read_all(file.get(), data);
+        } catch (const std::bad_alloc&) {
+            SDL_SetError("Out of memory reading %s", path);
+            return nullptr;
+        }
+        if (!whole) {
+            SDL_SetError("Couldn't read %s", path);
+            return nullptr;
+        }
+        if (data.size() > static_cast<size_t>(INT_MAX)) {
+            SDL_SetError("%s is too large for a picture", path);
+            return nullptr;
+        }
+    }
+    SDL_RWops* stream = SDL_RWFromConstMem(data.data(), static_cast<int>(data.size()));
     if (stream == nullptr) return nullptr;
 
     // Only the four formats demos use are accepted, even when the image library knows more.
