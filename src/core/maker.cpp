@@ -526,6 +526,7 @@ int Maker::run() {
         cli_apply(options_);
     }
     try {
+        demo_settings_check();
         video_init();
         if (sound != 0) sound_init();
     } catch (const MakerFailure&) {
@@ -535,6 +536,9 @@ int Maker::run() {
     }
     window_ = WindowSettings::current();
     frame_targets_ = demo_textures_ = texture_count;
+    // Black is the picture an error shows over until the demo has drawn one.
+    frame_begin();
+    frame_present();
     load(true);
     while (!quit_flag && !quit_) {
         SDL_Event event;
