@@ -57,19 +57,13 @@ TEST(CommandLine, HelpVersionAndUsageErrorsOpenNoWindow) {
     EXPECT_EQ(version.out.rfind("tarvel ", 0), 0u) << version.out;
     EXPECT_EQ(std::count(version.out.begin(), version.out.end(), '\n'), 1) << version.out;
 
-    const std::pair<std::vector<std::string>, std::string> wrong[] = {
-        {{"--bogus"}, "unrecognized option '--bogus'"},
-        {{"--size", "640"}, "invalid size for --size: '640' (WIDTHxHEIGHT, two positive whole numbers)"},
-        {{"--start", "-2"}, "invalid time for --start: '-2' (seconds, 0 or more)"},
-        {{"--fps", "0"}, "invalid rate for --fps: '0' (frames per second, above 0)"},
-        {{"--video"}, "option '--video' needs a value"},
-    };
-    for (const auto& [args, problem] : wrong) {
-        PlayerResult r = tarvel(demo, args, headless);
-        EXPECT_EQ(r.exit_status, 2) << problem;
-        EXPECT_EQ(r.err, "tarvel: " + problem + "\nTry 'tarvel --help'.\n");
-        EXPECT_EQ(r.out, "");
-    }
+    // Each usage error's text is the parser's; how it reaches the user is the same for all.
+    PlayerResult wrong = tarvel(demo, {"--size", "640"}, headless);
+    EXPECT_EQ(wrong.exit_status, 2);
+    EXPECT_EQ(wrong.err,
+              "tarvel: invalid size for --size: '640' (WIDTHxHEIGHT, two positive whole numbers)\nTry 'tarvel "
+              "--help'.\n");
+    EXPECT_EQ(wrong.out, "");
     EXPECT_EQ(demo.dialog_log(), "");
 }
 

@@ -31,19 +31,6 @@ struct Music {
 
 }  // namespace
 
-TEST(Music, PlaysFromItsFirstSampleOrFromWhereTheDemoStarts) {
-    for (int start : {0, 2}) {
-        Music m("demo_end " + std::to_string(start + 0.6));
-        m.demo.set("demo_start " + std::to_string(start));
-        m.expect_clean(m.demo.run(m.options));
-        const std::vector<int16_t> capture = m.capture();
-        EXPECT_GE(sweep_match(capture, start * 44100, 16384), 16384) << "from " << start << " s";
-        if (start > 0) {
-            EXPECT_EQ(sweep_appearances(capture, 1), 0) << "the music's beginning was heard";
-        }
-    }
-}
-
 TEST(Music, ALoopingDemoStartsTheMusicAgainOnEveryPass) {
     Music m("loop 1");
     m.demo.set("demo_end 0.6");  // the music still plays when each pass ends: no stop before the restart

@@ -92,19 +92,6 @@ class Sequencer : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(Sequencer, PendingListIsByStartThenOrderOfParsing) {
-    for (auto [name, start] : {std::pair{"A", 2}, {"B", 1}, {"C", 2}, {"D", 0}, {"E", 1}})
-        add(10, name, start, 5);
-    sequence_build();
-    Log names;
-    Section* prev = nullptr;
-    for (Section* s = pending_list; s != nullptr; prev = s, s = s->pending_next) {
-        names.push_back(s->strings[0]);
-        EXPECT_EQ(s->pending_prev, prev);
-    }
-    EXPECT_EQ(names, (Log{"D", "B", "E", "A", "C"}));
-}
-
 TEST_F(Sequencer, LoadPhasePreparesTypesThenInitialisesSectionsWithProgress) {
     add(0, "L", 0, 0);  // not kept: its span ends at demo_start
     add(14, "img", 1, 2);
