@@ -25,6 +25,7 @@
 
 #include "audio/audio_decoder.h"
 #include "audio/audio_mixer.h"
+#include "media_files.h"
 #include "rounds.h"
 
 namespace {
@@ -40,37 +41,22 @@ double cpu_seconds() {
     return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
 }
 
-void put_le(std::string& out, uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-
 // A stereo tune with enough going on to keep lossy coders busy: chords, a moving lead, noise.
 std::string tune_wav() {
-    const int64_t frames = static_cast<int64_t>(SECONDS) * RATE;
-    std::string out = "RIFF";
-    put_le(out, static_cast<uint32_t>(36 + frames * 4), 4);
-    out += "WAVEfmt ";
-    put_le(out, 16, 4);
-    put_le(out, 1, 2);
-    put_le(out, 2, 2);
-    put_le(out, RATE, 4);
-    put_le(out, RATE * 4, 4);
-    put_le(out, 4, 2);
-    put_le(out, 16, 2);
-    out += "data";
-    put_le(out, static_cast<uint32_t>(frames * 4), 4);
     uint32_t noise = 1;
-    for (int64_t f = 0; f < frames; ++f) {
+    double n = 0;
+    return media::wav(RATE, 2, static_cast<int64_t>(SECONDS) * RATE, [&](int64_t f, int channel) {
         double t = static_cast<double>(f) / RATE;
         double lead = 440.0 * std::pow(2.0, std::floor(std::fmod(t * 4, 12)) / 12.0);
         double v = 0.2 * std::sin(2 * M_PI * 110 * t) + 0.15 * std::sin(2 * M_PI * 165 * t) +
                    0.15 * std::sin(2 * M_PI * lead * t);
-        noise = noise * 1664525u + 1013904223u;
-        double n = (static_cast<double>(noise >> 8) / 8388608.0 - 1.0) * 0.05;
-        put_le(out, static_cast<uint16_t>(static_cast<int16_t>((v + n) * 32767 * 0.9)), 2);
-        put_le(out, static_cast<uint16_t>(static_cast<int16_t>((v - n) * 32767 * 0.9)), 2);
-    }
-    return out;
+        // One noise value per frame: added on the left, taken away on the right.
+        if (channel == 0) {
+            noise = noise * 1664525u + 1013904223u;
+            n = (static_cast<double>(noise >> 8) / 8388608.0 - 1.0) * 0.05;
+        }
+        return static_cast<int16_t>((channel == 0 ? v + n : v - n) * 32767 * 0.9);
+    });
 }
 
 std::string slurp(const std::string& path) {

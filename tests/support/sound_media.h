@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "media_files.h"
@@ -19,25 +18,8 @@ inline int16_t sweep_sample(int64_t frame, int rate) {
     return static_cast<int16_t>(std::lrint(sweep_value(static_cast<double>(frame) / rate) * 32767.0));
 }
 
-// A 16-bit PCM WAV file; `sample(frame, channel)` gives each sample.
-inline std::string wav_bytes(int rate, int channels, int64_t frames,
-                             const std::function<int16_t(int64_t, int)>& sample) {
-    const auto data_bytes = static_cast<uint32_t>(frames * channels * 2);
-    std::string out = "RIFF";
-    media::put32le(out, 36 + data_bytes);
-    out += "WAVEfmt ";
-    for (uint32_t v :
-         {16u, 1u | channels << 16, uint32_t(rate), uint32_t(rate * channels * 2), 2u * channels | 16u << 16})
-        media::put32le(out, v);
-    out += "data";
-    media::put32le(out, data_bytes);
-    for (int64_t f = 0; f < frames; ++f)
-        for (int c = 0; c < channels; ++c) media::put16le(out, static_cast<uint16_t>(sample(f, c)));
-    return out;
-}
-
 // A mono sweep of `seconds` at `rate`.
 inline std::string sweep_wav(int rate, double seconds) {
-    return wav_bytes(rate, 1, static_cast<int64_t>(seconds * rate),
-                     [rate](int64_t f, int) { return sweep_sample(f, rate); });
+    return media::wav(rate, 1, static_cast<int64_t>(seconds * rate),
+                      [rate](int64_t f, int) { return sweep_sample(f, rate); });
 }

@@ -1,5 +1,5 @@
-// Writers for the media the tests and benchmarks feed the player: TGA, BMP, PNG and a small
-// baseline JPEG encoder, plus zip archives made with the zip tool. Header-only, so tests,
+// Writers for the media the tests and benchmarks feed the player: TGA, BMP, PNG, a small
+// baseline JPEG encoder and 16-bit WAV, plus zip archives made with the zip tool. Header-only, so tests,
 // tools and benchmarks can share it without build changes.
 #pragma once
 
@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,21 @@ inline void put16le(Bytes& b, unsigned v) {
 inline void put32le(Bytes& b, uint32_t v) {
     put16le(b, v & 0xFFFF);
     put16le(b, v >> 16);
+}
+// A 16-bit PCM WAV file of `frames` frames; `sample(frame, channel)` gives each sample.
+inline Bytes wav(int rate, int channels, int64_t frames, const std::function<int16_t(int64_t, int)>& sample) {
+    const auto data_bytes = static_cast<uint32_t>(frames * channels * 2);
+    Bytes out = "RIFF";
+    put32le(out, 36 + data_bytes);
+    out += "WAVEfmt ";
+    for (uint32_t v :
+         {16u, 1u | channels << 16, uint32_t(rate), uint32_t(rate * channels * 2), 2u * channels | 16u << 16})
+        put32le(out, v);
+    out += "data";
+    put32le(out, data_bytes);
+    for (int64_t f = 0; f < frames; ++f)
+        for (int c = 0; c < channels; ++c) put16le(out, static_cast<uint16_t>(sample(f, c)));
+    return out;
 }
 inline void put16be(Bytes& b, unsigned v) {
     b += static_cast<char>((v >> 8) & 0xFF);

@@ -46,7 +46,7 @@ std::vector<float> read_frames(AudioDecoder& d, long frames = 1L << 30) {
 // A decoder of `frames` frames of one constant value on both sides.
 struct ConstantStream {
     ConstantStream(int16_t value, int64_t frames)
-        : file(wav_bytes(44100, 2, frames, [value](int64_t, int) { return value; })),
+        : file(media::wav(44100, 2, frames, [value](int64_t, int) { return value; })),
           decoder(open_ok(file)) {}
     std::string file;
     AudioDecoderPtr decoder;
@@ -148,7 +148,7 @@ TEST(AudioDecoder, EncodedFormatsAreChosenByContentAndSeekToTheSample) {
 
 TEST(AudioDecoder, StereoKeepsItsSidesAndAFileCutShortPlaysWhatItHas) {
     std::string wav =
-        wav_bytes(44100, 2, 5000, [](int64_t f, int c) { return static_cast<int16_t>(c ? -3 * f : f); });
+        media::wav(44100, 2, 5000, [](int64_t f, int c) { return static_cast<int16_t>(c ? -3 * f : f); });
     for (size_t cut : {wav.size(), size_t{44 + 4 * 1000}}) {
         std::string file = wav.substr(0, cut);
         AudioDecoderPtr d = open_ok(file);
