@@ -242,4 +242,13 @@ TEST(Scene, RenderMeshShiftsFurtherEveryFrameAndBlackAndWhiteDrainsTheColourLine
                        static_cast<uint8_t>(90 - 50 * a + 0.5)};
         EXPECT_COLOUR(colour_at(demo.frame(10 + k), 0.5f, 0.5f), want, 2) << " frame " << 10 + k;
     }
+    // Not kept, the warped picture is not fed back: every frame is the plain one moved one step.
+    Demo plain;
+    plain.set("record_fps 10");
+    write_tga(plain.dir.file("data/halves.tga"), 256, 128, quadrant_rgb(256, 128, left, right, left, right));
+    plain.background("data/halves.tga", 0, 1, 0);
+    plain.section("[efxRenderMesh]\n" + span(0, 1, 1) + "param {0, 1, 1, 0}\n");
+    expect_clean_exit(plain.run());
+    EXPECT_COLOUR(plain.frame(9).at(125 - 3, 64), left, 12);
+    EXPECT_COLOUR(plain.frame(9).at(125 + 4, 64), right, 12);
 }
