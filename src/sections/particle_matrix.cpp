@@ -3,6 +3,7 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -29,16 +30,30 @@ void particle_matrix_place(ParticleSystem& system, const float first[3], const f
     const float step = shape[0];
     const float yaw = shape[1] * pi / 180.0f;
     const float pitch = shape[2] * pi / 180.0f;
+    // The directions depend on the turn and climb only, which rarely move from frame to frame.
+    const size_t links = static_cast<size_t>(std::max(system.count, 1)) * 3;
+    if (system.link_steps.size() != links || !(system.link_yaw == yaw && system.link_pitch == pitch)) {
+        system.link_steps.assign(links, 0.0);
+        system.link_yaw = yaw;
+        system.link_pitch = pitch;
+        for (int i = 1; i < system.count; ++i) {
+            // Double precision keeps long chains from drifting as i grows.
+            const double u = static_cast<double>(static_cast<float>(i)) * pitch;
+            const double v = static_cast<double>(static_cast<float>(i)) * yaw;
+            double* d = &system.link_steps[static_cast<size_t>(i) * 3];
+            d[0] = std::cos(u) * std::sin(v);
+            d[1] = std::sin(u);
+            d[2] = std::cos(u) * std::cos(v);
+        }
+    }
     Particle* p = system.particles.data();
     if (system.count > 0) p[0].position = {first[0], first[1], first[2]};
     for (int i = 1; i < system.count; ++i) {
-        // Double precision keeps long chains from drifting as i grows.
-        const double u = static_cast<double>(static_cast<float>(i)) * pitch;
-        const double v = static_cast<double>(static_cast<float>(i)) * yaw;
+        const double* d = &system.link_steps[static_cast<size_t>(i) * 3];
         const Vector3& q = p[i - 1].position;
-        p[i].position.x = static_cast<float>(q.x + std::cos(u) * std::sin(v) * step);
-        p[i].position.y = static_cast<float>(q.y + std::sin(u) * step);
-        p[i].position.z = static_cast<float>(q.z + std::cos(u) * std::cos(v) * step);
+        p[i].position.x = static_cast<float>(q.x + d[0] * step);
+        p[i].position.y = static_cast<float>(q.y + d[1] * step);
+        p[i].position.z = static_cast<float>(q.z + d[2] * step);
     }
     if (system.count > 0) system.size = shape[3];
     for (int i = 0; i < system.count; ++i) {

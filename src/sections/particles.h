@@ -24,6 +24,10 @@ struct ParticleSystem {
     std::vector<int> textures;  // texture handles, filled by the owner
     int texture_count = 0;
     float size = 0;  // sprite half-size in world units
+    // particleMatrix: the unit step of every link (x, y, z per link) for the turn and climb in
+    // radians they were worked out for; kept while those stay the same.
+    std::vector<double> link_steps;
+    float link_yaw = 0, link_pitch = 0;
 };
 
 // Most particles one system may hold; larger requests are refused by the owning sections.
