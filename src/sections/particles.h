@@ -24,9 +24,10 @@ struct ParticleSystem {
     std::vector<int> textures;  // texture handles, filled by the owner
     int texture_count = 0;
     float size = 0;  // sprite half-size in world units
-    // particleMatrix: the unit step of every link (x, y, z per link) for the turn and climb in
-    // radians they were worked out for; kept while those stay the same.
-    std::vector<double> link_steps;
+    // particleMatrix: sine and cosine of every link's turn and of its climb, for the turn and
+    // climb per link (radians) they were worked out for; each kept while that angle stays.
+    std::vector<double> link_turn;
+    std::vector<double> link_climb;
     float link_yaw = 0, link_pitch = 0;
 };
 
