@@ -1,18 +1,21 @@
 // Frame time of each frame effect: a 800 x 600 window drawing a 512 x 512 frame, one
 // background picture, then the effect, timed up to glFinish, against a floor drawing the same
-// background and then the effect's GL calls from prepared values. Effects whose floor is not
-// written yet get a row with the player's figure alone. Needs a display. Prints table rows
-// (bench/rounds.h).
+// background and then the effect's GL calls from prepared values. Before timing, each floor
+// must end on the section's picture, or the benchmark fails after printing its rows. Needs a
+// display. Prints table rows (bench/rounds.h).
 #include <GL/gl.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/config.h"
+#include "effects/deform.h"
 #include "effects/radial_blur.h"
+#include "effects/render_mesh.h"
 #include "gfx/view.h"
 #include "resources/texture.h"
 #include "rounds.h"
@@ -55,6 +58,23 @@ double frame_ms(Section* background, Effect&& effect) {
     return rounds::ms_per_call(frame, 0.4);
 }
 
+// Whether a hundred frames of the background and `effect` end on the same picture as a hundred
+// of the background and `floor`: a floor that drew something else would time other work.
+template <typename Effect, typename Floor>
+bool same_picture(Section* background, Effect&& effect, Floor&& floor) {
+    auto picture = [&](auto&& draw) {
+        for (int k = 0; k < 100; ++k) {
+            frame_begin();
+            call(background, &SectionType::render);
+            draw(k);
+        }
+        std::vector<unsigned char> pixels(static_cast<size_t>(gl_rttWidth) * gl_rttHeight * 4);
+        glReadPixels(0, 0, gl_rttWidth, gl_rttHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        return pixels;
+    };
+    return picture(effect) == picture(floor);
+}
+
 // The effect section's own render at the k-th step.
 auto section_effect(Section* effect) {
     return [effect](int k) {
@@ -77,13 +97,16 @@ void flat_quad(GLenum src, GLenum dst, const float colour[4]) {
     glEnable(GL_DEPTH_TEST);
 }
 
-// A texture the size of the frame, for the floors' frame copies.
+// A texture the size of the frame, for the floors' frame copies: linear and clamped, as the
+// player's frame-sized textures are.
 GLuint frame_sized_texture(GLenum format) {
     GLuint name;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     std::vector<unsigned char> zero(static_cast<size_t>(gl_rttWidth) * gl_rttHeight * 3);
     glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), gl_rttWidth, gl_rttHeight, 0, GL_RGB,
                  GL_UNSIGNED_BYTE, zero.data());
@@ -123,17 +146,17 @@ int main() {
         call(c, &SectionType::init);
         return c;
     };
+    bool floors_differ = false;
     auto compare = [&](const std::string& what, Section* effect, auto&& floor) {
+        call(effect, &SectionType::start);
+        if (!same_picture(background, section_effect(effect), floor)) {
+            std::fprintf(stderr, "%s: the floor draws another picture than the section\n", what.c_str());
+            floors_differ = true;
+        }
         call(effect, &SectionType::start);
         rounds::compare(
             what, rounds::ms_per_frame, ROUNDS, [&] { return frame_ms(background, section_effect(effect)); },
             [&] { return frame_ms(background, floor); });
-    };
-    auto alone = [&](const std::string& what, Section* effect) {
-        call(effect, &SectionType::start);
-        std::vector<double> figures;
-        for (int r = 0; r < ROUNDS; ++r) figures.push_back(frame_ms(background, section_effect(effect)));
-        rounds::row_alone(what, rounds::ms_per_frame, figures);
     };
 
     Section* fader = prepared(section_of("efxFader", {0, 0, 0, 0, 0, 0, 0, 1}));
@@ -213,15 +236,101 @@ int main() {
         texture_unbind_all();
     });
 
-    alone("efxDeform, 8 x 8 grid, 32 x 32 mesh", prepared(deform));
-    alone("efxRenderMesh, mode 3, fed back", prepared(section_of("efxRenderMesh", {3, 0.9f, 0.9f, 1})));
+    // The deform sheet: its control points at every step a round can reach, and the camera's
+    // matrices as the section loads them (read back after one frame of it).
+    prepared(deform);
+    call(deform, &SectionType::start);
+    section_effect(deform)(0);
+    GLfloat deform_projection[16], deform_modelview[16];
+    glGetFloatv(GL_PROJECTION_MATRIX, deform_projection);
+    glGetFloatv(GL_MODELVIEW_MATRIX, deform_modelview);
+    const DeformGrid& deform_grid = *static_cast<DeformGrid*>(deform->data);
+    const int order = deform_grid.order;
+    // Worked out step after step as the section does: a point a spline leaves keeps its place.
+    std::vector<std::vector<float>> deform_steps;
+    DeformGrid sheet = deform_grid;
+    sheet.current = sheet.rest;
+    for (int k = 0; k < 2000; ++k) {
+        float values[SPLINE_MAX_CHANNELS] = {};
+        spline_eval(deform->splines[0], values, static_cast<float>(k) * STEP);
+        deform_grid_move(sheet, values);
+        deform_steps.push_back(sheet.current);
+    }
+    const GLuint deform_texture = frame_sized_texture(GL_RGB);
+    const float corners[8] = {0, 0, 0, 1, 1, 0, 1, 1};
+    compare("efxDeform, 8 x 8 grid, 32 x 32 mesh", deform, [&](int k) {
+        glBindTexture(GL_TEXTURE_2D, deform_texture);
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, gl_rttWidth, gl_rttHeight);
+        glMatrixMode(GL_PROJECTION);
+        glLoadMatrixf(deform_projection);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadMatrixf(deform_modelview);
+        glMap2f(GL_MAP2_VERTEX_3, 0, 1, 3, order, 0, 1, 3 * order, order,
+                deform_steps[static_cast<size_t>(k) % deform_steps.size()].data());
+        glMap2f(GL_MAP2_TEXTURE_COORD_2, 0, 1, 2, 2, 0, 1, 4, 2, corners);
+        glEnable(GL_MAP2_TEXTURE_COORD_2);
+        glEnable(GL_MAP2_VERTEX_3);
+        glMapGrid2f(32, 0, 1, 32, 0, 1);
+        glEvalMesh2(GL_FILL, 0, 32, 0, 32);
+        glDisable(GL_MAP2_VERTEX_3);
+        glDisable(GL_MAP2_TEXTURE_COORD_2);
+        texture_unbind_all();
+    });
+
+    // The feedback mesh: mode 3 does not move, so one set of quads serves every step.
+    Section* render_mesh = prepared(section_of("efxRenderMesh", {3, 0.9f, 0.9f, 1}));
+    RenderMesh mesh_values;
+    render_mesh_grid_update(mesh_values, 3, 0);
+    struct MeshCorner {
+        double st[2];
+        float xy[2];
+    };
+    std::vector<MeshCorner> mesh_corners;
+    for (int i = 0; i < RENDER_MESH_CELLS; ++i) {
+        for (int j = 0; j < RENDER_MESH_CELLS; ++j) {
+            for (auto [di, dj] : {std::pair{0, 0}, {1, 0}, {1, 1}, {0, 1}}) {
+                const double* st = mesh_values.grid[RENDER_MESH_POINTS * (i + di) + j + dj];
+                mesh_corners.push_back({{st[0], st[1]},
+                                        {static_cast<float>(i + di) / RENDER_MESH_CELLS,
+                                         static_cast<float>(j + dj) / RENDER_MESH_CELLS}});
+            }
+        }
+    }
+    const GLuint feedback = frame_sized_texture(GL_RGB);
+    compare("efxRenderMesh, mode 3, fed back", render_mesh, [&](int k) {
+        glDisable(GL_DEPTH_TEST);
+        ortho_begin();
+        glColor4f(1, 1, 1, 0.9f);
+        glBindTexture(GL_TEXTURE_2D, feedback);
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+        if (k > 0) fullscreen_quad_textured();  // as the section, nothing before the first capture
+        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, gl_rttWidth, gl_rttHeight);
+        glClear(GL_DEPTH_BUFFER_BIT);
+        glBegin(GL_QUADS);
+        for (const MeshCorner& c : mesh_corners) {
+            glTexCoord2dv(c.st);
+            glVertex2fv(c.xy);
+        }
+        glEnd();
+        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, gl_rttWidth, gl_rttHeight);
+        ortho_end();
+        glEnable(GL_DEPTH_TEST);
+        texture_unbind_all();
+    });
+
+    // The demo clock stands at 0 here, so one repetition of the fader runs all along, its
+    // elapsed time the outer section's and its length the repetition's.
     Section* repeat = section_of("efxRepeat", {1, 0.5f, 0, 0, 0, 0, 0, 0, 0, 0, 1});
     repeat->strings[repeat->string_count++] = "efxFader";
-    alone("efxRepeat of efxFader", prepared(repeat));
+    compare("efxRepeat of efxFader", prepared(repeat), [&](int k) {
+        const float colour[4] = {0, 0, 0, static_cast<float>(k) * STEP / 0.5f};
+        flat_quad(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, colour);
+    });
     rounds::row_alone("background alone", rounds::ms_per_frame,
                       {frame_ms(background, [](int) {}), frame_ms(background, [](int) {})});
 
     demo_shutdown();
     std::filesystem::remove_all(dir);
-    return 0;
+    return floors_differ ? 1 : 0;
 }

@@ -37,16 +37,23 @@ float time_of(int k) {
     return static_cast<float>(k % TIMES + 1) * 0.1f;
 }
 
-// A spline holding one set of values at every time.
-Spline* constant_spline(std::vector<float> values, float duration) {
+// A spline through the given keys, of the same channels each, over `duration` seconds; one key
+// holds its values exactly at every time.
+Spline* spline_of(std::vector<std::vector<float>> keys, float duration) {
     auto* spline = new Spline;
-    SplineKey key;
-    for (size_t i = 0; i < values.size(); ++i) key.values[i] = values[i];
-    spline->keys = {key, key};
-    spline->key_count = 2;
-    spline->channels = static_cast<int>(values.size());
+    for (const std::vector<float>& values : keys) {
+        SplineKey key;
+        for (size_t i = 0; i < values.size(); ++i) key.values[i] = values[i];
+        spline->keys.push_back(key);
+    }
+    spline->key_count = static_cast<int>(keys.size());
+    spline->channels = static_cast<int>(keys[0].size());
     spline_set_duration(spline, duration);
     return spline;
+}
+
+Spline* constant_spline(std::vector<float> values, float duration) {
+    return spline_of({values}, duration);
 }
 
 void view_set() {
@@ -170,7 +177,9 @@ void bench_particle_tex() {
         });
 }
 
-void bench_particle_matrix() {
+// A chain whose shape holds still, or one that turns a little further every frame (its links'
+// directions then change, and the section works them out again).
+void bench_particle_matrix(bool turning) {
     Section s;
     s.start = 0;
     s.end = s.duration = 10;
@@ -184,7 +193,8 @@ void bench_particle_matrix() {
     s.blend_dst = GL_ONE;
     s.spline_count = 3;
     s.splines[0] = constant_spline({0, -2, 0}, 10);
-    s.splines[1] = constant_spline({0.05f, 7, 0.05f, 0.02f}, 10);
+    s.splines[1] = turning ? spline_of({{0.05f, 7, 0.05f, 0.02f}, {0.05f, 8, 0.05f, 0.02f}}, 10)
+                           : constant_spline({0.05f, 7, 0.05f, 0.02f}, 10);
     s.splines[2] = constant_spline({1, 0.5f, 0.2f, 1}, 10);
     current_section = &s;
     particle_matrix_init();
@@ -201,7 +211,7 @@ void bench_particle_matrix() {
         }
     }
     compare(
-        "particleMatrix, 10,000 sprites",
+        turning ? "particleMatrix, 10,000 sprites, turning" : "particleMatrix, 10,000 sprites, still",
         [&](int k) {
             s.elapsed = time_of(k);
             particle_matrix_render();
@@ -299,7 +309,8 @@ int main() {
 
     random_seed(0, 0);
     bench_particle_tex();
-    bench_particle_matrix();
+    bench_particle_matrix(false);
+    bench_particle_matrix(true);
     bench_ray();
 
     SDL_Quit();

@@ -3,6 +3,7 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -23,22 +24,43 @@ std::unique_ptr<ParticleSystem> particle_matrix_system_new(int count) {
     return system;
 }
 
+namespace {
+
+// Sine and cosine of i times `angle` for links i = 1 to count - 1, unless `table` already holds
+// them for this angle.
+void link_angles(std::vector<double>& table, float& kept, float angle, int count) {
+    const size_t size = static_cast<size_t>(std::max(count, 1)) * 2;
+    if (table.size() == size && kept == angle) return;
+    table.assign(size, 0.0);
+    kept = angle;
+    for (int i = 1; i < count; ++i) {
+        // Double precision keeps long chains from drifting as i grows.
+        const double a = static_cast<double>(static_cast<float>(i)) * angle;
+        table[static_cast<size_t>(i) * 2] = std::sin(a);
+        table[static_cast<size_t>(i) * 2 + 1] = std::cos(a);
+    }
+}
+
+}  // namespace
+
 void particle_matrix_place(ParticleSystem& system, const float first[3], const float shape[4],
                            const float color[4]) {
     constexpr float pi = 3.1415927f;
     const float step = shape[0];
     const float yaw = shape[1] * pi / 180.0f;
     const float pitch = shape[2] * pi / 180.0f;
+    // The sines and cosines depend on the angles only, which often stay from frame to frame.
+    link_angles(system.link_climb, system.link_pitch, pitch, system.count);
+    link_angles(system.link_turn, system.link_yaw, yaw, system.count);
     Particle* p = system.particles.data();
     if (system.count > 0) p[0].position = {first[0], first[1], first[2]};
     for (int i = 1; i < system.count; ++i) {
-        // Double precision keeps long chains from drifting as i grows.
-        const double u = static_cast<double>(static_cast<float>(i)) * pitch;
-        const double v = static_cast<double>(static_cast<float>(i)) * yaw;
+        const double* climb = &system.link_climb[static_cast<size_t>(i) * 2];
+        const double* turn = &system.link_turn[static_cast<size_t>(i) * 2];
         const Vector3& q = p[i - 1].position;
-        p[i].position.x = static_cast<float>(q.x + std::cos(u) * std::sin(v) * step);
-        p[i].position.y = static_cast<float>(q.y + std::sin(u) * step);
-        p[i].position.z = static_cast<float>(q.z + std::cos(u) * std::cos(v) * step);
+        p[i].position.x = static_cast<float>(q.x + climb[1] * turn[0] * step);
+        p[i].position.y = static_cast<float>(q.y + climb[0] * step);
+        p[i].position.z = static_cast<float>(q.z + climb[1] * turn[1] * step);
     }
     if (system.count > 0) system.size = shape[3];
     for (int i = 0; i < system.count; ++i) {

@@ -24,6 +24,11 @@ struct ParticleSystem {
     std::vector<int> textures;  // texture handles, filled by the owner
     int texture_count = 0;
     float size = 0;  // sprite half-size in world units
+    // particleMatrix: sine and cosine of every link's turn and of its climb, for the turn and
+    // climb per link (radians) they were worked out for; each kept while that angle stays.
+    std::vector<double> link_turn;
+    std::vector<double> link_climb;
+    float link_yaw = 0, link_pitch = 0;
 };
 
 // Most particles one system may hold; larger requests are refused by the owning sections.

@@ -93,8 +93,8 @@ TEST(ParticleMatrix, LinksTurnAndClimbStepByStepAndAWholeTurnCloses) {
     const std::pair<std::array<float, 4>, std::vector<float>> cases[] = {
         {{2, 90, 0, 0.2f}, {2, 0, 0, 0, 0, -2, -2, 0, 0}},  // quarter turns
         {{2, 0, 90, 1}, {0, 2, 0, 0, 0, -2, 0, -2, 0}}};    // quarter climbs
+    auto chain = particle_matrix_system_new(4);  // one chain laid out again in each shape
     for (const auto& [shape, links] : cases) {
-        auto chain = particle_matrix_system_new(4);
         particle_matrix_place(*chain, first, shape.data(), colour);
         const auto& p = chain->particles;
         std::vector<float> steps;
