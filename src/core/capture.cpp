@@ -35,24 +35,54 @@ void put_bgr(std::vector<uint8_t>& out, const uint8_t* pixel) {
     out.push_back(pixel[0]);
 }
 
-// Reads a rectangle of the back buffer as RGB rows, bottom row first. Rows are packed tightly
-// (alignment 1) so that any width works; the caller's pack alignment is restored. An empty
-// buffer means the memory could not be had, and the picture is skipped.
-std::vector<uint8_t> read_pixels(int width, int height) {
-    std::vector<uint8_t> pixels;
-    if (width <= 0 || height <= 0) return pixels;
+// Reads a rectangle of the back buffer into `pixels` as RGB (or, for `format` GL_BGR, BGR) rows,
+// bottom row first. Rows are packed tightly (alignment 1) so that any width works; the caller's
+// pack alignment is restored. False, with errno set, for no size or when the memory could not
+// be had.
+bool read_pixels_into(std::vector<uint8_t>& pixels, int width, int height, GLenum format = GL_RGB) {
+    if (width <= 0 || height <= 0) {
+        errno = EINVAL;
+        return false;
+    }
     try {
         pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
     } catch (const std::bad_alloc&) {
-        return {};
+        errno = ENOMEM;
+        return false;
     }
     GLint alignment = 4;
     glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    glReadPixels(0, 0, width, height, format, GL_UNSIGNED_BYTE, pixels.data());
     glPixelStorei(GL_PACK_ALIGNMENT, alignment);
-    return pixels;
+    return true;
 }
+
+// Writes `bytes` of `data` after the header to `path`. A file that cannot be created or written
+// whole returns false with errno telling why; a regular file cut short is removed.
+bool file_write_whole(const char* path, const uint8_t* header, size_t header_size, const uint8_t* data,
+                      size_t bytes) {
+    StdioFile file(std::fopen(path, "wb"));
+    if (!file) return false;
+    bool ok = std::fwrite(header, 1, header_size, file.get()) == header_size &&
+              std::fwrite(data, 1, bytes, file.get()) == bytes;
+    int write_error = ok ? 0 : errno;
+    struct stat st;
+    bool regular = fstat(fileno(file.get()), &st) == 0 && S_ISREG(st.st_mode);
+    std::FILE* raw = file.release();
+    if (std::fclose(raw) != 0 && ok) {
+        ok = false;
+        write_error = errno;
+    }
+    if (ok) return true;
+    // Only a regular file is ours to remove: a path naming a device stays.
+    if (regular) unlink(path);
+    errno = write_error != 0 ? write_error : EIO;
+    return false;
+}
+
+// The recorded frame, kept from frame to frame.
+std::vector<uint8_t> frame_pixels;
 
 bool screenshot_wanted = false;
 bool record_without_folder = false;
@@ -101,41 +131,26 @@ bool tga_write(const char* path, const uint8_t* rgb, int width, int height, bool
         errno = EINVAL;
         return false;
     }
-    StdioFile file(std::fopen(path, "wb"));
-    if (!file) return false;
-
     auto header = tga_header(width, height, compress);
-    bool ok = std::fwrite(header.data(), 1, header.size(), file.get()) == header.size();
-    size_t row_bytes = static_cast<size_t>(width) * 3;
-    if (compress) {
-        std::vector<uint8_t> packets = tga_rle_encode(rgb, static_cast<size_t>(width) * height);
-        ok = ok && std::fwrite(packets.data(), 1, packets.size(), file.get()) == packets.size();
-    } else {
-        // The caller's buffer stays untouched: each row is turned to BGR in a copy.
-        std::vector<uint8_t> row(row_bytes);
-        for (int y = 0; y < height && ok; ++y) {
-            const uint8_t* src = rgb + static_cast<size_t>(y) * row_bytes;
-            for (size_t x = 0; x < row_bytes; x += 3) {
-                row[x] = src[x + 2];
-                row[x + 1] = src[x + 1];
-                row[x + 2] = src[x];
+    const size_t pixel_count = static_cast<size_t>(width) * height;
+    std::vector<uint8_t> body;
+    try {
+        if (compress) {
+            body = tga_rle_encode(rgb, pixel_count);
+        } else {
+            // The caller's buffer stays untouched: the pixels are turned to BGR in a copy.
+            body.resize(pixel_count * 3);
+            for (size_t i = 0; i < pixel_count * 3; i += 3) {
+                body[i] = rgb[i + 2];
+                body[i + 1] = rgb[i + 1];
+                body[i + 2] = rgb[i];
             }
-            ok = std::fwrite(row.data(), 1, row_bytes, file.get()) == row_bytes;
         }
+    } catch (const std::bad_alloc&) {
+        errno = ENOMEM;
+        return false;
     }
-    int write_error = ok ? 0 : errno;
-    struct stat st;
-    bool regular = fstat(fileno(file.get()), &st) == 0 && S_ISREG(st.st_mode);
-    std::FILE* raw = file.release();
-    if (std::fclose(raw) != 0 && ok) {
-        ok = false;
-        write_error = errno;
-    }
-    if (ok) return true;
-    // Only a regular file is ours to remove: a path naming a device stays.
-    if (regular) unlink(path);
-    errno = write_error != 0 ? write_error : EIO;
-    return false;
+    return file_write_whole(path, header.data(), header.size(), body.data(), body.size());
 }
 
 std::string screenshot_next_name() {
@@ -158,11 +173,8 @@ void screenshot_save() {
 }
 
 bool screenshot_write(const char* path) {
-    std::vector<uint8_t> pixels = read_pixels(gl_width, gl_height);
-    if (pixels.empty()) {
-        errno = ENOMEM;
-        return false;
-    }
+    std::vector<uint8_t> pixels;
+    if (!read_pixels_into(pixels, gl_width, gl_height)) return false;
     return tga_write(path, pixels.data(), gl_width, gl_height, compress_tga != 0);
 }
 
@@ -192,8 +204,18 @@ void video_frame_save() {
     if (record_without_folder) return;
     char name[32];
     std::snprintf(name, sizeof name, "video/%08d.tga", static_cast<int>(frame_count));
-    std::vector<uint8_t> pixels = read_pixels(gl_rttWidth, gl_rttHeight);
-    if (pixels.empty()) return;
-    if (!tga_write(name, pixels.data(), gl_rttWidth, gl_rttHeight, compress_tga != 0))
-        fatal_error("Cannot write the recorded frame '%s': %s", name, std::strerror(errno));
+    bool written = false;
+    if (compress_tga != 0) {
+        written = read_pixels_into(frame_pixels, gl_rttWidth, gl_rttHeight) &&
+                  tga_write(name, frame_pixels.data(), gl_rttWidth, gl_rttHeight, true);
+    } else if (gl_rttWidth <= 0xFFFF && gl_rttHeight <= 0xFFFF) {
+        // Uncompressed, the file holds the rows as GL gives them in BGR order: no copy at all.
+        auto header = tga_header(gl_rttWidth, gl_rttHeight, false);
+        written =
+            read_pixels_into(frame_pixels, gl_rttWidth, gl_rttHeight, GL_BGR) &&
+            file_write_whole(name, header.data(), header.size(), frame_pixels.data(), frame_pixels.size());
+    } else {
+        errno = EINVAL;
+    }
+    if (!written) fatal_error("Cannot write the recorded frame '%s': %s", name, std::strerror(errno));
 }
