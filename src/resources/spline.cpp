@@ -4,6 +4,7 @@
 #include "resources/spline.h"
 
 #include <cmath>
+#include <cstring>
 #include <memory>
 
 #include "base/error.h"
@@ -15,8 +16,13 @@ Spline* spline_load(const char* path) {
     if (file == nullptr) fatal_error("Spline: error loading '%s'", path);
 
     auto spline = std::make_unique<Spline>();
-    char line[SCRIPT_LINE_SIZE];
-    while (script_read_line(line, sizeof line, file.get()) != nullptr) {
+    char buffer[SCRIPT_LINE_SIZE];
+    bool first_line = true;
+    while (script_read_line(buffer, sizeof buffer, file.get()) != nullptr) {
+        // Editors may begin a UTF-8 file with a byte-order mark; it is no part of the first line.
+        const char* line = buffer;
+        if (first_line && std::strncmp(line, "\xEF\xBB\xBF", 3) == 0) line += 3;
+        first_line = false;
         char first = line[0];
         if (first == ';' || first == '\n' || first == '\r') continue;
         SplineKey key;
