@@ -142,8 +142,10 @@ void particle_tex_init() {
     const Texture& shape_texture = *texture_get(image.shape_texture);
     const ShapePixels shape = particle_tex_shape_pixels(shape_texture);
     const std::string problem = shape_pixels_problem(shape);
-    if (!problem.empty())
+    if (!problem.empty()) {
+        ErrorPlace place = section_at_string(section, 0);
         fatal_error("particleTex: cannot read shape image '%s': %s", shape_path, problem.c_str());
+    }
     image.particles = particle_tex_build(shape, range, particle_tex_alpha_byte(section.params[6]));
     image.count = static_cast<int>(image.particles.size());
 
