@@ -513,8 +513,11 @@ void Maker::look_at_folder() {
 
 int Maker::run() {
     dialogs_disable();
-    // An editor that stops reading the answers does not end the player.
+    // An editor that stops reading the answers does not end the player, and a player started in
+    // the background of a shell is not stopped by reading its terminal (the read fails instead,
+    // and commands are no longer read).
     signal(SIGPIPE, SIG_IGN);
+    signal(SIGTTIN, SIG_IGN);
     FatalHandler normal_handler = fatal_set_handler(report_and_throw);
     fatal_set_shutdown(nullptr);
     sequence_keep_all = true;
