@@ -219,4 +219,17 @@ TEST(MakersMode, KeysPauseSeekAndSetTheLoop) {
     // Cleared, the time runs past it.
     viewer.key("BackSpace");
     EXPECT_TRUE(wait_until([&] { return std::stof(player.ask("time").substr(3)) > 2.5f; }, 5));
+    // A script broken, then mended in a way the folder's stamps do not show (same size, same
+    // time): only R brings the demo back.
+    demo.sections.back() += "bogus 1\n";
+    demo.write();
+    EXPECT_TRUE(wait_until([&] { return player.ask("time").find("paused") != std::string::npos; }, 5));
+    const auto stamp = std::filesystem::last_write_time(demo.dir.file("demo.tvl"));
+    demo.sections.back().replace(demo.sections.back().find("bogus 1\n"), 8, ";ogus 1\n");
+    demo.write();
+    std::filesystem::last_write_time(demo.dir.file("demo.tvl"), stamp);
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    EXPECT_NE(player.ask("time").find("paused"), std::string::npos);
+    viewer.key("r");
+    EXPECT_TRUE(wait_until([&] { return player.ask("time").find("playing") != std::string::npos; }, 5));
 }
