@@ -12,15 +12,6 @@ uint32_t random_next() {
     return (random_z << 16) + (random_w & 0xFFFFu);
 }
 
-RandomState random_state() {
-    return {random_z, random_w};
-}
-
-void random_restore(RandomState state) {
-    random_z = state.z;
-    random_w = state.w;
-}
-
 void random_seed(uint32_t a, uint32_t b) {
     random_z = a != 0 ? a : 521288629u;
     random_w = b != 0 ? b : 362436069u;

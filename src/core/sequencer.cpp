@@ -36,11 +36,6 @@ bool sequence_keep_all = false;
 
 const SectionType* const* sequencer_types = section_types;
 
-namespace {
-// Where the load phase left the random numbers: a seek draws them again from there.
-RandomState random_after_load;
-}  // namespace
-
 FrameOutput frame_output_default() {
     return {frame_begin, video_frame_save, frame_present, overlay_fps, overlay_timing, frame_swap};
 }
@@ -238,7 +233,6 @@ void load_phase() {
 
     call(loading_type.stop, loading);
     load_phase_running = false;
-    random_after_load = random_state();
 }
 
 void sequence_build() {
@@ -324,7 +318,13 @@ void sequence_seek(float t) {
     }
     demo_time = t;
     frame_delta = 0;
-    random_restore(random_after_load);
+    // The random numbers a run started at t would have drawn while loading: from the seed, by
+    // the sections it keeps, in the order it loads them.
+    random_seed(0, 0);
+    for (Section* s = pending_list; s != nullptr; s = s->pending_next) {
+        const SectionType& type = type_of(s);
+        if (type.redraw != nullptr && (demo_end == 0.0f || s->start < demo_end)) call(type.redraw, s);
+    }
     clock_base = static_cast<float>(SDL_GetTicks()) * 0.001f - (t - demo_start);
 }
 

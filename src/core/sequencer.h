@@ -88,8 +88,8 @@ void demo_restart();
 
 // Puts the demo at `t` as a run started there would be at its first frame: every running
 // section stops, the ones that end after t wait to start (those already begun start on the next
-// frame with their elapsed time), the random numbers are drawn again from where the load phase
-// left them, and the clock runs on from t.
+// frame with their elapsed time), the random numbers such a run draws while loading are drawn
+// again, and the clock runs on from t.
 void sequence_seek(float t);
 // The latest end among all sections (0 without sections).
 float sequence_last_end();

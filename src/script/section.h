@@ -76,6 +76,9 @@ struct SectionType {
     SectionCallback render;
     SectionCallback stop;
     SectionCheck check;
+    // Draws again, from the generator as it stands, the random numbers init drew (null for the
+    // types whose init draws none): a seek replays the load phase's draws this way.
+    SectionCallback redraw;
 };
 
 inline constexpr int SECTION_TYPE_COUNT = 21;

@@ -54,6 +54,20 @@ std::string shape_pixels_problem(const ShapePixels& shape) {
     return "";
 }
 
+namespace {
+
+// Three random offsets below `range`, each a sign and then a magnitude, as particles start.
+void scatter_draw(TexParticle& t, uint32_t range) {
+    for (int m = 0; m < 3; ++m) {
+        const float sign = (random_next() & 1u) ? -1.0f : 1.0f;
+        const uint32_t magnitude = random_next() % range;
+        t.scatter[m] = sign * static_cast<float>(magnitude);
+        t.position[m] = t.scatter[m];
+    }
+}
+
+}  // namespace
+
 std::vector<TexParticle> particle_tex_build(const ShapePixels& shape, uint32_t range, uint8_t alpha) {
     std::vector<TexParticle> particles;
     if (!shape_pixels_problem(shape).empty()) return particles;
@@ -75,12 +89,7 @@ std::vector<TexParticle> particle_tex_build(const ShapePixels& shape, uint32_t r
             const uint8_t* p = pixel(j, l);
             if (!bright(p)) continue;
             TexParticle t{};
-            for (int m = 0; m < 3; ++m) {
-                const float sign = (random_next() & 1u) ? -1.0f : 1.0f;
-                const uint32_t magnitude = random_next() % range;
-                t.scatter[m] = sign * static_cast<float>(magnitude);
-                t.position[m] = t.scatter[m];
-            }
+            scatter_draw(t, range);
             t.column = static_cast<uint16_t>(l);
             t.row = static_cast<uint16_t>(j);
             t.colour[0] = p[shape.red];
@@ -146,6 +155,7 @@ void particle_tex_init() {
         ErrorPlace place = section_at_string(section, 0);
         fatal_error("particleTex: cannot read shape image '%s': %s", shape_path, problem.c_str());
     }
+    image.range = range < 1 ? 1 : range;
     image.particles = particle_tex_build(shape, range, particle_tex_alpha_byte(section.params[6]));
     image.count = static_cast<int>(image.particles.size());
 
@@ -161,6 +171,11 @@ void particle_tex_init() {
     image.half_height = height * spacing * 0.5f;
     image.step_x = width * spacing / width;
     image.step_y = height * spacing / height;
+}
+
+void particle_tex_redraw() {
+    ParticleImage& image = *static_cast<ParticleImage*>(current_section->data);
+    for (TexParticle& t : image.particles) scatter_draw(t, image.range);
 }
 
 void particle_tex_render() {
@@ -201,6 +216,6 @@ void particle_tex_render() {
     glDisable(GL_BLEND);
 }
 
-extern const SectionType particle_tex_type = {"particleTex",     section_noop,        particle_tex_init,
-                                              section_noop,      particle_tex_render, section_noop,
-                                              particle_tex_check};
+extern const SectionType particle_tex_type = {"particleTex",      section_noop,        particle_tex_init,
+                                              section_noop,       particle_tex_render, section_noop,
+                                              particle_tex_check, particle_tex_redraw};

@@ -25,6 +25,7 @@ struct ParticleImage {
     float half_height = 0;
     float step_x = 0;
     float step_y = 0;
+    uint32_t range = 1;  // scatter offsets lie below this, either side
 };
 
 // How the shape image's bytes are laid out: rows `pitch` bytes apart, `bytes_per_pixel` bytes
