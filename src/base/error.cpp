@@ -205,6 +205,16 @@ const ErrorPlace* error_place() {
     return innermost_place != nullptr && innermost_place->line > 0 ? innermost_place : nullptr;
 }
 
+std::string error_located(const std::string& message, const std::string& script, int line,
+                          const std::string& hint) {
+    // The place goes before the line ends a message may have, so that it stays on its line.
+    size_t end = message.find_last_not_of("\r\n") + 1;
+    std::string located = message.substr(0, end) + " (script '" + script + "', line " + std::to_string(line) +
+                          ")" + message.substr(end);
+    if (!hint.empty()) located += "\nHint: " + hint;
+    return located;
+}
+
 void fatal_error(const char* format, ...) {
     char buffer[1024];
     va_list args;
@@ -219,12 +229,7 @@ void fatal_error(const char* format, ...) {
         throw captured;
     }
     if (place != nullptr) {
-        // The place goes before the line ends a message may have, so that it stays on its line.
-        std::string text = buffer;
-        size_t end = text.find_last_not_of("\r\n") + 1;
-        std::string located = text.substr(0, end) + " (script '" + place->script + "', line " +
-                              std::to_string(place->line) + ")" + text.substr(end);
-        if (!place->hint.empty()) located += "\nHint: " + place->hint;
+        std::string located = error_located(buffer, place->script, place->line, place->hint);
         std::snprintf(buffer, sizeof buffer, "%s", located.c_str());
     }
 

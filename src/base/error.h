@@ -16,6 +16,11 @@ void warning_message(const char* format, ...) TARVEL_PRINTF(1, 2);
 using WarningSink = void (*)(const char* message);
 extern WarningSink warning_sink;
 
+// `message` as a fatal error at a place words it: " (script 'SCRIPT', line N)" before any line
+// end the message has, then "\nHint: HINT" when there is a hint.
+std::string error_located(const std::string& message, const std::string& script, int line,
+                          const std::string& hint);
+
 // fatal_error with "%s (script '%s', line %d)".
 [[noreturn]] void script_error(const char* message, const char* script, int line);
 

@@ -86,13 +86,12 @@ struct WindowSettings {
     }
 };
 
-// The files changed since the last load, for the texture pool to drop what they held.
-const std::vector<std::string>* changed_files = nullptr;
-
-bool file_changed(const char* path) {
+// Whether the file at `path` is among the `changed` paths of a snapshot, or may be (an archive
+// changed).
+bool file_changed(const char* path, const std::vector<std::string>& changed_files) {
     std::string name = path;
     while (name.rfind("./", 0) == 0) name.erase(0, 2);
-    for (const std::string& changed : *changed_files) {
+    for (const std::string& changed : changed_files) {
         if (changed == name) return true;
         // A changed archive may hold any file: nothing is kept then.
         std::string tail = changed.size() >= 4 ? changed.substr(changed.size() - 4) : "";
@@ -171,11 +170,9 @@ std::string first_script_error() {
     for (size_t i = 0; i < problems.size(); ++i) {
         const CheckProblem& p = problems[i];
         if (p.severity != Severity::Error) continue;
-        std::string text = p.message;
-        if (p.line > 0) text += " (script '" + p.script + "', line " + std::to_string(p.line) + ")";
-        if (i + 1 < problems.size() && problems[i + 1].severity == Severity::Hint)
-            text += "\n" + problems[i + 1].message;
-        return text;
+        if (p.line <= 0) return p.message;
+        const bool hinted = i + 1 < problems.size() && problems[i + 1].severity == Severity::Hint;
+        return error_located(p.message, p.script, p.line, hinted ? problems[i + 1].message : "");
     }
     return "";
 }
@@ -204,8 +201,7 @@ void Maker::load(bool first) {
     bool font_changed = std::find(changed.begin(), changed.end(), FONT_PATH) != changed.end();
     // Pictures whose files did not change are taken back instead of decoded again.
     texture_pool_keep(demo_textures_);
-    changed_files = &changed;
-    texture_pool_forget(file_changed);
+    texture_pool_forget([&changed](const char* path) { return file_changed(path, changed); });
     if (font_changed && font_loaded_) {
         demo_unload(frame_targets_);
         font_loaded_ = false;

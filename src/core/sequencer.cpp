@@ -87,9 +87,12 @@ float load_progress() {
     return static_cast<float>(load_step_count) / static_cast<float>(total);
 }
 
+bool section_kept_from(const Section* s, float from) {
+    return (demo_end == 0.0f || s->start < demo_end) && s->end > from;
+}
+
 bool section_keep(const Section* s) {
-    if (sequence_keep_all) return true;
-    return (demo_end == 0.0f || s->start < demo_end) && s->end > demo_start;
+    return sequence_keep_all || section_kept_from(s, demo_start);
 }
 
 void pending_insert(Section* s) {
@@ -235,12 +238,22 @@ void load_phase() {
     load_phase_running = false;
 }
 
-void sequence_build() {
+namespace {
+// Every section back to waiting, none running, and the ones `keep` takes in the pending list.
+template <typename Keep>
+void pending_refill(Keep keep) {
+    pending_list = nullptr;
+    active_list = nullptr;
     for (Section* s = section_list; s != nullptr; s = s->next) {
         s->pending_next = s->pending_prev = s->active_next = s->active_prev = nullptr;
         s->elapsed = 0;
-        if (section_keep(s)) pending_insert(s);
+        if (keep(s)) pending_insert(s);
     }
+}
+}  // namespace
+
+void sequence_build() {
+    pending_refill(section_keep);
 }
 
 void sections_start_due() {
@@ -308,14 +321,8 @@ void sequence_seek(float t) {
         call(type_of(s).stop, s);
         s = next;
     }
-    pending_list = nullptr;
-    active_list = nullptr;
-    for (Section* s = section_list; s != nullptr; s = s->next) {
-        s->pending_next = s->pending_prev = s->active_next = s->active_prev = nullptr;
-        s->elapsed = 0;
-        // What a run started at t keeps; the start order among the kept is the load order.
-        if (s->end > t) pending_insert(s);
-    }
+    // Everything still to come at t waits, in load order (past demo_end too: a seek may go there).
+    pending_refill([t](const Section* s) { return s->end > t; });
     demo_time = t;
     frame_delta = 0;
     // The random numbers a run started at t would have drawn while loading: from the seed, by
@@ -323,7 +330,7 @@ void sequence_seek(float t) {
     random_seed(0, 0);
     for (Section* s = pending_list; s != nullptr; s = s->pending_next) {
         const SectionType& type = type_of(s);
-        if (type.redraw != nullptr && (demo_end == 0.0f || s->start < demo_end)) call(type.redraw, s);
+        if (type.redraw != nullptr && section_kept_from(s, t)) call(type.redraw, s);
     }
     clock_base = static_cast<float>(SDL_GetTicks()) * 0.001f - (t - demo_start);
 }

@@ -49,8 +49,11 @@ struct FrameOutput {
 extern FrameOutput frame_output;
 FrameOutput frame_output_default();
 
-// The keep rule: whether a section takes part in this run.
+// The keep rule: whether a section takes part in this run (every section in the maker's mode).
 bool section_keep(const Section* s);
+// Whether a run started at `from` keeps the section: it starts before demo_end (when set) and
+// ends after `from`.
+bool section_kept_from(const Section* s, float from);
 
 // Pending list: start time ascending. A section goes in front of the first one that starts at
 // or after it, so sections offered in reverse order of parsing keep the order of parsing among

@@ -162,7 +162,7 @@ void texture_pool_clear() {
     texture_pool.clear();
 }
 
-void texture_pool_forget(bool (*changed)(const char* path)) {
+void texture_pool_forget(const std::function<bool(const char* path)>& changed) {
     for (auto& t : texture_pool)
         if (changed(t->name)) texture_free(t);
     std::erase(texture_pool, nullptr);

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 #include "resources/files.h"
 
@@ -80,7 +81,7 @@ void texture_table_reset();
 // whose file `changed` says yes to; texture_load takes a pooled texture of the same file and
 // detail level; texture_pool_clear frees what nobody took, GL names included.
 void texture_pool_keep(int first);
-void texture_pool_forget(bool (*changed)(const char* path));
+void texture_pool_forget(const std::function<bool(const char* path)>& changed);
 void texture_pool_clear();
 
 // Frees every slot from `keep` on, GL names included, so that handles from `keep` are handed
