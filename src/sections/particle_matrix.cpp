@@ -26,19 +26,50 @@ std::unique_ptr<ParticleSystem> particle_matrix_system_new(int count) {
 
 namespace {
 
-// Sine and cosine of i times `angle` for links i = 1 to count - 1, unless `table` already holds
-// them for this angle.
-void link_angles(std::vector<double>& table, float& kept, float angle, int count) {
+// How far a sine or cosine built by angle addition may be from the library's value for the same
+// angle. The library's values are within a unit in the last place (2^-53 for values up to 1) of
+// the true ones, and each sum rounds two products and itself once: about 2^-50 at most, and
+// 2^-48 leaves a margin over that.
+constexpr double ADDED_ERROR = 0x1p-48;
+
+// Sine and cosine of i times `angle` for i = 0 to count - 1, unless `table` already holds them for
+// this angle. A library call per link would take a large part of a frame for long chains, so
+// with i = start + k (start a multiple of a block of about the square root of count, k within the
+// block) they come from sin(a + b) = sin a cos b + cos a sin b and cos(a + b) = cos a cos b -
+// sin a sin b, with a = start times the angle and b = k times it: both are exact in double (i
+// below 2^24, the angle of 24 bits), so a + b is exactly i times the angle, and the library is
+// called about 2 sqrt(count) times.
+void link_angles(LinkAngles& table, float angle, int count) {
     const size_t size = static_cast<size_t>(std::max(count, 1)) * 2;
-    if (table.size() == size && kept == angle) return;
-    table.assign(size, 0.0);
-    kept = angle;
-    for (int i = 1; i < count; ++i) {
-        // Double precision keeps long chains from drifting as i grows.
+    if (table.sin_cos.size() == size && table.angle == angle) return;
+    table.sin_cos.resize(size);
+    table.angle = angle;
+    double* sc = table.sin_cos.data();
+    const int block = static_cast<int>(std::sqrt(static_cast<double>(count))) + 1;
+    for (int i = 0; i < std::min(block, count); ++i) {
         const double a = static_cast<double>(static_cast<float>(i)) * angle;
-        table[static_cast<size_t>(i) * 2] = std::sin(a);
-        table[static_cast<size_t>(i) * 2 + 1] = std::cos(a);
+        sc[i * 2] = std::sin(a);
+        sc[i * 2 + 1] = std::cos(a);
     }
+    for (int start = block; start < count; start += block) {
+        const double a = static_cast<double>(start) * angle;
+        const double sa = std::sin(a), ca = std::cos(a);
+        const int end = std::min(start + block, count);
+        for (int i = start; i < end; ++i) {
+            const double sb = sc[(i - start) * 2], cb = sc[(i - start) * 2 + 1];
+            sc[i * 2] = sa * cb + ca * sb;
+            sc[i * 2 + 1] = ca * cb - sa * sb;
+        }
+    }
+    // A zero angle adds sines of 0 and cosines of 1: exact.
+    table.error = count > block && angle != 0 ? ADDED_ERROR : 0;
+}
+
+// Whether `v` rounds to the same float as every value within `off` of it (rounding is monotonic,
+// so the two ends of the range tell). Infinities and NaN are left to the exact way.
+bool rounds_alike(double v, double off) {
+    const float f = static_cast<float>(v);
+    return std::isfinite(f) && static_cast<float>(v - off) == f && static_cast<float>(v + off) == f;
 }
 
 }  // namespace
@@ -50,17 +81,38 @@ void particle_matrix_place(ParticleSystem& system, const float first[3], const f
     const float yaw = shape[1] * pi / 180.0f;
     const float pitch = shape[2] * pi / 180.0f;
     // The sines and cosines depend on the angles only, which often stay from frame to frame.
-    link_angles(system.link_climb, system.link_pitch, pitch, system.count);
-    link_angles(system.link_turn, system.link_yaw, yaw, system.count);
+    link_angles(system.link_climb, pitch, system.count);
+    link_angles(system.link_turn, yaw, system.count);
+    // With sines and cosines up to `error` away from the library's, a coordinate (in double,
+    // before it is rounded to float) may be off by up to (error + 2^-50) |step| + 2^-50 |v|: the
+    // difference the products carry, and a few units in the last place from each rounding of the
+    // product, the step and the sum. When that could change the float, the link is worked out
+    // from the library's own sine and cosine, so the chain is the same as if every link were.
+    const double error = system.link_climb.error + system.link_turn.error;
+    const double step_off = (error + 0x1p-50) * std::fabs(static_cast<double>(step));
+    const double* climb = system.link_climb.sin_cos.data();
+    const double* turn = system.link_turn.sin_cos.data();
     Particle* p = system.particles.data();
     if (system.count > 0) p[0].position = {first[0], first[1], first[2]};
     for (int i = 1; i < system.count; ++i) {
-        const double* climb = &system.link_climb[static_cast<size_t>(i) * 2];
-        const double* turn = &system.link_turn[static_cast<size_t>(i) * 2];
+        const double* c = climb + static_cast<size_t>(i) * 2;
+        const double* t = turn + static_cast<size_t>(i) * 2;
         const Vector3& q = p[i - 1].position;
-        p[i].position.x = static_cast<float>(q.x + climb[1] * turn[0] * step);
-        p[i].position.y = static_cast<float>(q.y + climb[0] * step);
-        p[i].position.z = static_cast<float>(q.z + climb[1] * turn[1] * step);
+        double x = q.x + c[1] * t[0] * step;
+        double y = q.y + c[0] * step;
+        double z = q.z + c[1] * t[1] * step;
+        if (error != 0 && !(rounds_alike(x, step_off + 0x1p-50 * std::fabs(x)) &&
+                            rounds_alike(y, step_off + 0x1p-50 * std::fabs(y)) &&
+                            rounds_alike(z, step_off + 0x1p-50 * std::fabs(z)))) {
+            // Double precision keeps long chains from drifting as i grows.
+            const double u = static_cast<double>(static_cast<float>(i)) * pitch;
+            const double v = static_cast<double>(static_cast<float>(i)) * yaw;
+            const double cu = std::cos(u), su = std::sin(u), cv = std::cos(v), sv = std::sin(v);
+            x = q.x + cu * sv * step;
+            y = q.y + su * step;
+            z = q.z + cu * cv * step;
+        }
+        p[i].position = {static_cast<float>(x), static_cast<float>(y), static_cast<float>(z)};
     }
     if (system.count > 0) system.size = shape[3];
     for (int i = 0; i < system.count; ++i) {

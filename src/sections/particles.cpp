@@ -63,13 +63,6 @@ void particle_sprite_axes(const float m[16], float size, Vector3& right, Vector3
     up = {m[1] * size, m[5] * size, m[9] * size};
 }
 
-void particle_sprite_corners(const Vector3& p, const Vector3& right, const Vector3& up, Vector3 corners[4]) {
-    corners[0] = {p.x - right.x + up.x, p.y - right.y + up.y, p.z - right.z + up.z};
-    corners[1] = {p.x + right.x + up.x, p.y + right.y + up.y, p.z + right.z + up.z};
-    corners[2] = {p.x + right.x - up.x, p.y + right.y - up.y, p.z + right.z - up.z};
-    corners[3] = {p.x - right.x - up.x, p.y - right.y - up.y, p.z - right.z - up.z};
-}
-
 void particle_system_upload(const ParticleSystem& system) {
     for (int i = 0; i < system.texture_count; ++i) texture_upload(system.textures[i]);
 }

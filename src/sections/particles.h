@@ -18,17 +18,25 @@ struct Particle {
     float color[4] = {};   // r, g, b, a
 };
 
+// The sine and cosine of i times an angle for every link i of a particleMatrix chain, the angle
+// (radians) they were worked out for, and how far any of them may be from the maths library's
+// own sine and cosine of that multiple (0: they are the library's values).
+struct LinkAngles {
+    std::vector<double> sin_cos;  // link i: sine at 2i, cosine at 2i + 1
+    float angle = 0;
+    double error = 0;
+};
+
 struct ParticleSystem {
     std::vector<Particle> particles;  // `count` records, zero-filled at creation
     int count = 0;
     std::vector<int> textures;  // texture handles, filled by the owner
     int texture_count = 0;
     float size = 0;  // sprite half-size in world units
-    // particleMatrix: sine and cosine of every link's turn and of its climb, for the turn and
-    // climb per link (radians) they were worked out for; each kept while that angle stays.
-    std::vector<double> link_turn;
-    std::vector<double> link_climb;
-    float link_yaw = 0, link_pitch = 0;
+    // particleMatrix: sine and cosine of every link's turn and of its climb, each kept while its
+    // angle per link stays.
+    LinkAngles link_turn;
+    LinkAngles link_climb;
 };
 
 // Most particles one system may hold; larger requests are refused by the owning sections.
@@ -51,8 +59,14 @@ void particle_system_update(ParticleSystem& system, float dt);
 void particle_sprite_axes(const float modelview[16], float size, Vector3& right, Vector3& up);
 
 // The four corners of a sprite centred on p, in drawing order, with texture coordinates
-// (0, 0), (1, 0), (1, 1), (0, 1).
-void particle_sprite_corners(const Vector3& p, const Vector3& right, const Vector3& up, Vector3 corners[4]);
+// (0, 0), (1, 0), (1, 1), (0, 1). Inline: the draw calls it for every sprite, every frame.
+inline void particle_sprite_corners(const Vector3& p, const Vector3& right, const Vector3& up,
+                                    Vector3 corners[4]) {
+    corners[0] = {p.x - right.x + up.x, p.y - right.y + up.y, p.z - right.z + up.z};
+    corners[1] = {p.x + right.x + up.x, p.y + right.y + up.y, p.z + right.z + up.z};
+    corners[2] = {p.x + right.x - up.x, p.y + right.y - up.y, p.z + right.z - up.z};
+    corners[3] = {p.x - right.x - up.x, p.y - right.y - up.y, p.z - right.z - up.z};
+}
 
 // GL side: uploads the system's textures, and draws every alive particle under the current
 // matrices without writing depth, rebinding only when the texture changes along the array.

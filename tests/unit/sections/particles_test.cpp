@@ -93,7 +93,7 @@ TEST(ParticleMatrix, LinksTurnAndClimbStepByStepAndAWholeTurnCloses) {
     const std::pair<std::array<float, 4>, std::vector<float>> cases[] = {
         {{2, 90, 0, 0.2f}, {2, 0, 0, 0, 0, -2, -2, 0, 0}},  // quarter turns
         {{2, 0, 90, 1}, {0, 2, 0, 0, 0, -2, 0, -2, 0}}};    // quarter climbs
-    auto chain = particle_matrix_system_new(4);  // one chain laid out again in each shape
+    auto chain = particle_matrix_system_new(4);             // one chain laid out again in each shape
     for (const auto& [shape, links] : cases) {
         particle_matrix_place(*chain, first, shape.data(), colour);
         const auto& p = chain->particles;
@@ -115,6 +115,44 @@ TEST(ParticleMatrix, LinksTurnAndClimbStepByStepAndAWholeTurnCloses) {
     const auto& p = system->particles;
     EXPECT_NEAR(distance(p[5].position, p[0].position), 1 / std::sin(0.31415927f), 1e-4);  // the diameter
     EXPECT_NEAR(distance(p[10000].position, p[0].position), 0, 4e-3);
+}
+
+// Link i placed from the library's sine and cosine of i times the turn and the climb, in double
+// precision, one link after the other: the chain the section must lay out, to the last bit.
+std::vector<Vector3> chain_link_by_link(int count, const float first[3], const float shape[4]) {
+    const double turn = shape[1] * 3.1415927f / 180.0f, climb = shape[2] * 3.1415927f / 180.0f;
+    std::vector<Vector3> chain{{first[0], first[1], first[2]}};
+    for (int i = 1; i < count; ++i) {
+        const Vector3 q = chain.back();
+        const double u = i * climb, v = i * turn;
+        chain.push_back({static_cast<float>(q.x + std::cos(u) * std::sin(v) * shape[0]),
+                         static_cast<float>(q.y + std::sin(u) * shape[0]),
+                         static_cast<float>(q.z + std::cos(u) * std::cos(v) * shape[0])});
+    }
+    return chain;
+}
+
+// One chain laid out again shape after shape, as frames do: a still shape, a turn growing a
+// little each frame, a climb going back down, and half turns, where the chain folds back on
+// itself and the sines of near multiples of pi are so small that any other way of working them
+// out rounds some links to other floats.
+TEST(ParticleMatrix, EveryLinkIsWhereItsOwnSineAndCosinePutIt) {
+    const float first[3] = {0.5f, -2, 1}, colour[4] = {1, 1, 1, 1};
+    const float shapes[][4] = {{0.05f, 7, 0.05f, 1},   {0.05f, 7, 0.05f, 1},   {0.05f, 7.001f, 0.05f, 1},
+                               {0.05f, 7.002f, -3, 1}, {1, 180, 0, 1},         {2.5f, 180, 90, 1},
+                               {1, 0, 0, 1},           {-0.3f, 1234.5f, 0, 1}, {1, 180.001f, 0.5f, 1}};
+    const int count = 10000;
+    auto system = particle_matrix_system_new(count);
+    for (const auto& shape : shapes) {
+        particle_matrix_place(*system, first, shape, colour);
+        const std::vector<Vector3> want = chain_link_by_link(count, first, shape);
+        int wrong = 0;
+        for (int i = 0; i < count; ++i) {
+            const Vector3& got = system->particles[i].position;
+            wrong += got.x != want[i].x || got.y != want[i].y || got.z != want[i].z;
+        }
+        EXPECT_EQ(wrong, 0) << shape[0] << " " << shape[1] << " " << shape[2];
+    }
 }
 
 // One particle per bright pixel in buffer order, a loaded shape read through its own layout:
