@@ -66,10 +66,10 @@ void link_angles(LinkAngles& table, float angle, int count) {
 }
 
 // Whether `v` rounds to the same float as every value within `off` of it (rounding is monotonic,
-// so the two ends of the range tell). Infinities and NaN are left to the exact way.
+// so the two ends of the range tell). Never for NaN.
 bool rounds_alike(double v, double off) {
     const float f = static_cast<float>(v);
-    return std::isfinite(f) && static_cast<float>(v - off) == f && static_cast<float>(v + off) == f;
+    return (static_cast<float>(v - off) == f) & (static_cast<float>(v + off) == f);
 }
 
 }  // namespace
@@ -88,36 +88,41 @@ void particle_matrix_place(ParticleSystem& system, const float first[3], const f
     // difference the products carry, and a few units in the last place from each rounding of the
     // product, the step and the sum. When that could change the float, the link is worked out
     // from the library's own sine and cosine, so the chain is the same as if every link were.
-    const double error = system.link_climb.error + system.link_turn.error;
+    // An infinite step could make NaN of one product and infinity of the other: no shortcut then.
+    const double error = std::isfinite(step) ? system.link_climb.error + system.link_turn.error : INFINITY;
     const double step_off = (error + 0x1p-50) * std::fabs(static_cast<double>(step));
     const double* climb = system.link_climb.sin_cos.data();
     const double* turn = system.link_turn.sin_cos.data();
     Particle* p = system.particles.data();
-    if (system.count > 0) p[0].position = {first[0], first[1], first[2]};
-    for (int i = 1; i < system.count; ++i) {
-        const double* c = climb + static_cast<size_t>(i) * 2;
-        const double* t = turn + static_cast<size_t>(i) * 2;
-        const Vector3& q = p[i - 1].position;
-        double x = q.x + c[1] * t[0] * step;
-        double y = q.y + c[0] * step;
-        double z = q.z + c[1] * t[1] * step;
-        if (error != 0 && !(rounds_alike(x, step_off + 0x1p-50 * std::fabs(x)) &&
-                            rounds_alike(y, step_off + 0x1p-50 * std::fabs(y)) &&
-                            rounds_alike(z, step_off + 0x1p-50 * std::fabs(z)))) {
-            // Double precision keeps long chains from drifting as i grows.
-            const double u = static_cast<double>(static_cast<float>(i)) * pitch;
-            const double v = static_cast<double>(static_cast<float>(i)) * yaw;
-            const double cu = std::cos(u), su = std::sin(u), cv = std::cos(v), sv = std::sin(v);
-            x = q.x + cu * sv * step;
-            y = q.y + su * step;
-            z = q.z + cu * cv * step;
-        }
-        p[i].position = {static_cast<float>(x), static_cast<float>(y), static_cast<float>(z)};
-    }
-    if (system.count > 0) system.size = shape[3];
+    if (system.count == 0) return;
+    // The last link's end stays in registers: each link starts where the last one ended.
+    float qx = first[0], qy = first[1], qz = first[2];
     for (int i = 0; i < system.count; ++i) {
-        for (int c = 0; c < 4; ++c) p[i].color[c] = color[c];
+        if (i > 0) {
+            const double* c = climb + static_cast<size_t>(i) * 2;
+            const double* t = turn + static_cast<size_t>(i) * 2;
+            double x = qx + c[1] * t[0] * step;
+            double y = qy + c[0] * step;
+            double z = qz + c[1] * t[1] * step;
+            if (error != 0 && !(rounds_alike(x, step_off + 0x1p-50 * std::fabs(x)) &
+                                rounds_alike(y, step_off + 0x1p-50 * std::fabs(y)) &
+                                rounds_alike(z, step_off + 0x1p-50 * std::fabs(z)))) {
+                // Double precision keeps long chains from drifting as i grows.
+                const double u = static_cast<double>(static_cast<float>(i)) * pitch;
+                const double v = static_cast<double>(static_cast<float>(i)) * yaw;
+                const double cu = std::cos(u), su = std::sin(u), cv = std::cos(v), sv = std::sin(v);
+                x = qx + cu * sv * step;
+                y = qy + su * step;
+                z = qz + cu * cv * step;
+            }
+            qx = static_cast<float>(x);
+            qy = static_cast<float>(y);
+            qz = static_cast<float>(z);
+        }
+        p[i].position = {qx, qy, qz};
+        for (int k = 0; k < 4; ++k) p[i].color[k] = color[k];
     }
+    system.size = shape[3];
 }
 
 void particle_matrix_layout(ParticleSystem& system, float t, int s) {
