@@ -16,6 +16,7 @@
 
 #include "../tools/media/tga_reader.h"
 #include "core/capture.h"
+#include "core/check.h"
 #include "base/config.h"
 #include "base/error.h"
 #include "resources/files.h"
@@ -84,6 +85,53 @@ inline std::string run_script(const uint8_t* data, size_t size) {
     }
     section_list_clear();
     return problem;
+}
+
+// The checker (tarvel --check) over one script beside a picture, a spline, a mesh file and a
+// sound file the script may name: every problem is collected, none ends the program; the report
+// has a line per problem and then the count; the sections and settings are left as they were.
+inline std::string run_check(const uint8_t* data, size_t size) {
+    if (!write_input("input.tvl", data, size)) return "cannot write the input";
+    static const std::pair<const char*, std::string> beside[] = {
+        {"a.tga", std::string("\0\0\2\0\0\0\0\0\0\0\0\0\1\0\1\0\30\0\377\200\0", 21)},
+        {"a.spl", "0 0 0 1\n1 2 3 4\n"},
+        {"a.3ds", "MM"},
+        {"a.wav", "RIFF"}};
+    for (const auto& [name, bytes] : beside) {
+        if (!write_input(name, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()))
+            return "cannot write the input";
+    }
+    config_reset_defaults();
+    const std::string name_before = demo_name;
+    std::vector<CheckProblem> problems;
+    try {
+        problems = demo_check(true);
+    } catch (const FatalError& e) {
+        return "the check ended the program: " + e.message;
+    }
+    if (section_list != nullptr) return "the check left sections behind";
+    if (demo_name != name_before) return "the check changed the settings";
+    char* text = nullptr;
+    size_t length = 0;
+    std::FILE* out = open_memstream(&text, &length);
+    if (out == nullptr) return "";
+    check_report(problems, out);
+    std::fclose(out);
+    const std::string report(text, length);
+    std::free(text);
+    if (static_cast<size_t>(std::count(report.begin(), report.end(), '\n')) != problems.size() + 1)
+        return "the report is not a line per problem and the count";
+    int errors = -1, warnings = -1;
+    const size_t last = report.rfind('\n', report.size() - 2);
+    const std::string tail = report.substr(last == std::string::npos ? 0 : last + 1);
+    if (std::sscanf(tail.c_str(), "%d errors, %d warnings", &errors, &warnings) != 2)
+        return "no count at the end";
+    const auto count = [&](Severity s) {
+        return std::count_if(problems.begin(), problems.end(),
+                             [&](const CheckProblem& p) { return p.severity == s; });
+    };
+    if (errors != count(Severity::Error) || warnings != count(Severity::Warning)) return "the count is wrong";
+    return "";
 }
 
 // Spline files: parsing, key timing and evaluation over and past the keys.
@@ -335,7 +383,7 @@ struct Target {
 
 inline const Target targets[] = {
     {"script", run_script},   {"spline", run_spline}, {"mesh", run_mesh},   {"image", run_image},
-    {"archive", run_archive}, {"tga", run_tga},       {"music", run_music},
+    {"archive", run_archive}, {"tga", run_tga},       {"music", run_music}, {"check", run_check},
 };
 
 }  // namespace fuzz

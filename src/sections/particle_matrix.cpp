@@ -65,11 +65,13 @@ void link_angles(LinkAngles& table, float angle, int count) {
     table.error = count > block && angle != 0 ? ADDED_ERROR : 0;
 }
 
-// Whether `v` rounds to the same float as every value within `off` of it (rounding is monotonic,
-// so the two ends of the range tell). Never for NaN.
-bool rounds_alike(double v, double off) {
+// 1 when `v` rounds to the same float as every value within `off` of it (rounding is monotonic,
+// so the two ends of the range tell), else 0; 0 for NaN. An int, so that the links' three
+// coordinates combine without a branch each.
+int rounds_alike(double v, double off) {
     const float f = static_cast<float>(v);
-    return (static_cast<float>(v - off) == f) & (static_cast<float>(v + off) == f);
+    return static_cast<int>(static_cast<float>(v - off) == f) &
+           static_cast<int>(static_cast<float>(v + off) == f);
 }
 
 }  // namespace
