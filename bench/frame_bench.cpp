@@ -75,7 +75,7 @@ int main() {
     write_picture(picture, 512);
 
     config_reset_defaults();
-    sound = 0;
+    config.sound = 0;
     Section* loading = add_section(0, 0, {picture, picture});
     loading->param_count = 4;
     add_section(section_type_find("background"), 1e9f, {picture});
@@ -95,12 +95,12 @@ int main() {
     int texture = texture_load(picture.c_str());
     texture_set_flags(texture, TEX_CLAMP);
     texture_upload(texture);
-    int band_y = (gl_height - present_height) / 2;
+    int band_y = (config.gl_height - present_height) / 2;
     auto bare = [&] {
         SDL_Event event;
         while (SDL_PollEvent(&event) != 0) {
         }
-        glViewport(0, 0, gl_rttWidth, gl_rttHeight);
+        glViewport(0, 0, config.gl_rttWidth, config.gl_rttHeight);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         glDisable(GL_DEPTH_TEST);
         ortho_begin();
@@ -109,7 +109,7 @@ int main() {
         ortho_end();
         glEnable(GL_DEPTH_TEST);
         texture_bind(frame_texture);
-        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, gl_rttWidth, gl_rttHeight);
+        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, config.gl_rttWidth, config.gl_rttHeight);
         glClear(GL_COLOR_BUFFER_BIT);
         glViewport(0, band_y, present_width, present_height);
         ortho_begin();
@@ -127,15 +127,15 @@ int main() {
     const std::filesystem::path video = dir / "video";
     std::filesystem::create_directories(video);
     std::filesystem::current_path(dir);
-    record = 1;
+    config.record = 1;
     record_check_folder();
-    std::vector<uint8_t> pixels(static_cast<size_t>(gl_rttWidth) * gl_rttHeight * 3);
-    const auto header = tga_header(gl_rttWidth, gl_rttHeight, false);
+    std::vector<uint8_t> pixels(static_cast<size_t>(config.gl_rttWidth) * config.gl_rttHeight * 3);
+    const auto header = tga_header(config.gl_rttWidth, config.gl_rttHeight, false);
     int written = 0;
     auto bare_recording = [&] {
         bare();
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(0, 0, gl_rttWidth, gl_rttHeight, GL_BGR, GL_UNSIGNED_BYTE, pixels.data());
+        glReadPixels(0, 0, config.gl_rttWidth, config.gl_rttHeight, GL_BGR, GL_UNSIGNED_BYTE, pixels.data());
         glPixelStorei(GL_PACK_ALIGNMENT, 4);
         char name[32];
         std::snprintf(name, sizeof name, "video/bare%08d.tga", written++);

@@ -93,7 +93,7 @@ void bench_load_phase(const fs::path& showcase) {
     fs::current_path(showcase);
     config_set_defaults();
     video_init();
-    if (sound != 0) sound_init();
+    if (config.sound != 0) sound_init();
     const int keep = texture_count;
     const std::vector<std::string> files = named_files();
     auto cold_load = [&] {

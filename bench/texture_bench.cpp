@@ -32,7 +32,7 @@ double ms_per_load(int count, Load&& load) {
 }
 
 void measure(const char* what, const std::string& path, int detail, int count) {
-    texture_detail = detail;
+    config.texture_detail = detail;
     auto player = [&] {
         texture_load(path.c_str());
         texture_table_reset();

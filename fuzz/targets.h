@@ -102,7 +102,7 @@ inline std::string run_check(const uint8_t* data, size_t size) {
             return "cannot write the input";
     }
     config_reset_defaults();
-    const std::string name_before = demo_name;
+    const std::string name_before = config.demo_name;
     std::vector<CheckProblem> problems;
     try {
         problems = demo_check(true);
@@ -110,7 +110,7 @@ inline std::string run_check(const uint8_t* data, size_t size) {
         return "the check ended the program: " + e.message;
     }
     if (section_list != nullptr) return "the check left sections behind";
-    if (demo_name != name_before) return "the check changed the settings";
+    if (config.demo_name != name_before) return "the check changed the settings";
     char* text = nullptr;
     size_t length = 0;
     std::FILE* out = open_memstream(&text, &length);
@@ -214,14 +214,14 @@ inline std::string run_image(const uint8_t* data, size_t size) {
     if (size < 1) return "";
     const char* names[] = {"input.tga", "input.bmp", "input.jpg", "input.TGA"};
     const char* name = names[data[0] & 3];
-    int32_t saved_detail = texture_detail;
-    texture_detail = (data[0] >> 2) % 7 - 1;  // -1 .. 5
+    int32_t saved_detail = config.texture_detail;
+    config.texture_detail = (data[0] >> 2) % 7 - 1;  // -1 .. 5
     if (!write_input(name, data + 1, size - 1)) return "cannot write the input";
     std::string problem;
     try {
         int handle = texture_load(name);
         const Texture* t = texture_get(handle);
-        int limit = texture_detail_limit(texture_detail);
+        int limit = texture_detail_limit(config.texture_detail);
         if (t == nullptr || t->pixels == nullptr) {
             problem = "loaded texture without pixels";
         } else if (t->width < 1 || t->height < 1 || t->width > limit || t->height > limit) {
@@ -238,7 +238,7 @@ inline std::string run_image(const uint8_t* data, size_t size) {
     } catch (const FatalError&) {
     }
     texture_table_reset();
-    texture_detail = saved_detail;
+    config.texture_detail = saved_detail;
     return problem;
 }
 

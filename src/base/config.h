@@ -1,45 +1,62 @@
-// The configuration variables: plain globals set to their defaults at start-up and
-// assigned by script lines before anything else starts. Every other module reads them.
+// The settings: one Config value, set to its defaults at start-up and assigned by script lines
+// (and command-line options) before anything else starts. A snapshot is a copy of the value.
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 
-// The 24 variables, in the order of the name table.
-extern std::string demo_name;
-extern int32_t fps;
-extern int32_t timing;
-extern int32_t debug;
-extern int32_t record;
-extern float record_fps;
-extern int32_t compress_tga;
-extern int32_t loop;
-extern int32_t sound;
-extern int32_t bench;
-extern float demo_start;
-extern float demo_end;
-extern int32_t gl_fullscreen;
-extern int32_t gl_panoramic;
-extern int32_t gl_info;
-extern int32_t gl_extensions;
-extern int32_t gl_width;
-extern int32_t gl_height;
-extern int32_t gl_bpp;
-extern int32_t gl_zbuffer;
-extern int32_t gl_stencil;
-extern int32_t gl_rttWidth;
-extern int32_t gl_rttHeight;
-extern int32_t texture_detail;
+// Where a script assigned a variable.
+struct ConfigPlace {
+    std::string script;
+    int line = 0;
+};
 
-// 16/9 until the video mode settles it.
-extern float display_aspect;
+struct Config {
+    // The 24 variables, in the order of the name table.
+    std::string demo_name = "Tarvel";
+    int32_t fps = 0;
+    int32_t timing = 0;
+    int32_t debug = 0;
+    int32_t record = 0;
+    float record_fps = 25.0f;
+    int32_t compress_tga = 0;
+    int32_t loop = 0;
+    int32_t sound = 1;
+    int32_t bench = 0;
+    float demo_start = 0.0f;
+    float demo_end = 0.0f;
+    int32_t gl_fullscreen = 0;
+    int32_t gl_panoramic = 1;
+    int32_t gl_info = 0;
+    int32_t gl_extensions = 0;
+    int32_t gl_width = 800;
+    int32_t gl_height = 600;
+    int32_t gl_bpp = 32;
+    int32_t gl_zbuffer = 16;
+    int32_t gl_stencil = 0;
+    int32_t gl_rttWidth = 512;
+    int32_t gl_rttHeight = 512;
+    int32_t texture_detail = 5;
+
+    // 16/9 until the video mode settles it.
+    float display_aspect = 16.0f / 9.0f;
+    // The script and line of each variable's last assignment, by name.
+    std::map<std::string, ConfigPlace> places;
+};
+
+// The settings in force.
+extern Config config;
 
 enum ConfigType { CONFIG_INT = 0, CONFIG_FLOAT = 1, CONFIG_STRING = 2 };
 
+// One row of the name table: the member of Config that the name sets (the one of its type).
 struct ConfigVar {
     const char* name;
-    int type;      // ConfigType
-    void* target;  // int32_t*, float* or std::string*
+    int type;  // ConfigType
+    int32_t Config::*int_member;
+    float Config::*float_member;
+    std::string Config::*string_member;
 };
 
 inline constexpr int CONFIG_VAR_COUNT = 24;
@@ -47,9 +64,6 @@ extern const ConfigVar config_vars[CONFIG_VAR_COUNT];
 
 // Exact, case-sensitive lookup; null when the name is not a variable.
 const ConfigVar* config_find(const char* name);
-
-// Assigns every default (config_reset_defaults in script/parser.h also empties the sections).
-void config_reset_values();
 
 // Argument count and vector as main received them (the options are read by core/cli).
 extern int program_argc;

@@ -174,8 +174,8 @@ void screenshot_save() {
 
 bool screenshot_write(const char* path) {
     std::vector<uint8_t> pixels;
-    if (!read_pixels_into(pixels, gl_width, gl_height)) return false;
-    return tga_write(path, pixels.data(), gl_width, gl_height, compress_tga != 0);
+    if (!read_pixels_into(pixels, config.gl_width, config.gl_height)) return false;
+    return tga_write(path, pixels.data(), config.gl_width, config.gl_height, config.compress_tga != 0);
 }
 
 void screenshot_request() {
@@ -191,7 +191,7 @@ void screenshot_take_requested() {
 void record_check_folder() {
     record_without_folder = false;
     // Only the TGA writer needs the folder (a video export hands the frames elsewhere).
-    if (record == 0 || frame_output.capture != video_frame_save) return;
+    if (config.record == 0 || frame_output.capture != video_frame_save) return;
     struct stat st;
     if (stat("video", &st) == 0 && S_ISDIR(st.st_mode)) return;
     record_without_folder = true;
@@ -205,14 +205,14 @@ void video_frame_save() {
     char name[32];
     std::snprintf(name, sizeof name, "video/%08d.tga", static_cast<int>(frame_count));
     bool written = false;
-    if (compress_tga != 0) {
-        written = read_pixels_into(frame_pixels, gl_rttWidth, gl_rttHeight) &&
-                  tga_write(name, frame_pixels.data(), gl_rttWidth, gl_rttHeight, true);
-    } else if (gl_rttWidth <= 0xFFFF && gl_rttHeight <= 0xFFFF) {
+    if (config.compress_tga != 0) {
+        written = read_pixels_into(frame_pixels, config.gl_rttWidth, config.gl_rttHeight) &&
+                  tga_write(name, frame_pixels.data(), config.gl_rttWidth, config.gl_rttHeight, true);
+    } else if (config.gl_rttWidth <= 0xFFFF && config.gl_rttHeight <= 0xFFFF) {
         // Uncompressed, the file holds the rows as GL gives them in BGR order: no copy at all.
-        auto header = tga_header(gl_rttWidth, gl_rttHeight, false);
+        auto header = tga_header(config.gl_rttWidth, config.gl_rttHeight, false);
         written =
-            read_pixels_into(frame_pixels, gl_rttWidth, gl_rttHeight, GL_BGR) &&
+            read_pixels_into(frame_pixels, config.gl_rttWidth, config.gl_rttHeight, GL_BGR) &&
             file_write_whole(name, header.data(), header.size(), frame_pixels.data(), frame_pixels.size());
     } else {
         errno = EINVAL;

@@ -31,37 +31,6 @@ constexpr int CAMERA_TYPE = 13;
 constexpr const char* SPATIAL_TYPES[] = {"image",          "imageMatrix", "object",  "objectMatrix",
                                          "particleMatrix", "particleTex", "pathway", "ray"};
 
-// The settings as they were, put back when the check ends.
-class ConfigSnapshot {
-  public:
-    ConfigSnapshot() : places_(config_places()), aspect_(display_aspect) {
-        for (const ConfigVar& v : config_vars) {
-            if (v.type == CONFIG_INT) ints_.push_back(*static_cast<int32_t*>(v.target));
-            if (v.type == CONFIG_FLOAT) floats_.push_back(*static_cast<float*>(v.target));
-            if (v.type == CONFIG_STRING) strings_.push_back(*static_cast<std::string*>(v.target));
-        }
-    }
-    ~ConfigSnapshot() {
-        size_t i = 0, f = 0, s = 0;
-        for (const ConfigVar& v : config_vars) {
-            if (v.type == CONFIG_INT) *static_cast<int32_t*>(v.target) = ints_[i++];
-            if (v.type == CONFIG_FLOAT) *static_cast<float*>(v.target) = floats_[f++];
-            if (v.type == CONFIG_STRING) *static_cast<std::string*>(v.target) = strings_[s++];
-        }
-        config_places() = places_;
-        display_aspect = aspect_;
-    }
-    ConfigSnapshot(const ConfigSnapshot&) = delete;
-    ConfigSnapshot& operator=(const ConfigSnapshot&) = delete;
-
-  private:
-    std::vector<int32_t> ints_;
-    std::vector<float> floats_;
-    std::vector<std::string> strings_;
-    std::map<std::string, ScriptPlace> places_;
-    float aspect_;
-};
-
 // While alive, the parser's sections go to a list of their own, freed at the end; the list of
 // all sections and the current section stay as they were.
 class ScratchSections {
@@ -149,13 +118,13 @@ void span_warnings(std::vector<CheckProblem>& problems, const std::vector<Sectio
         }
         if (!section_keep(s)) {
             warn(problems, *s, 0,
-                 demo_end == 0.0f
+                 config.demo_end == 0.0f
                      ? format("the section (%g to %g s) ends before demo_start (%g s) and is never played",
-                              s->start, s->end, demo_start)
+                              s->start, s->end, config.demo_start)
                      : format("the section (%g to %g s) lies wholly outside demo_start..demo_end (%g to %g "
                               "s) and "
                               "is never played",
-                              s->start, s->end, demo_start, demo_end));
+                              s->start, s->end, config.demo_start, config.demo_end));
         }
         if (spatial(*s)) {
             const Section* lowest = nullptr;
@@ -222,7 +191,11 @@ void unused_files(std::vector<CheckProblem>& problems, const std::set<std::strin
 
 std::vector<CheckProblem> demo_check(bool decode_files) {
     std::vector<CheckProblem> problems;
-    ConfigSnapshot config;
+    // The settings as they were, put back however the check ends.
+    struct ConfigRestore {
+        Config saved = config;
+        ~ConfigRestore() { config = saved; }
+    } config_restore;
     ScratchSections scratch;
     std::set<std::string> opened;
     std::set<std::string>* saved_log = file_open_log;
@@ -232,8 +205,7 @@ std::vector<CheckProblem> demo_check(bool decode_files) {
     warning_sink = warning_to_problem;
     warnings_to = &problems;
 
-    config_reset_values();
-    config_places().clear();
+    config = Config();
     script_collect(&problems);
     script_discover(".");
     script_collect(nullptr);

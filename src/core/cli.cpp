@@ -178,7 +178,8 @@ CliResult cli_parse(int argc, const char* const* argv) {
     if (o.check) modes.push_back("--check");
     if (!o.video.empty()) modes.push_back("--video");
     if (!o.timeline.empty()) modes.push_back("--timeline");
-    if (modes.size() > 1) result.error = std::string(modes[0]) + " and " + modes[1] + " cannot be used together";
+    if (modes.size() > 1)
+        result.error = std::string(modes[0]) + " and " + modes[1] + " cannot be used together";
     return result;
 }
 
@@ -221,11 +222,11 @@ const char* cli_version_line() {
 }
 
 void cli_apply(const CliOptions& o) {
-    if (o.start) demo_start = *o.start;
-    if (o.end) demo_end = *o.end;
-    if (o.width) gl_width = *o.width;
-    if (o.height) gl_height = *o.height;
-    if (o.fullscreen) gl_fullscreen = 1;
-    if (o.no_sound) sound = 0;
-    if (o.video_fps) record_fps = *o.video_fps;
+    if (o.start) config.demo_start = *o.start;
+    if (o.end) config.demo_end = *o.end;
+    if (o.width) config.gl_width = *o.width;
+    if (o.height) config.gl_height = *o.height;
+    if (o.fullscreen) config.gl_fullscreen = 1;
+    if (o.no_sound) config.sound = 0;
+    if (o.video_fps) config.record_fps = *o.video_fps;
 }

@@ -22,12 +22,12 @@ void key_event(const SDL_Event& event) {
                     quit_flag = true;
                     break;
                 case SDLK_f:
-                    fps ^= 1;
-                    timing = 0;
+                    config.fps ^= 1;
+                    config.timing = 0;
                     break;
                 case SDLK_t:
-                    timing ^= 1;
-                    fps = 0;
+                    config.timing ^= 1;
+                    config.fps = 0;
                     break;
                 case SDLK_s:
                     screenshot_request();

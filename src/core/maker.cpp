@@ -59,30 +59,25 @@ struct MakerFailure {
 // The window and device settings, fixed when the window opens: a script changed later cannot
 // resize a window that stays open.
 struct WindowSettings {
-    std::string name;
-    int32_t fullscreen, panoramic, info, extensions, width, height, bpp, zbuffer, stencil, rtt_width,
-        rtt_height, sound_on;
-    float aspect;
+    Config kept;
 
-    static WindowSettings current() {
-        return {demo_name, gl_fullscreen, gl_panoramic, gl_info,     gl_extensions, gl_width, gl_height,
-                gl_bpp,    gl_zbuffer,    gl_stencil,   gl_rttWidth, gl_rttHeight,  sound,    display_aspect};
-    }
+    static WindowSettings current() { return {config}; }
     void restore() const {
-        demo_name = name;
-        gl_fullscreen = fullscreen;
-        gl_panoramic = panoramic;
-        gl_info = info;
-        gl_extensions = extensions;
-        gl_width = width;
-        gl_height = height;
-        gl_bpp = bpp;
-        gl_zbuffer = zbuffer;
-        gl_stencil = stencil;
-        gl_rttWidth = rtt_width;
-        gl_rttHeight = rtt_height;
-        sound = sound_on;
-        display_aspect = aspect;
+        const Config& k = kept;
+        config.demo_name = k.demo_name;
+        config.gl_fullscreen = k.gl_fullscreen;
+        config.gl_panoramic = k.gl_panoramic;
+        config.gl_info = k.gl_info;
+        config.gl_extensions = k.gl_extensions;
+        config.gl_width = k.gl_width;
+        config.gl_height = k.gl_height;
+        config.gl_bpp = k.gl_bpp;
+        config.gl_zbuffer = k.gl_zbuffer;
+        config.gl_stencil = k.gl_stencil;
+        config.gl_rttWidth = k.gl_rttWidth;
+        config.gl_rttHeight = k.gl_rttHeight;
+        config.sound = k.sound;
+        config.display_aspect = k.display_aspect;
     }
 };
 
@@ -154,7 +149,9 @@ class Maker {
     bool loop_on() const { return loop_from_set_ && loop_to_set_ && loop_to_ > loop_from_; }
     float stop_time() const {
         float last = sequence_last_end();
-        return demo_end > 0.0f && play_from_ < demo_end && demo_end < last ? demo_end : last;
+        return config.demo_end > 0.0f && play_from_ < config.demo_end && config.demo_end < last
+                   ? config.demo_end
+                   : last;
     }
 };
 
@@ -220,7 +217,7 @@ void Maker::load(bool first) {
         }
         clock_reset();
         load_phase();
-        if (first) resume_at = demo_start;
+        if (first) resume_at = config.demo_start;
         broken_ = false;
         error_.clear();
         play_from_ = resume_at;
@@ -249,18 +246,18 @@ void Maker::seek(float t) {
 }
 
 void Maker::set_playing(bool on) {
-    if (on && !broken_ && demo_time >= stop_time() && !loop_on()) seek(demo_start);
+    if (on && !broken_ && demo_time >= stop_time() && !loop_on()) seek(config.demo_start);
     playing_ = on;
     audio_pause(!on || broken_);
     if (on && !broken_) {
         // The clock runs on from the time shown.
-        clock_base = static_cast<float>(SDL_GetTicks()) * 0.001f - (demo_time - demo_start);
+        clock_base = static_cast<float>(SDL_GetTicks()) * 0.001f - (demo_time - config.demo_start);
         play_from_ = demo_time;
     }
 }
 
 void Maker::draw_panel(const std::vector<std::string>& lines, float top, float size, bool error) {
-    glViewport(0, 0, gl_width, gl_height);
+    glViewport(0, 0, config.gl_width, config.gl_height);
     ortho_begin();
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_DEPTH_TEST);
@@ -273,8 +270,8 @@ void Maker::draw_panel(const std::vector<std::string>& lines, float top, float s
         glColor4f(0, 0, 0, 0.7f);
     }
     // Pixel rows from the top, as the font counts them, in the unit square's upward y.
-    const float y0 = 1.0f - top / static_cast<float>(gl_height);
-    const float y1 = 1.0f - bottom / static_cast<float>(gl_height);
+    const float y0 = 1.0f - top / static_cast<float>(config.gl_height);
+    const float y1 = 1.0f - bottom / static_cast<float>(config.gl_height);
     glBegin(GL_QUADS);
     glVertex2f(0, y0);
     glVertex2f(0, y1);
@@ -297,13 +294,13 @@ void Maker::draw_panel(const std::vector<std::string>& lines, float top, float s
 
 void Maker::draw_overlays() {
     glDisable(GL_DEPTH_TEST);
-    if (font_loaded_ && fps != 0) {
+    if (font_loaded_ && config.fps != 0) {
         overlay_fps();
-    } else if (font_loaded_ && timing != 0) {
+    } else if (font_loaded_ && config.timing != 0) {
         overlay_timing();
     }
-    float size = static_cast<float>(std::clamp(gl_height / 32, 12, 32));
-    size_t columns = static_cast<size_t>(static_cast<float>(gl_width) / size) - 1;
+    float size = static_cast<float>(std::clamp(config.gl_height / 32, 12, 32));
+    size_t columns = static_cast<size_t>(static_cast<float>(config.gl_width) / size) - 1;
     if (broken_) {
         std::vector<std::string> lines = maker_wrap(error_, columns);
         lines.insert(lines.begin(), "Error (fix the file: the demo reloads by itself)");
@@ -311,7 +308,7 @@ void Maker::draw_overlays() {
     }
     bool paused = !playing_ || broken_;
     std::string status = maker_status_text(now(), paused, loop_on(), loop_from_, loop_to_);
-    draw_panel({status}, static_cast<float>(gl_height) - size * 1.5f, size, false);
+    draw_panel({status}, static_cast<float>(config.gl_height) - size * 1.5f, size, false);
     glEnable(GL_DEPTH_TEST);
 }
 
@@ -380,7 +377,7 @@ void Maker::handle_event(const SDL_Event& event) {
             seek(now() + 10);
             break;
         case SDLK_HOME:
-            seek(demo_start);
+            seek(config.demo_start);
             break;
         case SDLK_LEFTBRACKET:
             loop_from_ = now();
@@ -527,7 +524,7 @@ int Maker::run() {
     try {
         demo_settings_check();
         video_init();
-        if (sound != 0) sound_init();
+        if (config.sound != 0) sound_init();
     } catch (const MakerFailure&) {
         fatal_set_handler(normal_handler);
         demo_shutdown();

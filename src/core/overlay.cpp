@@ -21,7 +21,7 @@ void overlay_timing() {
     stats.fps = fps_value;
     stats.frame = frame_count;
     stats.second = demo_time;
-    stats.end = demo_end;
+    stats.end = config.demo_end;
     // Both sound queries are made whether or not sound is on; they answer 0 without it.
     stats.texture_mb = static_cast<double>(texture_memory_total()) / 1048576.0;
     stats.channels = sound_channels_playing();
@@ -39,7 +39,7 @@ void overlay_timing() {
 }
 
 void benchmark_report() {
-    if (!benchmark_due(bench, demo_time)) return;
+    if (!benchmark_due(config.bench, demo_time)) return;
     // Shutdown can be entered again from a fatal error raised while it runs; one score is enough.
     static bool shown = false;
     if (shown) return;

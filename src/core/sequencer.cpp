@@ -88,11 +88,11 @@ float load_progress() {
 }
 
 bool section_kept_from(const Section* s, float from) {
-    return (demo_end == 0.0f || s->start < demo_end) && s->end > from;
+    return (config.demo_end == 0.0f || s->start < config.demo_end) && s->end > from;
 }
 
 bool section_keep(const Section* s) {
-    return sequence_keep_all || section_kept_from(s, demo_start);
+    return sequence_keep_all || section_kept_from(s, config.demo_start);
 }
 
 void pending_insert(Section* s) {
@@ -150,7 +150,7 @@ void active_unlink(Section* s) {
 }
 
 void clock_reset() {
-    demo_time = demo_start;
+    demo_time = config.demo_start;
     frame_count = 0;
     fps_frames = 0;
     frame_delta = 0;
@@ -168,10 +168,10 @@ void clock_sync() {
 
 void clock_advance() {
     float dt;
-    if (record != 0) {
-        dt = 1.0f / record_fps;
+    if (config.record != 0) {
+        dt = 1.0f / config.record_fps;
     } else {
-        dt = (static_cast<float>(SDL_GetTicks()) * 0.001f - clock_base) + demo_start - demo_time;
+        dt = (static_cast<float>(SDL_GetTicks()) * 0.001f - clock_base) + config.demo_start - demo_time;
     }
     frame_delta = dt;
     demo_time += dt;
@@ -284,7 +284,7 @@ void sections_render_active() {
 
 bool sequence_finished() {
     if (pending_list == nullptr && active_list == nullptr) return true;
-    return demo_end > 0.0f && demo_time > demo_end;
+    return config.demo_end > 0.0f && demo_time > config.demo_end;
 }
 
 void frame_draw() {
@@ -292,15 +292,15 @@ void frame_draw() {
     frame_output.begin();
     current_camera = nullptr;
     sections_render_active();
-    if (record != 0) frame_output.capture();
+    if (config.record != 0) frame_output.capture();
     frame_output.present();
 }
 
 void frame_run() {
     frame_draw();
-    if (fps != 0) {
+    if (config.fps != 0) {
         frame_output.overlay_fps();
-    } else if (timing != 0) {
+    } else if (config.timing != 0) {
         frame_output.overlay_timing();
     }
     screenshot_take_requested();
@@ -332,7 +332,7 @@ void sequence_seek(float t) {
         const SectionType& type = type_of(s);
         if (type.redraw != nullptr && section_kept_from(s, t)) call(type.redraw, s);
     }
-    clock_base = static_cast<float>(SDL_GetTicks()) * 0.001f - (t - demo_start);
+    clock_base = static_cast<float>(SDL_GetTicks()) * 0.001f - (t - config.demo_start);
 }
 
 float sequence_last_end() {
@@ -345,7 +345,7 @@ float sequence_last_end() {
 void idle_step() {
     frame_run();
     clock_advance();
-    if (quit_flag && loop != 0) demo_restart();
+    if (quit_flag && config.loop != 0) demo_restart();
 }
 
 void main_loop() {

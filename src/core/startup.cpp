@@ -20,18 +20,19 @@
 void demo_settings_check() {
     // A recording steps the clock by 1/record_fps: anything but a positive rate would stall or
     // reverse it, and the demo would never end.
-    if (record != 0 && !(record_fps > 0.0f)) {
+    if (config.record != 0 && !(config.record_fps > 0.0f)) {
         ErrorPlace place = config_place("record_fps");
-        fatal_error("Invalid record_fps %g", static_cast<double>(record_fps));
+        fatal_error("Invalid record_fps %g", static_cast<double>(config.record_fps));
     }
     // The frame is drawn into the window's back buffer, so it has to fit there. The sizes are
     // settings of their own, and the frame's is the one usually changed.
-    std::string problem = video_size_problem(gl_width, gl_height, gl_rttWidth, gl_rttHeight);
+    std::string problem =
+        video_size_problem(config.gl_width, config.gl_height, config.gl_rttWidth, config.gl_rttHeight);
     if (!problem.empty()) {
         const char* names[] = {"gl_rttWidth", "gl_rttHeight", "gl_width", "gl_height"};
         const char* name = names[0];
         for (const char* n : names) {
-            if (config_places().count(n) != 0) {
+            if (config.places.count(n) != 0) {
                 name = n;
                 break;
             }
@@ -46,7 +47,7 @@ void demo_init() {
     record_check_folder();
 
     video_init();
-    if (sound != 0) sound_init();
+    if (config.sound != 0) sound_init();
     clock_reset();
     load_phase();
     font_require_file();
@@ -71,9 +72,9 @@ void demo_shutdown() {
     static bool running = false;
     if (running) return;
     running = true;
-    if (sound != 0) sound_close();
+    if (config.sound != 0) sound_close();
     if (SDL_WasInit(SDL_INIT_VIDEO) != 0) SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    if (bench != 0 && demo_time > 0.0f) benchmark_report();
+    if (config.bench != 0 && demo_time > 0.0f) benchmark_report();
     SDL_Quit();
     running = false;
 }

@@ -444,9 +444,9 @@ void measure_music(TimelineInput& in) {
 
 TimelineInput timeline_collect() {
     TimelineInput in;
-    in.title = demo_name.empty() ? "Tarvel demo" : demo_name;
-    in.demo_start = placeable(demo_start);
-    in.demo_end = placeable(demo_end);
+    in.title = config.demo_name.empty() ? "Tarvel demo" : config.demo_name;
+    in.demo_start = placeable(config.demo_start);
+    in.demo_end = placeable(config.demo_end);
     // The loading screen is the loading section the load phase picks: the last one parsed.
     const Section* loading = nullptr;
     std::vector<const Section*> parsed;

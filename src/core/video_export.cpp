@@ -117,8 +117,8 @@ void abandon() {
 }
 
 double span_end() {
-    if (demo_end > 0.0f) return demo_end;
-    double end = demo_start;
+    if (config.demo_end > 0.0f) return config.demo_end;
+    double end = config.demo_start;
     for (Section* s = section_list; s != nullptr; s = s->next) {
         if (s->type != 0 && section_keep(s)) end = std::max(end, static_cast<double>(s->end));
     }
@@ -173,7 +173,7 @@ std::vector<std::string> encoder_arguments(int music_fd) {
     char size[32];
     std::snprintf(size, sizeof size, "%dx%d", exporter.width, exporter.height);
     char rate[32];
-    std::snprintf(rate, sizeof rate, "%g", static_cast<double>(record_fps));
+    std::snprintf(rate, sizeof rate, "%g", static_cast<double>(config.record_fps));
     std::vector<std::string> args = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-y",
                                      "-f",     "rawvideo",     "-pix_fmt",  "rgb24", "-s",
                                      size,     "-framerate",   rate,        "-i",    "pipe:0"};
@@ -281,10 +281,10 @@ std::string wav_header(long frames, int rate) {
 
 void video_export_prepare(const std::string& path, float rate) {
     exporter.path = path;
-    if (rate > 0) record_fps = rate;
-    record = 1;
-    sound = 0;
-    loop = 0;
+    if (rate > 0) config.record_fps = rate;
+    config.record = 1;
+    config.sound = 0;
+    config.loop = 0;
     dialogs_disable();
     frame_output.capture = no_capture;
     frame_output.present = present_and_encode;
@@ -294,13 +294,13 @@ void video_export_prepare(const std::string& path, float rate) {
 void video_export_start() {
     // A closed pipe must come back as an error from write, not end the process.
     signal(SIGPIPE, SIG_IGN);
-    PresentBand band = present_band(gl_width, gl_height, gl_panoramic != 0);
+    PresentBand band = present_band(config.gl_width, config.gl_height, config.gl_panoramic != 0);
     exporter.width = band.width;
-    exporter.height = std::min(band.height, gl_height);
+    exporter.height = std::min(band.height, config.gl_height);
     exporter.band_y = std::max(band.y, 0);
-    double start = demo_start;
+    double start = config.demo_start;
     double end = span_end();
-    exporter.total = video_frame_total(start, end, record_fps);
+    exporter.total = video_frame_total(start, end, config.record_fps);
     if (exporter.total <= 0)
         fatal_error("Nothing to export: the demo holds no time between %g and %g seconds", start, end);
     exporter.pixels.resize(static_cast<size_t>(exporter.width) * exporter.height * 3);
@@ -310,7 +310,7 @@ void video_export_start() {
     if (!executable_on_path("ffmpeg", program))
         fatal_error("Video export needs ffmpeg, which is not on PATH (scripts/install-deps installs it)");
 
-    long music_frames = std::lround(static_cast<double>(exporter.total) / record_fps * MUSIC_RATE);
+    long music_frames = std::lround(static_cast<double>(exporter.total) / config.record_fps * MUSIC_RATE);
     exporter.music_fd = music_file(start, music_frames);
     exporter.log_fd = scratch_file();
 

@@ -17,7 +17,7 @@ int grey_texture = -1;
 // texture is made only once.
 void black_white_prepare() {
     if (grey_texture >= 0) return;
-    grey_texture = texture_create(gl_rttWidth, gl_rttHeight, GL_LUMINANCE, 1);
+    grey_texture = texture_create(config.gl_rttWidth, config.gl_rttHeight, GL_LUMINANCE, 1);
     texture_set_flags(grey_texture, TEX_NO_MIPMAP | TEX_CLAMP);
     texture_upload(grey_texture);
 }

@@ -82,8 +82,8 @@ const float kTextureCorners[8] = {0, 0, 0, 1, 1, 0, 1, 1};
 // camera is made only once.
 void deform_prepare() {
     if (deform_camera != nullptr) return;
-    const float w = static_cast<float>(gl_width);
-    const float h = static_cast<float>(gl_height);
+    const float w = static_cast<float>(config.gl_width);
+    const float h = static_cast<float>(config.gl_height);
     deform_camera = camera_new();
     camera_set_target(deform_camera, w / 2, h / 2, 0);
     camera_set_position(deform_camera, w / 2, h / 2, h / 2);
@@ -114,7 +114,7 @@ void deform_init() {
         deform_check_params(s.param_count, s.params, max_order);
     }
     DeformGrid* grid = section_data_new<DeformGrid>();
-    deform_grid_init(*grid, s.params, gl_width, gl_height, GL_FILL);
+    deform_grid_init(*grid, s.params, config.gl_width, config.gl_height, GL_FILL);
     s.data = grid;
 }
 

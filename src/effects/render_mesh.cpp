@@ -105,7 +105,7 @@ int32_t mode_of(float value) {
 void render_mesh_init() {
     Section& s = *current_section;
     RenderMesh* mesh = section_data_new<RenderMesh>();
-    mesh->texture = texture_create(gl_rttWidth, gl_rttHeight, GL_RGB, 3);
+    mesh->texture = texture_create(config.gl_rttWidth, config.gl_rttHeight, GL_RGB, 3);
     texture_set_flags(mesh->texture, TEX_NO_MIPMAP | TEX_CLAMP | TEX_MODULATE);
     texture_upload(mesh->texture);
     mesh->mode = mode_of(s.params[0]);

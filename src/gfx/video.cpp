@@ -69,7 +69,7 @@ void default_state() {
     GLenum error = glGetError();
     if (error != GL_NO_ERROR) fatal_error("Error before init OpenGL state: %s", glu_error_text(error));
 
-    glViewport(0, 0, gl_width, gl_height);
+    glViewport(0, 0, config.gl_width, config.gl_height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glMatrixMode(GL_MODELVIEW);
@@ -101,7 +101,7 @@ void extension_entry_points() {
 }
 
 int frame_sized_texture() {
-    int handle = texture_create(gl_rttWidth, gl_rttHeight, GL_RGB, 3);
+    int handle = texture_create(config.gl_rttWidth, config.gl_rttHeight, GL_RGB, 3);
     texture_set_flags(handle, TEX_NO_MIPMAP | TEX_CLAMP);
     texture_upload(handle);
     return handle;
@@ -154,7 +154,8 @@ std::string video_size_problem(int32_t window_width, int32_t window_height, int3
 
 void video_init() {
     // The frame is drawn into the window's back buffer, so it has to fit there.
-    std::string problem = video_size_problem(gl_width, gl_height, gl_rttWidth, gl_rttHeight);
+    std::string problem =
+        video_size_problem(config.gl_width, config.gl_height, config.gl_rttWidth, config.gl_rttHeight);
     if (!problem.empty()) fatal_error("%s", problem.c_str());
 
     // Without a display SDL would fall back to a text-mode driver and fill the terminal; only a
@@ -171,42 +172,42 @@ void video_init() {
     SDL_ShowCursor(SDL_DISABLE);
 
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, gl_zbuffer);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, gl_stencil);
-    SDL_WM_SetCaption(demo_name.c_str(), nullptr);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, config.gl_zbuffer);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, config.gl_stencil);
+    SDL_WM_SetCaption(config.demo_name.c_str(), nullptr);
 
     Uint32 flags = SDL_OPENGL | SDL_HWSURFACE;
-    if (gl_fullscreen != 0) {
+    if (config.gl_fullscreen != 0) {
         flags |= SDL_FULLSCREEN;
     } else {
-        gl_bpp = info->vfmt->BitsPerPixel;
+        config.gl_bpp = info->vfmt->BitsPerPixel;
     }
-    if (SDL_SetVideoMode(gl_width, gl_height, gl_bpp, flags) == nullptr) {
+    if (SDL_SetVideoMode(config.gl_width, config.gl_height, config.gl_bpp, flags) == nullptr) {
         fatal_error("Set video mode failed: %s", SDL_GetError());
     }
 
-    if (gl_info != 0) driver_description();
+    if (config.gl_info != 0) driver_description();
     default_state();
-    if (gl_extensions != 0) extension_entry_points();
+    if (config.gl_extensions != 0) extension_entry_points();
 
     frame_texture = frame_sized_texture();
-    PresentBand band = present_band(gl_width, gl_height, gl_panoramic != 0);
+    PresentBand band = present_band(config.gl_width, config.gl_height, config.gl_panoramic != 0);
     present_width = band.width;
-    display_aspect = band.aspect;
+    config.display_aspect = band.aspect;
     present_height = band.height;
     present_y = band.y;
     effect_texture = frame_sized_texture();
 }
 
 void frame_begin() {
-    glViewport(0, 0, gl_rttWidth, gl_rttHeight);
+    glViewport(0, 0, config.gl_rttWidth, config.gl_rttHeight);
     GLbitfield mask = GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT;
-    if (gl_stencil > 0) mask |= GL_STENCIL_BUFFER_BIT;
+    if (config.gl_stencil > 0) mask |= GL_STENCIL_BUFFER_BIT;
     glClear(mask);
 }
 
 void frame_copy_to_texture() {
-    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, gl_rttWidth, gl_rttHeight);
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, config.gl_rttWidth, config.gl_rttHeight);
 }
 
 void frame_present() {
@@ -220,7 +221,7 @@ void frame_present() {
 
 void frame_present_again() {
     texture_bind(frame_texture);
-    glViewport(0, 0, gl_width, gl_height);
+    glViewport(0, 0, config.gl_width, config.gl_height);
     glClear(GL_COLOR_BUFFER_BIT);
 
     glMatrixMode(GL_PROJECTION);

@@ -136,7 +136,7 @@ std::string camera_print_line(const Camera& c) {
 }
 
 void free_camera_update(Camera* c, float dt) {
-    if (debug == 0) return;
+    if (config.debug == 0) return;
 
     int mouse_x = 0;
     int mouse_y = 0;
@@ -182,7 +182,7 @@ void ortho_end() {
 }
 
 void debug_axes() {
-    if (debug == 0) return;
+    if (config.debug == 0) return;
     glDisable(GL_TEXTURE_2D);
     glPointSize(5);
     glColor3f(1, 1, 1);

@@ -43,7 +43,7 @@ void font_print(const Font& font, const char* format, ...) {
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
     glLoadIdentity();
-    glOrtho(0, gl_width, gl_height, 0, -1, 1);
+    glOrtho(0, config.gl_width, config.gl_height, 0, -1, 1);
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glLoadIdentity();

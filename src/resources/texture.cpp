@@ -305,7 +305,7 @@ SurfacePtr texture_decode(const char* path) {
 
 int texture_load(const char* path) {
     for (auto it = texture_pool.begin(); it != texture_pool.end(); ++it) {
-        if (std::strcmp((*it)->name, path) != 0 || (*it)->detail != texture_detail) continue;
+        if (std::strcmp((*it)->name, path) != 0 || (*it)->detail != config.texture_detail) continue;
         int handle = texture_new();
         int flags = texture_table[handle]->flags;
         texture_table[handle] = std::move(*it);
@@ -318,7 +318,7 @@ int texture_load(const char* path) {
     int handle = texture_new();
     Texture* t = texture_table[handle].get();
     t->name = strdup(path);
-    t->detail = texture_detail;
+    t->detail = config.texture_detail;
     t->width = image->w;
     t->height = image->h;
     t->components = image->format->BytesPerPixel;
@@ -327,7 +327,7 @@ int texture_load(const char* path) {
     const SDL_PixelFormat* format = t->image->format;
     t->format = texture_format_choose(format->BitsPerPixel, format->Rshift, format->Bshift);
 
-    int limit = texture_detail_limit(texture_detail);
+    int limit = texture_detail_limit(config.texture_detail);
     int width = t->width < limit ? t->width : limit;
     int height = t->height < limit ? t->height : limit;
     size_t pitch = t->image->pitch;

@@ -123,16 +123,16 @@ std::string blank_line_hint(const char* line) {
 void assign_variable(const ParseState& st, const char* key, const char* value) {
     const ConfigVar* var = config_find(key);
     if (var == nullptr) fatal_error("Unknown variable");
-    config_places()[var->name] = {st.path, st.line};
+    config.places[var->name] = {st.path, st.line};
     switch (var->type) {
         case CONFIG_INT:
-            scan_int(value, static_cast<int32_t*>(var->target));
+            scan_int(value, &(config.*var->int_member));
             break;
         case CONFIG_FLOAT:
-            scan_float(value, static_cast<float*>(var->target));
+            scan_float(value, &(config.*var->float_member));
             break;
         default:
-            *static_cast<std::string*>(var->target) = value;
+            config.*var->string_member = value;
             break;
     }
 }
@@ -314,14 +314,9 @@ void script_collect(std::vector<CheckProblem>* problems) {
     collected = problems;
 }
 
-std::map<std::string, ScriptPlace>& config_places() {
-    static std::map<std::string, ScriptPlace> places;
-    return places;
-}
-
 ErrorPlace config_place(const char* name) {
-    auto found = config_places().find(name);
-    if (found == config_places().end()) return ErrorPlace("", 0);
+    auto found = config.places.find(name);
+    if (found == config.places.end()) return ErrorPlace("", 0);
     return ErrorPlace(found->second.script, found->second.line);
 }
 
@@ -430,8 +425,7 @@ void script_discover(const char* path) {
 }
 
 void config_reset_defaults() {
-    config_reset_values();
-    config_places().clear();
+    config = Config();
     section_list_clear();
 }
 

@@ -49,12 +49,6 @@ void script_parse(const char* path);
 // header of an unknown type are skipped. Otherwise the first error ends the program.
 void script_collect(std::vector<CheckProblem>* problems);
 
-// Where a configuration variable was last assigned, by its name.
-struct ScriptPlace {
-    std::string script;
-    int line = 0;
-};
-std::map<std::string, ScriptPlace>& config_places();
 // The error place of that assignment (none when no script assigned it).
 ErrorPlace config_place(const char* name);
 

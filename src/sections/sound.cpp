@@ -62,7 +62,7 @@ void sound_section_check(const Section& s, bool files) {
 }
 
 void sound_section_init() {
-    if (sound == 0) return;
+    if (config.sound == 0) return;
     Section* s = current_section;
     sound_section_check(*s, false);
     SoundStream* stream = nullptr;
@@ -79,7 +79,7 @@ void sound_section_init() {
 }
 
 void sound_section_start() {
-    if (sound == 0) return;
+    if (config.sound == 0) return;
     Section* s = current_section;
     auto* stream = static_cast<SoundStream*>(s->data);
     if (stream == nullptr || stream->stream == nullptr) return;
@@ -93,7 +93,7 @@ void sound_section_start() {
 }
 
 void sound_section_stop() {
-    if (sound == 0) return;
+    if (config.sound == 0) return;
     auto* stream = static_cast<SoundStream*>(current_section->data);
     if (stream != nullptr && stream->stream != nullptr) audio_stream_stop(stream->stream);
 }

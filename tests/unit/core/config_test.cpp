@@ -9,56 +9,58 @@
 
 namespace {
 
-// Every variable of the table set through its own type.
-void dirty_all(int value) {
-    for (const ConfigVar& var : config_vars) {
-        if (var.type == CONFIG_INT) *static_cast<int32_t*>(var.target) = value;
-        if (var.type == CONFIG_FLOAT) *static_cast<float*>(var.target) = static_cast<float>(value);
-        if (var.type == CONFIG_STRING) *static_cast<std::string*>(var.target) = std::to_string(value);
-    }
-    display_aspect = static_cast<float>(value);
-}
-
-std::string snapshot() {
-    std::string out = std::to_string(display_aspect);
+// Every variable of the table, in the table's order, as text.
+std::string table_text(const Config& c) {
+    std::string out;
     for (const ConfigVar& var : config_vars) {
         out += std::string(" ") + var.name + "=";
-        if (var.type == CONFIG_INT) out += std::to_string(*static_cast<int32_t*>(var.target));
-        if (var.type == CONFIG_FLOAT) out += std::to_string(*static_cast<float*>(var.target));
-        if (var.type == CONFIG_STRING) out += *static_cast<std::string*>(var.target);
+        if (var.type == CONFIG_INT) out += std::to_string(c.*var.int_member);
+        if (var.type == CONFIG_FLOAT) out += std::to_string(c.*var.float_member);
+        if (var.type == CONFIG_STRING) out += c.*var.string_member;
     }
     return out;
 }
 
 }  // namespace
 
-using Config = ScriptTest;
+using ConfigTest = ScriptTest;
 
-TEST_F(Config, ResetGivesTheSameDefaultsFromAnyStateAndEmptiesTheSections) {
-    dirty_all(-7);
+// Each name sets a member of its own: set through the table one at a time, every variable
+// changes alone, and a reset brings back the defaults and empties the sections.
+TEST_F(ConfigTest, EachNameSetsItsOwnVariableAndAResetBringsBackTheDefaults) {
+    const std::string defaults = table_text(Config());
+    EXPECT_NE(defaults.find(" gl_width=800 "), std::string::npos) << defaults;
+    for (const ConfigVar& var : config_vars) {
+        Config c;
+        if (var.type == CONFIG_INT) c.*var.int_member = -7;
+        if (var.type == CONFIG_FLOAT) c.*var.float_member = -7;
+        if (var.type == CONFIG_STRING) c.*var.string_member = "-7";
+        const std::string text = table_text(c);
+        const std::string set = std::string(" ") + var.name + "=-7";
+        EXPECT_EQ(text.find("=-7"), text.rfind("=-7")) << var.name;
+        EXPECT_NE(text.find(set), std::string::npos) << var.name;
+    }
+    config.gl_width = 1;
+    config.display_aspect = 1;
     section_new();
     config_reset_defaults();
-    const std::string first = snapshot();
+    EXPECT_EQ(table_text(config), defaults);
+    EXPECT_FLOAT_EQ(config.display_aspect, 16.0f / 9.0f);
     EXPECT_EQ(section_list, nullptr);
-    dirty_all(99);
-    config_reset_defaults();
-    EXPECT_EQ(snapshot(), first);
-    EXPECT_EQ(first.find("-7"), std::string::npos) << first;
-    EXPECT_FLOAT_EQ(display_aspect, 16.0f / 9.0f);
 }
 
-TEST_F(Config, SetDefaultsParsesTheTreeAndTheLastFileParsedWins) {
-    gl_height = 1;
+TEST_F(ConfigTest, SetDefaultsParsesTheTreeAndTheLastFileParsedWins) {
+    config.gl_height = 1;
     write_file(dir.file("one/a.tvl"), "demo_name One\ngl_width 100\n[image]\nstring One\n");
     write_file(dir.file("two/b.tvl"), "demo_name Two\ngl_width 200\nrecord_fps 12.5\n[image]\nstring Two\n");
     ASSERT_EQ(fatal_message_of([] { config_set_defaults(); }), "");
-    EXPECT_EQ(gl_height, 600);
-    EXPECT_EQ(record_fps, 12.5f);
+    EXPECT_EQ(config.gl_height, 600);
+    EXPECT_EQ(config.record_fps, 12.5f);
     // The list of all sections starts with the section of the file parsed last.
     ASSERT_EQ(parsed_sections().size(), 2u);
     const std::string last = section_list->strings[0];
-    EXPECT_EQ(demo_name, last);
-    EXPECT_EQ(gl_width, last == "One" ? 100 : 200);
+    EXPECT_EQ(config.demo_name, last);
+    EXPECT_EQ(config.gl_width, last == "One" ? 100 : 200);
 }
 
 TEST(Messages, FatalAndWarningTextsAreCutAt1023Characters) {

@@ -29,16 +29,16 @@ TEST(Keys, FAndTSwitchTheOverlaysOffEachOther) {
     const std::tuple<SDLKey, SDLMod, int, int> steps[] = {
         {SDLK_f, KMOD_NONE, 1, 0},   {SDLK_f, KMOD_NONE, 0, 0}, {SDLK_t, KMOD_NONE, 0, 1},
         {SDLK_f, KMOD_LSHIFT, 1, 0}, {SDLK_t, KMOD_NONE, 0, 1}, {SDLK_t, KMOD_NONE, 0, 0}};
-    fps = 0;
-    timing = 1;
+    config.fps = 0;
+    config.timing = 1;
     for (const auto& [key, mod, fps_after, timing_after] : steps) {
         press(key, mod);
-        EXPECT_EQ(std::pair(fps, timing), std::pair(fps_after, timing_after));
+        EXPECT_EQ(std::pair(config.fps, config.timing), std::pair(fps_after, timing_after));
     }
-    fps = 2;  // a script value: F flips its low bit
+    config.fps = 2;  // a script value: F flips its low bit
     press(SDLK_f);
-    EXPECT_EQ(fps, 3);
-    fps = timing = 0;
+    EXPECT_EQ(config.fps, 3);
+    config.fps = config.timing = 0;
 }
 
 TEST(Keys, HeldKeysAreRecordedBelowSymbol256) {

@@ -51,8 +51,8 @@ class Sequencer : public ::testing::Test {
         frame_output = {[] { events.push_back("begin"); },   [] { events.push_back("capture"); },
                         [] { events.push_back("present"); }, [] { events.push_back("fps"); },
                         [] { events.push_back("timing"); },  [] { events.push_back("swap"); }};
-        record = 1;
-        record_fps = 25.0f;
+        config.record = 1;
+        config.record_fps = 25.0f;
         events.clear();
     }
     void TearDown() override {
@@ -98,7 +98,7 @@ TEST_F(Sequencer, LoadPhasePreparesTypesThenInitialisesSectionsWithProgress) {
     add(10, "bg1", 0, 3);
     add(10, "bg2", 0, 1);
     add(5, "unused", 4, 5);
-    demo_end = 4;  // drops "unused": its type is never prepared
+    config.demo_end = 4;  // drops "unused": its type is never prepared
     clock_reset();
     load_phase();
     EXPECT_EQ(events, (Log{"prepare 0 with L", "init L", "start L",
@@ -134,14 +134,14 @@ TEST_F(Sequencer, OverlayStepFollowsTheFlagsCaptureOnlyWhenRecordingAndTheCamera
     add(0, "L", 0, 0);
     add(10, "a", 0, 100);
     load();
-    record = 0;
-    fps = 1;
-    timing = 1;
+    config.record = 0;
+    config.fps = 1;
+    config.timing = 1;
     current_camera = camera_new();
     frame_run();
     EXPECT_EQ(events, (Log{"start a", "begin", "render a", "present", "fps", "swap"}));
     EXPECT_EQ(current_camera, nullptr);
-    fps = 0;
+    config.fps = 0;
     events.clear();
     frame_run();
     EXPECT_EQ(events, (Log{"begin", "render a", "present", "timing", "swap"}));
@@ -150,7 +150,7 @@ TEST_F(Sequencer, OverlayStepFollowsTheFlagsCaptureOnlyWhenRecordingAndTheCamera
 TEST_F(Sequencer, ANegativeEndDropsEverythingAndStopsAfterOneEmptyFrame) {
     add(0, "L", 0, 0);
     add(10, "a", 0, 1);
-    demo_end = -1;
+    config.demo_end = -1;
     load();
     EXPECT_EQ(pending_list, nullptr);
     EXPECT_EQ(frame(), (Log{"begin", "capture", "present", "swap"}));

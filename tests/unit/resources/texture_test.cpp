@@ -14,7 +14,7 @@ struct TextureTest : ::testing::Test {
     void SetUp() override { texture_table_reset(); }
     void TearDown() override {
         texture_table_reset();
-        texture_detail = 5;
+        config.texture_detail = 5;
     }
 };
 
@@ -155,7 +155,7 @@ TEST_P(TextureLoad, GivesTheImageOrNamesThePathInItsMessage) {
     ScopedChdir cd(dir.path);
     std::string path = c.file[0] != '\0' ? c.file : "gone.jpg";
     if (c.file[0] != '\0') media::save(path, c.bytes);
-    texture_detail = c.detail;
+    config.texture_detail = c.detail;
     int handle = -1;
     EXPECT_EQ(fatal_message_of([&] { handle = texture_load(path.c_str()); }), c.message);
     if (!c.message.empty()) return;

@@ -78,7 +78,7 @@ TEST_F(ScriptTest, ScriptsAndTheSectionsTheyMake) {
     }
     config_reset_defaults();
     ASSERT_EQ(parse(example), "");
-    EXPECT_EQ(demo_name, "Intro");
+    EXPECT_EQ(config.demo_name, "Intro");
 }
 
 TEST_F(ScriptTest, EveryMessageWithItsLineNumber) {
@@ -142,13 +142,13 @@ TEST_F(ScriptTest, ConfigurationValuesByType) {
     ASSERT_EQ(parse("fps 1\nrecord_fps 30.5\ndemo_name   My Demo  \ngl_width x\ngl_height 1e3\n"
                     "texture_detail 99999999999\ngl_bpp -99999999999\nrecord_fps x\n"),
               "");
-    EXPECT_EQ(fps, 1);
-    EXPECT_EQ(record_fps, 30.5f);
-    EXPECT_EQ(demo_name, "My Demo  ");
-    EXPECT_EQ(gl_width, 800);  // unchanged
-    EXPECT_EQ(gl_height, 1);   // "%d" stops at the e
-    EXPECT_EQ(texture_detail, INT_MAX);
-    EXPECT_EQ(gl_bpp, INT_MIN);
+    EXPECT_EQ(config.fps, 1);
+    EXPECT_EQ(config.record_fps, 30.5f);
+    EXPECT_EQ(config.demo_name, "My Demo  ");
+    EXPECT_EQ(config.gl_width, 800);  // unchanged
+    EXPECT_EQ(config.gl_height, 1);   // "%d" stops at the e
+    EXPECT_EQ(config.texture_detail, INT_MAX);
+    EXPECT_EQ(config.gl_bpp, INT_MIN);
     EXPECT_TRUE(parsed_sections().empty());
 }
 

@@ -261,8 +261,8 @@ TEST(SoundSection, StartsTheMusicAtTheElapsedMillisecond) {
     DiskAudio disk;
     TempDir dir;
     ScopedChdir here(dir.path);
-    const int32_t saved = sound;
-    sound = 1;
+    const int32_t saved = config.sound;
+    config.sound = 1;
     ASSERT_EQ(fatal_message_of([] { sound_init(); }), "");
     write_file(dir.file("pack/music.wav"), sweep_wav(44100, 3.0));
     ASSERT_TRUE(media::zip_directory(dir.file("pack"), dir.file("data.zip")));
@@ -278,6 +278,6 @@ TEST(SoundSection, StartsTheMusicAtTheElapsedMillisecond) {
     row.stop();
     EXPECT_EQ(sound_channels_playing(), 0);
     sound_close();
-    sound = saved, current_section = nullptr;
+    config.sound = saved, current_section = nullptr;
     EXPECT_GE(sweep_match(disk.capture(), 55125, 8192), 8192);
 }
