@@ -25,14 +25,21 @@
 #include "resources/spline.h"
 #include "script/parser.h"
 #include "script/section.h"
+#include "sections/demo.h"
 
 namespace {
 
 constexpr int ROUNDS = 5;
 constexpr float STEP = 1.0f / 60;
 
+// The demo the sections belong to, kept for the whole run.
+Demo& bench_demo() {
+    static Demo* demo = new Demo;
+    return *demo;
+}
+
 Section* section_of(const char* type, std::initializer_list<float> params) {
-    Section* s = section_new();
+    Section* s = bench_demo().sections.add();
     s->type = section_type_find(type);
     s->start = 0;
     s->end = s->duration = 10;
@@ -41,8 +48,8 @@ Section* section_of(const char* type, std::initializer_list<float> params) {
 }
 
 void call(Section* s, SectionCallback SectionType::*slot) {
-    current_section = s;
-    (section_types[s->type]->*slot)();
+    Frame f = demo_frame(bench_demo());
+    (section_types[s->type]->*slot)(*s, f);
 }
 
 // Milliseconds per frame of the background followed by `effect(k)`, after a warm-up.
@@ -124,7 +131,7 @@ int main() {
     media::save((dir / "data/move.spl").string(), "3 3 0 0 0\n3 3 90 -60 40\n3 3 0 0 0\n");
     if (chdir(dir.c_str()) != 0) return 1;
 
-    config_reset_defaults();
+    config = Config();
     config.gl_width = 800;
     config.gl_height = 600;
     config.gl_rttWidth = 512;

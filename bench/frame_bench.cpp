@@ -44,8 +44,14 @@ void write_picture(const std::string& path, int size) {
     std::ofstream(path, std::ios::binary) << data;
 }
 
+// The demo played, kept for the whole run.
+Demo& bench_demo() {
+    static Demo* demo = new Demo;
+    return *demo;
+}
+
 Section* add_section(int type, float end, std::initializer_list<std::string> strings) {
-    Section* s = section_new();
+    Section* s = bench_demo().sections.add();
     s->type = type;
     s->end = end;
     s->duration = end;
@@ -74,21 +80,21 @@ int main() {
     std::string picture = (dir / "picture.tga").string();
     write_picture(picture, 512);
 
-    config_reset_defaults();
+    config = Config();
     config.sound = 0;
     Section* loading = add_section(0, 0, {picture, picture});
     loading->param_count = 4;
     add_section(section_type_find("background"), 1e9f, {picture});
     video_init();
-    clock_reset();
-    load_phase();
-    clock_sync();
+    clock_reset(bench_demo());
+    load_phase(bench_demo());
+    clock_sync(bench_demo());
 
     auto player = [] {
         SDL_Event event;
         while (SDL_PollEvent(&event) != 0) {
         }
-        idle_step();
+        idle_step(bench_demo());
     };
 
     // The same GL work without the sequencer.

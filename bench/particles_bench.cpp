@@ -24,6 +24,7 @@
 #include "script/section.h"
 #include "sections/particle_matrix.h"
 #include "sections/particle_tex.h"
+#include "sections/demo.h"
 #include "sections/particles.h"
 #include "sections/ray.h"
 
@@ -128,6 +129,15 @@ void draw_quads(const QuadFrame& quads) {
     glDepthMask(GL_TRUE);
 }
 
+// The demo the benchmarked sections belong to, and the frame their callbacks are handed.
+Demo& bench_demo() {
+    static Demo* demo = new Demo;
+    return *demo;
+}
+Frame bench_frame() {
+    return demo_frame(bench_demo());
+}
+
 void bench_particle_tex() {
     Section s;
     s.start = 0;
@@ -138,8 +148,8 @@ void bench_particle_tex() {
     const float params[8] = {0.02f, 0.01f, 1, 0, 0, 0, 0.5f, 1};
     s.param_count = 8;
     for (int i = 0; i < 8; ++i) s.params[i] = params[i];
-    current_section = &s;
-    particle_tex_init();
+    Frame f = bench_frame();
+    particle_tex_init(s, f);
     auto& image = *static_cast<ParticleImage*>(s.data);
     auto place = [&] {
         glTranslatef(s.params[3], s.params[4], s.params[5]);
@@ -149,7 +159,7 @@ void bench_particle_tex() {
     for (int k = 0; k < TIMES; ++k) {
         s.elapsed = time_of(k);
         view_set();
-        particle_tex_render();
+        particle_tex_render(s, f);
         place();
         Vector3 right, up;
         sprite_axes(image.sprite_size, right, up);
@@ -163,7 +173,7 @@ void bench_particle_tex() {
         "particleTex, 256 x 256 shape (65,536 sprites)",
         [&](int k) {
             s.elapsed = time_of(k);
-            particle_tex_render();
+            particle_tex_render(s, f);
         },
         [&](int k) {
             glEnable(GL_BLEND);
@@ -196,14 +206,14 @@ void bench_particle_matrix(bool turning) {
     s.splines[1] = turning ? spline_of({{0.05f, 7, 0.05f, 0.02f}, {0.05f, 8, 0.05f, 0.02f}}, 10)
                            : constant_spline({0.05f, 7, 0.05f, 0.02f}, 10);
     s.splines[2] = constant_spline({1, 0.5f, 0.2f, 1}, 10);
-    current_section = &s;
-    particle_matrix_init();
+    Frame f = bench_frame();
+    particle_matrix_init(s, f);
     auto& system = *static_cast<ParticleSystem*>(s.data);
     std::vector<QuadFrame> frames(TIMES);
     for (int k = 0; k < TIMES; ++k) {
         s.elapsed = time_of(k);
         view_set();
-        particle_matrix_render();
+        particle_matrix_render(s, f);
         Vector3 right, up;
         sprite_axes(system.size, right, up);
         for (const Particle& p : system.particles) {
@@ -214,7 +224,7 @@ void bench_particle_matrix(bool turning) {
         turning ? "particleMatrix, 10,000 sprites, turning" : "particleMatrix, 10,000 sprites, still",
         [&](int k) {
             s.elapsed = time_of(k);
-            particle_matrix_render();
+            particle_matrix_render(s, f);
         },
         [&](int k) {
             glEnable(GL_BLEND);
@@ -236,8 +246,8 @@ void bench_ray() {
     s.spline_count = 2;
     s.splines[0] = constant_spline({-3, -1, 0, 3, 1, 0, 0.3f, 3, 0.2f, 8}, 10);
     s.splines[1] = constant_spline({0.6f, 0.7f, 1}, 10);
-    current_section = &s;
-    ray_init();
+    Frame f = bench_frame();
+    section_types[section_type_find("ray")]->init(s, f);
     Ray& ray = *static_cast<Ray*>(s.data);
     // The lines of each time, walked as the section walks them, with its glow passes.
     struct Line {
@@ -254,7 +264,7 @@ void bench_ray() {
         ray_set_channels(ray, ch0, ch1);
         passes = ray_glow_passes(ray.layers);
         std::copy(ray.colour, ray.colour + 3, colour);
-        ray_walk(ray, [&](const float* from, const float* to) {
+        ray_walk(ray, bench_demo().random, [&](const float* from, const float* to) {
             frames[k].push_back({{from[0], from[1], from[2]}, {to[0], to[1], to[2]}});
         });
     }
@@ -262,7 +272,7 @@ void bench_ray() {
         "ray, 8 bolts x 64 segments with glow",
         [&](int k) {
             s.elapsed = time_of(k);
-            ray_render();
+            section_types[section_type_find("ray")]->render(s, f);
         },
         [&](int k) {
             glDisable(GL_TEXTURE_2D);
@@ -307,7 +317,6 @@ int main() {
     glDepthFunc(GL_LEQUAL);
     glShadeModel(GL_FLAT);
 
-    random_seed(0, 0);
     bench_particle_tex();
     bench_particle_matrix(false);
     bench_particle_matrix(true);

@@ -17,6 +17,7 @@
 #include "resources/spline.h"
 #include "resources/texture.h"
 #include "script/section.h"
+#include "sections/demo.h"
 #include "sections/object.h"
 #include "sections/transform.h"
 
@@ -115,14 +116,17 @@ int main() {
     float object_params[7] = {1, 0, 1, 0.8f, 0.6f, 1, 1};
     for (int i = 0; i < 7; ++i) object.params[i] = object_params[i];
     object.data = &shaded;
-    current_section = &object;
+    Demo demo;
+    Frame f = demo_frame(demo);
     std::vector<float> big_stream = corner_stream(big);
-    compare("object, Shaded, 49,920 faces", object_render, [&] {
-        glColor4f(1, 0.8f, 0.6f, 1);
-        glShadeModel(GL_SMOOTH);
-        bare_triangles(big_stream);
-        glShadeModel(GL_FLAT);
-    });
+    compare(
+        "object, Shaded, 49,920 faces", [&] { object_render(object, f); },
+        [&] {
+            glColor4f(1, 0.8f, 0.6f, 1);
+            glShadeModel(GL_SMOOTH);
+            bare_triangles(big_stream);
+            glShadeModel(GL_FLAT);
+        });
 
     // 100 copies of a 25 x 20 x 2 = 1,000-face torus, sphere-mapped.
     Mesh small = torus(25, 20);
@@ -143,30 +147,30 @@ int main() {
     matrix.splines[0] = base.get();
     matrix.splines[1] = step.get();
     matrix.data = &copies;
-    current_section = &matrix;
     std::vector<float> small_stream = corner_stream(small);
     float base_ch[16] = {}, step_ch[16] = {};
     spline_eval(base.get(), base_ch, 0);
     spline_eval(step.get(), step_ch, 0);
     Matrix4 base_m = transform_trs_matrix(base_ch), step_m = transform_trs_matrix(step_ch);
-    compare("objectMatrix, Environment, 100 x 1,000 faces", object_matrix_render, [&] {
-        texture_bind(env);
-        glEnable(GL_TEXTURE_GEN_S);
-        glEnable(GL_TEXTURE_GEN_T);
-        glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
-        glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
-        glPushMatrix();
-        glMultMatrixf(base_m.m);
-        for (int i = 0; i < 100; ++i) {
-            bare_triangles(small_stream);
-            glMultMatrixf(step_m.m);
-        }
-        glPopMatrix();
-        glDisable(GL_TEXTURE_GEN_S);
-        glDisable(GL_TEXTURE_GEN_T);
-    });
+    compare(
+        "objectMatrix, Environment, 100 x 1,000 faces", [&] { object_matrix_render(matrix, f); },
+        [&] {
+            texture_bind(env);
+            glEnable(GL_TEXTURE_GEN_S);
+            glEnable(GL_TEXTURE_GEN_T);
+            glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+            glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+            glPushMatrix();
+            glMultMatrixf(base_m.m);
+            for (int i = 0; i < 100; ++i) {
+                bare_triangles(small_stream);
+                glMultMatrixf(step_m.m);
+            }
+            glPopMatrix();
+            glDisable(GL_TEXTURE_GEN_S);
+            glDisable(GL_TEXTURE_GEN_T);
+        });
 
-    current_section = nullptr;
     matrix.splines[0] = matrix.splines[1] = nullptr;
     SDL_Quit();
     return 0;

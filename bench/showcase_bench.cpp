@@ -74,10 +74,10 @@ double decoding_floor(const std::vector<std::string>& files) {
 }
 
 // The files the showcase's kept sections name, once each time a section names them.
-std::vector<std::string> named_files() {
+std::vector<std::string> named_files(const Demo& demo) {
     std::vector<std::string> files;
-    for (Section* s = section_list; s != nullptr; s = s->next) {
-        if (!section_keep(s)) continue;
+    for (Section* s = demo.sections.head; s != nullptr; s = s->next) {
+        if (!section_keep(demo, s)) continue;
         for (int i = 0; i < s->string_count; ++i) {
             if (fs::is_regular_file(s->strings[i])) files.push_back(s->strings[i]);
         }
@@ -91,22 +91,29 @@ std::vector<std::string> named_files() {
 
 void bench_load_phase(const fs::path& showcase) {
     fs::current_path(showcase);
-    config_set_defaults();
-    video_init();
-    if (config.sound != 0) sound_init();
-    const int keep = texture_count;
-    const std::vector<std::string> files = named_files();
+    std::vector<std::string> files;
+    {
+        SectionList sections;
+        config_set_defaults(sections);
+        video_init();
+        if (config.sound != 0) sound_init();
+        Demo demo;
+        config_set_defaults(demo.sections);
+        files = named_files(demo);
+    }
+    std::unique_ptr<Demo> demo;
     auto cold_load = [&] {
-        demo_unload(keep);
-        config_set_defaults();
-        clock_reset();
+        demo.reset();
+        demo = std::make_unique<Demo>();
+        config_set_defaults(demo->sections);
+        clock_reset(*demo);
         auto begin = Clock::now();
-        load_phase();
+        load_phase(*demo);
         return rounds::seconds_since(begin) * 1000;
     };
     rounds::compare("showcase load phase (" + std::to_string(files.size()) + " files)", rounds::ms, ROUNDS,
                     cold_load, [&] { return decoding_floor(files); });
-    demo_unload(keep);
+    demo.reset();
     demo_shutdown();
 }
 

@@ -60,8 +60,8 @@ inline std::string read_whole(const char* path) {
 }
 
 // What the parser promises about every section it made, whatever the script held.
-inline std::string check_sections() {
-    for (const Section* s = section_list; s != nullptr; s = s->next) {
+inline std::string check_sections(const SectionList& sections) {
+    for (const Section* s = sections.head; s != nullptr; s = s->next) {
         if (s->type < 0 || s->type >= SECTION_TYPE_COUNT) return "section type out of the registry";
         if (s->sync_count < 0 || s->sync_count > SECTION_MAX_SYNCS) return "sync count out of range";
         if (s->param_count < 0 || s->param_count > SECTION_MAX_PARAMS) return "param count out of range";
@@ -76,14 +76,14 @@ inline std::string check_sections() {
 // Scripts: line reader, splitter, keywords, vectors and configuration assignments.
 inline std::string run_script(const uint8_t* data, size_t size) {
     if (!write_input("input.tvl", data, size)) return "cannot write the input";
-    config_reset_defaults();
+    config = Config();
+    SectionList sections;
     std::string problem;
     try {
-        script_parse("./input.tvl");
-        problem = check_sections();  // after a fatal error the half-made section is never used
+        script_parse("./input.tvl", sections);
+        problem = check_sections(sections);  // after a fatal error the half-made section is never used
     } catch (const FatalError&) {
     }
-    section_list_clear();
     return problem;
 }
 
@@ -101,7 +101,7 @@ inline std::string run_check(const uint8_t* data, size_t size) {
         if (!write_input(name, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()))
             return "cannot write the input";
     }
-    config_reset_defaults();
+    config = Config();
     const std::string name_before = config.demo_name;
     std::vector<CheckProblem> problems;
     try {
@@ -109,7 +109,6 @@ inline std::string run_check(const uint8_t* data, size_t size) {
     } catch (const FatalError& e) {
         return "the check ended the program: " + e.message;
     }
-    if (section_list != nullptr) return "the check left sections behind";
     if (config.demo_name != name_before) return "the check changed the settings";
     char* text = nullptr;
     size_t length = 0;
@@ -245,14 +244,16 @@ inline std::string run_image(const uint8_t* data, size_t size) {
 // Zip archives through the file layer: directory walking, script discovery and reads.
 inline std::string run_archive(const uint8_t* data, size_t size) {
     if (!write_input("data.dat", data, size)) return "cannot write the input";
-    config_reset_defaults();
+    config = Config();
     std::string problem;
-    try {
-        script_discover("./data");
-        problem = check_sections();
-    } catch (const FatalError&) {
+    {
+        SectionList sections;
+        try {
+            script_discover("./data", sections);
+            problem = check_sections(sections);
+        } catch (const FatalError&) {
+        }
     }
-    section_list_clear();
     // Every entry listed is read to its end or its first error. (zzip_fread reports an error
     // as a huge unsigned count, so the signed zzip_read is used.)
     std::vector<std::string> names;

@@ -70,17 +70,20 @@ int main(int argc, char** argv) {
     if (options.watch) return maker_run(options);
     if (options.check) return check_report(demo_check(true), stdout);
 
-    config_set_defaults();
+    auto demo = std::make_unique<Demo>();
+    config_set_defaults(demo->sections);
     cli_apply(options);
     if (!timeline.empty()) {
-        timeline_write(timeline);
+        timeline_write(*demo, timeline);
         return 0;
     }
     if (!video.empty()) video_export_prepare(video, options.video_fps.value_or(0.0f));
-    demo_init();
-    if (!video.empty()) video_export_start();
-    main_loop();
+    demo_watch(demo.get());
+    demo_init(*demo);
+    if (!video.empty()) video_export_start(*demo);
+    main_loop(*demo);
     if (!video.empty()) video_export_finish();
+    demo_close(demo);
     demo_shutdown();
     return 0;
 }

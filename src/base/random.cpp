@@ -1,18 +1,13 @@
 // Multiply-with-carry random numbers.
 #include "base/random.h"
 
-namespace {
-uint32_t random_z = 521288629u;
-uint32_t random_w = 362436069u;
-}  // namespace
-
-uint32_t random_next() {
-    random_z = 0x5C01u * (random_z & 0xFFFFu) + (random_z >> 16);
-    random_w = 0x607Bu * (random_w & 0xFFFFu) + (random_w >> 16);
-    return (random_z << 16) + (random_w & 0xFFFFu);
+uint32_t random_next(Random& r) {
+    r.z = 0x5C01u * (r.z & 0xFFFFu) + (r.z >> 16);
+    r.w = 0x607Bu * (r.w & 0xFFFFu) + (r.w >> 16);
+    return (r.z << 16) + (r.w & 0xFFFFu);
 }
 
-void random_seed(uint32_t a, uint32_t b) {
-    random_z = a != 0 ? a : 521288629u;
-    random_w = b != 0 ? b : 362436069u;
+void random_seed(Random& r, uint32_t a, uint32_t b) {
+    r.z = a != 0 ? a : 521288629u;
+    r.w = b != 0 ? b : 362436069u;
 }

@@ -200,10 +200,10 @@ void record_check_folder() {
         "(create the folder to keep them)");
 }
 
-void video_frame_save() {
+void video_frame_save(const Demo& demo) {
     if (record_without_folder) return;
     char name[32];
-    std::snprintf(name, sizeof name, "video/%08d.tga", static_cast<int>(frame_count));
+    std::snprintf(name, sizeof name, "video/%08d.tga", static_cast<int>(demo.frame_count));
     bool written = false;
     if (config.compress_tga != 0) {
         written = read_pixels_into(frame_pixels, config.gl_rttWidth, config.gl_rttHeight) &&

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+struct Demo;
+
 inline constexpr int TGA_HEADER_SIZE = 18;
 inline constexpr int TGA_PACKET_MAX = 127;  // pixels per packet, one less than the format allows
 inline constexpr int SCREENSHOT_MAX = 100;
@@ -49,4 +51,4 @@ void record_check_folder();
 
 // Reads the frame rectangle as the sections left it and saves it as video/<frame_count>.tga.
 // A frame that cannot be written whole is a fatal error naming the file and the reason.
-void video_frame_save();
+void video_frame_save(const Demo& demo);

@@ -31,24 +31,6 @@ constexpr int CAMERA_TYPE = 13;
 constexpr const char* SPATIAL_TYPES[] = {"image",          "imageMatrix", "object",  "objectMatrix",
                                          "particleMatrix", "particleTex", "pathway", "ray"};
 
-// While alive, the parser's sections go to a list of their own, freed at the end; the list of
-// all sections and the current section stay as they were.
-class ScratchSections {
-  public:
-    ScratchSections() : saved_list_(section_list), saved_current_(current_section) { section_list = nullptr; }
-    ~ScratchSections() {
-        section_list_free(section_list);
-        section_list = saved_list_;
-        current_section = saved_current_;
-    }
-    ScratchSections(const ScratchSections&) = delete;
-    ScratchSections& operator=(const ScratchSections&) = delete;
-
-  private:
-    Section* saved_list_;
-    Section* saved_current_;
-};
-
 std::vector<CheckProblem>* warnings_to = nullptr;
 
 // Warnings of the file layer (a picture named as another format) become problems at the place
@@ -116,7 +98,7 @@ void span_warnings(std::vector<CheckProblem>& problems, const std::vector<Sectio
             if (s->end <= s->start) message += ", and the section ends before it starts";
             warn(problems, *s, s->start_line, message);
         }
-        if (!section_keep(s)) {
+        if (!section_kept_from(s, config.demo_start)) {
             warn(problems, *s, 0,
                  config.demo_end == 0.0f
                      ? format("the section (%g to %g s) ends before demo_start (%g s) and is never played",
@@ -196,7 +178,7 @@ std::vector<CheckProblem> demo_check(bool decode_files) {
         Config saved = config;
         ~ConfigRestore() { config = saved; }
     } config_restore;
-    ScratchSections scratch;
+    SectionList scratch;
     std::set<std::string> opened;
     std::set<std::string>* saved_log = file_open_log;
     WarningSink saved_sink = warning_sink;
@@ -207,11 +189,11 @@ std::vector<CheckProblem> demo_check(bool decode_files) {
 
     config = Config();
     script_collect(&problems);
-    script_discover(".");
+    script_discover(".", scratch);
     script_collect(nullptr);
 
     std::vector<Section*> sections;
-    for (Section* s = section_list; s != nullptr; s = s->next) sections.insert(sections.begin(), s);
+    for (Section* s = scratch.head; s != nullptr; s = s->next) sections.insert(sections.begin(), s);
 
     capture_into(problems, [] { demo_settings_check(); });
     if (std::none_of(sections.begin(), sections.end(),

@@ -3,7 +3,6 @@
 
 #include "core/capture.h"
 #include "base/config.h"
-#include "core/sequencer.h"
 
 namespace {
 bool key_in_table(SDLKey sym) {
@@ -12,14 +11,15 @@ bool key_in_table(SDLKey sym) {
 }
 }  // namespace
 
-void key_event(const SDL_Event& event) {
+bool key_event(const SDL_Event& event) {
+    bool quit = false;
     switch (event.type) {
         case SDL_KEYDOWN: {
             SDLKey sym = event.key.keysym.sym;
             // Symbols carry no modifiers: Shift+F is F.
             switch (sym) {
                 case SDLK_ESCAPE:
-                    quit_flag = true;
+                    quit = true;
                     break;
                 case SDLK_f:
                     config.fps ^= 1;
@@ -42,9 +42,10 @@ void key_event(const SDL_Event& event) {
             if (key_in_table(event.key.keysym.sym)) key_state[event.key.keysym.sym] = 0;
             break;
         case SDL_QUIT:
-            quit_flag = true;
+            quit = true;
             break;
         default:
             break;
     }
+    return quit;
 }

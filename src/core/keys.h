@@ -6,4 +6,5 @@
 
 #include "gfx/view.h"  // key_state: the table lives with the free camera, its reader
 
-void key_event(const SDL_Event& event);
+// Handles one window event; true when it asks to quit (Escape, the window closed).
+bool key_event(const SDL_Event& event);

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -34,6 +35,7 @@
 #include "resources/font.h"
 #include "resources/texture.h"
 #include "script/parser.h"
+#include "sections/demo.h"
 
 namespace {
 
@@ -95,19 +97,14 @@ bool file_changed(const char* path, const std::vector<std::string>& changed_file
     return false;
 }
 
-float clamp_time(float t) {
-    float last = sequence_last_end();
-    if (t > last) t = last;
-    return t > 0 ? t : 0;
-}
-
 class Maker {
   public:
     explicit Maker(const CliOptions& options) : options_(options) {}
     int run();
 
   private:
-    void read_scripts();
+    void read_scripts(SectionList& into);
+    float clamp_time(float t) const;
     void load(bool first);
     void seek(float t);
     void set_playing(bool on);
@@ -121,13 +118,15 @@ class Maker {
     void answer_line(const std::string& line);
     std::string do_screenshot(const std::string& file);
     void look_at_folder();
-    float now() const { return broken_ ? held_time_ : demo_time; }
+    float now() const { return broken_ || demo_ == nullptr ? held_time_ : demo_->time; }
 
     const CliOptions& options_;
     WindowSettings window_{};
     int frame_targets_ = 0;  // texture slots made with the window
-    int demo_textures_ = 0;  // the first slot the demo's own textures take
     bool font_loaded_ = false;
+    // The demo playing; a broken one that failed while loading is gone (null), one whose
+    // scripts were refused stands still.
+    std::unique_ptr<Demo> demo_;
     bool playing_ = true;
     bool broken_ = false;
     std::string error_;
@@ -148,16 +147,22 @@ class Maker {
 
     bool loop_on() const { return loop_from_set_ && loop_to_set_ && loop_to_ > loop_from_; }
     float stop_time() const {
-        float last = sequence_last_end();
+        float last = sequence_last_end(*demo_);
         return config.demo_end > 0.0f && play_from_ < config.demo_end && config.demo_end < last
                    ? config.demo_end
                    : last;
     }
 };
 
-void Maker::read_scripts() {
-    config_set_defaults();
+void Maker::read_scripts(SectionList& into) {
+    config_set_defaults(into);
     cli_apply(options_);
+}
+
+float Maker::clamp_time(float t) const {
+    float last = sequence_last_end(*demo_);
+    if (t > last) t = last;
+    return t > 0 ? t : 0;
 }
 
 // The first error the checks find in the scripts as they are now, worded as the player words it
@@ -197,34 +202,40 @@ void Maker::load(bool first) {
     }
     bool font_changed = std::find(changed.begin(), changed.end(), FONT_PATH) != changed.end();
     // Pictures whose files did not change are taken back instead of decoded again.
-    texture_pool_keep(demo_textures_);
+    if (demo_ != nullptr) texture_pool_keep(demo_->first_texture);
     texture_pool_forget([&changed](const char* path) { return file_changed(path, changed); });
+    demo_.reset();
     if (font_changed && font_loaded_) {
-        demo_unload(frame_targets_);
+        texture_table_truncate(frame_targets_);
         font_loaded_ = false;
-    } else {
-        demo_unload(demo_textures_);
     }
-    load_phase_quiet = !first;
     try {
-        read_scripts();
+        demo_ = std::make_unique<Demo>();
+        demo_->keep_all = true;
+        demo_->quiet = !first;
+        read_scripts(demo_->sections);
         window_.restore();
         if (!font_loaded_) {
-            demo_textures_ = frame_targets_;
             font_init(&system_font, font_charmap, 16, 16, FONT_PATH);
             font_loaded_ = true;
-            demo_textures_ = texture_count;
         }
-        clock_reset();
-        load_phase();
+        // The demo's own textures come after the window's and the font's.
+        demo_->first_texture = texture_count;
+        clock_reset(*demo_);
+        load_phase(*demo_);
+        if (demo_->quit) {
+            // Closed while loading: the half-loaded demo only waits to be torn down.
+            quit_ = true;
+            texture_pool_clear();
+            return;
+        }
         if (first) resume_at = config.demo_start;
         broken_ = false;
         error_.clear();
         play_from_ = resume_at;
         seek(resume_at);
     } catch (const MakerFailure& failure) {
-        load_phase_running = false;
-        demo_unload(demo_textures_);
+        demo_.reset();
         broken_ = true;
         error_ = failure.message;
         held_time_ = resume_at;
@@ -240,19 +251,19 @@ void Maker::seek(float t) {
         return;
     }
     t = clamp_time(t);
-    sequence_seek(t);
+    sequence_seek(*demo_, t);
     play_from_ = t;
     fresh_frame_ = true;
 }
 
 void Maker::set_playing(bool on) {
-    if (on && !broken_ && demo_time >= stop_time() && !loop_on()) seek(config.demo_start);
+    if (on && !broken_ && demo_->time >= stop_time() && !loop_on()) seek(config.demo_start);
     playing_ = on;
     audio_pause(!on || broken_);
     if (on && !broken_) {
         // The clock runs on from the time shown.
-        clock_base = static_cast<float>(SDL_GetTicks()) * 0.001f - (demo_time - config.demo_start);
-        play_from_ = demo_time;
+        demo_->clock_base = static_cast<float>(SDL_GetTicks()) * 0.001f - (demo_->time - config.demo_start);
+        play_from_ = demo_->time;
     }
 }
 
@@ -294,10 +305,10 @@ void Maker::draw_panel(const std::vector<std::string>& lines, float top, float s
 
 void Maker::draw_overlays() {
     glDisable(GL_DEPTH_TEST);
-    if (font_loaded_ && config.fps != 0) {
-        overlay_fps();
-    } else if (font_loaded_ && config.timing != 0) {
-        overlay_timing();
+    if (font_loaded_ && demo_ != nullptr && config.fps != 0) {
+        overlay_fps(*demo_);
+    } else if (font_loaded_ && demo_ != nullptr && config.timing != 0) {
+        overlay_timing(*demo_);
     }
     float size = static_cast<float>(std::clamp(config.gl_height / 32, 12, 32));
     size_t columns = static_cast<size_t>(static_cast<float>(config.gl_width) / size) - 1;
@@ -314,7 +325,7 @@ void Maker::draw_overlays() {
 
 // One frame of the show at demo_time, as the normal loop draws it, with the maker's overlays.
 void Maker::frame() {
-    frame_draw();
+    frame_draw(*demo_);
     draw_overlays();
     screenshot_take_requested();
     frame_output.swap();
@@ -329,7 +340,7 @@ void Maker::show_still() {
     dirty_ = false;
     still_ticks_ = ticks;
     if (fresh_frame_ && !broken_) {
-        frame_delta = 0;
+        demo_->delta = 0;
         frame();
         return;
     }
@@ -344,20 +355,20 @@ void Maker::step() {
         show_still();
         return;
     }
-    if (loop_on() && demo_time >= loop_to_) seek(loop_from_);
-    float shown = demo_time;
+    if (loop_on() && demo_->time >= loop_to_) seek(loop_from_);
+    float shown = demo_->time;
     frame();
     if (shown >= stop_time() && !(loop_on() && loop_to_ > shown)) {
         set_playing(false);
         return;
     }
-    clock_advance();
+    clock_advance(*demo_);
 }
 
 void Maker::handle_event(const SDL_Event& event) {
     dirty_ = true;
     if (event.type != SDL_KEYDOWN) {
-        key_event(event);
+        if (key_event(event)) quit_ = true;
         return;
     }
     switch (event.key.keysym.sym) {
@@ -394,7 +405,7 @@ void Maker::handle_event(const SDL_Event& event) {
             reload_asked_ = true;
             break;
         default:
-            key_event(event);
+            if (key_event(event)) quit_ = true;
             break;
     }
 }
@@ -513,12 +524,12 @@ int Maker::run() {
     signal(SIGTTIN, SIG_IGN);
     FatalHandler normal_handler = fatal_set_handler(report_and_throw);
     fatal_set_shutdown(nullptr);
-    sequence_keep_all = true;
     try {
-        read_scripts();
+        SectionList scratch;
+        read_scripts(scratch);
     } catch (const MakerFailure&) {
         // The window opens with the defaults; the error is shown once it is open.
-        config_reset_defaults();
+        config = Config();
         cli_apply(options_);
     }
     try {
@@ -531,23 +542,23 @@ int Maker::run() {
         return 255;
     }
     window_ = WindowSettings::current();
-    frame_targets_ = demo_textures_ = texture_count;
+    frame_targets_ = texture_count;
     // Black is the picture an error shows over until the demo has drawn one.
     frame_begin();
     frame_present();
     load(true);
-    while (!quit_flag && !quit_) {
+    while (!quit_) {
         SDL_Event event;
         while (SDL_PollEvent(&event) != 0) handle_event(event);
         read_input();
-        if (quit_flag || quit_) break;
+        if (quit_) break;
         look_at_folder();
         try {
             step();
         } catch (const MakerFailure& failure) {
             // Something failed while playing (a music stream, a frame that could not be saved):
             // the show stands still until the next change or reload.
-            held_time_ = demo_time;
+            held_time_ = demo_->time;
             broken_ = true;
             error_ = failure.message;
             dirty_ = true;
@@ -563,7 +574,8 @@ int Maker::run() {
         }
     }
     fatal_set_handler(normal_handler);
-    demo_unload(frame_targets_);
+    demo_.reset();
+    texture_table_truncate(frame_targets_);
     demo_shutdown();
     return 0;
 }

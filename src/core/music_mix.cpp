@@ -36,11 +36,11 @@ void MusicMixDeleter::operator()(MusicMix* mix) const {
     delete mix;
 }
 
-MusicMixPtr music_mix_open(double start, long frames, int rate, const char* purpose) {
+MusicMixPtr music_mix_open(const Demo& demo, double start, long frames, int rate, const char* purpose) {
     MusicMixPtr mix(new MusicMix);
     double end = start + static_cast<double>(frames) / rate;
-    for (Section* s = section_list; s != nullptr; s = s->next) {
-        if (std::strcmp(sequencer_types[s->type]->name, "sound") != 0 || !section_keep(s)) continue;
+    for (Section* s = demo.sections.head; s != nullptr; s = s->next) {
+        if (std::strcmp(sequencer_types[s->type]->name, "sound") != 0 || !section_keep(demo, s)) continue;
         if (s->string_count != 1) fatal_error("One string needed in sound");
         double from = std::max<double>(s->start, start);
         double to = std::min<double>(s->end, end);

@@ -5,6 +5,8 @@
 
 #include <memory>
 
+struct Demo;
+
 struct MusicMix;
 struct MusicMixDeleter {
     void operator()(MusicMix* mix) const;
@@ -15,7 +17,7 @@ using MusicMixPtr = std::unique_ptr<MusicMix, MusicMixDeleter>;
 // null when no sound section plays within them. A sound section without exactly one string,
 // or whose file is missing or cannot be decoded, is fatal ("One string needed in sound",
 // "File '%s' not found", "Cannot decode the music '%s'" and then `purpose`).
-MusicMixPtr music_mix_open(double start, long frames, int rate, const char* purpose);
+MusicMixPtr music_mix_open(const Demo& demo, double start, long frames, int rate, const char* purpose);
 
 // The next `count` frames (two floats each) into `out`; silence where nothing plays and past
 // the last frame.

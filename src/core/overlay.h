@@ -4,11 +4,14 @@
 #include <cstdint>
 #include <string>
 
-void overlay_fps();
-void overlay_timing();
+struct Demo;
 
-// Shows "Score: %.2f" after the window has closed (called by demo_shutdown when asked).
-void benchmark_report();
+void overlay_fps(const Demo& demo);
+void overlay_timing(const Demo& demo);
+
+// Shows "Score: %.2f" for `frames` drawn over `time` seconds of demo time, after the window
+// has closed (called by demo_shutdown when asked).
+void benchmark_report(float time, int32_t frames);
 
 // What the statistics block shows, gathered once per frame.
 struct OverlayStats {

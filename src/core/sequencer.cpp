@@ -17,23 +17,6 @@
 #include "resources/spline.h"
 #include "script/section.h"
 
-float demo_time = 0;
-float frame_delta = 0;
-float clock_base = 0;
-int32_t frame_count = 0;
-int32_t fps_frames = 0;
-float fps_time = 0;
-float fps_value = 0;
-bool quit_flag = false;
-Section* pending_list = nullptr;
-Section* active_list = nullptr;
-int32_t load_type_count = 0;
-int32_t load_section_count = 0;
-int32_t load_step_count = 0;
-bool load_phase_running = false;
-bool load_phase_quiet = false;
-bool sequence_keep_all = false;
-
 const SectionType* const* sequencer_types = section_types;
 
 FrameOutput frame_output_default() {
@@ -47,26 +30,22 @@ const SectionType& type_of(const Section* s) {
     return *sequencer_types[s->type];
 }
 
-void call(SectionCallback callback, Section* s) {
-    current_section = s;
-    callback();
+void call(SectionCallback callback, Demo& demo, Section* s) {
+    Frame f = demo_frame(demo);
+    callback(*s, f);
 }
 
-// One waiting window event, if any, goes to the key handler; a quit during loading ends the
-// program at once, with status 0.
-void load_events() {
+// One waiting window event, if any, goes to the key handler; true when it asks to quit.
+bool load_events(Demo& demo) {
     SDL_Event event;
-    if (SDL_PollEvent(&event) != 0) key_event(event);
-    if (quit_flag) {
-        demo_shutdown();
-        std::exit(0);
-    }
+    if (SDL_PollEvent(&event) != 0 && key_event(event)) demo.quit = true;
+    return demo.quit;
 }
 
 // An init whose errors are placed at the section's header, unless it places them closer.
-void call_init(Section* s) {
+void call_init(Demo& demo, Section* s) {
     ErrorPlace place = section_at(*s);
-    call(type_of(s).init, s);
+    call(type_of(s).init, demo, s);
 }
 
 }  // namespace
@@ -81,23 +60,17 @@ void section_load_splines(Section& s) {
     }
 }
 
-float load_progress() {
-    int32_t total = load_type_count + load_section_count;
-    if (total <= 0) return 0.0f;
-    return static_cast<float>(load_step_count) / static_cast<float>(total);
-}
-
 bool section_kept_from(const Section* s, float from) {
     return (config.demo_end == 0.0f || s->start < config.demo_end) && s->end > from;
 }
 
-bool section_keep(const Section* s) {
-    return sequence_keep_all || section_kept_from(s, config.demo_start);
+bool section_keep(const Demo& demo, const Section* s) {
+    return demo.keep_all || section_kept_from(s, config.demo_start);
 }
 
-void pending_insert(Section* s) {
+void pending_insert(Demo& demo, Section* s) {
     Section* prev = nullptr;
-    Section* at = pending_list;
+    Section* at = demo.pending;
     while (at != nullptr && at->start < s->start) {
         prev = at;
         at = at->pending_next;
@@ -108,23 +81,23 @@ void pending_insert(Section* s) {
     if (prev != nullptr) {
         prev->pending_next = s;
     } else {
-        pending_list = s;
+        demo.pending = s;
     }
 }
 
-void pending_unlink(Section* s) {
+void pending_unlink(Demo& demo, Section* s) {
     if (s->pending_prev != nullptr) {
         s->pending_prev->pending_next = s->pending_next;
-    } else if (pending_list == s) {
-        pending_list = s->pending_next;
+    } else if (demo.pending == s) {
+        demo.pending = s->pending_next;
     }
     if (s->pending_next != nullptr) s->pending_next->pending_prev = s->pending_prev;
     s->pending_next = s->pending_prev = nullptr;
 }
 
-void active_insert(Section* s) {
+void active_insert(Demo& demo, Section* s) {
     Section* prev = nullptr;
-    Section* at = active_list;
+    Section* at = demo.active;
     while (at != nullptr && at->layer < s->layer) {
         prev = at;
         at = at->active_next;
@@ -135,59 +108,59 @@ void active_insert(Section* s) {
     if (prev != nullptr) {
         prev->active_next = s;
     } else {
-        active_list = s;
+        demo.active = s;
     }
 }
 
-void active_unlink(Section* s) {
+void active_unlink(Demo& demo, Section* s) {
     if (s->active_prev != nullptr) {
         s->active_prev->active_next = s->active_next;
-    } else if (active_list == s) {
-        active_list = s->active_next;
+    } else if (demo.active == s) {
+        demo.active = s->active_next;
     }
     if (s->active_next != nullptr) s->active_next->active_prev = s->active_prev;
     s->active_next = s->active_prev = nullptr;
 }
 
-void clock_reset() {
-    demo_time = config.demo_start;
-    frame_count = 0;
-    fps_frames = 0;
-    frame_delta = 0;
-    fps_time = 0;
-    fps_value = 0;
-    quit_flag = false;
-    pending_list = nullptr;
-    active_list = nullptr;
-    random_seed(0, 0);
+void clock_reset(Demo& demo) {
+    demo.time = config.demo_start;
+    demo.frame_count = 0;
+    demo.fps_frames = 0;
+    demo.delta = 0;
+    demo.fps_time = 0;
+    demo.fps_value = 0;
+    demo.quit = false;
+    demo.pending = nullptr;
+    demo.active = nullptr;
+    random_seed(demo.random, 0, 0);
 }
 
-void clock_sync() {
-    clock_base = static_cast<float>(SDL_GetTicks()) * 0.001f;
+void clock_sync(Demo& demo) {
+    demo.clock_base = static_cast<float>(SDL_GetTicks()) * 0.001f;
 }
 
-void clock_advance() {
+void clock_advance(Demo& demo) {
     float dt;
     if (config.record != 0) {
         dt = 1.0f / config.record_fps;
     } else {
-        dt = (static_cast<float>(SDL_GetTicks()) * 0.001f - clock_base) + config.demo_start - demo_time;
+        dt = (static_cast<float>(SDL_GetTicks()) * 0.001f - demo.clock_base) + config.demo_start - demo.time;
     }
-    frame_delta = dt;
-    demo_time += dt;
-    fps_frames += 1;
-    fps_time += dt;
-    if (fps_time > 0.3f) {
-        fps_value = static_cast<float>(fps_frames) / fps_time;
-        fps_frames = 0;
-        fps_time = 0;
+    demo.delta = dt;
+    demo.time += dt;
+    demo.fps_frames += 1;
+    demo.fps_time += dt;
+    if (demo.fps_time > 0.3f) {
+        demo.fps_value = static_cast<float>(demo.fps_frames) / demo.fps_time;
+        demo.fps_frames = 0;
+        demo.fps_time = 0;
     }
-    frame_count += 1;
+    demo.frame_count += 1;
 }
 
-void load_phase() {
+void load_phase(Demo& demo) {
     Section* loading = nullptr;
-    for (Section* s = section_list; s != nullptr; s = s->next) {
+    for (Section* s = demo.sections.head; s != nullptr; s = s->next) {
         if (s->type == 0) {
             loading = s;
             break;
@@ -195,166 +168,167 @@ void load_phase() {
     }
     if (loading == nullptr) fatal_error("Loading section not found");
 
-    load_phase_running = true;
+    demo.loading = true;
     const SectionType& loading_type = *sequencer_types[0];
-    call(loading_type.prepare, loading);
-    call_init(loading);
-    call(loading_type.start, loading);
-    const bool show = !load_phase_quiet;
+    call(loading_type.prepare, demo, loading);
+    call_init(demo, loading);
+    call(loading_type.start, demo, loading);
+    const bool show = !demo.quiet;
 
-    load_type_count = load_section_count = load_step_count = 0;
+    demo.load_type_count = demo.load_section_count = demo.load_step_count = 0;
     bool type_used[SECTION_TYPE_COUNT] = {};
 
-    for (Section* s = section_list; s != nullptr; s = s->next) {
-        if (!section_keep(s)) continue;
-        load_section_count += 1;
+    for (Section* s = demo.sections.head; s != nullptr; s = s->next) {
+        if (!section_keep(demo, s)) continue;
+        demo.load_section_count += 1;
         if (!type_used[s->type]) {
             type_used[s->type] = true;
-            load_type_count += 1;
+            demo.load_type_count += 1;
         }
         section_load_splines(*s);
         s->pending_next = s->pending_prev = s->active_next = s->active_prev = nullptr;
         s->elapsed = 0;
-        pending_insert(s);
+        pending_insert(demo, s);
     }
 
     for (int row = 1; row < SECTION_TYPE_COUNT; ++row) {
         if (type_used[row]) {
-            call(sequencer_types[row]->prepare, loading);
-            load_step_count += 1;
-            if (show) call(loading_type.render, loading);
+            call(sequencer_types[row]->prepare, demo, loading);
+            demo.load_step_count += 1;
+            if (show) call(loading_type.render, demo, loading);
         }
-        load_events();
+        if (load_events(demo)) return;
     }
 
-    for (Section* s = pending_list; s != nullptr; s = s->pending_next) {
-        call_init(s);
-        load_step_count += 1;
-        if (show) call(loading_type.render, loading);
-        load_events();
+    for (Section* s = demo.pending; s != nullptr; s = s->pending_next) {
+        call_init(demo, s);
+        demo.load_step_count += 1;
+        if (show) call(loading_type.render, demo, loading);
+        if (load_events(demo)) return;
     }
 
-    call(loading_type.stop, loading);
-    load_phase_running = false;
+    call(loading_type.stop, demo, loading);
+    demo.loading = false;
 }
 
 namespace {
 // Every section back to waiting, none running, and the ones `keep` takes in the pending list.
 template <typename Keep>
-void pending_refill(Keep keep) {
-    pending_list = nullptr;
-    active_list = nullptr;
-    for (Section* s = section_list; s != nullptr; s = s->next) {
+void pending_refill(Demo& demo, Keep keep) {
+    demo.pending = nullptr;
+    demo.active = nullptr;
+    for (Section* s = demo.sections.head; s != nullptr; s = s->next) {
         s->pending_next = s->pending_prev = s->active_next = s->active_prev = nullptr;
         s->elapsed = 0;
-        if (keep(s)) pending_insert(s);
+        if (keep(s)) pending_insert(demo, s);
     }
 }
 }  // namespace
 
-void sequence_build() {
-    pending_refill(section_keep);
+void sequence_build(Demo& demo) {
+    pending_refill(demo, [&demo](const Section* s) { return section_keep(demo, s); });
 }
 
-void sections_start_due() {
-    while (pending_list != nullptr && pending_list->start <= demo_time) {
-        Section* s = pending_list;
-        s->elapsed = demo_time - s->start - frame_delta;
-        call(type_of(s).start, s);
-        active_insert(s);
-        pending_unlink(s);
+void sections_start_due(Demo& demo) {
+    while (demo.pending != nullptr && demo.pending->start <= demo.time) {
+        Section* s = demo.pending;
+        s->elapsed = demo.time - s->start - demo.delta;
+        call(type_of(s).start, demo, s);
+        active_insert(demo, s);
+        pending_unlink(demo, s);
     }
 }
 
-void sections_render_active() {
-    Section* s = active_list;
+void sections_render_active(Demo& demo) {
+    Frame f = demo_frame(demo);
+    Section* s = demo.active;
     while (s != nullptr) {
-        s->elapsed += frame_delta;
-        if (s->end >= demo_time) {
-            call(type_of(s).render, s);
+        s->elapsed += demo.delta;
+        if (s->end >= demo.time) {
+            type_of(s).render(*s, f);
             s = s->active_next;
         } else {
             Section* next = s->active_next;
-            active_unlink(s);
-            call(type_of(s).stop, s);
+            active_unlink(demo, s);
+            type_of(s).stop(*s, f);
             s = next;
         }
     }
 }
 
-bool sequence_finished() {
-    if (pending_list == nullptr && active_list == nullptr) return true;
-    return config.demo_end > 0.0f && demo_time > config.demo_end;
+bool sequence_finished(const Demo& demo) {
+    if (demo.pending == nullptr && demo.active == nullptr) return true;
+    return config.demo_end > 0.0f && demo.time > config.demo_end;
 }
 
-void frame_draw() {
-    sections_start_due();
+void frame_draw(Demo& demo) {
+    sections_start_due(demo);
     frame_output.begin();
-    current_camera = nullptr;
-    sections_render_active();
-    if (config.record != 0) frame_output.capture();
+    demo.camera = nullptr;
+    sections_render_active(demo);
+    if (config.record != 0) frame_output.capture(demo);
     frame_output.present();
 }
 
-void frame_run() {
-    frame_draw();
+void frame_run(Demo& demo) {
+    frame_draw(demo);
     if (config.fps != 0) {
-        frame_output.overlay_fps();
+        frame_output.overlay_fps(demo);
     } else if (config.timing != 0) {
-        frame_output.overlay_timing();
+        frame_output.overlay_timing(demo);
     }
     screenshot_take_requested();
     frame_output.swap();
-    if (sequence_finished()) quit_flag = true;
+    if (sequence_finished(demo)) demo.quit = true;
 }
 
-void demo_restart() {
-    clock_reset();
-    sequence_build();
-    clock_sync();
+void demo_restart(Demo& demo) {
+    clock_reset(demo);
+    sequence_build(demo);
+    clock_sync(demo);
 }
 
-void sequence_seek(float t) {
-    for (Section* s = active_list; s != nullptr;) {
+void sequence_seek(Demo& demo, float t) {
+    for (Section* s = demo.active; s != nullptr;) {
         Section* next = s->active_next;
-        active_unlink(s);
-        call(type_of(s).stop, s);
+        active_unlink(demo, s);
+        call(type_of(s).stop, demo, s);
         s = next;
     }
     // Everything still to come at t waits, in load order (past demo_end too: a seek may go there).
-    pending_refill([t](const Section* s) { return s->end > t; });
-    demo_time = t;
-    frame_delta = 0;
+    pending_refill(demo, [t](const Section* s) { return s->end > t; });
+    demo.time = t;
+    demo.delta = 0;
     // The random numbers a run started at t would have drawn while loading: from the seed, by
     // the sections it keeps, in the order it loads them.
-    random_seed(0, 0);
-    for (Section* s = pending_list; s != nullptr; s = s->pending_next) {
+    random_seed(demo.random, 0, 0);
+    for (Section* s = demo.pending; s != nullptr; s = s->pending_next) {
         const SectionType& type = type_of(s);
-        if (type.redraw != nullptr && section_kept_from(s, t)) call(type.redraw, s);
+        if (type.redraw != nullptr && section_kept_from(s, t)) call(type.redraw, demo, s);
     }
-    clock_base = static_cast<float>(SDL_GetTicks()) * 0.001f - (t - config.demo_start);
+    demo.clock_base = static_cast<float>(SDL_GetTicks()) * 0.001f - (t - config.demo_start);
 }
 
-float sequence_last_end() {
+float sequence_last_end(const Demo& demo) {
     float last = 0;
-    for (const Section* s = section_list; s != nullptr; s = s->next)
+    for (const Section* s = demo.sections.head; s != nullptr; s = s->next)
         if (s->end > last) last = s->end;
     return last;
 }
 
-void idle_step() {
-    frame_run();
-    clock_advance();
-    if (quit_flag && config.loop != 0) demo_restart();
+void idle_step(Demo& demo) {
+    frame_run(demo);
+    clock_advance(demo);
+    if (demo.quit && config.loop != 0) demo_restart(demo);
 }
 
-void main_loop() {
-    while (!quit_flag) {
+void main_loop(Demo& demo) {
+    while (!demo.quit) {
         SDL_Event event;
         if (SDL_PollEvent(&event) != 0) {
-            key_event(event);
+            if (key_event(event)) demo.quit = true;
         } else {
-            idle_step();
+            idle_step(demo);
         }
     }
 }

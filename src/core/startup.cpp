@@ -3,6 +3,8 @@
 
 #include <SDL/SDL.h>
 
+#include <cstdlib>
+
 #include "core/capture.h"
 #include "base/config.h"
 #include "base/error.h"
@@ -11,7 +13,6 @@
 #include "gfx/video.h"
 #include "gfx/view.h"
 #include "resources/font.h"
-#include "resources/mesh.h"
 #include "resources/texture.h"
 #include "script/section.h"
 #include "script/parser.h"
@@ -42,29 +43,42 @@ void demo_settings_check() {
     }
 }
 
-void demo_init() {
+namespace {
+// The demo whose figures the benchmark reports, and the figures of one already closed.
+const Demo* watched_demo = nullptr;
+float closed_time = 0;
+int32_t closed_frames = 0;
+}  // namespace
+
+void demo_watch(const Demo* demo) {
+    watched_demo = demo;
+}
+
+void demo_init(Demo& demo) {
     demo_settings_check();
     record_check_folder();
 
     video_init();
     if (config.sound != 0) sound_init();
-    clock_reset();
-    load_phase();
+    clock_reset(demo);
+    load_phase(demo);
+    // A quit during loading ends the program at once, with status 0.
+    if (demo.quit) {
+        demo_shutdown();
+        std::exit(0);
+    }
     font_require_file();
     font_init(&system_font, font_charmap, 16, 16, FONT_FILE);
     // Time spent loading does not count as demo time.
-    clock_sync();
+    clock_sync(demo);
 }
 
-void demo_unload(int keep_textures) {
-    pending_list = nullptr;
-    active_list = nullptr;
-    // Records first: a music stream leaves the mixer before its file data goes.
-    section_data_release_all();
-    section_list_clear();
-    camera_storage_release();
-    mesh_storage_release();
-    texture_table_truncate(keep_textures);
+void demo_close(std::unique_ptr<Demo>& demo) {
+    if (demo == nullptr) return;
+    closed_time = demo->time;
+    closed_frames = demo->frame_count;
+    if (watched_demo == demo.get()) watched_demo = nullptr;
+    demo.reset();
 }
 
 void demo_shutdown() {
@@ -74,7 +88,11 @@ void demo_shutdown() {
     running = true;
     if (config.sound != 0) sound_close();
     if (SDL_WasInit(SDL_INIT_VIDEO) != 0) SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    if (config.bench != 0 && demo_time > 0.0f) benchmark_report();
+    if (config.bench != 0) {
+        const float time = watched_demo != nullptr ? watched_demo->time : closed_time;
+        const int32_t frames = watched_demo != nullptr ? watched_demo->frame_count : closed_frames;
+        if (time > 0.0f) benchmark_report(time, frames);
+    }
     SDL_Quit();
     running = false;
 }

@@ -407,7 +407,7 @@ std::string main_file(const Section& s, const std::string& type) {
     return "";
 }
 
-TimelineBox box_of(const Section& s) {
+TimelineBox box_of(const Demo& demo, const Section& s) {
     TimelineBox b;
     b.type = section_types[s.type]->name;
     b.file = main_file(s, b.type);
@@ -415,7 +415,7 @@ TimelineBox box_of(const Section& s) {
     b.end = placeable(s.end);
     b.layer = s.layer;
     for (int i = 0; i < s.sync_count; ++i) b.syncs.push_back(placeable(s.syncs[i]));
-    b.kept = section_keep(&s);
+    b.kept = section_keep(demo, &s);
     return b;
 }
 
@@ -424,10 +424,10 @@ constexpr long SLICE_FRAMES = 1200;   // TIMELINE_SLICE at LOUDNESS_RATE
 // Music is measured for its first hour at most: a module can claim to last for days.
 constexpr float MEASURED_SECONDS = 3600;
 
-void measure_music(TimelineInput& in) {
+void measure_music(const Demo& demo, TimelineInput& in) {
     float reach = std::min(axis_reach(in), MEASURED_SECONDS);
     long slices = static_cast<long>(std::ceil(reach / TIMELINE_SLICE));
-    MusicMixPtr music = music_mix_open(0.0, slices * SLICE_FRAMES, LOUDNESS_RATE, "");
+    MusicMixPtr music = music_mix_open(demo, 0.0, slices * SLICE_FRAMES, LOUDNESS_RATE, "");
     if (music == nullptr) return;
     in.music = true;
     std::vector<float> frames(2 * SLICE_FRAMES);
@@ -442,7 +442,7 @@ void measure_music(TimelineInput& in) {
 
 }  // namespace
 
-TimelineInput timeline_collect() {
+TimelineInput timeline_collect(const Demo& demo) {
     TimelineInput in;
     in.title = config.demo_name.empty() ? "Tarvel demo" : config.demo_name;
     in.demo_start = placeable(config.demo_start);
@@ -450,22 +450,22 @@ TimelineInput timeline_collect() {
     // The loading screen is the loading section the load phase picks: the last one parsed.
     const Section* loading = nullptr;
     std::vector<const Section*> parsed;
-    for (const Section* s = section_list; s != nullptr; s = s->next) {
+    for (const Section* s = demo.sections.head; s != nullptr; s = s->next) {
         if (loading == nullptr && s->type == 0) loading = s;
         parsed.insert(parsed.begin(), s);
     }
     for (const Section* s : parsed) {
         if (s == loading)
-            in.loading = box_of(*s);
+            in.loading = box_of(demo, *s);
         else
-            in.boxes.push_back(box_of(*s));
+            in.boxes.push_back(box_of(demo, *s));
     }
-    measure_music(in);
+    measure_music(demo, in);
     return in;
 }
 
-void timeline_write(const std::string& path) {
-    const std::string svg = timeline_svg(timeline_collect());
+void timeline_write(const Demo& demo, const std::string& path) {
+    const std::string svg = timeline_svg(timeline_collect(demo));
     std::string temp = path + ".XXXXXX";
     int fd = mkstemp(temp.data());
     if (fd < 0) fatal_error("Cannot write the timeline '%s': %s", path.c_str(), std::strerror(errno));

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+struct Demo;
+
 inline constexpr float TIMELINE_LEFT = 110;
 inline constexpr float TIMELINE_AXIS_WIDTH = 1600;
 inline constexpr float timeline_scales[] = {160, 100, 80, 50, 40, 20, 10, 5, 2, 1};
@@ -58,8 +60,8 @@ std::string timeline_svg(const TimelineInput& input);
 
 // The picture's input from the parsed scripts, with the music decoded (no sound device) for its
 // loudness.
-TimelineInput timeline_collect();
+TimelineInput timeline_collect(const Demo& demo);
 
 // Writes the picture of the parsed scripts to `path` whole or not at all: it goes to a
 // temporary file beside it that takes its name only when complete. Errors are fatal.
-void timeline_write(const std::string& path);
+void timeline_write(const Demo& demo, const std::string& path);

@@ -51,6 +51,7 @@ struct Export {
     Uint32 started_ms = 0;
     Uint32 last_progress_ms = 0;
     bool progress = false;
+    Demo* demo = nullptr;  // the demo being exported, ended when the last frame is taken
 } exporter;
 
 // An anonymous scratch file: unlinked at once, so nothing is left behind whatever happens.
@@ -116,11 +117,11 @@ void abandon() {
     fatal_error("Video export to '%s' failed: %s%s", exporter.path.c_str(), what, said.c_str());
 }
 
-double span_end() {
+double span_end(const Demo& demo) {
     if (config.demo_end > 0.0f) return config.demo_end;
     double end = config.demo_start;
-    for (Section* s = section_list; s != nullptr; s = s->next) {
-        if (s->type != 0 && section_keep(s)) end = std::max(end, static_cast<double>(s->end));
+    for (Section* s = demo.sections.head; s != nullptr; s = s->next) {
+        if (s->type != 0 && section_keep(demo, s)) end = std::max(end, static_cast<double>(s->end));
     }
     return end;
 }
@@ -137,8 +138,8 @@ void put32(std::string& out, uint32_t v) {
 // The music of every sound section, mixed where the demo plays it within the span, as a WAV
 // scratch file; -1 when the demo has no music there. Mixed a second at a time, so that a long
 // demo needs no more memory than its music files.
-int music_file(double start, long frames) {
-    MusicMixPtr music = music_mix_open(start, frames, MUSIC_RATE, " for the video");
+int music_file(const Demo& demo, double start, long frames) {
+    MusicMixPtr music = music_mix_open(demo, start, frames, MUSIC_RATE, " for the video");
     if (music == nullptr) return -1;
     int fd = scratch_file();
     std::string header = wav_header(frames, MUSIC_RATE);
@@ -215,7 +216,7 @@ void show_progress(bool last) {
     std::fflush(stderr);
 }
 
-void no_capture() {}
+void no_capture(const Demo&) {}
 
 // The window shows how the export goes four times a second: showing every frame would copy each
 // one to the display for nobody, at a cost near the encoder's.
@@ -251,7 +252,7 @@ void present_and_encode() {
     }
     exporter.done += 1;
     show_progress(false);
-    if (exporter.done >= exporter.total) quit_flag = true;
+    if (exporter.done >= exporter.total && exporter.demo != nullptr) exporter.demo->quit = true;
 }
 
 }  // namespace
@@ -291,7 +292,8 @@ void video_export_prepare(const std::string& path, float rate) {
     frame_output.swap = swap_now_and_then;
 }
 
-void video_export_start() {
+void video_export_start(Demo& demo) {
+    exporter.demo = &demo;
     // A closed pipe must come back as an error from write, not end the process.
     signal(SIGPIPE, SIG_IGN);
     PresentBand band = present_band(config.gl_width, config.gl_height, config.gl_panoramic != 0);
@@ -299,7 +301,7 @@ void video_export_start() {
     exporter.height = std::min(band.height, config.gl_height);
     exporter.band_y = std::max(band.y, 0);
     double start = config.demo_start;
-    double end = span_end();
+    double end = span_end(demo);
     exporter.total = video_frame_total(start, end, config.record_fps);
     if (exporter.total <= 0)
         fatal_error("Nothing to export: the demo holds no time between %g and %g seconds", start, end);
@@ -311,7 +313,7 @@ void video_export_start() {
         fatal_error("Video export needs ffmpeg, which is not on PATH (scripts/install-deps installs it)");
 
     long music_frames = std::lround(static_cast<double>(exporter.total) / config.record_fps * MUSIC_RATE);
-    exporter.music_fd = music_file(start, music_frames);
+    exporter.music_fd = music_file(demo, start, music_frames);
     exporter.log_fd = scratch_file();
 
     int pipe_fds[2];

@@ -5,6 +5,8 @@
 
 #include <string>
 
+struct Demo;
+
 // Before the start-up: fixed step at `rate` frames per second (record_fps when 0), no sound
 // device, no loop, no dialogs, and the frame loop's hooks that hand each presented frame over.
 // `path` is the output file as given on the command line, already made absolute.
@@ -12,7 +14,7 @@ void video_export_prepare(const std::string& path, float rate);
 
 // After the start-up (window and load phase done): works out the span and the music, and starts
 // the encoder. Errors (no ffmpeg, nothing to export) are fatal.
-void video_export_start();
+void video_export_start(Demo& demo);
 
 // After the main loop: closes the pipe and waits for the encoder; an incomplete or failed
 // output is removed and reported as a fatal error.

@@ -8,37 +8,41 @@
 #include "gfx/view.h"
 #include "resources/texture.h"
 #include "script/section.h"
+#include "sections/demo.h"
 
 namespace {
 
-int grey_texture = -1;
+// What the type keeps for all its sections: the grey texture, one of the demo's.
+struct BlackWhite {
+    int grey_texture = -1;
+};
 
 // Also reached through efxRepeat, which may call it after the load phase already has: the
-// texture is made only once.
-void black_white_prepare() {
-    if (grey_texture >= 0) return;
-    grey_texture = texture_create(config.gl_rttWidth, config.gl_rttHeight, GL_LUMINANCE, 1);
-    texture_set_flags(grey_texture, TEX_NO_MIPMAP | TEX_CLAMP);
-    texture_upload(grey_texture);
+// texture is made only once for a demo.
+void black_white_prepare(Section&, Frame& f) {
+    BlackWhite& bw = demo_type_state<BlackWhite>(f.demo);
+    if (bw.grey_texture >= 0) return;
+    bw.grey_texture = texture_create(config.gl_rttWidth, config.gl_rttHeight, GL_LUMINANCE, 1);
+    texture_set_flags(bw.grey_texture, TEX_NO_MIPMAP | TEX_CLAMP);
+    texture_upload(bw.grey_texture);
 }
 
 void black_white_check(const Section& s, bool) {
     if (s.param_count != 2) fatal_error("Two floats needed in black & white");
 }
 
-void black_white_init() {
-    black_white_check(*current_section, false);
+void black_white_init(Section& s, Frame&) {
+    black_white_check(s, false);
 }
 
-void black_white_render() {
-    const Section& s = *current_section;
+void black_white_render(Section& s, Frame& f) {
     const float t = s.elapsed / s.duration;
     glDisable(GL_DEPTH_TEST);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     ortho_begin();
     // Copying into a one-component texture keeps only the luminance of each pixel.
-    texture_bind(grey_texture);
+    texture_bind(demo_type_state<BlackWhite>(f.demo).grey_texture);
     frame_copy_to_texture();
     // Replace environment: the texture gives the grey, the current colour only the alpha.
     glColor4f(1, 1, 1, s.params[0] + (s.params[1] - s.params[0]) * t);

@@ -11,12 +11,11 @@ void color_check(const Section& s, bool) {
     if (s.param_count < 3 || s.param_count > 4) fatal_error("3 - 4 floats needed in color");
 }
 
-void color_init() {
-    color_check(*current_section, false);
+void color_init(Section& s, Frame&) {
+    color_check(s, false);
 }
 
-void color_render() {
-    const Section& s = *current_section;
+void color_render(Section& s, Frame&) {
     if (s.param_count == 3) {
         glColor3f(s.params[0], s.params[1], s.params[2]);
     } else {

@@ -13,6 +13,7 @@
 #include "resources/texture.h"
 #include "resources/spline.h"
 #include "script/section.h"
+#include "sections/demo.h"
 
 void deform_check_params(int param_count, const float* params, int max_order) {
     if (param_count != 3) fatal_error("Three floats needed in deform effect");
@@ -71,25 +72,28 @@ bool deform_grid_move(DeformGrid& grid, const float* values) {
 
 namespace {
 
-// The camera that sees the plane z = 0 from x 0 to gl_width and y 0 to gl_height, one world
-// unit to a screen pixel; shared by every deform section.
-Camera* deform_camera = nullptr;
+// What the type keeps for all its sections: the camera that sees the plane z = 0 from x 0 to
+// gl_width and y 0 to gl_height, one world unit to a screen pixel.
+struct DeformShared {
+    Camera camera;
+};
 
 // Texture corners in the order the evaluator reads them: s follows v (screen x), t follows u.
 const float kTextureCorners[8] = {0, 0, 0, 1, 1, 0, 1, 1};
 
 // Also reached through efxRepeat, which may call it after the load phase already has: the
-// camera is made only once.
-void deform_prepare() {
-    if (deform_camera != nullptr) return;
+// camera is set only once for a demo.
+void deform_prepare(Section&, Frame& f) {
+    bool made = false;
+    Camera* camera = &demo_type_state<DeformShared>(f.demo, &made).camera;
+    if (!made) return;
     const float w = static_cast<float>(config.gl_width);
     const float h = static_cast<float>(config.gl_height);
-    deform_camera = camera_new();
-    camera_set_target(deform_camera, w / 2, h / 2, 0);
-    camera_set_position(deform_camera, w / 2, h / 2, h / 2);
-    camera_set_rotation(deform_camera, 0, 0, 0);
-    camera_set_fov(deform_camera, 90, w / h);
-    camera_set_clip(deform_camera, 0.1f, 500);
+    camera_set_target(camera, w / 2, h / 2, 0);
+    camera_set_position(camera, w / 2, h / 2, h / 2);
+    camera_set_rotation(camera, 0, 0, 0);
+    camera_set_fov(camera, 90, w / h);
+    camera_set_clip(camera, 0.1f, 500);
 }
 
 // Without GL the driver's limit on control points is not known: the grid's own holds.
@@ -104,8 +108,7 @@ void deform_check(const Section& s, bool) {
     }
 }
 
-void deform_init() {
-    Section& s = *current_section;
+void deform_init(Section& s, Frame& f) {
     deform_check(s, false);
     GLint max_order = 0;
     glGetIntegerv(GL_MAX_EVAL_ORDER, &max_order);
@@ -113,21 +116,21 @@ void deform_init() {
         ErrorPlace place = section_at_param(s, 0);
         deform_check_params(s.param_count, s.params, max_order);
     }
-    DeformGrid* grid = section_data_new<DeformGrid>();
+    DeformGrid* grid = demo_record_new<DeformGrid>(f.demo);
     deform_grid_init(*grid, s.params, config.gl_width, config.gl_height, GL_FILL);
     s.data = grid;
 }
 
-void deform_render() {
-    const Section& s = *current_section;
+void deform_render(Section& s, Frame& f) {
     DeformGrid& grid = *static_cast<DeformGrid*>(s.data);
     const int n = grid.order;
     section_blend_begin(s);
     texture_bind(effect_texture);
     frame_copy_to_texture();
     // Loaded, not pushed: the deform camera's matrices stay for whatever draws next.
-    perspective_set(deform_camera);
-    camera_apply(deform_camera);
+    Camera* camera = &demo_type_state<DeformShared>(f.demo).camera;
+    perspective_set(camera);
+    camera_apply(camera);
     for (int i = 0; i < s.spline_count; ++i) {
         float values[SPLINE_MAX_CHANNELS] = {};
         spline_eval(s.splines[i], values, s.elapsed);

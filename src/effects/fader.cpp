@@ -10,12 +10,11 @@ void fader_check(const Section& s, bool) {
     if (s.param_count != 8) fatal_error("Eight floats needed in fader");
 }
 
-void fader_init() {
-    fader_check(*current_section, false);
+void fader_init(Section& s, Frame&) {
+    fader_check(s, false);
 }
 
-void fader_render() {
-    const Section& s = *current_section;
+void fader_render(Section& s, Frame&) {
     const float t = s.elapsed / s.duration;
     float c[4];
     for (int i = 0; i < 4; ++i) c[i] = s.params[i] + (s.params[i + 4] - s.params[i]) * t;

@@ -4,7 +4,7 @@
 
 namespace {
 
-void inverse_render() {
+void inverse_render(Section&, Frame&) {
     // White times (1 - destination) replaces the destination.
     const float white[4] = {1, 1, 1, 1};
     flat_quad_draw(GL_ONE_MINUS_DST_COLOR, GL_ZERO, white);

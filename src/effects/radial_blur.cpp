@@ -10,6 +10,7 @@
 #include "gfx/view.h"
 #include "resources/texture.h"
 #include "script/section.h"
+#include "sections/demo.h"
 
 RadialBlur radial_blur_from_params(const float* params) {
     RadialBlur b;
@@ -55,16 +56,14 @@ void radial_blur_check(const Section& s, bool) {
     if (s.param_count != 9) fatal_error("Nine floats needed in radial blur");
 }
 
-void radial_blur_init() {
-    Section& s = *current_section;
+void radial_blur_init(Section& s, Frame& f) {
     radial_blur_check(s, false);
-    RadialBlur* blur = section_data_new<RadialBlur>();
+    RadialBlur* blur = demo_record_new<RadialBlur>(f.demo);
     *blur = radial_blur_from_params(s.params);
     s.data = blur;
 }
 
-void radial_blur_render() {
-    const Section& s = *current_section;
+void radial_blur_render(Section& s, Frame&) {
     const RadialBlurFrame f =
         radial_blur_frame(*static_cast<const RadialBlur*>(s.data), s.elapsed / s.duration);
     glDisable(GL_DEPTH_TEST);

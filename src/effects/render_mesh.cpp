@@ -12,6 +12,7 @@
 #include "gfx/view.h"
 #include "resources/texture.h"
 #include "script/section.h"
+#include "sections/demo.h"
 
 namespace {
 
@@ -102,9 +103,8 @@ int32_t mode_of(float value) {
     return static_cast<int32_t>(value);
 }
 
-void render_mesh_init() {
-    Section& s = *current_section;
-    RenderMesh* mesh = section_data_new<RenderMesh>();
+void render_mesh_init(Section& s, Frame& f) {
+    RenderMesh* mesh = demo_record_new<RenderMesh>(f.demo);
     mesh->texture = texture_create(config.gl_rttWidth, config.gl_rttHeight, GL_RGB, 3);
     texture_set_flags(mesh->texture, TEX_NO_MIPMAP | TEX_CLAMP | TEX_MODULATE);
     texture_upload(mesh->texture);
@@ -113,8 +113,8 @@ void render_mesh_init() {
     s.data = mesh;
 }
 
-void render_mesh_start() {
-    static_cast<RenderMesh*>(current_section->data)->primed = 0;
+void render_mesh_start(Section& s, Frame&) {
+    static_cast<RenderMesh*>(s.data)->primed = 0;
 }
 
 void mesh_draw(const RenderMesh& mesh) {
@@ -135,8 +135,7 @@ void mesh_draw(const RenderMesh& mesh) {
     glEnd();
 }
 
-void render_mesh_render() {
-    const Section& s = *current_section;
+void render_mesh_render(Section& s, Frame&) {
     RenderMesh& mesh = *static_cast<RenderMesh*>(s.data);
     render_mesh_grid_update(mesh, mesh.mode, s.elapsed);
     glDisable(GL_DEPTH_TEST);

@@ -3,7 +3,7 @@
 #include "effects/repeat.h"
 
 #include "base/error.h"
-#include "core/sequencer.h"
+#include "sections/demo.h"
 
 int repeat_inner_type(const Section& outer) {
     if (outer.param_count < 3) fatal_error("%d float(s) needed in repeat", 3);
@@ -92,49 +92,34 @@ void repeat_check(const Section& outer, bool files) {
     section_types[type]->check(inner, files);
 }
 
-void repeat_init() {
-    Section* outer = current_section;
-    const int type = repeat_inner_type(*outer);
-    Repeat* r = section_data_new<Repeat>();
+void repeat_init(Section& outer, Frame& f) {
+    const int type = repeat_inner_type(outer);
+    Repeat* r = demo_record_new<Repeat>(f.demo);
     r->inner = std::make_unique<Section>();
-    repeat_fill_inner(*r->inner, *outer, type);
-    outer->data = r;
+    repeat_fill_inner(*r->inner, outer, type);
+    outer.data = r;
     // The load phase prepares only the types the script uses directly; an inner type's shared
     // resources must exist too. Prepare callbacks make their resources only once, so calling
     // it again when the script also has a direct section of the type changes nothing.
-    section_types[type]->prepare();
-    current_section = r->inner.get();
-    section_types[type]->init();
-    current_section = r->inner.get();
+    section_types[type]->prepare(*r->inner, f);
+    section_types[type]->init(*r->inner, f);
 }
 
-void repeat_start() {
-    const Section& outer = *current_section;
+void repeat_start(Section& outer, Frame&) {
     repeat_rewind(*static_cast<Repeat*>(outer.data), outer);
 }
 
-void repeat_render() {
-    const Section& outer = *current_section;
+void repeat_render(Section& outer, Frame& f) {
     Repeat& r = *static_cast<Repeat*>(outer.data);
-    Section* inner = r.inner.get();
-    const SectionType& type = *section_types[inner->type];
-    current_section = inner;
-    if (repeat_begin(r, outer, demo_time)) {
-        type.start();
-        current_section = inner;
-    }
-    if (repeat_continue(r, outer, demo_time)) {
-        type.render();
-        current_section = inner;
-    }
+    Section& inner = *r.inner;
+    const SectionType& type = *section_types[inner.type];
+    if (repeat_begin(r, outer, f.time)) type.start(inner, f);
+    if (repeat_continue(r, outer, f.time)) type.render(inner, f);
 }
 
-void repeat_stop() {
-    const Section& outer = *current_section;
-    Section* inner = static_cast<Repeat*>(outer.data)->inner.get();
-    current_section = inner;
-    section_types[inner->type]->stop();
-    current_section = inner;
+void repeat_stop(Section& outer, Frame& f) {
+    Section& inner = *static_cast<Repeat*>(outer.data)->inner;
+    section_types[inner.type]->stop(inner, f);
 }
 
 }  // namespace

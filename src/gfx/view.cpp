@@ -12,34 +12,17 @@
 
 #include "base/config.h"
 
-Camera* current_camera = nullptr;
 float forward_speed = 0;
 float side_speed = 0;
 int32_t key_state[KEY_STATE_SIZE] = {};
 
 namespace {
 
-// Cameras belong to the sections that made them and live as long as the demo.
-std::vector<std::unique_ptr<Camera>>& camera_storage() {
-    static std::vector<std::unique_ptr<Camera>> storage;
-    return storage;
-}
-
 bool key_held(int code) {
     return key_state[code] != 0;
 }
 
 }  // namespace
-
-Camera* camera_new() {
-    camera_storage().push_back(std::make_unique<Camera>());
-    return camera_storage().back().get();
-}
-
-void camera_storage_release() {
-    current_camera = nullptr;
-    camera_storage().clear();
-}
 
 Camera* camera_set_position(Camera* c, float x, float y, float z) {
     c->position = {x, y, z};

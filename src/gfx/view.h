@@ -21,12 +21,6 @@ struct Camera {
     float far = 100.0f;
 };
 
-// The camera applied by the running camera section this frame; cleared every frame.
-extern Camera* current_camera;
-
-Camera* camera_new();
-// Frees every camera made so far (they belong to the demo being torn down).
-void camera_storage_release();
 Camera* camera_set_position(Camera* c, float x, float y, float z);
 Camera* camera_set_target(Camera* c, float x, float y, float z);
 Camera* camera_set_rotation(Camera* c, float x, float y, float z);

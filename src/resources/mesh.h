@@ -69,13 +69,10 @@ bool mesh_parse(const unsigned char* data, size_t size, const char* directory, M
 void mesh_compute_normals(Mesh& mesh);
 
 // Opens directory + file through the archive-aware layer, parses it, computes the normals.
-// Ends the program on any failure; the mesh stays in memory until mesh_storage_release.
-Mesh* mesh_load(const char* directory, const char* file);
+// Ends the program on any failure.
+std::unique_ptr<Mesh> mesh_load(const char* directory, const char* file);
 // The reading and parsing of mesh_load, with its refusals, but no normals and no keeping.
 std::unique_ptr<Mesh> mesh_read(const char* directory, const char* file, MeshTextureLoader load_texture);
-
-// Frees every mesh loaded so far (their textures belong to the texture table).
-void mesh_storage_release();
 
 // How many of an object's faces a built fraction f shows: trunc(f x face_count), kept within
 // 0 .. face_count (so fractions above 1 show every face once).

@@ -13,11 +13,6 @@ namespace {
 // Longest joined path the loader accepts, as for every other file name the player builds.
 constexpr size_t MAX_PATH_LENGTH = 259;
 
-std::vector<std::unique_ptr<Mesh>>& mesh_storage() {
-    static std::vector<std::unique_ptr<Mesh>> storage;
-    return storage;
-}
-
 int load_material_texture(const char* path) {
     return texture_load(path);
 }
@@ -50,15 +45,10 @@ std::unique_ptr<Mesh> mesh_read(const char* directory, const char* file, MeshTex
     return mesh;
 }
 
-Mesh* mesh_load(const char* directory, const char* file) {
+std::unique_ptr<Mesh> mesh_load(const char* directory, const char* file) {
     std::unique_ptr<Mesh> mesh = mesh_read(directory, file, load_material_texture);
     mesh_compute_normals(*mesh);
-    mesh_storage().push_back(std::move(mesh));
-    return mesh_storage().back().get();
-}
-
-void mesh_storage_release() {
-    mesh_storage().clear();
+    return mesh;
 }
 
 void mesh_upload_textures(const Mesh& mesh) {

@@ -209,6 +209,62 @@ int64_t texture_memory_total() {
     return total;
 }
 
+namespace {
+
+// Decodes the file `path` into the record, scaled to the limit of its detail level.
+void pixels_from_file(Texture& t, const char* path) {
+    SurfacePtr image = texture_decode(path);
+    t.width = image->w;
+    t.height = image->h;
+    t.components = image->format->BytesPerPixel;
+    t.pixels = static_cast<unsigned char*>(image->pixels);
+    t.image = image.release();
+    const SDL_PixelFormat* format = t.image->format;
+    t.format = texture_format_choose(format->BitsPerPixel, format->Rshift, format->Bshift);
+
+    int limit = texture_detail_limit(t.detail);
+    int width = t.width < limit ? t.width : limit;
+    int height = t.height < limit ? t.height : limit;
+    size_t pitch = t.image->pitch;
+    if (width == t.width && height == t.height && pitch == texture_row_bytes(width, t.components)) return;
+
+    // The decoded rows may carry padding (24-bit rows are 4-byte aligned), so the source is
+    // stepped by the image's own pitch.
+    unsigned char* scaled = pixel_buffer(width, height, t.components);
+    texture_resample(t.pixels, t.width, t.height, pitch, scaled, width, height,
+                     texture_row_bytes(width, t.components), t.components);
+    SDL_FreeSurface(t.image);
+    t.image = nullptr;
+    t.pixels = scaled;
+    t.width = width;
+    t.height = height;
+}
+
+// A texture taken back from the pool has given its pixels up at upload: they are decoded
+// again when something needs them (another upload, a reader of the pixels).
+// A blank texture (a render target) gets a buffer of undefined contents again, as at its
+// making: uploads never read a null buffer.
+void pixels_restore(Texture& t) {
+    if (t.pixels != nullptr) return;
+    if (t.name != nullptr) {
+        pixels_from_file(t, t.name);
+    } else {
+        t.pixels = pixel_buffer(t.width, t.height, t.components);
+    }
+}
+
+void pixels_release(Texture& t) {
+    if (t.image != nullptr) {
+        SDL_FreeSurface(t.image);
+        t.image = nullptr;
+    } else {
+        std::free(t.pixels);
+    }
+    t.pixels = nullptr;
+}
+
+}  // namespace
+
 // --- OpenGL ---
 
 void texture_upload(int handle) {
@@ -221,7 +277,11 @@ void texture_upload(int handle) {
     if (t->gl_name != NOT_UPLOADED) {
         // Uploaded already: again only when a texture taken back from the pool is now wanted
         // with other flags.
-        if (t->flags == t->uploaded_flags) return;
+        if (t->flags == t->uploaded_flags) {
+            if (t->name != nullptr) pixels_release(*t);
+            return;
+        }
+        pixels_restore(*t);
         glDeleteTextures(1, &t->gl_name);
         t->gl_name = NOT_UPLOADED;
     }
@@ -259,13 +319,7 @@ void texture_upload(int handle) {
                     gl_error_text(static_cast<GLenum>(glu_error)));
     }
 
-    if (t->image != nullptr) {
-        SDL_FreeSurface(t->image);
-        t->image = nullptr;
-    } else {
-        std::free(t->pixels);
-    }
-    t->pixels = nullptr;
+    pixels_release(*t);
     texture_unbind_all();
 }
 
@@ -303,6 +357,12 @@ SurfacePtr texture_decode(const char* path) {
     return image;
 }
 
+Texture* texture_with_pixels(int handle) {
+    Texture* t = texture_get(handle);
+    if (t != nullptr) pixels_restore(*t);
+    return t;
+}
+
 int texture_load(const char* path) {
     for (auto it = texture_pool.begin(); it != texture_pool.end(); ++it) {
         if (std::strcmp((*it)->name, path) != 0 || (*it)->detail != config.texture_detail) continue;
@@ -314,36 +374,10 @@ int texture_load(const char* path) {
         texture_set_flags(handle, flags);
         return handle;
     }
-    SurfacePtr image = texture_decode(path);
     int handle = texture_new();
     Texture* t = texture_table[handle].get();
     t->name = strdup(path);
     t->detail = config.texture_detail;
-    t->width = image->w;
-    t->height = image->h;
-    t->components = image->format->BytesPerPixel;
-    t->pixels = static_cast<unsigned char*>(image->pixels);
-    t->image = image.release();
-    const SDL_PixelFormat* format = t->image->format;
-    t->format = texture_format_choose(format->BitsPerPixel, format->Rshift, format->Bshift);
-
-    int limit = texture_detail_limit(config.texture_detail);
-    int width = t->width < limit ? t->width : limit;
-    int height = t->height < limit ? t->height : limit;
-    size_t pitch = t->image->pitch;
-    if (width == t->width && height == t->height && pitch == texture_row_bytes(width, t->components)) {
-        return handle;
-    }
-
-    // The decoded rows may carry padding (24-bit rows are 4-byte aligned), so the source is
-    // stepped by the image's own pitch.
-    unsigned char* scaled = pixel_buffer(width, height, t->components);
-    texture_resample(t->pixels, t->width, t->height, pitch, scaled, width, height,
-                     texture_row_bytes(width, t->components), t->components);
-    SDL_FreeSurface(t->image);
-    t->image = nullptr;
-    t->pixels = scaled;
-    t->width = width;
-    t->height = height;
+    pixels_from_file(*t, path);
     return handle;
 }

@@ -62,6 +62,9 @@ int64_t texture_memory_total();
 // The record behind a handle (for reading a loaded image's pixels before upload, sizes, ...);
 // null for a handle that names no slot. The other operations ignore such handles.
 Texture* texture_get(int handle);
+// The same, with its pixels: a texture taken back from the pool gave them up at upload, and
+// has its file decoded again (a fatal error when that fails, as at its first load).
+Texture* texture_with_pixels(int handle);
 extern int texture_count;
 
 // The bind cache: GL name and environment mode last set through texture_bind (-1: none).
@@ -79,7 +82,8 @@ void texture_table_reset();
 // and decoding their files again. texture_pool_keep moves every slot from `first` on that a file
 // filled into the pool (the slots are emptied, not yet freed); texture_pool_forget drops the ones
 // whose file `changed` says yes to; texture_load takes a pooled texture of the same file and
-// detail level; texture_pool_clear frees what nobody took, GL names included.
+// detail level (its pixels decoded again only when an upload with other flags or a reader
+// needs them); texture_pool_clear frees what nobody took, GL names included.
 void texture_pool_keep(int first);
 void texture_pool_forget(const std::function<bool(const char* path)>& changed);
 void texture_pool_clear();

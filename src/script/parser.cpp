@@ -102,6 +102,7 @@ bool scan_float(const char* text, float* out) {
 struct ParseState {
     const char* path;
     int line;
+    SectionList& into;
 };
 
 // Where the problems go in collecting mode; null when the first error ends the program.
@@ -223,7 +224,7 @@ void parse_header(const ParseState& st, const char* line, Section*& current, boo
     current = nullptr;
     skipping = type < 0;
     if (type < 0) fatal_error("Unknown section");
-    current = section_new();
+    current = st.into.add();
     current->type = type;
     current->script = st.path;
     current->line = st.line;
@@ -320,7 +321,7 @@ ErrorPlace config_place(const char* name) {
     return ErrorPlace(found->second.script, found->second.line);
 }
 
-void script_parse(const char* path) {
+void script_parse(const char* path, SectionList& into) {
     ZzipFile file(file_open(path));
     if (file == nullptr) {
         if (collected == nullptr) fatal_error("Error opening script '%s'", path);
@@ -328,7 +329,7 @@ void script_parse(const char* path) {
         return;
     }
 
-    ParseState st{path, 1};
+    ParseState st{path, 1, into};
     Section* current = nullptr;
     bool skipping = false;
     char line[SCRIPT_LINE_SIZE];
@@ -384,7 +385,7 @@ using FileId = std::pair<dev_t, ino_t>;
 
 // Walks `path` when it opens as a directory or an archive. `ancestors` holds the plain
 // directories being walked, so that a symbolic link back up the tree is not followed forever.
-Walk discover(const std::string& path, std::vector<FileId>& ancestors) {
+Walk discover(const std::string& path, std::vector<FileId>& ancestors, SectionList& into) {
     struct stat st;
     bool plain = stat(path.c_str(), &st) == 0;  // false inside archives
     FileId id{};
@@ -406,11 +407,11 @@ Walk discover(const std::string& path, std::vector<FileId>& ancestors) {
         std::string name = entry->d_name;
         if (name.empty() || name == "." || name == "..") continue;
         std::string child = path + "/" + name;
-        Walk walked = discover(child, ancestors);
+        Walk walked = discover(child, ancestors, into);
         // Directories and archives named like scripts are walked, never parsed; so are the
         // directory entries of an archive, whose names end with '/'.
         if (walked == Walk::NotADirectory && name.back() != '/' && name.find(".tvl") != std::string::npos) {
-            script_parse(child.c_str());
+            script_parse(child.c_str(), into);
         }
     }
     if (plain && S_ISDIR(st.st_mode)) ancestors.pop_back();
@@ -419,17 +420,13 @@ Walk discover(const std::string& path, std::vector<FileId>& ancestors) {
 
 }  // namespace
 
-void script_discover(const char* path) {
+void script_discover(const char* path, SectionList& into) {
     std::vector<FileId> ancestors;
-    discover(path, ancestors);
+    discover(path, ancestors, into);
 }
 
-void config_reset_defaults() {
+void config_set_defaults(SectionList& into) {
     config = Config();
-    section_list_clear();
-}
-
-void config_set_defaults() {
-    config_reset_defaults();
-    script_discover(".");
+    into.clear();
+    script_discover(".", into);
 }

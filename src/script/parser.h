@@ -10,6 +10,7 @@
 
 #include "base/error.h"
 #include "script/problem.h"
+#include "script/section.h"
 
 inline constexpr int SCRIPT_LINE_SIZE = 256;  // 255 bytes, line end included, and the NUL
 inline constexpr int SCRIPT_NAME_SIZE = 64;   // keys and header names: 63 characters
@@ -28,21 +29,17 @@ extern const ScriptEnum alpha_funcs[ALPHA_FUNC_COUNT];
 // Walks the tree under `path` depth-first, in listing order, descending into archives as into
 // directories, and parses every file whose name contains ".tvl". Directories and archives are
 // walked, never parsed; FIFOs and devices are left alone; a symbolic link back to a directory
-// being walked is not followed.
-void script_discover(const char* path);
+// being walked is not followed. The sections go into `into`.
+void script_discover(const char* path, SectionList& into);
 
-// Assigns every configuration default, empties the list of all sections, then discovers and
-// parses every script under ".".
-void config_set_defaults();
-
-// Only the defaults and the emptied list, without script discovery (used by tests and by
-// config_set_defaults).
-void config_reset_defaults();
+// Assigns every configuration default, empties `into`, then discovers and parses every script
+// under "." into it.
+void config_set_defaults(SectionList& into);
 
 // Parses one script file. A line of more than 255 bytes (line end included) is an error. A
 // UTF-8 byte-order mark before the first line is skipped. While a fatal error is in the making,
-// the line being read is its place.
-void script_parse(const char* path);
+// the line being read is its place. The sections go into `into`.
+void script_parse(const char* path, SectionList& into);
 
 // Collecting mode: while `problems` is given (null ends it), script_parse records every error
 // (with its hint) and every warning there and goes on with the next line; the lines after a

@@ -5,68 +5,12 @@
 
 #include <cstring>
 #include <memory>
-#include <set>
 #include <vector>
 
 #include "resources/files.h"
 #include "resources/spline.h"
 
-extern const SectionType loading_type;
-extern const SectionType efx_black_white_type;
-extern const SectionType efx_color_type;
-extern const SectionType efx_deform_type;
-extern const SectionType efx_fader_type;
-extern const SectionType efx_inverse_type;
-extern const SectionType efx_radial_blur_type;
-extern const SectionType efx_render_mesh_type;
-extern const SectionType efx_repeat_type;
-extern const SectionType ray_type;
-extern const SectionType background_type;
-extern const SectionType object_type;
-extern const SectionType object_matrix_type;
-extern const SectionType camera_type;
-extern const SectionType image_type;
-extern const SectionType image_matrix_type;
-extern const SectionType particle_matrix_type;
-extern const SectionType macro_box_type;
-extern const SectionType particle_tex_type;
-extern const SectionType pathway_type;
-extern const SectionType sound_type;
-
-const SectionType* const section_types[SECTION_TYPE_COUNT] = {
-    &loading_type,      &efx_black_white_type, &efx_color_type,       &efx_deform_type,   &efx_fader_type,
-    &efx_inverse_type,  &efx_radial_blur_type, &efx_render_mesh_type, &efx_repeat_type,   &ray_type,
-    &background_type,   &object_type,          &object_matrix_type,   &camera_type,       &image_type,
-    &image_matrix_type, &particle_matrix_type, &macro_box_type,       &particle_tex_type, &pathway_type,
-    &sound_type,
-};
-
-Section* current_section = nullptr;
-Section* section_list = nullptr;
-
-namespace {
-// Owns every section record; the intrusive links above only point into it.
-std::vector<std::unique_ptr<Section>>& section_storage() {
-    static std::vector<std::unique_ptr<Section>> storage;
-    return storage;
-}
-
-std::vector<std::shared_ptr<void>>& data_storage() {
-    static std::vector<std::shared_ptr<void>> storage;
-    return storage;
-}
-}  // namespace
-
-void section_data_hold(std::shared_ptr<void> record) {
-    data_storage().push_back(std::move(record));
-}
-
-void section_data_release_all() {
-    auto& storage = data_storage();
-    while (!storage.empty()) storage.pop_back();
-}
-
-void section_noop() {}
+void section_noop(Section&, Frame&) {}
 
 void section_check_none(const Section&, bool) {}
 
@@ -115,41 +59,20 @@ ErrorPlace section_at_spline(const Section& s, int i) {
                       i >= 0 && i < s.spline_count && s.spline_lines[i] > 0 ? s.spline_lines[i] : s.line);
 }
 
-int section_type_find(const char* name) {
-    for (int i = 0; i < SECTION_TYPE_COUNT; ++i) {
-        if (std::strcmp(section_types[i]->name, name) == 0) return i;
-    }
-    return -1;
-}
-
-Section* section_new() {
-    auto& storage = section_storage();
-    storage.push_back(std::make_unique<Section>());
-    Section* s = storage.back().get();
-    s->next = section_list;
-    section_list = s;
+Section* SectionList::add() {
+    records.push_back(std::make_unique<Section>());
+    Section* s = records.back().get();
+    s->next = head;
+    head = s;
     return s;
 }
 
-void section_list_clear() {
-    auto& storage = section_storage();
-    for (auto& s : storage) {
+void SectionList::clear() {
+    for (auto& s : records) {
         for (int i = 0; i < SECTION_MAX_SPLINES; ++i) delete s->splines[i];
     }
-    storage.clear();
-    section_list = nullptr;
-    current_section = nullptr;
-}
-
-void section_list_free(Section* head) {
-    std::set<const Section*> doomed;
-    for (Section* s = head; s != nullptr; s = s->next) doomed.insert(s);
-    auto& storage = section_storage();
-    std::erase_if(storage, [&](const std::unique_ptr<Section>& s) {
-        if (doomed.count(s.get()) == 0) return false;
-        for (int i = 0; i < SECTION_MAX_SPLINES; ++i) delete s->splines[i];
-        return true;
-    });
+    records.clear();
+    head = nullptr;
 }
 
 void section_blend_begin(const Section& s) {

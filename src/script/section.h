@@ -58,14 +58,12 @@ struct Section {
     int spline_lines[SECTION_MAX_SPLINES] = {};
 };
 
-using SectionCallback = void (*)();
+struct Frame;
 
-// A type's load-time checks of one section: counts, names and values, and the channels of the
-// splines that are loaded (the load phase loads them before any init; a check without files
-// has none). With `files`, it also opens and decodes every file the section names, without
-// making textures or playing anything. It needs no window, no GL and no sound device, and
-// reports the first problem as a fatal error, at the statement it concerns. Every init runs it
-// (without files) before anything else.
+// Every callback is handed its section and the frame's context (the demo, its time, the frame's
+// delta and camera, the load's progress): a section type keeps nothing of a demo anywhere else.
+using SectionCallback = void (*)(Section& s, Frame& f);
+
 using SectionCheck = void (*)(const Section& s, bool files);
 
 struct SectionType {
@@ -83,11 +81,11 @@ struct SectionType {
 
 inline constexpr int SECTION_TYPE_COUNT = 21;
 
-// Rows in the fixed order; row 0 is "loading".
+// Rows in the fixed order; row 0 is "loading". The table lives with the section types.
 extern const SectionType* const section_types[SECTION_TYPE_COUNT];
 
 // The shared no-op for every slot a type does not use.
-void section_noop();
+void section_noop(Section& s, Frame& f);
 void section_check_none(const Section& s, bool files);
 
 // Error places at a section's header and at its statements. At a string, the place carries the
@@ -104,20 +102,22 @@ bool section_spline_short(const Section& s, int i, int needed);
 // Index of the first row whose name equals `name` exactly, or -1.
 int section_type_find(const char* name);
 
-// The section whose callback is running.
-extern Section* current_section;
+// The sections of one demo as the scripts gave them. The list runs through Section.next, the
+// section parsed last first; the records (and the splines each one loaded) live as long as the
+// list.
+struct SectionList {
+    SectionList() = default;
+    SectionList(const SectionList&) = delete;
+    SectionList& operator=(const SectionList&) = delete;
+    ~SectionList() { clear(); }
 
-// Head of the list of all sections, linked through Section.next, in reverse order of parsing.
-extern Section* section_list;
+    Section* head = nullptr;
+    std::vector<std::unique_ptr<Section>> records;
 
-// A new zero-filled section put at the head of the list of all sections.
-Section* section_new();
-
-// Empties the list of all sections (and frees them: only before the load phase and in tests).
-void section_list_clear();
-
-// Frees the sections of a list that is not the list of all sections (a checker's own).
-void section_list_free(Section* head);
+    // A new zero-filled section put at the head of the list.
+    Section* add();
+    void clear();
+};
 
 // Applies the section's blend and alpha test as a render callback starts (the usual shape),
 // and undoes them afterwards.
@@ -126,21 +126,3 @@ void section_blend_alpha_end(const Section& s);
 // The same for the blend alone.
 void section_blend_begin(const Section& s);
 void section_blend_end(const Section& s);
-
-// Per-section state (what Section.data points to) is held by one owner for the whole demo, so
-// that a demo can be torn down and built again: section_data_release_all frees every record, the
-// last made first. Records free what they hold in their destructors.
-void section_data_hold(std::shared_ptr<void> record);
-void section_data_release_all();
-
-template <typename T>
-T* section_data_keep(std::unique_ptr<T> record) {
-    T* kept = record.get();
-    section_data_hold(std::shared_ptr<void>(std::move(record)));
-    return kept;
-}
-
-template <typename T>
-T* section_data_new() {
-    return section_data_keep(std::make_unique<T>());
-}

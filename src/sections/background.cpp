@@ -8,6 +8,7 @@
 #include "gfx/view.h"
 #include "resources/texture.h"
 #include "script/section.h"
+#include "sections/demo.h"
 #include "sections/section_files.h"
 
 namespace {
@@ -27,18 +28,17 @@ void background_check(const Section& s, bool files) {
     if (files) section_texture_check(s, 0);
 }
 
-void background_init() {
-    Section* s = current_section;
+void background_init(Section& section_, Frame& f) {
+    Section* s = &section_;
     background_check(*s, false);
-    Background* bg = section_data_new<Background>();
+    Background* bg = demo_record_new<Background>(f.demo);
     s->data = bg;
     bg->texture = section_texture_load(*s, 0);
     texture_set_flags(bg->texture, TEX_CLAMP);
     texture_upload(bg->texture);
 }
 
-void background_render() {
-    const Section& s = *current_section;
+void background_render(Section& s, Frame&) {
     const Background& bg = *static_cast<const Background*>(s.data);
 
     // Depth testing is off while drawing, so the picture writes no depths.

@@ -4,7 +4,7 @@
 
 #include "base/config.h"
 #include "base/error.h"
-#include "core/sequencer.h"
+#include "sections/demo.h"
 #include "gfx/view.h"
 #include "resources/spline.h"
 #include "script/section.h"
@@ -25,10 +25,9 @@ void camera_section_check(const Section& s, bool) {
     if (s.spline_count == 1) spline_require_channels(s, "camera", 0, CAMERA_CHANNELS);
 }
 
-void camera_section_init() {
-    Section& s = *current_section;
+void camera_section_init(Section& s, Frame& f) {
     camera_section_check(s, false);
-    Camera* camera = camera_new();
+    Camera* camera = demo_record_new<Camera>(f.demo);
     camera_set_target(camera, 0, 0, -100);
     camera_set_position(camera, 0, 0, 5);
     camera_set_fov(camera, 90, config.display_aspect);
@@ -36,16 +35,15 @@ void camera_section_init() {
     s.data = camera;
 }
 
-void camera_section_render() {
-    Section& s = *current_section;
+void camera_section_render(Section& s, Frame& f) {
     Camera* camera = static_cast<Camera*>(s.data);
-    current_camera = camera;
+    f.camera = camera;
     if (s.spline_count == 1) {
         float ch[SPLINE_MAX_CHANNELS] = {};
-        spline_channels(s.elapsed, 0, ch);
+        spline_channels(s, s.elapsed, 0, ch);
         camera_from_channels(camera, ch);
     } else {
-        free_camera_update(camera, frame_delta);
+        free_camera_update(camera, f.delta);
     }
     perspective_set(camera);
     camera_apply(camera);

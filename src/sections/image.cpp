@@ -9,6 +9,7 @@
 #include "base/error.h"
 #include "resources/texture.h"
 #include "script/section.h"
+#include "sections/demo.h"
 #include "sections/section_files.h"
 #include "sections/transform.h"
 
@@ -33,8 +34,8 @@ void image_quad_draw(const ImageQuad& quad) {
     glEnd();
 }
 
-ImageQuad* image_quad_finish(int texture, int flags) {
-    ImageQuad* quad = section_data_new<ImageQuad>();
+ImageQuad* image_quad_finish(Demo& demo, int texture, int flags) {
+    ImageQuad* quad = demo_record_new<ImageQuad>(demo);
     texture_set_flags(texture, flags);
     texture_upload(texture);
     const Texture* t = texture_get(texture);
@@ -50,19 +51,17 @@ void image_check(const Section& s, bool files) {
     if (files) section_texture_check(s, 0);
 }
 
-void image_init() {
-    Section& s = *current_section;
+void image_init(Section& s, Frame& f) {
     image_check(s, false);
-    s.data = image_quad_finish(section_texture_load(s, 0), TEX_CLAMP);
+    s.data = image_quad_finish(f.demo, section_texture_load(s, 0), TEX_CLAMP);
 }
 
-void image_render() {
-    Section& s = *current_section;
+void image_render(Section& s, Frame&) {
     glDisable(GL_DEPTH_TEST);
     section_blend_alpha_begin(s);
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
-    spline_transform_srt(s.elapsed, 0);
+    spline_transform_srt(s, s.elapsed, 0);
     image_quad_draw(*static_cast<ImageQuad*>(s.data));
     glPopMatrix();
     section_blend_alpha_end(s);

@@ -6,6 +6,7 @@
 #include "gfx/view.h"
 #include "resources/texture.h"
 #include "script/section.h"
+#include "sections/demo.h"
 #include "sections/image.h"
 #include "sections/section_files.h"
 #include "sections/transform.h"
@@ -24,30 +25,28 @@ void image_matrix_check(const Section& s, bool files) {
     if (files) section_texture_check(s, 0);
 }
 
-void image_matrix_init() {
-    Section& s = *current_section;
+void image_matrix_init(Section& s, Frame& f) {
     image_matrix_check(s, false);
     int flags = TEX_NO_MIPMAP | TEX_CLAMP;
     if (s.params[1] == 1.0f) flags |= TEX_MODULATE;
-    s.data = image_quad_finish(section_texture_load(s, 0), flags);
+    s.data = image_quad_finish(f.demo, section_texture_load(s, 0), flags);
 }
 
-void image_matrix_render() {
-    Section& s = *current_section;
+void image_matrix_render(Section& s, Frame&) {
     const ImageQuad& quad = *static_cast<ImageQuad*>(s.data);
     glDisable(GL_DEPTH_TEST);
     section_blend_alpha_begin(s);
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     float base[16] = {}, step[16] = {};
-    spline_channels(s.elapsed, 0, base);
-    spline_channels(s.elapsed, 1, step);
+    spline_channels(s, s.elapsed, 0, base);
+    spline_channels(s, s.elapsed, 1, step);
     for (const MatrixCopy& copy :
          matrix_copies(transform_trs_matrix(base), transform_trs_matrix(step), s.params[0], s.elapsed)) {
         glPushMatrix();
         glMultMatrixf(copy.transform.m);
         debug_axes();
-        spline_color(copy.color_time, 2);
+        spline_color(s, copy.color_time, 2);
         image_quad_draw(quad);
         glPopMatrix();
     }

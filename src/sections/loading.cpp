@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "base/error.h"
-#include "core/sequencer.h"
+#include "sections/demo.h"
 #include "gfx/video.h"
 #include "gfx/view.h"
 #include "resources/texture.h"
@@ -52,10 +52,10 @@ void loading_check(const Section& s, bool files) {
     }
 }
 
-void loading_init() {
-    Section* s = current_section;
+void loading_init(Section& section_, Frame& f) {
+    Section* s = &section_;
     loading_check(*s, false);
-    LoadingScreen* ls = section_data_new<LoadingScreen>();
+    LoadingScreen* ls = demo_record_new<LoadingScreen>(f.demo);
     s->data = ls;
     ls->back_texture = picture_load(*s, 0);
     ls->front_texture = picture_load(*s, 1);
@@ -63,9 +63,9 @@ void loading_init() {
     for (int i = 0; i < 4; ++i) ls->bar_color[i] = s->params[i];
 }
 
-void loading_render() {
-    const LoadingScreen& ls = *static_cast<const LoadingScreen*>(current_section->data);
-    float p = load_progress();
+void loading_render(Section& s, Frame& f) {
+    const LoadingScreen& ls = *static_cast<const LoadingScreen*>(s.data);
+    float p = f.load_progress;
 
     glClearColor(0, 0, 0, 0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -106,7 +106,7 @@ void loading_render() {
     // plays in the timeline it is drawn into the demo frame like any section, and the frame's
     // own present shows it: swapping here would leave the frame to be finished in a back buffer
     // whose contents are undefined.
-    if (load_phase_running) frame_swap();
+    if (f.demo.loading) frame_swap();
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "base/error.h"
 #include "resources/texture.h"
 #include "script/section.h"
+#include "sections/demo.h"
 #include "sections/particles.h"
 #include "sections/section_files.h"
 
@@ -46,8 +47,8 @@ float macro_box_layer_angle(int i, float elapsed) {
     return static_cast<float>(26 * i) + elapsed;
 }
 
-SkyBox* sky_box_new(const char* path) {
-    SkyBox* box = section_data_new<SkyBox>();
+SkyBox* sky_box_new(Demo& demo, const char* path) {
+    SkyBox* box = demo_record_new<SkyBox>(demo);
     const int texture = texture_load(path);
     // One level and clamped edges: no seams where the faces meet.
     texture_set_flags(texture, TEX_NO_MIPMAP | TEX_CLAMP);
@@ -88,14 +89,13 @@ void macro_box_check(const Section& section, bool files) {
     if (files) section_texture_check(section, 0);
 }
 
-void macro_box_init() {
-    Section& section = *current_section;
+void macro_box_init(Section& section, Frame& f) {
     macro_box_check(section, false);
-    MacroBox& macro = *section_data_new<MacroBox>();
+    MacroBox& macro = *demo_record_new<MacroBox>(f.demo);
     section.data = &macro;
     {
         ErrorPlace place = section_at_string(section, 0);
-        macro.box = sky_box_new(section.strings[0].c_str());
+        macro.box = sky_box_new(f.demo, section.strings[0].c_str());
         sky_box_upload(*macro.box);
     }
     macro.layers = truncate_to_int(section.params[0]);
@@ -103,23 +103,22 @@ void macro_box_init() {
     macro.alpha_to = section.params[2];
 }
 
-void macro_box_render() {
-    const Section& section = *current_section;
+void macro_box_render(Section& section, Frame& f) {
     const MacroBox& macro = *static_cast<MacroBox*>(section.data);
-    const float f = section.elapsed / section.duration;
-    if (current_camera == nullptr) fatal_error("macroBox: no camera");
+    const float t = section.elapsed / section.duration;
+    if (f.camera == nullptr) fatal_error("macroBox: no camera");
     section_blend_alpha_begin(section);
-    glColor4f(0, 0, 0, macro.alpha_from + (macro.alpha_to - macro.alpha_from) * f);
+    glColor4f(0, 0, 0, macro.alpha_from + (macro.alpha_to - macro.alpha_from) * t);
     for (int i = 0; i < macro.layers; ++i) {
         glMatrixMode(GL_PROJECTION);
         glPushMatrix();
         glRotatef(macro_box_layer_angle(i, section.elapsed), 1, 2, 0);
-        sky_box_draw(*macro.box, *current_camera);
+        sky_box_draw(*macro.box, *f.camera);
         glMatrixMode(GL_PROJECTION);
         glPopMatrix();
     }
-    perspective_set(current_camera);
-    camera_apply(current_camera);
+    perspective_set(f.camera);
+    camera_apply(f.camera);
     section_blend_alpha_end(section);
 }
 

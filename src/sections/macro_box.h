@@ -4,6 +4,11 @@
 
 #include "gfx/view.h"
 
+struct Frame;
+struct Section;
+
+struct Demo;
+
 struct SkyBoxFace {
     int corners[4];
     float s[4];
@@ -33,9 +38,10 @@ void sky_box_fill(SkyBox& box, int texture);
 // second.
 float macro_box_layer_angle(int i, float elapsed);
 
-SkyBox* sky_box_new(const char* path);
+// A sky box of the picture at `path`, kept by the demo.
+SkyBox* sky_box_new(Demo& demo, const char* path);
 void sky_box_upload(const SkyBox& box);
 void sky_box_draw(const SkyBox& box, const Camera& camera);
 
-void macro_box_init();
-void macro_box_render();
+void macro_box_init(Section& s, Frame& f);
+void macro_box_render(Section& s, Frame& f);

@@ -12,6 +12,7 @@
 #include "resources/mesh.h"
 #include "resources/texture.h"
 #include "script/section.h"
+#include "sections/demo.h"
 #include "sections/mesh_draw.h"
 #include "sections/section_files.h"
 #include "sections/transform.h"
@@ -54,14 +55,13 @@ void object_check(const Section& s, bool files) {
     }
 }
 
-void object_init() {
-    Section& s = *current_section;
+void object_init(Section& s, Frame& f) {
     object_check(s, false);
     int mode = object_render_mode_find(s.strings[0].c_str());
-    ObjectState* state = section_data_new<ObjectState>();
+    ObjectState* state = demo_record_new<ObjectState>(f.demo);
     s.data = state;
     state->render_mode = mode;
-    state->mesh = section_mesh_load(s, 1, 2);
+    state->mesh = section_mesh_load(f.demo, s, 1, 2);
     if (mode == OBJECT_TEXTURE) {
         mesh_upload_textures(*state->mesh);
     } else if (mode == OBJECT_ENVIRONMENT) {
@@ -75,8 +75,7 @@ void object_init() {
     }
 }
 
-void object_render() {
-    Section& s = *current_section;
+void object_render(Section& s, Frame&) {
     const ObjectState& state = *static_cast<ObjectState*>(s.data);
     const Mesh& mesh = *state.mesh;
     bool option = s.params[1] == 1.0f;
@@ -85,7 +84,7 @@ void object_render() {
     section_blend_begin(s);
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
-    for (int i = 0; i < s.spline_count; ++i) spline_transform_srt(s.elapsed, i);
+    for (int i = 0; i < s.spline_count; ++i) spline_transform_srt(s, s.elapsed, i);
     glColor4f(s.params[2], s.params[3], s.params[4], 1);
     float f = object_built_fraction(s);
 

@@ -1,8 +1,10 @@
 // The object and objectMatrix section types: 3DS meshes drawn under the current camera.
 #pragma once
 
-struct Mesh;
+struct Frame;
 struct Section;
+
+struct Mesh;
 
 enum ObjectRenderMode {
     OBJECT_WIREFRAME = 1,
@@ -34,7 +36,7 @@ float object_built_fraction(const Section& s);
 // Line widths GL accepts: a width not above 0 draws as 1.
 float object_line_width(float width);
 
-void object_init();
-void object_render();
-void object_matrix_init();
-void object_matrix_render();
+void object_init(Section& s, Frame& f);
+void object_render(Section& s, Frame& f);
+void object_matrix_init(Section& s, Frame& f);
+void object_matrix_render(Section& s, Frame& f);

@@ -11,6 +11,7 @@
 #include "resources/mesh.h"
 #include "resources/texture.h"
 #include "script/section.h"
+#include "sections/demo.h"
 #include "sections/mesh_draw.h"
 #include "sections/object.h"
 #include "sections/section_files.h"
@@ -30,18 +31,16 @@ void object_matrix_check(const Section& s, bool files) {
     }
 }
 
-void object_matrix_init() {
-    Section& s = *current_section;
+void object_matrix_init(Section& s, Frame& f) {
     object_matrix_check(s, false);
-    ObjectMatrixState* state = section_data_new<ObjectMatrixState>();
+    ObjectMatrixState* state = demo_record_new<ObjectMatrixState>(f.demo);
     s.data = state;
-    state->mesh = section_mesh_load(s, 1, 2);
+    state->mesh = section_mesh_load(f.demo, s, 1, 2);
     state->texture = section_texture_load(s, 0);
     texture_upload(state->texture);
 }
 
-void object_matrix_render() {
-    Section& s = *current_section;
+void object_matrix_render(Section& s, Frame&) {
     const ObjectMatrixState& state = *static_cast<ObjectMatrixState*>(s.data);
     bool environment = s.strings[3] == "Environment";
     bool color = s.strings[3] == "Color";
@@ -57,8 +56,8 @@ void object_matrix_render() {
             if (depth_off) glDisable(GL_DEPTH_TEST);
         }
         float base[16] = {}, step[16] = {};
-        spline_channels(s.elapsed, 0, base);
-        spline_channels(s.elapsed, 1, step);
+        spline_channels(s, s.elapsed, 0, base);
+        spline_channels(s, s.elapsed, 1, step);
         for (const MatrixCopy& copy :
              matrix_copies(transform_trs_matrix(base), transform_trs_matrix(step), s.params[0], s.elapsed)) {
             glPushMatrix();

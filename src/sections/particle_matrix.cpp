@@ -12,6 +12,7 @@
 #include "resources/spline.h"
 #include "resources/texture.h"
 #include "script/section.h"
+#include "sections/demo.h"
 #include "sections/section_files.h"
 
 std::unique_ptr<ParticleSystem> particle_matrix_system_new(int count) {
@@ -127,9 +128,9 @@ void particle_matrix_place(ParticleSystem& system, const float first[3], const f
     system.size = shape[3];
 }
 
-void particle_matrix_layout(ParticleSystem& system, float t, int s) {
+void particle_matrix_layout(ParticleSystem& system, const Section& section, float t, int s) {
     float values[3][SPLINE_MAX_CHANNELS] = {};
-    for (int k = 0; k < 3; ++k) spline_eval(current_section->splines[s + k], values[k], t);
+    for (int k = 0; k < 3; ++k) spline_eval(section.splines[s + k], values[k], t);
     particle_matrix_place(system, values[0], values[1], values[2]);
 }
 
@@ -155,11 +156,10 @@ void particle_matrix_check(const Section& section, bool files) {
     if (files) section_texture_check(section, 0);
 }
 
-void particle_matrix_init() {
-    Section& section = *current_section;
+void particle_matrix_init(Section& section, Frame& f) {
     particle_matrix_check(section, false);
     const int count = truncate_to_int(section.params[0]);
-    ParticleSystem& system = *section_data_keep(particle_matrix_system_new(count));
+    ParticleSystem& system = *demo_keep(f.demo, particle_matrix_system_new(count));
     section.data = &system;
     const int texture = section_texture_load(section, 0);
     system.textures = {texture};
@@ -168,12 +168,11 @@ void particle_matrix_init() {
     particle_system_upload(system);
 }
 
-void particle_matrix_render() {
-    const Section& section = *current_section;
+void particle_matrix_render(Section& section, Frame&) {
     ParticleSystem& system = *static_cast<ParticleSystem*>(section.data);
     section_blend_begin(section);
     debug_axes();
-    particle_matrix_layout(system, section.elapsed, 0);
+    particle_matrix_layout(system, section, section.elapsed, 0);
     particle_system_draw(system);
     section_blend_end(section);
 }

@@ -4,6 +4,9 @@
 
 #include "sections/particles.h"
 
+struct Frame;
+struct Section;
+
 // Channels each of the three splines needs, in order: first position; step, turn, climb and
 // sprite half-size; colour.
 inline constexpr int PARTICLE_MATRIX_CHANNELS[3] = {3, 4, 4};
@@ -17,8 +20,8 @@ std::unique_ptr<ParticleSystem> particle_matrix_system_new(int count);
 void particle_matrix_place(ParticleSystem& system, const float first[3], const float shape[4],
                            const float color[4]);
 
-// Evaluates the current section's splines s, s + 1 and s + 2 at t and lays the chain out.
-void particle_matrix_layout(ParticleSystem& system, float t, int s);
+// Evaluates the section's splines s, s + 1 and s + 2 at t and lays the chain out.
+void particle_matrix_layout(ParticleSystem& system, const Section& section, float t, int s);
 
-void particle_matrix_init();
-void particle_matrix_render();
+void particle_matrix_init(Section& s, Frame& f);
+void particle_matrix_render(Section& s, Frame& f);

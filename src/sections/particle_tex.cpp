@@ -11,6 +11,7 @@
 #include "base/random.h"
 #include "resources/texture.h"
 #include "script/section.h"
+#include "sections/demo.h"
 #include "sections/particles.h"
 #include "sections/section_files.h"
 
@@ -57,10 +58,10 @@ std::string shape_pixels_problem(const ShapePixels& shape) {
 namespace {
 
 // Three random offsets below `range`, each a sign and then a magnitude, as particles start.
-void scatter_draw(TexParticle& t, uint32_t range) {
+void scatter_draw(Random& random, TexParticle& t, uint32_t range) {
     for (int m = 0; m < 3; ++m) {
-        const float sign = (random_next() & 1u) ? -1.0f : 1.0f;
-        const uint32_t magnitude = random_next() % range;
+        const float sign = (random_next(random) & 1u) ? -1.0f : 1.0f;
+        const uint32_t magnitude = random_next(random) % range;
         t.scatter[m] = sign * static_cast<float>(magnitude);
         t.position[m] = t.scatter[m];
     }
@@ -68,7 +69,8 @@ void scatter_draw(TexParticle& t, uint32_t range) {
 
 }  // namespace
 
-std::vector<TexParticle> particle_tex_build(const ShapePixels& shape, uint32_t range, uint8_t alpha) {
+std::vector<TexParticle> particle_tex_build(Random& random, const ShapePixels& shape, uint32_t range,
+                                            uint8_t alpha) {
     std::vector<TexParticle> particles;
     if (!shape_pixels_problem(shape).empty()) return particles;
     if (range < 1) range = 1;
@@ -89,7 +91,7 @@ std::vector<TexParticle> particle_tex_build(const ShapePixels& shape, uint32_t r
             const uint8_t* p = pixel(j, l);
             if (!bright(p)) continue;
             TexParticle t{};
-            scatter_draw(t, range);
+            scatter_draw(random, t, range);
             t.column = static_cast<uint16_t>(l);
             t.row = static_cast<uint16_t>(j);
             t.colour[0] = p[shape.red];
@@ -136,19 +138,18 @@ void particle_tex_check(const Section& section, bool files) {
     }
 }
 
-void particle_tex_init() {
-    Section& section = *current_section;
+void particle_tex_init(Section& section, Frame& f) {
     particle_tex_check(section, false);
     const uint32_t range = static_cast<uint32_t>(truncate_to_int(section.params[2]));
 
-    ParticleImage& image = *section_data_new<ParticleImage>();
+    ParticleImage& image = *demo_record_new<ParticleImage>(f.demo);
     section.data = &image;
     const char* shape_path = section.strings[0].c_str();
     image.shape_texture = section_texture_load(section, 0);
     texture_set_flags(image.shape_texture, TEX_NO_MIPMAP);
     image.sprite_size = section.params[1];
 
-    const Texture& shape_texture = *texture_get(image.shape_texture);
+    const Texture& shape_texture = *texture_with_pixels(image.shape_texture);
     const ShapePixels shape = particle_tex_shape_pixels(shape_texture);
     const std::string problem = shape_pixels_problem(shape);
     if (!problem.empty()) {
@@ -156,7 +157,8 @@ void particle_tex_init() {
         fatal_error("particleTex: cannot read shape image '%s': %s", shape_path, problem.c_str());
     }
     image.range = range < 1 ? 1 : range;
-    image.particles = particle_tex_build(shape, range, particle_tex_alpha_byte(section.params[6]));
+    image.particles =
+        particle_tex_build(f.demo.random, shape, range, particle_tex_alpha_byte(section.params[6]));
     image.count = static_cast<int>(image.particles.size());
 
     image.sprite_texture = section_texture_load(section, 1);
@@ -173,13 +175,12 @@ void particle_tex_init() {
     image.step_y = height * spacing / height;
 }
 
-void particle_tex_redraw() {
-    ParticleImage& image = *static_cast<ParticleImage*>(current_section->data);
-    for (TexParticle& t : image.particles) scatter_draw(t, image.range);
+void particle_tex_redraw(Section& s, Frame& f) {
+    ParticleImage& image = *static_cast<ParticleImage*>(s.data);
+    for (TexParticle& t : image.particles) scatter_draw(f.demo.random, t, image.range);
 }
 
-void particle_tex_render() {
-    const Section& section = *current_section;
+void particle_tex_render(Section& section, Frame&) {
     ParticleImage& image = *static_cast<ParticleImage*>(section.data);
     const float* params = section.params;
     const float ease = particle_tex_ease(section.elapsed, section.start, section.end);

@@ -6,6 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "base/random.h"
+
+struct Frame;
+struct Section;
+
 struct TexParticle {
     float position[3];  // recomputed every frame
     float scatter[3];   // random offset, fixed at load time
@@ -57,7 +62,8 @@ inline bool shape_pixel_bright(unsigned r, unsigned g, unsigned b) {
 
 // One particle per bright pixel, in buffer order, each with three scatter components drawn as
 // a random sign then a random magnitude below `range` (at least 1), and the given alpha byte.
-std::vector<TexParticle> particle_tex_build(const ShapePixels& shape, uint32_t range, uint8_t alpha);
+std::vector<TexParticle> particle_tex_build(Random& random, const ShapePixels& shape, uint32_t range,
+                                            uint8_t alpha);
 
 // The cosine ease: 1 at elapsed 0, 0 at elapsed = end - start.
 float particle_tex_ease(float elapsed, float start, float end);
@@ -69,5 +75,5 @@ uint8_t particle_tex_alpha_byte(float alpha);
 // and gives it the alpha byte.
 void particle_tex_place(ParticleImage& image, float ease, uint8_t alpha);
 
-void particle_tex_init();
-void particle_tex_render();
+void particle_tex_init(Section& s, Frame& f);
+void particle_tex_render(Section& s, Frame& f);

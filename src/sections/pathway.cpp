@@ -11,25 +11,26 @@
 #include "resources/spline.h"
 #include "resources/texture.h"
 #include "script/section.h"
+#include "sections/demo.h"
 #include "sections/section_files.h"
 
 namespace {
 // A random sign, then a random magnitude below 100, scaled to steps of 0.002.
-float pathway_random_acceleration() {
-    const double sign = (random_next() & 1u) ? -1.0 : 1.0;
-    const uint32_t magnitude = random_next() % 100u;
+float pathway_random_acceleration(Random& random) {
+    const double sign = (random_next(random) & 1u) ? -1.0 : 1.0;
+    const uint32_t magnitude = random_next(random) % 100u;
     return static_cast<float>(sign * magnitude * 0.002);
 }
 }  // namespace
 
-void pathway_reset(ParticleSystem& system, float r, float g, float b) {
+void pathway_reset(ParticleSystem& system, Random& random, float r, float g, float b) {
     for (int i = 0; i < system.count; ++i) {
         particle_set_color(system, i, r, g, b, 1);
         particle_set_position(system, i, 0, 0, 0);
         particle_set_velocity(system, i, 0, 0, 0);
-        const float z = pathway_random_acceleration();
-        const float y = pathway_random_acceleration();
-        const float x = pathway_random_acceleration();
+        const float z = pathway_random_acceleration(random);
+        const float y = pathway_random_acceleration(random);
+        const float x = pathway_random_acceleration(random);
         particle_set_acceleration(system, i, x, y, z);
         Particle& p = system.particles[i];
         p.alive = 0;
@@ -59,12 +60,11 @@ void pathway_check(const Section& section, bool files) {
     if (files) section_texture_check(section, 0);
 }
 
-void pathway_init() {
-    Section& section = *current_section;
+void pathway_init(Section& section, Frame& f) {
     pathway_check(section, false);
     const float count = (section.end - section.start) * section.params[0];
 
-    Pathway& pathway = *section_data_new<Pathway>();
+    Pathway& pathway = *demo_record_new<Pathway>(f.demo);
     section.data = &pathway;
     pathway.texture = section_texture_load(section, 0);
     texture_set_flags(pathway.texture, TEX_MODULATE);
@@ -75,15 +75,13 @@ void pathway_init() {
     pathway.system->texture_count = 1;
 }
 
-void pathway_start() {
-    const Section& section = *current_section;
+void pathway_start(Section& section, Frame& f) {
     Pathway& pathway = *static_cast<Pathway*>(section.data);
     pathway.last_time = 0;
-    pathway_reset(*pathway.system, section.params[2], section.params[3], section.params[4]);
+    pathway_reset(*pathway.system, f.demo.random, section.params[2], section.params[3], section.params[4]);
 }
 
-void pathway_render() {
-    const Section& section = *current_section;
+void pathway_render(Section& section, Frame&) {
     Pathway& pathway = *static_cast<Pathway*>(section.data);
     const Spline* path = section.splines[0];
     pathway_emit(pathway, section.elapsed, section.params[0], [path](float t, float out[3]) {

@@ -4,7 +4,11 @@
 
 #include <memory>
 
+#include "base/random.h"
 #include "sections/particles.h"
+
+struct Frame;
+struct Section;
 
 struct Pathway {
     float point[3] = {};  // the latest sampled path position
@@ -18,7 +22,7 @@ inline constexpr float PATHWAY_LIFE = 1000.0f;
 
 // The start of a pass: every particle back at the origin, at rest, not alive, with the given
 // colour, full alpha, and a fresh random acceleration (drawn z first, then y, then x).
-void pathway_reset(ParticleSystem& system, float r, float g, float b);
+void pathway_reset(ParticleSystem& system, Random& random, float r, float g, float b);
 
 // The emission walk: particle i is born at time i / rate at the path's position for that time.
 // The walk starts from particle 0 every frame and stops at the first birth time past `elapsed`.
@@ -40,6 +44,6 @@ void pathway_emit(Pathway& pathway, float elapsed, float rate, Path&& path) {
     }
 }
 
-void pathway_init();
-void pathway_start();
-void pathway_render();
+void pathway_init(Section& s, Frame& f);
+void pathway_start(Section& s, Frame& f);
+void pathway_render(Section& s, Frame& f);

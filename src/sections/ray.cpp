@@ -9,21 +9,22 @@
 #include "base/random.h"
 #include "resources/spline.h"
 #include "script/section.h"
+#include "sections/demo.h"
 #include "sections/particles.h"
 
 namespace {
 // A random sign, drawn first, times a random magnitude below `modulus`, times amplitude / 1000.
-double ray_random_offset(uint32_t modulus, float amplitude) {
-    const double sign = (random_next() & 1u) ? -1.0 : 1.0;
-    const uint32_t magnitude = random_next() % modulus;
+double ray_random_offset(Random& random, uint32_t modulus, float amplitude) {
+    const double sign = (random_next(random) & 1u) ? -1.0 : 1.0;
+    const uint32_t magnitude = random_next(random) % modulus;
     return sign * magnitude * amplitude * 0.001;
 }
 }  // namespace
 
-void ray_reroll(Ray& ray) {
+void ray_reroll(Ray& ray, Random& random) {
     for (int i = 0; i < ray.segments; ++i) {
         for (int c = 0; c < 3; ++c)
-            ray.offsets[3 * i + c] = static_cast<float>(ray_random_offset(1000u, ray.amplitude));
+            ray.offsets[3 * i + c] = static_cast<float>(ray_random_offset(random, 1000u, ray.amplitude));
     }
 }
 
@@ -47,14 +48,14 @@ std::vector<RayPass> ray_glow_passes(float layers) {
     return passes;
 }
 
-bool ray_reroll_due(const Ray& ray) {
-    return ray.reroll > (random_next() % 1000u) * 0.001;
+bool ray_reroll_due(const Ray& ray, Random& random) {
+    return ray.reroll > (random_next(random) % 1000u) * 0.001;
 }
 
-void ray_jitter(Ray& ray, int joint) {
+void ray_jitter(Ray& ray, Random& random, int joint) {
     for (int c = 0; c < 3; ++c) {
         float& offset = ray.offsets[3 * joint + c];
-        offset = static_cast<float>(offset + ray_random_offset(100u, ray.amplitude));
+        offset = static_cast<float>(offset + ray_random_offset(random, 100u, ray.amplitude));
     }
 }
 
@@ -89,22 +90,31 @@ void ray_check(const Section& section, bool) {
     }
 }
 
-void ray_init() {
-    Section& section = *current_section;
-    ray_check(section, false);
-    const int segments = truncate_to_int(section.params[1]);
+namespace {
 
-    Ray& ray = *section_data_new<Ray>();
-    section.data = &ray;
-    ray.mode = static_cast<uint8_t>(truncate_to_int(section.params[0]));
-    ray.segments = segments;
-    ray.offsets.assign(3 * (static_cast<size_t>(segments) + 1), 0.0f);
-    // The amplitude is still 0, so every offset stays 0, but the numbers are drawn all the same.
-    ray_reroll(ray);
+// The bolt as a run's first frame finds it: every offset 0. The amplitude is 0 until the first
+// frame sets it, so every offset rolled stays 0, but the numbers are drawn all the same.
+void ray_settle(Ray& ray, Random& random) {
+    ray.amplitude = 0;
+    ray.offsets.assign(3 * (static_cast<size_t>(ray.segments) + 1), 0.0f);
+    ray_reroll(ray, random);
 }
 
-void ray_render() {
-    const Section& section = *current_section;
+void ray_init(Section& section, Frame& f) {
+    ray_check(section, false);
+    Ray& ray = *demo_record_new<Ray>(f.demo);
+    section.data = &ray;
+    ray.mode = static_cast<uint8_t>(truncate_to_int(section.params[0]));
+    ray.segments = truncate_to_int(section.params[1]);
+    ray_settle(ray, f.demo.random);
+}
+
+// A seek puts the bolt back as a run started there finds it, drawing what its init drew.
+void ray_redraw(Section& section, Frame& f) {
+    ray_settle(*static_cast<Ray*>(section.data), f.demo.random);
+}
+
+void ray_render(Section& section, Frame& f) {
     Ray& ray = *static_cast<Ray*>(section.data);
     float ch0[SPLINE_MAX_CHANNELS] = {}, ch1[SPLINE_MAX_CHANNELS] = {};
     spline_eval(section.splines[0], ch0, section.elapsed);
@@ -115,7 +125,7 @@ void ray_render() {
     glDisable(GL_TEXTURE_2D);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE);
     glEnable(GL_BLEND);
-    ray_walk(ray, [&](const float* previous, const float* point) {
+    ray_walk(ray, f.demo.random, [&](const float* previous, const float* point) {
         for (const RayPass& pass : passes) {
             glLineWidth(pass.width);
             glColor4f(ray.colour[0], ray.colour[1], ray.colour[2], pass.alpha);
@@ -130,5 +140,7 @@ void ray_render() {
     glEnable(GL_TEXTURE_2D);
 }
 
-extern const SectionType ray_type = {"ray",      section_noop, ray_init, section_noop,
-                                     ray_render, section_noop, ray_check};
+}  // namespace
+
+extern const SectionType ray_type = {"ray",      section_noop, ray_init,  section_noop,
+                                     ray_render, section_noop, ray_check, ray_redraw};

@@ -4,6 +4,7 @@
 #include "resources/mesh.h"
 #include "resources/texture.h"
 #include "script/section.h"
+#include "sections/demo.h"
 
 int section_texture_load(const Section& s, int i) {
     ErrorPlace place = section_at_string(s, i);
@@ -15,9 +16,9 @@ void section_texture_check(const Section& s, int i) {
     texture_decode(s.strings[i].c_str());
 }
 
-Mesh* section_mesh_load(const Section& s, int directory, int file) {
+Mesh* section_mesh_load(Demo& demo, const Section& s, int directory, int file) {
     ErrorPlace place = section_at_string(s, file);
-    return mesh_load(s.strings[directory].c_str(), s.strings[file].c_str());
+    return demo_keep(demo, mesh_load(s.strings[directory].c_str(), s.strings[file].c_str()));
 }
 
 void section_mesh_check(const Section& s, int directory, int file) {

@@ -2,6 +2,7 @@
 // texture slot, no GL), with every error placed at the statement that names the file.
 #pragma once
 
+struct Demo;
 struct Mesh;
 struct Section;
 
@@ -10,5 +11,5 @@ int section_texture_load(const Section& s, int i);
 void section_texture_check(const Section& s, int i);
 
 // The 3DS file strings[file] in the directory strings[directory], with its material pictures.
-Mesh* section_mesh_load(const Section& s, int directory, int file);
+Mesh* section_mesh_load(Demo& demo, const Section& s, int directory, int file);
 void section_mesh_check(const Section& s, int directory, int file);

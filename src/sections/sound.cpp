@@ -9,6 +9,7 @@
 #include "base/error.h"
 #include "resources/files.h"
 #include "script/section.h"
+#include "sections/demo.h"
 #include "audio/audio_backend.h"
 #include "audio/audio_decoder.h"
 #include "audio/sound_system.h"
@@ -61,13 +62,13 @@ void sound_section_check(const Section& s, bool files) {
     if (code != AUDIO_OK) sound_fail(code);
 }
 
-void sound_section_init() {
+void sound_section_init(Section& section, Frame& f) {
     if (config.sound == 0) return;
-    Section* s = current_section;
+    Section* s = &section;
     sound_section_check(*s, false);
     SoundStream* stream = nullptr;
     try {
-        stream = section_data_new<SoundStream>();
+        stream = demo_record_new<SoundStream>(f.demo);
     } catch (const std::bad_alloc&) {
         sound_fail(AUDIO_ERR_MEMORY);
     }
@@ -78,9 +79,9 @@ void sound_section_init() {
     if (stream->stream == nullptr) sound_fail(audio_error());
 }
 
-void sound_section_start() {
+void sound_section_start(Section& section, Frame&) {
     if (config.sound == 0) return;
-    Section* s = current_section;
+    Section* s = &section;
     auto* stream = static_cast<SoundStream*>(s->data);
     if (stream == nullptr || stream->stream == nullptr) return;
     if (s->elapsed > 0) {
@@ -92,9 +93,9 @@ void sound_section_start() {
     if (stream->channel < 0) sound_fail(audio_error());
 }
 
-void sound_section_stop() {
+void sound_section_stop(Section& s, Frame&) {
     if (config.sound == 0) return;
-    auto* stream = static_cast<SoundStream*>(current_section->data);
+    auto* stream = static_cast<SoundStream*>(s.data);
     if (stream != nullptr && stream->stream != nullptr) audio_stream_stop(stream->stream);
 }
 

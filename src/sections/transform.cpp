@@ -1,4 +1,4 @@
-// The spline helpers: evaluate one of the current section's splines and hand it to GL.
+// The spline helpers: evaluate one of a section's splines and hand it to GL.
 #include "sections/transform.h"
 
 #include <GL/gl.h>
@@ -7,15 +7,15 @@
 #include "resources/spline.h"
 #include "script/section.h"
 
-void spline_channels(float time, int i, float* ch) {
-    const Spline* spline = current_section->splines[i];
+void spline_channels(const Section& s, float time, int i, float* ch) {
+    const Spline* spline = s.splines[i];
     if (spline != nullptr && spline->key_count > 0) spline_eval(spline, ch, time);
 }
 
 // Channels a spline lacks read as 0 (init refuses such splines where it matters).
-void spline_transform_srt(float time, int i) {
+void spline_transform_srt(const Section& s, float time, int i) {
     float ch[SPLINE_MAX_CHANNELS] = {};
-    spline_channels(time, i, ch);
+    spline_channels(s, time, i, ch);
     glScalef(ch[0], ch[1], ch[2]);
     glRotatef(ch[3], 1, 0, 0);
     glRotatef(ch[4], 0, 1, 0);
@@ -23,9 +23,9 @@ void spline_transform_srt(float time, int i) {
     glTranslatef(ch[6], ch[7], ch[8]);
 }
 
-void spline_transform_trs(float time, int i) {
+void spline_transform_trs(const Section& s, float time, int i) {
     float ch[SPLINE_MAX_CHANNELS] = {};
-    spline_channels(time, i, ch);
+    spline_channels(s, time, i, ch);
     glTranslatef(ch[6], ch[7], ch[8]);
     glRotatef(ch[3], 1, 0, 0);
     glRotatef(ch[4], 0, 1, 0);
@@ -33,9 +33,9 @@ void spline_transform_trs(float time, int i) {
     glScalef(ch[0], ch[1], ch[2]);
 }
 
-void spline_color(float time, int i) {
+void spline_color(const Section& s, float time, int i) {
     float ch[SPLINE_MAX_CHANNELS] = {};
-    spline_channels(time, i, ch);
+    spline_channels(s, time, i, ch);
     glColor4f(ch[0], ch[1], ch[2], ch[3]);
 }
 

@@ -50,17 +50,17 @@ struct MatrixCopy {
 // after each copy) with its colour read at matrix_copy_color_time.
 std::vector<MatrixCopy> matrix_copies(const Matrix4& base, const Matrix4& step, float n, float elapsed);
 
-// The first channels of spline i of the current section at `time` into ch (room for 16); channels
+// The first channels of spline i of section s at `time` into ch (room for 16); channels
 // the spline lacks stay as they were.
-void spline_channels(float time, int i, float* ch);
+void spline_channels(const Section& s, float time, int i, float* ch);
 
-// Spline i of the current section evaluated at `time` and multiplied into the current GL matrix
+// Spline i of section s evaluated at `time` and multiplied into the current GL matrix
 // (glScalef, glRotatef x, y, z, glTranslatef).
-void spline_transform_srt(float time, int i);
+void spline_transform_srt(const Section& s, float time, int i);
 // The same with glTranslatef, glRotatef x, y, z, glScalef.
-void spline_transform_trs(float time, int i);
-// Spline i of the current section evaluated at `time` as the current colour.
-void spline_color(float time, int i);
+void spline_transform_trs(const Section& s, float time, int i);
+// Spline i of section s evaluated at `time` as the current colour.
+void spline_color(const Section& s, float time, int i);
 
 // At init and in checks: ends the program with "<type>: spline <index> has <n> channels, <needed>
 // needed" when the section's spline, if loaded, has fewer channels than the helpers above read.

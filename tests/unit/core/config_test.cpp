@@ -42,23 +42,23 @@ TEST_F(ConfigTest, EachNameSetsItsOwnVariableAndAResetBringsBackTheDefaults) {
     }
     config.gl_width = 1;
     config.display_aspect = 1;
-    section_new();
-    config_reset_defaults();
+    sections.add();
+    config_set_defaults(sections);
     EXPECT_EQ(table_text(config), defaults);
     EXPECT_FLOAT_EQ(config.display_aspect, 16.0f / 9.0f);
-    EXPECT_EQ(section_list, nullptr);
+    EXPECT_EQ(sections.head, nullptr);
 }
 
 TEST_F(ConfigTest, SetDefaultsParsesTheTreeAndTheLastFileParsedWins) {
     config.gl_height = 1;
     write_file(dir.file("one/a.tvl"), "demo_name One\ngl_width 100\n[image]\nstring One\n");
     write_file(dir.file("two/b.tvl"), "demo_name Two\ngl_width 200\nrecord_fps 12.5\n[image]\nstring Two\n");
-    ASSERT_EQ(fatal_message_of([] { config_set_defaults(); }), "");
+    ASSERT_EQ(fatal_message_of([this] { config_set_defaults(sections); }), "");
     EXPECT_EQ(config.gl_height, 600);
     EXPECT_EQ(config.record_fps, 12.5f);
     // The list of all sections starts with the section of the file parsed last.
     ASSERT_EQ(parsed_sections().size(), 2u);
-    const std::string last = section_list->strings[0];
+    const std::string last = sections.head->strings[0];
     EXPECT_EQ(config.demo_name, last);
     EXPECT_EQ(config.gl_width, last == "One" ? 100 : 200);
 }

@@ -18,22 +18,24 @@ namespace {
 using Log = std::vector<std::string>;
 Log events;
 
-void note(const std::string& what) {
-    events.push_back(what + " " + current_section->strings[0]);
+void note(const std::string& what, const Section& s) {
+    events.push_back(what + " " + s.strings[0]);
 }
 
 template <size_t... Rows>
 std::vector<SectionType> make_rows(std::index_sequence<Rows...>) {
-    return {SectionType{"fake", [] { note("prepare " + std::to_string(Rows) + " with"); },
-                        [] { note("init"); }, [] { note("start"); }, [] { note("render"); },
-                        [] { note("stop"); }, section_check_none}...};
+    return {
+        SectionType{"fake", [](Section& s, Frame&) { note("prepare " + std::to_string(Rows) + " with", s); },
+                    [](Section& s, Frame&) { note("init", s); }, [](Section& s, Frame&) { note("start", s); },
+                    [](Section& s, Frame&) { note("render", s); },
+                    [](Section& s, Frame&) { note("stop", s); }, section_check_none}...};
 }
 
 std::vector<SectionType> fake_rows = [] {
     auto rows = make_rows(std::make_index_sequence<SECTION_TYPE_COUNT>());
-    rows[0].render = [] {  // the loading type draws progress after every step
-        events.push_back("progress " + std::to_string(load_step_count) + "/" +
-                         std::to_string(load_type_count + load_section_count));
+    rows[0].render = [](Section&, Frame& f) {  // the loading type draws progress after every step
+        events.push_back("progress " + std::to_string(f.demo.load_step_count) + "/" +
+                         std::to_string(f.demo.load_type_count + f.demo.load_section_count));
     };
     return rows;
 }();
@@ -46,11 +48,14 @@ std::vector<const SectionType*> fake_table = [] {
 class Sequencer : public ::testing::Test {
   protected:
     void SetUp() override {
-        config_reset_defaults();
+        config = Config();
         sequencer_types = fake_table.data();
-        frame_output = {[] { events.push_back("begin"); },   [] { events.push_back("capture"); },
-                        [] { events.push_back("present"); }, [] { events.push_back("fps"); },
-                        [] { events.push_back("timing"); },  [] { events.push_back("swap"); }};
+        frame_output = {[] { events.push_back("begin"); },
+                        [](const Demo&) { events.push_back("capture"); },
+                        [] { events.push_back("present"); },
+                        [](const Demo&) { events.push_back("fps"); },
+                        [](const Demo&) { events.push_back("timing"); },
+                        [] { events.push_back("swap"); }};
         config.record = 1;
         config.record_fps = 25.0f;
         events.clear();
@@ -58,13 +63,12 @@ class Sequencer : public ::testing::Test {
     void TearDown() override {
         sequencer_types = section_types;
         frame_output = frame_output_default();
-        config_reset_defaults();
-        clock_reset();
+        config = Config();
     }
 
     // Sections are offered like the parser makes them: each new one goes to the head of the list.
     Section* add(int type, const std::string& name, float start, float end, int layer = 0) {
-        Section* s = section_new();
+        Section* s = demo.sections.add();
         s->type = type;
         s->strings[0] = name;
         s->string_count = 1;
@@ -76,18 +80,20 @@ class Sequencer : public ::testing::Test {
     }
 
     void load() {
-        clock_reset();
-        load_phase();
-        clock_sync();
+        clock_reset(demo);
+        load_phase(demo);
+        clock_sync(demo);
         events.clear();
     }
 
     // One frame and one clock step, returning what the frame logged.
     Log frame() {
         events.clear();
-        idle_step();
+        idle_step(demo);
         return events;
     }
+
+    Demo demo;
 };
 
 }  // namespace
@@ -99,15 +105,15 @@ TEST_F(Sequencer, LoadPhasePreparesTypesThenInitialisesSectionsWithProgress) {
     add(10, "bg2", 0, 1);
     add(5, "unused", 4, 5);
     config.demo_end = 4;  // drops "unused": its type is never prepared
-    clock_reset();
-    load_phase();
+    clock_reset(demo);
+    load_phase(demo);
     EXPECT_EQ(events, (Log{"prepare 0 with L", "init L", "start L",
                            // types in row order, each followed by a loading frame
                            "prepare 10 with L", "progress 1/5", "prepare 14 with L", "progress 2/5",
                            // sections in pending order
                            "init bg1", "progress 3/5", "init bg2", "progress 4/5", "init img", "progress 5/5",
                            "stop L"}));
-    EXPECT_FLOAT_EQ(load_progress(), 1.0f);
+    EXPECT_FLOAT_EQ(demo_load_progress(demo), 1.0f);
 }
 
 TEST_F(Sequencer, ClockStepsByTheRecordingRateAndSectionsRenderWithinTheirSpan) {
@@ -116,18 +122,18 @@ TEST_F(Sequencer, ClockStepsByTheRecordingRateAndSectionsRenderWithinTheirSpan) 
     add(10, "B", 0.05f, 0.07f);  // falls between the frames at 0.04 and 0.08
     load();
     std::vector<Log> frames;
-    while (!quit_flag && frames.size() < 10) {
-        EXPECT_FLOAT_EQ(demo_time, frames.size() / 25.0f);
+    while (!demo.quit && frames.size() < 10) {
+        EXPECT_FLOAT_EQ(demo.time, frames.size() / 25.0f);
         frames.push_back(frame());
-        if (active_list == a) {
-            EXPECT_FLOAT_EQ(a->elapsed, demo_time - frame_delta);
+        if (demo.active == a) {
+            EXPECT_FLOAT_EQ(a->elapsed, demo.time - demo.delta);
         }
     }
     ASSERT_EQ(frames.size(), 4u);
     EXPECT_EQ(frames[2], (Log{"start B", "begin", "stop B", "render A", "capture", "present", "swap"}));
     // The frame at 0.12 is past A's end: stopped, not rendered; then nothing is left.
     EXPECT_EQ(frames[3], (Log{"begin", "stop A", "capture", "present", "swap"}));
-    EXPECT_EQ(frame_count, 4);
+    EXPECT_EQ(demo.frame_count, 4);
 }
 
 TEST_F(Sequencer, OverlayStepFollowsTheFlagsCaptureOnlyWhenRecordingAndTheCameraIsCleared) {
@@ -137,13 +143,14 @@ TEST_F(Sequencer, OverlayStepFollowsTheFlagsCaptureOnlyWhenRecordingAndTheCamera
     config.record = 0;
     config.fps = 1;
     config.timing = 1;
-    current_camera = camera_new();
-    frame_run();
+    Camera camera;
+    demo.camera = &camera;
+    frame_run(demo);
     EXPECT_EQ(events, (Log{"start a", "begin", "render a", "present", "fps", "swap"}));
-    EXPECT_EQ(current_camera, nullptr);
+    EXPECT_EQ(demo.camera, nullptr);
     config.fps = 0;
     events.clear();
-    frame_run();
+    frame_run(demo);
     EXPECT_EQ(events, (Log{"begin", "render a", "present", "timing", "swap"}));
 }
 
@@ -152,7 +159,7 @@ TEST_F(Sequencer, ANegativeEndDropsEverythingAndStopsAfterOneEmptyFrame) {
     add(10, "a", 0, 1);
     config.demo_end = -1;
     load();
-    EXPECT_EQ(pending_list, nullptr);
+    EXPECT_EQ(demo.pending, nullptr);
     EXPECT_EQ(frame(), (Log{"begin", "capture", "present", "swap"}));
-    EXPECT_TRUE(quit_flag);
+    EXPECT_TRUE(demo.quit);
 }

@@ -20,9 +20,10 @@ std::string tagged(const std::string& id) {
 }
 
 // The tags of the scripts parsed so far, in order of parsing or sorted.
-std::vector<std::string> parsed_tags(bool sorted = false) {
+std::vector<std::string> parsed_tags(const SectionList& sections, bool sorted = false) {
     std::vector<std::string> out;
-    for (const Section* s : parsed_sections()) out.push_back(s->string_count > 0 ? s->strings[0] : "?");
+    for (const Section* s : parsed_sections(sections))
+        out.push_back(s->string_count > 0 ? s->strings[0] : "?");
     if (sorted) std::sort(out.begin(), out.end());
     return out;
 }
@@ -55,7 +56,7 @@ TEST_F(Discovery, DepthFirstInListingOrder) {
     std::vector<std::string> expected;
     listing_order(dir.path, "", expected);
     ASSERT_EQ(discover(), "");
-    EXPECT_EQ(parsed_tags(), expected);
+    EXPECT_EQ(parsed_tags(sections), expected);
 }
 
 TEST_F(Discovery, ScriptsAreFilesWithTvlAnywhereInTheirName) {
@@ -70,7 +71,7 @@ TEST_F(Discovery, ScriptsAreFilesWithTvlAnywhereInTheirName) {
     write_file(dir.file("other/y.tvl"), tagged("y"));
     fs::create_directory_symlink("../other", dir.file("loop/side"));
     ASSERT_EQ(discover(), "");
-    EXPECT_EQ(parsed_tags(true),
+    EXPECT_EQ(parsed_tags(sections, true),
               (std::vector<std::string>{"a.tvl.bak", "c.tvlx", "scenes.tvl/inner.tvl", "x", "y", "y"}));
     EXPECT_EQ(config.gl_width, 800);
 }
@@ -83,13 +84,13 @@ TEST_F(Discovery, ArchivesOfAnyNameAreWalkedAndNamedInThePath) {
         pack(dir.file("src"), dir.file(archive));
     }
     ASSERT_EQ(discover(), "");
-    EXPECT_EQ(parsed_tags(true),
+    EXPECT_EQ(parsed_tags(sections, true),
               (std::vector<std::string>{"bare", "bare deep", "data.dat", "data.dat deep", "pack.tvl",
                                         "pack.tvl deep", "up.ZIP", "up.ZIP deep"}));
     EXPECT_EQ(config.gl_width, 800);
 
     // The path named in a message runs through the archive and may pass 255 characters.
-    config_reset_defaults();
+    reset();
     const std::string deep = std::string(250, 'd') + "/bad.tvl";
     write_file(dir.file("src/" + deep), "\nnot_a_variable 1\n");
     pack(dir.file("src"), dir.file("broken.zip"));

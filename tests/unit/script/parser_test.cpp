@@ -19,9 +19,9 @@ std::string repeated(const std::string& line, int times) {
 }
 
 // Every section parsed, in order of parsing, as one line each: type, span, layer, then what is set.
-std::string describe_parsed() {
+std::string describe_parsed(const SectionList& sections) {
     std::ostringstream o;
-    for (const Section* s : parsed_sections()) {
+    for (const Section* s : parsed_sections(sections)) {
         o << (o.tellp() > 0 ? " | " : "") << section_types[s->type]->name << " " << s->start << ".." << s->end
           << " (" << s->duration << ") layer " << s->layer;
         if (s->blend_on) o << " blend " << s->blend_src << "," << s->blend_dst;
@@ -71,12 +71,12 @@ TEST_F(ScriptTest, ScriptsAndTheSectionsTheyMake) {
         {"[image]\n" + fits + "\n" + fits + "s",
          "image 0..0 (0) layer 0 strings [" + fits.substr(7) + "] [" + fits.substr(7) + "s]"},
     };
-    for (const auto& [script, sections] : cases) {
-        config_reset_defaults();
+    for (const auto& [script, described] : cases) {
+        reset();
         ASSERT_EQ(parse(script), "") << script;
-        EXPECT_EQ(describe_parsed(), sections) << script;
+        EXPECT_EQ(describe_parsed(sections), described) << script;
     }
-    config_reset_defaults();
+    reset();
     ASSERT_EQ(parse(example), "");
     EXPECT_EQ(config.demo_name, "Intro");
 }
@@ -127,13 +127,13 @@ TEST_F(ScriptTest, EveryMessageWithItsLineNumber) {
         {sec + std::string(300, ';') + "\n", at("Line too long", 2)},
     };
     for (const auto& [script, message] : cases) {
-        config_reset_defaults();
+        reset();
         EXPECT_EQ(parse(script), message) << script;
     }
-    EXPECT_EQ(fatal_message_of([] { script_parse("./missing.tvl"); }),
+    EXPECT_EQ(fatal_message_of([this] { script_parse("./missing.tvl", sections); }),
               "Error opening script './missing.tvl'");
     // The current section ends with its file.
-    config_reset_defaults();
+    reset();
     ASSERT_EQ(parse("[image]\nlayer 2\n", "a.tvl"), "");
     EXPECT_EQ(parse("layer 3\n", "b.tvl"), "Unknown variable (script './b.tvl', line 1)");
 }

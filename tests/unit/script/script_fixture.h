@@ -13,28 +13,36 @@
 #include "test_support.h"
 
 // Sections in order of parsing (the list itself runs the other way).
-inline std::vector<const Section*> parsed_sections() {
+inline std::vector<const Section*> parsed_sections(const SectionList& list) {
     std::vector<const Section*> out;
-    for (const Section* s = section_list; s != nullptr; s = s->next) out.insert(out.begin(), s);
+    for (const Section* s = list.head; s != nullptr; s = s->next) out.insert(out.begin(), s);
     return out;
 }
 
 class ScriptTest : public ::testing::Test {
   protected:
-    ScriptTest() : cd(dir.path) { config_reset_defaults(); }
-    ~ScriptTest() override { config_reset_defaults(); }
+    ScriptTest() : cd(dir.path) { config = Config(); }
+    ~ScriptTest() override { config = Config(); }
+
+    std::vector<const Section*> parsed_sections() const { return ::parsed_sections(sections); }
+    // The defaults and no sections.
+    void reset() {
+        config = Config();
+        sections.clear();
+    }
 
     // Writes `text` to ./`name` and parses it; returns the fatal message, "" when none.
     std::string parse(const std::string& text, const std::string& name = "x.tvl") {
         write_file(dir.file(name), text);
-        return fatal_message_of([&] { script_parse(("./" + name).c_str()); });
+        return fatal_message_of([&] { script_parse(("./" + name).c_str(), sections); });
     }
 
     // Discovery from "." with fatal errors caught; returns the message, "" when none.
     std::string discover() {
-        return fatal_message_of([] { script_discover("."); });
+        return fatal_message_of([this] { script_discover(".", sections); });
     }
 
     TempDir dir;
     ScopedChdir cd;
+    SectionList sections;
 };

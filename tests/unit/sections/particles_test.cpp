@@ -37,8 +37,8 @@ void line_path(float t, float out[3]) {
 Pathway make_pathway(float rate, float seconds) {
     Pathway pathway;
     pathway.system = particle_system_new(static_cast<int>(seconds * rate), 0.1f);
-    random_seed(0, 0);
-    pathway_reset(*pathway.system, 0.5f, 0.25f, 1);
+    Random random;
+    pathway_reset(*pathway.system, random, 0.5f, 0.25f, 1);
     return pathway;
 }
 
@@ -170,11 +170,12 @@ TEST(ParticleTex, BrightPixelsOfTgaShapesWithAndWithoutAlphaGiveTheSameParticles
     for (size_t i = 0; i < rgb.size(); i += 3) rgba += rgb.substr(i, 3) + static_cast<char>(i * 9);
     media::save("rgb.tga", media::tga(3, 3, rgb, 24));
     media::save("rgba.tga", media::tga(3, 3, rgba, 32));
+    Random random;
     for (const char* name : {"rgb.tga", "rgba.tga"}) {
         const Texture* t = texture_get(texture_load(name));
         ASSERT_NE(t, nullptr) << name;
         std::vector<int> seen;
-        for (const TexParticle& p : particle_tex_build(particle_tex_shape_pixels(*t), 1, 77)) {
+        for (const TexParticle& p : particle_tex_build(random, particle_tex_shape_pixels(*t), 1, 77)) {
             seen.insert(seen.end(),
                         {p.row * 3 + p.column, p.colour[0], p.colour[1], p.colour[2], p.colour[3]});
             for (float v : p.scatter) EXPECT_EQ(v, 0);  // range 1: formed from the start
@@ -188,7 +189,7 @@ TEST(ParticleTex, BrightPixelsOfTgaShapesWithAndWithoutAlphaGiveTheSameParticles
     const std::vector<uint8_t> grey_bytes = {60, 40, 0, 255};
     ShapePixels grey{.pixels = grey_bytes.data(), .width = 2, .height = 2, .pitch = 2, .bytes_per_pixel = 1};
     grey.red = grey.green = grey.blue = 0;
-    auto g = particle_tex_build(grey, 1, 255);
+    auto g = particle_tex_build(random, grey, 1, 255);
     ASSERT_EQ(g.size(), 2u);
     EXPECT_TRUE(g[0].colour[1] == 60 && g[1].row == 1 && g[1].column == 1);
     // Layouts that cannot be read give no particles: rows shorter than their pixels, two bytes a pixel.
@@ -197,7 +198,7 @@ TEST(ParticleTex, BrightPixelsOfTgaShapesWithAndWithoutAlphaGiveTheSameParticles
     two_bytes.bytes_per_pixel = 2, two_bytes.pitch = 4, two_bytes.blue = 2;
     for (const ShapePixels& bad : {short_rows, two_bytes}) {
         EXPECT_NE(shape_pixels_problem(bad), "");
-        EXPECT_TRUE(particle_tex_build(bad, 1, 255).empty());
+        EXPECT_TRUE(particle_tex_build(random, bad, 1, 255).empty());
     }
 }
 
@@ -205,7 +206,10 @@ TEST(ParticleTex, ScatterIsAWholeNumberBelowTheRangeAndTheSameOnEveryRun) {
     const std::vector<uint8_t> white(192, 255);
     const ShapePixels shape{
         .pixels = white.data(), .width = 8, .height = 8, .pitch = 24, .bytes_per_pixel = 3};
-    auto build = [&] { return random_seed(0, 0), particle_tex_build(shape, 7, 255); };
+    auto build = [&] {
+        Random random;
+        return particle_tex_build(random, shape, 7, 255);
+    };
     const auto first = build(), second = build();
     ASSERT_EQ(first.size(), 64u);
     std::set<float> values;
@@ -274,8 +278,8 @@ TEST(Pathway, ResetGivesSmallRandomAccelerationsAndASecondPassLooksLikeTheFirst)
     }
     EXPECT_TRUE(steps.size() == 199u && *steps.begin() == -99 && *steps.rbegin() == 99);
     auto pass = [&] {  // the loop restart reseeds the generator, then the start resets the particles
-        random_seed(0, 0);
-        pathway_reset(*many.system, 0.5f, 0.25f, 1);
+        Random random;
+        pathway_reset(*many.system, random, 0.5f, 0.25f, 1);
         EXPECT_EQ(alive_count(*many.system), 0);
         pathway_emit(many, 0.5f, 100, line_path);
         particle_system_update(*many.system, 0.5f);

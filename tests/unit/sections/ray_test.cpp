@@ -27,7 +27,8 @@ Ray make_ray(uint8_t mode, int segments, float amplitude, float reroll, float bo
 
 std::vector<Segment> walk(Ray& ray) {
     std::vector<Segment> segments;
-    ray_walk(ray, [&](const float* from, const float* to) {
+    static Random random;
+    ray_walk(ray, random, [&](const float* from, const float* to) {
         segments.push_back({{from[0], from[1], from[2]}, {to[0], to[1], to[2]}});
     });
     return segments;
@@ -71,12 +72,12 @@ TEST(RayWalk, JitterAccumulatesWithinItsBoundUntilAReroll) {
         for (int i = 0; i < 18; ++i) m = std::max(m, std::abs(ray.offsets[i]));
         return m;
     };
-    random_seed(0, 0);
     for (int frame = 0; frame < 10; ++frame) walk(ray);
     EXPECT_GT(largest(), 0.1f);  // more than one frame's worth
     EXPECT_LE(largest(), 10 * 0.099f + 1e-5f);
     ray.amplitude = 4;
-    ray_reroll(ray);
+    Random random;
+    ray_reroll(ray, random);
     EXPECT_GT(largest(), 1.0f);
     EXPECT_LE(largest(), 0.999f * 4 + 1e-5f);
     for (float v : ray.offsets) EXPECT_NEAR(v / 0.004f, std::round(v / 0.004f), 1e-2);

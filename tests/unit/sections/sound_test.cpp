@@ -15,6 +15,7 @@
 #include "audio/audio_decoder.h"
 #include "audio/audio_mixer.h"
 #include "audio/sound_system.h"
+#include "sections/demo.h"
 #include "sound_capture.h"
 #include "sound_media.h"
 #include "test_support.h"
@@ -270,14 +271,17 @@ TEST(SoundSection, StartsTheMusicAtTheElapsedMillisecond) {
     s.type = section_type_find("sound"), s.string_count = 1, s.strings[0] = "data/music.wav",
     s.elapsed = 1.2509f;
     const SectionType& row = *section_types[s.type];
-    current_section = &s;
-    ASSERT_EQ(fatal_message_of([&] { row.init(); }), "");
-    ASSERT_EQ(fatal_message_of([&] { row.start(); }), "");
-    EXPECT_EQ(sound_channels_playing(), 1);
-    ASSERT_TRUE(disk.wait_frames(disk.frames_written() + 12000));
-    row.stop();
-    EXPECT_EQ(sound_channels_playing(), 0);
+    {
+        Demo demo;
+        Frame f = demo_frame(demo);
+        ASSERT_EQ(fatal_message_of([&] { row.init(s, f); }), "");
+        ASSERT_EQ(fatal_message_of([&] { row.start(s, f); }), "");
+        EXPECT_EQ(sound_channels_playing(), 1);
+        ASSERT_TRUE(disk.wait_frames(disk.frames_written() + 12000));
+        row.stop(s, f);
+        EXPECT_EQ(sound_channels_playing(), 0);
+    }
     sound_close();
-    config.sound = saved, current_section = nullptr;
+    config.sound = saved;
     EXPECT_GE(sweep_match(disk.capture(), 55125, 8192), 8192);
 }

@@ -1,0 +1,102 @@
+// One demo, owned in one place: its sections and their records, the pending and active lists,
+// the clock, the random numbers, and what each section type keeps for all its sections.
+// Destroying the Demo tears the demo down: what it made (section records, textures taken for
+// it, music streams, cameras, meshes) goes with it, so nothing of an old demo can be reached
+// afterwards. The runtime (core/) drives it; section types see it through the Frame.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <typeindex>
+#include <vector>
+
+#include "base/random.h"
+#include "script/section.h"
+
+struct Camera;
+
+struct Demo {
+    Demo();
+    ~Demo();
+    Demo(const Demo&) = delete;
+    Demo& operator=(const Demo&) = delete;
+
+    // The sections as the scripts gave them.
+    SectionList sections;
+    // Waiting to start, by start time; running, by layer.
+    Section* pending = nullptr;
+    Section* active = nullptr;
+
+    // The clock: demo time, the step of the frame being drawn, the tick time (seconds) the
+    // demo time counts from, and the frame-rate figures.
+    float time = 0;
+    float delta = 0;
+    float clock_base = 0;
+    int32_t frame_count = 0;
+    int32_t fps_frames = 0;
+    float fps_time = 0;
+    float fps_value = 0;
+    bool quit = false;
+
+    // The load phase: its counts, whether it runs, whether it shows the loading screen, and
+    // whether every section takes part whatever demo_start and demo_end say (the maker's mode,
+    // where any time can be reached by a seek).
+    int32_t load_type_count = 0;
+    int32_t load_section_count = 0;
+    int32_t load_step_count = 0;
+    bool loading = false;
+    bool quiet = false;
+    bool keep_all = false;
+
+    // The camera of the frame being drawn (null until a camera section sets it).
+    Camera* camera = nullptr;
+    Random random;
+
+    // What inits made for their sections (Section.data points into these), freed the last
+    // made first; and one slot per section type for what the type keeps for all its sections,
+    // by the type of what it keeps.
+    std::vector<std::shared_ptr<void>> records;
+    std::map<std::type_index, std::shared_ptr<void>> type_state;
+
+    // The texture slots from this one on were taken for the demo.
+    int first_texture = 0;
+};
+
+// What a callback is handed besides its section.
+struct Frame {
+    Demo& demo;
+    float time;           // the demo time
+    float delta;          // the step since the last frame
+    float load_progress;  // steps done / steps in the load phase, 0 before any is counted
+    Camera*& camera;      // the frame's camera: a camera section sets it for those drawn after it
+};
+
+// The frame context of the demo as it stands.
+Frame demo_frame(Demo& demo);
+
+// Progress of the load phase: steps done / (types + sections), 0 before anything is counted.
+float demo_load_progress(const Demo& demo);
+
+// A record of the demo's, kept until the demo goes.
+template <typename T>
+T* demo_keep(Demo& demo, std::unique_ptr<T> record) {
+    T* kept = record.get();
+    demo.records.push_back(std::shared_ptr<void>(std::move(record)));
+    return kept;
+}
+
+template <typename T>
+T* demo_record_new(Demo& demo) {
+    return demo_keep(demo, std::make_unique<T>());
+}
+
+// What a section type keeps for all its sections in this demo (a T of its own), made on
+// first use; `made` tells whether this call made it.
+template <typename T>
+T& demo_type_state(Demo& demo, bool* made = nullptr) {
+    std::shared_ptr<void>& slot = demo.type_state[std::type_index(typeid(T))];
+    if (made != nullptr) *made = slot == nullptr;
+    if (slot == nullptr) slot = std::make_shared<T>();
+    return *static_cast<T*>(slot.get());
+}
