@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build test test-unit test-asan demo video bench install fuzz clean format
+.PHONY: deps build test test-unit test-asan demo video bench soak install fuzz clean format
 
 deps:
 	@scripts/install-deps
@@ -56,6 +56,12 @@ bench: build
 	@scripts/install-deps ffmpeg
 	@examples/make-media $(BUILD) all
 	@bench/run $(BUILD)
+
+# Drives the maker's mode on the showcase with random commands and edits for SECONDS (default 600),
+# a fresh seed each run; a failure prints the seed, and TARVEL_SOAK_SEED=N replays that run.
+SECONDS ?= 600
+soak: build
+	TARVEL_SOAK_SECONDS=$(SECONDS) $(BUILD)/tarvel_e2e --gtest_filter='MakersModeShowcase.Random*'
 
 # Installs the player and the media generators into PREFIX/bin (default /usr/local), with the
 # virtual-display helper as tarvel-virtual-display.

@@ -88,6 +88,8 @@ PlayerResult player_run(const std::string& dir, const PlayerOptions& options) {
 
 MakerSession::MakerSession(const Demo& demo, const std::vector<std::string>& args) : dir_(demo.dir.path) {
     demo.write();
+    // A player that died makes the next command fail, not this process.
+    signal(SIGPIPE, SIG_IGN);
     int in[2], out[2];
     if (pipe(in) != 0 || pipe(out) != 0) throw std::runtime_error("pipe");
     const std::string display_value = display();
@@ -130,7 +132,8 @@ std::string MakerSession::ask(const std::string& command, double seconds) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     size_t feed;
     while ((feed = pending_.find('\n')) == std::string::npos) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         pollfd p = {from_player_, POLLIN, 0};
         if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) return "";
         char buffer[256];
@@ -160,6 +163,42 @@ int MakerSession::wait_exit(double seconds) {
         if (std::chrono::steady_clock::now() >= deadline) return -1;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+}
+
+TgaPicture MakerSession::still_at(const std::string& seconds, const std::string& name) {
+    EXPECT_EQ(ask("pause"), "ok") << death();
+    EXPECT_EQ(ask("seek " + seconds), "ok") << death();
+    return screenshot(name);
+}
+
+std::string MakerSession::death(double seconds) {
+    const int status = wait_exit(seconds);
+    if (status == -1 && pid_ > 0) return "";
+    return "the player ended with status " + std::to_string(status) + "; standard error:\n" + err();
+}
+
+TgaPicture cold_still(const Demo& demo, const std::string& seconds) {
+    demo.write();
+    Demo cold;
+    cold.settings = demo.settings;
+    cold.sections = demo.sections;
+    for (auto it = fs::recursive_directory_iterator(demo.dir.path); it != fs::recursive_directory_iterator();
+         ++it) {
+        const fs::path relative = fs::relative(it->path(), demo.dir.path);
+        if (relative == "video" || relative.filename().string().rfind('.', 0) == 0) {
+            if (it->is_directory()) it.disable_recursion_pending();
+            continue;
+        }
+        if (it->is_directory()) {
+            fs::create_directories(cold.dir.file(relative));
+        } else {
+            fs::copy_file(it->path(), cold.dir.file(relative), fs::copy_options::overwrite_existing);
+        }
+    }
+    MakerSession player(cold);
+    TgaPicture still = player.still_at(seconds, "cold.tga");
+    EXPECT_EQ(player.ask("quit"), "ok") << player.err();
+    return still;
 }
 
 long MakerSession::memory_kb() const {
@@ -199,6 +238,27 @@ TgaPicture read_picture(const std::string& path) {
     const std::string problem = tga_decode(read_file(path), picture);
     if (!problem.empty()) ADD_FAILURE() << path << ": " << problem;
     return picture;
+}
+
+int pixels_differ(const TgaPicture& a, const TgaPicture& b) {
+    if (a.width != b.width || a.height != b.height) return std::max(a.width * a.height, b.width * b.height);
+    int n = 0;
+    for (size_t i = 0; i + 2 < a.rgb.size(); i += 3)
+        n += a.rgb[i] != b.rgb[i] || a.rgb[i + 1] != b.rgb[i + 1] || a.rgb[i + 2] != b.rgb[i + 2];
+    return n;
+}
+
+void invert_picture(const std::string& path) {
+    std::string bytes = read_file(path);
+    ASSERT_GE(bytes.size(), 18u) << path;
+    ASSERT_EQ(bytes[2], 2) << path << ": not an uncompressed true-colour TGA";
+    const size_t width = static_cast<uint8_t>(bytes[12]) | static_cast<uint8_t>(bytes[13]) << 8;
+    const size_t height = static_cast<uint8_t>(bytes[14]) | static_cast<uint8_t>(bytes[15]) << 8;
+    const size_t first = 18 + static_cast<uint8_t>(bytes[0]), end = first + width * height * 3;
+    ASSERT_EQ(bytes[16], 24) << path;
+    ASSERT_LE(end, bytes.size()) << path;
+    for (size_t i = first; i < end; ++i) bytes[i] = static_cast<char>(255 - static_cast<uint8_t>(bytes[i]));
+    write_file(path, bytes);
 }
 
 Rgb colour_at(const TgaPicture& p, float fx, float fy) {

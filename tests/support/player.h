@@ -55,9 +55,14 @@ std::string show(const Rgb& c);
 // Pixels of a colour (within `tolerance`) inside columns x0..x1 and rows y0..y1 (-1: the last).
 int count_colour(const TgaPicture& p, Rgb colour, int tolerance = 0, int x0 = 0, int x1 = -1, int y0 = 0,
                  int y1 = -1);
+// Pixels that differ at all between two pictures (every pixel of the larger when the sizes differ).
+int pixels_differ(const TgaPicture& a, const TgaPicture& b);
+// Rewrites a 24-bit TGA file in place with every colour inverted, at the same size.
+void invert_picture(const std::string& path);
 
 #define EXPECT_COLOUR(got, want, tolerance) \
     EXPECT_TRUE(near((got), (want), (tolerance))) << "got " << show(got) << ", want " << show(want)
+#define EXPECT_SAME_PICTURE(got, want) EXPECT_EQ(pixels_differ((got), (want)), 0) << "pixels differ "
 
 // --- Demos ---
 
@@ -112,6 +117,11 @@ class MakerSession {
     int wait_exit(double seconds = 20);
     // The player's resident memory in kilobytes.
     long memory_kb() const;
+    // Paused (or left paused) at `seconds`, the screenshot NAME.
+    TgaPicture still_at(const std::string& seconds, const std::string& name = "still.tga");
+    // "" while the player runs (after `seconds` at most); else how it ended and what it wrote on
+    // standard error.
+    std::string death(double seconds = 0);
 
   private:
     std::string dir_;
@@ -120,6 +130,10 @@ class MakerSession {
     int from_player_ = -1;
     std::string pending_;
 };
+
+// What a fresh maker's session shows paused at `seconds`, started on a copy of `demo`'s folder
+// as written now (its player's own output folder video/ left out).
+TgaPicture cold_still(const Demo& demo, const std::string& seconds);
 
 // --- The viewer ---
 
