@@ -202,8 +202,9 @@ void Maker::load(bool first) {
     }
     bool font_changed = std::find(changed.begin(), changed.end(), FONT_PATH) != changed.end();
     // Pictures whose files did not change are taken back instead of decoded again.
-    if (demo_ != nullptr) texture_pool_keep(demo_->first_texture);
-    texture_pool_forget([&changed](const char* path) { return file_changed(path, changed); });
+    TexturePool pool;
+    if (demo_ != nullptr) pool = texture_pool_take(demo_->first_texture);
+    texture_pool_forget(pool, [&changed](const char* path) { return file_changed(path, changed); });
     demo_.reset();
     if (font_changed && font_loaded_) {
         texture_table_truncate(frame_targets_);
@@ -221,12 +222,12 @@ void Maker::load(bool first) {
         }
         // The demo's own textures come after the window's and the font's.
         demo_->first_texture = texture_count;
+        demo_->pool = std::move(pool);
         clock_reset(*demo_);
         load_phase(*demo_);
         if (demo_->quit) {
             // Closed while loading: the half-loaded demo only waits to be torn down.
             quit_ = true;
-            texture_pool_clear();
             return;
         }
         if (first) resume_at = config.demo_start;
@@ -234,13 +235,14 @@ void Maker::load(bool first) {
         error_.clear();
         play_from_ = resume_at;
         seek(resume_at);
+        // What the new demo did not take back is of no more use.
+        texture_pool_clear(demo_->pool);
     } catch (const MakerFailure& failure) {
         demo_.reset();
         broken_ = true;
         error_ = failure.message;
         held_time_ = resume_at;
     }
-    texture_pool_clear();
     dirty_ = true;
     set_playing(playing_);
 }
@@ -470,6 +472,10 @@ void Maker::answer_line(const std::string& line) {
                 break;
         }
     }
+    // One line whatever a message holds: some end in a line feed of their own.
+    answer.erase(answer.find_last_not_of("\r\n") + 1);
+    std::replace(answer.begin(), answer.end(), '\n', ' ');
+    std::replace(answer.begin(), answer.end(), '\r', ' ');
     std::printf("%s\n", answer.c_str());
     std::fflush(stdout);
 }

@@ -57,7 +57,7 @@ struct Reader {
     size_t pos = 0;
     bool failed = false;
     const char* directory;
-    MeshTextureLoader load_texture;
+    const MeshTextureLoader& load_texture;
     Mesh& mesh;
 
     bool take(size_t n, Chunk& c) {

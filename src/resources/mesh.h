@@ -5,8 +5,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
+
+struct TexturePool;
 
 inline constexpr int MESH_NAME_SIZE = 64;
 
@@ -53,7 +56,7 @@ struct Mesh {
 };
 
 // Loads a texture for a material from its joined path and returns its handle.
-using MeshTextureLoader = int (*)(const char* path);
+using MeshTextureLoader = std::function<int(const char* path)>;
 
 // Reads a whole 3DS file image into `mesh` (which must be empty), loading material textures
 // through `load_texture` with `directory` and the map name joined. Returns false for anything
@@ -69,8 +72,8 @@ bool mesh_parse(const unsigned char* data, size_t size, const char* directory, M
 void mesh_compute_normals(Mesh& mesh);
 
 // Opens directory + file through the archive-aware layer, parses it, computes the normals.
-// Ends the program on any failure.
-std::unique_ptr<Mesh> mesh_load(const char* directory, const char* file);
+// Ends the program on any failure. Material pictures are taken back from `pool` when it holds them.
+std::unique_ptr<Mesh> mesh_load(const char* directory, const char* file, TexturePool* pool = nullptr);
 // The reading and parsing of mesh_load, with its refusals, but no normals and no keeping.
 std::unique_ptr<Mesh> mesh_read(const char* directory, const char* file, MeshTextureLoader load_texture);
 

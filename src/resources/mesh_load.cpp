@@ -13,10 +13,6 @@ namespace {
 // Longest joined path the loader accepts, as for every other file name the player builds.
 constexpr size_t MAX_PATH_LENGTH = 259;
 
-int load_material_texture(const char* path) {
-    return texture_load(path);
-}
-
 bool read_whole(ZZIP_FILE* f, std::vector<unsigned char>& out) {
     unsigned char buffer[65536];
     for (;;) {
@@ -45,8 +41,9 @@ std::unique_ptr<Mesh> mesh_read(const char* directory, const char* file, MeshTex
     return mesh;
 }
 
-std::unique_ptr<Mesh> mesh_load(const char* directory, const char* file) {
-    std::unique_ptr<Mesh> mesh = mesh_read(directory, file, load_material_texture);
+std::unique_ptr<Mesh> mesh_load(const char* directory, const char* file, TexturePool* pool) {
+    std::unique_ptr<Mesh> mesh =
+        mesh_read(directory, file, [pool](const char* path) { return texture_load(path, pool); });
     mesh_compute_normals(*mesh);
     return mesh;
 }

@@ -22,7 +22,6 @@ namespace {
 constexpr GLuint NOT_UPLOADED = 0xFFFFFFFFu;
 
 std::unique_ptr<Texture> texture_table[TEXTURE_MAX];
-std::vector<std::unique_ptr<Texture>> texture_pool;
 
 void texture_free(std::unique_ptr<Texture>& t) {
     if (t != nullptr && t->gl_name != NOT_UPLOADED) glDeleteTextures(1, &t->gl_name);
@@ -149,23 +148,36 @@ void texture_table_truncate(int keep) {
     texture_unbind_all();
 }
 
-void texture_pool_keep(int first) {
-    // What an earlier demo left and nobody took goes first: the pool holds one demo at most.
-    texture_pool_clear();
+TexturePool::~TexturePool() {
+    texture_pool_clear(*this);
+}
+
+TexturePool& TexturePool::operator=(TexturePool&& other) {
+    if (this != &other) {
+        texture_pool_clear(*this);
+        textures = std::move(other.textures);
+        other.textures.clear();
+    }
+    return *this;
+}
+
+TexturePool texture_pool_take(int first) {
+    TexturePool pool;
     for (int i = first < 0 ? 0 : first; i < texture_count; ++i)
         if (texture_table[i] != nullptr && texture_table[i]->name != nullptr)
-            texture_pool.push_back(std::move(texture_table[i]));
+            pool.textures.push_back(std::move(texture_table[i]));
+    return pool;
 }
 
-void texture_pool_clear() {
-    for (auto& t : texture_pool) texture_free(t);
-    texture_pool.clear();
+void texture_pool_clear(TexturePool& pool) {
+    for (auto& t : pool.textures) texture_free(t);
+    pool.textures.clear();
 }
 
-void texture_pool_forget(const std::function<bool(const char* path)>& changed) {
-    for (auto& t : texture_pool)
+void texture_pool_forget(TexturePool& pool, const std::function<bool(const char* path)>& changed) {
+    for (auto& t : pool.textures)
         if (changed(t->name)) texture_free(t);
-    std::erase(texture_pool, nullptr);
+    std::erase(pool.textures, nullptr);
 }
 
 int texture_new() {
@@ -363,13 +375,15 @@ Texture* texture_with_pixels(int handle) {
     return t;
 }
 
-int texture_load(const char* path) {
-    for (auto it = texture_pool.begin(); it != texture_pool.end(); ++it) {
+int texture_load(const char* path, TexturePool* pool) {
+    std::vector<std::unique_ptr<Texture>> none;
+    auto& pooled = pool != nullptr ? pool->textures : none;
+    for (auto it = pooled.begin(); it != pooled.end(); ++it) {
         if (std::strcmp((*it)->name, path) != 0 || (*it)->detail != config.texture_detail) continue;
         int handle = texture_new();
         int flags = texture_table[handle]->flags;
         texture_table[handle] = std::move(*it);
-        texture_pool.erase(it);
+        pooled.erase(it);
         // As a fresh load: flags from scratch, the GL texture kept until they differ at upload.
         texture_set_flags(handle, flags);
         return handle;

@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <vector>
 
 #include "resources/files.h"
 
@@ -53,7 +55,10 @@ void texture_set_flags(int handle, int flags);
 void texture_upload(int handle);
 void texture_bind(int handle);
 void texture_unbind_all();
-int texture_load(const char* path);
+struct TexturePool;
+// A texture of the picture at `path`, taken back from `pool` when it holds one of that file and
+// detail level.
+int texture_load(const char* path, TexturePool* pool = nullptr);
 // The decoding and refusals of texture_load without a texture slot: the picture, ready to use,
 // or a fatal error worded as texture_load words it.
 SurfacePtr texture_decode(const char* path);
@@ -79,14 +84,21 @@ extern void (*texture_gl_env_mode)(GLint mode);
 void texture_table_reset();
 
 // Textures kept from a demo being torn down, for the next one to take back instead of reading
-// and decoding their files again. texture_pool_keep moves every slot from `first` on that a file
-// filled into the pool (the slots are emptied, not yet freed); texture_pool_forget drops the ones
+// and decoding their files again: texture_pool_take moves every slot from `first` on that a file
+// filled into a pool (the slots are emptied, not yet freed); texture_pool_forget drops the ones
 // whose file `changed` says yes to; texture_load takes a pooled texture of the same file and
 // detail level (its pixels decoded again only when an upload with other flags or a reader
-// needs them); texture_pool_clear frees what nobody took, GL names included.
-void texture_pool_keep(int first);
-void texture_pool_forget(const std::function<bool(const char* path)>& changed);
-void texture_pool_clear();
+// needs them); texture_pool_clear, and the pool's end, free what nobody took, GL names included.
+struct TexturePool {
+    TexturePool() = default;
+    TexturePool(TexturePool&&) = default;
+    TexturePool& operator=(TexturePool&& other);
+    ~TexturePool();
+    std::vector<std::unique_ptr<Texture>> textures;
+};
+TexturePool texture_pool_take(int first);
+void texture_pool_forget(TexturePool& pool, const std::function<bool(const char* path)>& changed);
+void texture_pool_clear(TexturePool& pool);
 
 // Frees every slot from `keep` on, GL names included, so that handles from `keep` are handed
 // out again: a demo torn down gives back its textures while the frame targets made before it

@@ -33,7 +33,7 @@ void background_init(Section& section_, Frame& f) {
     background_check(*s, false);
     Background* bg = demo_record_new<Background>(f.demo);
     s->data = bg;
-    bg->texture = section_texture_load(*s, 0);
+    bg->texture = section_texture_load(f.demo, *s, 0);
     texture_set_flags(bg->texture, TEX_CLAMP);
     texture_upload(bg->texture);
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/random.h"
+#include "resources/texture.h"
 #include "script/section.h"
 
 struct Camera;
@@ -59,8 +60,10 @@ struct Demo {
     std::vector<std::shared_ptr<void>> records;
     std::map<std::type_index, std::shared_ptr<void>> type_state;
 
-    // The texture slots from this one on were taken for the demo.
+    // The texture slots from this one on were taken for the demo; the pool holds the textures an
+    // earlier demo left for this one to take back.
     int first_texture = 0;
+    TexturePool pool;
 };
 
 // What a callback is handed besides its section.

@@ -53,7 +53,7 @@ void image_check(const Section& s, bool files) {
 
 void image_init(Section& s, Frame& f) {
     image_check(s, false);
-    s.data = image_quad_finish(f.demo, section_texture_load(s, 0), TEX_CLAMP);
+    s.data = image_quad_finish(f.demo, section_texture_load(f.demo, s, 0), TEX_CLAMP);
 }
 
 void image_render(Section& s, Frame&) {

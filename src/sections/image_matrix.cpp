@@ -29,7 +29,7 @@ void image_matrix_init(Section& s, Frame& f) {
     image_matrix_check(s, false);
     int flags = TEX_NO_MIPMAP | TEX_CLAMP;
     if (s.params[1] == 1.0f) flags |= TEX_MODULATE;
-    s.data = image_quad_finish(f.demo, section_texture_load(s, 0), flags);
+    s.data = image_quad_finish(f.demo, section_texture_load(f.demo, s, 0), flags);
 }
 
 void image_matrix_render(Section& s, Frame&) {

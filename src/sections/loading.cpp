@@ -26,8 +26,8 @@ struct LoadingScreen {
     float bar_color[4] = {};
 };
 
-int picture_load(const Section& s, int i) {
-    int texture = section_texture_load(s, i);
+int picture_load(Demo& demo, const Section& s, int i) {
+    int texture = section_texture_load(demo, s, i);
     texture_set_flags(texture, TEX_CLAMP);
     texture_upload(texture);
     return texture;
@@ -57,8 +57,8 @@ void loading_init(Section& section_, Frame& f) {
     loading_check(*s, false);
     LoadingScreen* ls = demo_record_new<LoadingScreen>(f.demo);
     s->data = ls;
-    ls->back_texture = picture_load(*s, 0);
-    ls->front_texture = picture_load(*s, 1);
+    ls->back_texture = picture_load(f.demo, *s, 0);
+    ls->front_texture = picture_load(f.demo, *s, 1);
     ls->bar_width = ls->bar[2] - ls->bar[0];
     for (int i = 0; i < 4; ++i) ls->bar_color[i] = s->params[i];
 }

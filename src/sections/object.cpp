@@ -65,11 +65,11 @@ void object_init(Section& s, Frame& f) {
     if (mode == OBJECT_TEXTURE) {
         mesh_upload_textures(*state->mesh);
     } else if (mode == OBJECT_ENVIRONMENT) {
-        state->texture = section_texture_load(s, 3);
+        state->texture = section_texture_load(f.demo, s, 3);
         texture_upload(state->texture);
     } else if (mode == OBJECT_CELL) {
         // A ramp of one level: without mipmaps the 1D texture is complete under its filter.
-        state->texture = section_texture_load(s, 3);
+        state->texture = section_texture_load(f.demo, s, 3);
         texture_set_flags(state->texture, TEX_1D | TEX_NO_MIPMAP);
         texture_upload(state->texture);
     }

@@ -36,7 +36,7 @@ void object_matrix_init(Section& s, Frame& f) {
     ObjectMatrixState* state = demo_record_new<ObjectMatrixState>(f.demo);
     s.data = state;
     state->mesh = section_mesh_load(f.demo, s, 1, 2);
-    state->texture = section_texture_load(s, 0);
+    state->texture = section_texture_load(f.demo, s, 0);
     texture_upload(state->texture);
 }
 

@@ -161,7 +161,7 @@ void particle_matrix_init(Section& section, Frame& f) {
     const int count = truncate_to_int(section.params[0]);
     ParticleSystem& system = *demo_keep(f.demo, particle_matrix_system_new(count));
     section.data = &system;
-    const int texture = section_texture_load(section, 0);
+    const int texture = section_texture_load(f.demo, section, 0);
     system.textures = {texture};
     system.texture_count = 1;
     if (section.params[1] == 1.0f) texture_set_flags(texture, TEX_MODULATE);

@@ -145,7 +145,7 @@ void particle_tex_init(Section& section, Frame& f) {
     ParticleImage& image = *demo_record_new<ParticleImage>(f.demo);
     section.data = &image;
     const char* shape_path = section.strings[0].c_str();
-    image.shape_texture = section_texture_load(section, 0);
+    image.shape_texture = section_texture_load(f.demo, section, 0);
     texture_set_flags(image.shape_texture, TEX_NO_MIPMAP);
     image.sprite_size = section.params[1];
 
@@ -161,7 +161,7 @@ void particle_tex_init(Section& section, Frame& f) {
         particle_tex_build(f.demo.random, shape, range, particle_tex_alpha_byte(section.params[6]));
     image.count = static_cast<int>(image.particles.size());
 
-    image.sprite_texture = section_texture_load(section, 1);
+    image.sprite_texture = section_texture_load(f.demo, section, 1);
     texture_set_flags(image.sprite_texture, TEX_MODULATE);
     texture_upload(image.sprite_texture);
     const float width = static_cast<float>(shape.width);

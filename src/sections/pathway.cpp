@@ -66,7 +66,7 @@ void pathway_init(Section& section, Frame& f) {
 
     Pathway& pathway = *demo_record_new<Pathway>(f.demo);
     section.data = &pathway;
-    pathway.texture = section_texture_load(section, 0);
+    pathway.texture = section_texture_load(f.demo, section, 0);
     texture_set_flags(pathway.texture, TEX_MODULATE);
     texture_upload(pathway.texture);
     pathway.last_time = 0;

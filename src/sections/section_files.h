@@ -7,7 +7,7 @@ struct Mesh;
 struct Section;
 
 // strings[i] as a picture: texture_load, or the same decoding and refusals without a texture.
-int section_texture_load(const Section& s, int i);
+int section_texture_load(Demo& demo, const Section& s, int i);
 void section_texture_check(const Section& s, int i);
 
 // The 3DS file strings[file] in the directory strings[directory], with its material pictures.
