@@ -139,6 +139,7 @@ class Maker {
     float loop_from_ = 0, loop_to_ = 0;
     bool reload_asked_ = false;
     FileSnapshot loaded_, last_scan_;
+    FileSnapshot built_;  // the files as the running demo was built from them
     Uint32 last_scan_ticks_ = 0;
     std::set<std::string> outputs_;
     std::string input_;
@@ -186,8 +187,10 @@ std::string first_script_error() {
 void Maker::load(bool first) {
     float resume_at = now();
     FileSnapshot scan = watch_scan(".", outputs_);
-    std::vector<std::string> changed = watch_changes(loaded_, scan);
-    loaded_ = last_scan_ = std::move(scan);
+    // What changed since the running demo was built: a refused reload in between left it as
+    // it was, so its pictures are judged against the files it read.
+    std::vector<std::string> changed = watch_changes(built_, scan);
+    loaded_ = last_scan_ = scan;
     last_scan_ticks_ = SDL_GetTicks();
     std::string refused = first_script_error();
     if (!refused.empty()) {
@@ -206,6 +209,7 @@ void Maker::load(bool first) {
     if (demo_ != nullptr) pool = texture_pool_take(demo_->first_texture);
     texture_pool_forget(pool, [&changed](const char* path) { return file_changed(path, changed); });
     demo_.reset();
+    built_ = std::move(scan);
     if (font_changed && font_loaded_) {
         texture_table_truncate(frame_targets_);
         font_loaded_ = false;

@@ -264,7 +264,12 @@ TEST_P(EveryType, ShowsWhatAFreshSessionShowsAfterReloadsAndEdits) {
     }
 
     if (!row.picture.empty()) {
+        // Changed while a broken script is refused and the last demo stands: the fix shows the
+        // new picture, not the one the standing demo held.
+        put_script(demo, row.script + "bogus 1\n");
         invert_picture(demo.dir.file(row.picture));
+        EXPECT_EQ(player.ask("reload").rfind("error ", 0), 0u) << player.death();
+        put_script(demo, row.script);
         ASSERT_TRUE(reload("inverted " + row.picture));
         const TgaPicture inverted = player.screenshot("inverted.tga");
         EXPECT_SAME_PICTURE(inverted, cold_still(demo, row.at)) << "after " << row.picture << " changed";
