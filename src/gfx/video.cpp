@@ -6,6 +6,7 @@
 #include <GL/glx.h>
 #include <SDL/SDL.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -113,7 +114,9 @@ PresentBand present_band(int32_t window_width, int32_t window_height, bool panor
     PresentBand band;
     band.aspect = panoramic ? 16.0f / 9.0f : 4.0f / 3.0f;
     band.width = window_width;
-    band.height = static_cast<int32_t>(static_cast<double>(window_width) / static_cast<double>(band.aspect));
+    // Rounded: 640 / (16/9 in float) is 359.99998, and a 640 x 360 band is what was meant.
+    band.height = static_cast<int32_t>(
+        std::lround(static_cast<double>(window_width) / static_cast<double>(band.aspect)));
     band.y = static_cast<int32_t>(static_cast<double>(window_height - band.height) * 0.5);
     return band;
 }

@@ -36,7 +36,8 @@ void fullscreen_quad_textured();
 void frame_copy_to_texture();
 
 // The letterbox band for a window: 16:9 when panoramic, else 4:3; the height is gl_width divided
-// by the single-precision aspect, in double, truncated; y centres the band vertically.
+// by the single-precision aspect, in double, rounded to the nearest row; y centres the band
+// vertically. A video export reads this band back from the window.
 struct PresentBand {
     float aspect;
     int32_t width;
