@@ -4,6 +4,6 @@
 
 #include <SDL/SDL.h>
 
-#include "gfx/view.h"  // key_state: the table lives with the free camera, its reader
+#include "gfx/free_camera.h"  // key_state: the table lives with the free camera, its reader
 
 void key_event(const SDL_Event& event);

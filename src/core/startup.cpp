@@ -9,7 +9,7 @@
 #include "core/overlay.h"
 #include "core/sequencer.h"
 #include "gfx/video.h"
-#include "gfx/view.h"
+#include "gfx/camera.h"
 #include "resources/font.h"
 #include "resources/mesh.h"
 #include "resources/texture.h"

@@ -5,7 +5,7 @@
 #include "base/config.h"
 #include "base/error.h"
 #include "core/sequencer.h"
-#include "gfx/view.h"
+#include "gfx/free_camera.h"
 #include "resources/spline.h"
 #include "script/section.h"
 #include "sections/transform.h"

@@ -7,8 +7,8 @@
 
 #include "base/error.h"
 #include "core/sequencer.h"
+#include "gfx/ortho.h"
 #include "gfx/video.h"
-#include "gfx/view.h"
 #include "resources/texture.h"
 #include "script/section.h"
 #include "sections/section_files.h"
