@@ -4,6 +4,6 @@
 
 #include <SDL/SDL.h>
 
-#include "gfx/free_camera.h"  // key_state: the table lives with the free camera, its reader
+#include "gfx/key_state.h"
 
 void key_event(const SDL_Event& event);

@@ -8,10 +8,10 @@
 #include <cstdio>
 
 #include "base/config.h"
+#include "gfx/key_state.h"
 
 float forward_speed = 0;
 float side_speed = 0;
-int32_t key_state[KEY_STATE_SIZE] = {};
 
 namespace {
 

@@ -2,8 +2,6 @@
 // axes drawn at the origin.
 #pragma once
 
-#include <cstdint>
-
 #include "gfx/camera.h"
 
 // Debug free flight with the mouse and the keys g/b, n/v, u/j, i/k, o/l; only when `debug` is set.
@@ -13,11 +11,6 @@ void free_camera_update(Camera* c, float dt);
 // Speeds in units per second, kept between frames.
 extern float forward_speed;
 extern float side_speed;
-
-// The held keys the free camera reads: 1 while the key with that SDL key symbol is held down;
-// symbols of 256 and above are not kept. The key handling of the main loop fills it.
-inline constexpr int KEY_STATE_SIZE = 256;
-extern int32_t key_state[KEY_STATE_SIZE];
 
 inline constexpr int FREE_CAMERA_MOUSE_X = 320;
 inline constexpr int FREE_CAMERA_MOUSE_Y = 240;
