@@ -57,8 +57,6 @@ void spline_channels(float time, int i, float* ch);
 // Spline i of the current section evaluated at `time` and multiplied into the current GL matrix
 // (glScalef, glRotatef x, y, z, glTranslatef).
 void spline_transform_srt(float time, int i);
-// The same with glTranslatef, glRotatef x, y, z, glScalef.
-void spline_transform_trs(float time, int i);
 // Spline i of the current section evaluated at `time` as the current colour.
 void spline_color(float time, int i);
 
