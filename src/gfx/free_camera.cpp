@@ -49,8 +49,8 @@ float free_camera_speed_step(float* speed, bool increase, bool decrease, float d
 void camera_move_forward(Camera* c, float d) {
     Vector3 step;
     vec3_scale(c->back, d, step);
-    vec3_sub(step, c->position, c->position);
-    vec3_sub(step, c->target, c->target);
+    vec3_minus(c->position, step, c->position);
+    vec3_minus(c->target, step, c->target);
 }
 
 void camera_move_sideways(Camera* c, float d) {

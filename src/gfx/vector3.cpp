@@ -6,10 +6,10 @@ void vec3_add(const Vector3& a, const Vector3& b, Vector3& out) {
     out.z = a.z + b.z;
 }
 
-void vec3_sub(const Vector3& a, const Vector3& b, Vector3& out) {
-    out.x = b.x - a.x;
-    out.y = b.y - a.y;
-    out.z = b.z - a.z;
+void vec3_minus(const Vector3& a, const Vector3& b, Vector3& out) {
+    out.x = a.x - b.x;
+    out.y = a.y - b.y;
+    out.z = a.z - b.z;
 }
 
 void vec3_scale(const Vector3& v, float s, Vector3& out) {

@@ -6,5 +6,5 @@ struct Vector3 {
 };
 
 void vec3_add(const Vector3& a, const Vector3& b, Vector3& out);
-void vec3_sub(const Vector3& a, const Vector3& b, Vector3& out);  // out = b - a
+void vec3_minus(const Vector3& a, const Vector3& b, Vector3& out);  // out = a - b
 void vec3_scale(const Vector3& v, float s, Vector3& out);
