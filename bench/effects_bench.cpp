@@ -16,7 +16,7 @@
 #include "effects/deform.h"
 #include "effects/radial_blur.h"
 #include "effects/render_mesh.h"
-#include "gfx/view.h"
+#include "gfx/ortho.h"
 #include "resources/texture.h"
 #include "rounds.h"
 #include "core/startup.h"

@@ -22,7 +22,7 @@
 #include "rounds.h"
 #include "core/sequencer.h"
 #include "gfx/video.h"
-#include "gfx/view.h"
+#include "gfx/ortho.h"
 #include "resources/texture.h"
 #include "script/parser.h"
 #include "script/section.h"

@@ -13,7 +13,7 @@
 
 #include "resources/mesh.h"
 #include "rounds.h"
-#include "resources/mesh_writer.h"
+#include "mesh_writer.h"
 #include "resources/spline.h"
 #include "resources/texture.h"
 #include "script/section.h"

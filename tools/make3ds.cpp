@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "resources/mesh_writer.h"
+#include "mesh_writer.h"
 #include "tool_help.h"
 
 int main(int argc, char** argv) {

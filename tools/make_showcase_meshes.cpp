@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "resources/mesh_writer.h"
+#include "mesh_writer.h"
 #include "tool_help.h"
 
 namespace {

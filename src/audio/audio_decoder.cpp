@@ -413,17 +413,6 @@ AudioSourceKind decoder_kind(const AudioDecoder& d) {
 int decoder_source_rate(const AudioDecoder& d) {
     return d.source_rate;
 }
-int decoder_source_channels(const AudioDecoder& d) {
-    return d.source_channels;
-}
 bool decoder_ended(const AudioDecoder& d) {
     return d.ended;
-}
-
-int64_t decoder_length(const AudioDecoder& d) {
-    if (d.kind == AUDIO_SOURCE_MODULE) return std::llround(d.module_seconds * d.out_rate);
-    if (d.source_frames < 0) return -1;
-    // In floating point: a damaged header's frame count times the rate can pass 64 bits.
-    double frames = std::ceil(static_cast<double>(d.source_frames) * d.out_rate / d.source_rate);
-    return frames < 9e18 ? static_cast<int64_t>(frames) : INT64_MAX;
 }

@@ -35,7 +35,4 @@ int decoder_seek_ms(AudioDecoder& d, int64_t ms);
 
 AudioSourceKind decoder_kind(const AudioDecoder& d);
 int decoder_source_rate(const AudioDecoder& d);
-int decoder_source_channels(const AudioDecoder& d);
 bool decoder_ended(const AudioDecoder& d);
-// Output frames in the whole file as its header or the module's song tells; -1 when unknown.
-int64_t decoder_length(const AudioDecoder& d);

@@ -4,7 +4,7 @@
 
 #include <SDL/SDL.h>
 
-#include "gfx/view.h"  // key_state: the table lives with the free camera, its reader
+#include "gfx/key_state.h"
 
 // Handles one window event; true when it asks to quit (Escape, the window closed).
 bool key_event(const SDL_Event& event);

@@ -7,7 +7,7 @@
 #include "base/config.h"
 #include "base/error.h"
 #include "core/sequencer.h"
-#include "gfx/view.h"
+#include "gfx/camera.h"
 #include "sections/demo.h"
 #include "resources/font.h"
 #include "resources/texture.h"

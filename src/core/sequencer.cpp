@@ -13,7 +13,7 @@
 #include "core/startup.h"
 #include "base/error.h"
 #include "gfx/video.h"
-#include "gfx/view.h"
+#include "gfx/camera.h"
 #include "resources/spline.h"
 #include "script/section.h"
 

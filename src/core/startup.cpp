@@ -11,7 +11,7 @@
 #include "core/overlay.h"
 #include "core/sequencer.h"
 #include "gfx/video.h"
-#include "gfx/view.h"
+#include "gfx/camera.h"
 #include "resources/font.h"
 #include "resources/texture.h"
 #include "script/section.h"

@@ -9,7 +9,7 @@
 #include "base/config.h"
 #include "base/error.h"
 #include "gfx/video.h"
-#include "gfx/view.h"
+#include "gfx/camera.h"
 #include "resources/texture.h"
 #include "resources/spline.h"
 #include "script/section.h"

@@ -1,8 +1,8 @@
 // The untextured full-frame quad shared by the fader and the inversion.
 #include "effects/flat_quad.h"
 
+#include "gfx/ortho.h"
 #include "gfx/video.h"
-#include "gfx/view.h"
 
 void flat_quad_draw(GLenum src, GLenum dst, const float colour[4]) {
     glDisable(GL_DEPTH_TEST);

@@ -6,8 +6,8 @@
 
 #include "base/config.h"
 #include "base/error.h"
+#include "gfx/ortho.h"
 #include "gfx/video.h"
-#include "gfx/view.h"
 #include "resources/texture.h"
 #include "script/section.h"
 #include "sections/demo.h"

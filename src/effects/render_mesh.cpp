@@ -8,8 +8,8 @@
 #include <GL/gl.h>
 
 #include "base/config.h"
+#include "gfx/ortho.h"
 #include "gfx/video.h"
-#include "gfx/view.h"
 #include "resources/texture.h"
 #include "script/section.h"
 #include "sections/demo.h"

@@ -6,9 +6,9 @@
 #include <GL/glx.h>
 #include <SDL/SDL.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "base/config.h"
 #include "base/error.h"
@@ -23,19 +23,7 @@ namespace {
 int32_t present_y = 0;
 }  // namespace
 
-const char* const gl_entry_point_names[GL_ENTRY_POINT_COUNT] = {
-    "glMultiTexCoord2fARB",     "glMultiTexCoord2fvARB",        "glActiveTextureARB",
-    "glClientActiveTextureARB", "wglCreatePbufferARB",          "wglGetPbufferDCARB",
-    "wglReleasePbufferDCARB",   "wglDestroyPbufferARB",         "wglQueryPbufferARB",
-    "wglMakeContextCurrentARB", "wglGetPixelFormatAttribivARB", "wglGetPixelFormatAttribfvARB",
-    "wglChoosePixelFormatARB",  "wglBindTexImageARB",           "wglReleaseTexImageARB",
-    "wglSetPbufferAttribARB",
-};
-void* gl_entry_points[GL_ENTRY_POINT_COUNT] = {};
-
 namespace {
-
-constexpr int MULTITEXTURE_ENTRY_COUNT = 4;
 
 const char* gl_text(GLenum name) {
     const GLubyte* s = glGetString(name);
@@ -89,17 +77,6 @@ void default_state() {
     if (error != GL_NO_ERROR) fatal_error("Error setting OpenGL default state: %s", glu_error_text(error));
 }
 
-void extension_entry_points() {
-    if (gl_extension_supported("GL_ARB_multitexture")) {
-        for (int i = 0; i < MULTITEXTURE_ENTRY_COUNT; ++i) {
-            gl_entry_points[i] = SDL_GL_GetProcAddress(gl_entry_point_names[i]);
-        }
-    }
-    // The pbuffer, make-current-read, pixel-format and render-texture entry points belong to the
-    // Windows binding; their slots stay null.
-    for (int i = MULTITEXTURE_ENTRY_COUNT; i < GL_ENTRY_POINT_COUNT; ++i) gl_entry_points[i] = nullptr;
-}
-
 int frame_sized_texture() {
     int handle = texture_create(config.gl_rttWidth, config.gl_rttHeight, GL_RGB, 3);
     texture_set_flags(handle, TEX_NO_MIPMAP | TEX_CLAMP);
@@ -113,7 +90,9 @@ PresentBand present_band(int32_t window_width, int32_t window_height, bool panor
     PresentBand band;
     band.aspect = panoramic ? 16.0f / 9.0f : 4.0f / 3.0f;
     band.width = window_width;
-    band.height = static_cast<int32_t>(static_cast<double>(window_width) / static_cast<double>(band.aspect));
+    // Rounded: 640 / (16/9 in float) is 359.99998, and a 640 x 360 band is what was meant.
+    band.height = static_cast<int32_t>(
+        std::lround(static_cast<double>(window_width) / static_cast<double>(band.aspect)));
     band.y = static_cast<int32_t>(static_cast<double>(window_height - band.height) * 0.5);
     return band;
 }
@@ -124,14 +103,6 @@ bool display_available() {
         if (value != nullptr && *value != '\0') return true;
     }
     return false;
-}
-
-bool extension_list_has(const char* list, const char* name) {
-    return list != nullptr && name != nullptr && std::strstr(list, name) != nullptr;
-}
-
-bool gl_extension_supported(const char* name) {
-    return extension_list_has(reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS)), name);
 }
 
 std::string video_size_problem(int32_t window_width, int32_t window_height, int32_t frame_width,
@@ -188,7 +159,6 @@ void video_init() {
 
     if (config.gl_info != 0) driver_description();
     default_state();
-    if (config.gl_extensions != 0) extension_entry_points();
 
     frame_texture = frame_sized_texture();
     PresentBand band = present_band(config.gl_width, config.gl_height, config.gl_panoramic != 0);

@@ -11,15 +11,7 @@ extern int effect_texture;
 extern int32_t present_width;
 extern int32_t present_height;
 
-// Extension entry points, filled when gl_extensions is set: the four GL_ARB_multitexture
-// functions, then twelve window-system ones that exist only with the Windows binding and stay
-// null here. No other part of the system calls them.
-inline constexpr int GL_ENTRY_POINT_COUNT = 16;
-extern const char* const gl_entry_point_names[GL_ENTRY_POINT_COUNT];
-extern void* gl_entry_points[GL_ENTRY_POINT_COUNT];
-
 void video_init();
-bool gl_extension_supported(const char* name);
 void frame_begin();
 void frame_present();
 // Shows the last presented frame again (frame_texture) without drawing a new one: the maker's
@@ -36,7 +28,8 @@ void fullscreen_quad_textured();
 void frame_copy_to_texture();
 
 // The letterbox band for a window: 16:9 when panoramic, else 4:3; the height is gl_width divided
-// by the single-precision aspect, in double, truncated; y centres the band vertically.
+// by the single-precision aspect, in double, rounded to the nearest row; y centres the band
+// vertically. A video export reads this band back from the window.
 struct PresentBand {
     float aspect;
     int32_t width;
@@ -48,9 +41,6 @@ PresentBand present_band(int32_t window_width, int32_t window_height, bool panor
 // Whether a window can be had: DISPLAY or WAYLAND_DISPLAY set, or a video driver chosen through
 // SDL_VIDEODRIVER.
 bool display_available();
-
-// Whether the space-separated extension list contains `name` as a substring.
-bool extension_list_has(const char* list, const char* name);
 
 // The message that refuses a window or frame size, or "" when the sizes are usable: both sizes
 // positive and the frame no larger than the window, whose back buffer holds it.

@@ -244,104 +244,127 @@ float read_percent(Reader& r, Chunk& c, int depth) {
     return percent;
 }
 
-// Handles one chunk whose header has been read; returns false when it is not handled here.
-bool handle(Reader& r, Chunk& c, Level level, int depth, int object, ColorResult* color, float* percent,
-            Material* material) {
+// Each read_*_chunk below reads one chunk of its level whose header has been read, and returns
+// false for a chunk that the level does not know (its caller skips it).
+
+bool read_main_chunk(Reader& r, Chunk& c, int depth) {
+    switch (c.id) {
+        case CHUNK_EDITOR:
+            read_container(r, c, Level::Main, depth + 1, -1, nullptr, nullptr, nullptr);
+            return true;
+        case CHUNK_OBJECT:
+            read_object(r, c, depth);
+            return true;
+        case CHUNK_MATERIAL:
+            read_material(r, c, depth);
+            return true;
+        default:  // keyframe data included: animation is not played
+            return false;
+    }
+}
+
+bool read_object_chunk(Reader& r, Chunk& c, int depth, int object) {
+    MeshObject& o = r.mesh.objects[object];
+    switch (c.id) {
+        case CHUNK_TRIANGLES:
+            read_container(r, c, Level::Object, depth + 1, object, nullptr, nullptr, nullptr);
+            return true;
+        case CHUNK_VERTICES:
+            read_vertices(r, c, o);
+            break;
+        case CHUNK_FACES:
+            read_faces(r, c, o);
+            break;
+        case CHUNK_FACE_MATERIAL:
+            read_face_material(r, c, o);
+            break;
+        case CHUNK_TEXCOORDS:
+            read_texcoords(r, c, o);
+            break;
+        default:
+            return false;
+    }
+    r.check_within(c);
+    return true;
+}
+
+bool read_material_chunk(Reader& r, Chunk& c, int depth, Material* material) {
+    switch (c.id) {
+        case CHUNK_MAT_NAME:
+            r.string(c, material->name);
+            break;
+        case CHUNK_MAT_AMBIENT:
+            read_color(r, c, material->ambient, depth);
+            return true;
+        case CHUNK_MAT_DIFFUSE:
+            read_color(r, c, material->diffuse, depth);
+            return true;
+        case CHUNK_MAT_SPECULAR:
+            read_color(r, c, material->specular, depth);
+            return true;
+        case CHUNK_MAT_SHININESS:
+            material->shininess = read_percent(r, c, depth);
+            return true;
+        case CHUNK_MAT_TEXMAP:
+            read_container(r, c, Level::Material, depth + 1, -1, nullptr, nullptr, material);
+            return true;
+        case CHUNK_MAT_MAPNAME:
+            read_map_name(r, c, *material);
+            break;
+        default:
+            return false;
+    }
+    r.check_within(c);
+    return true;
+}
+
+bool read_color_chunk(Reader& r, Chunk& c, ColorResult* color) {
+    switch (c.id) {
+        case CHUNK_COLOR_F:
+        case CHUNK_LIN_COLOR_F:
+            for (float& v : color->rgb) v = r.f32(c);
+            break;
+        case CHUNK_COLOR_24:
+        case CHUNK_LIN_COLOR_24:
+            for (float& v : color->rgb) v = r.byte(c) / 255.0f;
+            break;
+        default:
+            return false;
+    }
+    r.check_within(c);
+    return true;
+}
+
+bool read_percent_chunk(Reader& r, Chunk& c, float* percent) {
+    switch (c.id) {
+        case CHUNK_PERCENT_I:
+            *percent = r.u16(c) / 100.0f;
+            break;
+        case CHUNK_PERCENT_F:
+            *percent = r.f32(c);
+            break;
+        default:
+            return false;
+    }
+    r.check_within(c);
+    return true;
+}
+
+// One chunk whose header has been read, by the reader of its level; false when that level does
+// not know it.
+bool read_known_chunk(Reader& r, Chunk& c, Level level, int depth, int object, ColorResult* color,
+                      float* percent, Material* material) {
     switch (level) {
         case Level::Main:
-            switch (c.id) {
-                case CHUNK_EDITOR:
-                    read_container(r, c, Level::Main, depth + 1, -1, nullptr, nullptr, nullptr);
-                    return true;
-                case CHUNK_OBJECT:
-                    read_object(r, c, depth);
-                    return true;
-                case CHUNK_MATERIAL:
-                    read_material(r, c, depth);
-                    return true;
-                default:  // keyframe data included: animation is not played
-                    return false;
-            }
-        case Level::Object: {
-            MeshObject& o = r.mesh.objects[object];
-            switch (c.id) {
-                case CHUNK_TRIANGLES:
-                    read_container(r, c, Level::Object, depth + 1, object, nullptr, nullptr, nullptr);
-                    return true;
-                case CHUNK_VERTICES:
-                    read_vertices(r, c, o);
-                    break;
-                case CHUNK_FACES:
-                    read_faces(r, c, o);
-                    break;
-                case CHUNK_FACE_MATERIAL:
-                    read_face_material(r, c, o);
-                    break;
-                case CHUNK_TEXCOORDS:
-                    read_texcoords(r, c, o);
-                    break;
-                default:
-                    return false;
-            }
-            r.check_within(c);
-            return true;
-        }
+            return read_main_chunk(r, c, depth);
+        case Level::Object:
+            return read_object_chunk(r, c, depth, object);
         case Level::Material:
-            switch (c.id) {
-                case CHUNK_MAT_NAME:
-                    r.string(c, material->name);
-                    break;
-                case CHUNK_MAT_AMBIENT:
-                    read_color(r, c, material->ambient, depth);
-                    return true;
-                case CHUNK_MAT_DIFFUSE:
-                    read_color(r, c, material->diffuse, depth);
-                    return true;
-                case CHUNK_MAT_SPECULAR:
-                    read_color(r, c, material->specular, depth);
-                    return true;
-                case CHUNK_MAT_SHININESS:
-                    material->shininess = read_percent(r, c, depth);
-                    return true;
-                case CHUNK_MAT_TEXMAP:
-                    read_container(r, c, Level::Material, depth + 1, -1, nullptr, nullptr, material);
-                    return true;
-                case CHUNK_MAT_MAPNAME:
-                    read_map_name(r, c, *material);
-                    break;
-                default:
-                    return false;
-            }
-            r.check_within(c);
-            return true;
+            return read_material_chunk(r, c, depth, material);
         case Level::Color:
-            switch (c.id) {
-                case CHUNK_COLOR_F:
-                case CHUNK_LIN_COLOR_F:
-                    for (float& v : color->rgb) v = r.f32(c);
-                    break;
-                case CHUNK_COLOR_24:
-                case CHUNK_LIN_COLOR_24:
-                    for (float& v : color->rgb) v = r.byte(c) / 255.0f;
-                    break;
-                default:
-                    return false;
-            }
-            r.check_within(c);
-            return true;
+            return read_color_chunk(r, c, color);
         case Level::Percent:
-            switch (c.id) {
-                case CHUNK_PERCENT_I:
-                    *percent = r.u16(c) / 100.0f;
-                    break;
-                case CHUNK_PERCENT_F:
-                    *percent = r.f32(c);
-                    break;
-                default:
-                    return false;
-            }
-            r.check_within(c);
-            return true;
+            return read_percent_chunk(r, c, percent);
     }
     return false;
 }
@@ -360,7 +383,7 @@ void read_container(Reader& r, Chunk& parent, Level level, int depth, int object
             r.failed = true;
             return;
         }
-        if (!handle(r, c, level, depth, object, color, percent, material)) r.skip(c);
+        if (!read_known_chunk(r, c, level, depth, object, color, percent, material)) r.skip(c);
         parent.consumed += c.consumed;
     }
 }

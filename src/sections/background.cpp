@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "base/error.h"
-#include "gfx/view.h"
+#include "gfx/ortho.h"
 #include "resources/texture.h"
 #include "script/section.h"
 #include "sections/demo.h"

@@ -4,8 +4,8 @@
 
 #include "base/config.h"
 #include "base/error.h"
+#include "gfx/free_camera.h"
 #include "sections/demo.h"
-#include "gfx/view.h"
 #include "resources/spline.h"
 #include "script/section.h"
 #include "sections/transform.h"

@@ -3,7 +3,7 @@
 #include <GL/gl.h>
 
 #include "base/error.h"
-#include "gfx/view.h"
+#include "gfx/free_camera.h"
 #include "resources/texture.h"
 #include "script/section.h"
 #include "sections/demo.h"

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "base/error.h"
+#include "gfx/ortho.h"
 #include "sections/demo.h"
 #include "gfx/video.h"
-#include "gfx/view.h"
 #include "resources/texture.h"
 #include "script/section.h"
 #include "sections/section_files.h"

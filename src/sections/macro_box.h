@@ -2,7 +2,7 @@
 // turned copies that spin slowly and fade over the section.
 #pragma once
 
-#include "gfx/view.h"
+#include "gfx/camera.h"
 
 struct Frame;
 struct Section;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "base/error.h"
-#include "gfx/view.h"
+#include "gfx/free_camera.h"
 #include "resources/mesh.h"
 #include "resources/texture.h"
 #include "script/section.h"

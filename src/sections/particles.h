@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "gfx/view.h"
+#include "gfx/vector3.h"
 
 struct Particle {
     int32_t alive = 0;  // non-zero: drawn and updated

@@ -7,7 +7,7 @@
 
 #include "base/error.h"
 #include "base/random.h"
-#include "gfx/view.h"
+#include "gfx/free_camera.h"
 #include "resources/spline.h"
 #include "resources/texture.h"
 #include "script/section.h"

@@ -23,16 +23,6 @@ void spline_transform_srt(const Section& s, float time, int i) {
     glTranslatef(ch[6], ch[7], ch[8]);
 }
 
-void spline_transform_trs(const Section& s, float time, int i) {
-    float ch[SPLINE_MAX_CHANNELS] = {};
-    spline_channels(s, time, i, ch);
-    glTranslatef(ch[6], ch[7], ch[8]);
-    glRotatef(ch[3], 1, 0, 0);
-    glRotatef(ch[4], 0, 1, 0);
-    glRotatef(ch[5], 0, 0, 1);
-    glScalef(ch[0], ch[1], ch[2]);
-}
-
 void spline_color(const Section& s, float time, int i) {
     float ch[SPLINE_MAX_CHANNELS] = {};
     spline_channels(s, time, i, ch);

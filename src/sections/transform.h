@@ -57,8 +57,6 @@ void spline_channels(const Section& s, float time, int i, float* ch);
 // Spline i of section s evaluated at `time` and multiplied into the current GL matrix
 // (glScalef, glRotatef x, y, z, glTranslatef).
 void spline_transform_srt(const Section& s, float time, int i);
-// The same with glTranslatef, glRotatef x, y, z, glScalef.
-void spline_transform_trs(const Section& s, float time, int i);
 // Spline i of section s evaluated at `time` as the current colour.
 void spline_color(const Section& s, float time, int i);
 

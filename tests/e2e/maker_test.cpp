@@ -84,10 +84,10 @@ TEST(MakersMode, SeeksShowWhatARunStartedThereShowsFirst) {
     // A fade from red to blue between 1 s and 5 s (its colour tells the time to within a frame)
     // under two clouds of sprites scattered at random while they load: one gone by the times
     // sought, which a run started there does not load, so its draws must not count. The window
-    // and its 16:9 band (256 / 1.7777778f, truncated: 143 rows) are the frame's own size, so the
-    // screenshot shows the recorded frame pixel for pixel.
+    // and its 16:9 band (256 x 9/16 = 144 rows) are the frame's own size, so the screenshot shows
+    // the recorded frame pixel for pixel.
     Demo demo;
-    for (const char* line : {"gl_width 256", "gl_height 143", "gl_rttHeight 143"}) demo.set(line);
+    for (const char* line : {"gl_width 256", "gl_height 144", "gl_rttHeight 144"}) demo.set(line);
     demo.picture("data/white.tga", 8, 8, Rgb{255, 255, 255});
     demo.background("data/white.tga", 0, 6);
     demo.section("[efxFader]\n" + span(1, 5, 1) + "param 1 0 0 1  0 0 1 1\n");

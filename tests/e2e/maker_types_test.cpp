@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "player.h"
-#include "resources/mesh_writer.h"
+#include "mesh_writer.h"
 #include "sound_media.h"
 
 namespace {

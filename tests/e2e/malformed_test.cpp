@@ -6,9 +6,9 @@
 #include <filesystem>
 
 #include "media_files.h"
+#include "mesh_writer.h"
 #include "player.h"
 #include "resources/mesh.h"
-#include "resources/mesh_writer.h"
 
 namespace fs = std::filesystem;
 

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "mesh_writer.h"
 #include "player.h"
-#include "resources/mesh_writer.h"
 
 namespace {
 

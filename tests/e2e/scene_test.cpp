@@ -2,8 +2,8 @@
 // the recorded frames are compared with where the camera's projection puts things.
 #include <string>
 
+#include "mesh_writer.h"
 #include "player.h"
-#include "resources/mesh_writer.h"
 
 namespace {
 

@@ -31,9 +31,9 @@ std::string quoted(const std::string& s) {
     return out + "'";
 }
 
-int fixture(const std::string& action, const std::string& file) {
+int fixture(const std::string& action, const std::string& file, const std::string& more = "") {
     return std::system((quoted(TARVEL_SOURCE_DIR "/tests/support/xvfb-fixture") + " " + action + " " +
-                        quoted(file) + " > /dev/null")
+                        quoted(file) + more + " > /dev/null")
                            .c_str());
 }
 
@@ -42,13 +42,15 @@ std::string display_in(const std::string& file) {
     return number.empty() ? "" : ":" + number.substr(0, number.find(' '));
 }
 
-// A server of this process's own, stopped at exit.
+// A server of this process's own, stopped at exit, or when this process is killed, by the
+// fixture's watcher.
 std::string own_file, chosen_display;
 
 std::string own_display() {
     if (own_file.empty()) {
         own_file = fs::temp_directory_path() / ("tarvel-display-" + std::to_string(getpid()));
-        if (fixture("start", own_file) == 0) std::atexit([] { fixture("stop", own_file); });
+        if (fixture("start", own_file, " " + std::to_string(getpid())) == 0)
+            std::atexit([] { fixture("stop", own_file); });
     }
     return chosen_display = display_in(own_file);
 }

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/config.h"
-#include "gfx/view.h"
+#include "gfx/camera.h"
 #include "script/parser.h"
 #include "script/section.h"
 

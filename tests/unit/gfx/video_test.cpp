@@ -6,9 +6,11 @@
 #include <vector>
 
 TEST(PresentBand, LetterboxesThePanoramicFrameInTheWindow) {
-    const std::tuple<int, int, bool, float, int, int> cases[] = {{800, 600, true, 16.0f / 9, 449, 75},
-                                                                 {800, 600, false, 4.0f / 3, 599, 0},
-                                                                 {320, 240, true, 16.0f / 9, 179, 30}};
+    // The width times 9/16 or 3/4, whole numbers here: a window of the band's own aspect is filled.
+    const std::tuple<int, int, bool, float, int, int> cases[] = {{800, 600, true, 16.0f / 9, 450, 75},
+                                                                 {800, 600, false, 4.0f / 3, 600, 0},
+                                                                 {640, 360, true, 16.0f / 9, 360, 0},
+                                                                 {320, 240, true, 16.0f / 9, 180, 30}};
     for (const auto& [width, height, panoramic, aspect, band_height, y] : cases) {
         PresentBand band = present_band(width, height, panoramic);
         EXPECT_FLOAT_EQ(band.aspect, aspect);

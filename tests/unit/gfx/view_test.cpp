@@ -1,4 +1,4 @@
-#include "gfx/view.h"
+#include "gfx/free_camera.h"
 
 #include <gtest/gtest.h>
 

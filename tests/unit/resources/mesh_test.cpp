@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "mesh_writer.h"
 #include "resources/mesh.h"
-#include "resources/mesh_writer.h"
 #include "test_support.h"
 
 namespace {

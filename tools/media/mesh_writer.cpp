@@ -1,5 +1,5 @@
 // The 3DS writer behind the media tools and the mesh tests.
-#include "resources/mesh_writer.h"
+#include "mesh_writer.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,20 +1,17 @@
-// Camera, projection, the unit-square 2D helpers, the debug axes and the free-flying camera.
-#include "gfx/view.h"
+// The free-flying debug camera and the debug axes.
+#include "gfx/free_camera.h"
 
 #include <GL/gl.h>
-#include <GL/glu.h>
 #include <SDL/SDL.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <memory>
-#include <vector>
 
 #include "base/config.h"
+#include "gfx/key_state.h"
 
 float forward_speed = 0;
 float side_speed = 0;
-int32_t key_state[KEY_STATE_SIZE] = {};
 
 namespace {
 
@@ -23,53 +20,6 @@ bool key_held(int code) {
 }
 
 }  // namespace
-
-Camera* camera_set_position(Camera* c, float x, float y, float z) {
-    c->position = {x, y, z};
-    return c;
-}
-
-Camera* camera_set_target(Camera* c, float x, float y, float z) {
-    c->target = {x, y, z};
-    return c;
-}
-
-Camera* camera_set_rotation(Camera* c, float x, float y, float z) {
-    c->rotation = {x, y, z};
-    return c;
-}
-
-Camera* camera_set_fov(Camera* c, float fov, float aspect) {
-    c->fov = fov;
-    c->aspect = aspect;
-    return c;
-}
-
-Camera* camera_set_clip(Camera* c, float near, float far) {
-    c->near = near;
-    c->far = far;
-    return c;
-}
-
-void perspective_set(const Camera* c) {
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(c->fov, c->aspect, c->near, c->far);
-}
-
-void camera_apply(Camera* c) {
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glRotatef(-c->rotation.x, 1, 0, 0);
-    glRotatef(-c->rotation.z, 0, 0, 1);
-    glRotatef(-c->rotation.y, 0, 1, 0);
-    gluLookAt(c->position.x, c->position.y, c->position.z, c->target.x, c->target.y, c->target.z, 0, 1, 0);
-    GLfloat m[16];
-    glGetFloatv(GL_MODELVIEW_MATRIX, m);
-    c->right = {m[0], m[4], m[8]};
-    c->up = {m[1], m[5], m[9]};
-    c->back = {m[2], m[6], m[10]};
-}
 
 void free_camera_look(Camera* c, int mouse_x, int mouse_y) {
     float dx = static_cast<float>(FREE_CAMERA_MOUSE_X - mouse_x) / 16.0f;
@@ -99,8 +49,8 @@ float free_camera_speed_step(float* speed, bool increase, bool decrease, float d
 void camera_move_forward(Camera* c, float d) {
     Vector3 step;
     vec3_scale(c->back, d, step);
-    vec3_sub(step, c->position, c->position);
-    vec3_sub(step, c->target, c->target);
+    vec3_minus(c->position, step, c->position);
+    vec3_minus(c->target, step, c->target);
 }
 
 void camera_move_sideways(Camera* c, float d) {
@@ -108,14 +58,6 @@ void camera_move_sideways(Camera* c, float d) {
     vec3_scale(c->right, d, step);
     vec3_add(c->position, step, c->position);
     vec3_add(c->target, step, c->target);
-}
-
-std::string camera_print_line(const Camera& c) {
-    char line[512];
-    std::snprintf(line, sizeof line, "%f %f %f %f %f %f %f %f %f %f %f %f\n", c.position.x, c.position.y,
-                  c.position.z, c.rotation.x, c.rotation.y, c.rotation.z, c.target.x, c.target.y, c.target.z,
-                  c.fov, c.near, c.far);
-    return line;
 }
 
 void free_camera_update(Camera* c, float dt) {
@@ -146,24 +88,6 @@ void free_camera_update(Camera* c, float dt) {
     if (key_held('l')) c->target.z += nudge;
 }
 
-void ortho_begin() {
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glOrtho(0, 1, 0, 1, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
-}
-
-void ortho_end() {
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-}
-
 void debug_axes() {
     if (config.debug == 0) return;
     glDisable(GL_TEXTURE_2D);
@@ -187,22 +111,4 @@ void debug_axes() {
     glEnd();
     glLineWidth(1);
     glEnable(GL_TEXTURE_2D);
-}
-
-void vec3_add(const Vector3& a, const Vector3& b, Vector3& out) {
-    out.x = a.x + b.x;
-    out.y = a.y + b.y;
-    out.z = a.z + b.z;
-}
-
-void vec3_sub(const Vector3& a, const Vector3& b, Vector3& out) {
-    out.x = b.x - a.x;
-    out.y = b.y - a.y;
-    out.z = b.z - a.z;
-}
-
-void vec3_scale(const Vector3& v, float s, Vector3& out) {
-    out.x = v.x * s;
-    out.y = v.y * s;
-    out.z = v.z * s;
 }
