@@ -10,9 +10,6 @@
 #include "base/config.h"
 #include "gfx/key_state.h"
 
-float forward_speed = 0;
-float side_speed = 0;
-
 namespace {
 
 bool key_held(int code) {
@@ -60,7 +57,7 @@ void camera_move_sideways(Camera* c, float d) {
     vec3_add(c->target, step, c->target);
 }
 
-void free_camera_update(Camera* c, float dt) {
+void free_camera_update(Camera* c, FreeFlight& flight, float dt) {
     if (config.debug == 0) return;
 
     int mouse_x = 0;
@@ -76,8 +73,8 @@ void free_camera_update(Camera* c, float dt) {
         key_state[static_cast<int>(' ')] = 0;
     }
 
-    camera_move_forward(c, free_camera_speed_step(&forward_speed, key_held('g'), key_held('b'), dt));
-    camera_move_sideways(c, free_camera_speed_step(&side_speed, key_held('n'), key_held('v'), dt));
+    camera_move_forward(c, free_camera_speed_step(&flight.forward_speed, key_held('g'), key_held('b'), dt));
+    camera_move_sideways(c, free_camera_speed_step(&flight.side_speed, key_held('n'), key_held('v'), dt));
 
     float nudge = 5.0f * dt;
     if (key_held('u')) c->target.x -= nudge;

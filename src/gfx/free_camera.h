@@ -4,13 +4,16 @@
 
 #include "gfx/camera.h"
 
+// The speeds of a free flight in units per second, kept between frames (by the demo flown).
+struct FreeFlight {
+    float forward_speed = 0;
+    float side_speed = 0;
+};
+
 // Debug free flight with the mouse and the keys g/b, n/v, u/j, i/k, o/l; only when `debug` is set.
-void free_camera_update(Camera* c, float dt);
+void free_camera_update(Camera* c, FreeFlight& flight, float dt);
 
 // The free-flight pieces, kept apart from the mouse and the keyboard.
-// Speeds in units per second, kept between frames.
-extern float forward_speed;
-extern float side_speed;
 
 inline constexpr int FREE_CAMERA_MOUSE_X = 320;
 inline constexpr int FREE_CAMERA_MOUSE_Y = 240;

@@ -43,7 +43,7 @@ void camera_section_render(Section& s, Frame& f) {
         spline_channels(s, s.elapsed, 0, ch);
         camera_from_channels(camera, ch);
     } else {
-        free_camera_update(camera, f.delta);
+        free_camera_update(camera, f.demo.free_flight, f.delta);
     }
     perspective_set(camera);
     camera_apply(camera);

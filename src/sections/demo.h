@@ -12,10 +12,9 @@
 #include <vector>
 
 #include "base/random.h"
+#include "gfx/free_camera.h"
 #include "resources/texture.h"
 #include "script/section.h"
-
-struct Camera;
 
 struct Demo {
     Demo();
@@ -50,8 +49,10 @@ struct Demo {
     bool quiet = false;
     bool keep_all = false;
 
-    // The camera of the frame being drawn (null until a camera section sets it).
+    // The camera of the frame being drawn (null until a camera section sets it), and the speeds
+    // of the debug camera's free flight.
     Camera* camera = nullptr;
+    FreeFlight free_flight;
     Random random;
 
     // What inits made for their sections (Section.data points into these), freed the last

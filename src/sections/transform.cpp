@@ -12,15 +12,21 @@ void spline_channels(const Section& s, float time, int i, float* ch) {
     if (spline != nullptr && spline->key_count > 0) spline_eval(spline, ch, time);
 }
 
+namespace {
+// Transform steps multiplied into the current GL matrix by GL itself.
+struct GlSteps {
+    void scale(float x, float y, float z) { glScalef(x, y, z); }
+    void rotate(float degrees, float x, float y, float z) { glRotatef(degrees, x, y, z); }
+    void translate(float x, float y, float z) { glTranslatef(x, y, z); }
+};
+}  // namespace
+
 // Channels a spline lacks read as 0 (init refuses such splines where it matters).
 void spline_transform_srt(const Section& s, float time, int i) {
     float ch[SPLINE_MAX_CHANNELS] = {};
     spline_channels(s, time, i, ch);
-    glScalef(ch[0], ch[1], ch[2]);
-    glRotatef(ch[3], 1, 0, 0);
-    glRotatef(ch[4], 0, 1, 0);
-    glRotatef(ch[5], 0, 0, 1);
-    glTranslatef(ch[6], ch[7], ch[8]);
+    GlSteps steps;
+    transform_srt_steps(ch, steps);
 }
 
 void spline_color(const Section& s, float time, int i) {

@@ -26,10 +26,30 @@ Matrix4 matrix_rotate(float degrees, float x, float y, float z);  // as glRotate
 Matrix4 matrix_translate(float x, float y, float z);
 void matrix_transform_point(const Matrix4& m, const float in[3], float out[3]);
 
-// What the two transforms multiply into the current matrix, from nine channel values.
+// The two transforms of nine channel values as the steps they multiply into a matrix, in order,
+// through `steps` (scale, rotate in degrees about an axis, translate): the same steps build the
+// matrices below and the GL matrix a section draws under.
 // scale-rotate-translate: a vertex is translated first and scaled last.
-Matrix4 transform_srt_matrix(const float* ch);
+template <typename Steps>
+void transform_srt_steps(const float* ch, Steps& steps) {
+    steps.scale(ch[0], ch[1], ch[2]);
+    steps.rotate(ch[3], 1, 0, 0);
+    steps.rotate(ch[4], 0, 1, 0);
+    steps.rotate(ch[5], 0, 0, 1);
+    steps.translate(ch[6], ch[7], ch[8]);
+}
 // translate-rotate-scale: a vertex is scaled first and translated last.
+template <typename Steps>
+void transform_trs_steps(const float* ch, Steps& steps) {
+    steps.translate(ch[6], ch[7], ch[8]);
+    steps.rotate(ch[3], 1, 0, 0);
+    steps.rotate(ch[4], 0, 1, 0);
+    steps.rotate(ch[5], 0, 0, 1);
+    steps.scale(ch[0], ch[1], ch[2]);
+}
+
+// What the two transforms multiply into the current matrix.
+Matrix4 transform_srt_matrix(const float* ch);
 Matrix4 transform_trs_matrix(const float* ch);
 
 // Copies drawn for a count n: i = 0, 1, ... while i < n, so a fractional count rounds up and

@@ -68,20 +68,29 @@ void matrix_transform_point(const Matrix4& m, const float in[3], float out[3]) {
     for (int i = 0; i < 3; ++i) out[i] = v[i];
 }
 
+namespace {
+// Transform steps multiplied into a matrix, the first from identity (a product with identity is
+// exact, so the first step is its own matrix).
+struct MatrixSteps {
+    Matrix4 m = matrix_identity();
+    void scale(float x, float y, float z) { m = matrix_multiply(m, matrix_scale(x, y, z)); }
+    void rotate(float degrees, float x, float y, float z) {
+        m = matrix_multiply(m, matrix_rotate(degrees, x, y, z));
+    }
+    void translate(float x, float y, float z) { m = matrix_multiply(m, matrix_translate(x, y, z)); }
+};
+}  // namespace
+
 Matrix4 transform_srt_matrix(const float* ch) {
-    Matrix4 r = matrix_scale(ch[0], ch[1], ch[2]);
-    r = matrix_multiply(r, matrix_rotate(ch[3], 1, 0, 0));
-    r = matrix_multiply(r, matrix_rotate(ch[4], 0, 1, 0));
-    r = matrix_multiply(r, matrix_rotate(ch[5], 0, 0, 1));
-    return matrix_multiply(r, matrix_translate(ch[6], ch[7], ch[8]));
+    MatrixSteps steps;
+    transform_srt_steps(ch, steps);
+    return steps.m;
 }
 
 Matrix4 transform_trs_matrix(const float* ch) {
-    Matrix4 r = matrix_translate(ch[6], ch[7], ch[8]);
-    r = matrix_multiply(r, matrix_rotate(ch[3], 1, 0, 0));
-    r = matrix_multiply(r, matrix_rotate(ch[4], 0, 1, 0));
-    r = matrix_multiply(r, matrix_rotate(ch[5], 0, 0, 1));
-    return matrix_multiply(r, matrix_scale(ch[0], ch[1], ch[2]));
+    MatrixSteps steps;
+    transform_trs_steps(ch, steps);
+    return steps.m;
 }
 
 int matrix_copy_count(float n) {

@@ -47,6 +47,9 @@ TEST(Transform, RotationsTurnCounterClockwiseAndChannelsScaleTurnAndMoveInTheirO
     expect_point(transform_srt_matrix(yx), {1, 0, 0}, {0, 1, 0});
     float zx[9] = {1, 1, 1, 90, 0, 90, 0, 0, 0};  // z: (0,1,0); then x: (0,0,1)
     expect_point(transform_srt_matrix(zx), {1, 0, 0}, {0, 0, 1});
+    float zy[9] = {1, 1, 1, 0, 90, 90, 0, 0, 0};  // z: (0,1,0), which y leaves
+    expect_point(transform_srt_matrix(zy), {1, 0, 0}, {0, 1, 0});
+    expect_point(transform_trs_matrix(zy), {1, 0, 0}, {0, 1, 0});
 }
 
 TEST(MatrixCopies, CopyIGoesThroughTheStepITimesThenTheBase) {
