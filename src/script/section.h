@@ -16,7 +16,7 @@ inline constexpr int SECTION_MAX_PARAMS = 32;
 inline constexpr int SECTION_MAX_STRINGS = 32;
 inline constexpr int SECTION_MAX_SPLINES = 32;
 
-// Zero-filled when the parser creates it; lives until the demo is torn down (section_list_clear).
+// Zero-filled when the parser creates it; lives as long as the SectionList (the demo) holding it.
 struct Section {
     int32_t type = 0;
     float start = 0;
