@@ -18,8 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const Rgb red{255, 0, 0}, green{0, 255, 0};
-
 PlayerResult tarvel(const Demo& demo, std::vector<std::string> args, PlayerOptions options = {}) {
     options.args = std::move(args);
     return demo.run(options);
@@ -60,9 +58,10 @@ TEST(CommandLine, HelpVersionAndUsageErrorsOpenNoWindow) {
     // Each usage error's text is the parser's; how it reaches the user is the same for all.
     PlayerResult wrong = tarvel(demo, {"--size", "640"}, headless);
     EXPECT_EQ(wrong.exit_status, 2);
-    EXPECT_EQ(wrong.err,
-              "tarvel: invalid size for --size: '640' (WIDTHxHEIGHT, two positive whole numbers)\nTry 'tarvel "
-              "--help'.\n");
+    EXPECT_EQ(
+        wrong.err,
+        "tarvel: invalid size for --size: '640' (WIDTHxHEIGHT, two positive whole numbers)\nTry 'tarvel "
+        "--help'.\n");
     EXPECT_EQ(wrong.out, "");
     EXPECT_EQ(demo.dialog_log(), "");
 }
