@@ -35,8 +35,6 @@ const Row ROWS[] = {
      "./row.tvl:5: warning: a second loading section (the first is at ./row.tvl line 1): only the one read "
      "last "
      "is shown"},
-    {"SemicolonAfterValue", "[efxFader]\n" SPAN "param 0 0 0 1 0 0 0 0 ; fade in\n", "",
-     "./row.tvl:4: warning: ';' after a value is part of the value (a comment takes a line of its own)"},
     {"OutsideTheWindow", "demo_start 3\n[efxInverse]\n" SPAN, "",
      "./row.tvl:2: warning: the section (0 to 2 s) ends before demo_start (3 s) and is never played"},
     {"UnusedFile", "", "data/spare.tga", "./data/spare.tga: warning: no script uses this file"},
