@@ -35,8 +35,6 @@ const Row ROWS[] = {
      "./row.tvl:5: warning: a second loading section (the first is at ./row.tvl line 1): only the one read "
      "last "
      "is shown"},
-    {"SemicolonAfterValue", "[efxFader]\n" SPAN "param 0 0 0 1 0 0 0 0 ; fade in\n", "",
-     "./row.tvl:4: warning: ';' after a value is part of the value (a comment takes a line of its own)"},
     {"OutsideTheWindow", "demo_start 3\n[efxInverse]\n" SPAN, "",
      "./row.tvl:2: warning: the section (0 to 2 s) ends before demo_start (3 s) and is never played"},
     {"UnusedFile", "", "data/spare.tga", "./data/spare.tga: warning: no script uses this file"},
@@ -57,10 +55,10 @@ TEST_P(Warning, IsReportedOnceAndTheStatusStaysZero) {
     Demo demo;
     const std::string script = row.script;
     // Only the files the row names: any other would be reported unused.
-    if (script.find("data/sky.tga") != std::string::npos) demo.picture("data/sky.tga", 8, 8, Rgb{0, 0, 255});
+    if (script.find("data/sky.tga") != std::string::npos) demo.picture("data/sky.tga", 8, 8, blue);
     if (script.find("data/c9.spl") != std::string::npos)
         demo.file("data/c9.spl", "1 1 1 0 0 0 0 0 0\n1 1 1 0 0 0 0 0 1\n");
-    if (*row.spare != '\0') demo.picture(row.spare, 8, 8, Rgb{0, 0, 0});
+    if (*row.spare != '\0') demo.picture(row.spare, 8, 8, black);
     if (script.find("[loading]") != std::string::npos) demo.sections.clear();
     demo.file("row.tvl", row.script);
     PlayerResult r = check(demo);
@@ -78,7 +76,7 @@ INSTANTIATE_TEST_SUITE_P(Check, Warning, testing::ValuesIn(ROWS),
 // for a count), and the lines after a header of an unknown type belong to no section.
 TEST(Check, EveryMistakeOfEveryScriptAtOnceWithItsPlace) {
     Demo demo;
-    demo.picture("data/sky.tga", 8, 8, Rgb{0, 0, 255});
+    demo.picture("data/sky.tga", 8, 8, blue);
     demo.file("data/c3.spl", "1 1 1\n2 2 2\n");
     demo.file("a.tvl",
               "\xEF\xBB\xBF"

@@ -19,8 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const Rgb red{255, 0, 0}, green{0, 255, 0};
-
 PlayerResult tarvel(const Demo& demo, std::vector<std::string> args, PlayerOptions options = {}) {
     options.args = std::move(args);
     return demo.run(options);

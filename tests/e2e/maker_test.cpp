@@ -8,8 +8,6 @@
 
 namespace {
 
-const Rgb red{255, 0, 0}, green{0, 255, 0};
-
 // The colour in the middle of a screenshot (the demo's picture, clear of the panels).
 Rgb middle(const TgaPicture& p) {
     return colour_at(p, 0.5f, 0.5f);
@@ -74,7 +72,7 @@ TEST(MakersMode, ReloadsChangedFilesAndOutlivesErrorsAtTheSameTime) {
     std::filesystem::last_write_time(demo.dir.file("data/back.tga"), stamp);
     demo.section("[efxInverse]\n" + span(0, 10, 5));
     demo.write();
-    EXPECT_TRUE(settles(player, [](const TgaPicture& p) { return near(middle(p), Rgb{0, 255, 255}, 2); }));
+    EXPECT_TRUE(settles(player, [](const TgaPicture& p) { return near(middle(p), cyan, 2); }));
     EXPECT_EQ(player.ask("screenshot no/such/folder/x.tga").rfind("error ", 0), 0u);
     EXPECT_EQ(player.ask("quit"), "ok");
     EXPECT_EQ(player.wait_exit(), 0);
@@ -88,7 +86,7 @@ TEST(MakersMode, SeeksShowWhatARunStartedThereShowsFirst) {
     // the recorded frame pixel for pixel.
     Demo demo;
     for (const char* line : {"gl_width 256", "gl_height 144", "gl_rttHeight 144"}) demo.set(line);
-    demo.picture("data/white.tga", 8, 8, Rgb{255, 255, 255});
+    demo.picture("data/white.tga", 8, 8, white);
     demo.background("data/white.tga", 0, 6);
     demo.section("[efxFader]\n" + span(1, 5, 1) + "param 1 0 0 1  0 0 1 1\n");
     demo.file("data/eye.spl", "5.8 3 13.8 0 0 0 0 0.5 0 60 0.3 300\n5.8 3 13.8 0 0 0 0 0.5 0 60 0.3 300\n");
@@ -103,7 +101,7 @@ TEST(MakersMode, SeeksShowWhatARunStartedThereShowsFirst) {
         const TgaPicture seen = player.screenshot("seek.tga");
         Demo started;
         started.settings = demo.settings;
-        started.picture("data/white.tga", 8, 8, Rgb{255, 255, 255});
+        started.picture("data/white.tga", 8, 8, white);
         started.file("data/eye.spl", read_file(demo.dir.file("data/eye.spl")));
         started.sections = demo.sections;
         PlayerResult r = started.run({.args = {"--start", t, "--end", t}});

@@ -151,8 +151,6 @@ const TypeRow rows[] = {
 
 // The pictures, splines, model and music the rows name.
 void write_media(const Demo& demo) {
-    const Rgb red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255}, yellow{255, 255, 0}, white{255, 255, 255},
-        black{0, 0, 0}, cyan{0, 255, 255};
     write_tga(demo.dir.file("data/quad.tga"), 16, 16, quadrant_rgb(16, 16, red, green, blue, yellow));
     write_tga(demo.dir.file("data/shape.tga"), 12, 12, quadrant_rgb(12, 12, white, black, cyan, black));
     demo.picture("data/flare.tga", 8, 8, Rgb{250, 200, 60});

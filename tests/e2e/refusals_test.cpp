@@ -160,7 +160,7 @@ const Row CLAMPED[] = {
 
 // A demo with every file the rows name, running `row.script` beside it.
 PlayerResult run_row(const Demo& demo, const Row& row) {
-    demo.picture("data/white.tga", 8, 8, Rgb{255, 255, 255});
+    demo.picture("data/white.tga", 8, 8, white);
     const std::string channels[] = {"2", "3", "4", "9", "10"};
     for (const std::string& n : channels) {
         std::string key;

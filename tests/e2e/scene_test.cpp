@@ -7,8 +7,6 @@
 
 namespace {
 
-const Rgb red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255}, white{255, 255, 255}, black{0, 0, 0};
-
 // A camera section without spline looks from (0, 0, 5) down -z with 90 degrees vertically and
 // the 16:9 display aspect, into 256 x 128 frames: the pixel column and row of an eye-space point.
 int column_of(float x, float depth) {
@@ -208,7 +206,10 @@ TEST(Scene, SectionsLeaveTheDefaultStateForLaterOnes) {
     demo.section("[efxRadialBlur]\n" + span(0, 1, 7) + "param {2, 0.5, 0.1, 0.5, 0.1, 0.5, 0.5, 0.5, 0.5}\n");
     demo.section("[efxDeform]\n" + span(0, 1, 8) + "param {4, 8, 8}\n");
     demo.section("[efxRenderMesh]\n" + span(0, 1, 9) + "param {0, 1, 1, 1}\n");
-    demo.background("data/halves.tga", 0, 1, 10);
+    demo.file("data/cube.3ds", mesh_write_3ds({}, {mesh_draft_cube("cube", 1, "")}));
+    demo.section("[object]\n" + span(0, 1, 10) +
+                 "string Color\nstring data/\nstring cube.3ds\nparam 1 1 1 1 1 1 1\n");
+    demo.background("data/halves.tga", 0, 1, 11);
     expect_clean_exit(demo.run());
     TgaPicture f = demo.frame(1);
     EXPECT_COLOUR(colour_at(f, 0.2f, 0.5f), (Rgb{10, 200, 30}), 1) << " left half";

@@ -20,13 +20,10 @@ double mean_level(const TgaPicture& p) {
     return p.rgb.empty() ? 0 : sum / static_cast<double>(p.rgb.size());
 }
 
-// The showcase with small frames, recording at `fps` from `start` to `end` (0: its own end).
-void showcase(Demo& demo, float fps, float start, float end) {
+// The showcase with small frames, one every two seconds from 1 s to its own end.
+void showcase(Demo& demo) {
     demo.use_example("showcase");
-    for (const std::string& s :
-         std::vector<std::string>{"compress_tga 1", "record_fps " + std::to_string(fps),
-                                  "demo_start " + std::to_string(start), "demo_end " + std::to_string(end)})
-        demo.set(s);
+    for (const char* s : {"compress_tga 1", "record_fps 0.5", "demo_start 1", "demo_end 0"}) demo.set(s);
 }
 
 void expect_like_reference(const Demo& demo, int frame, const std::string& name) {
@@ -58,7 +55,7 @@ void expect_like_reference(const Demo& demo, int frame, const std::string& name)
 // and drawn at least once, in both forms.
 TEST(Showcase, PlaysToItsEndAndPackedRecordsTheSameFramesAsTheFolder) {
     Demo folder;
-    showcase(folder, 0.5f, 1, 0);
+    showcase(folder);
     PlayerOptions options;
     options.timeout_seconds = 240;
     expect_clean_exit(folder.run(options));
@@ -67,13 +64,13 @@ TEST(Showcase, PlaysToItsEndAndPackedRecordsTheSameFramesAsTheFolder) {
     ASSERT_EQ(names.size(), 39u);
     for (int i = 0; i < 38; ++i) EXPECT_GT(mean_level(folder.frame(i)), 6.0) << "at " << 1 + 2 * i << " s";
     EXPECT_LT(mean_level(folder.frame(38)), 1.0) << "after the last fade";
-    const std::pair<int, const char*> moments[] = {{5, "forge_11s"},  {8, "forge_17s"},   {15, "swarm_31s"},
-                                                   {17, "swarm_35s"}, {21, "liquid_43s"}, {29, "bloom_59s"},
-                                                   {34, "finale_69s"}};
+    const std::pair<int, const char*> moments[] = {{0, "dawn_1s"},    {5, "forge_11s"},  {8, "forge_17s"},
+                                                   {15, "swarm_31s"}, {17, "swarm_35s"}, {21, "liquid_43s"},
+                                                   {29, "bloom_59s"}, {34, "finale_69s"}};
     for (const auto& [frame, name] : moments) expect_like_reference(folder, frame, name);
 
     Demo packed;
-    showcase(packed, 0.5f, 1, 0);
+    showcase(packed);
     const std::string pack = "'" + std::string(TARVEL_SOURCE_DIR) + "/examples/make-media' '" +
                              TARVEL_TOOLS_DIR + "' pack '" + packed.dir.path + "'";
     ASSERT_EQ(std::system(pack.c_str()), 0) << pack;
@@ -83,23 +80,6 @@ TEST(Showcase, PlaysToItsEndAndPackedRecordsTheSameFramesAsTheFolder) {
     ASSERT_EQ(packed.frames(), names);
     for (int i = 0; i < static_cast<int>(names.size()); ++i)
         EXPECT_TRUE(read_file(packed.frame_path(i)) == read_file(folder.frame_path(i))) << "frame " << i;
-}
-
-TEST(Showcase, OpensOutOfBlackOverItsFirstSeconds) {
-    Demo demo;
-    showcase(demo, 25, 0, 2);
-    expect_clean_exit(demo.run());
-    // The fade in starts from black and brightens frame by frame while the tunnel comes closer.
-    ASSERT_GE(demo.frames().size(), 51u);
-    EXPECT_LT(mean_level(demo.frame(0)), 0.5);
-    double previous = 0;
-    for (int i = 5; i <= 40; i += 5) {
-        const double level = mean_level(demo.frame(i));
-        EXPECT_GT(level, previous) << "frame " << i;
-        previous = level;
-    }
-    expect_like_reference(demo, 25, "dawn_1s");
-    expect_like_reference(demo, 50, "dawn_2s");
 }
 
 TEST(MakeVideo, TurnsACutOfTheShowIntoAnMp4OfThatLength) {

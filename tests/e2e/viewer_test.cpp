@@ -8,8 +8,6 @@
 #include "player.h"
 #include "resources/font.h"
 
-const Rgb red{255, 0, 0}, green{0, 255, 0}, black{0, 0, 0};
-
 TEST(Viewer, ALoopingDemoPlaysEveryPassAlikeUntilEscape) {
     Demo demo;
     demo.set("gl_rttWidth 64");
@@ -77,7 +75,7 @@ TEST(Viewer, EscapeDuringLoadingEndsBeforeTheFirstFrameWithoutAScore) {
 TEST(Viewer, AScreenshotThatCannotBeWrittenWholeIsAnError) {
     Demo demo;
     demo.set("record 0");
-    demo.picture("data/blue.tga", 8, 8, Rgb{0, 0, 255});
+    demo.picture("data/blue.tga", 8, 8, blue);
     demo.background("data/blue.tga", 0, 1000);
     PlayerResult r;
     {
@@ -180,7 +178,7 @@ std::string install_font(const Demo& demo) {
 
 // The window is 322 x 241 in 4:3, so the picture band is the whole window and one overlay unit is
 // one pixel. With the statistics on, the screenshot shows them over the picture, and the recording
-// never does.
+// never does. Frames and screenshots are compressed alike.
 TEST(Overlay, ScreenshotsShowTheStatisticsInTheWindowAndTheRecordingNever) {
     Demo demo;
     const std::string font = install_font(demo);
@@ -216,6 +214,7 @@ TEST(Overlay, ScreenshotsShowTheStatisticsInTheWindowAndTheRecordingNever) {
     EXPECT_FALSE(std::filesystem::exists(demo.dir.file("screen02.tga")));
     for (int i = 0; i <= 10; ++i) {
         const TgaPicture f = read_picture(demo.frame_path(i));
+        EXPECT_EQ(f.type, 10) << "frame " << i;
         // Inside the edges that the picture's filtering blends with black.
         EXPECT_EQ(count_colour(f, grey, 0, 4, 59, 4, 27), 56 * 24) << "frame " << i;
     }

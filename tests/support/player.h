@@ -15,6 +15,8 @@
 #include "tga_reader.h"
 
 using Rgb = std::array<uint8_t, 3>;
+inline constexpr Rgb red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255}, yellow{255, 255, 0},
+    cyan{0, 255, 255}, white{255, 255, 255}, black{0, 0, 0};
 
 struct PlayerResult {
     int exit_status = -1;  // exit code, 124 when timed out, or 128 + signal when killed by a signal

@@ -16,8 +16,3 @@ TEST(OverlayText, StatisticsBlockRounds) {
     EXPECT_EQ(overlay_timing_text(s), block);
     EXPECT_EQ(overlay_fps_text(24.4f), "fps 24");
 }
-
-TEST(Benchmark, ShownOnlyWhenAskedForAndOnceTheDemoClockHasMoved) {
-    EXPECT_TRUE(benchmark_due(1, 0.04f) && benchmark_due(-1, 20.0f));
-    EXPECT_FALSE(benchmark_due(0, 20.0f) || benchmark_due(1, 0.0f) || benchmark_due(1, -5.0f));
-}
