@@ -1,6 +1,7 @@
 // The musical clock and the bar lines of the time line picture.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <regex>
 
 #include "core/beats.h"
@@ -54,7 +55,11 @@ TEST(Timeline, BarLinesWithATempoAndNoneWithout) {
     // One section over 10 s: 160 pixels a second from x 110, so the axis ends at 1710.
     TimelineInput in;
     in.boxes.push_back({"efxInverse", "", 0, 10, 0, {}, true});
-    EXPECT_TRUE(bar_lines(timeline_svg(in)).empty());
+    // No tempo, and none that --timeline (which does not refuse settings) could take for one.
+    for (const Tempo none : {Tempo{}, Tempo{INFINITY, 4}, Tempo{120, 0}}) {
+        in.tempo = none;
+        EXPECT_TRUE(bar_lines(timeline_svg(in)).empty()) << none.bpm << " " << none.beats_per_bar;
+    }
 
     // 2 s bars: lines at 0, 2, ... 10 s, the strong ones at bars 1 and 5.
     in.tempo = {120, 4};
