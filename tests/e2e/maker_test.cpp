@@ -77,7 +77,6 @@ TEST(MakersMode, ReloadsChangedFilesAndOutlivesErrorsAtTheSameTime) {
     EXPECT_TRUE(settles(player, [](const TgaPicture& p) { return near(middle(p), Rgb{0, 255, 255}, 2); }));
     // A tempo a reload brings: bars and beats taken and told (at 120 bpm and 4 beats a bar, a
     // beat is 0.5 s and 3 s is bar 2 beat 3).
-    EXPECT_EQ(player.ask("seek 2:2"), "error no tempo: set bpm to use bars");
     demo.set("bpm 120");
     demo.write();
     EXPECT_TRUE(wait_until([&] { return player.ask("time") == "ok 3.000 paused bar 2:3.000"; }));
