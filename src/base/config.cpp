@@ -42,6 +42,8 @@ const ConfigVar config_vars[CONFIG_VAR_COUNT] = {
     int_var("gl_rttWidth", &Config::gl_rttWidth),
     int_var("gl_rttHeight", &Config::gl_rttHeight),
     int_var("texture_detail", &Config::texture_detail),
+    float_var("bpm", &Config::bpm),
+    int_var("beats_per_bar", &Config::beats_per_bar),
 };
 
 const ConfigVar* config_find(const char* name) {

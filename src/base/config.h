@@ -13,7 +13,7 @@ struct ConfigPlace {
 };
 
 struct Config {
-    // The 24 variables, in the order of the name table.
+    // The 26 variables, in the order of the name table.
     std::string demo_name = "Tarvel";
     int32_t fps = 0;
     int32_t timing = 0;
@@ -38,6 +38,8 @@ struct Config {
     int32_t gl_rttWidth = 512;
     int32_t gl_rttHeight = 512;
     int32_t texture_detail = 5;
+    float bpm = 0.0f;  // the music's tempo in beats a minute; 0: none
+    int32_t beats_per_bar = 4;
 
     // 16/9 until the video mode settles it.
     float display_aspect = 16.0f / 9.0f;
@@ -59,7 +61,7 @@ struct ConfigVar {
     std::string Config::*string_member;
 };
 
-inline constexpr int CONFIG_VAR_COUNT = 24;
+inline constexpr int CONFIG_VAR_COUNT = 26;
 extern const ConfigVar config_vars[CONFIG_VAR_COUNT];
 
 // Exact, case-sensitive lookup; null when the name is not a variable.

@@ -21,6 +21,7 @@
 #include "audio/sound_system.h"
 #include "base/config.h"
 #include "base/error.h"
+#include "core/beats.h"
 #include "core/capture.h"
 #include "core/check.h"
 #include "core/cli.h"
@@ -324,7 +325,7 @@ void Maker::draw_overlays() {
         draw_panel(lines, 0, size, true);
     }
     bool paused = !playing_ || broken_;
-    std::string status = maker_status_text(now(), paused, loop_on(), loop_from_, loop_to_);
+    std::string status = maker_status_text(now(), paused, loop_on(), loop_from_, loop_to_, tempo_of_config());
     draw_panel({status}, static_cast<float>(config.gl_height) - size * 1.5f, size, false);
     glEnable(GL_DEPTH_TEST);
 }
@@ -434,7 +435,8 @@ std::string Maker::do_screenshot(const std::string& file) {
 
 void Maker::answer_line(const std::string& line) {
     dirty_ = true;
-    MakerCommand c = maker_command_parse(line);
+    const Tempo tempo = tempo_of_config();
+    MakerCommand c = maker_command_parse(line, tempo);
     std::string answer = "ok";
     if (!c.error.empty()) {
         answer = "error " + c.error;
@@ -466,6 +468,7 @@ void Maker::answer_line(const std::string& line) {
                 std::snprintf(text, sizeof text, "ok %.3f %s", static_cast<double>(now()),
                               playing_ && !broken_ ? "playing" : "paused");
                 answer = text;
+                if (tempo.set()) answer += " bar " + beats_text(tempo, now());
                 break;
             }
             case MakerCommandKind::Screenshot:

@@ -29,6 +29,16 @@ bool parse_seconds(std::string_view word, float& out) {
     return true;
 }
 
+// Whether `word` is a time in seconds, or a BAR:BEAT of the tempo. When it is not, `why` holds
+// what is wrong with a BAR:BEAT; for anything else the command's usage says it.
+bool parse_time(std::string_view word, const Tempo& tempo, float& out, std::string& why) {
+    if (beats_written(word)) {
+        why = beats_parse(word, tempo, out);
+        return why.empty();
+    }
+    return parse_seconds(word, out);
+}
+
 MakerCommand failure(std::string why) {
     MakerCommand c;
     c.error = std::move(why);
@@ -37,7 +47,7 @@ MakerCommand failure(std::string why) {
 
 }  // namespace
 
-MakerCommand maker_command_parse(std::string_view line) {
+MakerCommand maker_command_parse(std::string_view line, const Tempo& tempo) {
     std::vector<std::string_view> w = words_of(line);
     if (w.empty()) return failure("empty command");
     MakerCommand c;
@@ -58,9 +68,10 @@ MakerCommand maker_command_parse(std::string_view line) {
         c.kind = row.kind;
         return c;
     }
+    std::string why;
     if (name == "seek") {
-        if (args != 1 || !parse_seconds(w[1], c.from))
-            return failure("seek needs one time in seconds, 0 or more");
+        if (args != 1 || !parse_time(w[1], tempo, c.from, why))
+            return failure(!why.empty() ? why : "seek needs one time in seconds, 0 or more");
         c.kind = MakerCommandKind::Seek;
         return c;
     }
@@ -69,8 +80,8 @@ MakerCommand maker_command_parse(std::string_view line) {
             c.kind = MakerCommandKind::LoopOff;
             return c;
         }
-        if (args != 2 || !parse_seconds(w[1], c.from) || !parse_seconds(w[2], c.to))
-            return failure("loop needs FROM and TO in seconds, or off");
+        if (args != 2 || !parse_time(w[1], tempo, c.from, why) || !parse_time(w[2], tempo, c.to, why))
+            return failure(!why.empty() ? why : "loop needs FROM and TO in seconds, or off");
         if (!(c.to > c.from)) return failure("loop needs TO after FROM");
         c.kind = MakerCommandKind::Loop;
         return c;
@@ -99,8 +110,11 @@ std::string maker_time_text(float seconds) {
     return text;
 }
 
-std::string maker_status_text(float seconds, bool paused, bool loop_on, float loop_from, float loop_to) {
-    std::string text = maker_time_text(seconds) + (paused ? "  paused" : "  playing");
+std::string maker_status_text(float seconds, bool paused, bool loop_on, float loop_from, float loop_to,
+                              const Tempo& tempo) {
+    std::string text = maker_time_text(seconds);
+    if (tempo.set()) text += "  bar " + beats_counter_text(tempo, seconds);
+    text += paused ? "  paused" : "  playing";
     if (loop_on) text += "  loop " + maker_time_text(loop_from) + " - " + maker_time_text(loop_to);
     return text;
 }

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/beats.h"
+
 enum class MakerCommandKind { Seek, Pause, Play, Loop, LoopOff, Reload, Time, Screenshot, Quit };
 
 struct MakerCommand {
@@ -18,14 +20,16 @@ struct MakerCommand {
 };
 
 // One line (without its line end; blanks around words are ignored). Times are seconds, finite
-// and not negative; a loop's end lies after its start.
-MakerCommand maker_command_parse(std::string_view line);
+// and not negative, or with a tempo BAR:BEAT; a loop's end lies after its start.
+MakerCommand maker_command_parse(std::string_view line, const Tempo& tempo);
 
 // "mm:ss.hh": minutes, seconds and hundredths, truncated; negative times show as 00:00.00.
 std::string maker_time_text(float seconds);
 
-// The status line: time, "playing" or "paused", and the loop when one is set.
-std::string maker_status_text(float seconds, bool paused, bool loop_on, float loop_from, float loop_to);
+// The status line: time, with a tempo its bar and beat, "playing" or "paused", and the loop when
+// one is set.
+std::string maker_status_text(float seconds, bool paused, bool loop_on, float loop_from, float loop_to,
+                              const Tempo& tempo);
 
 // Splits a message into lines of at most `width` characters, breaking at blanks where it can;
 // line feeds in the message are kept.

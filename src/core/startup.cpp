@@ -3,6 +3,7 @@
 
 #include <SDL/SDL.h>
 
+#include <cmath>
 #include <cstdlib>
 
 #include "core/capture.h"
@@ -24,6 +25,15 @@ void demo_settings_check() {
     if (config.record != 0 && !(config.record_fps > 0.0f)) {
         ErrorPlace place = config_place("record_fps");
         fatal_error("Invalid record_fps %g", static_cast<double>(config.record_fps));
+    }
+    // The tempo counts bars and beats from time 0: 0 means none, anything else must be a rate.
+    if (!std::isfinite(config.bpm) || config.bpm < 0.0f) {
+        ErrorPlace place = config_place("bpm");
+        fatal_error("Invalid bpm %g", static_cast<double>(config.bpm));
+    }
+    if (config.beats_per_bar < 1) {
+        ErrorPlace place = config_place("beats_per_bar");
+        fatal_error("Invalid beats_per_bar %d", config.beats_per_bar);
     }
     // The frame is drawn into the window's back buffer, so it has to fit there. The sizes are
     // settings of their own, and the frame's is the one usually changed.

@@ -50,7 +50,9 @@ const char* const STYLE =
     ".mark{stroke:#b00020;stroke-width:1.5;stroke-dasharray:6 3}"
     ".marklabel{font-size:11px;fill:#b00020}"
     ".marklabel.end{text-anchor:end}"
-    ".level{fill:#7a4581}";
+    ".level{fill:#7a4581}"
+    ".bar{stroke:#4a4a9a;stroke-opacity:.3}"
+    ".bar.four{stroke-opacity:.75;stroke-width:1.5}";
 
 const char* kind_class(TimelineKind kind) {
     switch (kind) {
@@ -296,6 +298,12 @@ std::string timeline_svg(const TimelineInput& in) {
     svg.rect("box", lx, legend_y - 10, 14, 12);
     svg.out += "</g>\n";
     svg.text(lx + 18, legend_y, "legend", "outside them: not played");
+    if (in.tempo.set()) {
+        lx += 180;
+        svg.line("bar four", lx, legend_y - 11, lx, legend_y + 2);
+        svg.text(lx + 8, legend_y, "legend",
+                 "bars: " + num(in.tempo.bpm) + " bpm, " + std::to_string(in.tempo.beats_per_bar) + " beats");
+    }
 
     if (in.loading) {
         svg.text(10, loading_y + 15, "lanelabel", "loading screen");
@@ -342,6 +350,17 @@ std::string timeline_svg(const TimelineInput& in) {
             svg.out += "</g>\n";
         }
         lane_y += lane.rows * ROW_H + 2 * LANE_PAD;
+    }
+
+    // Bar lines over the boxes, from bar 1 at 0 s to the axis's end.
+    if (in.tempo.set()) {
+        const double bar_seconds = in.tempo.seconds_per_bar();
+        double every = 1;
+        while (every * bar_seconds * scale < TIMELINE_MIN_BAR_PX) every *= 4;
+        for (double bar = 0; bar * bar_seconds <= length + 1e-3; bar += every) {
+            const float x = x_at(static_cast<float>(bar * bar_seconds));
+            svg.line(std::fmod(bar, 4) == 0 ? "bar four" : "bar", x, lanes_top, x, lanes_bottom);
+        }
     }
 
     // Loudness: bars of whole slices, at least MIN_BAR_W wide, centred on the strip.
@@ -447,6 +466,7 @@ TimelineInput timeline_collect(const Demo& demo) {
     in.title = config.demo_name.empty() ? "Tarvel demo" : config.demo_name;
     in.demo_start = placeable(config.demo_start);
     in.demo_end = placeable(config.demo_end);
+    in.tempo = tempo_of_config();
     // The loading screen is the loading section the load phase picks: the last one parsed.
     const Section* loading = nullptr;
     std::vector<const Section*> parsed;

@@ -6,11 +6,15 @@
 // Scale: x = TIMELINE_LEFT + t × pixels a second, with the pixels a second the largest of
 // timeline_scales whose axis (the latest time any section, sync or mark names) stays within
 // TIMELINE_AXIS_WIDTH pixels; the axis has a grid line, labelled in seconds, every grid step.
+// With a tempo, a thin line marks each bar across the lanes and a stronger one bars 1, 5, 9 and
+// so on; where bars lie closer than TIMELINE_MIN_BAR_PX, only every 4th (16th, ...) has its line.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "core/beats.h"
 
 struct Demo;
 
@@ -21,6 +25,7 @@ inline constexpr float timeline_scales[] = {160, 100, 80, 50, 40, 20, 10, 5, 2, 
 // TIMELINE_FLOOR_DB (no bar) up to 0 dB (a full bar).
 inline constexpr float TIMELINE_SLICE = 0.05f;
 inline constexpr float TIMELINE_FLOOR_DB = -48;
+inline constexpr float TIMELINE_MIN_BAR_PX = 6;
 
 enum class TimelineKind { Scene, Particles, Effect, Sound };
 
@@ -43,6 +48,7 @@ struct TimelineInput {
     float demo_end = 0;           // 0: the show runs to its last section's end
     bool music = false;           // some sound section plays
     std::vector<float> loudness;  // RMS level (0 to 1) of each slice from 0 s
+    Tempo tempo;                  // bar lines when set
 };
 
 TimelineKind timeline_kind(const std::string& type);

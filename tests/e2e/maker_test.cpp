@@ -73,6 +73,13 @@ TEST(MakersMode, ReloadsChangedFilesAndOutlivesErrorsAtTheSameTime) {
     demo.section("[efxInverse]\n" + span(0, 10, 5));
     demo.write();
     EXPECT_TRUE(settles(player, [](const TgaPicture& p) { return near(middle(p), cyan, 2); }));
+    // A tempo a reload brings: bars and beats taken and told (at 120 bpm and 4 beats a bar, a
+    // beat is 0.5 s and 3 s is bar 2 beat 3).
+    demo.set("bpm 120");
+    demo.write();
+    EXPECT_TRUE(wait_until([&] { return player.ask("time") == "ok 3.000 paused bar 2:3.000"; }));
+    EXPECT_EQ(player.ask("seek 2:2"), "ok");
+    EXPECT_EQ(player.ask("time"), "ok 2.500 paused bar 2:2.000");
     EXPECT_EQ(player.ask("screenshot no/such/folder/x.tga").rfind("error ", 0), 0u);
     EXPECT_EQ(player.ask("quit"), "ok");
     EXPECT_EQ(player.wait_exit(), 0);

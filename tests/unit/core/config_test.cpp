@@ -6,6 +6,7 @@
 
 #include "../script/script_fixture.h"
 #include "base/error.h"
+#include "core/startup.h"
 
 namespace {
 
@@ -61,6 +62,22 @@ TEST_F(ConfigTest, SetDefaultsParsesTheTreeAndTheLastFileParsedWins) {
     const std::string last = sections.head->strings[0];
     EXPECT_EQ(config.demo_name, last);
     EXPECT_EQ(config.gl_width, last == "One" ? 100 : 200);
+}
+
+// A tempo is 0 (none) or a rate, and a bar has a beat at least: anything else is refused at the
+// line that set it.
+TEST_F(ConfigTest, TheTempoIsCheckedWhereItWasSet) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"bpm 0\nbeats_per_bar 1\n", ""},
+        {"bpm 120\nbpm -1\n", "Invalid bpm -1 (script './x.tvl', line 2)"},
+        {"bpm nan\n", "Invalid bpm nan (script './x.tvl', line 1)"},
+        {"bpm 97.5\nbeats_per_bar 0\n", "Invalid beats_per_bar 0 (script './x.tvl', line 2)"},
+    };
+    for (const auto& [script, message] : rows) {
+        reset();
+        ASSERT_EQ(parse(script), "") << script;
+        EXPECT_EQ(fatal_message_of([] { demo_settings_check(); }), message) << script;
+    }
 }
 
 TEST(Messages, FatalAndWarningTextsAreCutAt1023Characters) {

@@ -25,7 +25,6 @@ std::string described(const MakerCommand& c) {
 
 TEST(MakerCommands, LinesToCommandsOrTheReasonTheyAreNot) {
     const std::pair<const char*, const char*> rows[] = {
-        {"seek 12.5", "seek 12.500000"},
         {"  seek\t0 \r", "seek 0.000000"},
         {"pause", "pause"},
         {"play", "play"},
@@ -46,13 +45,34 @@ TEST(MakerCommands, LinesToCommandsOrTheReasonTheyAreNot) {
         {"screenshot", "error screenshot needs a file name"},
         {"Seek 1", "error unknown command 'Seek'"},
     };
-    for (const auto& [line, want] : rows) EXPECT_EQ(described(maker_command_parse(line)), want) << line;
+    for (const auto& [line, want] : rows)
+        EXPECT_EQ(described(maker_command_parse(line, Tempo{})), want) << line;
+    EXPECT_EQ(described(maker_command_parse("seek 17:1", Tempo{})), "error no tempo: set bpm to use bars");
+
+    // At 120 bpm and 4 beats a bar, a beat is 0.5 s and a bar 2 s: bar 17 begins at 32 s.
+    const std::pair<const char*, const char*> bar_rows[] = {
+        {"seek 17:1", "seek 32.000000"},
+        {"seek 9:2.5", "seek 16.750000"},  // 8 bars and 1.5 beats
+        {"loop 9:1 13:1", "loop 16.000000 24.000000"},
+        {"loop 1:3 3.5", "loop 1.000000 3.500000"},
+        {"seek 12.5", "seek 12.500000"},
+        {"seek 0:1", "error bars count from 1"},
+        {"seek 1:5", "error a bar of 4 beats has beats from 1 to below 5"},
+        {"seek 1:0.5", "error a bar of 4 beats has beats from 1 to below 5"},
+        {"seek 2.5:1", "error '2.5:1' is not BAR:BEAT, e.g. 17:1 or 9:2.5"},
+        {"seek 5000002:1", "error bar 5000002 lies past 10000000 seconds"},
+    };
+    for (const auto& [line, want] : bar_rows)
+        EXPECT_EQ(described(maker_command_parse(line, Tempo{120, 4})), want) << line;
 }
 
 TEST(MakerCommands, StatusLineAndWrappedMessages) {
     // 83.456 s is 1 minute, 23 seconds and 45 hundredths (truncated, not rounded).
-    EXPECT_EQ(maker_status_text(83.456f, false, false, 0, 0), "01:23.45  playing");
-    EXPECT_EQ(maker_status_text(-2, true, true, 10, 3725.5f), "00:00.00  paused  loop 00:10.00 - 62:05.50");
+    EXPECT_EQ(maker_status_text(83.456f, false, false, 0, 0, Tempo{}), "01:23.45  playing");
+    EXPECT_EQ(maker_status_text(-2, true, true, 10, 3725.5f, Tempo{}),
+              "00:00.00  paused  loop 00:10.00 - 62:05.50");
+    // 35.9 s at 120 bpm is 71.8 beats: bar 18 (from 68 beats), beat 4 and a fraction left out.
+    EXPECT_EQ(maker_status_text(35.9f, true, false, 0, 0, Tempo{120, 4}), "00:35.90  bar 18.4  paused");
     EXPECT_EQ(maker_time_text(0.29f), "00:00.29");
     const std::vector<std::string> lines = {"File 'a b' not", "found", "", "x"};
     EXPECT_EQ(maker_wrap("File 'a b' not found\n\nx", 14), lines);
