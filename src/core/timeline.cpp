@@ -416,6 +416,15 @@ TimelineBox box_of(const Demo& demo, const Section& s) {
     b.layer = s.layer;
     for (int i = 0; i < s.sync_count; ++i) b.syncs.push_back(placeable(s.syncs[i]));
     b.kept = section_keep(demo, &s);
+    b.script = s.script;
+    b.line = s.line;
+    if (!b.file.empty()) b.files.push_back(b.file);
+    auto add = [&b](const std::string& name) {
+        if (!name.empty() && std::find(b.files.begin(), b.files.end(), name) == b.files.end())
+            b.files.push_back(name);
+    };
+    for (int i = 0; i < s.string_count; ++i) add(s.strings[i]);
+    for (int i = 0; i < s.spline_count; ++i) add(s.spline_names[i]);
     return b;
 }
 

@@ -32,7 +32,10 @@ struct TimelineBox {
     float end = 0;
     int layer = 0;
     std::vector<float> syncs;
-    bool kept = true;  // takes part in a run between demo_start and demo_end
+    bool kept = true;                // takes part in a run between demo_start and demo_end
+    std::string script;              // where it was written, as discovery names the script
+    int line = 0;                    // its header's line
+    std::vector<std::string> files;  // every string and spline it names, the main file first
 };
 
 struct TimelineInput {
