@@ -200,4 +200,23 @@ TEST(Console, NobodyElseGetsInAndNoClientStallsTheShow) {
     EXPECT_EQ(served.player.wait_exit(), 0);
 }
 
+TEST(Console, ThePageShowsTheShowAndDrivesIt) {
+    // Chromium, through chromedriver, on the page; the script checks it against demo.tvl and
+    // asks the player on standard input.
+    Demo demo;
+    demo.set("record 0");
+    demo.picture("data/grey.tga", 8, 8, grey);
+    demo.background("data/grey.tga", 0, 10);
+    demo.section("[efxInverse]\n" + span(5, 6, 2));
+    demo.write();
+    const std::string log = demo.dir.file(".page-log");
+    const std::string command =
+        "DISPLAY=" + player_display() +
+        " SDL_AUDIODRIVER=dummy /usr/bin/timeout -k 5 240 /usr/bin/python3 " TARVEL_SOURCE_DIR
+        "/tests/e2e/console_page.py " TARVEL_PLAYER " '" +
+        demo.dir.path + "' > '" + log + "' 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0)
+        << read_file(log) << read_file(demo.dir.file(".console-stderr"));
+}
+
 }  // namespace
