@@ -82,13 +82,16 @@ try:
     check(url is not None, "the player printed the console's address")
     browser.get(url)
     boxes = lambda: browser.find_elements(By.CSS_SELECTOR, "#lanes .box")
-    written = sections_written()
-    check(wait(lambda: len(boxes()) == len(written)), "a box for each of the %d sections" % len(written))
     if screenshot:
-        ask("seek 6")
-        time.sleep(3)
+        check(wait(lambda: len(boxes()) > 0), "the boxes are shown")
+        browser.set_window_size(1400, 1250)
+        ask("loop 30 40")
+        ask("seek 33")
+        time.sleep(2)
         browser.save_screenshot(screenshot)
     else:
+        written = sections_written()
+        check(wait(lambda: len(boxes()) == len(written)), "a box for each of the %d sections" % len(written))
         # Every section's box carries its attributes.
         shown = sorted((b.get_attribute("data-type"), int(b.get_attribute("data-line")), float(b.get_attribute("data-start")),
                         float(b.get_attribute("data-end")), int(b.get_attribute("data-layer")),

@@ -19,11 +19,13 @@
     return two(Math.floor(h / 6000)) + ":" + two(Math.floor(h / 100) % 60) + "." + two(h % 100);
   }
 
-  const width = () => timeline.clientWidth;
-  const xOf = (t) => (t / reach) * width();
+  // The lanes' names take a gutter on the left; time runs across the rest.
+  const GUTTER = 64;
+  const width = () => Math.max(1, timeline.clientWidth - GUTTER);
+  const xOf = (t) => GUTTER + (t / reach) * width();
   const timeOf = (clientX) => {
     const r = timeline.getBoundingClientRect();
-    return Math.max(0, Math.min(reach, ((clientX - r.left) / r.width) * reach));
+    return Math.max(0, Math.min(reach, ((clientX - r.left - timeline.clientLeft - GUTTER) / width()) * reach));
   };
 
   function send(command) {
@@ -76,7 +78,7 @@
 
   function drawLoudness() {
     const ctx = loudness.getContext("2d");
-    loudness.width = width();
+    loudness.width = timeline.clientWidth;
     ctx.clearRect(0, 0, loudness.width, loudness.height);
     if (!data) return;
     const { slice, floor_db: floor, levels } = data.loudness;
@@ -97,7 +99,7 @@
     $("title").textContent = data.title;
     ruler.replaceChildren();
     const steps = [0.5, 1, 2, 5, 10, 15, 30, 60, 120, 300, 600];
-    const step = steps.find((s) => xOf(s) >= 50) || 600;
+    const step = steps.find((s) => xOf(s) - GUTTER >= 50) || 600;
     for (let t = 0; t <= reach; t += step) {
       const label = el("span", "", t + "s");
       label.style.left = xOf(t) + "px";
@@ -164,6 +166,9 @@
     if (reply.ok) {
       data = await reply.json();
       draw();
+    } else if (reply.status === 503) {
+      // The demo is still loading: the time line comes once it has loaded.
+      setTimeout(fetchTimeline, 500);
     }
   }
 
@@ -209,7 +214,7 @@
     const a = pressed.t, b = timeOf(e.clientX);
     range.hidden = false;
     range.style.left = xOf(Math.min(a, b)) + "px";
-    range.style.width = xOf(Math.abs(b - a)) + "px";
+    range.style.width = xOf(Math.abs(b - a)) - GUTTER + "px";
   });
   window.addEventListener("mouseup", (e) => {
     if (!pressed) return;
