@@ -77,7 +77,8 @@ struct ConsoleClient {
     std::deque<Outgoing> queue;
     size_t commands_waiting = 0;
     bool closing = false;
-    bool dead = false;  // a write failed: nothing more is sent
+    bool dead = false;     // a write failed: nothing more is sent
+    bool sending = false;  // a frame taken from the queue is being written
     std::thread writer;
 };
 
@@ -210,16 +211,20 @@ int begin_request(mg_connection* conn) {
 int ws_connect(const mg_connection* conn, void* data) {
     auto& s = *static_cast<State*>(data);
     auto client = std::make_shared<ConsoleClient>();
+    bool full = false;
     {
         std::lock_guard<std::mutex> lock(s.mutex);
-        if (s.clients.size() >= CONSOLE_MAX_CLIENTS) {
-            // The handshake has not been answered yet: the refusal is a plain response.
-            send_status(const_cast<mg_connection*>(conn), 503, "Service Unavailable");
-            return 1;
+        full = s.clients.size() >= CONSOLE_MAX_CLIENTS;
+        if (!full) {
+            client->id = s.next_client++;
+            client->conn = const_cast<mg_connection*>(conn);
+            s.clients[client->id] = client;
         }
-        client->id = s.next_client++;
-        client->conn = const_cast<mg_connection*>(conn);
-        s.clients[client->id] = client;
+    }
+    if (full) {
+        // The handshake has not been answered yet: the refusal is a plain response.
+        send_status(const_cast<mg_connection*>(conn), 503, "Service Unavailable");
+        return 1;
     }
     mg_set_user_connection_data(conn, &client->id);
     return 0;
@@ -232,9 +237,11 @@ void writer_loop(ConsoleClient& c) {
         if (c.queue.empty()) return;
         Outgoing o = std::move(c.queue.front());
         c.queue.pop_front();
+        c.sending = true;
         lock.unlock();
         int written = mg_websocket_write(c.conn, MG_WEBSOCKET_OPCODE_TEXT, o.text.data(), o.text.size());
         lock.lock();
+        c.sending = false;
         if (written <= 0) {
             c.dead = true;
             c.queue.clear();
@@ -403,7 +410,7 @@ Console::~Console() {
             std::lock_guard<std::mutex> lock(s.mutex);
             for (auto& [id, c] : s.clients) {
                 std::lock_guard<std::mutex> client_lock(c->mutex);
-                pending = pending || (!c->queue.empty() && !c->dead);
+                pending = pending || ((!c->queue.empty() || c->sending) && !c->dead);
             }
         }
         if (pending) std::this_thread::sleep_for(std::chrono::milliseconds(10));

@@ -124,6 +124,7 @@ class Maker {
     void read_console();
     void tell_console();
     void publish_console();
+    void collect_timeline();
     std::string do_screenshot(const std::string& file);
     void look_at_folder();
     float now() const { return broken_ || demo_ == nullptr ? held_time_ : demo_->time; }
@@ -158,6 +159,7 @@ class Maker {
     std::unique_ptr<Console> console_;
     std::vector<CheckProblem> problems_;
     TimelineInput timeline_;
+    std::string music_key_;  // what timeline_'s loudness was measured for
     Uint32 time_event_ticks_ = 0;
     std::string last_time_event_, last_loop_event_;
 
@@ -267,7 +269,7 @@ void Maker::load(bool first) {
         seek(resume_at);
         // What the new demo did not take back is of no more use.
         texture_pool_clear(demo_->pool);
-        if (console_ != nullptr) timeline_ = timeline_collect(*demo_);
+        if (console_ != nullptr) collect_timeline();
     } catch (const MakerFailure& failure) {
         demo_.reset();
         broken_ = true;
@@ -560,6 +562,21 @@ void Maker::tell_console() {
         console_->broadcast(loop, false);
         last_loop_event_ = loop;
     }
+}
+
+// The time line of the demo just built; the music is decoded again only when what its loudness
+// depends on changed.
+void Maker::collect_timeline() {
+    TimelineInput next = timeline_collect(*demo_, false);
+    std::string key = timeline_music_key(next);
+    if (!key.empty() && key == music_key_) {
+        next.music = timeline_.music;
+        next.loudness = std::move(timeline_.loudness);
+    } else {
+        timeline_measure(*demo_, next);
+        music_key_ = std::move(key);
+    }
+    timeline_ = std::move(next);
 }
 
 void Maker::publish_console() {

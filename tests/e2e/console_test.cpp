@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "player.h"
+#include "sound_media.h"
 #include "web_client.h"
 
 namespace {
@@ -130,6 +131,22 @@ TEST(Console, TheSocketSpeaksTheProtocolAndTellsTheShowsEvents) {
     EXPECT_EQ(svg.body, read_file(copy.dir.file("t.svg")));
     EXPECT_NE(http_get(served.port, "/?token=" + served.token).body.find("id=\"problems\""),
               std::string::npos);
+
+    // The loudness follows the music, also when only its file changed: silence, then a sweep.
+    auto loudest = [&] {
+        double most = -1;
+        const nlohmann::json got = served.timeline();
+        for (double level : got["loudness"]["levels"]) most = std::max(most, level);
+        return most;
+    };
+    demo.file("data/music.wav", media::wav(24000, 1, 24000, [](int64_t, int) { return int16_t{0}; }));
+    demo.section("[sound]\n" + span(1, 4, 5) + "string data/music.wav\n");
+    demo.write();
+    EXPECT_EQ(fresh->wait_for("event reload", 15), "event reload ok");
+    EXPECT_EQ(loudest(), 0.0);
+    demo.file("data/music.wav", sweep_wav(24000, 1));
+    EXPECT_EQ(fresh->wait_for("event reload", 15), "event reload ok");
+    EXPECT_GT(loudest(), 0.1);
 
     EXPECT_EQ(ws->ask("quit"), "ok");
     EXPECT_EQ(player.wait_exit(), 0);
