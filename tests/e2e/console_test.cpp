@@ -213,6 +213,14 @@ TEST(Console, NobodyElseGetsInAndNoClientStallsTheShow) {
     const std::string later = served.player.ask("time");
     EXPECT_GT(std::stof(later.substr(3)), 0.3f) << later;
     EXPECT_EQ(clients.front()->ask("hello").rfind("ok tarvel 1 ", 0), 0u);
+
+    // A port taken is an error before any window opens.
+    Demo other;
+    PlayerResult taken =
+        other.run({.args = {"--watch", "--serve=" + std::to_string(port)}, .timeout_seconds = 20});
+    EXPECT_EQ(taken.exit_status, 255);
+    EXPECT_EQ(taken.err, "Error: cannot serve the console at 127.0.0.1:" + std::to_string(port) +
+                             " (address not available or port in use)\n");
     EXPECT_EQ(served.player.ask("quit"), "ok");
     EXPECT_EQ(served.player.wait_exit(), 0);
 }
