@@ -540,7 +540,10 @@ void Maker::read_console() {
 // paused, the loop when it changes; a client that just came is told both.
 void Maker::tell_console() {
     if (console_ == nullptr) return;
-    if (console_->take_joined()) last_time_event_.clear(), last_loop_event_.clear();
+    if (console_->take_joined()) {
+        last_time_event_.clear();
+        last_loop_event_.clear();
+    }
     const bool playing = playing_ && !broken_;
     char text[64];
     std::snprintf(text, sizeof text, "event time %.3f %s", static_cast<double>(now()),
