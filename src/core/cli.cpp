@@ -49,6 +49,8 @@ struct OptionRow {
     const char* name;
     ValueParser parse_value;  // null for a flag
     void (*set_flag)(CliOptions&);
+    // A flag that may take a value after '=' (never from the next argument).
+    bool value_optional = false;
 };
 
 std::string parse_time(std::optional<float>& target, const std::string& option, const std::string& value) {
@@ -63,6 +65,21 @@ std::string parse_file(std::string& target, const std::string& option, const std
                        const char* expected) {
     if (value.empty()) return bad_value("file name", option, value, expected);
     target = value;
+    return "";
+}
+
+// [ADDR:]PORT, where ADDR is any name or address the server can bind ([...] for IPv6).
+std::string parse_serve(CliOptions& o, const std::string& option, const std::string& value) {
+    size_t colon = value.rfind(':');
+    std::string address = colon == std::string::npos ? o.serve_address : value.substr(0, colon);
+    std::string port_text = colon == std::string::npos ? value : value.substr(colon + 1);
+    int port = 0;
+    bool port_ok = port_text == "0" || (parse_positive_int(port_text, port) && port <= 65535);
+    if (!port_ok || address.empty() || address.find_first_of(" \t,") != std::string::npos)
+        return bad_value("address", option, value, "[ADDR:]PORT, a port from 0 to 65535");
+    o.serve = true;
+    o.serve_address = address;
+    o.serve_port = port;
     return "";
 }
 
@@ -93,6 +110,7 @@ const OptionRow option_table[] = {
     {"--no-dialog", nullptr, [](CliOptions& o) { o.no_dialog = true; }},
     {"--watch", nullptr, [](CliOptions& o) { o.watch = true; }},
     {"--check", nullptr, [](CliOptions& o) { o.check = true; }},
+    {"--serve", parse_serve, [](CliOptions& o) { o.serve = true; }, true},
     {"--video",
      [](CliOptions& o, const std::string& n, const std::string& v) {
          return parse_file(o.video, n, v, "a file to write");
@@ -152,7 +170,7 @@ CliResult cli_parse(int argc, const char* const* argv) {
             result.error = "unrecognized option '" + name + "'";
             return result;
         }
-        if (row->parse_value == nullptr) {
+        if (row->parse_value == nullptr || (row->value_optional && equals == std::string::npos)) {
             if (equals != std::string::npos) {
                 result.error = "option '" + name + "' takes no value";
                 return result;
@@ -180,6 +198,8 @@ CliResult cli_parse(int argc, const char* const* argv) {
     if (!o.timeline.empty()) modes.push_back("--timeline");
     if (modes.size() > 1)
         result.error = std::string(modes[0]) + " and " + modes[1] + " cannot be used together";
+    else if (o.serve && !o.watch)
+        result.error = "--serve needs --watch";
     return result;
 }
 
@@ -202,6 +222,10 @@ const char* cli_usage() {
            "                      show errors in the window instead of ending, keys P (pause),\n"
            "                      arrows (seek), Home, [ ] (loop), Backspace, R (reload), and\n"
            "                      commands on standard input (see the README)\n"
+           "  --serve[=[ADDR:]PORT]\n"
+           "                      with --watch: the maker's console, a page for the browser\n"
+           "                      served at ADDR (127.0.0.1) and PORT (8737; 0: any free\n"
+           "                      port); its address and token are printed on standard error\n"
            "  --timeline FILE     draw the demo's time line into FILE (SVG) instead of playing:\n"
            "                      a lane per layer, a box per section, syncs, the span, and\n"
            "                      the music's loudness; no window and no sound device\n"

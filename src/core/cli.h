@@ -21,6 +21,11 @@ struct CliOptions {
     std::string video;  // "" when not exporting
     std::optional<float> video_fps;
     std::string timeline;  // "" unless drawing the time line instead of playing
+    // The maker's console (--serve, with --watch only): its address and port; port 0 takes
+    // any free one.
+    bool serve = false;
+    std::string serve_address = "127.0.0.1";
+    int serve_port = 8737;
 };
 
 struct CliResult {

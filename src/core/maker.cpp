@@ -25,11 +25,13 @@
 #include "core/capture.h"
 #include "core/check.h"
 #include "core/cli.h"
+#include "core/console.h"
 #include "core/keys.h"
 #include "core/maker_commands.h"
 #include "core/overlay.h"
 #include "core/sequencer.h"
 #include "core/startup.h"
+#include "core/timeline.h"
 #include "core/watch.h"
 #include "gfx/ortho.h"
 #include "gfx/video.h"
@@ -47,6 +49,8 @@ constexpr Uint32 SCAN_INTERVAL_MS = 250;
 // time a still picture goes without being drawn again.
 constexpr int IDLE_WAIT_MS = 20;
 constexpr Uint32 STILL_REDRAW_MS = 500;
+// Time events to the console while the show plays: 20 a second.
+constexpr Uint32 TIME_EVENT_MS = 50;
 
 // A fatal error of the maker's mode: reported, then caught by the loop instead of ending.
 struct MakerFailure {
@@ -117,6 +121,11 @@ class Maker {
     void handle_event(const SDL_Event& event);
     void read_input();
     void answer_line(const std::string& line);
+    std::string answer(const std::string& line, bool from_console);
+    void read_console();
+    void tell_console();
+    void publish_console();
+    void collect_timeline();
     std::string do_screenshot(const std::string& file);
     void look_at_folder();
     float now() const { return broken_ || demo_ == nullptr ? held_time_ : demo_->time; }
@@ -146,6 +155,14 @@ class Maker {
     std::string input_;
     bool input_open_ = true;
     bool quit_ = false;
+    // The console, when served: what it was last told, and what timeline.json shows (the time
+    // line of the last demo built, the problems of the last load).
+    std::unique_ptr<Console> console_;
+    std::vector<CheckProblem> problems_;
+    TimelineInput timeline_;
+    std::string music_key_;  // what timeline_'s loudness was measured for
+    Uint32 time_event_ticks_ = 0;
+    std::string last_time_event_, last_loop_event_;
 
     bool loop_on() const { return loop_from_set_ && loop_to_set_ && loop_to_ > loop_from_; }
     float stop_time() const {
@@ -167,10 +184,17 @@ float Maker::clamp_time(float t) const {
     return t > 0 ? t : 0;
 }
 
+// One line whatever a message holds: some end in a line feed of their own.
+std::string one_line(std::string text) {
+    text.erase(text.find_last_not_of("\r\n") + 1);
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    std::replace(text.begin(), text.end(), '\r', ' ');
+    return text;
+}
+
 // The first error the checks find in the scripts as they are now, worded as the player words it
 // (with its place and hint); "" when there is none.
-std::string first_script_error() {
-    std::vector<CheckProblem> problems = demo_check(false);
+std::string first_script_error(const std::vector<CheckProblem>& problems) {
     for (size_t i = 0; i < problems.size(); ++i) {
         const CheckProblem& p = problems[i];
         if (p.severity != Severity::Error) continue;
@@ -193,7 +217,8 @@ void Maker::load(bool first) {
     std::vector<std::string> changed = watch_changes(built_, scan);
     loaded_ = last_scan_ = scan;
     last_scan_ticks_ = SDL_GetTicks();
-    std::string refused = first_script_error();
+    problems_ = demo_check(false);
+    std::string refused = first_script_error(problems_);
     if (!refused.empty()) {
         std::fprintf(stderr, "Error: %s\n", refused.c_str());
         std::fflush(stderr);
@@ -202,6 +227,9 @@ void Maker::load(bool first) {
         held_time_ = resume_at;
         dirty_ = true;
         set_playing(playing_);
+        publish_console();
+        if (!first && console_ != nullptr)
+            console_->broadcast("event reload error " + one_line(error_), false);
         return;
     }
     bool font_changed = std::find(changed.begin(), changed.end(), FONT_PATH) != changed.end();
@@ -242,14 +270,19 @@ void Maker::load(bool first) {
         seek(resume_at);
         // What the new demo did not take back is of no more use.
         texture_pool_clear(demo_->pool);
+        if (console_ != nullptr) collect_timeline();
     } catch (const MakerFailure& failure) {
         demo_.reset();
         broken_ = true;
         error_ = failure.message;
         held_time_ = resume_at;
+        problems_.push_back({"", 0, Severity::Error, failure.message});
     }
     dirty_ = true;
     set_playing(playing_);
+    publish_console();
+    if (!first && console_ != nullptr)
+        console_->broadcast(broken_ ? "event reload error " + one_line(error_) : "event reload ok", false);
 }
 
 void Maker::seek(float t) {
@@ -434,11 +467,27 @@ std::string Maker::do_screenshot(const std::string& file) {
 }
 
 void Maker::answer_line(const std::string& line) {
+    std::printf("%s\n", answer(line, false).c_str());
+    std::fflush(stdout);
+}
+
+// The answer to one command line, from standard input or from the console (which also says
+// hello, and keeps screenshots inside the demo folder).
+std::string Maker::answer(const std::string& line, bool from_console) {
     dirty_ = true;
     const Tempo tempo = tempo_of_config();
     MakerCommand c = maker_command_parse(line, tempo);
     std::string answer = "ok";
-    if (!c.error.empty()) {
+    const size_t first = line.find_first_not_of(" \t\r");
+    const size_t last = line.find_last_not_of(" \t\r");
+    if (from_console && first != std::string::npos && line.substr(first, last - first + 1) == "hello") {
+        answer = "ok tarvel " + std::to_string(CONSOLE_PROTOCOL_VERSION) +
+                 " seek pause play loop reload time screenshot quit hello";
+    } else if (from_console && c.error.empty() && c.kind == MakerCommandKind::Screenshot &&
+               !console_path_inside(c.file)) {
+        answer =
+            "error the console writes screenshots inside the demo folder only (no absolute path, no '..')";
+    } else if (!c.error.empty()) {
         answer = "error " + c.error;
     } else {
         switch (c.kind) {
@@ -479,12 +528,66 @@ void Maker::answer_line(const std::string& line) {
                 break;
         }
     }
-    // One line whatever a message holds: some end in a line feed of their own.
-    answer.erase(answer.find_last_not_of("\r\n") + 1);
-    std::replace(answer.begin(), answer.end(), '\n', ' ');
-    std::replace(answer.begin(), answer.end(), '\r', ' ');
-    std::printf("%s\n", answer.c_str());
-    std::fflush(stdout);
+    return one_line(answer);
+}
+
+void Maker::read_console() {
+    if (console_ == nullptr) return;
+    for (const ConsoleCommand& c : console_->take_commands()) {
+        if (quit_) break;
+        console_->send(c.client, answer(c.line, true));
+    }
+}
+
+// Events: the time while playing (at most every TIME_EVENT_MS) and on every change while
+// paused, the loop when it changes; a client that just came is told both.
+void Maker::tell_console() {
+    if (console_ == nullptr) return;
+    if (console_->take_joined()) {
+        last_time_event_.clear();
+        last_loop_event_.clear();
+    }
+    const bool playing = playing_ && !broken_;
+    char text[64];
+    std::snprintf(text, sizeof text, "event time %.3f %s", static_cast<double>(now()),
+                  playing ? "playing" : "paused");
+    Uint32 ticks = SDL_GetTicks();
+    if (text != last_time_event_ &&
+        (!playing || last_time_event_.empty() || ticks - time_event_ticks_ >= TIME_EVENT_MS)) {
+        console_->broadcast(text, true);
+        last_time_event_ = text;
+        time_event_ticks_ = ticks;
+    }
+    std::string loop = "event loop off";
+    if (loop_on()) {
+        std::snprintf(text, sizeof text, "event loop %.3f %.3f", static_cast<double>(loop_from_),
+                      static_cast<double>(loop_to_));
+        loop = text;
+    }
+    if (loop != last_loop_event_) {
+        console_->broadcast(loop, false);
+        last_loop_event_ = loop;
+    }
+}
+
+// The time line of the demo just built; the music is decoded again only when what its loudness
+// depends on changed.
+void Maker::collect_timeline() {
+    TimelineInput next = timeline_collect(*demo_, false);
+    std::string key = timeline_music_key(next);
+    if (!key.empty() && key == music_key_) {
+        next.music = timeline_.music;
+        next.loudness = std::move(timeline_.loudness);
+    } else {
+        timeline_measure(*demo_, next);
+        music_key_ = std::move(key);
+    }
+    timeline_ = std::move(next);
+}
+
+void Maker::publish_console() {
+    if (console_ != nullptr)
+        console_->publish(console_timeline_json(timeline_, problems_), timeline_svg(timeline_));
 }
 
 void Maker::read_input() {
@@ -545,6 +648,17 @@ int Maker::run() {
         config = Config();
         cli_apply(options_);
     }
+    if (options_.serve) {
+        std::string why;
+        console_ = Console::start(options_.serve_address, options_.serve_port, why);
+        if (console_ == nullptr) {
+            std::fprintf(stderr, "Error: %s\n", why.c_str());
+            fatal_set_handler(normal_handler);
+            return 255;
+        }
+        std::fprintf(stderr, "Console: %s\n", console_->url().c_str());
+        std::fflush(stderr);
+    }
     try {
         demo_settings_check();
         video_init();
@@ -564,6 +678,7 @@ int Maker::run() {
         SDL_Event event;
         while (SDL_PollEvent(&event) != 0) handle_event(event);
         read_input();
+        read_console();
         if (quit_) break;
         look_at_folder();
         try {
@@ -576,7 +691,10 @@ int Maker::run() {
             error_ = failure.message;
             dirty_ = true;
             set_playing(playing_);
+            problems_.push_back({"", 0, Severity::Error, failure.message});
+            publish_console();
         }
+        tell_console();
         if (broken_ || !playing_) {
             if (input_open_) {
                 pollfd p = {STDIN_FILENO, POLLIN, 0};
@@ -587,6 +705,7 @@ int Maker::run() {
         }
     }
     fatal_set_handler(normal_handler);
+    console_.reset();
     demo_.reset();
     texture_table_truncate(frame_targets_);
     demo_shutdown();

@@ -435,6 +435,15 @@ TimelineBox box_of(const Demo& demo, const Section& s) {
     b.layer = s.layer;
     for (int i = 0; i < s.sync_count; ++i) b.syncs.push_back(placeable(s.syncs[i]));
     b.kept = section_keep(demo, &s);
+    b.script = s.script;
+    b.line = s.line;
+    if (!b.file.empty()) b.files.push_back(b.file);
+    auto add = [&b](const std::string& name) {
+        if (!name.empty() && std::find(b.files.begin(), b.files.end(), name) == b.files.end())
+            b.files.push_back(name);
+    };
+    for (int i = 0; i < s.string_count; ++i) add(s.strings[i]);
+    for (int i = 0; i < s.spline_count; ++i) add(s.spline_names[i]);
     return b;
 }
 
@@ -461,7 +470,7 @@ void measure_music(const Demo& demo, TimelineInput& in) {
 
 }  // namespace
 
-TimelineInput timeline_collect(const Demo& demo) {
+TimelineInput timeline_collect(const Demo& demo, bool measure) {
     TimelineInput in;
     in.title = config.demo_name.empty() ? "Tarvel demo" : config.demo_name;
     in.demo_start = placeable(config.demo_start);
@@ -480,8 +489,28 @@ TimelineInput timeline_collect(const Demo& demo) {
         else
             in.boxes.push_back(box_of(demo, *s));
     }
-    measure_music(demo, in);
+    if (measure) measure_music(demo, in);
     return in;
+}
+
+void timeline_measure(const Demo& demo, TimelineInput& in) {
+    measure_music(demo, in);
+}
+
+std::string timeline_music_key(const TimelineInput& in) {
+    std::string key = num(axis_reach(in));
+    for (const TimelineBox& b : in.boxes) {
+        if (timeline_kind(b.type) != TimelineKind::Sound) continue;
+        key += "|" + num(b.start) + " " + num(b.end);
+        for (const std::string& file : b.files) {
+            // A file read from an archive has no stamp of its own.
+            struct stat st {};
+            if (stat(file.c_str(), &st) != 0) return "";
+            key += " " + file + " " + std::to_string(st.st_size) + " " + std::to_string(st.st_mtim.tv_sec) +
+                   "." + std::to_string(st.st_mtim.tv_nsec);
+        }
+    }
+    return key;
 }
 
 void timeline_write(const Demo& demo, const std::string& path) {

@@ -37,7 +37,10 @@ struct TimelineBox {
     float end = 0;
     int layer = 0;
     std::vector<float> syncs;
-    bool kept = true;  // takes part in a run between demo_start and demo_end
+    bool kept = true;                // takes part in a run between demo_start and demo_end
+    std::string script;              // where it was written, as discovery names the script
+    int line = 0;                    // its header's line
+    std::vector<std::string> files;  // every string and spline it names, the main file first
 };
 
 struct TimelineInput {
@@ -65,8 +68,14 @@ std::string xml_escape(const std::string& text);
 std::string timeline_svg(const TimelineInput& input);
 
 // The picture's input from the parsed scripts, with the music decoded (no sound device) for its
-// loudness.
-TimelineInput timeline_collect(const Demo& demo);
+// loudness unless `measure` is false.
+TimelineInput timeline_collect(const Demo& demo, bool measure = true);
+// The music's loudness, decoded for `in` collected from `demo` without it.
+void timeline_measure(const Demo& demo, TimelineInput& in);
+// What the loudness depends on: the sound sections' spans and files (their sizes and times of
+// change) and the length of the axis. Equal keys measure the same loudness; "" (a file not
+// found, as in an archive) is never taken as equal.
+std::string timeline_music_key(const TimelineInput& in);
 
 // Writes the picture of the parsed scripts to `path` whole or not at all: it goes to a
 // temporary file beside it that takes its name only when complete. Errors are fatal.

@@ -64,6 +64,10 @@ std::string display() {
 
 }  // namespace
 
+std::string player_display() {
+    return display();
+}
+
 PlayerResult player_run(const std::string& dir, const PlayerOptions& options) {
     std::map<std::string, std::string> env = {{"SDL_AUDIODRIVER", "dummy"}, {"DISPLAY", display()}};
     if (!options.path_prefix.empty()) env["PATH"] = options.path_prefix + ":" + std::getenv("PATH");

@@ -35,6 +35,9 @@ struct PlayerOptions {
 // dir/.player-stderr meanwhile.
 PlayerResult player_run(const std::string& dir, const PlayerOptions& options = {});
 
+// The virtual X server's DISPLAY that player_run gives the player.
+std::string player_display();
+
 // An executable dialog program `name` in `dir` that appends its arguments, one a line, to `log`,
 // then runs the shell commands `then` and exits 0.
 void write_dialog_stub(const std::string& dir, const std::string& name, const std::string& log,

@@ -29,7 +29,8 @@ std::string described(const CliOptions& o) {
 
 std::string nothing_but(const std::string& changes) {
     std::istringstream all(
-        "dir= start=- end=- size=-x- fullscreen=0 nosound=0 nodialog=0 video= fps=- help=0 version=0 watch=0");
+        "dir= start=- end=- size=-x- fullscreen=0 nosound=0 nodialog=0 video= fps=- help=0 version=0 "
+        "watch=0");
     std::string out, word;
     while (all >> word) {
         std::string key = word.substr(0, word.find('=') + 1);
@@ -88,6 +89,31 @@ TEST(CommandLine, UsageErrorsNameTheProblem) {
         {{"--bogus", "--size", "0x0"}, "unrecognized option '--bogus'"},
     };
     for (const auto& [args, error] : rows) EXPECT_EQ(parse(args).error, error);
+}
+
+TEST(CommandLine, TheConsoleTakesAnOptionalAddressAfterTheEqualsSign) {
+    // The default is the loopback address; the next argument is the demo folder, never a port.
+    const std::pair<std::vector<const char*>, std::string> rows[] = {
+        {{"--watch", "--serve", "9000"}, "127.0.0.1 8737 dir=9000"},
+        {{"--watch", "--serve=0"}, "127.0.0.1 0 dir="},
+        {{"--serve=0.0.0.0:65535", "--watch"}, "0.0.0.0 65535 dir="},
+        {{"--watch", "--serve=[::1]:80"}, "[::1] 80 dir="},
+        {{"--serve"}, "--serve needs --watch"},
+        {{"--watch", "--serve=65536"},
+         "invalid address for --serve: '65536' ([ADDR:]PORT, a port from 0 to 65535)"},
+        {{"--watch", "--serve=:80"},
+         "invalid address for --serve: ':80' ([ADDR:]PORT, a port from 0 to 65535)"},
+        {{"--watch", "--serve="}, "invalid address for --serve: '' ([ADDR:]PORT, a port from 0 to 65535)"},
+    };
+    for (const auto& [args, want] : rows) {
+        CliResult r = parse(args);
+        const CliOptions& o = r.options;
+        EXPECT_EQ(r.error.empty()
+                      ? o.serve_address + " " + std::to_string(o.serve_port) + " dir=" + o.demo_dir
+                      : r.error,
+                  want);
+        EXPECT_EQ(o.serve, r.error.empty() || r.error.find("needs --watch") != std::string::npos) << want;
+    }
 }
 
 TEST(VideoExport, FrameCountIsTheStepsBeforeTheEnd) {

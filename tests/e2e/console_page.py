@@ -1,0 +1,155 @@
+#!/usr/bin/python3
+"""The maker's console in a real browser (headless Chromium through chromedriver).
+
+console_page.py PLAYER DEMO_DIR [--screenshot FILE]
+
+Starts PLAYER --watch --serve=0 in DEMO_DIR (whose demo.tvl the page is checked against), drives
+the page the way its user would and asks the player on its standard input what it did. With
+--screenshot it only loads the page, lets the show play a moment and saves a picture of it.
+Exits 0 when every check held; each failure is printed."""
+import os
+import re
+import subprocess
+import sys
+import time
+
+from selenium import webdriver
+from selenium.webdriver.chrome.options import Options
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.action_chains import ActionChains
+from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
+
+player_path, demo_dir = sys.argv[1], sys.argv[2]
+screenshot = sys.argv[4] if len(sys.argv) > 4 and sys.argv[3] == "--screenshot" else None
+script_path = os.path.join(demo_dir, "demo.tvl")
+failures = []
+
+
+def check(ok, what):
+    if not ok:
+        failures.append(what)
+        print("FAILED:", what, flush=True)
+    return ok
+
+
+def wait(condition, seconds=15):
+    end = time.time() + seconds
+    while time.time() < end:
+        try:
+            if condition():
+                return True
+        except Exception:  # an element replaced while it was read: look again
+            pass
+        time.sleep(0.1)
+    return False
+
+
+def sections_written():
+    """The sections as demo.tvl gives them, the loading screen apart: type, header line, start,
+    end and layer (the players' defaults: 0)."""
+    found = []
+    for number, line in enumerate(open(script_path).read().split("\n"), 1):
+        words = line.split()
+        if re.fullmatch(r"\[\w+\]", line.strip()):
+            found.append({"type": line.strip()[1:-1], "line": number, "start": 0.0, "end": 0.0, "layer": 0})
+        elif found and len(words) == 2 and words[0] in ("start", "end", "layer"):
+            found[-1][words[0]] = float(words[1]) if words[0] != "layer" else int(words[1])
+    return [s for s in found if s["type"] != "loading"]
+
+
+err_path = os.path.join(demo_dir, ".console-stderr")
+err_file = open(err_path, "w")
+player = subprocess.Popen([player_path, "--watch", "--serve=0"], cwd=demo_dir, stdin=subprocess.PIPE,
+                          stdout=subprocess.PIPE, stderr=err_file, text=True)
+
+
+def ask(command):
+    player.stdin.write(command + "\n")
+    player.stdin.flush()
+    return player.stdout.readline().strip()
+
+
+url = None
+if wait(lambda: "?token=" in open(err_path).read()):
+    url = re.search(r"Console: (\S+)", open(err_path).read()).group(1)
+options = Options()
+for flag in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
+             "--window-size=1400,900", "--no-first-run"):
+    options.add_argument(flag)
+browser = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+try:
+    check(url is not None, "the player printed the console's address")
+    browser.get(url)
+    boxes = lambda: browser.find_elements(By.CSS_SELECTOR, "#lanes .box")
+    if screenshot:
+        check(wait(lambda: len(boxes()) > 0), "the boxes are shown")
+        browser.set_window_size(1400, 1250)
+        ask("loop 30 40")
+        ask("seek 33")
+        time.sleep(2)
+        browser.save_screenshot(screenshot)
+    else:
+        written = sections_written()
+        check(wait(lambda: len(boxes()) == len(written)), "a box for each of the %d sections" % len(written))
+        # Every section's box carries its attributes.
+        shown = sorted((b.get_attribute("data-type"), int(b.get_attribute("data-line")), float(b.get_attribute("data-start")),
+                        float(b.get_attribute("data-end")), int(b.get_attribute("data-layer")),
+                        b.get_attribute("data-script")) for b in boxes())
+        want = sorted((s["type"], s["line"], s["start"], s["end"], s["layer"], "./demo.tvl") for s in written)
+        check(shown == want, "the boxes' attributes %s are the sections' %s" % (shown, want))
+
+        # A click on a box seeks to its section's start; the play head follows.
+        check(ask("pause") == "ok", "paused")
+        target = written[-1]
+        box = [b for b in boxes() if int(b.get_attribute("data-line")) == target["line"]][0]
+        ActionChains(browser).move_to_element(box).click().perform()
+        start = "ok %.3f paused" % target["start"]
+        check(wait(lambda: ask("time") == start), "a click on the box seeks to %s: %s" % (start, ask("time")))
+        head = browser.find_element(By.ID, "playhead")
+        check(wait(lambda: float(head.get_attribute("data-time")) == target["start"]), "the play head at the start")
+        check(ask("seek 1.5") == "ok" and wait(lambda: head.get_attribute("data-time") == "1.500"),
+              "the play head follows a seek on standard input")
+        check("00:01.50" in browser.find_element(By.ID, "clock").text, "the clock reads 00:01.50")
+
+        # Space plays and pauses.
+        ActionChains(browser).send_keys(Keys.SPACE).perform()
+        check(wait(lambda: ask("time").endswith("playing")), "Space plays")
+        ActionChains(browser).send_keys(Keys.SPACE).perform()
+        check(wait(lambda: ask("time").endswith("paused")), "Space pauses")
+
+        # A drag from one box's left edge to another's sets the loop between their starts.
+        first = min(written, key=lambda s: s["start"])
+        a = [b for b in boxes() if int(b.get_attribute("data-line")) == first["line"]][0]
+        b = box
+        loop_text = browser.find_element(By.ID, "loop")
+        (ActionChains(browser).move_to_element_with_offset(a, -a.size["width"] // 2 + 3, 0).click_and_hold()
+         .move_by_offset(b.location["x"] - a.location["x"], 0).release().perform())
+        pattern = r"loop 00:0?%d\.\d\d - 00:0?%d\.\d\d"
+        check(wait(lambda: re.search(pattern % (int(first["start"]), int(target["start"])), loop_text.text)),
+              "the loop from %s to %s: %s" % (first["start"], target["start"], loop_text.text))
+
+        # A broken script shows its problem with its line; fixed, the problem goes.
+        text = open(script_path).read()
+        broken_line = text.count("\n") + 1
+        open(script_path, "w").write(text + "bogus 1\n")
+        problems = lambda: browser.find_elements(By.CSS_SELECTOR, "#problems > *")
+        check(wait(lambda: any(":%d:" % broken_line in p.text for p in problems())),
+              "the problem on line %d is listed: %s" % (broken_line, [p.text for p in problems()]))
+        open(script_path, "w").write(text)
+        check(wait(lambda: len(problems()) == 0), "the problem goes once fixed")
+
+        # A section added gets its box.
+        open(script_path, "w").write(text + "[efxInverse]\nstart 7\nend 8\nlayer 6\n")
+        check(wait(lambda: len(browser.find_elements(By.CSS_SELECTOR, '.box[data-type="efxInverse"][data-layer="6"]')) == 1),
+              "the added section's box appears")
+    check(ask("quit") == "ok", "the player quits")
+    check(player.wait(20) == 0, "the player ends cleanly")
+finally:
+    browser.quit()
+    if player.poll() is None:
+        player.kill()
+        player.wait()
+    err_file.close()
+print("console page: %s" % ("every check held" if not failures else "%d checks failed" % len(failures)))
+sys.exit(1 if failures else 0)

@@ -1,0 +1,248 @@
+// The maker's console without a browser: its WebSocket speaks the standard-input protocol and
+// pushes the show's events, its time line is served as JSON and SVG, and nobody without the
+// run's token, from another host name or another page gets in.
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "player.h"
+#include "sound_media.h"
+#include "web_client.h"
+
+namespace {
+
+const Rgb grey{128, 128, 128};
+
+// A player in the maker's mode with its console on a free port.
+struct Served {
+    Demo& demo;
+    MakerSession player;
+    int port = 0;
+    std::string token;
+
+    explicit Served(Demo& d) : demo(d), player(d, {"--serve=0"}) {
+        const std::string prefix = "Console: http://127.0.0.1:";
+        std::string err;
+        EXPECT_TRUE(wait_until([&] { return (err = player.err()).find("?token=") != std::string::npos; }))
+            << err;
+        const size_t at = err.find(prefix);
+        if (at == std::string::npos) return;
+        port = std::atoi(err.c_str() + at + prefix.size());
+        token = err.substr(err.find("?token=", at) + 7);
+        token.erase(token.find('\n'));
+    }
+    std::string origin() const { return "http://127.0.0.1:" + std::to_string(port); }
+    std::unique_ptr<WebSocketClient> socket(std::map<std::string, std::string> headers = {},
+                                            const std::string& query = "", int receive_buffer = 0) {
+        if (headers.empty()) headers = {{"Origin", origin()}};
+        return std::make_unique<WebSocketClient>(port, "/ws" + (query.empty() ? "?token=" + token : query),
+                                                 headers, receive_buffer);
+    }
+    nlohmann::json timeline() {
+        HttpReply r = http_get(port, "/timeline.json?token=" + token);
+        EXPECT_EQ(r.status, 200) << r.head;
+        return nlohmann::json::parse(r.body, nullptr, false);
+    }
+};
+
+void write_demo(Demo& demo) {
+    demo.set("record 0");
+    demo.picture("data/grey.tga", 8, 8, grey);
+    demo.background("data/grey.tga", 0, 10);
+    demo.section("[efxInverse]\n" + span(2, 4, 3));
+}
+
+TEST(Console, TheSocketSpeaksTheProtocolAndTellsTheShowsEvents) {
+    Demo demo;
+    write_demo(demo);
+    Served served(demo);
+    MakerSession& player = served.player;
+    auto ws = served.socket();
+    ASSERT_EQ(ws->status(), 101);
+    EXPECT_EQ(ws->ask("hello"), "ok tarvel 1 seek pause play loop reload time screenshot quit hello");
+    // Each command is answered as standard input answers it, and standard input goes on working.
+    for (const char* command : {"pause", "seek 2.5", "time", "loop 1 2", "bogus", "seek -1", "loop 3 1"})
+        EXPECT_EQ(ws->ask(command), player.ask(command)) << command;
+    EXPECT_EQ(player.ask("time"), "ok 2.500 paused");
+    EXPECT_EQ(ws->ask("screenshot shots/here.tga"),
+              "error cannot write 'shots/here.tga': No such file or directory");
+    EXPECT_EQ(ws->ask("screenshot here.tga"), "ok");
+    EXPECT_TRUE(std::filesystem::exists(demo.dir.file("here.tga")));
+    for (const char* outside : {"screenshot /tmp/x.tga", "screenshot ../x.tga", "screenshot a/../../x.tga"})
+        EXPECT_EQ(ws->ask(outside).rfind("error the console writes screenshots inside the demo folder", 0),
+                  0u);
+
+    // Events: the loop as set, the time when it changes while paused, and often while playing.
+    auto fresh = served.socket();
+    EXPECT_EQ(fresh->wait_for("event loop"), "event loop 1.000 2.000");
+    EXPECT_EQ(fresh->ask("loop off"), "ok");
+    EXPECT_EQ(fresh->wait_for("event loop"), "event loop off");
+    EXPECT_EQ(fresh->ask("seek 3.25"), "ok");
+    EXPECT_EQ(fresh->wait_for("event time"), "event time 3.250 paused");
+    EXPECT_EQ(player.ask("play"), "ok");
+    int playing = 0;
+    float last = 0;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (std::chrono::steady_clock::now() < until) {
+        std::string e = fresh->wait_for("event time", 1);
+        if (e.size() < 11 || e.find(" playing") == std::string::npos) continue;
+        float t = std::stof(e.substr(11));
+        EXPECT_GE(t, last);
+        last = t;
+        ++playing;
+    }
+    EXPECT_GE(playing, 10);
+
+    // A reload tells its outcome, and the time line's problems follow it.
+    EXPECT_EQ(fresh->ask("pause"), "ok");
+    demo.sections.back() += "bogus 1\n";
+    demo.write();
+    std::string reload = fresh->wait_for("event reload", 15);
+    EXPECT_EQ(reload.rfind("event reload error Unknown section variable", 0), 0u) << reload;
+    nlohmann::json t = served.timeline();
+    ASSERT_EQ(t["problems"].size(), 1u) << t.dump();
+    EXPECT_EQ(t["problems"][0]["severity"], "error");
+    // The settings' 7 lines, the loading's 4, the background's 5, then the effect's 4 before it.
+    EXPECT_EQ(t["problems"][0]["line"], 21);
+    demo.sections.back().erase(demo.sections.back().find("bogus 1\n"));
+    demo.set("bpm 90");  // and a tempo with the fix
+    demo.write();
+    EXPECT_EQ(fresh->wait_for("event reload", 15), "event reload ok");
+    t = served.timeline();
+    EXPECT_EQ(t["problems"].size(), 0u) << t.dump();
+
+    // The time line: every section with its place in the scripts, and the picture --timeline draws.
+    EXPECT_EQ(t["tempo"], (nlohmann::json{{"bpm", 90.0}, {"beats_per_bar", 4}}));
+    ASSERT_EQ(t["sections"].size(), 2u);
+    const nlohmann::json& inverse = t["sections"][1];
+    EXPECT_EQ(inverse["type"], "efxInverse");
+    EXPECT_EQ(inverse["layer"], 3);
+    EXPECT_EQ(inverse["start"], 2.0);
+    EXPECT_EQ(inverse["end"], 4.0);
+    EXPECT_EQ(inverse["script"], "./demo.tvl");
+    EXPECT_EQ(inverse["line"], 18);  // its header, after 8 settings lines now
+    EXPECT_EQ(t["loading"]["type"], "loading");
+    EXPECT_EQ(t["demo_end"], 10.0);
+    HttpReply svg = http_get(served.port, "/timeline.svg?token=" + served.token);
+    EXPECT_EQ(svg.status, 200);
+    Demo copy;
+    copy.settings = demo.settings;
+    copy.sections = demo.sections;
+    copy.picture("data/grey.tga", 8, 8, grey);
+    ASSERT_EQ(copy.run({.args = {"--timeline", copy.dir.file("t.svg")}}).exit_status, 0);
+    EXPECT_EQ(svg.body, read_file(copy.dir.file("t.svg")));
+    EXPECT_NE(http_get(served.port, "/?token=" + served.token).body.find("id=\"problems\""),
+              std::string::npos);
+
+    // The loudness follows the music, also when only its file changed: silence, then a sweep.
+    auto loudest = [&] {
+        double most = -1;
+        const nlohmann::json got = served.timeline();
+        for (double level : got["loudness"]["levels"]) most = std::max(most, level);
+        return most;
+    };
+    demo.file("data/music.wav", media::wav(24000, 1, 24000, [](int64_t, int) { return int16_t{0}; }));
+    demo.section("[sound]\n" + span(1, 4, 5) + "string data/music.wav\n");
+    demo.write();
+    EXPECT_EQ(fresh->wait_for("event reload", 15), "event reload ok");
+    EXPECT_EQ(loudest(), 0.0);
+    demo.file("data/music.wav", sweep_wav(24000, 1));
+    EXPECT_EQ(fresh->wait_for("event reload", 15), "event reload ok");
+    EXPECT_GT(loudest(), 0.1);
+
+    EXPECT_EQ(ws->ask("quit"), "ok");
+    EXPECT_EQ(player.wait_exit(), 0);
+}
+
+TEST(Console, NobodyElseGetsInAndNoClientStallsTheShow) {
+    Demo demo;
+    write_demo(demo);
+    Served served(demo);
+    const int port = served.port;
+    const std::string good = "/timeline.json?token=" + served.token,
+                      host = "127.0.0.1:" + std::to_string(port);
+    // Refused with a bare 403: no token, a wrong one, another host name; WebSockets likewise, and
+    // from another page or none.
+    const std::pair<std::string, std::string> requests[] = {
+        {"/timeline.json", host}, {"/timeline.json?token=" + served.token.substr(1) + "0", host},
+        {"/?token=", host},       {good, "attacker.example:" + std::to_string(port)},
+        {good, "127.0.0.1:1"},    {good, ""},
+    };
+    for (const auto& [target, host_header] : requests) {
+        std::string request = "GET " + target + " HTTP/1.1\r\n" +
+                              (host_header.empty() ? "" : "Host: " + host_header + "\r\n") +
+                              "Connection: close\r\n\r\n";
+        HttpReply r = http_exchange(port, request);
+        EXPECT_EQ(r.status, 403) << target << " " << host_header;
+        EXPECT_EQ(r.body, "") << target;
+    }
+    EXPECT_EQ(served.socket({}, "?token=0")->status(), 403);
+    EXPECT_EQ(served.socket({{"Origin", "http://attacker.example"}})->status(), 403);
+    EXPECT_EQ(served.socket({{"X-No-Origin", "1"}})->status(), 403);
+    // Malformed requests are answered, not fatal.
+    EXPECT_GE(http_exchange(port, "NONSENSE\r\n\r\n", 3).status, 400);
+    EXPECT_EQ(
+        http_exchange(
+            port,
+            "GET " + good + " HTTP/1.1\r\nHost: " + host + "\r\n" + std::string(40000, 'x') + "\r\n\r\n", 3)
+                .status /
+            100,
+        4);
+
+    // Frames a command never comes in: answered with an error, the socket kept.
+    auto ws = served.socket();
+    ASSERT_EQ(ws->status(), 101);
+    EXPECT_EQ(ws->ask(std::string(70000, 't')), "error frame over 65536 bytes");
+    ASSERT_TRUE(ws->send("time", 2));
+    EXPECT_EQ(ws->receive(), "error commands come in whole text frames");
+    EXPECT_EQ(ws->ask(std::string(65536, ' ')), "error empty command");
+
+    // Eight clients at once, no ninth; one gone makes room.
+    std::vector<std::unique_ptr<WebSocketClient>> clients;
+    for (int i = 0; i < 7; ++i) clients.push_back(served.socket());
+    for (auto& c : clients) EXPECT_EQ(c->status(), 101);
+    EXPECT_EQ(served.socket()->status(), 503);
+    // A client gone makes room; the one that comes asks much and reads nothing: the show plays
+    // on, standard input and the others are answered.
+    clients.pop_back();
+    std::unique_ptr<WebSocketClient> slow;
+    ASSERT_TRUE(wait_until([&] { return (slow = served.socket({}, "", 2048))->status() == 101; }, 10));
+    for (int i = 0; i < 4000 && slow->send("time " + std::string(200, ' ')); ++i) {
+    }
+    EXPECT_EQ(served.player.ask("seek 0"), "ok");
+    EXPECT_EQ(served.player.ask("play"), "ok");
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    const std::string later = served.player.ask("time");
+    EXPECT_GT(std::stof(later.substr(3)), 0.3f) << later;
+    EXPECT_EQ(clients.front()->ask("hello").rfind("ok tarvel 1 ", 0), 0u);
+
+    // A port taken is an error before any window opens.
+    Demo other;
+    PlayerResult taken =
+        other.run({.args = {"--watch", "--serve=" + std::to_string(port)}, .timeout_seconds = 20});
+    EXPECT_EQ(taken.exit_status, 255);
+    EXPECT_EQ(taken.err, "Error: cannot serve the console at 127.0.0.1:" + std::to_string(port) +
+                             " (address not available or port in use)\n");
+    EXPECT_EQ(served.player.ask("quit"), "ok");
+    EXPECT_EQ(served.player.wait_exit(), 0);
+}
+
+TEST(Console, ThePageShowsTheShowAndDrivesIt) {
+    // Chromium, through chromedriver, on the page; the script checks it against demo.tvl and
+    // asks the player on standard input.
+    Demo demo;
+    demo.set("record 0");
+    demo.picture("data/grey.tga", 8, 8, grey);
+    demo.background("data/grey.tga", 0, 10);
+    demo.section("[efxInverse]\n" + span(5, 6, 2));
+    demo.write();
+    const std::string log = demo.dir.file(".page-log");
+    const std::string command =
+        "DISPLAY=" + player_display() +
+        " SDL_AUDIODRIVER=dummy /usr/bin/timeout -k 5 240 /usr/bin/python3 " TARVEL_SOURCE_DIR
+        "/tests/e2e/console_page.py " TARVEL_PLAYER " '" +
+        demo.dir.path + "' > '" + log + "' 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0)
+        << read_file(log) << read_file(demo.dir.file(".console-stderr"));
+}
+
+}  // namespace

@@ -1,0 +1,187 @@
+// The console tests' HTTP and WebSocket client.
+#include "web_client.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+Clock::time_point after(double seconds) {
+    return Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+}
+
+int connect_local(int port, int receive_buffer = 0) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    if (receive_buffer > 0) setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receive_buffer, sizeof receive_buffer);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool send_all(int fd, const std::string& bytes, double seconds = 5) {
+    const auto deadline = after(seconds);
+    size_t sent = 0;
+    while (sent < bytes.size()) {
+        pollfd p = {fd, POLLOUT, 0};
+        if (poll(&p, 1, 50) <= 0) {
+            if (Clock::now() > deadline) return false;
+            continue;
+        }
+        ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0) return false;
+        sent += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Reads what is there into `into`; false once the peer closed or `deadline` passed with nothing.
+bool read_some(int fd, std::string& into, Clock::time_point deadline) {
+    for (;;) {
+        int left = static_cast<int>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
+        if (left <= 0) return false;
+        pollfd p = {fd, POLLIN, 0};
+        if (poll(&p, 1, left) <= 0) continue;
+        char buffer[8192];
+        ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0) return false;
+        into.append(buffer, static_cast<size_t>(n));
+        return true;
+    }
+}
+
+int status_of(const std::string& head) {
+    return head.rfind("HTTP/1.", 0) == 0 && head.size() > 12 ? std::atoi(head.c_str() + 9) : 0;
+}
+
+}  // namespace
+
+HttpReply http_exchange(int port, const std::string& request, double seconds) {
+    HttpReply r;
+    int fd = connect_local(port);
+    if (fd < 0) return r;
+    std::string all;
+    if (send_all(fd, request)) {
+        const auto deadline = after(seconds);
+        while (read_some(fd, all, deadline)) {
+        }
+    }
+    close(fd);
+    size_t split = all.find("\r\n\r\n");
+    r.head = all.substr(0, split);
+    r.body = split == std::string::npos ? "" : all.substr(split + 4);
+    r.status = status_of(r.head);
+    return r;
+}
+
+HttpReply http_get(int port, const std::string& target, const std::string& host) {
+    return http_exchange(port, "GET " + target + " HTTP/1.1\r\nHost: " +
+                                   (host.empty() ? "127.0.0.1:" + std::to_string(port) : host) +
+                                   "\r\nConnection: close\r\n\r\n");
+}
+
+WebSocketClient::WebSocketClient(int port, const std::string& target,
+                                 const std::map<std::string, std::string>& headers, int receive_buffer) {
+    fd_ = connect_local(port, receive_buffer);
+    if (fd_ < 0) return;
+    std::string request = "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
+                          "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                          "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n";
+    for (const auto& [name, value] : headers) request += name + ": " + value + "\r\n";
+    if (!send_all(fd_, request + "\r\n")) return;
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    size_t end;
+    while ((end = pending_.find("\r\n\r\n")) == std::string::npos && read_some(fd_, pending_, deadline)) {
+    }
+    if (end == std::string::npos) return;
+    status_ = status_of(pending_);
+    pending_.erase(0, end + 4);
+}
+
+WebSocketClient::~WebSocketClient() {
+    if (fd_ >= 0) close(fd_);
+}
+
+bool WebSocketClient::send(const std::string& payload, int opcode) {
+    const unsigned char mask[4] = {0x5a, 0x13, 0xc4, 0x7e};
+    std::string frame(1, static_cast<char>(0x80 | opcode));
+    const size_t n = payload.size();
+    if (n < 126) {
+        frame += static_cast<char>(0x80 | n);
+    } else if (n < 65536) {
+        frame += static_cast<char>(0x80 | 126);
+        frame += static_cast<char>(n >> 8);
+        frame += static_cast<char>(n & 0xff);
+    } else {
+        frame += static_cast<char>(0x80 | 127);
+        for (int shift = 56; shift >= 0; shift -= 8) frame += static_cast<char>((n >> shift) & 0xff);
+    }
+    frame.append(reinterpret_cast<const char*>(mask), 4);
+    for (size_t i = 0; i < n; ++i) frame += static_cast<char>(payload[i] ^ mask[i % 4]);
+    return fd_ >= 0 && send_all(fd_, frame);
+}
+
+std::string WebSocketClient::receive(double seconds) {
+    const auto deadline = after(seconds);
+    for (;;) {
+        // A whole frame from the server (never masked): its header, then its payload.
+        if (pending_.size() >= 2) {
+            const auto* b = reinterpret_cast<const unsigned char*>(pending_.data());
+            size_t length = b[1] & 0x7f, at = 2;
+            if (length == 126 && pending_.size() >= 4) {
+                length = (size_t{b[2]} << 8) | b[3];
+                at = 4;
+            } else if (length == 127 && pending_.size() >= 10) {
+                length = 0;
+                for (int i = 2; i < 10; ++i) length = (length << 8) | b[i];
+                at = 10;
+            }
+            if ((b[1] & 0x7f) < 126 || at > 2) {
+                if (pending_.size() >= at + length) {
+                    const int opcode = b[0] & 0x0f;
+                    std::string payload = pending_.substr(at, length);
+                    pending_.erase(0, at + length);
+                    if (opcode == 1) return payload;
+                    if (opcode == 8) return "";
+                    continue;
+                }
+            }
+        }
+        if (fd_ < 0 || !read_some(fd_, pending_, deadline)) return "";
+    }
+}
+
+std::string WebSocketClient::wait_for(const std::string& prefix, double seconds) {
+    const auto deadline = after(seconds);
+    while (Clock::now() < deadline) {
+        std::string frame = receive(std::chrono::duration<double>(deadline - Clock::now()).count());
+        if (frame.rfind(prefix, 0) == 0) return frame;
+        if (frame.empty()) return "";
+    }
+    return "";
+}
+
+std::string WebSocketClient::ask(const std::string& command, double seconds) {
+    if (!send(command)) return "";
+    const auto deadline = after(seconds);
+    while (Clock::now() < deadline) {
+        std::string frame = receive(std::chrono::duration<double>(deadline - Clock::now()).count());
+        if (frame.rfind("event ", 0) != 0) return frame;
+    }
+    return "";
+}

@@ -1,0 +1,42 @@
+// A bare HTTP and WebSocket client on 127.0.0.1, for the maker's console: requests and frames
+// written by hand, so that tests can send what a browser never would.
+#pragma once
+
+#include <map>
+#include <string>
+
+struct HttpReply {
+    int status = 0;  // 0 when no status line came
+    std::string head, body;
+};
+
+// Sends `request` as it is and reads the reply until the server closes or `seconds` pass.
+HttpReply http_exchange(int port, const std::string& request, double seconds = 10);
+// GET `target` with a Host header (by default the served address).
+HttpReply http_get(int port, const std::string& target, const std::string& host = "");
+
+class WebSocketClient {
+  public:
+    // Opens the connection and asks for the upgrade with `headers` besides the handshake's own;
+    // status() is the answer's status (101 when the socket is open). A small receive buffer
+    // makes a client that stops reading fill up soon.
+    WebSocketClient(int port, const std::string& target, const std::map<std::string, std::string>& headers,
+                    int receive_buffer = 0);
+    ~WebSocketClient();
+    WebSocketClient(const WebSocketClient&) = delete;
+    int status() const { return status_; }
+    // One frame, masked as a client's must be (opcode 1: text, 2: binary); false when it could not
+    // be sent whole within a few seconds.
+    bool send(const std::string& payload, int opcode = 1);
+    // The next text frame's payload; "" when none came in `seconds` or the socket closed.
+    std::string receive(double seconds = 10);
+    // The next frame starting with `prefix`, skipping others.
+    std::string wait_for(const std::string& prefix, double seconds = 10);
+    // Sends a command and returns the next frame that is not an event.
+    std::string ask(const std::string& command, double seconds = 10);
+
+  private:
+    int fd_ = -1;
+    int status_ = 0;
+    std::string pending_;
+};
