@@ -27,6 +27,7 @@ inline const Unit ms{"ms", false, "%.1f"};
 inline const Unit seconds{"s", false, "%.2f"};
 inline const Unit times_real_time{"x real time", true, "%.0f"};
 inline const Unit percent_of_core{"% of a core", false, "%.2f"};
+inline const Unit frames_per_second{"frames/s", true, "%.0f"};
 
 inline double median(std::vector<double> v) {
     if (v.empty()) return 0;

@@ -6,25 +6,32 @@
 // - tarvel --video of the showcase at its window size: the wall time against the demo's length,
 //   and against the same ffmpeg command fed the same frames from a pipe (decoded back from
 //   the player's video by a second ffmpeg).
+// - the maker's mode playing with 8 console clients on its WebSocket, each taking every event,
+//   against the same play with none: the frame rate, from the benchmark score it reports.
 // Needs a display, ffmpeg, and the player next to this program. Prints table rows
 // (bench/rounds.h); the video rounds (default 1, they take minutes) come from
 // TARVEL_BENCH_VIDEO_ROUNDS.
 //   showcase_bench SOURCE_DIR
 #include <SDL/SDL.h>
 #include <SDL/SDL_image.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "audio/sound_system.h"
@@ -34,6 +41,7 @@
 #include "gfx/video.h"
 #include "resources/texture.h"
 #include "rounds.h"
+#include "web_client.h"
 #include "script/parser.h"
 #include "script/section.h"
 
@@ -124,7 +132,8 @@ struct Child {
     int out = -1;
     std::string pending;
 
-    void start(const std::vector<std::string>& args) {
+    // Standard error goes to `err` when given.
+    void start(const std::vector<std::string>& args, const std::string& err = "") {
         int to[2], from[2];
         if (pipe(to) != 0 || pipe(from) != 0) std::exit(1);
         posix_spawn_file_actions_t actions;
@@ -133,6 +142,8 @@ struct Child {
         posix_spawn_file_actions_adddup2(&actions, from[1], 1);
         posix_spawn_file_actions_addclose(&actions, to[1]);
         posix_spawn_file_actions_addclose(&actions, from[0]);
+        if (!err.empty())
+            posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         std::vector<char*> argv;
         std::vector<std::string> copy = args;
         for (std::string& a : copy) argv.push_back(a.data());
@@ -207,6 +218,70 @@ void bench_reload(const fs::path& player, const fs::path& copy) {
     }
     std::ofstream(script, std::ios::binary) << original;
     rounds::row("maker's mode: reload after a one-line edit vs cold start", rounds::ms, reloads, colds);
+}
+
+// The demo time in a `time` answer ("ok 12.345 playing"), or -1.
+double answered_time(const std::string& answer) {
+    return answer.rfind("ok ", 0) == 0 ? std::atof(answer.c_str() + 3) : -1;
+}
+
+// Frames a second of the maker's mode playing the showcase from its start with `clients`
+// console clients that read every event, for four seconds: from the benchmark score the player
+// reports as it ends (frames / demo seconds x 10000 / 60).
+double console_frame_rate(const fs::path& player, const fs::path& copy, int clients) {
+    const fs::path err = copy.parent_path() / "console-stderr";
+    Child child;
+    child.start({player.string(), "--watch", "--serve=0", "--no-dialog", copy.string()}, err.string());
+    if (answered_time(child.ask("time")) < 0) return 0;
+    // "Console: http://127.0.0.1:PORT/?token=TOKEN"
+    int port = 0;
+    std::string token, line;
+    {
+        std::ifstream in(err);
+        while (std::getline(in, line)) {
+            const size_t at = line.find("Console: http://127.0.0.1:");
+            if (at == std::string::npos) continue;
+            port = std::atoi(line.c_str() + at + 26);
+            token = line.substr(line.find("token=") + 6);
+        }
+    }
+    std::vector<std::unique_ptr<WebSocketClient>> sockets;
+    const std::string origin = "http://127.0.0.1:" + std::to_string(port);
+    for (int i = 0; i < clients; ++i) {
+        sockets.push_back(std::make_unique<WebSocketClient>(
+            port, "/ws?token=" + token, std::map<std::string, std::string>{{"Origin", origin}}));
+        if (sockets.back()->status() != 101)
+            std::fprintf(stderr, "showcase_bench: a console client was refused\n");
+    }
+    std::atomic<bool> done{false};
+    std::thread reader([&] {
+        while (!done)
+            for (auto& s : sockets) s->receive(0.001);
+    });
+    std::this_thread::sleep_for(std::chrono::seconds(4));
+    child.ask("quit");
+    child.finish();
+    done = true;
+    reader.join();
+    std::ifstream in(err);
+    double score = 0;
+    while (std::getline(in, line))
+        if (line.rfind("Benchmark: Score: ", 0) == 0) score = std::atof(line.c_str() + 18);
+    return score * 60 / 10000;
+}
+
+void bench_console(const fs::path& player, const fs::path& copy) {
+    const fs::path script = copy / "showcase.tvl";
+    const std::string original = slurp(script);
+    std::ofstream(script, std::ios::binary) << "bench 1\n" << original;
+    std::vector<double> with, without;
+    for (int r = 0; r < ROUNDS; ++r) {
+        with.push_back(console_frame_rate(player, copy, 8));
+        without.push_back(console_frame_rate(player, copy, 0));
+    }
+    std::ofstream(script, std::ios::binary) << original;
+    rounds::row("maker's mode frame rate, 8 console clients vs none", rounds::frames_per_second, with,
+                without);
 }
 
 int run(const std::string& command) {
@@ -284,6 +359,7 @@ int main(int argc, char** argv) {
     fs::copy(source / "examples/showcase", copy, fs::copy_options::recursive);
 
     bench_reload(player, copy);
+    bench_console(player, copy);
     bench_video(player, copy, scratch);
     // Last: it brings the video and sound subsystems of this process up and down.
     bench_load_phase(copy);

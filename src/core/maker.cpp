@@ -237,6 +237,7 @@ void Maker::load(bool first) {
     TexturePool pool;
     if (demo_ != nullptr) pool = texture_pool_take(demo_->first_texture);
     texture_pool_forget(pool, [&changed](const char* path) { return file_changed(path, changed); });
+    demo_watch(nullptr);
     demo_.reset();
     built_ = std::move(scan);
     if (font_changed && font_loaded_) {
@@ -245,6 +246,7 @@ void Maker::load(bool first) {
     }
     try {
         demo_ = std::make_unique<Demo>();
+        demo_watch(demo_.get());  // `bench` scores the demo playing when the player ends
         demo_->keep_all = true;
         demo_->quiet = !first;
         read_scripts(demo_->sections);
@@ -272,6 +274,7 @@ void Maker::load(bool first) {
         texture_pool_clear(demo_->pool);
         if (console_ != nullptr) collect_timeline();
     } catch (const MakerFailure& failure) {
+        demo_watch(nullptr);
         demo_.reset();
         broken_ = true;
         error_ = failure.message;
@@ -706,7 +709,7 @@ int Maker::run() {
     }
     fatal_set_handler(normal_handler);
     console_.reset();
-    demo_.reset();
+    demo_close(demo_);
     texture_table_truncate(frame_targets_);
     demo_shutdown();
     return 0;
