@@ -8,8 +8,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
+#include <climits>
 #include <map>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -59,6 +62,13 @@ bool is_line_end(char c) {
 }
 bool is_blank(char c) {
     return c == ' ' || c == '\t';
+}
+
+// The hint for a misspelt name, when one of `names` lies close to it.
+template <typename Names>
+std::string hint_for(const char* word, const Names& names) {
+    std::vector<std::string_view> known(std::begin(names), std::end(names));
+    return script_did_you_mean(word, known);
 }
 
 Keyword keyword_find(const char* key) {
@@ -123,7 +133,16 @@ std::string blank_line_hint(const char* line) {
 
 void assign_variable(const ParseState& st, const char* key, const char* value) {
     const ConfigVar* var = config_find(key);
-    if (var == nullptr) fatal_error("Unknown variable");
+    if (var == nullptr) {
+        std::vector<std::string_view> names;
+        for (const ConfigVar& v : config_vars) names.push_back(v.name);
+        const std::string hint = script_did_you_mean(key, names);
+        if (!hint.empty()) {
+            ErrorPlace place(st.path, st.line, hint);
+            fatal_error("Unknown variable");
+        }
+        fatal_error("Unknown variable");
+    }
     config.places[var->name] = {st.path, st.line};
     switch (var->type) {
         case CONFIG_INT:
@@ -223,7 +242,12 @@ void parse_header(const ParseState& st, const char* line, Section*& current, boo
     int type = section_type_find(name);
     current = nullptr;
     skipping = type < 0;
-    if (type < 0) fatal_error("Unknown section");
+    if (type < 0) {
+        std::vector<std::string_view> names;
+        for (const SectionType* t : section_types) names.push_back(t->name);
+        ErrorPlace place(st.path, st.line, script_did_you_mean(name, names));
+        fatal_error("Unknown section");
+    }
     current = st.into.add();
     current->type = type;
     current->script = st.path;
@@ -246,7 +270,14 @@ void parse_line(const ParseState& st, char* line, Section*& current, bool& skipp
         if (current == nullptr) {
             assign_variable(st, key, value);
         } else {
-            apply_keyword(st, *current, keyword_find(key), value);
+            const Keyword kw = keyword_find(key);
+            const std::string hint = kw == KW_NONE ? hint_for(key, keywords) : "";
+            if (!hint.empty()) {
+                ErrorPlace place(st.path, st.line, hint);
+                apply_keyword(st, *current, kw, value);
+            } else {
+                apply_keyword(st, *current, kw, value);
+            }
         }
     }
 }
@@ -309,6 +340,40 @@ int script_parse_vector(const char* text, float* out, int capacity) {
         scan_float(number.c_str(), &v);
         out[count++] = v;
     }
+}
+
+namespace {
+// Edits (insertions, deletions, substitutions) from a to b.
+size_t edit_distance(std::string_view a, std::string_view b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+}  // namespace
+
+std::string script_did_you_mean(std::string_view word, const std::vector<std::string_view>& names) {
+    if (word.empty()) return "";
+    // Close enough to be a slip: one edit in four letters of the longer name, at least one.
+    std::string_view best;
+    size_t best_distance = SIZE_MAX;
+    for (std::string_view name : names) {
+        const size_t d = edit_distance(word, name);
+        const size_t allowed = std::max<size_t>(1, std::max(word.size(), name.size()) / 4);
+        if (d > 0 && d <= allowed && d < best_distance) {
+            best = name;
+            best_distance = d;
+        }
+    }
+    return best.empty() ? "" : "did you mean '" + std::string(best) + "'?";
 }
 
 void script_collect(std::vector<CheckProblem>* problems) {

@@ -6,6 +6,7 @@
 
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/error.h"
@@ -40,6 +41,10 @@ void config_set_defaults(SectionList& into);
 // UTF-8 byte-order mark before the first line is skipped. While a fatal error is in the making,
 // the line being read is its place. The sections go into `into`.
 void script_parse(const char* path, SectionList& into);
+
+// "did you mean 'NAME'?" for the name of `names` a word is a slip of (a few edits away: one in
+// four letters, at least one), the closest first found; "" when none is.
+std::string script_did_you_mean(std::string_view word, const std::vector<std::string_view>& names);
 
 // Collecting mode: while `problems` is given (null ends it), script_parse records every error
 // (with its hint) and every warning there and goes on with the next line; the lines after a

@@ -88,19 +88,22 @@ TEST_F(ScriptTest, EveryMessageWithItsLineNumber) {
         return what + " (script './x.tvl', line " + std::to_string(line) + ")";
     };
     const std::string blanks = "Hint: the line begins with blanks: a key starts at the beginning of its line";
+    // A slip of a known name: one edit in four letters.
+    auto mean = [](const std::string& name) { return "\nHint: did you mean '" + name + "'?"; };
     const std::pair<std::string, std::string> cases[] = {
         {"start 2\n[image]\n", at("Unknown variable", 1)},
         {"; c\n\n  fps 1\n", at("Unknown variable", 3) + "\n" + blanks},
         {"[image]\n \n", at("Unknown section variable", 2) +
                              "\nHint: the line holds only blanks (an empty line must be empty)"},
-        {"Fps 1\n", at("Unknown variable", 1)},
+        {"Fps 1\n", at("Unknown variable", 1) + mean("fps")},
+        {"gl_widht 1\n", at("Unknown variable", 1) + mean("gl_width")},
         {"demo_name" + std::string(90, 'x') + " 1\n", at("Unknown variable", 1)},
         {sec + "\tstart 1\n", at("Unknown section variable", 2) + "\n" + blanks},
-        {sec + "Start 1\n", at("Unknown section variable", 2)},
+        {sec + "Start 1\n", at("Unknown section variable", 2) + mean("start")},
         {sec + "texture x\n", at("Unknown section variable", 2)},
-        {"[image]x\n", at("Unknown section", 1)},
-        {"\n[Image]\n", at("Unknown section", 2)},
-        {"[image\n", at("Unknown section", 1)},
+        {"[image]x\n", at("Unknown section", 1) + mean("image")},
+        {"\n[Image]\n", at("Unknown section", 2) + mean("image")},
+        {"[image\n", at("Unknown section", 1) + mean("image")},
         {"[image" + std::string(90, 'x') + "]\n", at("Unknown section", 1)},
         {sec + "start -0.5\n", at("Invalid start", 2)},
         {sec + "start 5\nend 5\n", at("Invalid duration", 3)},
