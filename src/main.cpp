@@ -12,6 +12,7 @@
 
 #include "core/check.h"
 #include "core/cli.h"
+#include "core/lsp.h"
 #include "core/maker.h"
 #include "base/config.h"
 #include "base/error.h"
@@ -54,7 +55,8 @@ int main(int argc, char** argv) {
     }
     // A video export and a check run unattended and the time line opens no window: nobody would
     // answer a dialog, not even one about the scripts.
-    if (options.no_dialog || options.check || !options.video.empty() || !options.timeline.empty())
+    if (options.no_dialog || options.check || options.lsp || !options.video.empty() ||
+        !options.timeline.empty())
         dialogs_disable();
     // A file that grows past the size limit fails its write (reported as an error) instead of
     // ending the process.
@@ -69,6 +71,7 @@ int main(int argc, char** argv) {
 
     if (options.watch) return maker_run(options);
     if (options.check) return check_report(demo_check(true), stdout);
+    if (options.lsp) return lsp_run();
 
     auto demo = std::make_unique<Demo>();
     config_set_defaults(demo->sections);

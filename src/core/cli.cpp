@@ -110,6 +110,7 @@ const OptionRow option_table[] = {
     {"--no-dialog", nullptr, [](CliOptions& o) { o.no_dialog = true; }},
     {"--watch", nullptr, [](CliOptions& o) { o.watch = true; }},
     {"--check", nullptr, [](CliOptions& o) { o.check = true; }},
+    {"--lsp", nullptr, [](CliOptions& o) { o.lsp = true; }},
     {"--serve", parse_serve, [](CliOptions& o) { o.serve = true; }, true},
     {"--video",
      [](CliOptions& o, const std::string& n, const std::string& v) {
@@ -194,6 +195,7 @@ CliResult cli_parse(int argc, const char* const* argv) {
     std::vector<const char*> modes;
     if (o.watch) modes.push_back("--watch");
     if (o.check) modes.push_back("--check");
+    if (o.lsp) modes.push_back("--lsp");
     if (!o.video.empty()) modes.push_back("--video");
     if (!o.timeline.empty()) modes.push_back("--timeline");
     if (modes.size() > 1)
@@ -234,6 +236,7 @@ const char* cli_usage() {
            "  --check             report every problem of the demo, one a line\n"
            "                      (SCRIPT:LINE: error|warning: MESSAGE), without playing it and\n"
            "                      without a display; status 1 when there are errors\n"
+           "  --lsp               a language server for editors on standard input and output\n"
            "  --help              show this help and exit\n"
            "  --version           show the version and exit\n"
            "\n"

@@ -18,6 +18,7 @@ struct CliOptions {
     bool no_dialog = false;
     bool watch = false;  // the maker's mode
     bool check = false;
+    bool lsp = false;   // a language server on standard input and output
     std::string video;  // "" when not exporting
     std::optional<float> video_fps;
     std::string timeline;  // "" unless drawing the time line instead of playing

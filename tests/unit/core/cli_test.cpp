@@ -85,6 +85,7 @@ TEST(CommandLine, UsageErrorsNameTheProblem) {
         {{"--video="}, "invalid file name for --video: '' (a file to write)"},
         {{"--watch", "--video", "a.mp4"}, "--watch and --video cannot be used together"},
         {{"--timeline", "t.svg", "--video", "v.mp4"}, "--video and --timeline cannot be used together"},
+        {{"--lsp", "--check"}, "--check and --lsp cannot be used together"},
         // The first problem is the one reported.
         {{"--bogus", "--size", "0x0"}, "unrecognized option '--bogus'"},
     };

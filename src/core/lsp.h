@@ -1,0 +1,8 @@
+// tarvel --lsp: a language server for editors, on standard input and output. Messages are
+// JSON-RPC 2.0 bodies behind "Content-Length" headers. It checks the open scripts as they stand
+// in the editor (never writing the user's files), lists their sections and completes section
+// types, settings and section keywords.
+#pragma once
+
+// Serves until "exit" or the end of the input; returns the exit status (0 after "shutdown").
+int lsp_run();

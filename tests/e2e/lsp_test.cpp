@@ -1,0 +1,245 @@
+// tarvel --lsp driven as an editor drives it, through pipes and without a display: diagnostics
+// of the text being typed, completion, the sections, and malformed input answered, not fatal.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "player.h"
+
+using json = nlohmann::json;
+
+namespace {
+
+class Client {
+  public:
+    explicit Client(const std::string& dir) : dir_(dir) {
+        int in[2], out[2];
+        if (pipe(in) != 0 || pipe(out) != 0) throw std::runtime_error("pipe");
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(in[0], 0);
+            dup2(out[1], 1);
+            int err = open((dir + "/.lsp-stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            dup2(err, 2);
+            for (int fd : {in[0], in[1], out[0], out[1], err}) close(fd);
+            unsetenv("DISPLAY");
+            execl(TARVEL_PLAYER, TARVEL_PLAYER, "--lsp", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(in[0]);
+        close(out[1]);
+        to_ = in[1];
+        from_ = out[0];
+        signal(SIGPIPE, SIG_IGN);
+    }
+    ~Client() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        close(to_);
+        close(from_);
+    }
+    void raw(const std::string& bytes) {
+        for (size_t done = 0; done < bytes.size();) {
+            ssize_t n = write(to_, bytes.data() + done, bytes.size() - done);
+            if (n <= 0) return;
+            done += static_cast<size_t>(n);
+        }
+    }
+    void send(const json& m) {
+        const std::string body = m.dump();
+        raw("Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+    }
+    void notify(const std::string& method, const json& params) {
+        send({{"jsonrpc", "2.0"}, {"method", method}, {"params", params}});
+    }
+    // The answer to a request (messages before it are kept for `next`).
+    json ask(const std::string& method, const json& params) {
+        const int id = ++last_id_;
+        send({{"jsonrpc", "2.0"}, {"id", id}, {"method", method}, {"params", params}});
+        return answer(id);
+    }
+    json answer(const json& id) {
+        return until([&](const json& m) { return m.value("id", json()) == id; });
+    }
+    json diagnostics() {
+        return until(
+            [](const json& m) { return m.value("method", "") == "textDocument/publishDiagnostics"; });
+    }
+    // The next message that `wanted` accepts ({} after 30 s without one).
+    template <typename Pred>
+    json until(Pred wanted) {
+        for (;;) {
+            for (auto it = kept_.begin(); it != kept_.end(); ++it) {
+                if (wanted(*it)) {
+                    json m = *it;
+                    kept_.erase(it);
+                    return m;
+                }
+            }
+            json m = read_one();
+            if (m.is_null()) return {};
+            kept_.push_back(m);
+        }
+    }
+    int wait_exit() {
+        for (int i = 0; i < 500; ++i) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return -1;
+    }
+    std::string err() const { return read_file(dir_ + "/.lsp-stderr"); }
+
+  private:
+    json read_one() {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        for (;;) {
+            size_t end = pending_.find("\r\n\r\n");
+            if (end != std::string::npos) {
+                const size_t length = std::stoul(pending_.substr(pending_.find(':') + 1));
+                if (pending_.size() >= end + 4 + length) {
+                    json m = json::parse(pending_.substr(end + 4, length));
+                    pending_.erase(0, end + 4 + length);
+                    return m;
+                }
+            }
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            pollfd p = {from_, POLLIN, 0};
+            if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) return {};
+            char buffer[4096];
+            const ssize_t n = read(from_, buffer, sizeof buffer);
+            if (n <= 0) return {};
+            pending_.append(buffer, static_cast<size_t>(n));
+        }
+    }
+    std::string dir_;
+    int pid_ = -1, to_ = -1, from_ = -1, last_id_ = 0;
+    std::string pending_;
+    std::vector<json> kept_;
+};
+
+// "LINE:SEVERITY" for each diagnostic, in order.
+std::vector<std::string> places(const json& published) {
+    std::vector<std::string> out;
+    for (const json& d : published["params"]["diagnostics"])
+        out.push_back(std::to_string(d["range"]["start"]["line"].get<int>()) + ":" +
+                      std::to_string(d["severity"].get<int>()));
+    return out;
+}
+
+const char* const SCRIPT =
+    "demo_strat 1\n"
+    "[imagee]\n"
+    "start 0\n"
+    "end 2\n"
+    "string data/a.tga\n"
+    "spline data/a.spl\n"
+    "[background]\n"
+    "start 2\n"
+    "end 10\n"
+    "string data/b.tga\n";
+
+}  // namespace
+
+TEST(Lsp, DiagnosticsCompletionAndSectionsOfTheTextBeingTyped) {
+    TempDir dir;
+    write_file(dir.file("show.tvl"), SCRIPT);
+    const std::string uri = "file://" + dir.file("show.tvl");
+    Client c(dir.path);
+    json init = c.ask("initialize", {{"processId", nullptr}, {"rootUri", "file://" + dir.path}});
+    EXPECT_EQ(init["result"]["capabilities"]["textDocumentSync"], 1) << init << c.err();
+    EXPECT_EQ(init["result"]["capabilities"]["completionProvider"]["triggerCharacters"], json({"["}));
+    c.notify("initialized", json::object());
+
+    // Unsaved text is checked, not the file: the file on disk is clean.
+    write_file(dir.file("show.tvl"), "");
+    c.notify("textDocument/didOpen",
+             {{"textDocument", {{"uri", uri}, {"languageId", "tarvel"}, {"version", 1}, {"text", SCRIPT}}}});
+    json d = c.diagnostics();
+    EXPECT_EQ(d["params"]["uri"], uri) << d << c.err();
+    EXPECT_EQ(d["params"]["version"], 1);
+    EXPECT_EQ(places(d), (std::vector<std::string>{"0:1", "0:4", "1:1", "1:4"})) << d;
+    EXPECT_EQ(d["params"]["diagnostics"][1]["message"], "did you mean 'demo_start'?") << d;
+    EXPECT_EQ(d["params"]["diagnostics"][2]["range"]["end"]["character"], 8) << d;
+    EXPECT_EQ(read_file(dir.file("show.tvl")), "");
+
+    // Fixed the setting, with the line ends of another system: the lines stay the editor's.
+    std::string fixed;
+    for (const char* c = SCRIPT; *c != '\0'; ++c)
+        fixed += *c == '\n' ? std::string("\r\n") : std::string(1, *c);
+    fixed.replace(fixed.find("demo_strat"), 10, "demo_start");
+    c.notify("textDocument/didChange",
+             {{"textDocument", {{"uri", uri}, {"version", 2}}}, {"contentChanges", {{{"text", fixed}}}}});
+    d = c.diagnostics();
+    EXPECT_EQ(d["params"]["version"], 2);
+    EXPECT_EQ(places(d), (std::vector<std::string>{"1:1", "1:4"})) << d;
+
+    auto labels = [&](int line, int character) {
+        json r = c.ask("textDocument/completion", {{"textDocument", {{"uri", uri}}},
+                                                   {"position", {{"line", line}, {"character", character}}}});
+        std::vector<std::string> out;
+        for (const json& item : r["result"]) out.push_back(item["label"]);
+        return out;
+    };
+    std::vector<std::string> types = labels(1, 1);
+    EXPECT_EQ(types.size(), 21u);
+    EXPECT_NE(std::find(types.begin(), types.end(), "image"), types.end());
+    std::vector<std::string> settings = labels(0, 4);
+    EXPECT_NE(std::find(settings.begin(), settings.end(), "demo_start"), settings.end());
+    EXPECT_EQ(labels(3, 0).front(), "start");
+    EXPECT_TRUE(labels(3, 4).empty());  // a value, not a name
+
+    json symbols = c.ask("textDocument/documentSymbol", {{"textDocument", {{"uri", uri}}}})["result"];
+    ASSERT_EQ(symbols.size(), 2u) << symbols;
+    EXPECT_EQ(symbols[0]["name"], "imagee 0-2");
+    EXPECT_EQ(symbols[0]["range"]["start"]["line"], 1);
+    EXPECT_EQ(symbols[0]["range"]["end"]["line"], 5);
+    EXPECT_EQ(symbols[1]["name"], "background 2-10");
+
+    EXPECT_EQ(c.ask("shutdown", nullptr)["result"], nullptr);
+    c.notify("exit", nullptr);
+    EXPECT_EQ(c.wait_exit(), 0) << c.err();
+}
+
+TEST(Lsp, MalformedInputIsAnsweredAndTheServerGoesOn) {
+    TempDir dir;
+    {
+        Client early(dir.path);
+        json r = early.ask("textDocument/documentSymbol", {{"textDocument", {{"uri", "file:///x.tvl"}}}});
+        EXPECT_EQ(r["error"]["code"], -32002) << r << early.err();
+        early.notify("exit", nullptr);
+        EXPECT_EQ(early.wait_exit(), 1);  // no shutdown first
+    }
+    Client c(dir.path);
+    EXPECT_TRUE(c.ask("initialize", {{"rootUri", nullptr}}).contains("result"));
+    c.raw("Content-Length: x\r\n\r\n");       // a bad header: dropped
+    c.raw("Content-Length: 5\r\n\r\n{bad}");  // not JSON
+    EXPECT_EQ(c.until([](const json& m) { return m.contains("error"); })["error"]["code"], -32700);
+    const std::string big = "{\"id\":77,\"method\":\"x\",\"pad\":\"" + std::string(17 << 20, 'a') + "\"}";
+    c.raw("Content-Length: " + std::to_string(big.size()) + "\r\n\r\n" + big);
+    EXPECT_EQ(c.answer(77)["error"]["code"], -32600);
+    EXPECT_EQ(c.ask("no/such", json::object())["error"]["code"], -32601);
+    EXPECT_EQ(c.ask("textDocument/completion", {{"textDocument", 3}})["error"]["code"], -32602);
+    c.send({{"jsonrpc", "2.0"}, {"method", "no/such/notification"}});
+    c.send(json::array({1, 2}));
+    EXPECT_EQ(c.until([](const json& m) { return m.contains("error"); })["error"]["code"], -32600);
+    json r = c.ask("textDocument/documentSymbol", {{"textDocument", {{"uri", "file:///nowhere.tvl"}}}});
+    EXPECT_EQ(r["result"], json::array()) << r << c.err();
+    EXPECT_EQ(c.ask("shutdown", nullptr)["result"], nullptr);
+    c.notify("exit", nullptr);
+    EXPECT_EQ(c.wait_exit(), 0) << c.err();
+}
