@@ -398,9 +398,15 @@ void script_parse(const char* path, SectionList& into) {
     Section* current = nullptr;
     bool skipping = false;
     char line[SCRIPT_LINE_SIZE];
+    bool after_cr = false;
     for (;;) {
         int length = read_line(line, sizeof line, file.get());
         if (length == 0) break;
+        // The line reader ends a line at '\r': the '\n' of a "\r\n" line end comes next, alone,
+        // and is no line of its own.
+        const bool lone_lf = after_cr && length == 1 && line[0] == '\n';
+        after_cr = line[length - 1] == '\r';
+        if (lone_lf) continue;
         // Editors may begin a UTF-8 file with a byte-order mark; it is no part of the first line.
         if (st.line == 1 && length >= 3 && std::memcmp(line, "\xEF\xBB\xBF", 3) == 0) {
             std::memmove(line, line + 3, static_cast<size_t>(length - 3) + 1);

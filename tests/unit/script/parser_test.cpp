@@ -122,8 +122,8 @@ TEST_F(ScriptTest, EveryMessageWithItsLineNumber) {
         {sec + "alpha\n", at("Invalid alpha function", 2)},
         {sec + "param " + repeated("1 ", 30) + "\nparam 1 2 3\n",
          at("Script: too many floats in vector '1 2 3'", 3)},
-        // CR LF counts two lines, a CR alone one.
-        {"; a\r\n" + sec + "bad 1\r\n", at("Unknown section variable", 4)},
+        // A line ends at CR LF, a CR alone or a LF alone, and each counts one line.
+        {"; a\r\n" + sec + "bad 1\r\n", at("Unknown section variable", 3)},
         {"[image]\rstart 1\r\rstart -1\r", at("Invalid start", 4)},
         // One character past the limit, and the rest would be read as a line of its own.
         {sec + "\n" + too_long + "\nstart 1\n", at("Line too long", 3)},
