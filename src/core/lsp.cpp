@@ -11,7 +11,9 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <deque>
 #include <filesystem>
+#include <initializer_list>
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -21,6 +23,8 @@
 
 #include "base/config.h"
 #include "core/check.h"
+#include "resources/files.h"
+#include "script/parser.h"
 #include "script/section.h"
 
 namespace fs = std::filesystem;
@@ -32,9 +36,8 @@ constexpr size_t MAX_BODY = 16u << 20;
 constexpr size_t MAX_HEADER_LINE = 1024;
 constexpr size_t MAX_DOCUMENTS = 256;
 constexpr size_t MAX_DOCUMENT = 1u << 20;
-constexpr int MAX_WALKED = 100000;
-constexpr size_t MAX_SCRIPTS = 1000;
-constexpr std::uintmax_t MAX_SCRIPT_FILE = 4u << 20;
+constexpr size_t MAX_QUEUED = 1000;
+constexpr size_t MAX_FILES = 20000;
 
 constexpr int PARSE_ERROR = -32700;
 constexpr int INVALID_REQUEST = -32600;
@@ -224,6 +227,129 @@ json range_of(int line, int from, int to) {
     return {{"start", {{"line", line}, {"character", from}}}, {"end", {{"line", line}, {"character", to}}}};
 }
 
+// A script line's words as the parser splits them: a header's type name, or a variable's key
+// and value; byte offsets.
+struct LineWords {
+    bool header = false;
+    size_t name_from = 0, name_to = 0;    // the type name, or the key
+    size_t value_from = 0, value_to = 0;  // the value (a header has none)
+    std::string name;
+};
+
+LineWords words_of(const std::string& line) {
+    LineWords w;
+    if (!line.empty() && line[0] == '[') {
+        w.header = true;
+        w.name_from = 1;
+        w.name_to = std::min(line.find_first_of("] \t", 1), line.size());
+    } else {
+        w.name_to = std::min(line.find_first_of(" \t"), line.size());
+        w.value_from = std::min(line.find_first_not_of(" \t", w.name_to), line.size());
+        w.value_to = line.size();
+    }
+    w.name = line.substr(w.name_from, w.name_to - w.name_from);
+    return w;
+}
+
+// Whether the value of a variable line names a file, and how far: a string's name is the whole
+// rest of the line, a spline's its first word (the time may follow).
+bool file_value(const std::string& line, const LineWords& w, size_t& from, size_t& to) {
+    if (w.header || w.value_from >= w.value_to) return false;
+    from = w.value_from;
+    if (w.name == "string") {
+        to = w.value_to;
+    } else if (w.name == "spline") {
+        to = std::min(line.find_first_of(" \t", from), line.size());
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// A byte offset of a line as the editor counts it, in UTF-16 code units.
+int column(const std::string& line, size_t byte) {
+    return utf16_length(line.substr(0, std::min(byte, line.size())));
+}
+
+// The byte offset of an editor's column.
+size_t byte_at(const std::string& line, int character) {
+    size_t b = 0;
+    for (int n = 0; b < line.size() && n < character;) {
+        const unsigned char c = static_cast<unsigned char>(line[b]);
+        n += c >= 0xF0 ? 2 : 1;
+        for (++b; b < line.size() && (static_cast<unsigned char>(line[b]) & 0xC0) == 0x80;) ++b;
+    }
+    return b;
+}
+
+// Whether a word may begin or end at a byte offset: no letter, digit, '_', '.' or '/' on that
+// side of it continues the word.
+bool bounded(const std::string& line, size_t at) {
+    auto word = [](unsigned char c) { return std::isalnum(c) || c == '_' || c == '.' || c == '/'; };
+    return at == 0 || at >= line.size() || !word(line[at - 1]) || !word(line[at]);
+}
+
+// Where on its line a problem lies: the longest name the message quotes that the line holds;
+// else a header's type, a file name, or a variable's key; else the whole line.
+json problem_range(const std::string& line, int at, const std::string& message) {
+    size_t from = 0, to = 0;
+    for (size_t open = message.find('\''); open != std::string::npos;) {
+        const size_t close = message.find('\'', open + 1);
+        if (close == std::string::npos) break;
+        const std::string quoted = message.substr(open + 1, close - open - 1);
+        size_t found = quoted.empty() ? std::string::npos : line.find(quoted);
+        while (found != std::string::npos && !(bounded(line, found) && bounded(line, found + quoted.size())))
+            found = line.find(quoted, found + 1);
+        if (found != std::string::npos && quoted.size() > to - from) {
+            from = found;
+            to = found + quoted.size();
+        }
+        open = message.find('\'', close + 1);
+    }
+    if (to == from) {
+        const LineWords w = words_of(line);
+        if (!file_value(line, w, from, to)) {
+            from = w.name_from;
+            to = w.name_to;
+        }
+        if (to == from) from = 0, to = line.size();
+    }
+    return range_of(at, column(line, from), column(line, to));
+}
+
+// A file:// address of an absolute path, every byte but the unreserved ones and '/' escaped.
+std::string path_to_uri(const std::string& path) {
+    std::string uri = "file://";
+    for (unsigned char c : path) {
+        if (std::isalnum(c) || c == '/' || c == '-' || c == '.' || c == '_' || c == '~') {
+            uri += static_cast<char>(c);
+        } else {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", c);
+            uri += escaped;
+        }
+    }
+    return uri;
+}
+
+bool has_extension(const std::string& path, std::initializer_list<const char*> extensions) {
+    const size_t dot = path.rfind('.');
+    if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return false;
+    std::string ext = path.substr(dot + 1);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    return std::any_of(extensions.begin(), extensions.end(), [&](const char* e) { return ext == e; });
+}
+
+// Whether a file fits the value of a string line (a picture, a mesh, a sound) or of a spline
+// line (a file of none of those kinds, nor a script or an archive).
+bool fits(const std::string& key, const std::string& path) {
+    const bool media =
+        has_extension(path, {"tga", "png", "jpg", "jpeg", "bmp", "3ds", "wav", "flac", "ogg", "oga", "opus",
+                             "mp3", "mod", "xm", "s3m", "it", "mptm", "aif", "aiff"});
+    if (key == "string") return media;
+    return !media && path.find(".tvl") == std::string::npos && !has_extension(path, {"zip", "dat"});
+}
+
 struct Document {
     std::string text;
     long long version = 0;
@@ -266,22 +392,15 @@ class Server {
     explicit Server(int out_fd) : out_fd_(out_fd) {}
 
     int run(Input& in) {
-        std::string body;
         for (;;) {
-            if (dirty_ && in.idle()) publish_all();
-            Got got = read_message(in, body);
-            if (got == Got::End) return shutdown_ ? 0 : 1;
-            if (got == Got::BadHeader) {
-                std::fputs("tarvel: lsp: a message with a bad header was dropped\n", stderr);
-                continue;
-            }
-            if (got == Got::TooBig) {
-                error(id_in_prefix(body), INVALID_REQUEST, "the message is over 16 MB and was skipped");
-                continue;
-            }
-            json message = json::parse(body, nullptr, false);
-            if (message.is_discarded()) {
-                error(nullptr, PARSE_ERROR, "the body is not JSON");
+            if (dirty_ && queued_.empty() && !ended_ && in.idle()) publish_all(in);
+            json message;
+            if (!queued_.empty()) {
+                message = std::move(queued_.front());
+                queued_.pop_front();
+            } else if (ended_ || !next(in, message)) {
+                return shutdown_ ? 0 : 1;
+            } else if (message.is_discarded()) {
                 continue;
             }
             if (handle(message)) return shutdown_ ? 0 : 1;
@@ -289,6 +408,27 @@ class Server {
     }
 
   private:
+    // The next message of the input; framing faults are answered here and come back as a
+    // discarded value. False at the end of the input.
+    bool next(Input& in, json& message) {
+        std::string body;
+        Got got = read_message(in, body);
+        message = json(json::value_t::discarded);
+        if (got == Got::End) {
+            ended_ = true;
+            return false;
+        }
+        if (got == Got::BadHeader) {
+            std::fputs("tarvel: lsp: a message with a bad header was dropped\n", stderr);
+        } else if (got == Got::TooBig) {
+            error(id_in_prefix(body), INVALID_REQUEST, "the message is over 16 MB and was skipped");
+        } else {
+            message = json::parse(body, nullptr, false);
+            if (message.is_discarded()) error(nullptr, PARSE_ERROR, "the body is not JSON");
+        }
+        return true;
+    }
+
     void send(const json& message) {
         std::string body = message.dump(-1, ' ', false, json::error_handler_t::replace);
         std::string framed = "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
@@ -349,6 +489,7 @@ class Server {
                 set_root(fs::path(uri_to_path(params["rootUri"].get<std::string>())));
             json capabilities = {{"textDocumentSync", 1},
                                  {"documentSymbolProvider", true},
+                                 {"definitionProvider", true},
                                  {"completionProvider", {{"triggerCharacters", {"["}}}}};
             reply(id, {{"capabilities", capabilities}, {"serverInfo", {{"name", "tarvel"}}}});
         } else if (method == "shutdown") {
@@ -370,6 +511,8 @@ class Server {
             reply(id, symbols);
         } else if (method == "textDocument/completion") {
             reply(id, completion(params));
+        } else if (method == "textDocument/definition") {
+            reply(id, definition(params));
         } else {
             error(id, METHOD_NOT_FOUND, "unknown method '" + method.substr(0, 100) + "'");
         }
@@ -429,13 +572,21 @@ class Server {
         const int line = params.at("position").at("line");
         const int character = params.at("position").at("character");
         if (line < 0 || line >= static_cast<int>(lines.size()) || character < 0) return items;
-        std::string before = lines[line].substr(0, static_cast<size_t>(character));
+        std::string before = lines[line].substr(0, byte_at(lines[line], character));
         auto word = [](const std::string& s) {
             return std::all_of(s.begin(), s.end(),
                                [](unsigned char c) { return std::isalnum(c) || c == '_'; });
         };
         auto add = [&](const char* name, int kind) { items.push_back({{"label", name}, {"kind", kind}}); };
-        if (!before.empty() && before[0] == '[' && word(before.substr(1))) {
+        const LineWords w = words_of(before);
+        if (!w.header && (w.name == "string" || w.name == "spline") && w.name_to < before.size()) {
+            const json range = range_of(line, column(before, w.value_from), character);
+            for (const std::string& path : file_list(MAX_FILES)) {
+                if (!fits(w.name, path)) continue;
+                items.push_back(
+                    {{"label", path}, {"kind", 17}, {"textEdit", {{"range", range}, {"newText", path}}}});
+            }
+        } else if (!before.empty() && before[0] == '[' && word(before.substr(1))) {
             for (const SectionType* t : section_types) add(t->name, 7);
         } else if (word(before)) {
             bool in_section = false;
@@ -448,6 +599,25 @@ class Server {
             }
         }
         return items;
+    }
+
+    // The file a string or spline line names, when the position is on its name and it is a
+    // plain file of the demo (one inside an archive has no address of its own).
+    json definition(const json& params) {
+        const Document* doc = find(params);
+        if (doc == nullptr || root_.empty()) return nullptr;
+        std::vector<std::string> lines = lines_of(doc->text);
+        const int line = params.at("position").at("line");
+        const int character = params.at("position").at("character");
+        if (line < 0 || line >= static_cast<int>(lines.size()) || character < 0) return nullptr;
+        const std::string& text = lines[line];
+        size_t from = 0, to = 0;
+        const size_t at = byte_at(text, character);
+        if (!file_value(text, words_of(text), from, to) || at < from || at > to) return nullptr;
+        const fs::path file = (root_ / text.substr(from, to - from)).lexically_normal();
+        std::error_code ec;
+        if (!fs::is_regular_file(file, ec)) return nullptr;
+        return {{"uri", path_to_uri(file.string())}, {"range", range_of(0, 0, 0)}};
     }
 
     const Document* find(const json& params) {
@@ -473,62 +643,50 @@ class Server {
         return r;
     }
 
-    // The checker's problems on a private copy of the demo's scripts with the open documents'
-    // texts; line ends become "\n" so that its line numbers are the editor's.
+    // The checker's problems on the demo folder, the open documents' texts read in place of
+    // their files; nothing is written.
     std::vector<CheckProblem> check() {
-        std::map<std::string, std::string> scripts;  // relative path -> text
-        std::error_code ec;
-        fs::recursive_directory_iterator it(root_, fs::directory_options::skip_permission_denied, ec);
-        for (int walked = 0; !ec && it != fs::recursive_directory_iterator() &&
-                             scripts.size() < MAX_SCRIPTS && ++walked < MAX_WALKED;
-             it.increment(ec)) {
-            const std::string name = it->path().filename().string();
-            if (name.find(".tvl") == std::string::npos || !it->is_regular_file(ec)) continue;
-            if (it->file_size(ec) > MAX_SCRIPT_FILE) continue;
-            std::ifstream file(it->path(), std::ios::binary);
-            scripts[it->path().lexically_relative(root_).string()] =
-                std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-        }
+        std::map<std::string, std::string> texts;
         for (const auto& [uri, doc] : docs_) {
-            if (!doc.relative.empty()) scripts[doc.relative] = doc.text;
+            if (!doc.relative.empty()) texts[doc.relative] = doc.text;
         }
-        std::string pattern = (fs::temp_directory_path(ec) / "tarvel-lsp-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) return {};
-        const fs::path copy = pattern;
-        for (const auto& [relative, text] : scripts) {
-            fs::create_directories((copy / relative).parent_path(), ec);
-            std::ofstream out(copy / relative, std::ios::binary);
-            std::string plain;
-            for (const std::string& l : lines_of(text)) plain += l + "\n";
-            out << plain;
-        }
-        std::vector<CheckProblem> problems;
-        if (chdir(copy.c_str()) == 0) {
-            problems = demo_check(false);
-            if (chdir(root_.c_str()) != 0) std::fputs("tarvel: lsp: cannot return to the folder\n", stderr);
-        }
-        fs::remove_all(copy, ec);
+        const std::map<std::string, std::string>* saved = script_texts;
+        script_texts = &texts;
+        std::vector<CheckProblem> problems = demo_check(true);
+        script_texts = saved;
         return problems;
     }
 
-    void publish_all() {
+    // Checks, then publishes unless the input brought newer texts meanwhile (those are checked
+    // next): an editor never gets diagnostics of a text older than one it has sent.
+    void publish_all(Input& in) {
         dirty_ = false;
         if (root_.empty()) return;
-        std::map<std::string, long long> versions;
-        for (const auto& [uri, doc] : docs_) versions[uri] = doc.version;
         std::vector<CheckProblem> problems = check();
+        json message;
+        while (queued_.size() < MAX_QUEUED && !in.idle() && next(in, message)) {
+            if (message.is_discarded()) continue;
+            if (message.is_object() && message.contains("method") && message["method"].is_string()) {
+                const std::string method = message["method"];
+                if (method == "textDocument/didChange" || method == "textDocument/didOpen" ||
+                    method == "textDocument/didClose")
+                    dirty_ = true;
+            }
+            queued_.push_back(std::move(message));
+        }
+        if (dirty_) return;
         for (const auto& [uri, doc] : docs_) {
-            // A newer text has come meanwhile: its own check will follow.
-            if (doc.version != versions[uri]) continue;
             std::vector<std::string> lines = lines_of(doc.text);
             json diagnostics = json::array();
             for (const CheckProblem& p : problems) {
                 std::string script = p.script.rfind("./", 0) == 0 ? p.script.substr(2) : p.script;
                 if (doc.relative.empty() || script != doc.relative) continue;
-                int line = std::clamp(p.line - 1, 0, static_cast<int>(lines.size()) - 1);
-                int severity = p.severity == Severity::Error ? 1 : p.severity == Severity::Warning ? 2 : 4;
+                const int line = std::clamp(p.line - 1, 0, static_cast<int>(lines.size()) - 1);
+                const int severity = p.severity == Severity::Error     ? 1
+                                     : p.severity == Severity::Warning ? 2
+                                                                       : 4;
                 diagnostics.push_back(
-                    {{"range", range_of(line, 0, p.line > 0 ? utf16_length(lines[line]) : 0)},
+                    {{"range", p.line > 0 ? problem_range(lines[line], line, p.message) : range_of(0, 0, 0)},
                      {"severity", severity},
                      {"source", "tarvel"},
                      {"message", p.message}});
@@ -543,6 +701,8 @@ class Server {
     bool initialized_ = false;
     bool shutdown_ = false;
     bool dirty_ = false;
+    bool ended_ = false;
+    std::deque<json> queued_;
     fs::path root_;
     std::map<std::string, Document> docs_;
 };

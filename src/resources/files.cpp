@@ -14,9 +14,12 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <new>
 #include <set>
 #include <string>
+#include <system_error>
+#include <utility>
 
 #include "base/error.h"
 
@@ -297,6 +300,57 @@ ZZIP_DIR* dir_open(const char* path) {
 bool file_exists(const char* path) {
     ZzipFile f(file_open(path));
     return f != nullptr;
+}
+
+namespace {
+
+// The folder an archive file stands for: its name without the archive extension; a name with
+// no extension may be a bare archive. "" when the file is no archive by its name.
+std::string archive_stands_for(const std::string& name) {
+    for (const char* ext : {".dat", ".DAT", ".zip", ".ZIP"}) {
+        const size_t n = std::strlen(ext);
+        if (name.size() > n && name.compare(name.size() - n, n, ext) == 0)
+            return name.substr(0, name.size() - n);
+    }
+    return name.find('.') == std::string::npos ? name : "";
+}
+
+}  // namespace
+
+std::vector<std::string> file_list(size_t limit) {
+    namespace fs = std::filesystem;
+    std::vector<std::string> files;
+    std::set<std::string> plain;
+    std::vector<std::pair<std::string, std::string>> archives;  // file, folder it stands for
+    std::error_code error;
+    fs::recursive_directory_iterator it(".", fs::directory_options::skip_permission_denied, error), end;
+    for (int walked = 0; !error && it != end && files.size() < limit && ++walked < 100000;
+         it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (name.empty() || name.front() == '.') {
+            if (it->is_directory(error)) it.disable_recursion_pending();
+            continue;
+        }
+        if (!it->is_regular_file(error)) continue;
+        const std::string relative = it->path().lexically_normal().string();
+        files.push_back(relative);
+        plain.insert(relative);
+        const std::string folder = archive_stands_for(relative);
+        if (!folder.empty()) archives.emplace_back(relative, folder);
+    }
+    // What each archive holds, under the folder it stands for; a plain file of the same path wins.
+    for (const auto& [file, folder] : archives) {
+        if (files.size() >= limit) break;
+        ZzipDir dir(dir_open(file.c_str()));
+        if (dir == nullptr || zzip_dir_real(dir.get()) != 0) continue;
+        while (ZZIP_DIRENT* entry = zzip_readdir(dir.get())) {
+            const std::string inside = entry->d_name;
+            if (inside.empty() || inside.back() == '/' || files.size() >= limit) continue;
+            const std::string path = folder + "/" + inside;
+            if (plain.insert(path).second) files.push_back(path);
+        }
+    }
+    return files;
 }
 
 bool file_read_all(ZZIP_FILE* file, std::vector<unsigned char>& data) {

@@ -29,6 +29,10 @@ ZZIP_DIR* dir_open(const char* path);
 // True when the path opens as a file through the layer (plain or inside an archive).
 bool file_exists(const char* path);
 
+// Every file under the working directory by the path the layer opens it with ("data/x.tga",
+// also for x.tga inside data.zip), hidden entries left out; at most `limit`, in no set order.
+std::vector<std::string> file_list(size_t limit);
+
 // An SDL stream on a file. With 'r' in the mode it reads through the archive-aware layer
 // (seekable, read-only, closing frees it); otherwise it is SDL's ordinary stdio stream.
 // Null on failure, with the SDL error text set.

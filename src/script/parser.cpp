@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <climits>
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -282,18 +283,51 @@ void parse_line(const ParseState& st, char* line, Section*& current, bool& skipp
     }
 }
 
+// A script's bytes: its file, or a text standing in for it.
+class ScriptBytes {
+  public:
+    explicit ScriptBytes(ZZIP_FILE* file) : file_(file) {}
+    explicit ScriptBytes(const std::string& text) : text_(&text) {}
+    bool get(char& c) {
+        if (text_ == nullptr) return zzip_fread(&c, 1, 1, file_) == 1;
+        if (at_ >= text_->size()) return false;
+        c = (*text_)[at_++];
+        return true;
+    }
+
+  private:
+    ZZIP_FILE* file_ = nullptr;
+    const std::string* text_ = nullptr;
+    size_t at_ = 0;
+};
+
 // The line reader proper; returns how many bytes it stored (embedded NULs included).
-int read_line(char* buffer, int size, ZZIP_FILE* file) {
+int read_line(char* buffer, int size, ScriptBytes& bytes) {
     int stored = 0;
     while (stored < size - 1) {
         char c;
-        if (zzip_fread(&c, 1, 1, file) != 1) break;
+        if (!bytes.get(c)) break;
         buffer[stored++] = c;
         if (c == '\n' || c == '\r') break;
     }
     if (size > 0) buffer[stored] = '\0';
     return stored;
 }
+
+// The key of a path in script_texts: "./" and repeated separators dropped.
+std::string text_key(const std::string& path) {
+    std::string key;
+    for (size_t i = 0; i < path.size(); ++i) {
+        if (path[i] == '/' && (key.empty() || key.back() == '/')) continue;
+        if (path[i] == '.' && (i + 1 == path.size() || path[i + 1] == '/') &&
+            (key.empty() || key.back() == '/'))
+            continue;
+        key += path[i];
+    }
+    return key;
+}
+
+std::set<std::string>* texts_read = nullptr;
 
 }  // namespace
 
@@ -304,8 +338,11 @@ int script_lookup(const char* name, const ScriptEnum* table, int count) {
     return -1;
 }
 
+const std::map<std::string, std::string>* script_texts = nullptr;
+
 char* script_read_line(char* buffer, int size, ZZIP_FILE* file) {
-    return read_line(buffer, size, file) > 0 ? buffer : nullptr;
+    ScriptBytes bytes(file);
+    return read_line(buffer, size, bytes) > 0 ? buffer : nullptr;
 }
 
 void script_split(const char* line, char* key, char* value) {
@@ -387,20 +424,30 @@ ErrorPlace config_place(const char* name) {
 }
 
 void script_parse(const char* path, SectionList& into) {
-    ZzipFile file(file_open(path));
-    if (file == nullptr) {
+    const std::string* text = nullptr;
+    if (script_texts != nullptr) {
+        auto found = script_texts->find(text_key(path));
+        if (found != script_texts->end()) {
+            text = &found->second;
+            if (texts_read != nullptr) texts_read->insert(found->first);
+            if (file_open_log != nullptr) file_open_log->insert(path);
+        }
+    }
+    ZzipFile file(text == nullptr ? file_open(path) : nullptr);
+    if (text == nullptr && file == nullptr) {
         if (collected == nullptr) fatal_error("Error opening script '%s'", path);
         collected->push_back({path, 0, Severity::Error, "Error opening script '" + std::string(path) + "'"});
         return;
     }
 
+    ScriptBytes bytes = text != nullptr ? ScriptBytes(*text) : ScriptBytes(file.get());
     ParseState st{path, 1, into};
     Section* current = nullptr;
     bool skipping = false;
     char line[SCRIPT_LINE_SIZE];
     bool after_cr = false;
     for (;;) {
-        int length = read_line(line, sizeof line, file.get());
+        int length = read_line(line, sizeof line, bytes);
         if (length == 0) break;
         // The line reader ends a line at '\r': the '\n' of a "\r\n" line end comes next, alone,
         // and is no line of its own.
@@ -420,7 +467,7 @@ void script_parse(const char* path, SectionList& into) {
         bool too_long = false;
         if (length == SCRIPT_LINE_SIZE - 1 && last != '\n' && last != '\r') {
             char next;
-            too_long = zzip_fread(&next, 1, 1, file.get()) == 1;
+            too_long = bytes.get(next);
         }
         if (collected == nullptr) {
             if (too_long) fatal_error("Line too long");
@@ -439,7 +486,7 @@ void script_parse(const char* path, SectionList& into) {
             }
             // The rest of an over-long line would be read as a line of its own.
             if (too_long) {
-                while (read_line(line, sizeof line, file.get()) == SCRIPT_LINE_SIZE - 1 &&
+                while (read_line(line, sizeof line, bytes) == SCRIPT_LINE_SIZE - 1 &&
                        line[SCRIPT_LINE_SIZE - 2] != '\n' && line[SCRIPT_LINE_SIZE - 2] != '\r') {
                 }
             }
@@ -493,7 +540,19 @@ Walk discover(const std::string& path, std::vector<FileId>& ancestors, SectionLi
 
 void script_discover(const char* path, SectionList& into) {
     std::vector<FileId> ancestors;
+    std::set<std::string> read;
+    std::set<std::string>* saved = texts_read;
+    texts_read = &read;
     discover(path, ancestors, into);
+    texts_read = saved;
+    // Texts of scripts not on disk yet, under the folder walked.
+    if (script_texts == nullptr) return;
+    const std::string under = text_key(path);
+    for (const auto& [key, text] : *script_texts) {
+        if (read.count(key) != 0) continue;
+        if (!under.empty() && key.rfind(under + "/", 0) != 0) continue;
+        script_parse(("./" + key).c_str(), into);
+    }
 }
 
 void config_set_defaults(SectionList& into) {

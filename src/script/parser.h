@@ -37,6 +37,12 @@ void script_discover(const char* path, SectionList& into);
 // under "." into it.
 void config_set_defaults(SectionList& into);
 
+// Texts standing in for script files while set (an editor's unsaved scripts), keyed by the
+// script's path under the working directory without "./" ("scenes/a.tvl"). script_parse reads
+// such a text in place of the file; script_discover parses the texts under the folder it walks
+// that it did not reach (scripts not saved yet) after the walk.
+extern const std::map<std::string, std::string>* script_texts;
+
 // Parses one script file. A line of more than 255 bytes (line end included) is an error. A
 // UTF-8 byte-order mark before the first line is skipped. While a fatal error is in the making,
 // the line being read is its place. The sections go into `into`.

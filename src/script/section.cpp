@@ -5,10 +5,13 @@
 
 #include <cstring>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "resources/files.h"
 #include "resources/spline.h"
+#include "script/parser.h"
 
 void section_noop(Section&, Frame&) {}
 
@@ -34,6 +37,20 @@ std::string file_name_hint(const std::string& name) {
     return "";
 }
 
+// The file of the demo a missing name is a slip of; listing the demo happens only then.
+std::string missing_file_hint(const std::string& name) {
+    if (name.empty() || file_exists(name.c_str())) return "";
+    std::string path = name;
+    while (path.rfind("./", 0) == 0) path.erase(0, 2);
+    const std::vector<std::string> files = file_list(20000);
+    return script_did_you_mean(path, std::vector<std::string_view>(files.begin(), files.end()));
+}
+
+std::string string_hint(const std::string& name) {
+    std::string hint = file_name_hint(name);
+    return hint.empty() ? missing_file_hint(name) : hint;
+}
+
 }  // namespace
 
 ErrorPlace section_at(const Section& s) {
@@ -47,7 +64,7 @@ ErrorPlace section_at_param(const Section& s, int i) {
 
 ErrorPlace section_at_string(const Section& s, int i) {
     if (i < 0 || i >= s.string_count || s.string_lines[i] <= 0) return ErrorPlace(s.script, s.line);
-    return ErrorPlace(s.script, s.string_lines[i], file_name_hint(s.strings[i]));
+    return ErrorPlace(s.script, s.string_lines[i], string_hint(s.strings[i]));
 }
 
 bool section_spline_short(const Section& s, int i, int needed) {
@@ -55,8 +72,8 @@ bool section_spline_short(const Section& s, int i, int needed) {
 }
 
 ErrorPlace section_at_spline(const Section& s, int i) {
-    return ErrorPlace(s.script,
-                      i >= 0 && i < s.spline_count && s.spline_lines[i] > 0 ? s.spline_lines[i] : s.line);
+    if (i < 0 || i >= s.spline_count || s.spline_lines[i] <= 0) return ErrorPlace(s.script, s.line);
+    return ErrorPlace(s.script, s.spline_lines[i], missing_file_hint(s.spline_names[i]));
 }
 
 Section* SectionList::add() {

@@ -85,7 +85,9 @@ TEST(Check, EveryMistakeOfEveryScriptAtOnceWithItsPlace) {
     demo.file(
         "b.tvl",
         "[background]\nstart 0\nend 1\nstring data/sky.tga  \n[sound]\nstart 0\nend 1\nstring data/c3.spl\n"
-        "[background]\nstart 0\nend 1\nstring data/sky.tga ; the sky\n");
+        "[background]\nstart 0\nend 1\nstring data/sky.tga ; the sky\n"
+        "[background]\nstart 0\nend 1\nstring data/skt.tga\n[image]\nstart 0\nend 1\nstring data/sky.tga\n"
+        "spline data/c4.spl\n[efxRepeat]\nstart 0\nend 1\nparam 1 1 0\nstring imagee\n");
     PlayerResult r = check(demo);
     EXPECT_EQ(
         r.out,
@@ -101,7 +103,13 @@ TEST(Check, EveryMistakeOfEveryScriptAtOnceWithItsPlace) {
         "./b.tvl:12: error: Error loading 'data/sky.tga ; the sky': Couldn't open data/sky.tga ; the sky\n"
         "./b.tvl:12: hint: the ';' and what follows it are part of the name: 'data/sky.tga' exists (a "
         "comment takes a line of its own)\n"
-        "7 errors, 1 warnings\n");
+        "./b.tvl:16: error: Error loading 'data/skt.tga': Couldn't open data/skt.tga\n"
+        "./b.tvl:16: hint: did you mean 'data/sky.tga'?\n"
+        "./b.tvl:21: error: Spline: error loading 'data/c4.spl'\n"
+        "./b.tvl:21: hint: did you mean 'data/c3.spl'?\n"
+        "./b.tvl:26: error: Script: unknown section 'imagee' in repeat\n"
+        "./b.tvl:26: hint: did you mean 'image'?\n"
+        "10 errors, 1 warnings\n");
     EXPECT_EQ(r.exit_status, 1);
     EXPECT_EQ(r.err, "");
 }

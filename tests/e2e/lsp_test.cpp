@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "media_files.h"
 #include "player.h"
 
 using json = nlohmann::json;
@@ -146,73 +147,133 @@ const char* const SCRIPT =
     "[imagee]\n"
     "start 0\n"
     "end 2\n"
-    "string data/a.tga\n"
-    "spline data/a.spl\n"
     "[background]\n"
     "start 2\n"
     "end 10\n"
-    "string data/b.tga\n";
+    "string data/bb.tga\n"
+    "[image]\n"
+    "start 0\n"
+    "end 2\n"
+    "string pack/c.tga\n"
+    "spline data/path.spl\n";
+
+std::string text_document(const std::string& uri, int version, const std::string& text) {
+    return json({{"uri", uri}, {"languageId", "tarvel"}, {"version", version}, {"text", text}}).dump();
+}
 
 }  // namespace
 
-TEST(Lsp, DiagnosticsCompletionAndSectionsOfTheTextBeingTyped) {
-    TempDir dir;
-    write_file(dir.file("show.tvl"), SCRIPT);
-    const std::string uri = "file://" + dir.file("show.tvl");
-    Client c(dir.path);
-    json init = c.ask("initialize", {{"processId", nullptr}, {"rootUri", "file://" + dir.path}});
+TEST(Lsp, DiagnosticsCompletionDefinitionAndSectionsOfTheTextBeingTyped) {
+    Demo demo;
+    demo.picture("data/b.tga", 4, 4, blue);
+    demo.picture("data/big.tga", 1024, 1024, blue);
+    for (int i = 0; i < 20; ++i) demo.background("data/big.tga", static_cast<float>(i), i + 1.0f);
+    demo.file("data/path.spl", "1 1 1 0 0 0 0 0 0\n1 1 1 0 0 0 0 0 1\n");
+    TempDir packed;
+    write_tga(packed.file("c.tga"), 2, 2, solid_rgb(2, 2, 0, 255, 0));
+    ASSERT_TRUE(media::zip_directory(packed.path, demo.dir.file("pack.zip")));
+    demo.write();
+    const std::string uri = "file://" + demo.dir.file("show.tvl");
+    Client c(demo.dir.path);
+    json init = c.ask("initialize", {{"processId", nullptr}, {"rootUri", "file://" + demo.dir.path}});
     EXPECT_EQ(init["result"]["capabilities"]["textDocumentSync"], 1) << init << c.err();
-    EXPECT_EQ(init["result"]["capabilities"]["completionProvider"]["triggerCharacters"], json({"["}));
     c.notify("initialized", json::object());
 
-    // Unsaved text is checked, not the file: the file on disk is clean.
-    write_file(dir.file("show.tvl"), "");
-    c.notify("textDocument/didOpen",
-             {{"textDocument", {{"uri", uri}, {"languageId", "tarvel"}, {"version", 1}, {"text", SCRIPT}}}});
+    // The unsaved text is checked with the demo on disk, where the file is empty.
+    write_file(demo.dir.file("show.tvl"), "");
+    c.notify("textDocument/didOpen", {{"textDocument", json::parse(text_document(uri, 1, SCRIPT))}});
     json d = c.diagnostics();
     EXPECT_EQ(d["params"]["uri"], uri) << d << c.err();
     EXPECT_EQ(d["params"]["version"], 1);
-    EXPECT_EQ(places(d), (std::vector<std::string>{"0:1", "0:4", "1:1", "1:4"})) << d;
-    EXPECT_EQ(d["params"]["diagnostics"][1]["message"], "did you mean 'demo_start'?") << d;
-    EXPECT_EQ(d["params"]["diagnostics"][2]["range"]["end"]["character"], 8) << d;
-    EXPECT_EQ(read_file(dir.file("show.tvl")), "");
+    // LINE:SEVERITY:FROM-TO; each hint covers what its error does.
+    std::vector<std::string> got;
+    for (const json& p : d["params"]["diagnostics"])
+        got.push_back(std::to_string(p["range"]["start"]["line"].get<int>()) + ":" +
+                      std::to_string(p["severity"].get<int>()) + ":" +
+                      std::to_string(p["range"]["start"]["character"].get<int>()) + "-" +
+                      std::to_string(p["range"]["end"]["character"].get<int>()));
+    EXPECT_EQ(
+        got, (std::vector<std::string>{"0:1:0-10", "0:4:0-10", "1:1:1-7", "1:4:1-7", "7:1:7-18", "7:4:7-18"}))
+        << d;
+    EXPECT_EQ(d["params"]["diagnostics"][3]["message"], "did you mean 'image'?") << d;
+    EXPECT_EQ(d["params"]["diagnostics"][5]["message"], "did you mean 'data/b.tga'?") << d;
 
-    // Fixed the setting, with the line ends of another system: the lines stay the editor's.
+    // A script not saved yet is part of the demo too.
+    const std::string fresh = "file://" + demo.dir.file("scenes/new.tvl");
+    c.notify("textDocument/didOpen", {{"textDocument", json::parse(text_document(fresh, 1, "[bogus]\n"))}});
+    d = c.until([&](const json& m) { return m.contains("params") && m["params"].value("uri", "") == fresh; });
+    EXPECT_EQ(places(d), (std::vector<std::string>{"0:1"})) << d;
+    c.notify("textDocument/didClose", {{"textDocument", {{"uri", fresh}}}});
+
+    // Fixed, with the line ends of another system, while the broken text is being checked (the
+    // big pictures make that take a while): only the newest text gets diagnostics.
     std::string fixed;
-    for (const char* c = SCRIPT; *c != '\0'; ++c)
-        fixed += *c == '\n' ? std::string("\r\n") : std::string(1, *c);
+    for (const char* ch = SCRIPT; *ch != '\0'; ++ch)
+        fixed += *ch == '\n' ? std::string("\r\n") : std::string(1, *ch);
     fixed.replace(fixed.find("demo_strat"), 10, "demo_start");
-    c.notify("textDocument/didChange",
-             {{"textDocument", {{"uri", uri}, {"version", 2}}}, {"contentChanges", {{{"text", fixed}}}}});
-    d = c.diagnostics();
-    EXPECT_EQ(d["params"]["version"], 2);
-    EXPECT_EQ(places(d), (std::vector<std::string>{"1:1", "1:4"})) << d;
+    auto change = [&](int version, const std::string& text) {
+        return "{\"jsonrpc\":\"2.0\",\"method\":\"textDocument/"
+               "didChange\",\"params\":{\"textDocument\":{\"uri\":\"" +
+               uri + "\",\"version\":" + std::to_string(version) +
+               "},\"contentChanges\":[{\"text\":" + json(text).dump() + "}]}}";
+    };
+    auto framed = [](const std::string& body) {
+        return "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+    };
+    c.raw(framed(change(2, SCRIPT)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));  // into the check of version 2
+    c.raw(framed(change(3, fixed)));
+    d = c.until([&](const json& m) {
+        return m.contains("params") && m["params"].value("uri", "") == uri && m["params"]["version"] != 1;
+    });
+    EXPECT_EQ(d["params"]["version"], 3) << d;
+    EXPECT_EQ(places(d), (std::vector<std::string>{"1:1", "1:4", "7:1", "7:4"})) << d;
 
     auto labels = [&](int line, int character) {
         json r = c.ask("textDocument/completion", {{"textDocument", {{"uri", uri}}},
                                                    {"position", {{"line", line}, {"character", character}}}});
         std::vector<std::string> out;
         for (const json& item : r["result"]) out.push_back(item["label"]);
+        std::sort(out.begin(), out.end());
         return out;
     };
     std::vector<std::string> types = labels(1, 1);
     EXPECT_EQ(types.size(), 21u);
-    EXPECT_NE(std::find(types.begin(), types.end(), "image"), types.end());
+    EXPECT_TRUE(std::binary_search(types.begin(), types.end(), "image"));
     std::vector<std::string> settings = labels(0, 4);
-    EXPECT_NE(std::find(settings.begin(), settings.end(), "demo_start"), settings.end());
-    EXPECT_EQ(labels(3, 0).front(), "start");
+    EXPECT_TRUE(std::binary_search(settings.begin(), settings.end(), "demo_start"));
+    std::vector<std::string> keys = labels(3, 0);
+    EXPECT_TRUE(std::binary_search(keys.begin(), keys.end(), "start"));
     EXPECT_TRUE(labels(3, 4).empty());  // a value, not a name
+    // File names: pictures for a string (also inside the archive), the rest for a spline.
+    EXPECT_EQ(labels(7, 7),
+              (std::vector<std::string>{"data/b.tga", "data/big.tga", "data/fonts/font.tga",
+                                        "data/loading_back.tga", "data/loading_front.tga", "pack/c.tga"}));
+    std::vector<std::string> splines = labels(12, 9);
+    EXPECT_TRUE(std::binary_search(splines.begin(), splines.end(), "data/path.spl"));
+    EXPECT_FALSE(std::binary_search(splines.begin(), splines.end(), "data/b.tga"));
+
+    auto definition = [&](int line, int character) {
+        return c.ask("textDocument/definition",
+                     {{"textDocument", {{"uri", uri}}},
+                      {"position", {{"line", line}, {"character", character}}}})["result"];
+    };
+    EXPECT_EQ(definition(12, 12)["uri"], "file://" + demo.dir.file("data/path.spl"));
+    EXPECT_EQ(definition(12, 3), nullptr);   // on the key
+    EXPECT_EQ(definition(11, 10), nullptr);  // inside an archive
+    EXPECT_EQ(definition(7, 10), nullptr);   // no such file
 
     json symbols = c.ask("textDocument/documentSymbol", {{"textDocument", {{"uri", uri}}}})["result"];
-    ASSERT_EQ(symbols.size(), 2u) << symbols;
+    ASSERT_EQ(symbols.size(), 3u) << symbols;
     EXPECT_EQ(symbols[0]["name"], "imagee 0-2");
     EXPECT_EQ(symbols[0]["range"]["start"]["line"], 1);
-    EXPECT_EQ(symbols[0]["range"]["end"]["line"], 5);
+    EXPECT_EQ(symbols[0]["range"]["end"]["line"], 3);
     EXPECT_EQ(symbols[1]["name"], "background 2-10");
 
     EXPECT_EQ(c.ask("shutdown", nullptr)["result"], nullptr);
     c.notify("exit", nullptr);
     EXPECT_EQ(c.wait_exit(), 0) << c.err();
+    EXPECT_EQ(read_file(demo.dir.file("show.tvl")), "");
 }
 
 TEST(Lsp, MalformedInputIsAnsweredAndTheServerGoesOn) {

@@ -134,8 +134,8 @@ const Row REFUSALS[] = {
      5},
     {"RepeatFloats", REPEAT "param {1, 1}\nstring efxFader\n", "3 float(s) needed in repeat"},
     {"RepeatStrings", REPEAT "param {1, 1, 0}\n", "1 string(s) needed in repeat"},
-    {"RepeatUnknownType", REPEAT "param {1, 1, 0}\nstring efxfader\n",
-     "Script: unknown section 'efxfader' in repeat", 5},
+    {"RepeatUnknownType", REPEAT "param {1, 1, 0}\nstring efxFlicker\n",
+     "Script: unknown section 'efxFlicker' in repeat", 5},
     // The inner section's statements are the outer one's, less the repeat's own.
     {"RepeatInnerMissingImage", REPEAT "param {1, 1, 0}\nstring background\nstring data/none.tga\n",
      "Error loading 'data/none.tga': *", 6},
