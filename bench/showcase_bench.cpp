@@ -6,6 +6,8 @@
 // - tarvel --video of the showcase at its window size: the wall time against the demo's length,
 //   and against the same ffmpeg command fed the same frames from a pipe (decoded back from
 //   the player's video by a second ffmpeg).
+// - tarvel --lsp with a showcase script open: a change of its text to the diagnostics published
+//   for it, against tarvel --check of the same folder;
 // - the maker's mode playing with 8 console clients on its WebSocket, each taking every event,
 //   against the same play with none: the frame rate, from the benchmark score it reports.
 // Needs a display, ffmpeg, and the player next to this program. Prints table rows
@@ -28,6 +30,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -48,6 +51,7 @@
 extern char** environ;
 
 namespace fs = std::filesystem;
+using json = nlohmann::json;
 
 namespace {
 
@@ -284,8 +288,98 @@ void bench_console(const fs::path& player, const fs::path& copy) {
                 without);
 }
 
+std::string quoted(const fs::path& p);
+
 int run(const std::string& command) {
     return std::system((command + " > /dev/null 2>&1").c_str());
+}
+
+void send_framed(Child& child, const json& message) {
+    const std::string body = message.dump();
+    const std::string framed = "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+    if (write(child.in, framed.data(), framed.size()) != static_cast<ssize_t>(framed.size()))
+        std::fprintf(stderr, "showcase_bench: the language server stopped reading\n");
+}
+
+// The next framed message of the child (null when it is gone or silent for two minutes).
+json read_framed(Child& child) {
+    for (;;) {
+        const size_t end = child.pending.find("\r\n\r\n");
+        if (end != std::string::npos) {
+            const size_t length = std::stoul(child.pending.substr(child.pending.find(':') + 1));
+            if (child.pending.size() >= end + 4 + length) {
+                json m = json::parse(child.pending.substr(end + 4, length), nullptr, false);
+                child.pending.erase(0, end + 4 + length);
+                return m;
+            }
+        }
+        pollfd p = {child.out, POLLIN, 0};
+        if (poll(&p, 1, 120000) <= 0) return nullptr;
+        char buffer[65536];
+        const ssize_t n = read(child.out, buffer, sizeof buffer);
+        if (n <= 0) return nullptr;
+        child.pending.append(buffer, static_cast<size_t>(n));
+    }
+}
+
+// The diagnostics of `version` of the document; false when they never come.
+bool diagnostics_of(Child& child, int version) {
+    for (json m = read_framed(child); !m.is_null(); m = read_framed(child)) {
+        if (m.value("method", "") == "textDocument/publishDiagnostics" &&
+            m["params"].value("version", -1) == version)
+            return true;
+    }
+    return false;
+}
+
+// tarvel --lsp with a showcase script open: from a one-line change of its unsaved text to the
+// diagnostics of that text, against tarvel --check of the same folder (a whole process).
+void bench_language_server(const fs::path& player, const fs::path& copy) {
+    const fs::path script = copy / "6_finale.tvl";
+    const std::string original = slurp(script);
+    const size_t at = original.find("\nstart ");
+    if (at == std::string::npos) return;
+    const size_t line_end = original.find('\n', at + 1);
+    const std::string uri = "file://" + script.string();
+    Child child;
+    child.start({player.string(), "--lsp"}, (copy.parent_path() / "lsp-stderr").string());
+    send_framed(child, {{"jsonrpc", "2.0"},
+                        {"id", 1},
+                        {"method", "initialize"},
+                        {"params", {{"rootUri", "file://" + copy.string()}}}});
+    send_framed(child, {{"jsonrpc", "2.0"}, {"method", "initialized"}, {"params", json::object()}});
+    send_framed(
+        child,
+        {{"jsonrpc", "2.0"},
+         {"method", "textDocument/didOpen"},
+         {"params",
+          {{"textDocument", {{"uri", uri}, {"languageId", "tarvel"}, {"version", 1}, {"text", original}}}}}});
+    if (!diagnostics_of(child, 1)) {
+        std::fprintf(stderr, "showcase_bench: the language server published nothing\n");
+        child.finish();
+        return;
+    }
+    std::vector<double> changes, checks;
+    for (int r = 0; r < ROUNDS; ++r) {
+        std::string edited = original;
+        edited.insert(line_end, r % 2 == 0 ? ".0" : ".00");
+        auto begin = Clock::now();
+        send_framed(child, {{"jsonrpc", "2.0"},
+                            {"method", "textDocument/didChange"},
+                            {"params",
+                             {{"textDocument", {{"uri", uri}, {"version", r + 2}}},
+                              {"contentChanges", json::array({{{"text", edited}}})}}}});
+        if (!diagnostics_of(child, r + 2)) break;
+        changes.push_back(rounds::seconds_since(begin) * 1000);
+        begin = Clock::now();
+        run(quoted(player) + " --check " + quoted(copy));
+        checks.push_back(rounds::seconds_since(begin) * 1000);
+    }
+    send_framed(child, {{"jsonrpc", "2.0"}, {"id", 2}, {"method", "shutdown"}});
+    send_framed(child, {{"jsonrpc", "2.0"}, {"method", "exit"}});
+    child.finish();
+    rounds::row("language server: diagnostics of a changed showcase script vs --check of the folder",
+                rounds::ms, changes, checks);
 }
 
 std::string quoted(const fs::path& p) {
@@ -360,6 +454,7 @@ int main(int argc, char** argv) {
 
     bench_reload(player, copy);
     bench_console(player, copy);
+    bench_language_server(player, copy);
     bench_video(player, copy, scratch);
     // Last: it brings the video and sound subsystems of this process up and down.
     bench_load_phase(copy);
