@@ -18,7 +18,8 @@ Spline* spline_load(const char* path) {
     auto spline = std::make_unique<Spline>();
     char buffer[SCRIPT_LINE_SIZE];
     bool first_line = true;
-    while (script_read_line(buffer, sizeof buffer, file.get()) != nullptr) {
+    ScriptReader lines(file.get());
+    while (lines.line(buffer, sizeof buffer) > 0) {
         // Editors may begin a UTF-8 file with a byte-order mark; it is no part of the first line.
         const char* line = buffer;
         if (first_line && std::strncmp(line, "\xEF\xBB\xBF", 3) == 0) line += 3;

@@ -283,37 +283,6 @@ void parse_line(const ParseState& st, char* line, Section*& current, bool& skipp
     }
 }
 
-// A script's bytes: its file, or a text standing in for it.
-class ScriptBytes {
-  public:
-    explicit ScriptBytes(ZZIP_FILE* file) : file_(file) {}
-    explicit ScriptBytes(const std::string& text) : text_(&text) {}
-    bool get(char& c) {
-        if (text_ == nullptr) return zzip_fread(&c, 1, 1, file_) == 1;
-        if (at_ >= text_->size()) return false;
-        c = (*text_)[at_++];
-        return true;
-    }
-
-  private:
-    ZZIP_FILE* file_ = nullptr;
-    const std::string* text_ = nullptr;
-    size_t at_ = 0;
-};
-
-// The line reader proper; returns how many bytes it stored (embedded NULs included).
-int read_line(char* buffer, int size, ScriptBytes& bytes) {
-    int stored = 0;
-    while (stored < size - 1) {
-        char c;
-        if (!bytes.get(c)) break;
-        buffer[stored++] = c;
-        if (c == '\n' || c == '\r') break;
-    }
-    if (size > 0) buffer[stored] = '\0';
-    return stored;
-}
-
 // The key of a path in script_texts: "./" and repeated separators dropped.
 std::string text_key(const std::string& path) {
     std::string key;
@@ -340,9 +309,28 @@ int script_lookup(const char* name, const ScriptEnum* table, int count) {
 
 const std::map<std::string, std::string>* script_texts = nullptr;
 
-char* script_read_line(char* buffer, int size, ZZIP_FILE* file) {
-    ScriptBytes bytes(file);
-    return read_line(buffer, size, bytes) > 0 ? buffer : nullptr;
+bool ScriptReader::get(char& c) {
+    if (at_ == end_) {
+        if (file_ == nullptr) return false;
+        const zzip_ssize_t n = zzip_read(file_, buffer_, sizeof buffer_);
+        if (n <= 0) return false;
+        at_ = buffer_;
+        end_ = buffer_ + n;
+    }
+    c = *at_++;
+    return true;
+}
+
+int ScriptReader::line(char* buffer, int size) {
+    int stored = 0;
+    while (stored < size - 1) {
+        char c;
+        if (!get(c)) break;
+        buffer[stored++] = c;
+        if (c == '\n' || c == '\r') break;
+    }
+    if (size > 0) buffer[stored] = '\0';
+    return stored;
 }
 
 void script_split(const char* line, char* key, char* value) {
@@ -440,14 +428,14 @@ void script_parse(const char* path, SectionList& into) {
         return;
     }
 
-    ScriptBytes bytes = text != nullptr ? ScriptBytes(*text) : ScriptBytes(file.get());
+    ScriptReader bytes = text != nullptr ? ScriptReader(*text) : ScriptReader(file.get());
     ParseState st{path, 1, into};
     Section* current = nullptr;
     bool skipping = false;
     char line[SCRIPT_LINE_SIZE];
     bool after_cr = false;
     for (;;) {
-        int length = read_line(line, sizeof line, bytes);
+        int length = bytes.line(line, sizeof line);
         if (length == 0) break;
         // The line reader ends a line at '\r': the '\n' of a "\r\n" line end comes next, alone,
         // and is no line of its own.
@@ -486,7 +474,7 @@ void script_parse(const char* path, SectionList& into) {
             }
             // The rest of an over-long line would be read as a line of its own.
             if (too_long) {
-                while (read_line(line, sizeof line, bytes) == SCRIPT_LINE_SIZE - 1 &&
+                while (bytes.line(line, sizeof line) == SCRIPT_LINE_SIZE - 1 &&
                        line[SCRIPT_LINE_SIZE - 2] != '\n' && line[SCRIPT_LINE_SIZE - 2] != '\r') {
                 }
             }

@@ -60,9 +60,25 @@ void script_collect(std::vector<CheckProblem>* problems);
 // The error place of that assignment (none when no script assigned it).
 ErrorPlace config_place(const char* name);
 
-// Reads one line (up to and including its CR or LF, at most size - 1 bytes) into `buffer`;
-// returns the buffer, or null at end of file.
-char* script_read_line(char* buffer, int size, ZZIP_FILE* file);
+// The lines of an open file, read through a buffer, or of a text.
+class ScriptReader {
+  public:
+    explicit ScriptReader(ZZIP_FILE* file) : file_(file) {}
+    explicit ScriptReader(const std::string& text) : at_(text.data()), end_(text.data() + text.size()) {}
+    ScriptReader(const ScriptReader&) = delete;
+    ScriptReader& operator=(const ScriptReader&) = delete;
+    // The next byte; false at the end.
+    bool get(char& c);
+    // Reads one line (up to and including its CR or LF, at most size - 1 bytes, embedded NULs
+    // included) into `buffer`; returns how many bytes it stored, 0 at the end.
+    int line(char* buffer, int size);
+
+  private:
+    ZZIP_FILE* file_ = nullptr;
+    char buffer_[4096];
+    const char* at_ = nullptr;
+    const char* end_ = nullptr;
+};
 
 // Splits a variable line into key (before the first blank) and value (after the run of blanks,
 // up to the line end). `key` holds SCRIPT_NAME_SIZE bytes: a longer key is cut, which changes
