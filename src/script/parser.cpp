@@ -20,6 +20,7 @@
 #include "base/config.h"
 #include "base/error.h"
 #include "resources/files.h"
+#include "script/reference.h"
 #include "script/section.h"
 
 const ScriptEnum blend_factors[BLEND_FACTOR_COUNT] = {
@@ -135,9 +136,7 @@ std::string blank_line_hint(const char* line) {
 void assign_variable(const ParseState& st, const char* key, const char* value) {
     const ConfigVar* var = config_find(key);
     if (var == nullptr) {
-        std::vector<std::string_view> names;
-        for (const ConfigVar& v : config_vars) names.push_back(v.name);
-        const std::string hint = script_did_you_mean(key, names);
+        const std::string hint = script_did_you_mean(key, reference_names(ReferenceKind::Setting));
         if (!hint.empty()) {
             ErrorPlace place(st.path, st.line, hint);
             fatal_error("Unknown variable");
@@ -244,9 +243,7 @@ void parse_header(const ParseState& st, const char* line, Section*& current, boo
     current = nullptr;
     skipping = type < 0;
     if (type < 0) {
-        std::vector<std::string_view> names;
-        for (const SectionType* t : section_types) names.push_back(t->name);
-        ErrorPlace place(st.path, st.line, script_did_you_mean(name, names));
+        ErrorPlace place(st.path, st.line, script_did_you_mean(name, reference_names(ReferenceKind::Type)));
         fatal_error("Unknown section");
     }
     current = st.into.add();
@@ -272,7 +269,8 @@ void parse_line(const ParseState& st, char* line, Section*& current, bool& skipp
             assign_variable(st, key, value);
         } else {
             const Keyword kw = keyword_find(key);
-            const std::string hint = kw == KW_NONE ? hint_for(key, keywords) : "";
+            const std::string hint =
+                kw == KW_NONE ? hint_for(key, reference_names(ReferenceKind::Keyword)) : "";
             if (!hint.empty()) {
                 ErrorPlace place(st.path, st.line, hint);
                 apply_keyword(st, *current, kw, value);

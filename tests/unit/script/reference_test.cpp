@@ -1,0 +1,149 @@
+#include "script/reference.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "base/config.h"
+#include "script/section.h"
+#include "test_support.h"
+
+namespace {
+
+std::vector<std::string> names_of(ReferenceKind kind) {
+    std::vector<std::string> out;
+    for (std::string_view name : reference_names(kind)) out.emplace_back(name);
+    return out;
+}
+
+// The names in the parser's keyword list, read from its source: the parser keeps the list to itself.
+std::vector<std::string> parser_keywords() {
+    const std::string source = read_file(TARVEL_SOURCE_DIR "/src/script/parser.cpp");
+    const size_t from = source.find("keywords[] = {");
+    const size_t to = source.find("};", from);
+    std::vector<std::string> out;
+    if (from == std::string::npos || to == std::string::npos) return out;
+    for (size_t open = source.find('"', from); open < to; open = source.find('"', open)) {
+        const size_t close = source.find('"', open + 1);
+        out.push_back(source.substr(open + 1, close - open - 1));
+        open = close + 1;
+    }
+    return out;
+}
+
+std::string trimmed(const std::string& s) {
+    const size_t from = s.find_first_not_of(' ');
+    return from == std::string::npos ? "" : s.substr(from, s.find_last_not_of(' ') - from + 1);
+}
+
+// The body rows of the Markdown tables in the README, by the "### " heading they stand under:
+// each row's cells, trimmed, with the backticks of the first (the name) taken off.
+std::map<std::string, std::vector<std::vector<std::string>>> readme_tables() {
+    std::istringstream in(read_file(TARVEL_SOURCE_DIR "/README.md"));
+    std::map<std::string, std::vector<std::vector<std::string>>> tables;
+    std::string heading;
+    std::string line;
+    bool in_table = false;
+    while (std::getline(in, line)) {
+        if (line.rfind("### ", 0) == 0) heading = line.substr(4);
+        const bool row = line.rfind("|", 0) == 0;
+        // The first row of a table is its header; the second its separator.
+        if (row && in_table && line.rfind("|---", 0) != 0) {
+            std::vector<std::string> cells;
+            for (size_t at = 1, bar; (bar = line.find('|', at)) != std::string::npos; at = bar + 1) {
+                cells.push_back(trimmed(line.substr(at, bar - at)));
+            }
+            if (cells.empty()) continue;
+            if (cells[0].size() > 2 && cells[0].front() == '`' && cells[0].back() == '`')
+                cells[0] = cells[0].substr(1, cells[0].size() - 2);
+            tables[heading].push_back(cells);
+        }
+        in_table = row;
+    }
+    return tables;
+}
+
+}  // namespace
+
+// Every name the player knows has one row of its kind, in the player's order, and nothing else
+// has a row; a setting's row gives its type and default as the variable table has them.
+TEST(Reference, HasOneRowForEveryNameThePlayerKnows) {
+    std::vector<std::string> types;
+    for (const SectionType* t : section_types) types.emplace_back(t->name);
+    EXPECT_EQ(names_of(ReferenceKind::Type), types);
+    const std::vector<std::string> keywords = parser_keywords();
+    ASSERT_FALSE(keywords.empty()) << "the keyword list of src/script/parser.cpp not found";
+    EXPECT_EQ(names_of(ReferenceKind::Keyword), keywords);
+    std::vector<std::string> settings;
+    for (const ConfigVar& v : config_vars) settings.emplace_back(v.name);
+    ASSERT_EQ(names_of(ReferenceKind::Setting), settings);
+
+    const Config defaults;
+    const char* const type_names[] = {"integer", "float", "text"};
+    for (const ConfigVar& v : config_vars) {
+        char value[64];
+        if (v.type == CONFIG_INT) std::snprintf(value, sizeof value, "%d", defaults.*v.int_member);
+        if (v.type == CONFIG_FLOAT) std::snprintf(value, sizeof value, "%.1f", defaults.*v.float_member);
+        if (v.type == CONFIG_STRING)
+            std::snprintf(value, sizeof value, "%s", (defaults.*v.string_member).c_str());
+        EXPECT_EQ(reference_find(v.name, ReferenceKind::Setting)->takes,
+                  std::string(type_names[v.type]) + ", default " + value);
+    }
+}
+
+// The README's three tables hold the table's rows, in its order and in its words.
+TEST(Reference, ReadmeTablesSayWhatTheTableSays) {
+    auto tables = readme_tables();
+    ASSERT_FALSE(tables.empty());
+    const std::pair<const char*, ReferenceKind> sections[] = {
+        {"Section types", ReferenceKind::Type},
+        {"Section keywords", ReferenceKind::Keyword},
+        {"Configuration variables", ReferenceKind::Setting},
+    };
+    for (const auto& [heading, kind] : sections) {
+        std::vector<std::string> names;
+        for (const std::vector<std::string>& cells : tables[heading]) {
+            names.push_back(cells[0]);
+            const ReferenceEntry* e = reference_find(cells[0], kind);
+            if (e == nullptr) continue;  // the names compared below show it
+            // Types: name, meaning, takes; keywords: name, value, meaning; settings: name, type,
+            // default, meaning.
+            const bool setting = kind == ReferenceKind::Setting;
+            ASSERT_EQ(cells.size(), setting ? 4u : 3u) << cells[0];
+            const std::string takes = kind == ReferenceKind::Type ? cells[2]
+                                      : setting                   ? cells[1] + ", default " + cells[2]
+                                                                  : cells[1];
+            EXPECT_EQ(takes, e->takes) << cells[0];
+            EXPECT_EQ(kind == ReferenceKind::Type ? cells[1] : cells.back(), e->meaning) << cells[0];
+        }
+        EXPECT_EQ(names, names_of(kind)) << heading;
+    }
+}
+
+// The paragraph for a word depends on where it stands: `sound` is a type in a header and a
+// setting at the top level; a keyword names nothing outside a section.
+TEST(Reference, HoverGivesTheRowOfTheWordsPlace) {
+    EXPECT_EQ(reference_hover("image", ScriptPlace::Header),
+              "**image** (section type): a picture on a quad, moved, turned and scaled by a spline. "
+              "Takes: strings: the picture; splines: one transform; blend and alpha.");
+    EXPECT_EQ(reference_hover("bpm", ScriptPlace::TopLevel),
+              "**bpm** (setting): the music's tempo in beats per minute, counted from demo time 0; 0: "
+              "no tempo. With one, the maker's mode takes and shows bars and beats and the time line "
+              "draws bar lines. Negative or not finite: an error. Takes: float, default 0.0.");
+    EXPECT_EQ(reference_hover("sync", ScriptPlace::Section),
+              "**sync** (section keyword): a sync time (up to 32). Takes: seconds.");
+    EXPECT_EQ(reference_hover("sound", ScriptPlace::Header),
+              "**sound** (section type): the music track. Takes: strings: the music file.");
+    EXPECT_EQ(
+        reference_hover("sound", ScriptPlace::TopLevel),
+        "**sound** (setting): non-zero: music on; zero: no sound system at all. Takes: integer, default 1.");
+    EXPECT_EQ(reference_find("sound")->kind, ReferenceKind::Type);
+    EXPECT_EQ(reference_hover("sync", ScriptPlace::TopLevel), "");
+    EXPECT_EQ(reference_hover("image", ScriptPlace::Section), "");
+    EXPECT_EQ(reference_hover("Image", ScriptPlace::Header), "");
+    EXPECT_EQ(reference_hover("", ScriptPlace::Header), "");
+}
