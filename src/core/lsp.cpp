@@ -18,14 +18,14 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
-#include "base/config.h"
 #include "core/check.h"
 #include "resources/files.h"
 #include "script/parser.h"
-#include "script/section.h"
+#include "script/reference.h"
 
 namespace fs = std::filesystem;
 using json = nlohmann::json;
@@ -44,9 +44,6 @@ constexpr int INVALID_REQUEST = -32600;
 constexpr int METHOD_NOT_FOUND = -32601;
 constexpr int INVALID_PARAMS = -32602;
 constexpr int NOT_INITIALIZED = -32002;
-
-const char* const SECTION_KEYWORDS[] = {"start",  "end",    "layer", "sync", "param",
-                                        "spline", "string", "blend", "alpha"};
 
 // Bytes from a file descriptor, buffered by hand so that "nothing more is waiting" can be told.
 class Input {
@@ -350,6 +347,14 @@ bool fits(const std::string& key, const std::string& path) {
     return !media && path.find(".tvl") == std::string::npos && !has_extension(path, {"zip", "dat"});
 }
 
+// Whether a line lies inside a section: a header comes before it.
+bool in_section(const std::vector<std::string>& lines, int line) {
+    for (int i = 0; i < line; ++i) {
+        if (!lines[i].empty() && lines[i][0] == '[') return true;
+    }
+    return false;
+}
+
 struct Document {
     std::string text;
     long long version = 0;
@@ -490,6 +495,7 @@ class Server {
             json capabilities = {{"textDocumentSync", 1},
                                  {"documentSymbolProvider", true},
                                  {"definitionProvider", true},
+                                 {"hoverProvider", true},
                                  {"completionProvider", {{"triggerCharacters", {"["}}}}};
             reply(id, {{"capabilities", capabilities}, {"serverInfo", {{"name", "tarvel"}}}});
         } else if (method == "shutdown") {
@@ -511,6 +517,8 @@ class Server {
             reply(id, symbols);
         } else if (method == "textDocument/completion") {
             reply(id, completion(params));
+        } else if (method == "textDocument/hover") {
+            reply(id, hover(params));
         } else if (method == "textDocument/definition") {
             reply(id, definition(params));
         } else {
@@ -577,7 +585,15 @@ class Server {
             return std::all_of(s.begin(), s.end(),
                                [](unsigned char c) { return std::isalnum(c) || c == '_'; });
         };
-        auto add = [&](const char* name, int kind) { items.push_back({{"label", name}, {"kind", kind}}); };
+        auto add = [&](std::string_view name, int kind) {
+            const ReferenceEntry* entry = reference_find(name, kind == 7    ? ReferenceKind::Type
+                                                               : kind == 14 ? ReferenceKind::Keyword
+                                                                            : ReferenceKind::Setting);
+            json item = {{"label", name}, {"kind", kind}};
+            if (entry != nullptr)
+                item["documentation"] = {{"kind", "markdown"}, {"value", reference_hover(*entry)}};
+            items.push_back(item);
+        };
         const LineWords w = words_of(before);
         if (!w.header && (w.name == "string" || w.name == "spline") && w.name_to < before.size()) {
             const json range = range_of(line, column(before, w.value_from), character);
@@ -587,18 +603,37 @@ class Server {
                     {{"label", path}, {"kind", 17}, {"textEdit", {{"range", range}, {"newText", path}}}});
             }
         } else if (!before.empty() && before[0] == '[' && word(before.substr(1))) {
-            for (const SectionType* t : section_types) add(t->name, 7);
+            for (std::string_view name : reference_names(ReferenceKind::Type)) add(name, 7);
         } else if (word(before)) {
-            bool in_section = false;
-            for (int i = 0; i < line; ++i)
-                in_section = in_section || (!lines[i].empty() && lines[i][0] == '[');
-            if (in_section) {
-                for (const char* k : SECTION_KEYWORDS) add(k, 14);
+            if (in_section(lines, line)) {
+                for (std::string_view name : reference_names(ReferenceKind::Keyword)) add(name, 14);
             } else {
-                for (const ConfigVar& v : config_vars) add(v.name, 10);
+                for (std::string_view name : reference_names(ReferenceKind::Setting)) add(name, 10);
             }
         }
         return items;
+    }
+
+    // What the word under the position means: a section type on a header, a keyword in a
+    // section, a setting before the first header.
+    json hover(const json& params) {
+        const Document* doc = find(params);
+        if (doc == nullptr) return nullptr;
+        std::vector<std::string> lines = lines_of(doc->text);
+        const int line = params.at("position").at("line");
+        const int character = params.at("position").at("character");
+        if (line < 0 || line >= static_cast<int>(lines.size()) || character < 0) return nullptr;
+        const std::string& text = lines[line];
+        const LineWords w = words_of(text);
+        const size_t at = byte_at(text, character);
+        if (w.name.empty() || at < w.name_from || at > w.name_to) return nullptr;
+        const ScriptPlace place = w.header                  ? ScriptPlace::Header
+                                  : in_section(lines, line) ? ScriptPlace::Section
+                                                            : ScriptPlace::TopLevel;
+        const std::string paragraph = reference_hover(w.name, place);
+        if (paragraph.empty()) return nullptr;
+        return {{"contents", {{"kind", "markdown"}, {"value", paragraph}}},
+                {"range", range_of(line, column(text, w.name_from), column(text, w.name_to))}};
     }
 
     // The file a string or spline line names, when the position is on its name and it is a

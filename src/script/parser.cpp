@@ -42,10 +42,11 @@ const ScriptEnum alpha_funcs[ALPHA_FUNC_COUNT] = {
     {"GREATER", GL_GREATER}, {"NOTEQUAL", GL_NOTEQUAL}, {"GEQUAL", GL_GEQUAL}, {"ALWAYS", GL_ALWAYS},
 };
 
+const char* const script_keywords[SCRIPT_KEYWORD_COUNT] = {"start",  "end",    "layer", "sync", "param",
+                                                           "spline", "string", "blend", "alpha"};
+
 namespace {
 
-const char* const keywords[] = {"start",  "end",    "layer", "sync", "param",
-                                "spline", "string", "blend", "alpha"};
 enum Keyword {
     KW_START,
     KW_END,
@@ -58,6 +59,7 @@ enum Keyword {
     KW_ALPHA,
     KW_NONE
 };
+static_assert(KW_NONE == SCRIPT_KEYWORD_COUNT);
 
 bool is_line_end(char c) {
     return c == '\0' || c == '\n' || c == '\r';
@@ -75,7 +77,7 @@ std::string hint_for(const char* word, const Names& names) {
 
 Keyword keyword_find(const char* key) {
     for (int i = 0; i < KW_NONE; ++i) {
-        if (std::strcmp(keywords[i], key) == 0) return static_cast<Keyword>(i);
+        if (std::strcmp(script_keywords[i], key) == 0) return static_cast<Keyword>(i);
     }
     // Unknown keys fall back on their first letter: c(urve) is a spline, f(loat) a param, s a string.
     switch (key[0]) {

@@ -22,6 +22,10 @@ struct ScriptEnum {
     int value;
 };
 
+// The keywords of a section's lines, in the order the parser numbers them.
+inline constexpr int SCRIPT_KEYWORD_COUNT = 9;
+extern const char* const script_keywords[SCRIPT_KEYWORD_COUNT];
+
 inline constexpr int BLEND_FACTOR_COUNT = 11;
 inline constexpr int ALPHA_FUNC_COUNT = 8;
 extern const ScriptEnum blend_factors[BLEND_FACTOR_COUNT];

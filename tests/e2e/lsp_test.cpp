@@ -253,6 +253,19 @@ TEST(Lsp, DiagnosticsCompletionDefinitionAndSectionsOfTheTextBeingTyped) {
     EXPECT_TRUE(std::binary_search(splines.begin(), splines.end(), "data/path.spl"));
     EXPECT_FALSE(std::binary_search(splines.begin(), splines.end(), "data/b.tga"));
 
+    // Hover: what the word means where it stands (the table's own wording is tested with it).
+    auto hover = [&](int line, int character) {
+        json r =
+            c.ask("textDocument/hover", {{"textDocument", {{"uri", uri}}},
+                                         {"position", {{"line", line}, {"character", character}}}})["result"];
+        return r.is_null() ? std::string() : r["contents"]["value"].get<std::string>();
+    };
+    EXPECT_EQ(hover(4, 3).rfind("**background** (section type): ", 0), 0u) << hover(4, 3);
+    EXPECT_EQ(hover(9, 2).rfind("**start** (section keyword): ", 0), 0u) << hover(9, 2);
+    EXPECT_EQ(hover(0, 10).rfind("**demo_start** (setting): ", 0), 0u) << hover(0, 10);
+    EXPECT_EQ(hover(7, 10), "");  // a file name
+    EXPECT_EQ(hover(1, 3), "");   // no such type
+
     auto definition = [&](int line, int character) {
         return c.ask("textDocument/definition",
                      {{"textDocument", {{"uri", uri}}},
