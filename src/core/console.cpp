@@ -12,8 +12,10 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <fstream>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -87,6 +89,7 @@ struct Console::State {
     std::string address;
     int port = 0;
     std::string token;
+    std::string note;  // the address note written for tools, "" when none
     std::string page;
 
     std::mutex mutex;  // guards what follows
@@ -103,7 +106,9 @@ struct Console::State {
         if (host == nullptr) return false;
         const std::string h = host, port_tail = ":" + std::to_string(port);
         if (wildcard()) return ends_with(h, port_tail);
-        if (h == this->host()) return true;
+        // The served address itself with no port is what a client library names when it leaves
+        // the port out; an address in figures cannot be another site's name.
+        if (h == this->host() || h == address) return true;
         return (address == "127.0.0.1" || address == "[::1]") && h == "localhost" + port_tail;
     }
 
@@ -416,6 +421,103 @@ Console::~Console() {
         if (pending) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     mg_stop(s.context);
+    if (!s.note.empty()) {
+        std::ifstream in(s.note);
+        std::string written;
+        std::getline(in, written);
+        if (written == url()) std::remove(s.note.c_str());
+    }
+}
+
+bool Console::announce(const std::string& note) {
+    const int fd = open(note.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    const std::string line = url() + "\n";
+    const bool written = write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
+    close(fd);
+    if (written) state_->note = note;
+    return written;
+}
+
+namespace {
+
+// What a console client waits for: the first frame that is no event.
+struct Asked {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::string answer;
+    bool answered = false, closed = false;
+};
+
+int asked_data(mg_connection*, int flags, char* data, size_t length, void* user) {
+    auto& a = *static_cast<Asked*>(user);
+    if ((flags & 0x0F) != MG_WEBSOCKET_OPCODE_TEXT) return 1;
+    std::string frame(data, length);
+    if (frame.rfind("event ", 0) == 0) return 1;
+    std::lock_guard<std::mutex> lock(a.mutex);
+    if (!a.answered) {
+        a.answer = frame.substr(0, 4096);
+        a.answered = true;
+        a.changed.notify_all();
+    }
+    return 1;
+}
+
+void asked_close(const mg_connection*, void* user) {
+    auto& a = *static_cast<Asked*>(user);
+    std::lock_guard<std::mutex> lock(a.mutex);
+    a.closed = true;
+    a.changed.notify_all();
+}
+
+}  // namespace
+
+std::string console_ask(const std::string& url, const std::string& command, double seconds,
+                        std::string& error) {
+    // "http://HOST:PORT/?token=TOKEN". CivetWeb's client names the host without the port, and
+    // the console takes an Origin of the same host.
+    const std::string scheme = "http://";
+    const size_t slash = url.find('/', scheme.size());
+    const size_t colon = url.rfind(':', slash);
+    const size_t token_at = url.find("?token=");
+    if (url.rfind(scheme, 0) != 0 || slash == std::string::npos || colon == std::string::npos ||
+        colon < scheme.size() || token_at == std::string::npos) {
+        error = "not a console address";
+        return "";
+    }
+    std::string host = url.substr(scheme.size(), colon - scheme.size());
+    const std::string authority = url.substr(scheme.size(), slash - scheme.size());
+    const int port = std::atoi(url.c_str() + colon + 1);
+    const std::string token = url.substr(token_at + 7);
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+    if (port <= 0 || port > 65535 || token.empty() ||
+        token.find_first_not_of("0123456789abcdef") != std::string::npos) {
+        error = "not a console address";
+        return "";
+    }
+    static std::once_flag library;
+    std::call_once(library, [] { mg_init_library(0); });
+    Asked asked;
+    char reason[256] = "";
+    mg_connection* conn = mg_connect_websocket_client(
+        host.c_str(), port, 0, reason, sizeof reason, ("/ws?token=" + token).c_str(),
+        (scheme + authority.substr(0, authority.rfind(':'))).c_str(), asked_data, asked_close, &asked);
+    if (conn == nullptr) {
+        error = std::string("no console answers at ") + authority + (reason[0] != '\0' ? ": " : "") + reason;
+        return "";
+    }
+    mg_websocket_client_write(conn, MG_WEBSOCKET_OPCODE_TEXT, command.data(), command.size());
+    std::string answer;
+    {
+        std::unique_lock<std::mutex> lock(asked.mutex);
+        asked.changed.wait_for(lock, std::chrono::duration<double>(seconds),
+                               [&] { return asked.answered || asked.closed; });
+        answer = asked.answer;
+        if (!asked.answered) error = "the console did not answer";
+    }
+    mg_websocket_client_write(conn, MG_WEBSOCKET_OPCODE_CONNECTION_CLOSE, "", 0);
+    mg_close_connection(conn);
+    return answer;
 }
 
 std::string Console::url() const {

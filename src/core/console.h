@@ -47,6 +47,10 @@ class Console {
     void broadcast(const std::string& text, bool droppable);
     // The time line as timeline.json and timeline.svg serve it from now on.
     void publish(std::string json, std::string svg);
+    // Writes the address into `note` (in the demo folder: CONSOLE_NOTE), readable by its owner
+    // only, for tools on the same folder; removed when the console stops, unless another console
+    // has written its own there meanwhile. False when it cannot be written.
+    bool announce(const std::string& note);
 
     struct State;
 
@@ -54,6 +58,15 @@ class Console {
     Console() = default;
     std::unique_ptr<State> state_;
 };
+
+// The file in a demo folder where a console serving that folder leaves its address.
+inline constexpr const char* CONSOLE_NOTE = ".tarvel-console";
+
+// A client of the console at `url` (as Console::url gives it): sends one command line over the
+// WebSocket and returns the answer, skipping events; "" with the reason in `error` when no
+// console answers within `seconds`.
+std::string console_ask(const std::string& url, const std::string& command, double seconds,
+                        std::string& error);
 
 struct TimelineInput;
 struct CheckProblem;

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <deque>
 #include <filesystem>
@@ -23,6 +24,7 @@
 #include <vector>
 
 #include "core/check.h"
+#include "core/console.h"
 #include "resources/files.h"
 #include "script/parser.h"
 #include "script/reference.h"
@@ -38,6 +40,8 @@ constexpr size_t MAX_DOCUMENTS = 256;
 constexpr size_t MAX_DOCUMENT = 1u << 20;
 constexpr size_t MAX_QUEUED = 1000;
 constexpr size_t MAX_FILES = 20000;
+
+constexpr const char* PLAY_FROM_HERE = "tarvel.playFromHere";
 
 constexpr int PARSE_ERROR = -32700;
 constexpr int INVALID_REQUEST = -32600;
@@ -496,6 +500,8 @@ class Server {
                                  {"documentSymbolProvider", true},
                                  {"definitionProvider", true},
                                  {"hoverProvider", true},
+                                 {"codeLensProvider", json::object()},
+                                 {"executeCommandProvider", {{"commands", {PLAY_FROM_HERE}}}},
                                  {"completionProvider", {{"triggerCharacters", {"["}}}}};
             reply(id, {{"capabilities", capabilities}, {"serverInfo", {{"name", "tarvel"}}}});
         } else if (method == "shutdown") {
@@ -517,6 +523,10 @@ class Server {
             reply(id, symbols);
         } else if (method == "textDocument/completion") {
             reply(id, completion(params));
+        } else if (method == "textDocument/codeLens") {
+            reply(id, code_lenses(params));
+        } else if (method == "workspace/executeCommand") {
+            execute(id, params);
         } else if (method == "textDocument/hover") {
             reply(id, hover(params));
         } else if (method == "textDocument/definition") {
@@ -612,6 +622,59 @@ class Server {
             }
         }
         return items;
+    }
+
+    // The address of the console of a player serving the folder, from the note it leaves
+    // there; "" when there is none.
+    std::string console_url() const {
+        if (root_.empty()) return "";
+        std::ifstream in(root_ / CONSOLE_NOTE);
+        std::string line;
+        if (!in || !std::getline(in, line) || line.size() > 512) return "";
+        return line;
+    }
+
+    // "Play from here" over each section with a start, while a player serves the folder.
+    json code_lenses(const json& params) {
+        json lenses = json::array();
+        const Document* doc = find(params);
+        if (doc == nullptr || console_url().empty()) return lenses;
+        std::vector<std::string> lines = lines_of(doc->text);
+        for (const SectionPlace& s : sections_of(lines)) {
+            char* end = nullptr;
+            const double start = std::strtod(s.start.c_str(), &end);
+            if (s.start == "?" || end == s.start.c_str() || *end != '\0' || !std::isfinite(start)) continue;
+            lenses.push_back({{"range", range_of(s.header, 0, utf16_length(lines[s.header]))},
+                              {"command",
+                               {{"title", "\u25B6 Play from here"},
+                                {"command", PLAY_FROM_HERE},
+                                {"arguments", json::array({start})}}}});
+        }
+        return lenses;
+    }
+
+    // Seeks the player serving the folder to the time given; a failure is shown to the user.
+    void execute(const json& id, const json& params) {
+        if (params.at("command") != PLAY_FROM_HERE) {
+            return error(id, INVALID_PARAMS, "unknown command");
+        }
+        const json& arguments = params.at("arguments");
+        if (!arguments.is_array() || arguments.empty() || !arguments[0].is_number() ||
+            !std::isfinite(arguments[0].get<double>()))
+            return error(id, INVALID_PARAMS, "the command takes the time to play from");
+        std::string why;
+        const std::string url = console_url();
+        char seek[64];
+        std::snprintf(seek, sizeof seek, "seek %.3f", arguments[0].get<double>());
+        const std::string answer = url.empty() ? "" : console_ask(url, seek, 2.0, why);
+        if (url.empty()) why = "no player serves this folder with a console (tarvel --watch --serve)";
+        if (answer.rfind("ok", 0) != 0) {
+            const std::string text = why.empty() ? "the player answered: " + answer : why;
+            send({{"jsonrpc", "2.0"},
+                  {"method", "window/showMessage"},
+                  {"params", {{"type", 1}, {"message", "Play from here: " + text}}}});
+        }
+        reply(id, answer.empty() ? json(nullptr) : json(answer));
     }
 
     // What the word under the position means: a section type on a header, a keyword in a

@@ -660,6 +660,8 @@ int Maker::run() {
             return 255;
         }
         std::fprintf(stderr, "Console: %s\n", console_->url().c_str());
+        // Where an editor's language server on this folder finds the console.
+        console_->announce(CONSOLE_NOTE);
         std::fflush(stderr);
     }
     try {

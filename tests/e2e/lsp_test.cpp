@@ -317,3 +317,45 @@ TEST(Lsp, MalformedInputIsAnsweredAndTheServerGoesOn) {
     c.notify("exit", nullptr);
     EXPECT_EQ(c.wait_exit(), 0) << c.err();
 }
+
+TEST(Lsp, PlayFromHereSeeksThePlayerServingTheFolder) {
+    Demo demo;
+    demo.picture("data/b.tga", 4, 4, blue);
+    demo.background("data/b.tga", 2.5f, 10);
+    demo.write();
+    const std::string script = demo.dir.file("demo.tvl");
+    const std::string uri = "file://" + script;
+    Client c(demo.dir.path);
+    c.ask("initialize", {{"rootUri", "file://" + demo.dir.path}});
+    c.notify("textDocument/didOpen",
+             {{"textDocument", json::parse(text_document(uri, 1, read_file(script)))}});
+    auto lenses = [&] {
+        return c.ask("textDocument/codeLens", {{"textDocument", {{"uri", uri}}}})["result"];
+    };
+    auto play = [&](const json& command) {
+        return c.ask("workspace/executeCommand",
+                     {{"command", command["command"]}, {"arguments", command["arguments"]}})["result"];
+    };
+    EXPECT_EQ(lenses(), json::array());  // no player serves the folder
+    json command;
+    {
+        MakerSession maker(demo, {"--serve=0"});
+        ASSERT_EQ(maker.ask("pause").rfind("ok", 0), 0u) << maker.err();
+        json shown = lenses();
+        ASSERT_EQ(shown.size(), 1u) << shown << c.err();  // the loading section has no start
+        const std::string text = read_file(script);
+        const auto header = std::count(text.begin(), text.begin() + text.find("[background]"), '\n');
+        EXPECT_EQ(shown[0]["range"]["start"]["line"], header) << shown;
+        command = shown[0]["command"];
+        EXPECT_EQ(play(command), "ok") << c.err();
+        EXPECT_EQ(maker.ask("time"), "ok 2.500 paused");
+        maker.ask("quit");
+        EXPECT_EQ(maker.wait_exit(), 0) << maker.err();
+    }
+    EXPECT_EQ(lenses(), json::array());  // its note went with it
+    EXPECT_EQ(play(command), nullptr);
+    EXPECT_NE(c.until([](const json& m) { return m.value("method", "") == "window/showMessage"; })
+                  .dump()
+                  .find("no player serves this folder"),
+              std::string::npos);
+}
