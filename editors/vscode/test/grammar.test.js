@@ -58,6 +58,7 @@ curve data/sky.spl
 blend SRC_ALPHA ONE_MINUS_SRC_ALPHA
 alpha GREATER 0.1 0.5
 loop 1
+  ; not a comment
 ; bpm 90
 [imag]
 [sound]`;
@@ -101,6 +102,7 @@ const expected = [
     ['alpha', '0.5', 'constant.numeric.tarvel'],
     // A setting inside a section is an unknown key.
     ['loop 1', 'loop', 'invalid.illegal.unknown-key.tarvel'],
+    ['  ; not', '  ; not a comment', 'invalid.illegal.leading-blank.tarvel'],
     ['; bpm 90', 'bpm', 'comment.line.semicolon.tarvel'],
     ['[imag]', 'imag', 'invalid.illegal.unknown-section.tarvel'],
     ['[sound]', 'sound', 'entity.name.type.section.tarvel'],
