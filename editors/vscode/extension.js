@@ -1,5 +1,5 @@
 // Tarvel scripts in VS Code: the colours come from the grammar in syntaxes/; this starts the
-// player's language server (`tarvel --lsp`) for problems, completion and the outline.
+// player's language server (`tarvel --lsp`).
 'use strict';
 const vscode = require('vscode');
 const { LanguageClient } = require('vscode-languageclient/node');
