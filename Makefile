@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build test test-unit test-asan demo video bench soak install fuzz clean format
+.PHONY: deps build test test-unit test-asan demo video bench soak install fuzz vscode clean format
 
 deps:
 	@scripts/install-deps
@@ -72,6 +72,11 @@ install: build
 # Runs every fuzz harness for FUZZ_SECONDS each (default 60); crashes land in tests/regressions/.
 fuzz: deps
 	scripts/fuzz
+
+# Packs the VS Code extension (editors/vscode) into $(BUILD)/tarvel-0.1.0.vsix after its grammar
+# test; needs node and npm, and the npm registry or npm's cache.
+vscode:
+	scripts/package-vscode $(BUILD)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

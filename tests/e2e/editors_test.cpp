@@ -1,5 +1,5 @@
-// The editor packages against the player: the Vim syntax names every section type and setting
-// the player knows, and Vim itself reads a script with it as the syntax says.
+// The editor packages against the player: each grammar names every section type and setting the
+// player knows, and Vim itself reads a script with its syntax as the syntax says.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -10,15 +10,39 @@
 #include "script/section.h"
 #include "test_support.h"
 
-TEST(Editors, VimKnowsEveryTypeAndSettingAndColoursAScript) {
-    const std::string root = TARVEL_SOURCE_DIR;
-    const std::string syntax = read_file(root + "/editors/vim/syntax/tarvel.vim");
-    auto named = [&](const std::string& name) {
-        return std::regex_search(syntax, std::regex("[ (|]" + name + "[ )\\\\\n]"));
+TEST(Editors, GrammarsNameEveryTypeAndSetting) {
+    // Each grammar file with the patterns that pick out its list of types and of settings.
+    struct Grammar {
+        const char* file;
+        const char* types;
+        const char* settings;
     };
-    for (const SectionType* type : section_types) EXPECT_TRUE(named(type->name)) << type->name;
-    for (const ConfigVar& var : config_vars) EXPECT_TRUE(named(var.name)) << var.name;
+    const Grammar grammars[] = {
+        {"editors/vim/syntax/tarvel.vim", "syntax keyword tarvelType contained ([^\n]*)",
+         "syntax match tarvelSetting ([^\n]*)"},
+        {"editors/vscode/syntaxes/tarvel.tmLanguage.json", "\"header\": \\{\\s*\"match\": \"([^\"]*)\"",
+         "\"setting\": \\{\\s*\"begin\": \"([^\"]*)\""},
+    };
+    for (const Grammar& grammar : grammars) {
+        SCOPED_TRACE(grammar.file);
+        const std::string text = read_file(std::string(TARVEL_SOURCE_DIR) + "/" + grammar.file);
+        auto list = [&](const char* pattern) {
+            std::smatch m;
+            EXPECT_TRUE(std::regex_search(text, m, std::regex(pattern))) << pattern;
+            return m.empty() ? std::string() : m[1].str();
+        };
+        const std::string types = list(grammar.types);
+        const std::string settings = list(grammar.settings);
+        auto named = [](const std::string& in, const std::string& name) {
+            return std::regex_search(in, std::regex("\\b" + name + "\\b"));
+        };
+        for (const SectionType* type : section_types) EXPECT_TRUE(named(types, type->name)) << type->name;
+        for (const ConfigVar& var : config_vars) EXPECT_TRUE(named(settings, var.name)) << var.name;
+    }
+}
 
+TEST(Editors, VimColoursAScript) {
+    const std::string root = TARVEL_SOURCE_DIR;
     TempDir dir;
     write_file(dir.file("demo.tvl"), "; a comment\nbpm 120\n[image]\nstart 2\nblend SRC_ALPHA ONE\n");
     const std::string out = dir.file("syntax.out");
