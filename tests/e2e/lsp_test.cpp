@@ -359,3 +359,31 @@ TEST(Lsp, PlayFromHereSeeksThePlayerServingTheFolder) {
                   .find("no player serves this folder"),
               std::string::npos);
 }
+
+TEST(Lsp, TheShowcaseOpenInTheEditorIsCleanAndOutlined) {
+    Demo demo;
+    demo.use_example("showcase", 2);
+    demo.write();
+    Client c(demo.dir.path);
+    c.ask("initialize", {{"rootUri", "file://" + demo.dir.path}});
+    std::vector<std::string> uris;
+    for (const auto& entry : std::filesystem::directory_iterator(demo.dir.path)) {
+        if (entry.path().extension() != ".tvl") continue;
+        uris.push_back("file://" + entry.path().string());
+        c.notify("textDocument/didOpen",
+                 {{"textDocument", json::parse(text_document(uris.back(), 1, read_file(entry.path())))}});
+    }
+    ASSERT_EQ(uris.size(), 8u);  // the showcase's seven and the builder's demo.tvl
+    for (const std::string& uri : uris) {
+        json d = c.until(
+            [&](const json& m) { return m.contains("params") && m["params"].value("uri", "") == uri; });
+        EXPECT_EQ(d["params"]["diagnostics"], json::array()) << uri << d;
+        const std::string text = read_file(uri.substr(7));
+        const size_t sections = std::count(text.begin(), text.end(), '[');
+        json symbols = c.ask("textDocument/documentSymbol", {{"textDocument", {{"uri", uri}}}})["result"];
+        EXPECT_EQ(symbols.size(), sections) << uri;
+        if (uri.ends_with("/1_dawn.tvl")) {
+            EXPECT_EQ(symbols[0]["name"], "background 0-8.5");
+        }
+    }
+}
