@@ -2,13 +2,14 @@
 // player knows, and Vim itself reads a script with its syntax as the syntax says.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <regex>
 #include <string>
 
 #include "base/config.h"
 #include "script/section.h"
-#include "test_support.h"
+#include "player.h"
 
 TEST(Editors, GrammarsNameEveryTypeAndSetting) {
     // Each grammar file with the patterns that pick out its list of types and of settings.
@@ -55,4 +56,53 @@ TEST(Editors, VimColoursAScript) {
     ASSERT_EQ(std::system(command.c_str()), 0);
     EXPECT_EQ(read_file(out),
               "tarvel\ntarvelComment tarvelSetting tarvelNumber tarvelType tarvelKey tarvelConstant\n");
+}
+
+// Neovim with the Vim package and the README's lines for the language server, the player on the
+// PATH: the problems of a script appear, and change as the text is edited without saving.
+TEST(Editors, NeovimWithTheReadmeLinesShowsProblemsAsTyped) {
+    const std::string root = TARVEL_SOURCE_DIR;
+    const std::string readme = read_file(root + "/README.md");
+    const size_t intro = readme.find("In Neovim (0.7 or later)");
+    ASSERT_NE(intro, std::string::npos);
+    std::string lua = "vim.opt.runtimepath:prepend('" + root + "/editors/vim')\nvim.cmd('filetype on')\n";
+    for (size_t at = readme.find("\n\n", intro) + 2, end; at < readme.size(); at = end + 1) {
+        end = std::min(readme.find('\n', at), readme.size());
+        if (readme.compare(at, 4, "    ") != 0 && end > at) break;
+        if (end > at) lua += readme.substr(at + 4, end - at - 4);
+        lua += "\n";
+    }
+    Demo demo;
+    demo.file("show.tvl", "[imagee]\nstart 0\nend 2\n");
+    write_file(demo.dir.file("init.lua"), lua);
+    // Waits for the problems to differ from what they were, then writes "LINE:FROM-TO:SEVERITY" for
+    // each; then fixes the header in the buffer only and does it again.
+    write_file(demo.dir.file("probe.lua"), R"(
+local function problems(before)
+  local out = {}
+  vim.wait(20000, function()
+    out = {}
+    for _, d in ipairs(vim.diagnostic.get(0)) do
+      table.insert(out, string.format("%d:%d-%d:%d", d.lnum, d.col, d.end_col, d.severity))
+    end
+    table.sort(out)
+    return table.concat(out, " ") ~= before
+  end, 50)
+  return table.concat(out, " ")
+end
+local first = problems("")
+vim.api.nvim_buf_set_lines(0, 0, 1, false, { "[image]" })
+local second = problems(first)
+vim.fn.writefile({ first, second }, "problems.out")
+vim.cmd("qa!")
+)");
+    const std::string command =
+        "cd " + demo.dir.path + " && PATH=" + TARVEL_TOOLS_DIR +
+        ":$PATH timeout 60 nvim --headless -u init.lua -c 'edit show.tvl' -c 'luafile " +
+        "probe.lua' < /dev/null > /dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << lua;
+    // The unknown type and its hint on the header's name; then, fixed, the image's own needs at
+    // its header.
+    EXPECT_EQ(read_file(demo.dir.file("problems.out")), "0:1-7:1 0:1-7:4\n0:1-6:1\n") << lua;
+    EXPECT_EQ(read_file(demo.dir.file("show.tvl")), "[imagee]\nstart 0\nend 2\n");
 }
