@@ -631,6 +631,9 @@ class Server {
         std::ifstream in(root_ / CONSOLE_NOTE);
         std::string line;
         if (!in || !std::getline(in, line) || line.size() > 512) return "";
+        // Only a console on this machine: the note is a file of the folder, which anyone may
+        // have written.
+        if (line.rfind("http://127.0.0.1:", 0) != 0 && line.rfind("http://[::1]:", 0) != 0) return "";
         return line;
     }
 

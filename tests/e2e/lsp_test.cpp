@@ -353,6 +353,8 @@ TEST(Lsp, PlayFromHereSeeksThePlayerServingTheFolder) {
         EXPECT_EQ(maker.wait_exit(), 0) << maker.err();
     }
     EXPECT_EQ(lenses(), json::array());  // its note went with it
+    write_file(demo.dir.file(".tarvel-console"), "http://192.0.2.1:80/?token=00\n");
+    EXPECT_EQ(lenses(), json::array());  // a console elsewhere is not this machine's player
     EXPECT_EQ(play(command), nullptr);
     EXPECT_NE(c.until([](const json& m) { return m.value("method", "") == "window/showMessage"; })
                   .dump()
