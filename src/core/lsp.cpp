@@ -583,14 +583,12 @@ class Server {
     }
 
     json completion(const json& params) {
-        const Document* doc = find(params);
         json items = json::array();
-        if (doc == nullptr) return items;
-        std::vector<std::string> lines = lines_of(doc->text);
-        const int line = params.at("position").at("line");
-        const int character = params.at("position").at("character");
-        if (line < 0 || line >= static_cast<int>(lines.size()) || character < 0) return items;
-        std::string before = lines[line].substr(0, byte_at(lines[line], character));
+        std::vector<std::string> lines;
+        int line = 0;
+        size_t at = 0;
+        if (!position(params, lines, line, at)) return items;
+        const std::string before = lines[line].substr(0, at);
         auto word = [](const std::string& s) {
             return std::all_of(s.begin(), s.end(),
                                [](unsigned char c) { return std::isalnum(c) || c == '_'; });
@@ -606,7 +604,7 @@ class Server {
         };
         const LineWords w = words_of(before);
         if (!w.header && (w.name == "string" || w.name == "spline") && w.name_to < before.size()) {
-            const json range = range_of(line, column(before, w.value_from), character);
+            const json range = range_of(line, column(before, w.value_from), column(before, at));
             for (const std::string& path : file_list(MAX_FILES)) {
                 if (!fits(w.name, path)) continue;
                 items.push_back(
@@ -683,15 +681,12 @@ class Server {
     // What the word under the position means: a section type on a header, a keyword in a
     // section, a setting before the first header.
     json hover(const json& params) {
-        const Document* doc = find(params);
-        if (doc == nullptr) return nullptr;
-        std::vector<std::string> lines = lines_of(doc->text);
-        const int line = params.at("position").at("line");
-        const int character = params.at("position").at("character");
-        if (line < 0 || line >= static_cast<int>(lines.size()) || character < 0) return nullptr;
+        std::vector<std::string> lines;
+        int line = 0;
+        size_t at = 0;
+        if (!position(params, lines, line, at)) return nullptr;
         const std::string& text = lines[line];
         const LineWords w = words_of(text);
-        const size_t at = byte_at(text, character);
         if (w.name.empty() || at < w.name_from || at > w.name_to) return nullptr;
         const ScriptPlace place = w.header                  ? ScriptPlace::Header
                                   : in_section(lines, line) ? ScriptPlace::Section
@@ -705,20 +700,31 @@ class Server {
     // The file a string or spline line names, when the position is on its name and it is a
     // plain file of the demo (one inside an archive has no address of its own).
     json definition(const json& params) {
-        const Document* doc = find(params);
-        if (doc == nullptr || root_.empty()) return nullptr;
-        std::vector<std::string> lines = lines_of(doc->text);
-        const int line = params.at("position").at("line");
-        const int character = params.at("position").at("character");
-        if (line < 0 || line >= static_cast<int>(lines.size()) || character < 0) return nullptr;
+        std::vector<std::string> lines;
+        int line = 0;
+        size_t at = 0;
+        if (root_.empty() || !position(params, lines, line, at)) return nullptr;
         const std::string& text = lines[line];
         size_t from = 0, to = 0;
-        const size_t at = byte_at(text, character);
         if (!file_value(text, words_of(text), from, to) || at < from || at > to) return nullptr;
         const fs::path file = (root_ / text.substr(from, to - from)).lexically_normal();
         std::error_code ec;
         if (!fs::is_regular_file(file, ec)) return nullptr;
         return {{"uri", path_to_uri(file.string())}, {"range", range_of(0, 0, 0)}};
+    }
+
+    // The document and position a request names: its lines, the line's index and the
+    // position's byte offset in it. False when the document is not open or the position lies
+    // outside it.
+    bool position(const json& params, std::vector<std::string>& lines, int& line, size_t& byte) {
+        const Document* doc = find(params);
+        if (doc == nullptr) return false;
+        lines = lines_of(doc->text);
+        line = params.at("position").at("line");
+        const int character = params.at("position").at("character");
+        if (line < 0 || line >= static_cast<int>(lines.size()) || character < 0) return false;
+        byte = byte_at(lines[line], character);
+        return true;
     }
 
     const Document* find(const json& params) {
