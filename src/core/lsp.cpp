@@ -782,12 +782,20 @@ class Server {
             queued_.push_back(std::move(message));
         }
         if (dirty_) return;
+        const Document* first = nullptr;
+        for (const auto& [uri, doc] : docs_) {
+            if (first == nullptr && !doc.relative.empty()) first = &doc;
+        }
         for (const auto& [uri, doc] : docs_) {
             std::vector<std::string> lines = lines_of(doc.text);
             json diagnostics = json::array();
             for (const CheckProblem& p : problems) {
                 std::string script = p.script.rfind("./", 0) == 0 ? p.script.substr(2) : p.script;
-                if (doc.relative.empty() || script != doc.relative) continue;
+                // What is wrong with the demo as a whole (no loading section, no font) goes on the
+                // first script open, at its top; a file no script uses is no script's problem.
+                const bool whole = p.line == 0 && script.find(".tvl") == std::string::npos &&
+                                   p.severity != Severity::Warning;
+                if (doc.relative.empty() || (whole ? &doc != first : script != doc.relative)) continue;
                 const int line = std::clamp(p.line - 1, 0, static_cast<int>(lines.size()) - 1);
                 const int severity = p.severity == Severity::Error     ? 1
                                      : p.severity == Severity::Warning ? 2
@@ -796,7 +804,7 @@ class Server {
                     {{"range", p.line > 0 ? problem_range(lines[line], line, p.message) : range_of(0, 0, 0)},
                      {"severity", severity},
                      {"source", "tarvel"},
-                     {"message", p.message}});
+                     {"message", whole && !script.empty() ? script + ": " + p.message : p.message}});
             }
             send({{"jsonrpc", "2.0"},
                   {"method", "textDocument/publishDiagnostics"},

@@ -318,6 +318,40 @@ TEST(Lsp, MalformedInputIsAnsweredAndTheServerGoesOn) {
     EXPECT_EQ(c.wait_exit(), 0) << c.err();
 }
 
+TEST(Lsp, ProblemsOfTheWholeDemoGoOnTheFirstScriptOpen) {
+    TempDir dir;
+    write_file(dir.file("b.tvl"), "");
+    write_file(dir.file("data/unused.spl"), "1\n");
+    Client c(dir.path);
+    c.ask("initialize", {{"rootUri", "file://" + dir.path}});
+    auto open = [&](const char* name) {
+        const std::string uri = "file://" + dir.file(name);
+        c.notify("textDocument/didOpen",
+                 {{"textDocument", json::parse(text_document(uri, 1, "; nothing\n"))}});
+        return c.until(
+            [&](const json& m) { return m.contains("params") && m["params"].value("uri", "") == uri; });
+    };
+    auto messages = [](const json& d) {
+        std::vector<std::string> out;
+        for (const json& p : d["params"]["diagnostics"]) out.push_back(p["message"]);
+        return out;
+    };
+    json b = open("b.tvl");
+    // No font and no loading section, at the top of the only script; the unused spline's warning
+    // is about no script.
+    const std::vector<std::string> whole = messages(b);
+    ASSERT_EQ(whole.size(), 2u) << b;
+    EXPECT_EQ(whole[0].rfind("data/fonts/font.tga: Font 'data/fonts/font.tga' not found", 0), 0u) << whole[0];
+    EXPECT_EQ(whole[1], "Loading section not found");
+    EXPECT_EQ(places(b), (std::vector<std::string>{"0:1", "0:1"}));
+    // A script that sorts first takes them over.
+    EXPECT_EQ(messages(open("a.tvl")), whole);
+    b = c.until([&](const json& m) {
+        return m.contains("params") && m["params"].value("uri", "").ends_with("/b.tvl");
+    });
+    EXPECT_EQ(b["params"]["diagnostics"], json::array()) << b;
+}
+
 TEST(Lsp, PlayFromHereSeeksThePlayerServingTheFolder) {
     Demo demo;
     demo.picture("data/b.tga", 4, 4, blue);
