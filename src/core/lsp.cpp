@@ -254,12 +254,19 @@ LineWords words_of(const std::string& line) {
 
 // Whether the value of a variable line names a file, and how far: a string's name is the whole
 // rest of the line, a spline's its first word (the time may follow).
+// The keyword a section line's key is read as, "" for none.
+std::string keyword_of(const std::string& key) {
+    const char* keyword = script_keyword_of(key.c_str());
+    return keyword != nullptr ? keyword : "";
+}
+
 bool file_value(const std::string& line, const LineWords& w, size_t& from, size_t& to) {
     if (w.header || w.value_from >= w.value_to) return false;
     from = w.value_from;
-    if (w.name == "string") {
+    const std::string keyword = keyword_of(w.name);
+    if (keyword == "string") {
         to = w.value_to;
-    } else if (w.name == "spline") {
+    } else if (keyword == "spline") {
         to = std::min(line.find_first_of(" \t", from), line.size());
     } else {
         return false;
@@ -603,10 +610,11 @@ class Server {
             items.push_back(item);
         };
         const LineWords w = words_of(before);
-        if (!w.header && (w.name == "string" || w.name == "spline") && w.name_to < before.size()) {
+        const std::string keyword = keyword_of(w.name);
+        if (!w.header && (keyword == "string" || keyword == "spline") && w.name_to < before.size()) {
             const json range = range_of(line, column(before, w.value_from), column(before, at));
             for (const std::string& path : file_list(MAX_FILES)) {
-                if (!fits(w.name, path)) continue;
+                if (!fits(keyword, path)) continue;
                 items.push_back(
                     {{"label", path}, {"kind", 17}, {"textEdit", {{"range", range}, {"newText", path}}}});
             }

@@ -300,6 +300,11 @@ std::set<std::string>* texts_read = nullptr;
 
 }  // namespace
 
+const char* script_keyword_of(const char* key) {
+    const Keyword k = keyword_find(key);
+    return k == KW_NONE ? nullptr : script_keywords[k];
+}
+
 int script_lookup(const char* name, const ScriptEnum* table, int count) {
     for (int i = 0; i < count; ++i) {
         if (std::strcmp(table[i].name, name) == 0) return table[i].value;

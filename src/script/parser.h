@@ -26,6 +26,10 @@ struct ScriptEnum {
 inline constexpr int SCRIPT_KEYWORD_COUNT = 9;
 extern const char* const script_keywords[SCRIPT_KEYWORD_COUNT];
 
+// The keyword a section line's key is read as: itself, or for a key no keyword names, the one
+// its first letter picks (c: spline, f: param, s: string); null for none.
+const char* script_keyword_of(const char* key);
+
 inline constexpr int BLEND_FACTOR_COUNT = 11;
 inline constexpr int ALPHA_FUNC_COUNT = 8;
 extern const ScriptEnum blend_factors[BLEND_FACTOR_COUNT];

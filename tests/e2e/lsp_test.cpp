@@ -200,9 +200,14 @@ TEST(Lsp, DiagnosticsCompletionDefinitionAndSectionsOfTheTextBeingTyped) {
 
     // A script not saved yet is part of the demo too.
     const std::string fresh = "file://" + demo.dir.file("scenes/new.tvl");
-    c.notify("textDocument/didOpen", {{"textDocument", json::parse(text_document(fresh, 1, "[bogus]\n"))}});
+    c.notify("textDocument/didOpen",
+             {{"textDocument", json::parse(text_document(fresh, 1, "[bogus]\ncurve data/path.spl\n"))}});
     d = c.until([&](const json& m) { return m.contains("params") && m["params"].value("uri", "") == fresh; });
     EXPECT_EQ(places(d), (std::vector<std::string>{"0:1"})) << d;
+    // A key read by its first letter names a file as its keyword does (a c... key is a spline).
+    json found = c.ask("textDocument/definition",
+                       {{"textDocument", {{"uri", fresh}}}, {"position", {{"line", 1}, {"character", 8}}}});
+    EXPECT_EQ(found["result"]["uri"], "file://" + demo.dir.file("data/path.spl")) << found;
     c.notify("textDocument/didClose", {{"textDocument", {{"uri", fresh}}}});
 
     // Fixed, with the line ends of another system, while the broken text is being checked (the
