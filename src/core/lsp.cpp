@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdio>
 #include <deque>
+#include <exception>
 #include <filesystem>
 #include <initializer_list>
 #include <fstream>
@@ -765,11 +766,12 @@ class Server {
         for (const auto& [uri, doc] : docs_) {
             if (!doc.relative.empty()) texts[doc.relative] = doc.text;
         }
-        const std::map<std::string, std::string>* saved = script_texts;
+        struct Restore {
+            const std::map<std::string, std::string>* saved = script_texts;
+            ~Restore() { script_texts = saved; }
+        } restore;
         script_texts = &texts;
-        std::vector<CheckProblem> problems = demo_check(true);
-        script_texts = saved;
-        return problems;
+        return demo_check(true);
     }
 
     // Checks, then publishes unless the input brought newer texts meanwhile (those are checked
@@ -777,7 +779,14 @@ class Server {
     void publish_all(Input& in) {
         dirty_ = false;
         if (root_.empty()) return;
-        std::vector<CheckProblem> problems = check();
+        std::vector<CheckProblem> problems;
+        try {
+            problems = check();
+        } catch (const std::exception& e) {
+            // Whatever the demo holds, the server goes on; this round publishes nothing.
+            std::fprintf(stderr, "tarvel: lsp: the check failed: %s\n", e.what());
+            return;
+        }
         json message;
         while (queued_.size() < MAX_QUEUED && !in.idle() && next(in, message)) {
             if (message.is_discarded()) continue;

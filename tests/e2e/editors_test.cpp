@@ -73,6 +73,7 @@ TEST(Editors, NeovimWithTheReadmeLinesShowsProblemsAsTyped) {
         lua += "\n";
     }
     Demo demo;
+    demo.write();
     demo.file("show.tvl", "[imagee]\nstart 0\nend 2\n");
     write_file(demo.dir.file("init.lua"), lua);
     // Waits for the problems to differ from what they were, then writes "LINE:FROM-TO:SEVERITY" for
