@@ -253,14 +253,14 @@ LineWords words_of(const std::string& line) {
     return w;
 }
 
-// Whether the value of a variable line names a file, and how far: a string's name is the whole
-// rest of the line, a spline's its first word (the time may follow).
 // The keyword a section line's key is read as, "" for none.
 std::string keyword_of(const std::string& key) {
     const char* keyword = script_keyword_of(key.c_str());
     return keyword != nullptr ? keyword : "";
 }
 
+// Whether the value of a variable line names a file, and how far: a string's name is the whole
+// rest of the line, a spline's its first word (the time may follow).
 bool file_value(const std::string& line, const LineWords& w, size_t& from, size_t& to) {
     if (w.header || w.value_from >= w.value_to) return false;
     from = w.value_from;
