@@ -242,7 +242,16 @@ void fatal_error(const char* format, ...) {
     fatal_present_and_exit(buffer);
 }
 
+namespace {
+int warnings_given = 0;
+}  // namespace
+
+int warning_count() {
+    return warnings_given;
+}
+
 void warning_message(const char* format, ...) {
+    ++warnings_given;
     char buffer[1024];
     va_list args;
     va_start(args, format);

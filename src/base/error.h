@@ -13,6 +13,8 @@
 // "Warning: %s\n" on standard error, the message cut at 1023 characters; or, while a sink is
 // set, the message handed to it.
 void warning_message(const char* format, ...) TARVEL_PRINTF(1, 2);
+// How many warnings were given since the program started, to a sink or not.
+int warning_count();
 using WarningSink = void (*)(const char* message);
 extern WarningSink warning_sink;
 

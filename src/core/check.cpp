@@ -212,7 +212,7 @@ std::vector<CheckProblem> demo_check(bool decode_files) {
             problems,
             [] {
                 font_require_file();
-                texture_decode(FONT_FILE);
+                texture_check(FONT_FILE);
             },
             FONT_FILE);
         unused_files(problems, opened);

@@ -27,6 +27,7 @@
 #include "core/check.h"
 #include "core/console.h"
 #include "resources/files.h"
+#include "resources/texture.h"
 #include "script/parser.h"
 #include "script/reference.h"
 
@@ -768,9 +769,16 @@ class Server {
         }
         struct Restore {
             const std::map<std::string, std::string>* saved = script_texts;
-            ~Restore() { script_texts = saved; }
+            std::map<std::string, PictureStamp>* saved_pictures = texture_checked;
+            ~Restore() {
+                script_texts = saved;
+                texture_checked = saved_pictures;
+            }
         } restore;
         script_texts = &texts;
+        // Pictures found good in earlier rounds are not decoded again while their files stay.
+        if (pictures_.size() > MAX_FILES) pictures_.clear();
+        texture_checked = &pictures_;
         return demo_check(true);
     }
 
@@ -835,6 +843,7 @@ class Server {
     bool dirty_ = false;
     bool ended_ = false;
     std::deque<json> queued_;
+    std::map<std::string, PictureStamp> pictures_;
     fs::path root_;
     std::map<std::string, Document> docs_;
 };

@@ -3,10 +3,13 @@
 #include "resources/texture.h"
 
 #include <GL/glu.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "base/config.h"
@@ -367,6 +370,36 @@ SurfacePtr texture_decode(const char* path) {
     if (texture_format_choose(format->BitsPerPixel, format->Rshift, format->Bshift) == 0)
         fatal_error("Unsupported format in '%s'", path);
     return image;
+}
+
+std::map<std::string, PictureStamp>* texture_checked = nullptr;
+
+namespace {
+
+bool stamp_of(const char* path, PictureStamp& stamp) {
+    struct stat st;
+    if (stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    stamp.size = st.st_size;
+    stamp.modified_ns = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    stamp.inode = st.st_ino;
+    return true;
+}
+
+}  // namespace
+
+void texture_check(const char* path) {
+    PictureStamp stamp;
+    const bool plain = texture_checked != nullptr && stamp_of(path, stamp);
+    if (plain) {
+        auto found = texture_checked->find(path);
+        if (found != texture_checked->end() && found->second == stamp) {
+            if (file_open_log != nullptr) file_open_log->insert(path);
+            return;
+        }
+    }
+    const int warnings = warning_count();
+    texture_decode(path);
+    if (plain && warning_count() == warnings) (*texture_checked)[path] = stamp;
 }
 
 Texture* texture_with_pixels(int handle) {

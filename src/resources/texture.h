@@ -9,7 +9,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "resources/files.h"
@@ -62,6 +64,22 @@ int texture_load(const char* path, TexturePool* pool = nullptr);
 // The decoding and refusals of texture_load without a texture slot: the picture, ready to use,
 // or a fatal error worded as texture_load words it.
 SurfacePtr texture_decode(const char* path);
+
+// A plain file's size, modification time and inode: what tells a check that a picture it found
+// good has not changed since.
+struct PictureStamp {
+    int64_t size = 0;
+    int64_t modified_ns = 0;
+    uint64_t inode = 0;
+    bool operator==(const PictureStamp&) const = default;
+};
+// While set, the pictures texture_check found good, by path: one whose plain file keeps its
+// stamp is not decoded again (a language server checks the whole demo on every change). A
+// picture that drew a warning is not kept, so that the warning comes every time; one inside an
+// archive is decoded every time.
+extern std::map<std::string, PictureStamp>* texture_checked;
+// texture_decode for its refusals only, passing over what texture_checked holds.
+void texture_check(const char* path);
 int64_t texture_memory_total();
 
 // The record behind a handle (for reading a loaded image's pixels before upload, sizes, ...);

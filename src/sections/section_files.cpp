@@ -13,7 +13,7 @@ int section_texture_load(Demo& demo, const Section& s, int i) {
 
 void section_texture_check(const Section& s, int i) {
     ErrorPlace place = section_at_string(s, i);
-    texture_decode(s.strings[i].c_str());
+    texture_check(s.strings[i].c_str());
 }
 
 Mesh* section_mesh_load(Demo& demo, const Section& s, int directory, int file) {
@@ -24,7 +24,7 @@ Mesh* section_mesh_load(Demo& demo, const Section& s, int directory, int file) {
 void section_mesh_check(const Section& s, int directory, int file) {
     ErrorPlace place = section_at_string(s, file);
     mesh_read(s.strings[directory].c_str(), s.strings[file].c_str(), [](const char* path) {
-        texture_decode(path);
+        texture_check(path);
         return -1;
     });
 }

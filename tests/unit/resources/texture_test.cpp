@@ -2,9 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "base/config.h"
+#include "base/error.h"
 #include "media_files.h"
 #include "test_support.h"
 
@@ -183,3 +189,33 @@ TEST_P(TextureLoad, GivesTheImageOrNamesThePathInItsMessage) {
 
 INSTANTIATE_TEST_SUITE_P(Files, TextureLoad, ::testing::ValuesIn(image_cases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A check run again and again (the language server's) decodes a good picture once, until its file
+// changes; a picture that drew a warning is decoded, and warns, every time.
+TEST(TextureCheck, PassesOverAGoodPictureUntilItsFileChanges) {
+    TempDir dir;
+    ScopedChdir cd(dir.path);
+    const media::Bytes good = media::tga(2, 2, solid_rgb(2, 2, 1, 1, 1), 24);
+    media::save("a.tga", good);
+    media::save("w.png", media::jpeg(8, 8, solid_rgb(8, 8, 9, 9, 9)));
+    std::map<std::string, PictureStamp> checked;
+    std::set<std::string> opened;
+    texture_checked = &checked;
+    texture_check("a.tga");
+    // The same size and time, and garbage inside: passed over, yet counted as opened.
+    const auto time = std::filesystem::last_write_time("a.tga");
+    media::save("a.tga", media::Bytes(good.size(), 'x'));
+    std::filesystem::last_write_time("a.tga", time);
+    file_open_log = &opened;
+    EXPECT_EQ(fatal_message_of([] { texture_check("a.tga"); }), "");
+    file_open_log = nullptr;
+    EXPECT_EQ(opened, std::set<std::string>{"a.tga"});
+    std::filesystem::last_write_time("a.tga", time + std::chrono::seconds(1));
+    EXPECT_EQ(fatal_message_of([] { texture_check("a.tga"); }).rfind("Error loading 'a.tga'", 0), 0u);
+    for (int round = 0; round < 2; ++round) {
+        const int warnings = warning_count();
+        texture_check("w.png");
+        EXPECT_EQ(warning_count(), warnings + 1) << round;
+    }
+    texture_checked = nullptr;
+}
