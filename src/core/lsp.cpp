@@ -26,6 +26,7 @@
 
 #include "core/check.h"
 #include "core/console.h"
+#include "core/watch.h"
 #include "resources/files.h"
 #include "resources/texture.h"
 #include "script/parser.h"
@@ -41,6 +42,7 @@ constexpr size_t MAX_HEADER_LINE = 1024;
 constexpr size_t MAX_DOCUMENTS = 256;
 constexpr size_t MAX_DOCUMENT = 1u << 20;
 constexpr size_t MAX_QUEUED = 1000;
+constexpr int FOLDER_LOOK_MS = 1000;
 constexpr size_t MAX_FILES = 20000;
 
 constexpr const char* PLAY_FROM_HERE = "tarvel.playFromHere";
@@ -73,10 +75,15 @@ class Input {
         }
         return true;
     }
-    bool idle() const {
-        if (at_ < buffer_.size()) return false;
+    bool idle() const { return !wait(0); }
+    // Whether input is there, or comes within `ms` milliseconds (the end of the input counts).
+    bool wait(int ms) const {
+        if (at_ < buffer_.size()) return true;
         pollfd p = {fd_, POLLIN, 0};
-        return poll(&p, 1, 0) == 0;
+        int n;
+        do n = poll(&p, 1, ms);
+        while (n < 0 && errno == EINTR);
+        return n != 0;
     }
 
   private:
@@ -412,6 +419,12 @@ class Server {
     int run(Input& in) {
         for (;;) {
             if (dirty_ && queued_.empty() && !ended_ && in.idle()) publish_all(in);
+            // While the editor is quiet, files changed on disk (a picture added, a script
+            // changed by another program) are checked too.
+            if (queued_.empty() && !ended_ && !in.wait(FOLDER_LOOK_MS)) {
+                dirty_ = dirty_ || folder_changed();
+                continue;
+            }
             json message;
             if (!queued_.empty()) {
                 message = std::move(queued_.front());
@@ -782,11 +795,21 @@ class Server {
         return demo_check(true);
     }
 
+    // Whether the files of the served folder changed since the last check or look.
+    bool folder_changed() {
+        if (root_.empty() || docs_.empty()) return false;
+        FileSnapshot now = watch_scan(".", {}, MAX_FILES);
+        const bool changed = now != folder_;
+        folder_ = std::move(now);
+        return changed;
+    }
+
     // Checks, then publishes unless the input brought newer texts meanwhile (those are checked
     // next): an editor never gets diagnostics of a text older than one it has sent.
     void publish_all(Input& in) {
         dirty_ = false;
         if (root_.empty()) return;
+        folder_ = watch_scan(".", {}, MAX_FILES);
         std::vector<CheckProblem> problems;
         try {
             problems = check();
@@ -844,6 +867,7 @@ class Server {
     bool ended_ = false;
     std::deque<json> queued_;
     std::map<std::string, PictureStamp> pictures_;
+    FileSnapshot folder_;  // the served folder's files at the last look
     fs::path root_;
     std::map<std::string, Document> docs_;
 };

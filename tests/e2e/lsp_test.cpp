@@ -356,6 +356,14 @@ TEST(Lsp, ProblemsOfTheWholeDemoGoOnTheFirstScriptOpen) {
         return m.contains("params") && m["params"].value("uri", "").ends_with("/b.tvl");
     });
     EXPECT_EQ(b["params"]["diagnostics"], json::array()) << b;
+    // The font made on disk, with no word from the editor: its error goes (a look may catch the
+    // file half written, and the next one whole).
+    write_demo_font(dir.path);
+    json a = c.until([&](const json& m) {
+        return m.contains("params") && m["params"].value("uri", "").ends_with("/a.tvl") &&
+               m["params"]["diagnostics"].size() == 1;
+    });
+    EXPECT_EQ(messages(a), std::vector<std::string>{"Loading section not found"}) << a;
 }
 
 TEST(Lsp, PlayFromHereSeeksThePlayerServingTheFolder) {
