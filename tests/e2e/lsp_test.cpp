@@ -1,9 +1,6 @@
 // tarvel --lsp driven as an editor drives it, through pipes and without a display: diagnostics
 // of the text being typed, completion, the sections, and malformed input answered, not fatal.
-#include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,37 +17,10 @@ namespace {
 
 class Client {
   public:
-    explicit Client(const std::string& dir) : dir_(dir) {
-        int in[2], out[2];
-        if (pipe(in) != 0 || pipe(out) != 0) throw std::runtime_error("pipe");
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(in[0], 0);
-            dup2(out[1], 1);
-            int err = open((dir + "/.lsp-stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            dup2(err, 2);
-            for (int fd : {in[0], in[1], out[0], out[1], err}) close(fd);
-            unsetenv("DISPLAY");
-            execl(TARVEL_PLAYER, TARVEL_PLAYER, "--lsp", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(in[0]);
-        close(out[1]);
-        to_ = in[1];
-        from_ = out[0];
-        signal(SIGPIPE, SIG_IGN);
-    }
-    ~Client() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        close(to_);
-        close(from_);
-    }
+    explicit Client(const std::string& dir) : dir_(dir), player_(dir, {"--lsp"}, "", ".lsp-stderr") {}
     void raw(const std::string& bytes) {
         for (size_t done = 0; done < bytes.size();) {
-            ssize_t n = write(to_, bytes.data() + done, bytes.size() - done);
+            ssize_t n = write(player_.to(), bytes.data() + done, bytes.size() - done);
             if (n <= 0) return;
             done += static_cast<size_t>(n);
         }
@@ -91,17 +61,7 @@ class Client {
             kept_.push_back(m);
         }
     }
-    int wait_exit() {
-        for (int i = 0; i < 500; ++i) {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return -1;
-    }
+    int wait_exit() { return player_.wait_exit(10); }
     std::string err() const { return read_file(dir_ + "/.lsp-stderr"); }
 
   private:
@@ -119,16 +79,17 @@ class Client {
             }
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
-            pollfd p = {from_, POLLIN, 0};
+            pollfd p = {player_.from(), POLLIN, 0};
             if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) return {};
             char buffer[4096];
-            const ssize_t n = read(from_, buffer, sizeof buffer);
+            const ssize_t n = read(player_.from(), buffer, sizeof buffer);
             if (n <= 0) return {};
             pending_.append(buffer, static_cast<size_t>(n));
         }
     }
     std::string dir_;
-    int pid_ = -1, to_ = -1, from_ = -1, last_id_ = 0;
+    PlayerProcess player_;
+    int last_id_ = 0;
     std::string pending_;
     std::vector<json> kept_;
 };

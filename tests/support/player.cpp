@@ -92,24 +92,27 @@ PlayerResult player_run(const std::string& dir, const PlayerOptions& options) {
     return r;
 }
 
-MakerSession::MakerSession(const Demo& demo, const std::vector<std::string>& args) : dir_(demo.dir.path) {
-    demo.write();
+PlayerProcess::PlayerProcess(const std::string& dir, const std::vector<std::string>& args,
+                             const std::string& display, const std::string& err_name) {
     // A player that died makes the next command fail, not this process.
     signal(SIGPIPE, SIG_IGN);
     int in[2], out[2];
     if (pipe(in) != 0 || pipe(out) != 0) throw std::runtime_error("pipe");
-    const std::string display_value = display();
     pid_ = fork();
     if (pid_ == 0) {
         dup2(in[0], 0);
         dup2(out[1], 1);
-        int err = open((dir_ + "/.player-stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int err = open((dir + "/" + err_name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(err, 2);
         for (int fd : {in[0], in[1], out[0], out[1], err}) close(fd);
-        if (chdir(dir_.c_str()) != 0) _exit(127);
+        if (chdir(dir.c_str()) != 0) _exit(127);
         setenv("SDL_AUDIODRIVER", "dummy", 0);  // a test capturing the sound has chosen its own
-        setenv("DISPLAY", display_value.c_str(), 1);
-        std::vector<std::string> words = {TARVEL_PLAYER, "--watch"};
+        if (display.empty()) {
+            unsetenv("DISPLAY");
+        } else {
+            setenv("DISPLAY", display.c_str(), 1);
+        }
+        std::vector<std::string> words = {TARVEL_PLAYER};
         words.insert(words.end(), args.begin(), args.end());
         std::vector<char*> argv;
         for (std::string& w : words) argv.push_back(w.data());
@@ -119,31 +122,61 @@ MakerSession::MakerSession(const Demo& demo, const std::vector<std::string>& arg
     }
     close(in[0]);
     close(out[1]);
-    to_player_ = in[1];
-    from_player_ = out[0];
+    to_ = in[1];
+    from_ = out[0];
 }
 
-MakerSession::~MakerSession() {
+PlayerProcess::~PlayerProcess() {
     if (pid_ > 0 && wait_exit(0) == -1) {
         kill(pid_, SIGKILL);
         waitpid(pid_, nullptr, 0);
     }
-    close(to_player_);
-    close(from_player_);
+    close(to_);
+    close(from_);
 }
+
+int PlayerProcess::wait_exit(double seconds) {
+    if (pid_ <= 0) return -1;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    for (;;) {
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        if (std::chrono::steady_clock::now() >= deadline) return -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+namespace {
+
+std::vector<std::string> watch_args(const Demo& demo, const std::vector<std::string>& args) {
+    demo.write();
+    std::vector<std::string> words = {"--watch"};
+    words.insert(words.end(), args.begin(), args.end());
+    return words;
+}
+
+}  // namespace
+
+MakerSession::MakerSession(const Demo& demo, const std::vector<std::string>& args)
+    : dir_(demo.dir.path), player_(demo.dir.path, watch_args(demo, args), display()) {}
+
+MakerSession::~MakerSession() = default;
 
 std::string MakerSession::ask(const std::string& command, double seconds) {
     const std::string line = command + "\n";
-    if (write(to_player_, line.data(), line.size()) != static_cast<ssize_t>(line.size())) return "";
+    if (write(player_.to(), line.data(), line.size()) != static_cast<ssize_t>(line.size())) return "";
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     size_t feed;
     while ((feed = pending_.find('\n')) == std::string::npos) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
-        pollfd p = {from_player_, POLLIN, 0};
+        pollfd p = {player_.from(), POLLIN, 0};
         if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) return "";
         char buffer[256];
-        const ssize_t n = read(from_player_, buffer, sizeof buffer);
+        const ssize_t n = read(player_.from(), buffer, sizeof buffer);
         if (n <= 0) return "";
         pending_.append(buffer, static_cast<size_t>(n));
     }
@@ -158,17 +191,7 @@ TgaPicture MakerSession::screenshot(const std::string& name) {
 }
 
 int MakerSession::wait_exit(double seconds) {
-    if (pid_ <= 0) return -1;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    for (;;) {
-        int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = -1;
-            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        }
-        if (std::chrono::steady_clock::now() >= deadline) return -1;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    return player_.wait_exit(seconds);
 }
 
 TgaPicture MakerSession::still_at(const std::string& seconds, const std::string& name) {
@@ -179,7 +202,7 @@ TgaPicture MakerSession::still_at(const std::string& seconds, const std::string&
 
 std::string MakerSession::death(double seconds) {
     const int status = wait_exit(seconds);
-    if (status == -1 && pid_ > 0) return "";
+    if (status == -1 && player_.pid() > 0) return "";
     return "the player ended with status " + std::to_string(status) + "; standard error:\n" + err();
 }
 
@@ -208,7 +231,7 @@ TgaPicture cold_still(const Demo& demo, const std::string& seconds) {
 }
 
 long MakerSession::memory_kb() const {
-    const std::string status = read_file("/proc/" + std::to_string(pid_) + "/status");
+    const std::string status = read_file("/proc/" + std::to_string(player_.pid()) + "/status");
     const size_t at = status.find("VmRSS:");
     return at == std::string::npos ? -1 : std::atol(status.c_str() + at + 6);
 }

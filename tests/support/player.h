@@ -108,6 +108,27 @@ std::string span(float start, float end, int layer);
 // The player started with --watch (and `args`) on a written demo, driven through its standard
 // input; standard error is kept in the demo folder's .player-stderr. Sound goes to the dummy
 // device unless this process chose a driver. Killed when still running at the end.
+// The player run in `dir` with `args`, its standard input and output on pipes and its standard
+// error in DIR/ERR_NAME, on `display` (none when it is ""). Killed when still running at the end.
+class PlayerProcess {
+  public:
+    PlayerProcess(const std::string& dir, const std::vector<std::string>& args, const std::string& display,
+                  const std::string& err_name = ".player-stderr");
+    ~PlayerProcess();
+    PlayerProcess(const PlayerProcess&) = delete;
+    PlayerProcess& operator=(const PlayerProcess&) = delete;
+    int to() const { return to_; }      // the player's standard input
+    int from() const { return from_; }  // its standard output
+    int pid() const { return pid_; }    // -1 once it has ended and been waited for
+    // The exit status once the player ends (-1 when it is still running after `seconds`).
+    int wait_exit(double seconds);
+
+  private:
+    int pid_ = -1;
+    int to_ = -1;
+    int from_ = -1;
+};
+
 class MakerSession {
   public:
     explicit MakerSession(const Demo& demo, const std::vector<std::string>& args = {});
@@ -130,9 +151,7 @@ class MakerSession {
 
   private:
     std::string dir_;
-    int pid_ = -1;
-    int to_player_ = -1;
-    int from_player_ = -1;
+    PlayerProcess player_;
     std::string pending_;
 };
 
