@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstring>
 #include <map>
 #include <filesystem>
 #include <set>
@@ -154,12 +153,7 @@ void unused_files(std::vector<CheckProblem>& problems, const std::set<std::strin
             continue;
         }
         if (!it->is_regular_file(error) || used.count(relative) != 0 || top_level_output(relative)) continue;
-        std::string stands_for = relative;
-        for (const char* ext : {".dat", ".DAT", ".zip", ".ZIP"}) {
-            if (relative.size() > std::strlen(ext) && relative.ends_with(ext)) {
-                stands_for = relative.substr(0, relative.size() - std::strlen(ext));
-            }
-        }
+        const std::string stands_for = file_archive_folder(relative);
         bool through = std::any_of(used.begin(), used.end(),
                                    [&](const std::string& u) { return u.rfind(stands_for + "/", 0) == 0; });
         if (!through) unused.push_back("./" + relative);

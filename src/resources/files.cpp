@@ -302,20 +302,14 @@ bool file_exists(const char* path) {
     return f != nullptr;
 }
 
-namespace {
-
-// The folder an archive file stands for: its name without the archive extension; a name with
-// no extension may be a bare archive. "" when the file is no archive by its name.
-std::string archive_stands_for(const std::string& name) {
-    for (const char* ext : {".dat", ".DAT", ".zip", ".ZIP"}) {
-        const size_t n = std::strlen(ext);
-        if (name.size() > n && name.compare(name.size() - n, n, ext) == 0)
-            return name.substr(0, name.size() - n);
+std::string file_archive_folder(const std::string& path) {
+    for (zzip_strings_t* ext = extension_list; *ext != nullptr; ++ext) {
+        const size_t n = std::strlen(*ext);
+        if (n > 0 && path.size() > n && path.compare(path.size() - n, n, *ext) == 0)
+            return path.substr(0, path.size() - n);
     }
-    return name.find('.') == std::string::npos ? name : "";
+    return path;
 }
-
-}  // namespace
 
 std::vector<std::string> file_list(size_t limit) {
     namespace fs = std::filesystem;
@@ -335,8 +329,10 @@ std::vector<std::string> file_list(size_t limit) {
         const std::string relative = it->path().lexically_normal().string();
         files.push_back(relative);
         plain.insert(relative);
-        const std::string folder = archive_stands_for(relative);
-        if (!folder.empty()) archives.emplace_back(relative, folder);
+        // A name with an archive extension, or a bare one without any extension, may be an archive.
+        const std::string folder = file_archive_folder(relative);
+        if (folder != relative || relative.find('.') == std::string::npos)
+            archives.emplace_back(relative, folder);
     }
     // What each archive holds, under the folder it stands for; a plain file of the same path wins.
     for (const auto& [file, folder] : archives) {

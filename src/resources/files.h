@@ -29,6 +29,11 @@ ZZIP_DIR* dir_open(const char* path);
 // True when the path opens as a file through the layer (plain or inside an archive).
 bool file_exists(const char* path);
 
+// The folder an archive at `path` stands for: the path without its archive extension (.dat,
+// .DAT, .zip, .ZIP); a path without one is returned whole, as a bare archive stands for a folder
+// of its own name.
+std::string file_archive_folder(const std::string& path);
+
 // Every file under the working directory by the path the layer opens it with ("data/x.tga",
 // also for x.tga inside data.zip), hidden entries left out; at most `limit`, in no set order.
 std::vector<std::string> file_list(size_t limit);
