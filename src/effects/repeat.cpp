@@ -2,11 +2,9 @@
 // calls its start, render and stop callbacks itself, where the outer section draws.
 #include "effects/repeat.h"
 
-#include <string_view>
-#include <vector>
-
 #include "base/error.h"
 #include "script/parser.h"
+#include "script/reference.h"
 #include "sections/demo.h"
 
 int repeat_inner_type(const Section& outer) {
@@ -14,10 +12,8 @@ int repeat_inner_type(const Section& outer) {
     if (outer.string_count < 1) fatal_error("%d string(s) needed in repeat", 1);
     const int type = section_type_find(outer.strings[0].c_str());
     if (type < 0) {
-        std::vector<std::string_view> names;
-        for (const SectionType* t : section_types) names.emplace_back(t->name);
         ErrorPlace place(outer.script, outer.string_lines[0] > 0 ? outer.string_lines[0] : outer.line,
-                         script_did_you_mean(outer.strings[0], names));
+                         script_did_you_mean(outer.strings[0], reference_names(ReferenceKind::Type)));
         fatal_error("Script: unknown section '%s' in repeat", outer.strings[0].c_str());
     }
     return type;
