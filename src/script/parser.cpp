@@ -10,6 +10,7 @@
 #include <cstring>
 #include <algorithm>
 #include <climits>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <string>
@@ -285,15 +286,8 @@ void parse_line(const ParseState& st, char* line, Section*& current, bool& skipp
 
 // The key of a path in script_texts: "./" and repeated separators dropped.
 std::string text_key(const std::string& path) {
-    std::string key;
-    for (size_t i = 0; i < path.size(); ++i) {
-        if (path[i] == '/' && (key.empty() || key.back() == '/')) continue;
-        if (path[i] == '.' && (i + 1 == path.size() || path[i + 1] == '/') &&
-            (key.empty() || key.back() == '/'))
-            continue;
-        key += path[i];
-    }
-    return key;
+    const std::string key = std::filesystem::path(path).lexically_normal().string();
+    return key == "." ? "" : key;
 }
 
 std::set<std::string>* texts_read = nullptr;
