@@ -393,21 +393,17 @@ std::vector<SectionPlace> sections_of(const std::vector<std::string>& lines) {
         if (!l.empty() && l[0] == '[') {
             if (!sections.empty()) sections.back().last = i - 1;
             SectionPlace s;
-            size_t close = l.find_first_of("] \t", 1);
-            s.type = l.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+            s.type = words_of(l).name;
             s.header = s.last = i;
             sections.push_back(s);
             continue;
         }
         if (sections.empty()) continue;
         sections.back().last = i;
-        size_t key_end = l.find_first_of(" \t");
-        if (key_end == std::string::npos) continue;
-        std::string key = l.substr(0, key_end);
-        size_t value_at = l.find_first_not_of(" \t", key_end);
-        if (value_at == std::string::npos || (key != "start" && key != "end")) continue;
-        std::string value = l.substr(value_at, l.find_first_of(" \t", value_at) - value_at);
-        (key == "start" ? sections.back().start : sections.back().end) = value.substr(0, 32);
+        const LineWords w = words_of(l);
+        if (w.value_from == w.value_to || (w.name != "start" && w.name != "end")) continue;
+        const std::string value = l.substr(w.value_from, l.find_first_of(" \t", w.value_from) - w.value_from);
+        (w.name == "start" ? sections.back().start : sections.back().end) = value.substr(0, 32);
     }
     return sections;
 }
@@ -615,14 +611,15 @@ class Server {
             return std::all_of(s.begin(), s.end(),
                                [](unsigned char c) { return std::isalnum(c) || c == '_'; });
         };
-        auto add = [&](std::string_view name, int kind) {
-            const ReferenceEntry* entry = reference_find(name, kind == 7    ? ReferenceKind::Type
-                                                               : kind == 14 ? ReferenceKind::Keyword
-                                                                            : ReferenceKind::Setting);
-            json item = {{"label", name}, {"kind", kind}};
-            if (entry != nullptr)
-                item["documentation"] = {{"kind", "markdown"}, {"value", reference_hover(*entry)}};
-            items.push_back(item);
+        // The names of one kind, each with what it means; `item_kind` is the protocol's.
+        auto add_all = [&](ReferenceKind kind, int item_kind) {
+            for (const ReferenceEntry& entry : reference_table()) {
+                if (entry.kind != kind) continue;
+                items.push_back(
+                    {{"label", entry.name},
+                     {"kind", item_kind},
+                     {"documentation", {{"kind", "markdown"}, {"value", reference_hover(entry)}}}});
+            }
         };
         const LineWords w = words_of(before);
         const std::string keyword = keyword_of(w.name);
@@ -634,12 +631,12 @@ class Server {
                     {{"label", path}, {"kind", 17}, {"textEdit", {{"range", range}, {"newText", path}}}});
             }
         } else if (!before.empty() && before[0] == '[' && word(before.substr(1))) {
-            for (std::string_view name : reference_names(ReferenceKind::Type)) add(name, 7);
+            add_all(ReferenceKind::Type, 7);
         } else if (word(before)) {
             if (in_section(lines, line)) {
-                for (std::string_view name : reference_names(ReferenceKind::Keyword)) add(name, 14);
+                add_all(ReferenceKind::Keyword, 14);
             } else {
-                for (std::string_view name : reference_names(ReferenceKind::Setting)) add(name, 10);
+                add_all(ReferenceKind::Setting, 10);
             }
         }
         return items;
