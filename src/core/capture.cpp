@@ -126,20 +126,22 @@ std::vector<uint8_t> tga_rle_encode(const uint8_t* rgb, size_t pixel_count) {
     return out;
 }
 
-bool tga_write(const char* path, const uint8_t* rgb, int width, int height, bool compress) {
+bool tga_encode(const uint8_t* rgb, int width, int height, bool compress, std::vector<uint8_t>& out) {
     if (width <= 0 || height <= 0 || width > 0xFFFF || height > 0xFFFF) {
         errno = EINVAL;
         return false;
     }
     auto header = tga_header(width, height, compress);
     const size_t pixel_count = static_cast<size_t>(width) * height;
-    std::vector<uint8_t> body;
     try {
+        out.assign(header.begin(), header.end());
         if (compress) {
-            body = tga_rle_encode(rgb, pixel_count);
+            std::vector<uint8_t> body = tga_rle_encode(rgb, pixel_count);
+            out.insert(out.end(), body.begin(), body.end());
         } else {
             // The caller's buffer stays untouched: the pixels are turned to BGR in a copy.
-            body.resize(pixel_count * 3);
+            out.resize(TGA_HEADER_SIZE + pixel_count * 3);
+            uint8_t* body = out.data() + TGA_HEADER_SIZE;
             for (size_t i = 0; i < pixel_count * 3; i += 3) {
                 body[i] = rgb[i + 2];
                 body[i + 1] = rgb[i + 1];
@@ -150,7 +152,14 @@ bool tga_write(const char* path, const uint8_t* rgb, int width, int height, bool
         errno = ENOMEM;
         return false;
     }
-    return file_write_whole(path, header.data(), header.size(), body.data(), body.size());
+    return true;
+}
+
+bool tga_write(const char* path, const uint8_t* rgb, int width, int height, bool compress) {
+    std::vector<uint8_t> bytes;
+    if (!tga_encode(rgb, width, height, compress, bytes)) return false;
+    return file_write_whole(path, bytes.data(), TGA_HEADER_SIZE, bytes.data() + TGA_HEADER_SIZE,
+                            bytes.size() - TGA_HEADER_SIZE);
 }
 
 std::string screenshot_next_name() {
@@ -176,6 +185,12 @@ bool screenshot_write(const char* path) {
     std::vector<uint8_t> pixels;
     if (!read_pixels_into(pixels, config.gl_width, config.gl_height)) return false;
     return tga_write(path, pixels.data(), config.gl_width, config.gl_height, config.compress_tga != 0);
+}
+
+bool screenshot_encode(std::vector<uint8_t>& out) {
+    std::vector<uint8_t> pixels;
+    if (!read_pixels_into(pixels, config.gl_width, config.gl_height)) return false;
+    return tga_encode(pixels.data(), config.gl_width, config.gl_height, config.compress_tga != 0, out);
 }
 
 void screenshot_request() {

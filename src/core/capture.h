@@ -23,6 +23,10 @@ std::array<uint8_t, TGA_HEADER_SIZE> tga_header(int width, int height, bool comp
 // across row ends); each pixel is stored blue, green, red. The input is not changed.
 std::vector<uint8_t> tga_rle_encode(const uint8_t* rgb, size_t pixel_count);
 
+// The whole TGA file for `rgb` (as tga_write takes it) into `out`; false with errno set for a size
+// the header cannot hold or memory that could not be had.
+bool tga_encode(const uint8_t* rgb, int width, int height, bool compress, std::vector<uint8_t>& out);
+
 // Writes `rgb` (width x height pixels, bottom row first, rows of exactly width x 3 bytes) as a
 // TGA file. A file that cannot be created or written whole, or a size the header cannot hold,
 // returns false with errno telling why; a file cut short by a failed write is removed.
@@ -39,6 +43,9 @@ void screenshot_save();
 // Reads the whole window and writes it to `path`; false with errno set when the file cannot be
 // written whole (nothing is left behind then).
 bool screenshot_write(const char* path);
+
+// Reads the whole window as the TGA file screenshot_write would write; false with errno set.
+bool screenshot_encode(std::vector<uint8_t>& out);
 
 // Key S asks for a screenshot; the frame loop takes it once the frame is drawn, before the
 // buffers are swapped (after the swap the back buffer's contents are undefined).

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <set>
 #include <string>
@@ -28,6 +29,7 @@
 #include "core/console.h"
 #include "core/keys.h"
 #include "core/maker_commands.h"
+#include "core/maker_files.h"
 #include "core/overlay.h"
 #include "core/sequencer.h"
 #include "core/startup.h"
@@ -35,6 +37,7 @@
 #include "core/watch.h"
 #include "gfx/ortho.h"
 #include "gfx/video.h"
+#include "resources/files.h"
 #include "resources/font.h"
 #include "resources/texture.h"
 #include "script/parser.h"
@@ -51,6 +54,8 @@ constexpr int IDLE_WAIT_MS = 20;
 constexpr Uint32 STILL_REDRAW_MS = 500;
 // Time events to the console while the show plays: 20 a second.
 constexpr Uint32 TIME_EVENT_MS = 50;
+// The longest line read on standard input.
+constexpr size_t INPUT_LINE_MAX = 65536;
 
 // A fatal error of the maker's mode: reported, then caught by the loop instead of ending.
 struct MakerFailure {
@@ -126,7 +131,7 @@ class Maker {
     void tell_console();
     void publish_console();
     void collect_timeline();
-    std::string do_screenshot(const std::string& file);
+    std::string do_screenshot(const std::string& file, WriteAsker who);
     void look_at_folder();
     float now() const { return broken_ || demo_ == nullptr ? held_time_ : demo_->time; }
 
@@ -152,7 +157,11 @@ class Maker {
     FileSnapshot built_;  // the files as the running demo was built from them
     Uint32 last_scan_ticks_ = 0;
     std::set<std::string> outputs_;
+    // Every file the demo's loads opened in this run: never written over on anyone's word.
+    std::set<std::string> opened_;
+    WriteGuard guard_;
     std::string input_;
+    bool dropping_line_ = false;  // the rest of an over-long line is being skipped
     bool input_open_ = true;
     bool quit_ = false;
     // The console, when served: what it was last told, and what timeline.json shows (the time
@@ -210,6 +219,27 @@ std::string first_script_error(const std::vector<CheckProblem>& problems) {
 // leave the running demo as it is, standing still; a failure while loading leaves it empty.
 // Either way the demo is broken until the next change.
 void Maker::load(bool first) {
+    // The checks keep a log of their own; what the load itself opens is the demo's.
+    struct OpenLog {
+        std::set<std::string>* saved = file_open_log;
+        explicit OpenLog(std::set<std::string>& into) { file_open_log = &into; }
+        ~OpenLog() { file_open_log = saved; }
+    };
+    std::set<std::string> opened;
+    OpenLog log(opened);
+    struct KeepOpened {
+        std::set<std::string>& from;
+        Maker& maker;
+        ~KeepOpened() {
+            for (const std::string& path : from) {
+                std::string name = path;
+                while (name.rfind("./", 0) == 0) name.erase(0, 2);
+                // A file the demo reads is watched, even one the player wrote before.
+                maker.outputs_.erase(name);
+                maker.opened_.insert(name);
+            }
+        }
+    } keep{opened, *this};
     float resume_at = now();
     FileSnapshot scan = watch_scan(".", outputs_);
     // What changed since the running demo was built: a refused reload in between left it as
@@ -453,19 +483,22 @@ void Maker::handle_event(const SDL_Event& event) {
     }
 }
 
-std::string Maker::do_screenshot(const std::string& file) {
+std::string Maker::do_screenshot(const std::string& file, WriteAsker who) {
     // The frame a seek asked for is drawn first, so the picture shows the time just set.
     if (fresh_frame_ && !broken_) show_still();
     frame_present_again();
     draw_overlays();
     glFinish();
-    bool written = screenshot_write(file.c_str());
+    std::vector<uint8_t> bytes;
+    bool encoded = screenshot_encode(bytes);
     int why = errno;
     frame_swap();
-    if (!written) return std::string("error cannot write '") + file + "': " + std::strerror(why);
-    std::string relative = file;
-    if (relative.rfind("./", 0) == 0) relative.erase(0, 2);
-    outputs_.insert(relative);
+    if (!encoded) return std::string("error cannot write '") + file + "': " + std::strerror(why);
+    guard_.demo = write_identities(opened_);
+    std::string inside_as;
+    std::string refused = write_file_guarded(file, bytes, who, guard_, inside_as);
+    if (!refused.empty()) return "error " + refused;
+    if (!inside_as.empty()) outputs_.insert(inside_as);
     return "ok";
 }
 
@@ -475,7 +508,7 @@ void Maker::answer_line(const std::string& line) {
 }
 
 // The answer to one command line, from standard input or from the console (which also says
-// hello, and keeps screenshots inside the demo folder).
+// hello, and writes only new files or the player's own, inside the demo folder).
 std::string Maker::answer(const std::string& line, bool from_console) {
     dirty_ = true;
     const Tempo tempo = tempo_of_config();
@@ -524,7 +557,7 @@ std::string Maker::answer(const std::string& line, bool from_console) {
                 break;
             }
             case MakerCommandKind::Screenshot:
-                answer = do_screenshot(c.file);
+                answer = do_screenshot(c.file, from_console ? WriteAsker::Console : WriteAsker::Terminal);
                 break;
             case MakerCommandKind::Quit:
                 quit_ = true;
@@ -610,11 +643,23 @@ void Maker::read_input() {
         while (!quit_ && (feed = input_.find('\n')) != std::string::npos) {
             std::string line = input_.substr(0, feed);
             input_.erase(0, feed + 1);
+            if (dropping_line_) {
+                dropping_line_ = false;  // the end of a line already answered
+                continue;
+            }
             answer_line(line);
         }
         if (quit_) return;
-        // A line longer than any command is dropped rather than kept growing.
-        if (input_.size() > 65536) input_.clear();
+        // A line longer than any command is answered once and dropped up to its end: kept, it
+        // would grow without bound; cut, its tail would be read as a command of its own.
+        if (input_.size() > INPUT_LINE_MAX) {
+            if (!dropping_line_) {
+                std::printf("error line too long (over %zu bytes)\n", INPUT_LINE_MAX);
+                std::fflush(stdout);
+            }
+            dropping_line_ = true;
+            input_.clear();
+        }
     }
 }
 
@@ -642,6 +687,8 @@ int Maker::run() {
     signal(SIGPIPE, SIG_IGN);
     signal(SIGTTIN, SIG_IGN);
     FatalHandler normal_handler = fatal_set_handler(report_and_throw);
+    std::error_code error;
+    guard_.folder = std::filesystem::canonical(".", error).string();
     fatal_set_shutdown(nullptr);
     try {
         SectionList scratch;

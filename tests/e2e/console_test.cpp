@@ -66,6 +66,9 @@ TEST(Console, TheSocketSpeaksTheProtocolAndTellsTheShowsEvents) {
     EXPECT_EQ(ws->ask("screenshot shots/here.tga"),
               "error cannot write 'shots/here.tga': No such file or directory");
     EXPECT_EQ(ws->ask("screenshot here.tga"), "ok");
+    demo.file("notes.txt", "the maker's");  // which standard input could replace
+    EXPECT_EQ(ws->ask("screenshot notes.txt"),
+              "error cannot write 'notes.txt': it exists and the player did not write it");
     EXPECT_TRUE(std::filesystem::exists(demo.dir.file("here.tga")));
     for (const char* outside : {"screenshot /tmp/x.tga", "screenshot ../x.tga", "screenshot a/../../x.tga"})
         EXPECT_EQ(ws->ask(outside).rfind("error the console writes screenshots inside the demo folder", 0),

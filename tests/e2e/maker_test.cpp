@@ -28,6 +28,14 @@ TEST(MakersMode, ReloadsChangedFilesAndOutlivesErrorsAtTheSameTime) {
     ASSERT_EQ(player.ask("pause"), "ok") << player.err();
     ASSERT_EQ(player.ask("seek 2.5"), "ok");
     EXPECT_COLOUR(middle(player.screenshot("before.tga")), red, 2);
+    // Standard input writes a new file anywhere, but never over a file of the demo: refused, the
+    // picture and the script stay the demo's, and their edits below reload.
+    TempDir elsewhere;
+    EXPECT_EQ(player.ask("screenshot " + elsewhere.file("x.tga")), "ok");
+    EXPECT_EQ(read_picture(elsewhere.file("x.tga")).width, 320);
+    for (const char* file : {"demo.tvl", "./data/back.tga"})
+        EXPECT_EQ(player.ask(std::string("screenshot ") + file),
+                  std::string("error cannot write '") + file + "': it is a file of the demo");
 
     // A picture changed under the running player.
     demo.picture("data/back.tga", 16, 16, green);
@@ -151,6 +159,10 @@ TEST(MakersMode, PlayStopsAtTheEndAndALoopWraps) {
     }
     EXPECT_EQ(player.ask("loop 1 0.5"), "error loop needs TO after FROM");
     EXPECT_EQ(player.ask("jump 3"), "error unknown command 'jump'");
+    // An over-long line is answered once, and its tail is not read as a command of its own.
+    EXPECT_EQ(player.ask(std::string(65000, 'x') + std::string(10000, ' ') + "time"),
+              "error line too long (over 65536 bytes)");
+    EXPECT_EQ(player.ask("loop off"), "ok");
 }
 
 TEST(MakersMode, TwoHundredShowcaseReloadsKeepMemoryFlat) {

@@ -1,9 +1,12 @@
-// The maker's mode as text and as file snapshots: commands, status line, wrapping, changes.
+// The maker's mode as text and as files: commands, status line, wrapping, folder changes, and
+// the files written on a person's word.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 
 #include "core/maker_commands.h"
+#include "core/maker_files.h"
 #include "core/watch.h"
 #include "test_support.h"
 
@@ -99,4 +102,75 @@ TEST(FolderWatch, ChangesBetweenSnapshotsLeaveOutThePlayersOwnFiles) {
     // A name that merely looks like a screenshot is the demo's own.
     EXPECT_FALSE(watch_ignored("screen1.tga", {}));
     EXPECT_FALSE(watch_ignored("data/screen07.tga", {}));
+}
+
+TEST(MakerFiles, HostileTargetsAreRefusedAndLeaveEveryFileAsItWas) {
+    namespace fs = std::filesystem;
+    TempDir demo, elsewhere;
+    ScopedChdir cd(demo.path);
+    write_file("demo.tvl", "[image]\n");
+    write_file("data/pic.tga", "picture");
+    write_file("notes.txt", "the maker's own");
+    write_file(elsewhere.file("victim.txt"), "not the player's");
+    fs::create_directory_symlink(elsewhere.path, "out");
+    fs::create_symlink(elsewhere.file("victim.txt"), "shot.tga");
+    fs::create_hard_link(elsewhere.file("victim.txt"), "hard.tga");
+    fs::create_hard_link("data/pic.tga", elsewhere.file("pic-again.tga"));
+    WriteGuard guard{fs::canonical(".").string(), write_identities({"./demo.tvl", "data/pic.tga"}), {}};
+    auto everything = [&] {
+        std::map<std::string, std::string> files;
+        for (const std::string& root : {demo.path, elsewhere.path})
+            for (const auto& e : fs::recursive_directory_iterator(root))
+                if (!e.is_symlink() && e.is_regular_file()) files[e.path()] = read_file(e.path());
+        return files;
+    };
+    const auto before = everything();
+    const std::vector<uint8_t> bytes = {'T', 'G', 'A'};
+    const std::string outside = "it lies outside the demo folder",
+                      exists = "it exists and the player did not write it",
+                      demo_file = "it is a file of the demo";
+    const std::tuple<std::string, WriteAsker, std::string> refused[] = {
+        {"out/escaped.tga", WriteAsker::Console, outside},
+        {"out/../escaped.tga", WriteAsker::Console, outside},  // lexically inside, really not
+        {"shot.tga", WriteAsker::Console, "it is a symbolic link"},
+        {"shot.tga", WriteAsker::Terminal, "it is a symbolic link"},
+        {"hard.tga", WriteAsker::Console, exists},
+        {"notes.txt", WriteAsker::Console, exists},
+        {"demo.tvl", WriteAsker::Console, demo_file},
+        {"./data/pic.tga", WriteAsker::Console, demo_file},
+        {"demo.tvl", WriteAsker::Terminal, demo_file},
+        {elsewhere.file("pic-again.tga"), WriteAsker::Terminal, demo_file},
+        {"data/new.tvl", WriteAsker::Terminal,
+         "the player would read it as a script (its name holds '.tvl')"},
+        {"data", WriteAsker::Console, "it is not a regular file"},
+        {"no/such/x.tga", WriteAsker::Terminal, "No such file or directory"},
+    };
+    for (const auto& [path, who, why] : refused) {
+        std::string inside_as = "?";
+        EXPECT_EQ(write_file_guarded(path, bytes, who, guard, inside_as),
+                  "cannot write '" + path + "': " + why);
+        EXPECT_EQ(inside_as, "");
+        EXPECT_EQ(everything(), before) << path;
+    }
+    // A new file, and the same one again as the player's own; then a file put in its place by
+    // someone else is no longer the player's.
+    std::string inside_as;
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_EQ(write_file_guarded("out/../" + fs::path(demo.path).filename().string() + "/data/shot.tga",
+                                     bytes, WriteAsker::Console, guard, inside_as),
+                  "");
+        EXPECT_EQ(inside_as, "data/shot.tga");
+        EXPECT_EQ(read_file("data/shot.tga"), "TGA");
+    }
+    fs::remove("data/shot.tga");
+    write_file("data/shot.tga", "theirs");
+    EXPECT_NE(write_file_guarded("data/shot.tga", bytes, WriteAsker::Console, guard, inside_as), "");
+    EXPECT_EQ(read_file("data/shot.tga"), "theirs");
+    // The maker's terminal may write a new file outside, and replace one that is not the demo's.
+    EXPECT_EQ(write_file_guarded(elsewhere.file("new.tga"), bytes, WriteAsker::Terminal, guard, inside_as),
+              "");
+    EXPECT_EQ(inside_as, "");
+    EXPECT_EQ(write_file_guarded("notes.txt", bytes, WriteAsker::Terminal, guard, inside_as), "");
+    EXPECT_EQ(read_file(elsewhere.file("new.tga")) + read_file("notes.txt"), "TGATGA");
+    EXPECT_EQ(read_file(elsewhere.file("victim.txt")), "not the player's");
 }
