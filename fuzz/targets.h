@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +18,8 @@
 #include "../tools/media/tga_reader.h"
 #include "core/capture.h"
 #include "core/check.h"
+#include "core/maker_commands.h"
+#include "core/maker_files.h"
 #include "base/config.h"
 #include "base/error.h"
 #include "resources/files.h"
@@ -377,14 +380,94 @@ inline std::string run_music(const uint8_t* data, size_t size) {
     return problem;
 }
 
+// One command line of the maker's mode as a console client sends it: parsed with the tempo the
+// first byte picks, each command must hold what its kind promises, blanks around the line must
+// change nothing, and a screenshot's file goes through the console's write rule in a demo folder
+// ("demo/", with a script, a file of the maker's, and a link "out" to a folder beside it): either
+// it is refused and nothing changed, or exactly one new file lies inside the folder.
+inline std::string run_console_command(const uint8_t* data, size_t size) {
+    namespace fs = std::filesystem;
+    if (size < 1) return "";
+    const Tempo tempos[] = {{}, {120, 4}, {90, 3}, {0.001f, 1}};
+    const Tempo tempo = tempos[data[0] % 4];
+    const std::string line(reinterpret_cast<const char*>(data + 1), size - 1);
+    const MakerCommand c = maker_command_parse(line, tempo);
+    const MakerCommand padded = maker_command_parse(" \t" + line + "\t ", tempo);
+    if (padded.error != c.error || padded.kind != c.kind || padded.file != c.file ||
+        (c.error.empty() && (padded.from != c.from || padded.to != c.to)))
+        return "blanks around the line changed the command";
+    if (!c.error.empty()) return "";
+    auto in_range = [](float t) { return std::isfinite(t) && t >= 0 && t <= 1e7f; };
+    switch (c.kind) {
+        case MakerCommandKind::Seek:
+            if (!in_range(c.from)) return "seek to a time out of range";
+            return "";
+        case MakerCommandKind::Loop:
+            if (!in_range(c.from) || !in_range(c.to) || !(c.to > c.from))
+                return "loop out of range or reversed";
+            return "";
+        case MakerCommandKind::Screenshot:
+            break;
+        default:
+            return "";
+    }
+    const std::string& file = c.file;
+    if (file.empty() || file.front() == ' ' || file.front() == '\t' || file.back() == ' ' ||
+        file.back() == '\t' || file.back() == '\r')
+        return "screenshot file empty or with blanks around it";
+
+    std::error_code error;
+    if (!fs::exists("demo/demo.tvl", error)) {
+        fs::create_directories("demo/sub", error);
+        fs::create_directories("outside", error);
+        fs::create_directory_symlink("../outside", "demo/out", error);
+        for (const char* name : {"demo/demo.tvl", "demo/notes.txt"}) {
+            const char* text = name[5] == 'd' ? "[loading]\n" : "the maker's";
+            write_input(name, reinterpret_cast<const uint8_t*>(text), std::strlen(text));
+        }
+    }
+    auto listing = [&] {
+        std::vector<std::string> names;
+        for (auto it = fs::recursive_directory_iterator(".", error);
+             !error && it != fs::recursive_directory_iterator(); it.increment(error))
+            names.push_back(it->path().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    const std::vector<std::string> before = listing();
+    if (chdir("demo") != 0) return "";
+    WriteGuard guard{fs::canonical(".", error).string(), write_identities({"demo.tvl"}), {}};
+    std::string inside_as;
+    const std::string refused =
+        write_file_guarded(file, {'T', 'G', 'A'}, WriteAsker::Console, guard, inside_as);
+    std::string problem;
+    if (refused.empty()) {
+        const fs::path written = fs::weakly_canonical(inside_as, error);
+        if (inside_as.empty() || read_whole(inside_as.c_str()) != "TGA")
+            problem = "written, but not where it says";
+        else if (written.string().rfind(guard.folder + "/", 0) != 0)
+            problem = "written outside the demo folder";
+        std::remove(inside_as.c_str());
+    } else if (refused.rfind("cannot write '" + file + "': ", 0) != 0) {
+        problem = "refused without naming the file";
+    }
+    if (chdir("..") != 0) std::abort();
+    if (!problem.empty()) return problem;
+    if (listing() != before) return "the folders changed";
+    if (read_whole("demo/demo.tvl") != "[loading]\n" || read_whole("demo/notes.txt") != "the maker's")
+        return "a file of the demo or the maker's changed";
+    return "";
+}
+
 struct Target {
     const char* name;  // the harness is <name>_fuzz, its findings tests/regressions/<name>/
     std::string (*run)(const uint8_t* data, size_t size);
 };
 
 inline const Target targets[] = {
-    {"script", run_script},   {"spline", run_spline}, {"mesh", run_mesh},   {"image", run_image},
-    {"archive", run_archive}, {"tga", run_tga},       {"music", run_music}, {"check", run_check},
+    {"script", run_script}, {"spline", run_spline},   {"mesh", run_mesh},
+    {"image", run_image},   {"archive", run_archive}, {"tga", run_tga},
+    {"music", run_music},   {"check", run_check},     {"console_command", run_console_command},
 };
 
 }  // namespace fuzz

@@ -130,7 +130,8 @@ std::string write_file_guarded(const std::string& path, const std::vector<uint8_
     const size_t slash = path.rfind('/');
     const std::string parent = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (name.empty() || name == "." || name == "..") return refused("it names no file");
+    if (name.empty() || name == "." || name == ".." || path.find('\0') != std::string::npos)
+        return refused("it names no file");
     char* resolved = realpath(parent.c_str(), nullptr);
     if (resolved == nullptr) return refused(std::strerror(errno));
     const std::string real = resolved;
