@@ -219,27 +219,22 @@ std::string first_script_error(const std::vector<CheckProblem>& problems) {
 // leave the running demo as it is, standing still; a failure while loading leaves it empty.
 // Either way the demo is broken until the next change.
 void Maker::load(bool first) {
-    // The checks keep a log of their own; what the load itself opens is the demo's.
+    // What the load opens (the checks keep a log of their own) is the demo's: never written over
+    // on anyone's word, and watched even when the player wrote it earlier.
     struct OpenLog {
-        std::set<std::string>* saved = file_open_log;
-        explicit OpenLog(std::set<std::string>& into) { file_open_log = &into; }
-        ~OpenLog() { file_open_log = saved; }
-    };
-    std::set<std::string> opened;
-    OpenLog log(opened);
-    struct KeepOpened {
-        std::set<std::string>& from;
         Maker& maker;
-        ~KeepOpened() {
-            for (const std::string& path : from) {
-                std::string name = path;
+        std::set<std::string> opened;
+        std::set<std::string>* saved = file_open_log;
+        explicit OpenLog(Maker& m) : maker(m) { file_open_log = &opened; }
+        ~OpenLog() {
+            file_open_log = saved;
+            for (std::string name : opened) {
                 while (name.rfind("./", 0) == 0) name.erase(0, 2);
-                // A file the demo reads is watched, even one the player wrote before.
                 maker.outputs_.erase(name);
                 maker.opened_.insert(name);
             }
         }
-    } keep{opened, *this};
+    } log(*this);
     float resume_at = now();
     FileSnapshot scan = watch_scan(".", outputs_);
     // What changed since the running demo was built: a refused reload in between left it as
