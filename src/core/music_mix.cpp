@@ -3,6 +3,7 @@
 #include "core/music_mix.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -49,8 +50,11 @@ MusicMixPtr music_mix_open(const Demo& demo, double start, long frames, int rate
         auto source = std::make_unique<MusicSource>();
         {
             ZzipFile file(file_open(path));
-            if (file == nullptr || !file_read_all(file.get(), source->data))
-                fatal_error("File '%s' not found", path);
+            if (file == nullptr) fatal_error("File '%s' not found", path);
+            if (!file_read_all(file.get(), source->data)) {
+                if (errno == EFBIG) fatal_error("File '%s' is larger than %zu MB", path, FILE_READ_MAX >> 20);
+                fatal_error("Cannot read '%s'", path);
+            }
         }
         if (decoder_open(source->data.data(), source->data.size(), rate, &source->decoder) != 0)
             fatal_error("Cannot decode the music '%s'%s", path, purpose);

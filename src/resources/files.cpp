@@ -349,18 +349,21 @@ std::vector<std::string> file_list(size_t limit) {
     return files;
 }
 
-bool file_read_all(ZZIP_FILE* file, std::vector<unsigned char>& data) {
-    if (zzip_seek(file, 0, SEEK_END) < 0) return false;
-    zzip_off_t size = zzip_tell(file);
-    if (size < 0 || zzip_seek(file, 0, SEEK_SET) < 0) return false;
-    data.resize(static_cast<size_t>(size));
-    size_t done = 0;
-    while (done < data.size()) {
-        zzip_ssize_t n = zzip_read(file, data.data() + done, data.size() - done);
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
+bool file_read_all(ZZIP_FILE* file, std::vector<unsigned char>& data, size_t limit) {
+    // An archive entry's size is what its header claims, so the file is read to its real end in
+    // chunks instead of being sized first: a few bytes claiming a gigabyte cost a few bytes.
+    data.clear();
+    unsigned char buffer[65536];
+    for (;;) {
+        zzip_ssize_t n = zzip_read(file, buffer, sizeof buffer);
+        if (n < 0) return false;
+        if (n == 0) return true;
+        if (static_cast<size_t>(n) > limit - data.size()) {
+            errno = EFBIG;
+            return false;
+        }
+        data.insert(data.end(), buffer, buffer + n);
     }
-    return true;
 }
 
 SDL_RWops* file_rwops_open(const char* path, const char* mode) {
@@ -403,7 +406,11 @@ SDL_Surface* file_image_load(const char* path) {
             return nullptr;
         }
         if (!whole) {
-            SDL_SetError("Couldn't read %s", path);
+            if (errno == EFBIG) {
+                SDL_SetError("%s is larger than %d MB", path, static_cast<int>(FILE_READ_MAX >> 20));
+            } else {
+                SDL_SetError("Couldn't read %s", path);
+            }
             return nullptr;
         }
         if (data.size() > static_cast<size_t>(INT_MAX)) {

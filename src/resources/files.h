@@ -20,8 +20,16 @@ ZZIP_FILE* file_open(const char* path);
 // While set, every path file_open opens goes into it, as given.
 extern std::set<std::string>* file_open_log;
 
-// Reads the whole of an open file into `data`; false when it cannot be sized or read in full.
-bool file_read_all(ZZIP_FILE* file, std::vector<unsigned char>& data);
+// The most bytes the player reads of one file: pictures, meshes and music (FILE_READ_MAX), and
+// scripts and splines (FILE_TEXT_MAX, lower since every short line becomes a record several times
+// its size). Far above what a demo holds; a file past them, or an archive entry unpacking past
+// them, is refused instead of filling the memory.
+inline constexpr size_t FILE_READ_MAX = 256u << 20;
+inline constexpr size_t FILE_TEXT_MAX = 8u << 20;
+
+// Reads the rest of an open file into `data`, to its real end (never trusting the size an archive
+// entry claims); false when it cannot be read in full, or with errno EFBIG past `limit` bytes.
+bool file_read_all(ZZIP_FILE* file, std::vector<unsigned char>& data, size_t limit = FILE_READ_MAX);
 
 // Opens a directory, or an archive standing for one; null when neither.
 ZZIP_DIR* dir_open(const char* path);

@@ -13,16 +13,6 @@ namespace {
 // Longest joined path the loader accepts, as for every other file name the player builds.
 constexpr size_t MAX_PATH_LENGTH = 259;
 
-bool read_whole(ZZIP_FILE* f, std::vector<unsigned char>& out) {
-    unsigned char buffer[65536];
-    for (;;) {
-        zzip_ssize_t n = zzip_fread(buffer, 1, sizeof buffer, f);
-        if (n < 0) return false;
-        if (n == 0) return true;
-        out.insert(out.end(), buffer, buffer + n);
-    }
-}
-
 }  // namespace
 
 std::unique_ptr<Mesh> mesh_read(const char* directory, const char* file, MeshTextureLoader load_texture) {
@@ -31,7 +21,7 @@ std::unique_ptr<Mesh> mesh_read(const char* directory, const char* file, MeshTex
     if (f == nullptr) fatal_error("3DS: file '%s' not found\n", file);
 
     std::vector<unsigned char> data;
-    bool read = read_whole(f.get(), data);
+    bool read = file_read_all(f.get(), data);
     f.reset();
 
     auto mesh = std::make_unique<Mesh>();

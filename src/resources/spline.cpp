@@ -36,6 +36,7 @@ Spline* spline_load(const char* path) {
         }
         spline->keys.push_back(key);
     }
+    if (lines.too_large()) fatal_error("Spline: '%s' is larger than %zu MB", path, FILE_TEXT_MAX >> 20);
     // A curve without keys has no value at any time; such a file is as malformed as one whose
     // first key holds no number.
     if (spline->keys.empty()) fatal_error("Spline: incorrect format in '%s'", path);

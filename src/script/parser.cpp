@@ -310,9 +310,14 @@ const std::map<std::string, std::string>* script_texts = nullptr;
 
 bool ScriptReader::get(char& c) {
     if (at_ == end_) {
-        if (file_ == nullptr) return false;
+        if (file_ == nullptr || too_large_) return false;
         const zzip_ssize_t n = zzip_read(file_, buffer_, sizeof buffer_);
         if (n <= 0) return false;
+        read_ += static_cast<size_t>(n);
+        if (read_ > FILE_TEXT_MAX) {
+            too_large_ = true;
+            return false;
+        }
         at_ = buffer_;
         end_ = buffer_ + n;
     }
@@ -480,6 +485,12 @@ void script_parse(const char* path, SectionList& into) {
         }
         ++st.line;
     }
+    if (bytes.too_large()) {
+        char message[96];
+        std::snprintf(message, sizeof message, "Script larger than %zu MB", FILE_TEXT_MAX >> 20);
+        if (collected == nullptr) fatal_error("%s (script '%s')", message, path);
+        collected->push_back({path, 0, Severity::Error, message});
+    }
 }
 
 namespace {
@@ -488,15 +499,29 @@ enum class Walk { Walked, Skipped, NotADirectory };
 
 using FileId = std::pair<dev_t, ino_t>;
 
+// Whether a link to a folder leads outside the folder walked (`root`, its links resolved).
+bool leads_out(const std::string& path, const std::string& root) {
+    std::error_code error;
+    const std::string real = std::filesystem::canonical(path, error).string();
+    return error || (real != root && real.rfind(root == "/" ? root : root + "/", 0) != 0);
+}
+
 // Walks `path` when it opens as a directory or an archive. `ancestors` holds the plain
 // directories being walked, so that a symbolic link back up the tree is not followed forever.
-Walk discover(const std::string& path, std::vector<FileId>& ancestors, SectionList& into) {
+// A link to a folder outside `root` is not followed: the maker's mode watches the demo's folder
+// only, so scripts found there would play but never reload.
+Walk discover(const std::string& path, const std::string& root, std::vector<FileId>& ancestors,
+              SectionList& into) {
     struct stat st;
     bool plain = stat(path.c_str(), &st) == 0;  // false inside archives
     FileId id{};
     if (plain) {
         // Opening a FIFO or a device could block or never reach its end.
         if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode)) return Walk::Skipped;
+        struct stat link;
+        if (S_ISDIR(st.st_mode) && lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode) &&
+            leads_out(path, root))
+            return Walk::Skipped;
         if (S_ISDIR(st.st_mode)) {
             id = {st.st_dev, st.st_ino};
             for (const FileId& a : ancestors) {
@@ -512,7 +537,7 @@ Walk discover(const std::string& path, std::vector<FileId>& ancestors, SectionLi
         std::string name = entry->d_name;
         if (name.empty() || name == "." || name == "..") continue;
         std::string child = path + "/" + name;
-        Walk walked = discover(child, ancestors, into);
+        Walk walked = discover(child, root, ancestors, into);
         // Directories and archives named like scripts are walked, never parsed; so are the
         // directory entries of an archive, whose names end with '/'.
         if (walked == Walk::NotADirectory && name.back() != '/' && name.find(".tvl") != std::string::npos) {
@@ -530,7 +555,9 @@ void script_discover(const char* path, SectionList& into) {
     std::set<std::string> read;
     std::set<std::string>* saved = texts_read;
     texts_read = &read;
-    discover(path, ancestors, into);
+    std::error_code error;
+    const std::string root = std::filesystem::canonical(path, error).string();
+    discover(path, root, ancestors, into);
     texts_read = saved;
     // Texts of scripts not on disk yet, under the folder walked.
     if (script_texts == nullptr) return;

@@ -38,7 +38,8 @@ extern const ScriptEnum alpha_funcs[ALPHA_FUNC_COUNT];
 // Walks the tree under `path` depth-first, in listing order, descending into archives as into
 // directories, and parses every file whose name contains ".tvl". Directories and archives are
 // walked, never parsed; FIFOs and devices are left alone; a symbolic link back to a directory
-// being walked is not followed. The sections go into `into`.
+// being walked is not followed, nor one to a directory outside `path` (links resolved). The
+// sections go into `into`.
 void script_discover(const char* path, SectionList& into);
 
 // Assigns every configuration default, empties `into`, then discovers and parses every script
@@ -80,9 +81,13 @@ class ScriptReader {
     // Reads one line (up to and including its CR or LF, at most size - 1 bytes, embedded NULs
     // included) into `buffer`; returns how many bytes it stored, 0 at the end.
     int line(char* buffer, int size);
+    // Whether the file ended early because it holds more than FILE_TEXT_MAX bytes.
+    bool too_large() const { return too_large_; }
 
   private:
     ZZIP_FILE* file_ = nullptr;
+    size_t read_ = 0;
+    bool too_large_ = false;
     char buffer_[4096];
     const char* at_ = nullptr;
     const char* end_ = nullptr;

@@ -1,5 +1,6 @@
 // The "sound" section type: reads its music file whole at load time, starts it on the demo
 // clock at the right millisecond and stops it at the section's end.
+#include <cerrno>
 #include <climits>
 #include <memory>
 #include <new>
@@ -44,7 +45,9 @@ void music_read(const char* path, std::vector<unsigned char>& data) {
         sound_fail(AUDIO_ERR_MEMORY);
     }
     if (!whole) {
+        const bool too_large = errno == EFBIG;
         file.reset();
+        if (too_large) fatal_error("File '%s' is larger than %zu MB", path, FILE_READ_MAX >> 20);
         sound_fail(AUDIO_ERR_FILE_BAD);
     }
 }

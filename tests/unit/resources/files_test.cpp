@@ -94,3 +94,45 @@ TEST_F(Files, StreamsReadWholeObjectsAndSeekInsideArchives) {
     EXPECT_EQ(file_rwops_open("data/none.txt", "rb"), nullptr);
     EXPECT_STREQ(SDL_GetError(), "Couldn't open data/none.txt");
 }
+
+TEST_F(Files, AnEntryIsReadToItsRealEndNotToTheSizeItClaims) {
+    // A stored entry of 4 bytes whose headers claim 1 GiB, written by hand: no packer writes one.
+    auto le = [](std::string& out, uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) out += static_cast<char>(v >> (8 * i) & 0xFF);
+    };
+    const std::string name = "big.wav", data = "RIFF";
+    const uint32_t claim = 1u << 30, crc = 0x0ef33e3d;  // crc32("RIFF")
+    std::string zip, central;
+    le(zip, 0x04034b50, 4);
+    for (uint32_t v : {10u, 0u, 0u, 0u, 0u}) le(zip, v, 2);
+    for (uint32_t v : {crc, claim, claim}) le(zip, v, 4);
+    le(zip, static_cast<uint32_t>(name.size()), 2);
+    le(zip, 0, 2);
+    zip += name + data;
+    le(central, 0x02014b50, 4);
+    for (uint32_t v : {20u, 10u, 0u, 0u, 0u, 0u}) le(central, v, 2);
+    for (uint32_t v : {crc, claim, claim}) le(central, v, 4);
+    for (uint32_t v : {static_cast<uint32_t>(name.size()), 0u, 0u, 0u, 0u}) le(central, v, 2);
+    le(central, 0, 4);
+    le(central, 0, 4);
+    central += name;
+    const uint32_t at = static_cast<uint32_t>(zip.size());
+    zip += central;
+    le(zip, 0x06054b50, 4);
+    for (uint32_t v : {0u, 0u, 1u, 1u}) le(zip, v, 2);
+    le(zip, static_cast<uint32_t>(central.size()), 4);
+    le(zip, at, 4);
+    le(zip, 0, 2);
+    write_file(dir.file("data.zip"), zip);
+    ZzipFile f(file_open("data/big.wav"));
+    ASSERT_NE(f, nullptr);
+    // Whatever it yields, a stored entry holds no more than the archive's bytes.
+    std::vector<unsigned char> got;
+    file_read_all(f.get(), got);
+    EXPECT_LE(got.size(), zip.size());
+    // And a plain file past the bound is refused as too large, not read.
+    write_file(dir.file("small.txt"), "12345");
+    ZzipFile small(file_open("small.txt"));
+    EXPECT_FALSE(file_read_all(small.get(), got, 4));
+    EXPECT_EQ(errno, EFBIG);
+}

@@ -53,6 +53,7 @@ TEST(SplineLoad, RefusalsNameTheFile) {
         {"1 2\n1 2 3\n", channel},
         {"1 2 3\n1 2\n", channel},
         {"1 2" + std::string(300, ' ') + "5\n", channel},  // read in pieces of 255: "1 2", then "5"
+        {"1 2\n" + std::string(8u << 20, ';'), "Spline: 'bad.spl' is larger than 8 MB"},
         {"1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17\n",
          "Script: too many floats in vector '1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17\n'"},
     };

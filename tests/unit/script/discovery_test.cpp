@@ -63,13 +63,18 @@ TEST_F(Discovery, ScriptsAreFilesWithTvlAnywhereInTheirName) {
     for (const char* name : {"a.tvl.bak", "b.TVL", "c.tvlx", "dtvl", "e.tv", "scenes.tvl/inner.tvl"})
         write_file(dir.file(name), tagged(name));
     write_file(dir.file("readme.txt"), "gl_width 1\n");
-    // Neither a pipe nor a link loop stops the walk; a link to another directory is walked again.
+    // Neither a pipe nor a link loop stops the walk; a link to another directory of the demo is
+    // walked again.
     ASSERT_EQ(mkfifo(dir.file("pipe.tvl").c_str(), 0600), 0);
     write_file(dir.file("loop/x.tvl"), tagged("x"));
     fs::create_directory_symlink("..", dir.file("loop/up"));
     fs::create_directory_symlink("../loop", dir.file("loop/self"));
     write_file(dir.file("other/y.tvl"), tagged("y"));
     fs::create_directory_symlink("../other", dir.file("loop/side"));
+    // A link to a folder outside the demo is not followed (the maker's mode could not watch it).
+    TempDir outside;
+    write_file(outside.file("far.tvl"), tagged("far"));
+    fs::create_directory_symlink(outside.path, dir.file("loop/out"));
     ASSERT_EQ(discover(), "");
     EXPECT_EQ(parsed_tags(sections, true),
               (std::vector<std::string>{"a.tvl.bak", "c.tvlx", "scenes.tvl/inner.tvl", "x", "y", "y"}));

@@ -128,6 +128,8 @@ TEST_F(ScriptTest, EveryMessageWithItsLineNumber) {
         // One character past the limit, and the rest would be read as a line of its own.
         {sec + "\n" + too_long + "\nstart 1\n", at("Line too long", 3)},
         {sec + std::string(300, ';') + "\n", at("Line too long", 2)},
+        // 42000 comment lines of 202 bytes: past the 8 MB a script may hold.
+        {repeated(";" + std::string(200, 'c') + "\n", 42000), "Script larger than 8 MB (script './x.tvl')"},
     };
     for (const auto& [script, message] : cases) {
         reset();
