@@ -26,13 +26,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
-#include <fstream>
 #include <list>
 #include <map>
 #include <mutex>
 #include <thread>
 #include <utility>
 
+#include "core/console_note.h"
 #include "core/web.h"
 
 // The page's files, built into the binary from src/core/console/.
@@ -655,12 +655,7 @@ Console::~Console() {
     close_fd(s.listener);
     close_fd(s.wake_read);
     close_fd(s.wake_write);
-    if (!s.note.empty()) {
-        std::ifstream in(s.note);
-        std::string written;
-        std::getline(in, written);
-        if (written == url()) std::remove(s.note.c_str());
-    }
+    if (!s.note.empty() && console_note_read(s.note) == url()) std::remove(s.note.c_str());
 }
 
 bool Console::on_loopback() const {
@@ -668,13 +663,9 @@ bool Console::on_loopback() const {
 }
 
 bool Console::announce(const std::string& note) {
-    const int fd = open(note.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    const std::string line = url() + "\n";
-    const bool written = write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
-    close(fd);
-    if (written) state_->note = note;
-    return written;
+    if (!console_note_write(note, url())) return false;
+    state_->note = note;
+    return true;
 }
 
 namespace {
