@@ -1,25 +1,39 @@
-// The maker's console: the CivetWeb server, its checks, and the queues between its threads and
-// the player's main loop.
+// The maker's console: its own small HTTP and WebSocket server on one thread that polls every
+// connection, the checks every request passes, and the queues between that thread and the
+// player's main loop.
+//
+// The server reads at most what the protocol needs before it judges: a request's head up to
+// WEB_MAX_HEAD bytes and within HEAD_SECONDS of the connection, a frame's header before any of its
+// payload, so that a frame claiming a gigabyte is answered and skipped without being kept. A
+// connection that sends slowly holds no thread: a valid request is served whatever others do.
 #include "core/console.h"
 
-#include <civetweb.h>
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <strings.h>
 #include <sys/random.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
-#include <fstream>
+#include <list>
 #include <map>
 #include <mutex>
 #include <thread>
 #include <utility>
+
+#include "core/console_note.h"
+#include "core/web.h"
 
 // The page's files, built into the binary from src/core/console/.
 extern const char console_page_html[];
@@ -28,13 +42,31 @@ extern const char console_page_css[];
 
 namespace {
 
-// Serving threads: one for each WebSocket client, and a few for the plain requests.
-constexpr int SERVER_THREADS = CONSOLE_MAX_CLIENTS + 4;
+using Clock = std::chrono::steady_clock;
+
+// Connections open at once, sockets and plain requests together; past it the oldest connection
+// still sending its head makes room.
+constexpr size_t MAX_CONNECTIONS = 32;
+// A request's head must come whole within this time of the connection.
+constexpr double HEAD_SECONDS = 3;
+// A refused request's connection is read to its end, for a moment at most, so that the refusal
+// reaches a client still sending (closing with bytes unread would reset the connection).
+constexpr double DRAIN_SECONDS = 1;
+// A socket client silent this long is pinged; silent twice as long, it is closed.
+constexpr double QUIET_SECONDS = 30;
+// Bytes read from one connection in one turn.
+constexpr size_t READ_CHUNK = 16384;
+// Control frames (ping, pong, close) are small by the protocol.
+constexpr uint64_t MAX_CONTROL = 125;
 
 struct Outgoing {
     std::string text;
     bool droppable = false;
 };
+
+double seconds_since(Clock::time_point t) {
+    return std::chrono::duration<double>(Clock::now() - t).count();
+}
 
 std::string replaced(std::string text, const std::string& what, const std::string& with) {
     size_t at = text.find(what);
@@ -43,9 +75,7 @@ std::string replaced(std::string text, const std::string& what, const std::strin
 }
 
 // The value of `name` in a query string ("" when absent), not decoded: a token is plain hex.
-std::string query_value(const char* query, const std::string& name) {
-    if (query == nullptr) return "";
-    std::string q = query;
+std::string query_value(const std::string& q, const std::string& name) {
     size_t at = 0;
     while (at <= q.size()) {
         size_t amp = q.find('&', at);
@@ -65,253 +95,456 @@ bool same_secret(const std::string& a, const std::string& b) {
     return differ == 0;
 }
 
-bool ends_with(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+// "ADDR:PORT" with ADDR an address in figures: an IPv4 address or a bracketed IPv6 one. No web
+// page can make a browser name such a host for a site of its own.
+bool literal_host(const std::string& host, const std::string& port_tail) {
+    if (host.size() <= port_tail.size() ||
+        host.compare(host.size() - port_tail.size(), port_tail.size(), port_tail) != 0)
+        return false;
+    std::string name = host.substr(0, host.size() - port_tail.size());
+    unsigned char bytes[16];
+    if (name.size() > 2 && name.front() == '[' && name.back() == ']')
+        return inet_pton(AF_INET6, name.substr(1, name.size() - 2).c_str(), bytes) == 1;
+    return inet_pton(AF_INET, name.c_str(), bytes) == 1;
+}
+
+bool loopback(const sockaddr* a) {
+    if (a->sa_family == AF_INET)
+        return (ntohl(reinterpret_cast<const sockaddr_in*>(a)->sin_addr.s_addr) >> 24) == 127;
+    if (a->sa_family != AF_INET6) return false;
+    const in6_addr& v6 = reinterpret_cast<const sockaddr_in6*>(a)->sin6_addr;
+    return IN6_IS_ADDR_LOOPBACK(&v6) || (IN6_IS_ADDR_V4MAPPED(&v6) && v6.s6_addr[12] == 127);
+}
+
+// A name or address for the resolver: "[::1]" is "::1".
+std::string bare_address(const std::string& address) {
+    if (address.size() > 2 && address.front() == '[' && address.back() == ']')
+        return address.substr(1, address.size() - 2);
+    return address;
+}
+
+void close_fd(int& fd) {
+    if (fd >= 0) close(fd);
+    fd = -1;
 }
 
 }  // namespace
 
+// One WebSocket client as the main loop sees it: what waits to be sent, and how many of its
+// commands wait for the loop.
 struct ConsoleClient {
-    int id = 0;
-    mg_connection* conn = nullptr;
-    std::mutex mutex;
-    std::condition_variable wake;
     std::deque<Outgoing> queue;
     size_t commands_waiting = 0;
-    bool closing = false;
-    bool dead = false;     // a write failed: nothing more is sent
-    bool sending = false;  // a frame taken from the queue is being written
-    std::thread writer;
+};
+
+// One connection as the serving thread sees it.
+struct Connection {
+    enum class Stage { Head, Socket, Draining };
+    int fd = -1;
+    Stage stage = Stage::Head;
+    Clock::time_point since = Clock::now();  // the connection, then the start of draining
+    Clock::time_point heard = Clock::now();  // the last bytes from a socket client
+    bool pinged = false;
+    bool closing = false;  // close once `out` is written
+    int client = 0;        // the WebSocket client's id, 0 before the handshake
+    std::string in;        // bytes read and not used yet: a head, or a frame's header
+    std::string out;       // bytes being written
+    std::string control;   // pongs and the close frame, sent before queued frames
+    // The frame being read.
+    bool in_frame = false;
+    FrameHead frame;
+    uint64_t frame_read = 0;
+    bool frame_skipped = false;
+    std::string payload;
 };
 
 struct Console::State {
-    mg_context* context = nullptr;
+    int listener = -1;
+    int wake_read = -1, wake_write = -1;
+    std::thread thread;
     std::string address;
     int port = 0;
+    bool on_loopback = true;
     std::string token;
     std::string note;  // the address note written for tools, "" when none
     std::string page;
+    std::list<Connection> connections;  // the serving thread's own
 
     std::mutex mutex;  // guards what follows
-    std::map<int, std::shared_ptr<ConsoleClient>> clients;
+    std::map<int, ConsoleClient> clients;
     int next_client = 1;
     bool joined = false;
+    bool stopping = false;
+    bool pending = false;  // frames wait to be written (the serving thread tells)
     std::deque<ConsoleCommand> commands;
     std::shared_ptr<const std::string> json, svg;
 
     bool wildcard() const { return address == "0.0.0.0" || address == "[::]" || address == "::"; }
     std::string host() const { return address + ":" + std::to_string(port); }
 
-    bool host_allowed(const char* host) const {
+    bool host_allowed(const std::string* host) const {
         if (host == nullptr) return false;
-        const std::string h = host, port_tail = ":" + std::to_string(port);
-        if (wildcard()) return ends_with(h, port_tail);
+        const std::string& h = *host;
+        const std::string port_tail = ":" + std::to_string(port);
+        // Served on every address, the console is named by one of them in figures: a name could
+        // be another site's (DNS rebinding).
+        if (wildcard()) return literal_host(h, port_tail);
         // The served address itself with no port is what a client library names when it leaves
         // the port out; an address in figures cannot be another site's name.
         if (h == this->host() || h == address) return true;
-        return (address == "127.0.0.1" || address == "[::1]") && h == "localhost" + port_tail;
+        return on_loopback && address != "localhost" && h == "localhost" + port_tail;
+    }
+
+    void wake() {
+        const char byte = 1;
+        // A full pipe already wakes the thread.
+        if (write(wake_write, &byte, 1) < 0) return;
     }
 
     // Queues a frame for a client; when full, the oldest time event makes room, else the frame
-    // is dropped.
+    // is dropped. Called with `mutex` held.
     static void queue_frame(ConsoleClient& c, const std::string& text, bool droppable) {
-        {
-            std::lock_guard<std::mutex> lock(c.mutex);
-            if (c.dead || c.closing) return;
-            if (c.queue.size() >= CONSOLE_MAX_OUTGOING) {
-                auto old = std::find_if(c.queue.begin(), c.queue.end(),
-                                        [](const Outgoing& o) { return o.droppable; });
-                if (old == c.queue.end()) return;
-                c.queue.erase(old);
-            }
-            c.queue.push_back({text, droppable});
+        if (c.queue.size() >= CONSOLE_MAX_OUTGOING) {
+            auto old =
+                std::find_if(c.queue.begin(), c.queue.end(), [](const Outgoing& o) { return o.droppable; });
+            if (old == c.queue.end()) return;
+            c.queue.erase(old);
         }
-        c.wake.notify_one();
+        c.queue.push_back({text, droppable});
     }
 
-    std::shared_ptr<ConsoleClient> client_of(const mg_connection* conn) {
-        auto* id = static_cast<int*>(mg_get_user_connection_data(conn));
-        if (id == nullptr) return nullptr;
-        std::lock_guard<std::mutex> lock(mutex);
-        auto it = clients.find(*id);
-        return it == clients.end() ? nullptr : it->second;
-    }
+    void serve();
+    void accept_all();
+    void respond(Connection& c, int status, const char* reason);
+    void respond_body(Connection& c, const std::string& host, const char* type, const std::string& body);
+    void read_from(Connection& c);
+    void handle_head(Connection& c);
+    void handle_frames(Connection& c, std::string_view bytes);
+    void handle_frame(Connection& c);
+    void write_to(Connection& c);
+    void drop(Connection& c);
 };
 
 namespace {
 
 using State = Console::State;
 
-void send_status(mg_connection* conn, int status, const char* reason) {
-    mg_printf(conn, "HTTP/1.1 %d %s\r\nContent-Length: 0\r\nConnection: close\r\n\r\n", status, reason);
+}  // namespace
+
+void State::respond(Connection& c, int status, const char* reason) {
+    c.out += "HTTP/1.1 " + std::to_string(status) + " " + reason +
+             "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+    c.stage = Connection::Stage::Draining;
+    c.since = Clock::now();
+    c.in.clear();
 }
 
-void send_body(mg_connection* conn, const State& s, const char* type, const std::string& body) {
-    mg_printf(conn,
-              "HTTP/1.1 200 OK\r\nContent-Type: %s\r\nContent-Length: %zu\r\nCache-Control: no-store\r\n"
-              "X-Content-Type-Options: nosniff\r\nX-Frame-Options: DENY\r\n"
-              "Content-Security-Policy: default-src 'none'; script-src 'unsafe-inline'; style-src "
-              "'unsafe-inline'; img-src data:; connect-src 'self' ws://%s\r\n\r\n",
-              type, body.size(), s.host().c_str());
-    mg_write(conn, body.data(), body.size());
+void State::respond_body(Connection& c, const std::string& host, const char* type, const std::string& body) {
+    char head[1024];
+    std::snprintf(head, sizeof head,
+                  "HTTP/1.1 200 OK\r\nContent-Type: %s\r\nContent-Length: %zu\r\nCache-Control: no-store\r\n"
+                  "Connection: close\r\nX-Content-Type-Options: nosniff\r\nX-Frame-Options: DENY\r\n"
+                  "Content-Security-Policy: default-src 'none'; script-src 'unsafe-inline'; style-src "
+                  "'unsafe-inline'; img-src data:; connect-src 'self' ws://%s\r\n\r\n",
+                  type, body.size(), host.c_str());
+    c.out += head;
+    c.out += body;
+    c.stage = Connection::Stage::Draining;
+    c.since = Clock::now();
+    c.in.clear();
 }
 
-// Every request passes here first: the checks, then the page and the time line; a WebSocket
-// that passes goes on to the handlers below.
-int begin_request(mg_connection* conn) {
-    auto& s = *static_cast<State*>(mg_get_user_data(mg_get_context(conn)));
-    const mg_request_info* r = mg_get_request_info(conn);
-    if (!s.host_allowed(mg_get_header(conn, "Host")) ||
-        !same_secret(query_value(r->query_string, "token"), s.token)) {
-        send_status(conn, 403, "Forbidden");
-        return 403;
+// A whole head: the checks, then the page, the time line, or the socket's handshake.
+void State::handle_head(Connection& c) {
+    HttpHead head;
+    size_t used = 0;
+    switch (http_head_parse(c.in, head, used)) {
+        case HeadResult::Incomplete:
+            return;
+        case HeadResult::TooLarge:
+            return respond(c, 431, "Request Header Fields Too Large");
+        case HeadResult::Malformed:
+            return respond(c, 400, "Bad Request");
+        case HeadResult::Complete:
+            break;
     }
-    const std::string path = r->local_uri != nullptr ? r->local_uri : "";
-    if (path == "/ws") {
-        const char* origin = mg_get_header(conn, "Origin");
-        const char* host = mg_get_header(conn, "Host");
-        if (origin == nullptr || std::string(origin) != std::string("http://") + host) {
-            send_status(conn, 403, "Forbidden");
-            return 403;
+    const std::string* host = head.header("host");
+    if (!host_allowed(host) || !same_secret(query_value(head.query, "token"), token))
+        return respond(c, 403, "Forbidden");
+    if (head.path == "/ws") {
+        const std::string* origin = head.header("origin");
+        if (origin == nullptr || *origin != "http://" + *host) return respond(c, 403, "Forbidden");
+        const std::string *upgrade = head.header("upgrade"), *connection = head.header("connection"),
+                          *version = head.header("sec-websocket-version"),
+                          *key = head.header("sec-websocket-key");
+        const std::string accept = key != nullptr ? websocket_accept(*key) : "";
+        if (head.method != "GET" || upgrade == nullptr || strcasecmp(upgrade->c_str(), "websocket") != 0 ||
+            connection == nullptr || !http_has_token(*connection, "upgrade") || version == nullptr ||
+            *version != "13" || accept.empty())
+            return respond(c, 400, "Bad Request");
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (clients.size() >= CONSOLE_MAX_CLIENTS) return respond(c, 503, "Service Unavailable");
+            c.client = next_client++;
+            clients[c.client];
+            joined = true;
         }
-        const char* upgrade = mg_get_header(conn, "Upgrade");
-        if (upgrade == nullptr || strcasecmp(upgrade, "websocket") != 0) {
-            send_status(conn, 400, "Bad Request");
-            return 400;
-        }
-        return 0;
+        c.out +=
+            "HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+            "Sec-WebSocket-Accept: " +
+            accept + "\r\n\r\n";
+        c.stage = Connection::Stage::Socket;
+        c.heard = Clock::now();
+        // What the client sent right behind its head is its first frames.
+        const std::string rest = c.in.substr(used);
+        c.in.clear();
+        return handle_frames(c, rest);
     }
-    if (std::strcmp(r->request_method, "GET") != 0) {
-        send_status(conn, 405, "Method Not Allowed");
-        return 405;
-    }
+    if (head.method != "GET") return respond(c, 405, "Method Not Allowed");
+    if (head.path == "/") return respond_body(c, *host, "text/html; charset=utf-8", page);
     std::shared_ptr<const std::string> body;
     const char* type = nullptr;
-    if (path == "/") {
-        send_body(conn, s, "text/html; charset=utf-8", s.page);
-        return 200;
-    }
     {
-        std::lock_guard<std::mutex> lock(s.mutex);
-        if (path == "/timeline.json") {
-            body = s.json;
+        std::lock_guard<std::mutex> lock(mutex);
+        if (head.path == "/timeline.json") {
+            body = json;
             type = "application/json";
-        } else if (path == "/timeline.svg") {
-            body = s.svg;
+        } else if (head.path == "/timeline.svg") {
+            body = svg;
             type = "image/svg+xml";
         }
     }
-    if (type == nullptr) {
-        send_status(conn, 404, "Not Found");
-        return 404;
-    }
-    if (body == nullptr) {
-        send_status(conn, 503, "Service Unavailable");
-        return 503;
-    }
-    send_body(conn, s, type, *body);
-    return 200;
+    if (type == nullptr) return respond(c, 404, "Not Found");
+    if (body == nullptr) return respond(c, 503, "Service Unavailable");
+    respond_body(c, *host, type, *body);
 }
 
-int ws_connect(const mg_connection* conn, void* data) {
-    auto& s = *static_cast<State*>(data);
-    auto client = std::make_shared<ConsoleClient>();
-    bool full = false;
-    {
-        std::lock_guard<std::mutex> lock(s.mutex);
-        full = s.clients.size() >= CONSOLE_MAX_CLIENTS;
-        if (!full) {
-            client->id = s.next_client++;
-            client->conn = const_cast<mg_connection*>(conn);
-            s.clients[client->id] = client;
+// Frame bytes as they come: a header is kept until it is whole (14 bytes at most), a payload up
+// to the frame limit; a longer payload is read past and dropped.
+void State::handle_frames(Connection& c, std::string_view bytes) {
+    while (!bytes.empty() && !c.closing) {
+        if (!c.in_frame) {
+            const size_t take = std::min<size_t>(bytes.size(), 14 - c.in.size());
+            c.in.append(bytes.substr(0, take));
+            if (!websocket_frame_head(c.in, c.frame)) {
+                bytes.remove_prefix(take);
+                continue;
+            }
+            bytes.remove_prefix(take - (c.in.size() - c.frame.size));
+            c.in.clear();
+            const bool control = c.frame.opcode >= 8;
+            if (!c.frame.masked || (control && (c.frame.length > MAX_CONTROL || !c.frame.final))) {
+                // Not a client's frame: the connection ends.
+                c.control += websocket_frame(WS_CLOSE, "\x03\xea");
+                c.closing = true;
+                return;
+            }
+            c.in_frame = true;
+            c.frame_read = 0;
+            c.payload.clear();
+            // Only the last frame of a message is answered, whatever came before it.
+            c.frame_skipped = !control && (!c.frame.final || c.frame.length > CONSOLE_MAX_FRAME);
+            if (!control && c.frame.final && c.frame.length > CONSOLE_MAX_FRAME) {
+                std::lock_guard<std::mutex> lock(mutex);
+                queue_frame(clients[c.client],
+                            "error frame over " + std::to_string(CONSOLE_MAX_FRAME) + " bytes", false);
+            }
+        }
+        const size_t take =
+            static_cast<size_t>(std::min<uint64_t>(bytes.size(), c.frame.length - c.frame_read));
+        if (!c.frame_skipped) c.payload.append(bytes.substr(0, take));
+        c.frame_read += take;
+        bytes.remove_prefix(take);
+        if (c.frame_read == c.frame.length) {
+            c.in_frame = false;
+            if (!c.frame_skipped) handle_frame(c);
         }
     }
-    if (full) {
-        // The handshake has not been answered yet: the refusal is a plain response.
-        send_status(const_cast<mg_connection*>(conn), 503, "Service Unavailable");
-        return 1;
-    }
-    mg_set_user_connection_data(conn, &client->id);
-    return 0;
 }
 
-void writer_loop(ConsoleClient& c) {
-    std::unique_lock<std::mutex> lock(c.mutex);
-    for (;;) {
-        c.wake.wait(lock, [&] { return c.closing || !c.queue.empty(); });
-        if (c.queue.empty()) return;
-        Outgoing o = std::move(c.queue.front());
-        c.queue.pop_front();
-        c.sending = true;
-        lock.unlock();
-        int written = mg_websocket_write(c.conn, MG_WEBSOCKET_OPCODE_TEXT, o.text.data(), o.text.size());
-        lock.lock();
-        c.sending = false;
-        if (written <= 0) {
-            c.dead = true;
-            c.queue.clear();
+// A whole frame within the limits.
+void State::handle_frame(Connection& c) {
+    websocket_unmask(c.payload.data(), c.payload.size(), c.frame.mask, 0);
+    switch (c.frame.opcode) {
+        case WS_CLOSE:
+            c.control += websocket_frame(WS_CLOSE, c.payload.substr(0, 2));
+            c.closing = true;
             return;
-        }
+        case WS_PING:
+            c.control += websocket_frame(WS_PONG, c.payload);
+            return;
+        case WS_PONG:
+            return;
+        default:
+            break;
     }
-}
-
-void ws_ready(mg_connection* conn, void* data) {
-    auto& s = *static_cast<State*>(data);
-    std::shared_ptr<ConsoleClient> client = s.client_of(conn);
-    if (client == nullptr) return;
-    client->writer = std::thread(writer_loop, std::ref(*client));
-    std::lock_guard<std::mutex> lock(s.mutex);
-    s.joined = true;
-}
-
-int ws_data(mg_connection* conn, int flags, char* bytes, size_t length, void* data) {
-    auto& s = *static_cast<State*>(data);
-    const int opcode = flags & 0x0f;
-    const bool final_frame = (flags & 0x80) != 0;
-    if (opcode == MG_WEBSOCKET_OPCODE_CONNECTION_CLOSE) return 0;
-    if (opcode == MG_WEBSOCKET_OPCODE_PING || opcode == MG_WEBSOCKET_OPCODE_PONG) return 1;
-    std::shared_ptr<ConsoleClient> client = s.client_of(conn);
-    if (client == nullptr) return 0;
-    // Only the last frame of a message is answered, whatever came before it.
-    if (!final_frame) return 1;
-    std::string error;
-    if (opcode != MG_WEBSOCKET_OPCODE_TEXT) {
-        error = "error commands come in whole text frames";
-    } else if (length > CONSOLE_MAX_FRAME) {
-        error = "error frame over " + std::to_string(CONSOLE_MAX_FRAME) + " bytes";
+    std::lock_guard<std::mutex> lock(mutex);
+    ConsoleClient& client = clients[c.client];
+    if (c.frame.opcode != WS_TEXT) {
+        queue_frame(client, "error commands come in whole text frames", false);
+    } else if (commands.size() >= CONSOLE_MAX_COMMANDS ||
+               client.commands_waiting >= CONSOLE_MAX_COMMANDS_PER_CLIENT) {
+        queue_frame(client, "error busy: too many commands waiting", false);
     } else {
-        std::string line(bytes, length);
+        std::string line = std::move(c.payload);
         if (line.find_first_of("\r\n") != std::string::npos) line.erase(line.find_first_of("\r\n"));
-        std::lock_guard<std::mutex> lock(s.mutex);
-        std::lock_guard<std::mutex> client_lock(client->mutex);
-        if (s.commands.size() >= CONSOLE_MAX_COMMANDS ||
-            client->commands_waiting >= CONSOLE_MAX_COMMANDS_PER_CLIENT) {
-            error = "error busy: too many commands waiting";
-        } else {
-            ++client->commands_waiting;
-            s.commands.push_back({client->id, std::move(line)});
+        ++client.commands_waiting;
+        commands.push_back({c.client, std::move(line)});
+    }
+}
+
+void State::read_from(Connection& c) {
+    char buffer[READ_CHUNK];
+    // A head is never buffered past its bound.
+    const size_t room = c.stage == Connection::Stage::Head ? WEB_MAX_HEAD - c.in.size() : sizeof buffer;
+    const ssize_t n = recv(c.fd, buffer, std::min(room, sizeof buffer), MSG_DONTWAIT);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
+    if (n <= 0) {
+        // The peer is gone (or has said all it will): what is owed to it is still written.
+        if (c.stage == Connection::Stage::Draining || c.out.empty())
+            drop(c);
+        else
+            c.closing = true;
+        return;
+    }
+    const std::string_view got(buffer, static_cast<size_t>(n));
+    if (c.stage == Connection::Stage::Head) {
+        c.in.append(got);
+        handle_head(c);
+    } else if (c.stage == Connection::Stage::Socket) {
+        c.heard = Clock::now();
+        c.pinged = false;
+        handle_frames(c, got);
+    }
+}
+
+void State::write_to(Connection& c) {
+    if (c.out.empty() && c.stage == Connection::Stage::Socket) {
+        c.out = std::move(c.control);
+        c.control.clear();
+        if (c.out.empty() && !c.closing) {
+            std::lock_guard<std::mutex> lock(mutex);
+            auto it = clients.find(c.client);
+            if (it != clients.end() && !it->second.queue.empty()) {
+                c.out = websocket_frame(WS_TEXT, it->second.queue.front().text);
+                it->second.queue.pop_front();
+            }
         }
     }
-    if (!error.empty()) State::queue_frame(*client, error, false);
-    return 1;
-}
-
-void ws_close(const mg_connection* conn, void* data) {
-    auto& s = *static_cast<State*>(data);
-    std::shared_ptr<ConsoleClient> client = s.client_of(conn);
-    if (client == nullptr) return;
-    {
-        std::lock_guard<std::mutex> lock(client->mutex);
-        client->closing = true;
+    if (c.out.empty()) return;
+    const ssize_t n = ::send(c.fd, c.out.data(), c.out.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
+    if (n <= 0) return drop(c);
+    c.out.erase(0, static_cast<size_t>(n));
+    if (!c.out.empty()) return;
+    if (c.stage == Connection::Stage::Draining) {
+        shutdown(c.fd, SHUT_WR);
+    } else if (c.closing && c.control.empty()) {
+        drop(c);
     }
-    client->wake.notify_one();
-    if (client->writer.joinable()) client->writer.join();
-    mg_set_user_connection_data(conn, nullptr);
-    std::lock_guard<std::mutex> lock(s.mutex);
-    s.clients.erase(client->id);
 }
 
-}  // namespace
+// Closes a connection and frees its client's slot: every way a connection ends comes here.
+void State::drop(Connection& c) {
+    close_fd(c.fd);
+    if (c.client == 0) return;
+    std::lock_guard<std::mutex> lock(mutex);
+    clients.erase(c.client);
+    c.client = 0;
+}
+
+void State::accept_all() {
+    for (;;) {
+        const int fd = accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0) return;
+        size_t open = 0;
+        for (const Connection& c : connections) open += c.fd >= 0;
+        if (open >= MAX_CONNECTIONS) {
+            // The oldest connection still sending its head makes room; with none, the new one
+            // is turned away.
+            auto oldest = std::find_if(connections.begin(), connections.end(), [](const Connection& c) {
+                return c.fd >= 0 && c.stage != Connection::Stage::Socket;
+            });
+            if (oldest == connections.end()) {
+                close(fd);
+                continue;
+            }
+            drop(*oldest);
+        }
+        Connection c;
+        c.fd = fd;
+        connections.push_back(std::move(c));
+    }
+}
+
+void State::serve() {
+    Clock::time_point stop_by{};
+    for (;;) {
+        bool stop = false;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            stop = stopping;
+            pending = false;
+            for (const Connection& c : connections) {
+                auto it = clients.find(c.client);
+                pending = pending || (c.fd >= 0 && c.stage == Connection::Stage::Socket &&
+                                      (!c.out.empty() || (it != clients.end() && !it->second.queue.empty())));
+            }
+        }
+        // Stopping: what the clients were last told (the answer to a "quit") goes out first, for a
+        // moment at most.
+        if (stop && stop_by == Clock::time_point{}) stop_by = Clock::now() + std::chrono::milliseconds(500);
+        if (stop && (!pending || Clock::now() > stop_by)) break;
+
+        connections.remove_if([](const Connection& c) { return c.fd < 0; });
+        std::vector<pollfd> polls = {{wake_read, POLLIN, 0},
+                                     {listener, static_cast<short>(stop ? 0 : POLLIN), 0}};
+        for (Connection& c : connections) {
+            short events = POLLIN;
+            bool wants_out = !c.out.empty() || !c.control.empty();
+            if (!wants_out && c.stage == Connection::Stage::Socket && !c.closing) {
+                std::lock_guard<std::mutex> lock(mutex);
+                auto it = clients.find(c.client);
+                wants_out = it != clients.end() && !it->second.queue.empty();
+            }
+            if (wants_out) events |= POLLOUT;
+            polls.push_back({c.fd, events, 0});
+        }
+        int n;
+        do n = poll(polls.data(), polls.size(), stop ? 20 : 250);
+        while (n < 0 && errno == EINTR);
+        if (polls[0].revents != 0) {
+            char drain[256];
+            while (read(wake_read, drain, sizeof drain) > 0) {
+            }
+        }
+        if ((polls[1].revents & POLLIN) != 0) accept_all();
+        size_t i = 2;
+        for (Connection& c : connections) {
+            if (i >= polls.size()) break;
+            const short got = polls[i++].revents;
+            if (c.fd < 0) continue;
+            if ((got & (POLLIN | POLLHUP | POLLERR)) != 0) read_from(c);
+            if (c.fd >= 0 && (got & POLLOUT) != 0) write_to(c);
+            if (c.fd < 0) continue;
+            // The clocks: a head too slow, a drain over, a socket client silent.
+            if (c.stage == Connection::Stage::Head && seconds_since(c.since) > HEAD_SECONDS) {
+                respond(c, 408, "Request Timeout");
+            } else if (c.stage == Connection::Stage::Draining && c.out.empty() &&
+                       seconds_since(c.since) > DRAIN_SECONDS) {
+                drop(c);
+            } else if (c.stage == Connection::Stage::Socket && seconds_since(c.heard) > 2 * QUIET_SECONDS) {
+                drop(c);
+            } else if (c.stage == Connection::Stage::Socket && !c.pinged &&
+                       seconds_since(c.heard) > QUIET_SECONDS) {
+                c.control += websocket_frame(WS_PING, "");
+                c.pinged = true;
+            }
+        }
+    }
+    for (Connection& c : connections) drop(c);
+    connections.clear();
+}
 
 std::string console_token() {
     unsigned char bytes[16];
@@ -370,154 +603,202 @@ std::unique_ptr<Console> Console::start(const std::string& address, int port, st
     s.page = replaced(replaced(console_page_html, "<!-- style -->",
                                std::string("<style>\n") + console_page_css + "</style>"),
                       "<!-- script -->", std::string("<script>\n") + console_page_js + "</script>");
-    static std::once_flag library;
-    std::call_once(library, [] { mg_init_library(0); });
     const std::string listen = address + ":" + std::to_string(port);
-    const std::string threads = std::to_string(SERVER_THREADS);
-    const char* options[] = {"listening_ports",
-                             listen.c_str(),
-                             "num_threads",
-                             threads.c_str(),
-                             "request_timeout_ms",
-                             "10000",
-                             "websocket_timeout_ms",
-                             "30000",
-                             "enable_websocket_ping_pong",
-                             "yes",
-                             "enable_directory_listing",
-                             "no",
-                             nullptr};
-    mg_callbacks callbacks{};
-    callbacks.begin_request = begin_request;
-    // CivetWeb's own complaints (a port in use) are told once, below, in the player's words.
-    callbacks.log_message = [](const mg_connection*, const char*) { return 1; };
-    s.context = mg_start(&callbacks, &s, options);
-    if (s.context == nullptr) {
-        error = "cannot serve the console at " + listen + " (address not available or port in use)";
+    error = "cannot serve the console at " + listen + " (address not available or port in use)";
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(bare_address(address).c_str(), std::to_string(port).c_str(), &hints, &found) != 0)
+        return nullptr;
+    for (addrinfo* a = found; a != nullptr && s.listener < 0; a = a->ai_next) {
+        s.listener = socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
+        if (s.listener < 0) continue;
+        const int yes = 1;
+        setsockopt(s.listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        if (bind(s.listener, a->ai_addr, a->ai_addrlen) != 0 || ::listen(s.listener, 64) != 0) {
+            close_fd(s.listener);
+            continue;
+        }
+        s.on_loopback = loopback(a->ai_addr);
+    }
+    freeaddrinfo(found);
+    if (s.listener < 0) return nullptr;
+    sockaddr_storage bound{};
+    socklen_t length = sizeof bound;
+    getsockname(s.listener, reinterpret_cast<sockaddr*>(&bound), &length);
+    s.port = ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port
+                                               : reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
+    int wake[2];
+    if (pipe2(wake, O_NONBLOCK | O_CLOEXEC) != 0) {
+        close_fd(s.listener);
+        error = "cannot serve the console: no pipe for its thread";
         return nullptr;
     }
-    mg_server_port ports[4];
-    int count = mg_get_server_ports(s.context, 4, ports);
-    s.port = count > 0 ? ports[0].port : port;
-    mg_set_websocket_handler(s.context, "/ws", ws_connect, ws_ready, ws_data, ws_close, &s);
+    s.wake_read = wake[0];
+    s.wake_write = wake[1];
+    error.clear();
+    s.thread = std::thread([&s] { s.serve(); });
     return console;
 }
 
 Console::~Console() {
-    if (state_ == nullptr || state_->context == nullptr) return;
+    if (state_ == nullptr) return;
     State& s = *state_;
-    // What the clients were last told (the answer to a "quit") goes out first, for a moment at
-    // most.
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
-    for (bool pending = true; pending && std::chrono::steady_clock::now() < deadline;) {
-        pending = false;
-        {
-            std::lock_guard<std::mutex> lock(s.mutex);
-            for (auto& [id, c] : s.clients) {
-                std::lock_guard<std::mutex> client_lock(c->mutex);
-                pending = pending || ((!c->queue.empty() || c->sending) && !c->dead);
-            }
-        }
-        if (pending) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        s.stopping = true;
     }
-    mg_stop(s.context);
-    if (!s.note.empty()) {
-        std::ifstream in(s.note);
-        std::string written;
-        std::getline(in, written);
-        if (written == url()) std::remove(s.note.c_str());
-    }
+    s.wake();
+    if (s.thread.joinable()) s.thread.join();
+    close_fd(s.listener);
+    close_fd(s.wake_read);
+    close_fd(s.wake_write);
+    if (!s.note.empty() && console_note_read(s.note) == url()) std::remove(s.note.c_str());
+}
+
+bool Console::on_loopback() const {
+    return state_->on_loopback;
 }
 
 bool Console::announce(const std::string& note) {
-    const int fd = open(note.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    const std::string line = url() + "\n";
-    const bool written = write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
-    close(fd);
-    if (written) state_->note = note;
-    return written;
+    if (!console_note_write(note, url())) return false;
+    state_->note = note;
+    return true;
 }
 
 namespace {
 
-// What a console client waits for: the first frame that is no event.
-struct Asked {
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::string answer;
-    bool answered = false, closed = false;
-};
+// A blocking client's socket with one deadline for all it does.
+struct AskSocket {
+    int fd = -1;
+    Clock::time_point deadline;
+    ~AskSocket() { close_fd(fd); }
 
-int asked_data(mg_connection*, int flags, char* data, size_t length, void* user) {
-    auto& a = *static_cast<Asked*>(user);
-    if ((flags & 0x0F) != MG_WEBSOCKET_OPCODE_TEXT) return 1;
-    std::string frame(data, length);
-    if (frame.rfind("event ", 0) == 0) return 1;
-    std::lock_guard<std::mutex> lock(a.mutex);
-    if (!a.answered) {
-        a.answer = frame.substr(0, 4096);
-        a.answered = true;
-        a.changed.notify_all();
+    bool wait(short events) const {
+        for (;;) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            if (left <= 0) return false;
+            pollfd p = {fd, events, 0};
+            const int n = poll(&p, 1, static_cast<int>(std::min<long long>(left, 1000)));
+            if (n > 0) return true;
+            if (n < 0 && errno != EINTR) return false;
+        }
     }
-    return 1;
-}
-
-void asked_close(const mg_connection*, void* user) {
-    auto& a = *static_cast<Asked*>(user);
-    std::lock_guard<std::mutex> lock(a.mutex);
-    a.closed = true;
-    a.changed.notify_all();
-}
+    bool send_all(std::string_view bytes) const {
+        while (!bytes.empty()) {
+            if (!wait(POLLOUT)) return false;
+            const ssize_t n = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+            if (n <= 0) return false;
+            bytes.remove_prefix(static_cast<size_t>(n));
+        }
+        return true;
+    }
+    // More bytes onto `into`, at most `most` in all; false at the end, an error or the deadline.
+    bool read_more(std::string& into, size_t most) const {
+        if (into.size() >= most || !wait(POLLIN)) return false;
+        char buffer[4096];
+        const ssize_t n = recv(fd, buffer, std::min(sizeof buffer, most - into.size()), MSG_DONTWAIT);
+        if (n < 0 && (errno == EAGAIN || errno == EINTR)) return true;
+        if (n <= 0) return false;
+        into.append(buffer, static_cast<size_t>(n));
+        return true;
+    }
+};
 
 }  // namespace
 
 std::string console_ask(const std::string& url, const std::string& command, double seconds,
                         std::string& error) {
-    // "http://HOST:PORT/?token=TOKEN". CivetWeb's client names the host without the port, and
-    // the console takes an Origin of the same host.
+    // "http://HOST:PORT/?token=TOKEN", the host in figures.
     const std::string scheme = "http://";
     const size_t slash = url.find('/', scheme.size());
     const size_t colon = url.rfind(':', slash);
     const size_t token_at = url.find("?token=");
+    error = "not a console address";
     if (url.rfind(scheme, 0) != 0 || slash == std::string::npos || colon == std::string::npos ||
-        colon < scheme.size() || token_at == std::string::npos) {
-        error = "not a console address";
+        colon < scheme.size() || token_at == std::string::npos)
         return "";
-    }
-    std::string host = url.substr(scheme.size(), colon - scheme.size());
+    const std::string host = bare_address(url.substr(scheme.size(), colon - scheme.size()));
     const std::string authority = url.substr(scheme.size(), slash - scheme.size());
     const int port = std::atoi(url.c_str() + colon + 1);
     const std::string token = url.substr(token_at + 7);
-    if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
     if (port <= 0 || port > 65535 || token.empty() ||
-        token.find_first_not_of("0123456789abcdef") != std::string::npos) {
-        error = "not a console address";
+        token.find_first_not_of("0123456789abcdef") != std::string::npos)
+        return "";
+    sockaddr_storage to{};
+    socklen_t to_length = 0;
+    if (auto* v4 = reinterpret_cast<sockaddr_in*>(&to);
+        inet_pton(AF_INET, host.c_str(), &v4->sin_addr) == 1) {
+        v4->sin_family = AF_INET;
+        v4->sin_port = htons(static_cast<uint16_t>(port));
+        to_length = sizeof *v4;
+    } else if (auto* v6 = reinterpret_cast<sockaddr_in6*>(&to);
+               inet_pton(AF_INET6, host.c_str(), &v6->sin6_addr) == 1) {
+        v6->sin6_family = AF_INET6;
+        v6->sin6_port = htons(static_cast<uint16_t>(port));
+        to_length = sizeof *v6;
+    } else {
         return "";
     }
-    static std::once_flag library;
-    std::call_once(library, [] { mg_init_library(0); });
-    Asked asked;
-    char reason[256] = "";
-    mg_connection* conn = mg_connect_websocket_client(
-        host.c_str(), port, 0, reason, sizeof reason, ("/ws?token=" + token).c_str(),
-        (scheme + authority.substr(0, authority.rfind(':'))).c_str(), asked_data, asked_close, &asked);
-    if (conn == nullptr) {
-        error = std::string("no console answers at ") + authority + (reason[0] != '\0' ? ": " : "") + reason;
+    // One deadline for the connection, the handshake and the answer: a port that accepts and
+    // stays silent costs `seconds`, no more.
+    AskSocket sock;
+    sock.deadline =
+        Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    sock.fd = socket(to.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    error = "no console answers at " + authority;
+    if (sock.fd < 0) return "";
+    if (connect(sock.fd, reinterpret_cast<sockaddr*>(&to), to_length) != 0 && errno != EINPROGRESS) return "";
+    int failed = 0;
+    socklen_t failed_length = sizeof failed;
+    if (!sock.wait(POLLOUT) || getsockopt(sock.fd, SOL_SOCKET, SO_ERROR, &failed, &failed_length) != 0 ||
+        failed != 0)
+        return "";
+    std::string nonce = console_token();
+    nonce.resize(16);
+    const std::string key = base64(nonce);
+    if (!sock.send_all("GET /ws?token=" + token + " HTTP/1.1\r\nHost: " + authority + "\r\nOrigin: http://" +
+                       authority +
+                       "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Version: 13\r\n"
+                       "Sec-WebSocket-Key: " +
+                       key + "\r\n\r\n"))
+        return "";
+    std::string got;
+    size_t head_end;
+    while ((head_end = got.find("\r\n\r\n")) == std::string::npos) {
+        if (!sock.read_more(got, WEB_MAX_HEAD)) return "";
+    }
+    if (got.rfind("HTTP/1.1 101", 0) != 0 || got.find(websocket_accept(key)) > head_end) {
+        error = "the console at " + authority +
+                " refused: " + got.substr(0, std::min<size_t>(got.find("\r\n"), 100));
         return "";
     }
-    mg_websocket_client_write(conn, MG_WEBSOCKET_OPCODE_TEXT, command.data(), command.size());
-    std::string answer;
-    {
-        std::unique_lock<std::mutex> lock(asked.mutex);
-        asked.changed.wait_for(lock, std::chrono::duration<double>(seconds),
-                               [&] { return asked.answered || asked.closed; });
-        answer = asked.answer;
-        if (!asked.answered) error = "the console did not answer";
+    got.erase(0, head_end + 4);
+    const uint8_t mask[4] = {static_cast<uint8_t>(nonce[0]), static_cast<uint8_t>(nonce[1]),
+                             static_cast<uint8_t>(nonce[2]), static_cast<uint8_t>(nonce[3])};
+    error = "the console did not answer";
+    if (!sock.send_all(websocket_frame(WS_TEXT, command, mask))) return "";
+    // Frames until the first that is no event; one larger than any answer ends the wait.
+    for (;;) {
+        FrameHead frame;
+        if (websocket_frame_head(got, frame)) {
+            if (frame.length > CONSOLE_MAX_FRAME) return "";
+            if (got.size() >= frame.size + frame.length) {
+                std::string payload = got.substr(frame.size, frame.length);
+                got.erase(0, frame.size + frame.length);
+                if (frame.opcode == WS_CLOSE) return "";
+                if (frame.opcode != WS_TEXT || payload.rfind("event ", 0) == 0) continue;
+                error.clear();
+                sock.send_all(websocket_frame(WS_CLOSE, "\x03\xe8", mask));
+                return payload.substr(0, 4096);
+            }
+        }
+        if (!sock.read_more(got, 2 * CONSOLE_MAX_FRAME)) return "";
     }
-    mg_websocket_client_write(conn, MG_WEBSOCKET_OPCODE_CONNECTION_CLOSE, "", 0);
-    mg_close_connection(conn);
-    return answer;
 }
 
 std::string Console::url() const {
@@ -531,9 +812,7 @@ std::vector<ConsoleCommand> Console::take_commands() {
     s.commands.clear();
     for (const ConsoleCommand& c : taken) {
         auto it = s.clients.find(c.client);
-        if (it == s.clients.end()) continue;
-        std::lock_guard<std::mutex> client_lock(it->second->mutex);
-        --it->second->commands_waiting;
+        if (it != s.clients.end()) --it->second.commands_waiting;
     }
     return taken;
 }
@@ -544,23 +823,21 @@ bool Console::take_joined() {
 }
 
 void Console::send(int client, const std::string& text) {
-    std::shared_ptr<ConsoleClient> c;
     {
         std::lock_guard<std::mutex> lock(state_->mutex);
         auto it = state_->clients.find(client);
         if (it == state_->clients.end()) return;
-        c = it->second;
+        State::queue_frame(it->second, text, false);
     }
-    State::queue_frame(*c, text, false);
+    state_->wake();
 }
 
 void Console::broadcast(const std::string& text, bool droppable) {
-    std::vector<std::shared_ptr<ConsoleClient>> all;
     {
         std::lock_guard<std::mutex> lock(state_->mutex);
-        for (auto& [id, c] : state_->clients) all.push_back(c);
+        for (auto& [id, c] : state_->clients) State::queue_frame(c, text, droppable);
     }
-    for (auto& c : all) State::queue_frame(*c, text, droppable);
+    state_->wake();
 }
 
 void Console::publish(std::string json, std::string svg) {

@@ -1,11 +1,13 @@
 // The maker's console (--watch --serve): a web page and a WebSocket served from the player, on
-// CivetWeb's own threads. The player's main loop stays single-threaded: commands wait in one
+// one thread of its own. The player's main loop stays single-threaded: commands wait in one
 // bounded queue that the loop drains each turn, and answers and events wait in a bounded queue
-// per client that a writer thread of that client sends, so that no client can stall the show.
+// per client that the serving thread sends as the client reads, so that no client can stall the
+// show.
 //
 // Nobody else gets in: every request must carry the run's token (?token=...), name the served
 // address in its Host header, and a WebSocket must come from the console's own page (Origin).
-// Anything else is refused with a bare 403.
+// Anything else is refused with a bare 403. Served on an address beyond this machine, the Host
+// must still name the served address (in figures, when it is served on every address).
 #pragma once
 
 #include <memory>
@@ -38,6 +40,8 @@ class Console {
 
     // "http://ADDR:PORT/?token=TOKEN"
     std::string url() const;
+    // Whether only this machine can reach the console.
+    bool on_loopback() const;
     // The commands received since the last call, oldest first.
     std::vector<ConsoleCommand> take_commands();
     // Whether a client came since the last call (it has not been told the state yet).

@@ -702,6 +702,11 @@ int Maker::run() {
             return 255;
         }
         std::fprintf(stderr, "Console: %s\n", console_->url().c_str());
+        if (!console_->on_loopback())
+            std::fputs(
+                "Warning: the console is served beyond this machine: anyone on the network can reach "
+                "its port, and the token travels in clear\n",
+                stderr);
         // Where an editor's language server on this folder finds the console.
         console_->announce(CONSOLE_NOTE);
         std::fflush(stderr);

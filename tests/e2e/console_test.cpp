@@ -2,6 +2,8 @@
 // pushes the show's events, its time line is served as JSON and SVG, and nobody without the
 // run's token, from another host name or another page gets in.
 #include <nlohmann/json.hpp>
+#include <unistd.h>
+
 #include <thread>
 
 #include "player.h"
@@ -19,15 +21,14 @@ struct Served {
     int port = 0;
     std::string token;
 
-    explicit Served(Demo& d) : demo(d), player(d, {"--serve=0"}) {
-        const std::string prefix = "Console: http://127.0.0.1:";
+    explicit Served(Demo& d, const std::string& serve = "--serve=0") : demo(d), player(d, {serve}) {
         std::string err;
         EXPECT_TRUE(wait_until([&] { return (err = player.err()).find("?token=") != std::string::npos; }))
             << err;
-        const size_t at = err.find(prefix);
-        if (at == std::string::npos) return;
-        port = std::atoi(err.c_str() + at + prefix.size());
-        token = err.substr(err.find("?token=", at) + 7);
+        const size_t at = err.find("Console: http://"), token_at = err.find("/?token=", at);
+        if (at == std::string::npos || token_at == std::string::npos) return;
+        port = std::atoi(err.c_str() + err.rfind(':', token_at) + 1);
+        token = err.substr(token_at + 8);
         token.erase(token.find('\n'));
     }
     std::string origin() const { return "http://127.0.0.1:" + std::to_string(port); }
@@ -163,33 +164,57 @@ TEST(Console, NobodyElseGetsInAndNoClientStallsTheShow) {
     const int port = served.port;
     const std::string good = "/timeline.json?token=" + served.token,
                       host = "127.0.0.1:" + std::to_string(port);
-    // Refused with a bare 403: no token, a wrong one, another host name; WebSockets likewise, and
-    // from another page or none.
-    const std::pair<std::string, std::string> requests[] = {
-        {"/timeline.json", host}, {"/timeline.json?token=" + served.token.substr(1) + "0", host},
-        {"/?token=", host},       {good, "attacker.example:" + std::to_string(port)},
-        {good, "127.0.0.1:1"},    {good, ""},
+    ASSERT_EQ(served.player.ask("pause"), "ok");  // loaded and standing still
+    const long memory_before = served.player.memory_kb();
+    // Hostile requests, each refused with its status and no body: without the token, naming
+    // another host (or two), not HTTP, a head past 8 KB, a socket with a bad key (which must not
+    // take one of the eight places: they are all taken below).
+    const std::string ws_head =
+        "GET /ws?token=" + served.token + " HTTP/1.1\r\nHost: " + host + "\r\nOrigin: http://" + host +
+        "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Version: 13\r\n";
+    auto get = [](const std::string& target, const std::string& lines) {
+        return "GET " + target + " HTTP/1.1\r\n" + lines + "\r\n";
     };
-    for (const auto& [target, host_header] : requests) {
-        std::string request = "GET " + target + " HTTP/1.1\r\n" +
-                              (host_header.empty() ? "" : "Host: " + host_header + "\r\n") +
-                              "Connection: close\r\n\r\n";
-        HttpReply r = http_exchange(port, request);
-        EXPECT_EQ(r.status, 403) << target << " " << host_header;
-        EXPECT_EQ(r.body, "") << target;
+    const std::pair<std::string, int> requests[] = {
+        {get("/timeline.json", "Host: " + host + "\r\n"), 403},
+        {get("/timeline.json?token=" + served.token.substr(1) + "0", "Host: " + host + "\r\n"), 403},
+        {get("/?token=", "Host: " + host + "\r\n"), 403},
+        {get(good, "Host: attacker.example:" + std::to_string(port) + "\r\n"), 403},
+        {get(good, "Host: 127.0.0.1:1\r\n"), 403},
+        {get(good, ""), 403},
+        {get(good, "Host: " + host + "\r\nHost: attacker.example\r\n"), 403},
+        {"NONSENSE\r\n\r\n", 400},
+        {get(good, "Host: " + host + "\r\n" + std::string(40000, 'x') + "\r\n"), 431},
+        {ws_head + "Sec-WebSocket-Key: " + std::string(70, 'A') + "\r\n\r\n", 400},
+        {ws_head + "Sec-WebSocket-Key: " + std::string(70, 'B') + "\r\n\r\n", 400},
+    };
+    for (const auto& [request, status] : requests) {
+        HttpReply r = http_exchange(port, request, 3);
+        EXPECT_EQ(r.status, status) << request.substr(0, 200);
+        EXPECT_EQ(r.body, "") << request.substr(0, 200);
     }
     EXPECT_EQ(served.socket({}, "?token=0")->status(), 403);
     EXPECT_EQ(served.socket({{"Origin", "http://attacker.example"}})->status(), 403);
     EXPECT_EQ(served.socket({{"X-No-Origin", "1"}})->status(), 403);
-    // Malformed requests are answered, not fatal.
-    EXPECT_GE(http_exchange(port, "NONSENSE\r\n\r\n", 3).status, 400);
-    EXPECT_EQ(
-        http_exchange(
-            port,
-            "GET " + good + " HTTP/1.1\r\nHost: " + host + "\r\n" + std::string(40000, 'x') + "\r\n\r\n", 3)
-                .status /
-            100,
-        4);
+    // Forty requests that never finish their heads hold nothing up: a good one is answered at once.
+    std::vector<int> slow_heads;
+    for (int i = 0; i < 40; ++i) {
+        slow_heads.push_back(connect_local(port));
+        send_all(slow_heads.back(), "GET " + good + " HTTP/1.1\r\nHost: ");
+    }
+    EXPECT_EQ(http_exchange(port, get(good, "Host: " + host + "\r\n"), 2).status, 200);
+    for (int fd : slow_heads) close(fd);
+
+    // A frame that claims a gigabyte is answered before its payload and read past, not kept.
+    auto big = served.socket();
+    std::string gigabyte = "\x81\xff";
+    for (int shift = 56; shift >= 0; shift -= 8)
+        gigabyte += static_cast<char>(((1ull << 30) >> shift) & 0xff);
+    gigabyte += std::string(4, '\x11');
+    ASSERT_TRUE(big->send_raw(gigabyte + std::string(100 << 20, 'x'), 20));
+    EXPECT_EQ(big->wait_for("error"), "error frame over 65536 bytes");
+    big.reset();
+    EXPECT_LT(served.player.memory_kb() - memory_before, 64 * 1024);
 
     // Frames a command never comes in: answered with an error, the socket kept.
     auto ws = served.socket();
@@ -225,6 +250,19 @@ TEST(Console, NobodyElseGetsInAndNoClientStallsTheShow) {
     EXPECT_EQ(taken.exit_status, 255);
     EXPECT_EQ(taken.err, "Error: cannot serve the console at 127.0.0.1:" + std::to_string(port) +
                              " (address not available or port in use)\n");
+
+    // Served on every address, the console warns, and takes only a Host in figures with its
+    // port: a page of another site, its name bound to this machine, stays out.
+    Served open(other, "--serve=0.0.0.0:0");
+    EXPECT_TRUE(wait_until([&] {
+        return open.player.err().find(
+                   "Warning: the console is served beyond this machine: anyone on the "
+                   "network can reach its port, and the token travels in clear\n") != std::string::npos;
+    })) << open.player.err();
+    const std::string page = "/?token=" + open.token, open_port = ":" + std::to_string(open.port);
+    EXPECT_EQ(http_get(open.port, page, "rebound.example" + open_port).status, 403);
+    EXPECT_EQ(http_get(open.port, page, "127.0.0.1" + open_port).status, 200);
+    EXPECT_EQ(open.player.ask("quit"), "ok");
     EXPECT_EQ(served.player.ask("quit"), "ok");
     EXPECT_EQ(served.player.wait_exit(), 0);
 }

@@ -18,7 +18,9 @@ Clock::time_point after(double seconds) {
     return Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
 }
 
-int connect_local(int port, int receive_buffer = 0) {
+}  // namespace
+
+int connect_local(int port, int receive_buffer) {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return -1;
     if (receive_buffer > 0) setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receive_buffer, sizeof receive_buffer);
@@ -33,7 +35,7 @@ int connect_local(int port, int receive_buffer = 0) {
     return fd;
 }
 
-bool send_all(int fd, const std::string& bytes, double seconds = 5) {
+bool send_all(int fd, const std::string& bytes, double seconds) {
     const auto deadline = after(seconds);
     size_t sent = 0;
     while (sent < bytes.size()) {
@@ -48,6 +50,8 @@ bool send_all(int fd, const std::string& bytes, double seconds = 5) {
     }
     return true;
 }
+
+namespace {
 
 // Reads what is there into `into`; false once the peer closed or `deadline` passed with nothing.
 bool read_some(int fd, std::string& into, Clock::time_point deadline) {
@@ -133,7 +137,11 @@ bool WebSocketClient::send(const std::string& payload, int opcode) {
     }
     frame.append(reinterpret_cast<const char*>(mask), 4);
     for (size_t i = 0; i < n; ++i) frame += static_cast<char>(payload[i] ^ mask[i % 4]);
-    return fd_ >= 0 && send_all(fd_, frame);
+    return send_raw(frame);
+}
+
+bool WebSocketClient::send_raw(const std::string& bytes, double seconds) {
+    return fd_ >= 0 && send_all(fd_, bytes, seconds);
 }
 
 std::string WebSocketClient::receive(double seconds) {

@@ -10,6 +10,10 @@ struct HttpReply {
     std::string head, body;
 };
 
+// A connection to 127.0.0.1:`port` (-1 when refused), and bytes sent on it whole within `seconds`.
+int connect_local(int port, int receive_buffer = 0);
+bool send_all(int fd, const std::string& bytes, double seconds = 5);
+
 // Sends `request` as it is and reads the reply until the server closes or `seconds` pass.
 HttpReply http_exchange(int port, const std::string& request, double seconds = 10);
 // GET `target` with a Host header (by default the served address).
@@ -28,6 +32,8 @@ class WebSocketClient {
     // One frame, masked as a client's must be (opcode 1: text, 2: binary); false when it could not
     // be sent whole within a few seconds.
     bool send(const std::string& payload, int opcode = 1);
+    // Bytes as they are, framed or not.
+    bool send_raw(const std::string& bytes, double seconds = 5);
     // The next text frame's payload; "" when none came in `seconds` or the socket closed.
     std::string receive(double seconds = 10);
     // The next frame starting with `prefix`, skipping others.
