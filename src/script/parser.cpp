@@ -490,7 +490,7 @@ using FileId = std::pair<dev_t, ino_t>;
 
 // Walks `path` when it opens as a directory or an archive. `ancestors` holds the plain
 // directories being walked, so that a symbolic link back up the tree is not followed forever.
-Walk discover(const std::string& path, std::vector<FileId>& ancestors, SectionList& into) {
+Walk discover(const std::string& path, std::vector<FileId>& ancestors, size_t& walked, SectionList& into) {
     struct stat st;
     bool plain = stat(path.c_str(), &st) == 0;  // false inside archives
     FileId id{};
@@ -509,13 +509,14 @@ Walk discover(const std::string& path, std::vector<FileId>& ancestors, SectionLi
     if (dir == nullptr) return Walk::NotADirectory;
     if (plain && S_ISDIR(st.st_mode)) ancestors.push_back(id);
     while (ZZIP_DIRENT* entry = zzip_readdir(dir.get())) {
+        if (!file_walk_more(walked++)) break;
         std::string name = entry->d_name;
         if (name.empty() || name == "." || name == "..") continue;
         std::string child = path + "/" + name;
-        Walk walked = discover(child, ancestors, into);
+        Walk walk = discover(child, ancestors, walked, into);
         // Directories and archives named like scripts are walked, never parsed; so are the
         // directory entries of an archive, whose names end with '/'.
-        if (walked == Walk::NotADirectory && name.back() != '/' && name.find(".tvl") != std::string::npos) {
+        if (walk == Walk::NotADirectory && name.back() != '/' && name.find(".tvl") != std::string::npos) {
             script_parse(child.c_str(), into);
         }
     }
@@ -530,7 +531,8 @@ void script_discover(const char* path, SectionList& into) {
     std::set<std::string> read;
     std::set<std::string>* saved = texts_read;
     texts_read = &read;
-    discover(path, ancestors, into);
+    size_t walked = 0;
+    discover(path, ancestors, walked, into);
     texts_read = saved;
     // Texts of scripts not on disk yet, under the folder walked.
     if (script_texts == nullptr) return;
