@@ -891,7 +891,10 @@ class Server {
         } restore;
         file_walk_bound = &bound;
         fn();
-        if (bound.cut) folder_too_big();
+        if (bound.cut && !too_big_) {
+            folder_too_big();
+            dirty_ = true;  // what was checked with a walk cut short is checked again without one
+        }
     }
 
     // From now on the folder is not read: only the open scripts are checked, and the user is
@@ -899,7 +902,6 @@ class Server {
     void folder_too_big() {
         if (too_big_) return;
         too_big_ = true;
-        dirty_ = true;  // what was checked with a walk cut short is checked again without one
         folder_.clear();
         const std::string message =
             "The folder " + root_.string() + " holds more than " + std::to_string(MAX_WALK) +
