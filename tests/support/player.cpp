@@ -234,9 +234,9 @@ long MakerSession::memory_kb() const {
     return player_.memory_kb();
 }
 
-long PlayerProcess::memory_kb() const {
+long PlayerProcess::memory_kb(bool peak) const {
     const std::string status = read_file("/proc/" + std::to_string(pid_) + "/status");
-    const size_t at = status.find("VmRSS:");
+    const size_t at = status.find(peak ? "VmHWM:" : "VmRSS:");
     return at == std::string::npos ? -1 : std::atol(status.c_str() + at + 6);
 }
 
