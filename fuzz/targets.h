@@ -5,6 +5,9 @@
 // answer to a bad file; a crash, a sanitizer report or a broken promise is a finding.
 #pragma once
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -12,12 +15,14 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "../tools/media/tga_reader.h"
 #include "core/capture.h"
 #include "core/check.h"
+#include "core/lsp.h"
 #include "core/maker_commands.h"
 #include "core/maker_files.h"
 #include "base/config.h"
@@ -459,6 +464,55 @@ inline std::string run_console_command(const uint8_t* data, size_t size) {
     return "";
 }
 
+// The language server on one session: an initialize serving the working directory, then the
+// input, as it is when it starts with a header, else each part between NUL bytes framed as a
+// message body. Everything it answers must be framed JSON.
+inline std::string run_lsp(const uint8_t* data, size_t size) {
+    auto framed = [](const std::string& body) {
+        return "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+    };
+    char cwd[4096];
+    if (getcwd(cwd, sizeof cwd) == nullptr) return "cannot tell the working directory";
+    std::string session =
+        framed(std::string(R"({"jsonrpc":"2.0","id":0,"method":"initialize","params":{"rootUri":"file://)") +
+               cwd + "\"}}");
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    if (input.rfind("Content-Length", 0) == 0) {
+        session += input;
+    } else {
+        for (size_t at = 0; at <= input.size();) {
+            const size_t end = std::min(input.find('\0', at), input.size());
+            session += framed(input.substr(at, end - at));
+            at = end + 1;
+        }
+    }
+    if (!write_input("lsp.in", reinterpret_cast<const uint8_t*>(session.data()), session.size()))
+        return "cannot write the input";
+    const int in = open("lsp.in", O_RDONLY | O_CLOEXEC);
+    const int out = open("lsp.out", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const int here = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (in < 0 || out < 0 || here < 0) return "cannot open the session's files";
+    lsp_serve(in, out);
+    close(in);
+    close(out);
+    // The server moves to the folder it serves.
+    const bool back = fchdir(here) == 0;
+    close(here);
+    if (!back) return "cannot go back to the working directory";
+    const std::string answers = read_whole("lsp.out");
+    for (size_t at = 0; at < answers.size();) {
+        const size_t colon = answers.find(':', at), body = answers.find("\r\n\r\n", at);
+        if (answers.compare(at, 16, "Content-Length: ") != 0 || colon == std::string::npos ||
+            body == std::string::npos)
+            return "an answer without its header";
+        const size_t length = std::strtoull(answers.c_str() + colon + 1, nullptr, 10);
+        if (body + 4 + length > answers.size()) return "an answer cut short";
+        if (!nlohmann::json::accept(answers.substr(body + 4, length))) return "an answer that is not JSON";
+        at = body + 4 + length;
+    }
+    return "";
+}
+
 struct Target {
     const char* name;  // the harness is <name>_fuzz, its findings tests/regressions/<name>/
     std::string (*run)(const uint8_t* data, size_t size);
@@ -468,6 +522,7 @@ inline const Target targets[] = {
     {"script", run_script}, {"spline", run_spline},   {"mesh", run_mesh},
     {"image", run_image},   {"archive", run_archive}, {"tga", run_tga},
     {"music", run_music},   {"check", run_check},     {"console_command", run_console_command},
+    {"lsp", run_lsp},
 };
 
 }  // namespace fuzz

@@ -145,7 +145,7 @@ void unused_files(std::vector<CheckProblem>& problems, const std::set<std::strin
     std::error_code error;
     fs::recursive_directory_iterator it(".", fs::directory_options::skip_permission_denied, error), end;
     std::vector<std::string> unused;
-    for (; !error && it != end; it.increment(error)) {
+    for (size_t walked = 0; !error && it != end && file_walk_more(walked++); it.increment(error)) {
         const std::string name = it->path().filename().string();
         const std::string relative = normal(it->path().string());
         if (name.front() == '.' || (it.depth() == 0 && name == "video")) {

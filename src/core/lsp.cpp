@@ -10,13 +10,13 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <deque>
 #include <exception>
 #include <filesystem>
 #include <initializer_list>
-#include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -26,6 +26,7 @@
 
 #include "core/check.h"
 #include "core/console.h"
+#include "core/console_note.h"
 #include "core/watch.h"
 #include "resources/files.h"
 #include "resources/texture.h"
@@ -41,9 +42,19 @@ constexpr size_t MAX_BODY = 16u << 20;
 constexpr size_t MAX_HEADER_LINE = 1024;
 constexpr size_t MAX_DOCUMENTS = 256;
 constexpr size_t MAX_DOCUMENT = 1u << 20;
+// Messages read ahead while a check runs, and their bodies' bytes in all.
 constexpr size_t MAX_QUEUED = 1000;
+constexpr size_t MAX_QUEUED_BYTES = 32u << 20;
 constexpr int FOLDER_LOOK_MS = 1000;
 constexpr size_t MAX_FILES = 20000;
+// The entries of the workspace one walk reads at most; a folder with more is too big to be
+// read on every change (a home folder, "/").
+constexpr size_t MAX_WALK = 20000;
+// A request of an editor holds a few hundred values, a few levels deep: a body past these is
+// refused before it is built, so that no message costs more than a small multiple of its size
+// and nothing recursing over it can run out of stack.
+constexpr size_t MAX_DEPTH = 64;
+constexpr size_t MAX_NODES = 100000;
 
 constexpr const char* PLAY_FROM_HERE = "tarvel.playFromHere";
 
@@ -192,6 +203,64 @@ json id_in_prefix(const std::string& prefix) {
     }
     json id = json::parse(prefix.substr(at, end - at), nullptr, false);
     return id.is_number_integer() || id.is_string() ? id : json(nullptr);
+}
+
+// What a body holds, counted without building it: how deep its values nest, how many there are
+// (keys included) and the id of the message when it is a plain number or string. A malformed
+// body is left to the parser to answer.
+struct BodyShape {
+    size_t depth = 0, deepest = 0, nodes = 0;
+    bool id_next = false;  // the value coming is the message's id
+    json id = nullptr;
+
+    bool value(json scalar = nullptr) {
+        ++nodes;
+        if (id_next && (scalar.is_number_integer() || scalar.is_string())) id = std::move(scalar);
+        id_next = false;
+        return true;
+    }
+    bool open() {
+        value();
+        deepest = std::max(deepest, ++depth);
+        return true;
+    }
+    bool close() {
+        --depth;
+        return true;
+    }
+    bool null() { return value(); }
+    bool boolean(bool) { return value(); }
+    bool number_integer(json::number_integer_t n) { return value(n); }
+    bool number_unsigned(json::number_unsigned_t n) { return value(n); }
+    bool number_float(json::number_float_t, const std::string&) { return value(); }
+    bool string(std::string& text) { return value(id_next ? json(std::move(text)) : json()); }
+    bool binary(json::binary_t&) { return value(); }
+    bool start_object(size_t) { return open(); }
+    bool end_object() { return close(); }
+    bool start_array(size_t) { return open(); }
+    bool end_array() { return close(); }
+    bool key(std::string& name) {
+        ++nodes;
+        id_next = depth == 1 && name == "id";
+        return true;
+    }
+    bool parse_error(size_t, const std::string&, const json::exception&) { return false; }
+};
+
+// A whole number of a message, `otherwise` when it is none or out of range (converting a
+// fraction or a huge number would be undefined).
+long long whole(const json& v, long long otherwise) {
+    if (v.is_number_unsigned()) {
+        return v.get<json::number_unsigned_t>() <= static_cast<unsigned long long>(LLONG_MAX)
+                   ? v.get<long long>()
+                   : otherwise;
+    }
+    return v.is_number_integer() ? v.get<long long>() : otherwise;
+}
+
+int whole_int(const json& v) {
+    const long long n = whole(v, -1);
+    return n >= INT_MIN && n <= INT_MAX ? static_cast<int>(n) : -1;
 }
 
 std::string uri_to_path(const std::string& uri) {
@@ -423,7 +492,8 @@ class Server {
             }
             json message;
             if (!queued_.empty()) {
-                message = std::move(queued_.front());
+                message = std::move(queued_.front().message);
+                queued_bytes_ -= queued_.front().bytes;
                 queued_.pop_front();
             } else if (ended_ || !next(in, message)) {
                 return shutdown_ ? 0 : 1;
@@ -435,11 +505,13 @@ class Server {
     }
 
   private:
-    // The next message of the input; framing faults are answered here and come back as a
-    // discarded value. False at the end of the input.
-    bool next(Input& in, json& message) {
+    // The next message of the input; framing faults and bodies past the bounds are answered
+    // here and come back as a discarded value. False at the end of the input. `bytes` is the
+    // size of its body.
+    bool next(Input& in, json& message, size_t* bytes = nullptr) {
         std::string body;
         Got got = read_message(in, body);
+        if (bytes != nullptr) *bytes = body.size();
         message = json(json::value_t::discarded);
         if (got == Got::End) {
             ended_ = true;
@@ -450,8 +522,16 @@ class Server {
         } else if (got == Got::TooBig) {
             error(id_in_prefix(body), INVALID_REQUEST, "the message is over 16 MB and was skipped");
         } else {
-            message = json::parse(body, nullptr, false);
-            if (message.is_discarded()) error(nullptr, PARSE_ERROR, "the body is not JSON");
+            BodyShape shape;
+            if (!json::sax_parse(body, &shape)) {
+                error(nullptr, PARSE_ERROR, "the body is not JSON");
+            } else if (shape.deepest > MAX_DEPTH || shape.nodes > MAX_NODES) {
+                error(shape.id, INVALID_REQUEST,
+                      "the message nests deeper than " + std::to_string(MAX_DEPTH) + " or holds more than " +
+                          std::to_string(MAX_NODES) + " values and was refused");
+            } else {
+                message = json::parse(body, nullptr, false);
+            }
         }
         return true;
     }
@@ -476,9 +556,11 @@ class Server {
 
     // Handles one message; true when it was "exit".
     bool handle(const json& m) {
+        static const json no_params = json::object();
         const bool has_id = m.is_object() && m.contains("id");
-        json id = has_id ? m["id"] : json(nullptr);
-        if (has_id && !id.is_string() && !id.is_number_integer()) id = nullptr;
+        // Only a plain id is echoed: anything else is the editor's mistake, answered with none.
+        json id = nullptr;
+        if (has_id && (m["id"].is_string() || m["id"].is_number_integer())) id = m["id"];
         if (!m.is_object() || !m.contains("method") || !m["method"].is_string()) {
             // Answers from the editor to requests never sent are ignored.
             if (m.is_object() && (m.contains("result") || m.contains("error"))) return false;
@@ -486,7 +568,7 @@ class Server {
             return false;
         }
         const std::string method = m["method"];
-        const json params = m.contains("params") ? m["params"] : json::object();
+        const json& params = m.contains("params") ? m["params"] : no_params;
         if (method == "exit") return true;
         if (!initialized_ && method != "initialize") {
             if (has_id) error(id, NOT_INITIALIZED, "the server is not initialized");
@@ -563,7 +645,7 @@ class Server {
                 return;
             }
             std::string text = item.at("text");
-            const long long version = item.value("version", 0LL);
+            const long long version = item.contains("version") ? whole(item["version"], 0) : 0;
             if (text.size() > MAX_DOCUMENT) {
                 std::fputs("tarvel: lsp: a document over 1 MB was not opened\n", stderr);
                 return;
@@ -585,7 +667,10 @@ class Server {
                 std::fputs("tarvel: lsp: a change past 1 MB was ignored\n", stderr);
                 return;
             }
-            found->second.version = params.at("textDocument").value("version", found->second.version + 1);
+            const json& document = params.at("textDocument");
+            found->second.version = document.contains("version")
+                                        ? whole(document["version"], found->second.version + 1)
+                                        : found->second.version + 1;
             found->second.text = std::move(text);
             dirty_ = true;
         } else if (method == "textDocument/didClose") {
@@ -625,7 +710,9 @@ class Server {
         const std::string keyword = keyword_of(w.name);
         if (!w.header && (keyword == "string" || keyword == "spline") && w.name_to < before.size()) {
             const json range = range_of(line, column(before, w.value_from), column(before, at));
-            for (const std::string& path : file_list(MAX_FILES)) {
+            std::vector<std::string> files;
+            walk([&] { files = file_list(MAX_FILES); });
+            for (const std::string& path : files) {
                 if (!fits(keyword, path)) continue;
                 items.push_back(
                     {{"label", path}, {"kind", 17}, {"textEdit", {{"range", range}, {"newText", path}}}});
@@ -646,9 +733,8 @@ class Server {
     // there; "" when there is none.
     std::string console_url() const {
         if (root_.empty()) return "";
-        std::ifstream in(root_ / CONSOLE_NOTE);
-        std::string line;
-        if (!in || !std::getline(in, line) || line.size() > 512) return "";
+        const std::string line = console_note_read(root_ / CONSOLE_NOTE);
+        if (line.size() > 512) return "";
         // Only a console on this machine: the note is a file of the folder, which anyone may
         // have written.
         if (line.rfind("http://127.0.0.1:", 0) != 0 && line.rfind("http://[::1]:", 0) != 0) return "";
@@ -740,8 +826,8 @@ class Server {
         const Document* doc = find(params);
         if (doc == nullptr) return false;
         lines = lines_of(doc->text);
-        line = params.at("position").at("line");
-        const int character = params.at("position").at("character");
+        line = whole_int(params.at("position").at("line"));
+        const int character = whole_int(params.at("position").at("character"));
         if (line < 0 || line >= static_cast<int>(lines.size()) || character < 0) return false;
         byte = byte_at(lines[line], character);
         return true;
@@ -789,14 +875,60 @@ class Server {
         // Pictures found good in earlier rounds are not decoded again while their files stay.
         if (pictures_.size() > MAX_FILES) pictures_.clear();
         texture_checked = &pictures_;
-        return demo_check(true);
+        std::vector<CheckProblem> problems;
+        walk([&] { problems = demo_check(true); });
+        return problems;
+    }
+
+    // Runs `fn` with every walk of the folder bounded: MAX_WALK entries each, none once the
+    // folder has proved too big. A walk cut short makes it so.
+    template <typename Fn>
+    void walk(Fn&& fn) {
+        FileWalkBound bound{too_big_ ? 0 : MAX_WALK};
+        struct Restore {
+            FileWalkBound* saved = file_walk_bound;
+            ~Restore() { file_walk_bound = saved; }
+        } restore;
+        file_walk_bound = &bound;
+        fn();
+        if (bound.cut && !too_big_) {
+            folder_too_big();
+            dirty_ = true;  // what was checked with a walk cut short is checked again without one
+        }
+    }
+
+    // From now on the folder is not read: only the open scripts are checked, and the user is
+    // told why, once.
+    void folder_too_big() {
+        if (too_big_) return;
+        too_big_ = true;
+        folder_.clear();
+        const std::string message =
+            "The folder " + root_.string() + " holds more than " + std::to_string(MAX_WALK) +
+            " files and folders, too many to read on every change: from now on "
+            "only the scripts open in the editor are checked, without the demo's other "
+            "scripts, its unused files or file names to complete, and changes on disk "
+            "are not looked for. Open the demo's own folder to have it checked whole.";
+        std::fprintf(stderr, "tarvel: lsp: %s\n", message.c_str());
+        send({{"jsonrpc", "2.0"},
+              {"method", "window/showMessage"},
+              {"params", {{"type", 2}, {"message", message}}}});
+    }
+
+    // The served folder's files now; nothing once it is too big to be looked at.
+    FileSnapshot look() {
+        bool cut = false;
+        FileSnapshot now;
+        if (!too_big_) now = watch_scan(".", {}, MAX_WALK, &cut);
+        if (cut) folder_too_big();
+        return too_big_ ? FileSnapshot() : now;
     }
 
     // Whether the files of the served folder changed since the last check or look.
     bool folder_changed() {
-        if (root_.empty() || docs_.empty()) return false;
-        FileSnapshot now = watch_scan(".", {}, MAX_FILES);
-        const bool changed = now != folder_;
+        if (root_.empty() || docs_.empty() || too_big_) return false;
+        FileSnapshot now = look();
+        const bool changed = now != folder_ || too_big_;
         folder_ = std::move(now);
         return changed;
     }
@@ -806,7 +938,7 @@ class Server {
     void publish_all(Input& in) {
         dirty_ = false;
         if (root_.empty()) return;
-        folder_ = watch_scan(".", {}, MAX_FILES);
+        folder_ = look();
         std::vector<CheckProblem> problems;
         try {
             problems = check();
@@ -816,7 +948,9 @@ class Server {
             return;
         }
         json message;
-        while (queued_.size() < MAX_QUEUED && !in.idle() && next(in, message)) {
+        size_t bytes = 0;
+        while (queued_.size() < MAX_QUEUED && queued_bytes_ < MAX_QUEUED_BYTES && !in.idle() &&
+               next(in, message, &bytes)) {
             if (message.is_discarded()) continue;
             if (message.is_object() && message.contains("method") && message["method"].is_string()) {
                 const std::string method = message["method"];
@@ -824,7 +958,8 @@ class Server {
                     method == "textDocument/didClose")
                     dirty_ = true;
             }
-            queued_.push_back(std::move(message));
+            queued_.push_back({std::move(message), bytes});
+            queued_bytes_ += bytes;
         }
         if (dirty_) return;
         const Document* first = nullptr;
@@ -862,7 +997,13 @@ class Server {
     bool shutdown_ = false;
     bool dirty_ = false;
     bool ended_ = false;
-    std::deque<json> queued_;
+    bool too_big_ = false;  // the folder holds more than one walk reads
+    struct Queued {
+        json message;
+        size_t bytes;
+    };
+    std::deque<Queued> queued_;
+    size_t queued_bytes_ = 0;
     std::map<std::string, PictureStamp> pictures_;
     FileSnapshot folder_;  // the served folder's files at the last look
     fs::path root_;
@@ -871,14 +1012,18 @@ class Server {
 
 }  // namespace
 
+int lsp_serve(int in_fd, int out_fd) {
+    Input in(in_fd);
+    Server server(out_fd);
+    return server.run(in);
+}
+
 int lsp_run() {
     // Only the protocol goes to standard output: anything else printed meanwhile goes to standard
     // error.
     const int out_fd = dup(1);
     if (out_fd < 0 || dup2(2, 1) < 0) return 1;
-    Input in(0);
-    Server server(out_fd);
-    const int status = server.run(in);
+    const int status = lsp_serve(0, out_fd);
     close(out_fd);
     return status;
 }

@@ -6,3 +6,6 @@
 
 // Serves until "exit" or the end of the input; returns the exit status (0 after "shutdown").
 int lsp_run();
+// The same server on any pair of descriptors (the fuzz harness's); it may change the working
+// directory to the folder it serves.
+int lsp_serve(int in_fd, int out_fd);

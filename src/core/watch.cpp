@@ -15,7 +15,7 @@ struct DirCloser {
 };
 
 void scan_folder(const std::string& folder, const std::string& prefix, const std::set<std::string>& outputs,
-                 size_t limit, int depth, FileSnapshot& out) {
+                 size_t limit, int depth, size_t& read, bool& cut, FileSnapshot& out) {
     // Deeper than any demo goes; a guard against pathological trees.
     if (depth > 32) return;
     std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
@@ -23,18 +23,21 @@ void scan_folder(const std::string& folder, const std::string& prefix, const std
     while (dirent* entry = readdir(dir.get())) {
         std::string name = entry->d_name;
         if (name == "." || name == "..") continue;
+        if (read++ >= limit) {
+            cut = true;
+            return;
+        }
         std::string path = prefix + name;
         if (watch_ignored(path, outputs)) continue;
         std::string full = folder + "/" + name;
         struct stat link_info;
         if (lstat(full.c_str(), &link_info) != 0) continue;
         if (S_ISDIR(link_info.st_mode)) {
-            scan_folder(full, path + "/", outputs, limit, depth + 1, out);
+            scan_folder(full, path + "/", outputs, limit, depth + 1, read, cut, out);
             continue;
         }
         struct stat info;
         if (stat(full.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
-        if (out.size() >= limit) return;
         out[path] = {static_cast<int64_t>(info.st_size),
                      static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
     }
@@ -61,9 +64,13 @@ bool watch_ignored(const std::string& path, const std::set<std::string>& outputs
     return false;
 }
 
-FileSnapshot watch_scan(const std::string& root, const std::set<std::string>& outputs, size_t limit) {
+FileSnapshot watch_scan(const std::string& root, const std::set<std::string>& outputs, size_t limit,
+                        bool* cut) {
     FileSnapshot out;
-    scan_folder(root, "", outputs, limit, 0, out);
+    size_t read = 0;
+    bool stopped = false;
+    scan_folder(root, "", outputs, limit, 0, read, stopped, out);
+    if (cut != nullptr) *cut = stopped;
     return out;
 }
 

@@ -24,8 +24,10 @@ using FileSnapshot = std::map<std::string, FileStamp>;
 bool watch_ignored(const std::string& path, const std::set<std::string>& outputs);
 
 // Walks the tree under `root` (symbolic links to files are followed, links to folders are not,
-// so a link back up cannot loop). Stops after `limit` files.
-FileSnapshot watch_scan(const std::string& root, const std::set<std::string>& outputs, size_t limit = 100000);
+// so a link back up cannot loop). Stops after reading `limit` entries of folders (those left out
+// counted too), and then sets `cut`.
+FileSnapshot watch_scan(const std::string& root, const std::set<std::string>& outputs, size_t limit = 100000,
+                        bool* cut = nullptr);
 
 // Paths created, changed or removed between two snapshots, sorted.
 std::vector<std::string> watch_changes(const FileSnapshot& before, const FileSnapshot& after);

@@ -311,6 +311,14 @@ std::string file_archive_folder(const std::string& path) {
     return path;
 }
 
+FileWalkBound* file_walk_bound = nullptr;
+
+bool file_walk_more(size_t read) {
+    if (file_walk_bound == nullptr || read < file_walk_bound->entries) return true;
+    file_walk_bound->cut = true;
+    return false;
+}
+
 std::vector<std::string> file_list(size_t limit) {
     namespace fs = std::filesystem;
     std::vector<std::string> files;
@@ -318,7 +326,8 @@ std::vector<std::string> file_list(size_t limit) {
     std::vector<std::pair<std::string, std::string>> archives;  // file, folder it stands for
     std::error_code error;
     fs::recursive_directory_iterator it(".", fs::directory_options::skip_permission_denied, error), end;
-    for (int walked = 0; !error && it != end && files.size() < limit && ++walked < 100000;
+    size_t walked = 0;
+    for (; !error && it != end && files.size() < limit && walked < 100000 && file_walk_more(walked++);
          it.increment(error)) {
         const std::string name = it->path().filename().string();
         if (name.empty() || name.front() == '.') {
@@ -339,7 +348,8 @@ std::vector<std::string> file_list(size_t limit) {
         if (files.size() >= limit) break;
         ZzipDir dir(dir_open(file.c_str()));
         if (dir == nullptr || zzip_dir_real(dir.get()) != 0) continue;
-        while (ZZIP_DIRENT* entry = zzip_readdir(dir.get())) {
+        while (const ZZIP_DIRENT* entry = zzip_readdir(dir.get())) {
+            if (!file_walk_more(walked++)) break;
             const std::string inside = entry->d_name;
             if (inside.empty() || inside.back() == '/' || files.size() >= limit) continue;
             const std::string path = folder + "/" + inside;

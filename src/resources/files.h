@@ -46,6 +46,19 @@ std::string file_archive_folder(const std::string& path);
 // also for x.tga inside data.zip), hidden entries left out; at most `limit`, in no set order.
 std::vector<std::string> file_list(size_t limit);
 
+// A bound on every walk of the demo folder (script discovery, the checker's list of unused
+// files, file_list), for a caller that must answer in a bounded time whatever folder it is
+// given: no walk reads more than `entries` directory entries (an archive's included), and one
+// that stops short sets `cut`. While null (the player, --check) each walk reads the whole folder.
+struct FileWalkBound {
+    size_t entries = 0;
+    bool cut = false;
+};
+extern FileWalkBound* file_walk_bound;
+
+// Whether a walk that has read `read` entries may read one more; when not, the bound is cut.
+bool file_walk_more(size_t read);
+
 // An SDL stream on a file. With 'r' in the mode it reads through the archive-aware layer
 // (seekable, read-only, closing frees it); otherwise it is SDL's ordinary stdio stream.
 // Null on failure, with the SDL error text set.

@@ -511,7 +511,7 @@ bool leads_out(const std::string& path, const std::string& root) {
 // A link to a folder outside `root` is not followed: the maker's mode watches the demo's folder
 // only, so scripts found there would play but never reload.
 Walk discover(const std::string& path, const std::string& root, std::vector<FileId>& ancestors,
-              SectionList& into) {
+              size_t& walked, SectionList& into) {
     struct stat st;
     bool plain = stat(path.c_str(), &st) == 0;  // false inside archives
     FileId id{};
@@ -534,13 +534,14 @@ Walk discover(const std::string& path, const std::string& root, std::vector<File
     if (dir == nullptr) return Walk::NotADirectory;
     if (plain && S_ISDIR(st.st_mode)) ancestors.push_back(id);
     while (ZZIP_DIRENT* entry = zzip_readdir(dir.get())) {
+        if (!file_walk_more(walked++)) break;
         std::string name = entry->d_name;
         if (name.empty() || name == "." || name == "..") continue;
         std::string child = path + "/" + name;
-        Walk walked = discover(child, root, ancestors, into);
+        Walk walk = discover(child, root, ancestors, walked, into);
         // Directories and archives named like scripts are walked, never parsed; so are the
         // directory entries of an archive, whose names end with '/'.
-        if (walked == Walk::NotADirectory && name.back() != '/' && name.find(".tvl") != std::string::npos) {
+        if (walk == Walk::NotADirectory && name.back() != '/' && name.find(".tvl") != std::string::npos) {
             script_parse(child.c_str(), into);
         }
     }
@@ -557,7 +558,8 @@ void script_discover(const char* path, SectionList& into) {
     texts_read = &read;
     std::error_code error;
     const std::string root = std::filesystem::canonical(path, error).string();
-    discover(path, root, ancestors, into);
+    size_t walked = 0;
+    discover(path, root, ancestors, walked, into);
     texts_read = saved;
     // Texts of scripts not on disk yet, under the folder walked.
     if (script_texts == nullptr) return;

@@ -1,13 +1,17 @@
 // tarvel --lsp driven as an editor drives it, through pipes and without a display: diagnostics
 // of the text being typed, completion, the sections, and malformed input answered, not fatal.
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <thread>
 
@@ -65,6 +69,7 @@ class Client {
         }
     }
     int wait_exit() { return player_.wait_exit(10); }
+    long peak_memory_kb() const { return player_.memory_kb(true); }
     std::string err() const { return read_file(dir_ + "/.lsp-stderr"); }
 
   private:
@@ -259,7 +264,10 @@ TEST(Lsp, DiagnosticsCompletionDefinitionAndSectionsOfTheTextBeingTyped) {
     EXPECT_EQ(read_file(demo.dir.file("show.tvl")), "");
 }
 
-TEST(Lsp, MalformedInputIsAnsweredAndTheServerGoesOn) {
+// Each row is answered as stated; after it the server still answers, and its memory has never
+// been 64 MB above what it started with (a message may cost a small multiple of its size, never
+// more).
+TEST(Lsp, MalformedAndHostileInputIsAnsweredAndTheServerGoesOn) {
     TempDir dir;
     {
         Client early(dir.path);
@@ -269,20 +277,91 @@ TEST(Lsp, MalformedInputIsAnsweredAndTheServerGoesOn) {
         EXPECT_EQ(early.wait_exit(), 1);  // no shutdown first
     }
     Client c(dir.path);
-    EXPECT_TRUE(c.ask("initialize", {{"rootUri", nullptr}}).contains("result"));
-    c.raw("Content-Length: x\r\n\r\n");       // a bad header: dropped
-    c.raw("Content-Length: 5\r\n\r\n{bad}");  // not JSON
-    EXPECT_EQ(c.until([](const json& m) { return m.contains("error"); })["error"]["code"], -32700);
-    const std::string big = "{\"id\":77,\"method\":\"x\",\"pad\":\"" + std::string(17 << 20, 'a') + "\"}";
-    c.raw("Content-Length: " + std::to_string(big.size()) + "\r\n\r\n" + big);
-    EXPECT_EQ(c.answer(77)["error"]["code"], -32600);
+    EXPECT_TRUE(c.ask("initialize", {{"rootUri", "file://" + dir.path}}).contains("result"));
+    const long start_kb = c.peak_memory_kb();
+    auto framed = [](const std::string& body) {
+        return "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+    };
+    auto error = [](const json& id, int code) {
+        return [=](const json& m) {
+            return m.value("id", json()) == id && m.contains("error") && m["error"]["code"] == code;
+        };
+    };
+    auto deep = [](size_t n) { return std::string(n, '[') + std::string(n, ']'); };
+    std::string objects = "{\"jsonrpc\":\"2.0\",\"id\":6,\"method\":\"x\",\"params\":[{}";
+    while (objects.size() < (16u << 20) - 8) objects += ",{}";
+    const std::string note = dir.file(".tarvel-console");
+    // Play from here reads the note.
+    const std::string play = framed(R"({"jsonrpc":"2.0","id":7,"method":"workspace/executeCommand",)"
+                                    R"("params":{"command":"tarvel.playFromHere","arguments":[1]}})");
+    auto played = [](const json& m) { return m.value("id", json()) == 7 && m.contains("result"); };
+    struct Row {
+        const char* what;
+        std::function<void()> make;
+        std::string bytes;
+        std::function<bool(const json&)> answer;
+    };
+    const Row rows[] = {
+        {"a bad header (dropped), then a body not JSON",
+         {},
+         "Content-Length: x\r\n\r\n" + framed("{bad}"),
+         error(nullptr, -32700)},
+        {"a body over 16 MB",
+         {},
+         framed("{\"id\":77,\"method\":\"x\",\"pad\":\"" + std::string(17 << 20, 'a') + "\"}"),
+         error(77, -32600)},
+        // Past the bound in depth only, then in values too.
+        {"params nested 90,000 deep",
+         {},
+         framed("{\"jsonrpc\":\"2.0\",\"id\":5,\"method\":\"textDocument/hover\",\"params\":" + deep(90000) +
+                "}"),
+         error(5, -32600)},
+        {"an id nested 100,000 deep",
+         {},
+         framed("{\"jsonrpc\":\"2.0\",\"method\":\"x\",\"id\":" + deep(100000) + "}"),
+         error(nullptr, -32600)},
+        {"16 MB of small objects", {}, framed(objects + "]}"), error(6, -32600)},
+        {"the note a FIFO", [&] { ASSERT_EQ(mkfifo(note.c_str(), 0600), 0); }, play, played},
+        {"the note a link to /dev/zero", [&] { ASSERT_EQ(symlink("/dev/zero", note.c_str()), 0); }, play,
+         played},
+        {"the note 300 MB without a line end",
+         [&] {
+             write_file(note, "http://127.0.0.1:1/?token=");
+             ASSERT_EQ(truncate(note.c_str(), 300 << 20), 0);
+         },
+         play, played},
+        // The folder is read no more, and the user is told.
+        {"a folder of more than 20,000 files",
+         [&] {
+             for (int i = 0; i <= 20000; ++i)
+                 close(creat(dir.file("many/" + std::to_string(i)).c_str(), 0644));
+         },
+         framed(json({{"jsonrpc", "2.0"},
+                      {"method", "textDocument/didOpen"},
+                      {"params",
+                       {{"textDocument", json::parse(text_document("file://" + dir.file("a.tvl"), 1, ""))}}}})
+                    .dump()),
+         [](const json& m) {
+             return m.value("method", "") == "window/showMessage" &&
+                    m["params"]["message"].get<std::string>().find("more than 20000 files") !=
+                        std::string::npos;
+         }},
+    };
+    std::filesystem::create_directory(dir.file("many"));
+    for (const Row& row : rows) {
+        unlink(note.c_str());
+        if (row.make) row.make();
+        c.raw(row.bytes);
+        EXPECT_FALSE(c.until(row.answer).is_null()) << row.what << c.err();
+        json r = c.ask("textDocument/documentSymbol", {{"textDocument", {{"uri", "file:///nowhere.tvl"}}}});
+        EXPECT_EQ(r["result"], json::array()) << row.what << r << c.err();
+        EXPECT_LT(c.peak_memory_kb(), start_kb + 64 * 1024) << row.what;
+    }
     EXPECT_EQ(c.ask("no/such", json::object())["error"]["code"], -32601);
     EXPECT_EQ(c.ask("textDocument/completion", {{"textDocument", 3}})["error"]["code"], -32602);
     c.send({{"jsonrpc", "2.0"}, {"method", "no/such/notification"}});
     c.send(json::array({1, 2}));
     EXPECT_EQ(c.until([](const json& m) { return m.contains("error"); })["error"]["code"], -32600);
-    json r = c.ask("textDocument/documentSymbol", {{"textDocument", {{"uri", "file:///nowhere.tvl"}}}});
-    EXPECT_EQ(r["result"], json::array()) << r << c.err();
     EXPECT_EQ(c.ask("shutdown", nullptr)["result"], nullptr);
     c.notify("exit", nullptr);
     EXPECT_EQ(c.wait_exit(), 0) << c.err();

@@ -231,8 +231,12 @@ TgaPicture cold_still(const Demo& demo, const std::string& seconds) {
 }
 
 long MakerSession::memory_kb() const {
-    const std::string status = read_file("/proc/" + std::to_string(player_.pid()) + "/status");
-    const size_t at = status.find("VmRSS:");
+    return player_.memory_kb();
+}
+
+long PlayerProcess::memory_kb(bool peak) const {
+    const std::string status = read_file("/proc/" + std::to_string(pid_) + "/status");
+    const size_t at = status.find(peak ? "VmHWM:" : "VmRSS:");
     return at == std::string::npos ? -1 : std::atol(status.c_str() + at + 6);
 }
 

@@ -120,6 +120,8 @@ class PlayerProcess {
     int to() const { return to_; }      // the player's standard input
     int from() const { return from_; }  // its standard output
     int pid() const { return pid_; }    // -1 once it has ended and been waited for
+    // Its resident memory in kilobytes, now or at its peak so far.
+    long memory_kb(bool peak = false) const;
     // The exit status once the player ends (-1 when it is still running after `seconds`).
     int wait_exit(double seconds);
 
