@@ -54,3 +54,11 @@ std::string solid_rgb(int width, int height, unsigned char r, unsigned char g, u
 
 // Writes the font image every demo needs at start-up (data/fonts/font.tga under `dir`).
 void write_demo_font(const std::string& dir);
+
+// Memory bounds of the tests hold for the normal build; AddressSanitizer's red zones and its
+// quarantine of freed blocks take about three times as much.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr long SANITIZER_MEMORY_FACTOR = 3;
+#else
+inline constexpr long SANITIZER_MEMORY_FACTOR = 1;
+#endif
