@@ -175,7 +175,6 @@ struct Console::State {
     int next_client = 1;
     bool joined = false;
     bool stopping = false;
-    bool pending = false;  // frames wait to be written (the serving thread tells)
     std::deque<ConsoleCommand> commands;
     std::shared_ptr<const std::string> json, svg;
 
@@ -480,36 +479,27 @@ void State::accept_all() {
 void State::serve() {
     Clock::time_point stop_by{};
     for (;;) {
-        bool stop = false;
+        connections.remove_if([](const Connection& c) { return c.fd < 0; });
+        // One look at the shared state: whether stopping, and which sockets have frames waiting.
+        bool stop = false, pending = false;
+        std::vector<pollfd> polls = {{wake_read, POLLIN, 0}, {listener, POLLIN, 0}};
         {
             std::lock_guard<std::mutex> lock(mutex);
             stop = stopping;
-            pending = false;
             for (const Connection& c : connections) {
                 auto it = clients.find(c.client);
-                pending = pending || (c.fd >= 0 && c.stage == Connection::Stage::Socket &&
-                                      (!c.out.empty() || (it != clients.end() && !it->second.queue.empty())));
+                const bool queued =
+                    c.stage == Connection::Stage::Socket && it != clients.end() && !it->second.queue.empty();
+                pending = pending || (c.stage == Connection::Stage::Socket && (!c.out.empty() || queued));
+                const bool wants_out = !c.out.empty() || !c.control.empty() || (queued && !c.closing);
+                polls.push_back({c.fd, static_cast<short>(POLLIN | (wants_out ? POLLOUT : 0)), 0});
             }
         }
         // Stopping: what the clients were last told (the answer to a "quit") goes out first, for a
-        // moment at most.
+        // moment at most; no one new is let in meanwhile.
         if (stop && stop_by == Clock::time_point{}) stop_by = Clock::now() + std::chrono::milliseconds(500);
         if (stop && (!pending || Clock::now() > stop_by)) break;
-
-        connections.remove_if([](const Connection& c) { return c.fd < 0; });
-        std::vector<pollfd> polls = {{wake_read, POLLIN, 0},
-                                     {listener, static_cast<short>(stop ? 0 : POLLIN), 0}};
-        for (Connection& c : connections) {
-            short events = POLLIN;
-            bool wants_out = !c.out.empty() || !c.control.empty();
-            if (!wants_out && c.stage == Connection::Stage::Socket && !c.closing) {
-                std::lock_guard<std::mutex> lock(mutex);
-                auto it = clients.find(c.client);
-                wants_out = it != clients.end() && !it->second.queue.empty();
-            }
-            if (wants_out) events |= POLLOUT;
-            polls.push_back({c.fd, events, 0});
-        }
+        if (stop) polls[1].events = 0;
         int n;
         do n = poll(polls.data(), polls.size(), stop ? 20 : 250);
         while (n < 0 && errno == EINTR);
