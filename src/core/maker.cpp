@@ -228,8 +228,9 @@ void Maker::load(bool first) {
         explicit OpenLog(Maker& m) : maker(m) { file_open_log = &opened; }
         ~OpenLog() {
             file_open_log = saved;
-            for (std::string name : opened) {
-                while (name.rfind("./", 0) == 0) name.erase(0, 2);
+            for (const std::string& path : opened) {
+                // The watcher's name for the file: "./data/a.tga" is "data/a.tga".
+                const std::string name = std::filesystem::path(path).lexically_normal().string();
                 maker.outputs_.erase(name);
                 maker.opened_.insert(name);
             }
