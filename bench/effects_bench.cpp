@@ -13,13 +13,14 @@
 #include <vector>
 
 #include "base/config.h"
+#include "runtime/registry.h"
 #include "effects/deform.h"
 #include "effects/radial_blur.h"
 #include "effects/render_mesh.h"
 #include "gfx/ortho.h"
 #include "resources/texture.h"
 #include "rounds.h"
-#include "core/startup.h"
+#include "runtime/startup.h"
 #include "gfx/video.h"
 #include "media_files.h"
 #include "resources/spline.h"
@@ -34,7 +35,7 @@ constexpr float STEP = 1.0f / 60;
 
 // The demo the sections belong to, kept for the whole run.
 Demo& bench_demo() {
-    static Demo* demo = new Demo;
+    static Demo* demo = new Demo(section_types);
     return *demo;
 }
 

@@ -18,9 +18,10 @@
 #include <vector>
 
 #include "base/config.h"
-#include "core/capture.h"
+#include "runtime/registry.h"
+#include "runtime/capture.h"
 #include "rounds.h"
-#include "core/sequencer.h"
+#include "runtime/sequencer.h"
 #include "gfx/video.h"
 #include "gfx/ortho.h"
 #include "resources/texture.h"
@@ -46,7 +47,7 @@ void write_picture(const std::string& path, int size) {
 
 // The demo played, kept for the whole run.
 Demo& bench_demo() {
-    static Demo* demo = new Demo;
+    static Demo* demo = new Demo(section_types);
     return *demo;
 }
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "base/random.h"
+#include "runtime/registry.h"
 #include "rounds.h"
 #include "media_files.h"
 #include "resources/spline.h"
@@ -131,7 +132,7 @@ void draw_quads(const QuadFrame& quads) {
 
 // The demo the benchmarked sections belong to, and the frame their callbacks are handed.
 Demo& bench_demo() {
-    static Demo* demo = new Demo;
+    static Demo* demo = new Demo(section_types);
     return *demo;
 }
 Frame bench_frame() {

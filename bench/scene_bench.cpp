@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "resources/mesh.h"
+#include "runtime/registry.h"
 #include "rounds.h"
 #include "mesh_writer.h"
 #include "resources/spline.h"
@@ -116,7 +117,7 @@ int main() {
     float object_params[7] = {1, 0, 1, 0.8f, 0.6f, 1, 1};
     for (int i = 0; i < 7; ++i) object.params[i] = object_params[i];
     object.data = &shaded;
-    Demo demo;
+    Demo demo(section_types);
     Frame f = demo_frame(demo);
     std::vector<float> big_stream = corner_stream(big);
     compare(

@@ -38,9 +38,10 @@
 #include <vector>
 
 #include "audio/sound_system.h"
+#include "runtime/registry.h"
 #include "base/config.h"
-#include "core/sequencer.h"
-#include "core/startup.h"
+#include "runtime/sequencer.h"
+#include "runtime/startup.h"
 #include "gfx/video.h"
 #include "resources/texture.h"
 #include "rounds.h"
@@ -106,18 +107,18 @@ void bench_load_phase(const fs::path& showcase) {
     std::vector<std::string> files;
     {
         SectionList sections;
-        config_set_defaults(sections);
+        config_set_defaults(sections, section_types);
         video_init();
         if (config.sound != 0) sound_init();
-        Demo demo;
-        config_set_defaults(demo.sections);
+        Demo demo(section_types);
+        config_set_defaults(demo.sections, section_types);
         files = named_files(demo);
     }
     std::unique_ptr<Demo> demo;
     auto cold_load = [&] {
         demo.reset();
-        demo = std::make_unique<Demo>();
-        config_set_defaults(demo->sections);
+        demo = std::make_unique<Demo>(section_types);
+        config_set_defaults(demo->sections, section_types);
         clock_reset(*demo);
         auto begin = Clock::now();
         load_phase(*demo);

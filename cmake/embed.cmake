@@ -1,6 +1,6 @@
 # Writes OUT, a C++ file that holds each of FILES as a character array console_NAME_EXT ending
 # in a zero byte: the console's page is built into the player.
-set(code "// Made from src/core/console/ by cmake/embed.cmake: the console's page.\n")
+set(code "// Made from src/maker/console/ by cmake/embed.cmake: the console's page.\n")
 foreach(f ${FILES})
   get_filename_component(name ${f} NAME)
   string(MAKE_C_IDENTIFIER "console_${name}" id)

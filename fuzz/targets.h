@@ -20,11 +20,12 @@
 #include <vector>
 
 #include "../tools/media/tga_reader.h"
-#include "core/capture.h"
-#include "core/check.h"
-#include "core/lsp.h"
-#include "core/maker_commands.h"
-#include "core/maker_files.h"
+#include "runtime/capture.h"
+#include "runtime/registry.h"
+#include "inspect/check.h"
+#include "lsp/lsp.h"
+#include "maker/maker_commands.h"
+#include "maker/maker_files.h"
 #include "base/config.h"
 #include "base/error.h"
 #include "resources/files.h"
@@ -88,7 +89,7 @@ inline std::string run_script(const uint8_t* data, size_t size) {
     SectionList sections;
     std::string problem;
     try {
-        script_parse("./input.tvl", sections);
+        script_parse("./input.tvl", sections, section_types);
         problem = check_sections(sections);  // after a fatal error the half-made section is never used
     } catch (const FatalError&) {
     }
@@ -257,7 +258,7 @@ inline std::string run_archive(const uint8_t* data, size_t size) {
     {
         SectionList sections;
         try {
-            script_discover("./data", sections);
+            script_discover("./data", sections, section_types);
             problem = check_sections(sections);
         } catch (const FatalError&) {
         }

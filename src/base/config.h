@@ -67,6 +67,6 @@ extern const ConfigVar config_vars[CONFIG_VAR_COUNT];
 // Exact, case-sensitive lookup; null when the name is not a variable.
 const ConfigVar* config_find(const char* name);
 
-// Argument count and vector as main received them (the options are read by core/cli).
+// Argument count and vector as main received them (the options are read by program/cli).
 extern int program_argc;
 extern char** program_argv;

@@ -27,12 +27,12 @@ void black_white_prepare(Section&, Frame& f) {
     texture_upload(bw.grey_texture);
 }
 
-void black_white_check(const Section& s, bool) {
+void black_white_check(const Section& s, const SectionTypes&, bool) {
     if (s.param_count != 2) fatal_error("Two floats needed in black & white");
 }
 
-void black_white_init(Section& s, Frame&) {
-    black_white_check(s, false);
+void black_white_init(Section& s, Frame& f) {
+    black_white_check(s, f.demo.types, false);
 }
 
 void black_white_render(Section& s, Frame& f) {

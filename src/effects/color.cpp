@@ -4,15 +4,16 @@
 
 #include "base/error.h"
 #include "script/section.h"
+#include "sections/demo.h"
 
 namespace {
 
-void color_check(const Section& s, bool) {
+void color_check(const Section& s, const SectionTypes&, bool) {
     if (s.param_count < 3 || s.param_count > 4) fatal_error("3 - 4 floats needed in color");
 }
 
-void color_init(Section& s, Frame&) {
-    color_check(s, false);
+void color_init(Section& s, Frame& f) {
+    color_check(s, f.demo.types, false);
 }
 
 void color_render(Section& s, Frame&) {

@@ -13,6 +13,7 @@
 #include "resources/texture.h"
 #include "resources/spline.h"
 #include "script/section.h"
+#include "sections/section_blend.h"
 #include "sections/demo.h"
 
 void deform_check_params(int param_count, const float* params, int max_order) {
@@ -97,7 +98,7 @@ void deform_prepare(Section&, Frame& f) {
 }
 
 // Without GL the driver's limit on control points is not known: the grid's own holds.
-void deform_check(const Section& s, bool) {
+void deform_check(const Section& s, const SectionTypes&, bool) {
     {
         ErrorPlace place = s.param_count == 3 ? section_at_param(s, 0) : section_at(s);
         deform_check_params(s.param_count, s.params, 255);
@@ -109,7 +110,7 @@ void deform_check(const Section& s, bool) {
 }
 
 void deform_init(Section& s, Frame& f) {
-    deform_check(s, false);
+    deform_check(s, f.demo.types, false);
     GLint max_order = 0;
     glGetIntegerv(GL_MAX_EVAL_ORDER, &max_order);
     {

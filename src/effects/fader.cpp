@@ -3,15 +3,16 @@
 #include "base/error.h"
 #include "effects/flat_quad.h"
 #include "script/section.h"
+#include "sections/demo.h"
 
 namespace {
 
-void fader_check(const Section& s, bool) {
+void fader_check(const Section& s, const SectionTypes&, bool) {
     if (s.param_count != 8) fatal_error("Eight floats needed in fader");
 }
 
-void fader_init(Section& s, Frame&) {
-    fader_check(s, false);
+void fader_init(Section& s, Frame& f) {
+    fader_check(s, f.demo.types, false);
 }
 
 void fader_render(Section& s, Frame&) {

@@ -52,12 +52,12 @@ RadialBlurWindow radial_blur_window(int pass, const RadialBlurFrame& frame) {
 
 namespace {
 
-void radial_blur_check(const Section& s, bool) {
+void radial_blur_check(const Section& s, const SectionTypes&, bool) {
     if (s.param_count != 9) fatal_error("Nine floats needed in radial blur");
 }
 
 void radial_blur_init(Section& s, Frame& f) {
-    radial_blur_check(s, false);
+    radial_blur_check(s, f.demo.types, false);
     RadialBlur* blur = demo_record_new<RadialBlur>(f.demo);
     *blur = radial_blur_from_params(s.params);
     s.data = blur;

@@ -12,6 +12,7 @@
 #include "gfx/video.h"
 #include "resources/texture.h"
 #include "script/section.h"
+#include "sections/section_blend.h"
 #include "sections/demo.h"
 
 namespace {

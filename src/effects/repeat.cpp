@@ -7,10 +7,10 @@
 #include "script/reference.h"
 #include "sections/demo.h"
 
-int repeat_inner_type(const Section& outer) {
+int repeat_inner_type(const Section& outer, const SectionTypes& types) {
     if (outer.param_count < 3) fatal_error("%d float(s) needed in repeat", 3);
     if (outer.string_count < 1) fatal_error("%d string(s) needed in repeat", 1);
-    const int type = section_type_find(outer.strings[0].c_str());
+    const int type = types.find(outer.strings[0].c_str());
     if (type < 0) {
         ErrorPlace place(outer.script, outer.string_lines[0] > 0 ? outer.string_lines[0] : outer.line,
                          script_did_you_mean(outer.strings[0], reference_names(ReferenceKind::Type)));
@@ -88,15 +88,16 @@ bool repeat_continue(Repeat& r, const Section& outer, float now) {
 namespace {
 
 // The repeat's own counts and names, then the inner type's checks on the inner section.
-void repeat_check(const Section& outer, bool files) {
-    const int type = repeat_inner_type(outer);
+void repeat_check(const Section& outer, const SectionTypes& types, bool files) {
+    const int type = repeat_inner_type(outer, types);
     Section inner;
     repeat_fill_inner(inner, outer, type);
-    section_types[type]->check(inner, files);
+    types[type]->check(inner, types, files);
 }
 
 void repeat_init(Section& outer, Frame& f) {
-    const int type = repeat_inner_type(outer);
+    const SectionTypes& types = f.demo.types;
+    const int type = repeat_inner_type(outer, types);
     Repeat* r = demo_record_new<Repeat>(f.demo);
     r->inner = std::make_unique<Section>();
     repeat_fill_inner(*r->inner, outer, type);
@@ -104,8 +105,8 @@ void repeat_init(Section& outer, Frame& f) {
     // The load phase prepares only the types the script uses directly; an inner type's shared
     // resources must exist too. Prepare callbacks make their resources only once, so calling
     // it again when the script also has a direct section of the type changes nothing.
-    section_types[type]->prepare(*r->inner, f);
-    section_types[type]->init(*r->inner, f);
+    types[type]->prepare(*r->inner, f);
+    types[type]->init(*r->inner, f);
 }
 
 void repeat_start(Section& outer, Frame&) {
@@ -115,14 +116,14 @@ void repeat_start(Section& outer, Frame&) {
 void repeat_render(Section& outer, Frame& f) {
     Repeat& r = *static_cast<Repeat*>(outer.data);
     Section& inner = *r.inner;
-    const SectionType& type = *section_types[inner.type];
+    const SectionType& type = *f.demo.types[inner.type];
     if (repeat_begin(r, outer, f.time)) type.start(inner, f);
     if (repeat_continue(r, outer, f.time)) type.render(inner, f);
 }
 
 void repeat_stop(Section& outer, Frame& f) {
     Section& inner = *static_cast<Repeat*>(outer.data)->inner;
-    section_types[inner.type]->stop(inner, f);
+    f.demo.types[inner.type]->stop(inner, f);
 }
 
 }  // namespace

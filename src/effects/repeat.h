@@ -14,7 +14,7 @@ struct Repeat {
 };
 
 // Checks the outer section's counts and the inner type name; returns the inner type's row.
-int repeat_inner_type(const Section& outer);
+int repeat_inner_type(const Section& outer, const SectionTypes& types);
 
 // Fills a zero-filled inner section from the outer one: the first three params and the first
 // string belong to the repeat, the rest, the syncs and the splines go to the inner type.

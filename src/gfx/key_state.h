@@ -1,5 +1,5 @@
-// The held keys: the table the main loop's key handling (core/keys) fills and the free camera
-// reads. It lives here, below both, because gfx may not include core.
+// The held keys: the table the main loop's key handling (runtime/keys) fills and the free camera
+// reads. It lives here, below both, because gfx may not include runtime.
 #pragma once
 
 #include <cstdint>

@@ -27,11 +27,10 @@ extern const char font_charmap[];
 
 // Cells in font_charmap (167, Latin-1).
 inline constexpr int FONT_CHARMAP_LENGTH = 167;
-// font_print formats into this many bytes; longer texts are cut at FONT_TEXT_MAX - 1 characters.
+// Texts are formatted into this many bytes; longer texts are cut at FONT_TEXT_MAX - 1 characters.
 inline constexpr int FONT_TEXT_MAX = 256;
 
 void font_init(Font* font, const char* charmap, int columns, int rows, const char* path);
-void font_print(const Font& font, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 // The record font_init fills for an uploaded glyph image of `texture_width` pixels (after any
 // detail scaling): pen at (0, 0), glyph side = width / columns, spacing 1, white.

@@ -1,4 +1,4 @@
-// Spline files (one key per line, read with the script language's line and vector readers)
+// Spline files (one key per line, read with the line and vector readers scripts use too)
 // and their evaluation: a Hermite curve through every key, with Catmull-Rom tangents scaled to
 // each segment inside and the chord of the end segments at the first and last keys.
 #include "resources/spline.h"
@@ -9,16 +9,16 @@
 
 #include "base/error.h"
 #include "resources/files.h"
-#include "script/parser.h"
+#include "resources/text_lines.h"
 
 Spline* spline_load(const char* path) {
     ZzipFile file(file_open(path));
     if (file == nullptr) fatal_error("Spline: error loading '%s'", path);
 
     auto spline = std::make_unique<Spline>();
-    char buffer[SCRIPT_LINE_SIZE];
+    char buffer[SPLINE_LINE_SIZE];
     bool first_line = true;
-    ScriptReader lines(file.get());
+    LineReader lines(file.get());
     while (lines.line(buffer, sizeof buffer) > 0) {
         // Editors may begin a UTF-8 file with a byte-order mark; it is no part of the first line.
         const char* line = buffer;
@@ -27,7 +27,7 @@ Spline* spline_load(const char* path) {
         char first = line[0];
         if (first == ';' || first == '\n' || first == '\r') continue;
         SplineKey key;
-        int count = script_parse_vector(line, key.values, SPLINE_MAX_CHANNELS);
+        int count = text_read_vector(line, key.values, SPLINE_MAX_CHANNELS);
         if (spline->channels == 0) {
             if (count == 0) fatal_error("Spline: incorrect format in '%s'", path);
             spline->channels = count;

@@ -5,6 +5,8 @@
 #include <vector>
 
 inline constexpr int SPLINE_MAX_CHANNELS = 16;
+// A key line holds 255 bytes, its line end included, as a script line does.
+inline constexpr int SPLINE_LINE_SIZE = 256;
 
 struct SplineKey {
     float values[SPLINE_MAX_CHANNELS] = {};

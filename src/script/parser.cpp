@@ -21,6 +21,7 @@
 #include "base/config.h"
 #include "base/error.h"
 #include "resources/files.h"
+#include "resources/text_lines.h"
 #include "script/reference.h"
 #include "script/section.h"
 
@@ -105,19 +106,11 @@ bool scan_int(const char* text, int32_t* out) {
     return true;
 }
 
-// "%f" semantics; out-of-range numbers become infinities or zero, as strtof defines.
-bool scan_float(const char* text, float* out) {
-    char* end = nullptr;
-    float v = std::strtof(text, &end);
-    if (end == text) return false;
-    *out = v;
-    return true;
-}
-
 struct ParseState {
     const char* path;
     int line;
     SectionList& into;
+    const SectionTypes& types;
 };
 
 // Where the problems go in collecting mode; null when the first error ends the program.
@@ -152,7 +145,7 @@ void assign_variable(const ParseState& st, const char* key, const char* value) {
             scan_int(value, &(config.*var->int_member));
             break;
         case CONFIG_FLOAT:
-            scan_float(value, &(config.*var->float_member));
+            text_scan_float(value, &(config.*var->float_member));
             break;
         default:
             config.*var->string_member = value;
@@ -163,13 +156,13 @@ void assign_variable(const ParseState& st, const char* key, const char* value) {
 void apply_keyword(const ParseState& st, Section& s, Keyword kw, const char* value) {
     switch (kw) {
         case KW_START:
-            scan_float(value, &s.start);
+            text_scan_float(value, &s.start);
             s.start_line = st.line;
             if (s.start < 0) fatal_error("Invalid start");
             break;
         case KW_END:
             s.end_line = st.line;
-            scan_float(value, &s.end);
+            text_scan_float(value, &s.end);
             s.duration = s.end - s.start;
             if (!(s.duration > 0)) fatal_error("Invalid duration");
             break;
@@ -179,7 +172,7 @@ void apply_keyword(const ParseState& st, Section& s, Keyword kw, const char* val
         case KW_SYNC: {
             if (s.sync_count >= SECTION_MAX_SYNCS) fatal_error("Too many syncs");
             float v = 0;  // a sync that does not parse is kept as 0 so later syncs keep their places
-            scan_float(value, &v);
+            text_scan_float(value, &v);
             s.syncs[s.sync_count++] = v;
             break;
         }
@@ -187,7 +180,7 @@ void apply_keyword(const ParseState& st, Section& s, Keyword kw, const char* val
             if (s.param_count >= SECTION_MAX_PARAMS) fatal_error("Too many params");
             for (int i = s.param_count; i < SECTION_MAX_PARAMS; ++i) s.param_lines[i] = st.line;
             s.param_count +=
-                script_parse_vector(value, s.params + s.param_count, SECTION_MAX_PARAMS - s.param_count);
+                text_read_vector(value, s.params + s.param_count, SECTION_MAX_PARAMS - s.param_count);
             break;
         case KW_SPLINE: {
             if (s.spline_count >= SECTION_MAX_SPLINES) fatal_error("Too many splines");
@@ -242,7 +235,7 @@ void parse_header(const ParseState& st, const char* line, Section*& current, boo
     std::sscanf(line, "[%63s", name);
     size_t len = std::strlen(name);
     if (len > 0) name[len - 1] = '\0';  // the closing bracket
-    int type = section_type_find(name);
+    int type = st.types.find(name);
     current = nullptr;
     skipping = type < 0;
     if (type < 0) {
@@ -308,35 +301,6 @@ int script_lookup(const char* name, const ScriptEnum* table, int count) {
 
 const std::map<std::string, std::string>* script_texts = nullptr;
 
-bool ScriptReader::get(char& c) {
-    if (at_ == end_) {
-        if (file_ == nullptr || too_large_) return false;
-        const zzip_ssize_t n = zzip_read(file_, buffer_, sizeof buffer_);
-        if (n <= 0) return false;
-        read_ += static_cast<size_t>(n);
-        if (read_ > FILE_TEXT_MAX) {
-            too_large_ = true;
-            return false;
-        }
-        at_ = buffer_;
-        end_ = buffer_ + n;
-    }
-    c = *at_++;
-    return true;
-}
-
-int ScriptReader::line(char* buffer, int size) {
-    int stored = 0;
-    while (stored < size - 1) {
-        char c;
-        if (!get(c)) break;
-        buffer[stored++] = c;
-        if (c == '\n' || c == '\r') break;
-    }
-    if (size > 0) buffer[stored] = '\0';
-    return stored;
-}
-
 void script_split(const char* line, char* key, char* value) {
     const char* p = line;
     int k = 0;
@@ -352,23 +316,6 @@ void script_split(const char* line, char* key, char* value) {
         ++p;
     }
     value[v] = '\0';
-}
-
-int script_parse_vector(const char* text, float* out, int capacity) {
-    int count = 0;
-    const char* p = text;
-    for (;;) {
-        while (*p == '{' || *p == ' ' || *p == ',' || *p == '\t') ++p;
-        const char* run = p;
-        while ((*p >= '0' && *p <= '9') || *p == '.' || *p == '-') ++p;
-        if (p == run) return count;
-        if (count >= capacity) fatal_error("Script: too many floats in vector '%s'", text);
-        // A run such as "--" or "." holds no number and is stored as 0.
-        std::string number(run, p);
-        float v = 0;
-        scan_float(number.c_str(), &v);
-        out[count++] = v;
-    }
 }
 
 namespace {
@@ -415,7 +362,7 @@ ErrorPlace config_place(const char* name) {
     return ErrorPlace(found->second.script, found->second.line);
 }
 
-void script_parse(const char* path, SectionList& into) {
+void script_parse(const char* path, SectionList& into, const SectionTypes& types) {
     const std::string* text = nullptr;
     if (script_texts != nullptr) {
         auto found = script_texts->find(text_key(path));
@@ -432,8 +379,8 @@ void script_parse(const char* path, SectionList& into) {
         return;
     }
 
-    ScriptReader bytes = text != nullptr ? ScriptReader(*text) : ScriptReader(file.get());
-    ParseState st{path, 1, into};
+    LineReader bytes = text != nullptr ? LineReader(*text) : LineReader(file.get());
+    ParseState st{path, 1, into, types};
     Section* current = nullptr;
     bool skipping = false;
     char line[SCRIPT_LINE_SIZE];
@@ -511,7 +458,7 @@ bool leads_out(const std::string& path, const std::string& root) {
 // A link to a folder outside `root` is not followed: the maker's mode watches the demo's folder
 // only, so scripts found there would play but never reload.
 Walk discover(const std::string& path, const std::string& root, std::vector<FileId>& ancestors,
-              size_t& walked, SectionList& into) {
+              size_t& walked, SectionList& into, const SectionTypes& types) {
     struct stat st;
     bool plain = stat(path.c_str(), &st) == 0;  // false inside archives
     FileId id{};
@@ -538,11 +485,11 @@ Walk discover(const std::string& path, const std::string& root, std::vector<File
         std::string name = entry->d_name;
         if (name.empty() || name == "." || name == "..") continue;
         std::string child = path + "/" + name;
-        Walk walk = discover(child, root, ancestors, walked, into);
+        Walk walk = discover(child, root, ancestors, walked, into, types);
         // Directories and archives named like scripts are walked, never parsed; so are the
         // directory entries of an archive, whose names end with '/'.
         if (walk == Walk::NotADirectory && name.back() != '/' && name.find(".tvl") != std::string::npos) {
-            script_parse(child.c_str(), into);
+            script_parse(child.c_str(), into, types);
         }
     }
     if (plain && S_ISDIR(st.st_mode)) ancestors.pop_back();
@@ -551,7 +498,7 @@ Walk discover(const std::string& path, const std::string& root, std::vector<File
 
 }  // namespace
 
-void script_discover(const char* path, SectionList& into) {
+void script_discover(const char* path, SectionList& into, const SectionTypes& types) {
     std::vector<FileId> ancestors;
     std::set<std::string> read;
     std::set<std::string>* saved = texts_read;
@@ -559,7 +506,7 @@ void script_discover(const char* path, SectionList& into) {
     std::error_code error;
     const std::string root = std::filesystem::canonical(path, error).string();
     size_t walked = 0;
-    discover(path, root, ancestors, walked, into);
+    discover(path, root, ancestors, walked, into, types);
     texts_read = saved;
     // Texts of scripts not on disk yet, under the folder walked.
     if (script_texts == nullptr) return;
@@ -567,12 +514,12 @@ void script_discover(const char* path, SectionList& into) {
     for (const auto& [key, text] : *script_texts) {
         if (read.count(key) != 0) continue;
         if (!under.empty() && key.rfind(under + "/", 0) != 0) continue;
-        script_parse(("./" + key).c_str(), into);
+        script_parse(("./" + key).c_str(), into, types);
     }
 }
 
-void config_set_defaults(SectionList& into) {
+void config_set_defaults(SectionList& into, const SectionTypes& types) {
     config = Config();
     into.clear();
-    script_discover(".", into);
+    script_discover(".", into, types);
 }

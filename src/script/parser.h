@@ -39,12 +39,12 @@ extern const ScriptEnum alpha_funcs[ALPHA_FUNC_COUNT];
 // directories, and parses every file whose name contains ".tvl". Directories and archives are
 // walked, never parsed; FIFOs and devices are left alone; a symbolic link back to a directory
 // being walked is not followed, nor one to a directory outside `path` (links resolved). The
-// sections go into `into`.
-void script_discover(const char* path, SectionList& into);
+// sections go into `into`, read against the table `types`.
+void script_discover(const char* path, SectionList& into, const SectionTypes& types);
 
 // Assigns every configuration default, empties `into`, then discovers and parses every script
 // under "." into it.
-void config_set_defaults(SectionList& into);
+void config_set_defaults(SectionList& into, const SectionTypes& types);
 
 // Texts standing in for script files while set (an editor's unsaved scripts), keyed by the
 // script's path under the working directory without "./" ("scenes/a.tvl"). script_parse reads
@@ -55,7 +55,7 @@ extern const std::map<std::string, std::string>* script_texts;
 // Parses one script file. A line of more than 255 bytes (line end included) is an error. A
 // UTF-8 byte-order mark before the first line is skipped. While a fatal error is in the making,
 // the line being read is its place. The sections go into `into`.
-void script_parse(const char* path, SectionList& into);
+void script_parse(const char* path, SectionList& into, const SectionTypes& types);
 
 // "did you mean 'NAME'?" for the name of `names` a word is a slip of (a few edits away: one in
 // four letters, at least one), the closest first found; "" when none is.
@@ -69,39 +69,11 @@ void script_collect(std::vector<CheckProblem>* problems);
 // The error place of that assignment (none when no script assigned it).
 ErrorPlace config_place(const char* name);
 
-// The lines of an open file, read through a buffer, or of a text.
-class ScriptReader {
-  public:
-    explicit ScriptReader(ZZIP_FILE* file) : file_(file) {}
-    explicit ScriptReader(const std::string& text) : at_(text.data()), end_(text.data() + text.size()) {}
-    ScriptReader(const ScriptReader&) = delete;
-    ScriptReader& operator=(const ScriptReader&) = delete;
-    // The next byte; false at the end.
-    bool get(char& c);
-    // Reads one line (up to and including its CR or LF, at most size - 1 bytes, embedded NULs
-    // included) into `buffer`; returns how many bytes it stored, 0 at the end.
-    int line(char* buffer, int size);
-    // Whether the file ended early because it holds more than FILE_TEXT_MAX bytes.
-    bool too_large() const { return too_large_; }
-
-  private:
-    ZZIP_FILE* file_ = nullptr;
-    size_t read_ = 0;
-    bool too_large_ = false;
-    char buffer_[4096];
-    const char* at_ = nullptr;
-    const char* end_ = nullptr;
-};
-
 // Splits a variable line into key (before the first blank) and value (after the run of blanks,
 // up to the line end). `key` holds SCRIPT_NAME_SIZE bytes: a longer key is cut, which changes
 // nothing, since no keyword or variable is that long and the fall-backs read only the first
 // letter. `value` holds SCRIPT_LINE_SIZE bytes, so no value of a line is ever cut.
 void script_split(const char* line, char* key, char* value);
-
-// Reads up to `capacity` floats from a text such as "{1, 2.5, -3}"; returns how many it stored.
-// More numbers than the capacity is fatal.
-int script_parse_vector(const char* text, float* out, int capacity);
 
 // The value of the first row named `name`, or -1.
 int script_lookup(const char* name, const ScriptEnum* table, int count);

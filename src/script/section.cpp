@@ -1,7 +1,5 @@
-// The section-type registry and the list of all sections.
+// The list of all sections, the shared no-op callbacks, and lookup in a table of section types.
 #include "script/section.h"
-
-#include <GL/gl.h>
 
 #include <cstring>
 #include <memory>
@@ -15,7 +13,14 @@
 
 void section_noop(Section&, Frame&) {}
 
-void section_check_none(const Section&, bool) {}
+void section_check_none(const Section&, const SectionTypes&, bool) {}
+
+int SectionTypes::find(const char* name) const {
+    for (int i = 0; i < count; ++i) {
+        if (std::strcmp(rows[i]->name, name) == 0) return i;
+    }
+    return -1;
+}
 
 namespace {
 
@@ -90,29 +95,4 @@ void SectionList::clear() {
     }
     records.clear();
     head = nullptr;
-}
-
-void section_blend_begin(const Section& s) {
-    if (s.blend_on) {
-        glEnable(GL_BLEND);
-        glBlendFunc(static_cast<GLenum>(s.blend_src), static_cast<GLenum>(s.blend_dst));
-    }
-}
-
-void section_blend_end(const Section& s) {
-    if (s.blend_on) glDisable(GL_BLEND);
-}
-
-void section_blend_alpha_begin(const Section& s) {
-    section_blend_begin(s);
-    if (s.alpha_on) {
-        glEnable(GL_ALPHA_TEST);
-        float r = s.alpha_ref_from + (s.alpha_ref_to - s.alpha_ref_from) * s.elapsed / s.duration;
-        glAlphaFunc(static_cast<GLenum>(s.alpha_func), r);
-    }
-}
-
-void section_blend_alpha_end(const Section& s) {
-    section_blend_end(s);
-    if (s.alpha_on) glDisable(GL_ALPHA_TEST);
 }

@@ -1,5 +1,5 @@
-// The Section record (one scheduled appearance of one section type) and the fixed
-// registry of the 21 section types with their five callbacks and their load-time checks.
+// The Section record (one scheduled appearance of one section type), the shape of a section
+// type (its callbacks and its load-time checks) and of a table of them.
 #pragma once
 
 #include <cstdint>
@@ -58,14 +58,27 @@ struct Section {
     int spline_lines[SECTION_MAX_SPLINES] = {};
 };
 
-struct Frame;
+struct Demo;
+struct Camera;
+struct SectionTypes;
 
-// Every callback is handed its section and the frame's context (the demo, its time, the frame's
-// delta and camera, the load's progress): a section type keeps nothing of a demo anywhere else.
+// Every callback is handed its section and the frame's context: the demo, its time, the frame's
+// delta and camera, the load's progress. A section type keeps nothing of a demo anywhere else.
+struct Frame {
+    Demo& demo;
+    float time;           // the demo time
+    float delta;          // the step since the last frame
+    float load_progress;  // steps done / steps in the load phase, 0 before any is counted
+    Camera*& camera;      // the frame's camera: a camera section sets it for those drawn after it
+};
+
 using SectionCallback = void (*)(Section& s, Frame& f);
 
-using SectionCheck = void (*)(const Section& s, bool files);
+// The load-time checks of a section's counts, values and (with `files`) its files. `types` is
+// the table the section was read against (efxRepeat checks its inner section by its own row).
+using SectionCheck = void (*)(const Section& s, const SectionTypes& types, bool files);
 
+// One section type: its name and its seven callbacks.
 struct SectionType {
     const char* name;
     SectionCallback prepare;
@@ -79,14 +92,22 @@ struct SectionType {
     SectionCallback redraw;
 };
 
-inline constexpr int SECTION_TYPE_COUNT = 21;
-
-// Rows in the fixed order; row 0 is "loading". The table lives with the section types.
-extern const SectionType* const section_types[SECTION_TYPE_COUNT];
+// The table of section types a demo is read and played against: rows in a fixed order, row 0
+// "loading". The player's own table is built above the section types (runtime/registry.h); the
+// parser, the sequencer and efxRepeat are handed it, and tests may hand in one of their own.
+struct SectionTypes {
+    const SectionType* const* rows = nullptr;
+    int count = 0;
+    const SectionType* operator[](int i) const { return rows[i]; }
+    const SectionType* const* begin() const { return rows; }
+    const SectionType* const* end() const { return rows + count; }
+    // Index of the first row whose name equals `name` exactly, or -1.
+    int find(const char* name) const;
+};
 
 // The shared no-op for every slot a type does not use.
 void section_noop(Section& s, Frame& f);
-void section_check_none(const Section& s, bool files);
+void section_check_none(const Section& s, const SectionTypes& types, bool files);
 
 // Error places at a section's header and at its statements. At a string, the place carries the
 // hints for a file name that holds what the eye does not see: trailing blanks, or a ';' comment.
@@ -98,9 +119,6 @@ ErrorPlace section_at_spline(const Section& s, int i);
 // Whether spline i is loaded and has fewer than `needed` channels. A spline not loaded (a check
 // without files) is judged when it is.
 bool section_spline_short(const Section& s, int i, int needed);
-
-// Index of the first row whose name equals `name` exactly, or -1.
-int section_type_find(const char* name);
 
 // The sections of one demo as the scripts gave them. The list runs through Section.next, the
 // section parsed last first; the records (and the splines each one loaded) live as long as the
@@ -118,11 +136,3 @@ struct SectionList {
     Section* add();
     void clear();
 };
-
-// Applies the section's blend and alpha test as a render callback starts (the usual shape),
-// and undoes them afterwards.
-void section_blend_alpha_begin(const Section& s);
-void section_blend_alpha_end(const Section& s);
-// The same for the blend alone.
-void section_blend_begin(const Section& s);
-void section_blend_end(const Section& s);

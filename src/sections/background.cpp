@@ -8,6 +8,7 @@
 #include "gfx/ortho.h"
 #include "resources/texture.h"
 #include "script/section.h"
+#include "sections/section_blend.h"
 #include "sections/demo.h"
 #include "sections/section_files.h"
 
@@ -21,7 +22,7 @@ struct Background {
     int texture = -1;
 };
 
-void background_check(const Section& s, bool files) {
+void background_check(const Section& s, const SectionTypes&, bool files) {
     if (s.param_count != 0) fatal_error("background: no floats needed");
     if (s.string_count != 1) fatal_error("background: one string needed");
     if (s.spline_count != 0) fatal_error("background: no splines needed");
@@ -30,7 +31,7 @@ void background_check(const Section& s, bool files) {
 
 void background_init(Section& section_, Frame& f) {
     Section* s = &section_;
-    background_check(*s, false);
+    background_check(*s, f.demo.types, false);
     Background* bg = demo_record_new<Background>(f.demo);
     s->data = bg;
     bg->texture = section_texture_load(f.demo, *s, 0);

@@ -18,7 +18,7 @@ void camera_from_channels(Camera* camera, const float* ch) {
     camera_set_clip(camera, ch[10], ch[11]);
 }
 
-void camera_section_check(const Section& s, bool) {
+void camera_section_check(const Section& s, const SectionTypes&, bool) {
     if (s.param_count != 0) fatal_error("camera: no floats needed");
     if (s.string_count != 0) fatal_error("camera: no strings needed");
     // Only a single spline drives the camera; a shorter one would leave the view half set.
@@ -26,7 +26,7 @@ void camera_section_check(const Section& s, bool) {
 }
 
 void camera_section_init(Section& s, Frame& f) {
-    camera_section_check(s, false);
+    camera_section_check(s, f.demo.types, false);
     Camera* camera = demo_record_new<Camera>(f.demo);
     camera_set_target(camera, 0, 0, -100);
     camera_set_position(camera, 0, 0, 5);

@@ -3,7 +3,7 @@
 
 #include "resources/texture.h"
 
-Demo::Demo() : first_texture(texture_count) {}
+Demo::Demo(const SectionTypes& types) : types(types), first_texture(texture_count) {}
 
 Demo::~Demo() {
     // Records first, the last made first: a music stream leaves the mixer before its file data

@@ -2,7 +2,7 @@
 // the clock, the random numbers, and what each section type keeps for all its sections.
 // Destroying the Demo tears the demo down: what it made (section records, textures taken for
 // it, music streams, cameras, meshes) goes with it, so nothing of an old demo can be reached
-// afterwards. The runtime (core/) drives it; section types see it through the Frame.
+// afterwards. The runtime (runtime/) drives it; section types see it through the Frame.
 #pragma once
 
 #include <cstdint>
@@ -17,11 +17,13 @@
 #include "script/section.h"
 
 struct Demo {
-    Demo();
+    // A demo is read and played against one table of section types.
+    explicit Demo(const SectionTypes& types);
     ~Demo();
     Demo(const Demo&) = delete;
     Demo& operator=(const Demo&) = delete;
 
+    const SectionTypes types;
     // The sections as the scripts gave them.
     SectionList sections;
     // Waiting to start, by start time; running, by layer.
@@ -65,15 +67,6 @@ struct Demo {
     // earlier demo left for this one to take back.
     int first_texture = 0;
     TexturePool pool;
-};
-
-// What a callback is handed besides its section.
-struct Frame {
-    Demo& demo;
-    float time;           // the demo time
-    float delta;          // the step since the last frame
-    float load_progress;  // steps done / steps in the load phase, 0 before any is counted
-    Camera*& camera;      // the frame's camera: a camera section sets it for those drawn after it
 };
 
 // The frame context of the demo as it stands.

@@ -9,6 +9,7 @@
 #include "base/error.h"
 #include "resources/texture.h"
 #include "script/section.h"
+#include "sections/section_blend.h"
 #include "sections/demo.h"
 #include "sections/section_files.h"
 #include "sections/transform.h"
@@ -43,7 +44,7 @@ ImageQuad* image_quad_finish(Demo& demo, int texture, int flags) {
     return quad;
 }
 
-void image_check(const Section& s, bool files) {
+void image_check(const Section& s, const SectionTypes&, bool files) {
     if (s.param_count != 0) fatal_error("image: no floats needed");
     if (s.string_count != 1) fatal_error("image: one string needed");
     if (s.spline_count != 1) fatal_error("image: one spline needed");
@@ -52,7 +53,7 @@ void image_check(const Section& s, bool files) {
 }
 
 void image_init(Section& s, Frame& f) {
-    image_check(s, false);
+    image_check(s, f.demo.types, false);
     s.data = image_quad_finish(f.demo, section_texture_load(f.demo, s, 0), TEX_CLAMP);
 }
 

@@ -6,12 +6,13 @@
 #include "gfx/free_camera.h"
 #include "resources/texture.h"
 #include "script/section.h"
+#include "sections/section_blend.h"
 #include "sections/demo.h"
 #include "sections/image.h"
 #include "sections/section_files.h"
 #include "sections/transform.h"
 
-void image_matrix_check(const Section& s, bool files) {
+void image_matrix_check(const Section& s, const SectionTypes&, bool files) {
     if (s.param_count != 2) fatal_error("imageMatrix: two floats needed");
     if (s.string_count != 1) fatal_error("imageMatrix: one string needed");
     if (s.spline_count != 3) fatal_error("imageMatrix: threee splines needed");
@@ -26,7 +27,7 @@ void image_matrix_check(const Section& s, bool files) {
 }
 
 void image_matrix_init(Section& s, Frame& f) {
-    image_matrix_check(s, false);
+    image_matrix_check(s, f.demo.types, false);
     int flags = TEX_NO_MIPMAP | TEX_CLAMP;
     if (s.params[1] == 1.0f) flags |= TEX_MODULATE;
     s.data = image_quad_finish(f.demo, section_texture_load(f.demo, s, 0), flags);

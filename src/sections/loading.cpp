@@ -43,7 +43,7 @@ void picture_draw(const LoadingScreen& ls, int texture) {
     glEnd();
 }
 
-void loading_check(const Section& s, bool files) {
+void loading_check(const Section& s, const SectionTypes&, bool files) {
     if (s.param_count != 4) fatal_error("loading: four floats needed");
     if (s.string_count != 2) fatal_error("loading: two strings needed");
     if (files) {
@@ -54,7 +54,7 @@ void loading_check(const Section& s, bool files) {
 
 void loading_init(Section& section_, Frame& f) {
     Section* s = &section_;
-    loading_check(*s, false);
+    loading_check(*s, f.demo.types, false);
     LoadingScreen* ls = demo_record_new<LoadingScreen>(f.demo);
     s->data = ls;
     ls->back_texture = picture_load(f.demo, *s, 0);

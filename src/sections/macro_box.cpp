@@ -9,6 +9,7 @@
 #include "base/error.h"
 #include "resources/texture.h"
 #include "script/section.h"
+#include "sections/section_blend.h"
 #include "sections/demo.h"
 #include "sections/particles.h"
 #include "sections/section_files.h"
@@ -79,7 +80,7 @@ void sky_box_draw(const SkyBox& box, const Camera& camera) {
     glDepthMask(GL_TRUE);
 }
 
-void macro_box_check(const Section& section, bool files) {
+void macro_box_check(const Section& section, const SectionTypes&, bool files) {
     if (section.param_count != 3) fatal_error("macroBox: three params needed");
     if (section.string_count != 1) fatal_error("macroBox: one string needed");
     if (truncate_to_int(section.params[0]) > MACRO_BOX_MAX_LAYERS) {
@@ -90,7 +91,7 @@ void macro_box_check(const Section& section, bool files) {
 }
 
 void macro_box_init(Section& section, Frame& f) {
-    macro_box_check(section, false);
+    macro_box_check(section, f.demo.types, false);
     MacroBox& macro = *demo_record_new<MacroBox>(f.demo);
     section.data = &macro;
     {

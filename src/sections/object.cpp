@@ -12,6 +12,7 @@
 #include "resources/mesh.h"
 #include "resources/texture.h"
 #include "script/section.h"
+#include "sections/section_blend.h"
 #include "sections/demo.h"
 #include "sections/mesh_draw.h"
 #include "sections/section_files.h"
@@ -38,7 +39,7 @@ float object_line_width(float width) {
     return width > 0 ? width : 1.0f;
 }
 
-void object_check(const Section& s, bool files) {
+void object_check(const Section& s, const SectionTypes&, bool files) {
     if (s.string_count < 3) fatal_error("object: three strings needed");
     int mode = object_render_mode_find(s.strings[0].c_str());
     if (mode == 0) {
@@ -56,7 +57,7 @@ void object_check(const Section& s, bool files) {
 }
 
 void object_init(Section& s, Frame& f) {
-    object_check(s, false);
+    object_check(s, f.demo.types, false);
     int mode = object_render_mode_find(s.strings[0].c_str());
     ObjectState* state = demo_record_new<ObjectState>(f.demo);
     s.data = state;

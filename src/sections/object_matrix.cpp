@@ -11,13 +11,14 @@
 #include "resources/mesh.h"
 #include "resources/texture.h"
 #include "script/section.h"
+#include "sections/section_blend.h"
 #include "sections/demo.h"
 #include "sections/mesh_draw.h"
 #include "sections/object.h"
 #include "sections/section_files.h"
 #include "sections/transform.h"
 
-void object_matrix_check(const Section& s, bool files) {
+void object_matrix_check(const Section& s, const SectionTypes&, bool files) {
     if (s.string_count < 4) fatal_error("objectMatrix: four strings needed");
     bool color = s.strings[3] == "Color";
     if (color && s.param_count < 5) fatal_error("objectMatrix: five floats needed");
@@ -32,7 +33,7 @@ void object_matrix_check(const Section& s, bool files) {
 }
 
 void object_matrix_init(Section& s, Frame& f) {
-    object_matrix_check(s, false);
+    object_matrix_check(s, f.demo.types, false);
     ObjectMatrixState* state = demo_record_new<ObjectMatrixState>(f.demo);
     s.data = state;
     state->mesh = section_mesh_load(f.demo, s, 1, 2);

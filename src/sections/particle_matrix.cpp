@@ -12,6 +12,7 @@
 #include "resources/spline.h"
 #include "resources/texture.h"
 #include "script/section.h"
+#include "sections/section_blend.h"
 #include "sections/demo.h"
 #include "sections/section_files.h"
 
@@ -134,7 +135,7 @@ void particle_matrix_layout(ParticleSystem& system, const Section& section, floa
     particle_matrix_place(system, values[0], values[1], values[2]);
 }
 
-void particle_matrix_check(const Section& section, bool files) {
+void particle_matrix_check(const Section& section, const SectionTypes&, bool files) {
     // The layout reads three splines; without them it would read past the section's list.
     if (section.spline_count < 3) fatal_error("particleMatrix: three splines needed");
     for (int k = 0; k < 3; ++k) {
@@ -157,7 +158,7 @@ void particle_matrix_check(const Section& section, bool files) {
 }
 
 void particle_matrix_init(Section& section, Frame& f) {
-    particle_matrix_check(section, false);
+    particle_matrix_check(section, f.demo.types, false);
     const int count = truncate_to_int(section.params[0]);
     ParticleSystem& system = *demo_keep(f.demo, particle_matrix_system_new(count));
     section.data = &system;

@@ -125,7 +125,7 @@ void particle_tex_place(ParticleImage& image, float ease, uint8_t alpha) {
     }
 }
 
-void particle_tex_check(const Section& section, bool files) {
+void particle_tex_check(const Section& section, const SectionTypes&, bool files) {
     if (section.string_count != 2) fatal_error("particleTex: two strings needed");
     // The range divides every random magnitude.
     if (!(section.params[2] >= 1.0f)) {
@@ -139,7 +139,7 @@ void particle_tex_check(const Section& section, bool files) {
 }
 
 void particle_tex_init(Section& section, Frame& f) {
-    particle_tex_check(section, false);
+    particle_tex_check(section, f.demo.types, false);
     const uint32_t range = static_cast<uint32_t>(truncate_to_int(section.params[2]));
 
     ParticleImage& image = *demo_record_new<ParticleImage>(f.demo);

@@ -39,7 +39,7 @@ void pathway_reset(ParticleSystem& system, Random& random, float r, float g, flo
     }
 }
 
-void pathway_check(const Section& section, bool files) {
+void pathway_check(const Section& section, const SectionTypes&, bool files) {
     if (section.param_count != 5) fatal_error("pathway: five floats needed");
     const float rate = section.params[0];
     if (!(rate > 0)) {
@@ -61,7 +61,7 @@ void pathway_check(const Section& section, bool files) {
 }
 
 void pathway_init(Section& section, Frame& f) {
-    pathway_check(section, false);
+    pathway_check(section, f.demo.types, false);
     const float count = (section.end - section.start) * section.params[0];
 
     Pathway& pathway = *demo_record_new<Pathway>(f.demo);

@@ -74,7 +74,7 @@ void ray_joint(const Ray& ray, int j, const float previous[3], float point[3]) {
     }
 }
 
-void ray_check(const Section& section, bool) {
+void ray_check(const Section& section, const SectionTypes&, bool) {
     if (section.spline_count != 2) fatal_error("ray: two splines needed");
     if (section.param_count != 2) fatal_error("ray: two params needed");
     for (int k = 0; k < 2; ++k) {
@@ -101,7 +101,7 @@ void ray_settle(Ray& ray, Random& random) {
 }
 
 void ray_init(Section& section, Frame& f) {
-    ray_check(section, false);
+    ray_check(section, f.demo.types, false);
     Ray& ray = *demo_record_new<Ray>(f.demo);
     section.data = &ray;
     ray.mode = static_cast<uint8_t>(truncate_to_int(section.params[0]));

@@ -54,7 +54,7 @@ void music_read(const char* path, std::vector<unsigned char>& data) {
 
 // The music is checked whether or not this run plays sound, and decoded as the back end would
 // decode it, without a device.
-void sound_section_check(const Section& s, bool files) {
+void sound_section_check(const Section& s, const SectionTypes&, bool files) {
     if (s.string_count != 1) fatal_error("One string needed in sound");
     if (!files) return;
     ErrorPlace place = section_at_string(s, 0);
@@ -68,7 +68,7 @@ void sound_section_check(const Section& s, bool files) {
 void sound_section_init(Section& section, Frame& f) {
     if (config.sound == 0) return;
     Section* s = &section;
-    sound_section_check(*s, false);
+    sound_section_check(*s, f.demo.types, false);
     SoundStream* stream = nullptr;
     try {
         stream = demo_record_new<SoundStream>(f.demo);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/config.h"
+#include "runtime/registry.h"
 #include "script/section.h"
 #include "player.h"
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "effects/deform.h"
+#include "runtime/registry.h"
 #include "effects/radial_blur.h"
 #include "effects/render_mesh.h"
 #include "effects/repeat.h"
@@ -197,7 +198,7 @@ TEST(RepeatInner, TakesTheOuterFieldsLessWhatTheRepeatUses) {
     outer.string_count = 2, outer.strings[0] = "efxFader", outer.strings[1] = "data/a.tga";
     Spline spline;
     outer.spline_count = 1, outer.splines[0] = &spline;
-    const int type = repeat_inner_type(outer);
+    const int type = repeat_inner_type(outer, section_types);
     EXPECT_EQ(type, section_type_find("efxFader"));
     repeat_fill_inner(inner, outer, type);
     EXPECT_EQ(

@@ -1,5 +1,8 @@
 #include "script/parser.h"
 
+#include "resources/text_lines.h"
+#include "runtime/registry.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -135,7 +138,7 @@ TEST_F(ScriptTest, EveryMessageWithItsLineNumber) {
         reset();
         EXPECT_EQ(parse(script), message) << script;
     }
-    EXPECT_EQ(fatal_message_of([this] { script_parse("./missing.tvl", sections); }),
+    EXPECT_EQ(fatal_message_of([this] { script_parse("./missing.tvl", sections, section_types); }),
               "Error opening script './missing.tvl'");
     // The current section ends with its file.
     reset();
@@ -165,13 +168,13 @@ TEST(ScriptVector, ReadsNumberCharactersOnlyAndChecksCapacityBeforeStoring) {
     for (const auto& [text, values] : cases) {
         float out[8];
         std::fill(std::begin(out), std::end(out), 99.0f);
-        int n = script_parse_vector(text, out, 8);
+        int n = text_read_vector(text, out, 8);
         EXPECT_EQ(std::vector<float>(out, out + n), values) << text;
         EXPECT_EQ(out[n], 99) << text;  // nothing written past the values read
     }
     float out[3] = {0, 0, 99};
-    EXPECT_EQ(fatal_message_of([&] { script_parse_vector("4 5 }", out, 2); }), "");
-    EXPECT_EQ(fatal_message_of([&] { script_parse_vector("{4, 5, 6}", out, 2); }),
+    EXPECT_EQ(fatal_message_of([&] { text_read_vector("4 5 }", out, 2); }), "");
+    EXPECT_EQ(fatal_message_of([&] { text_read_vector("{4, 5, 6}", out, 2); }),
               "Script: too many floats in vector '{4, 5, 6}'");
     EXPECT_EQ(out[2], 99);
 }

@@ -1,4 +1,5 @@
 #include "script/reference.h"
+#include "runtime/registry.h"
 
 #include <gtest/gtest.h>
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/config.h"
+#include "runtime/registry.h"
 #include "script/parser.h"
 #include "script/section.h"
 #include "test_support.h"
@@ -34,12 +35,12 @@ class ScriptTest : public ::testing::Test {
     // Writes `text` to ./`name` and parses it; returns the fatal message, "" when none.
     std::string parse(const std::string& text, const std::string& name = "x.tvl") {
         write_file(dir.file(name), text);
-        return fatal_message_of([&] { script_parse(("./" + name).c_str(), sections); });
+        return fatal_message_of([&] { script_parse(("./" + name).c_str(), sections, section_types); });
     }
 
     // Discovery from "." with fatal errors caught; returns the message, "" when none.
     std::string discover() {
-        return fatal_message_of([this] { script_discover(".", sections); });
+        return fatal_message_of([this] { script_discover(".", sections, section_types); });
     }
 
     TempDir dir;

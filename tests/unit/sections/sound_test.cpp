@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/config.h"
+#include "runtime/registry.h"
 #include "media_files.h"
 #include "script/section.h"
 #include "audio/audio_backend.h"
@@ -272,7 +273,7 @@ TEST(SoundSection, StartsTheMusicAtTheElapsedMillisecond) {
     s.elapsed = 1.2509f;
     const SectionType& row = *section_types[s.type];
     {
-        Demo demo;
+        Demo demo(section_types);
         Frame f = demo_frame(demo);
         ASSERT_EQ(fatal_message_of([&] { row.init(s, f); }), "");
         ASSERT_EQ(fatal_message_of([&] { row.start(s, f); }), "");

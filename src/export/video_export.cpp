@@ -1,0 +1,372 @@
+// The ffmpeg pipe for --video: raw RGB frames on its standard input, the music as a WAV file
+// of the exact span handed over by file descriptor, its messages kept for the error report.
+#include "export/video_export.h"
+
+#include <GL/gl.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/config.h"
+#include "base/error.h"
+#include "inspect/music_mix.h"
+#include "runtime/sequencer.h"
+#include "gfx/video.h"
+#include "resources/files.h"
+#include "script/section.h"
+
+extern char** environ;
+
+namespace {
+
+constexpr int MUSIC_RATE = 44100;
+
+struct Export {
+    std::string path;
+    pid_t encoder = -1;
+    int frames_fd = -1;
+    int log_fd = -1;
+    int music_fd = -1;
+    bool output_made = false;
+    long total = 0;
+    long done = 0;
+    int width = 0;
+    int height = 0;
+    int band_y = 0;
+    std::vector<uint8_t> pixels;
+    std::vector<uint8_t> upright;
+    Uint32 started_ms = 0;
+    Uint32 last_progress_ms = 0;
+    bool progress = false;
+    Demo* demo = nullptr;  // the demo being exported, ended when the last frame is taken
+} exporter;
+
+// An anonymous scratch file: unlinked at once, so nothing is left behind whatever happens.
+int scratch_file() {
+    const char* dir = std::getenv("TMPDIR");
+    std::string pattern = std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") + "/tarvel-XXXXXX";
+    int fd = mkstemp(pattern.data());
+    if (fd < 0)
+        fatal_error("Cannot create a scratch file in '%s': %s", pattern.c_str(), std::strerror(errno));
+    unlink(pattern.c_str());
+    return fd;
+}
+
+void write_all(int fd, const void* data, size_t size, const char* what) {
+    const auto* p = static_cast<const char*>(data);
+    while (size > 0) {
+        ssize_t n = write(fd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) fatal_error("Cannot write %s: %s", what, std::strerror(n < 0 ? errno : EIO));
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+}
+
+// The last lines ffmpeg wrote, for the error message.
+std::string encoder_said() {
+    if (exporter.log_fd < 0) return "";
+    std::string text;
+    char buffer[4096];
+    if (lseek(exporter.log_fd, 0, SEEK_SET) < 0) return "";
+    ssize_t n;
+    while ((n = read(exporter.log_fd, buffer, sizeof buffer)) > 0)
+        text.append(buffer, static_cast<size_t>(n));
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    size_t cut = text.rfind('\n');
+    if (cut != std::string::npos) text = text.substr(cut + 1);
+    return text.empty() ? "" : ": " + text;
+}
+
+void remove_output() {
+    struct stat st;
+    if (exporter.output_made && stat(exporter.path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        unlink(exporter.path.c_str());
+}
+
+// Stops the encoder and removes what it wrote; the error is then reported by the caller.
+void abandon() {
+    if (exporter.frames_fd >= 0) close(exporter.frames_fd);
+    exporter.frames_fd = -1;
+    if (exporter.encoder > 0) {
+        kill(exporter.encoder, SIGTERM);
+        int status = 0;
+        while (waitpid(exporter.encoder, &status, 0) < 0 && errno == EINTR) {
+        }
+        exporter.encoder = -1;
+    }
+    remove_output();
+}
+
+[[noreturn]] void export_failed(const char* what) {
+    std::string said = encoder_said();
+    abandon();
+    fatal_error("Video export to '%s' failed: %s%s", exporter.path.c_str(), what, said.c_str());
+}
+
+double span_end(const Demo& demo) {
+    if (config.demo_end > 0.0f) return config.demo_end;
+    double end = config.demo_start;
+    for (Section* s = demo.sections.head; s != nullptr; s = s->next) {
+        if (s->type != 0 && section_keep(demo, s)) end = std::max(end, static_cast<double>(s->end));
+    }
+    return end;
+}
+
+void put16(std::string& out, unsigned v) {
+    out += static_cast<char>(v & 0xFF);
+    out += static_cast<char>((v >> 8) & 0xFF);
+}
+void put32(std::string& out, uint32_t v) {
+    put16(out, v & 0xFFFF);
+    put16(out, v >> 16);
+}
+
+// The music of every sound section, mixed where the demo plays it within the span, as a WAV
+// scratch file; -1 when the demo has no music there. Mixed a second at a time, so that a long
+// demo needs no more memory than its music files.
+int music_file(const Demo& demo, double start, long frames) {
+    MusicMixPtr music = music_mix_open(demo, start, frames, MUSIC_RATE, " for the video");
+    if (music == nullptr) return -1;
+    int fd = scratch_file();
+    std::string header = wav_header(frames, MUSIC_RATE);
+    write_all(fd, header.data(), header.size(), "the music for the video");
+    std::vector<float> mix;
+    std::vector<int16_t> pcm;
+    for (long at = 0; at < frames; at += MUSIC_RATE) {
+        long count = std::min<long>(MUSIC_RATE, frames - at);
+        mix.resize(static_cast<size_t>(count) * 2);
+        music_mix_read(*music, mix.data(), count);
+        pcm.resize(mix.size());
+        for (size_t i = 0; i < mix.size(); ++i)
+            pcm[i] = static_cast<int16_t>(std::clamp(std::lround(mix[i] * 32767.0f), -32768L, 32767L));
+        write_all(fd, pcm.data(), pcm.size() * sizeof(int16_t), "the music for the video");
+    }
+    return fd;
+}
+
+bool has_extension(const std::string& path, const char* const* list) {
+    size_t dot = path.rfind('.');
+    size_t slash = path.rfind('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
+    std::string ext = path.substr(dot + 1);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    for (; *list != nullptr; ++list) {
+        if (ext == *list) return true;
+    }
+    return false;
+}
+
+std::vector<std::string> encoder_arguments(int music_fd) {
+    char size[32];
+    std::snprintf(size, sizeof size, "%dx%d", exporter.width, exporter.height);
+    char rate[32];
+    std::snprintf(rate, sizeof rate, "%g", static_cast<double>(config.record_fps));
+    std::vector<std::string> args = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-y",
+                                     "-f",     "rawvideo",     "-pix_fmt",  "rgb24", "-s",
+                                     size,     "-framerate",   rate,        "-i",    "pipe:0"};
+    if (music_fd >= 0) {
+        args.insert(args.end(),
+                    {"-f", "wav", "-i", "/dev/fd/" + std::to_string(music_fd), "-map", "0:v", "-map", "1:a"});
+    }
+    // H.264 in 4:2:0 needs even sides: an odd one loses its last row or column.
+    if (exporter.width % 2 != 0 || exporter.height % 2 != 0)
+        args.insert(args.end(), {"-vf", "crop=trunc(iw/2)*2:trunc(ih/2)*2:0:0"});
+    static const char* const h264_containers[] = {"mp4", "m4v", "mov", "mkv", nullptr};
+    static const char* const other_containers[] = {"webm", "avi", "ogv", "gif", "nut", nullptr};
+    bool h264 = has_extension(exporter.path, h264_containers);
+    if (!h264 && !has_extension(exporter.path, other_containers)) {
+        h264 = true;
+        args.insert(args.end(), {"-f", "mp4"});
+    }
+    if (h264) {
+        args.insert(args.end(),
+                    {"-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p"});
+        if (music_fd >= 0) args.insert(args.end(), {"-c:a", "aac", "-b:a", "192k"});
+    }
+    // Stop at the first error: a write that fails (a full disk) must not end with status 0.
+    args.insert(args.end(), {"-xerror", exporter.path});
+    return args;
+}
+
+void show_progress(bool last) {
+    if (!exporter.progress) return;
+    Uint32 now = SDL_GetTicks();
+    if (!last && now - exporter.last_progress_ms < 250) return;
+    exporter.last_progress_ms = now;
+    double seconds = (now - exporter.started_ms) / 1000.0;
+    double rate = seconds > 0 ? exporter.done / seconds : 0;
+    long left = rate > 0 ? std::lround((exporter.total - exporter.done) / rate) : 0;
+    std::fprintf(stderr, "\rVideo: frame %ld of %ld, %.1f frames/s, %ld:%02ld left  ", exporter.done,
+                 exporter.total, rate, left / 60, left % 60);
+    if (last) std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
+void no_capture(const Demo&) {}
+
+// The window shows how the export goes four times a second: showing every frame would copy each
+// one to the display for nobody, at a cost near the encoder's.
+void swap_now_and_then() {
+    static Uint32 last_ms = 0;
+    Uint32 now = SDL_GetTicks();
+    if (now - last_ms < 250) return;
+    last_ms = now;
+    frame_swap();
+}
+
+// The frame as presented, read from the back buffer before the overlays and the swap.
+void present_and_encode() {
+    frame_present();
+    if (exporter.frames_fd < 0 || exporter.done >= exporter.total) return;
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, exporter.band_y, exporter.width, exporter.height, GL_RGB, GL_UNSIGNED_BYTE,
+                 exporter.pixels.data());
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    size_t row = static_cast<size_t>(exporter.width) * 3;
+    for (int y = 0; y < exporter.height; ++y) {
+        std::memcpy(exporter.upright.data() + static_cast<size_t>(y) * row,
+                    exporter.pixels.data() + static_cast<size_t>(exporter.height - 1 - y) * row, row);
+    }
+    const uint8_t* p = exporter.upright.data();
+    size_t size = exporter.upright.size();
+    while (size > 0) {
+        ssize_t n = write(exporter.frames_fd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) export_failed("the encoder stopped taking frames");
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+    exporter.done += 1;
+    show_progress(false);
+    if (exporter.done >= exporter.total && exporter.demo != nullptr) exporter.demo->quit = true;
+}
+
+}  // namespace
+
+long video_frame_total(double start, double end, double rate) {
+    if (!(end > start) || !(rate > 0)) return 0;
+    // Steps that land within a thousandth of a frame of the end count as the end itself.
+    return static_cast<long>(std::ceil((end - start) * rate - 1e-3));
+}
+
+std::string wav_header(long frames, int rate) {
+    uint32_t data_bytes = static_cast<uint32_t>(frames) * 4;
+    std::string h = "RIFF";
+    put32(h, 36 + data_bytes);
+    h += "WAVEfmt ";
+    put32(h, 16);
+    put16(h, 1);  // PCM
+    put16(h, 2);
+    put32(h, static_cast<uint32_t>(rate));
+    put32(h, static_cast<uint32_t>(rate) * 4);
+    put16(h, 4);
+    put16(h, 16);
+    h += "data";
+    put32(h, data_bytes);
+    return h;
+}
+
+void video_export_prepare(const std::string& path, float rate) {
+    exporter.path = path;
+    if (rate > 0) config.record_fps = rate;
+    config.record = 1;
+    config.sound = 0;
+    config.loop = 0;
+    dialogs_disable();
+    frame_output.capture = no_capture;
+    frame_output.present = present_and_encode;
+    frame_output.swap = swap_now_and_then;
+}
+
+void video_export_start(Demo& demo) {
+    exporter.demo = &demo;
+    // A closed pipe must come back as an error from write, not end the process.
+    signal(SIGPIPE, SIG_IGN);
+    PresentBand band = present_band(config.gl_width, config.gl_height, config.gl_panoramic != 0);
+    exporter.width = band.width;
+    exporter.height = std::min(band.height, config.gl_height);
+    exporter.band_y = std::max(band.y, 0);
+    double start = config.demo_start;
+    double end = span_end(demo);
+    exporter.total = video_frame_total(start, end, config.record_fps);
+    if (exporter.total <= 0)
+        fatal_error("Nothing to export: the demo holds no time between %g and %g seconds", start, end);
+    exporter.pixels.resize(static_cast<size_t>(exporter.width) * exporter.height * 3);
+    exporter.upright.resize(exporter.pixels.size());
+
+    std::string program;
+    if (!executable_on_path("ffmpeg", program))
+        fatal_error("Video export needs ffmpeg, which is not on PATH (scripts/install-deps installs it)");
+
+    long music_frames = std::lround(static_cast<double>(exporter.total) / config.record_fps * MUSIC_RATE);
+    exporter.music_fd = music_file(demo, start, music_frames);
+    exporter.log_fd = scratch_file();
+
+    int pipe_fds[2];
+    if (pipe(pipe_fds) != 0) fatal_error("Cannot start the video encoder: %s", std::strerror(errno));
+    fcntl(pipe_fds[1], F_SETFD, FD_CLOEXEC);
+    std::vector<std::string> args = encoder_arguments(exporter.music_fd);
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipe_fds[0], 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, exporter.log_fd, 2);
+    std::fflush(stdout);
+    std::fflush(stderr);
+    int spawned = posix_spawn(&exporter.encoder, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipe_fds[0]);
+    if (spawned != 0) {
+        close(pipe_fds[1]);
+        exporter.encoder = -1;
+        fatal_error("Cannot start the video encoder '%s': %s", program.c_str(), std::strerror(spawned));
+    }
+    exporter.frames_fd = pipe_fds[1];
+    exporter.output_made = true;
+    // Any fatal error from here on leaves through exit: the encoder is stopped and its
+    // incomplete output removed then.
+    std::atexit(abandon);
+    exporter.progress = isatty(2) != 0;
+    exporter.started_ms = SDL_GetTicks();
+}
+
+void video_export_finish() {
+    if (exporter.encoder <= 0) return;
+    show_progress(true);
+    if (exporter.done < exporter.total) {
+        char what[96];
+        std::snprintf(what, sizeof what, "stopped after %ld of %ld frames", exporter.done, exporter.total);
+        export_failed(what);
+    }
+    close(exporter.frames_fd);
+    exporter.frames_fd = -1;
+    int status = 0;
+    while (waitpid(exporter.encoder, &status, 0) < 0) {
+        if (errno != EINTR) break;
+    }
+    exporter.encoder = -1;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) export_failed("the encoder failed");
+    // ffmpeg reports errors only in what it writes at this log level.
+    if (!encoder_said().empty()) export_failed("the encoder reported an error");
+    struct stat st;
+    if (stat(exporter.path.c_str(), &st) != 0 || st.st_size == 0) export_failed("the output file is empty");
+    exporter.output_made = false;  // complete: it stays
+}

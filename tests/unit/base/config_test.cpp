@@ -1,0 +1,96 @@
+#include "base/config.h"
+#include "runtime/registry.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "../script/script_fixture.h"
+#include "base/error.h"
+#include "runtime/startup.h"
+
+namespace {
+
+// Every variable of the table, in the table's order, as text.
+std::string table_text(const Config& c) {
+    std::string out;
+    for (const ConfigVar& var : config_vars) {
+        out += std::string(" ") + var.name + "=";
+        if (var.type == CONFIG_INT) out += std::to_string(c.*var.int_member);
+        if (var.type == CONFIG_FLOAT) out += std::to_string(c.*var.float_member);
+        if (var.type == CONFIG_STRING) out += c.*var.string_member;
+    }
+    return out;
+}
+
+}  // namespace
+
+using ConfigTest = ScriptTest;
+
+// Each name sets a member of its own: set through the table one at a time, every variable
+// changes alone, and a reset brings back the defaults and empties the sections.
+TEST_F(ConfigTest, EachNameSetsItsOwnVariableAndAResetBringsBackTheDefaults) {
+    const std::string defaults = table_text(Config());
+    EXPECT_NE(defaults.find(" gl_width=800 "), std::string::npos) << defaults;
+    for (const ConfigVar& var : config_vars) {
+        Config c;
+        if (var.type == CONFIG_INT) c.*var.int_member = -7;
+        if (var.type == CONFIG_FLOAT) c.*var.float_member = -7;
+        if (var.type == CONFIG_STRING) c.*var.string_member = "-7";
+        const std::string text = table_text(c);
+        const std::string set = std::string(" ") + var.name + "=-7";
+        EXPECT_EQ(text.find("=-7"), text.rfind("=-7")) << var.name;
+        EXPECT_NE(text.find(set), std::string::npos) << var.name;
+    }
+    config.gl_width = 1;
+    config.display_aspect = 1;
+    sections.add();
+    config_set_defaults(sections, section_types);
+    EXPECT_EQ(table_text(config), defaults);
+    EXPECT_FLOAT_EQ(config.display_aspect, 16.0f / 9.0f);
+    EXPECT_EQ(sections.head, nullptr);
+}
+
+TEST_F(ConfigTest, SetDefaultsParsesTheTreeAndTheLastFileParsedWins) {
+    config.gl_height = 1;
+    write_file(dir.file("one/a.tvl"), "demo_name One\ngl_width 100\n[image]\nstring One\n");
+    write_file(dir.file("two/b.tvl"), "demo_name Two\ngl_width 200\nrecord_fps 12.5\n[image]\nstring Two\n");
+    ASSERT_EQ(fatal_message_of([this] { config_set_defaults(sections, section_types); }), "");
+    EXPECT_EQ(config.gl_height, 600);
+    EXPECT_EQ(config.record_fps, 12.5f);
+    // The list of all sections starts with the section of the file parsed last.
+    ASSERT_EQ(parsed_sections().size(), 2u);
+    const std::string last = sections.head->strings[0];
+    EXPECT_EQ(config.demo_name, last);
+    EXPECT_EQ(config.gl_width, last == "One" ? 100 : 200);
+}
+
+// A tempo is 0 (none) or a rate, and a bar has a beat at least: anything else is refused at the
+// line that set it.
+TEST_F(ConfigTest, TheTempoIsCheckedWhereItWasSet) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"bpm 0\nbeats_per_bar 1\n", ""},
+        {"bpm 120\nbpm -1\n", "Invalid bpm -1 (script './x.tvl', line 2)"},
+        {"bpm nan\n", "Invalid bpm nan (script './x.tvl', line 1)"},
+        {"bpm 97.5\nbeats_per_bar 0\n", "Invalid beats_per_bar 0 (script './x.tvl', line 2)"},
+    };
+    for (const auto& [script, message] : rows) {
+        reset();
+        ASSERT_EQ(parse(script), "") << script;
+        EXPECT_EQ(fatal_message_of([] { demo_settings_check(); }), message) << script;
+    }
+}
+
+TEST(Messages, FatalAndWarningTextsAreCutAt1023Characters) {
+    std::string long_text(2000, 'x');
+    EXPECT_EQ(fatal_message_of([&] { fatal_error("<%s>", long_text.c_str()); }),
+              "<" + std::string(1022, 'x'));
+    std::string fits(1023, 'y');
+    EXPECT_EQ(fatal_message_of([&] { fatal_error("%s", fits.c_str()); }), fits);
+
+    testing::internal::CaptureStderr();
+    warning_message("OpenGL error %d: %s", 1282, "invalid operation");
+    warning_message("%s", long_text.c_str());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Warning: OpenGL error 1282: invalid operation\nWarning: " + std::string(1023, 'x') + "\n");
+}

@@ -1,0 +1,176 @@
+// The maker's mode as text and as files: commands, status line, wrapping, folder changes, and
+// the files written on a person's word.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include "maker/maker_commands.h"
+#include "maker/maker_files.h"
+#include "maker/watch.h"
+#include "test_support.h"
+
+namespace {
+
+std::string described(const MakerCommand& c) {
+    if (!c.error.empty()) return "error " + c.error;
+    const char* names[] = {"seek",   "pause", "play",       "loop", "loop off",
+                           "reload", "time",  "screenshot", "quit"};
+    std::string out = names[static_cast<int>(c.kind)];
+    if (c.kind == MakerCommandKind::Seek || c.kind == MakerCommandKind::Loop)
+        out += " " + std::to_string(c.from);
+    if (c.kind == MakerCommandKind::Loop) out += " " + std::to_string(c.to);
+    if (c.kind == MakerCommandKind::Screenshot) out += " [" + c.file + "]";
+    return out;
+}
+
+}  // namespace
+
+TEST(MakerCommands, LinesToCommandsOrTheReasonTheyAreNot) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"  seek\t0 \r", "seek 0.000000"},
+        {"pause", "pause"},
+        {"play", "play"},
+        {"loop 1 2.25", "loop 1.000000 2.250000"},
+        {"loop off", "loop off"},
+        {"reload", "reload"},
+        {"time", "time"},
+        {"quit", "quit"},
+        {"screenshot shots/a b.tga ", "screenshot [shots/a b.tga]"},
+        {"", "error empty command"},
+        {"seek", "error seek needs one time in seconds, 0 or more"},
+        {"seek -1", "error seek needs one time in seconds, 0 or more"},
+        {"seek 1e999", "error seek needs one time in seconds, 0 or more"},
+        {"seek 2s", "error seek needs one time in seconds, 0 or more"},
+        {"loop 2 2", "error loop needs TO after FROM"},
+        {"loop 1", "error loop needs FROM and TO in seconds, or off"},
+        {"pause now", "error pause takes no argument"},
+        {"screenshot", "error screenshot needs a file name"},
+        {"Seek 1", "error unknown command 'Seek'"},
+    };
+    for (const auto& [line, want] : rows)
+        EXPECT_EQ(described(maker_command_parse(line, Tempo{})), want) << line;
+    EXPECT_EQ(described(maker_command_parse("seek 17:1", Tempo{})), "error no tempo: set bpm to use bars");
+
+    // At 120 bpm and 4 beats a bar, a beat is 0.5 s and a bar 2 s: bar 17 begins at 32 s.
+    const std::pair<const char*, const char*> bar_rows[] = {
+        {"seek 17:1", "seek 32.000000"},
+        {"seek 9:2.5", "seek 16.750000"},  // 8 bars and 1.5 beats
+        {"loop 9:1 13:1", "loop 16.000000 24.000000"},
+        {"loop 1:3 3.5", "loop 1.000000 3.500000"},
+        {"seek 12.5", "seek 12.500000"},
+        {"seek 0:1", "error bars count from 1"},
+        {"seek 1:5", "error a bar of 4 beats has beats from 1 to below 5"},
+        {"seek 1:0.5", "error a bar of 4 beats has beats from 1 to below 5"},
+        {"seek 2.5:1", "error '2.5:1' is not BAR:BEAT, e.g. 17:1 or 9:2.5"},
+        {"seek 5000002:1", "error bar 5000002 lies past 10000000 seconds"},
+    };
+    for (const auto& [line, want] : bar_rows)
+        EXPECT_EQ(described(maker_command_parse(line, Tempo{120, 4})), want) << line;
+}
+
+TEST(MakerCommands, StatusLineAndWrappedMessages) {
+    // 83.456 s is 1 minute, 23 seconds and 45 hundredths (truncated, not rounded).
+    EXPECT_EQ(maker_status_text(83.456f, false, false, 0, 0, Tempo{}), "01:23.45  playing");
+    EXPECT_EQ(maker_status_text(-2, true, true, 10, 3725.5f, Tempo{}),
+              "00:00.00  paused  loop 00:10.00 - 62:05.50");
+    // 35.9 s at 120 bpm is 71.8 beats: bar 18 (from 68 beats), beat 4 and a fraction left out.
+    EXPECT_EQ(maker_status_text(35.9f, true, false, 0, 0, Tempo{120, 4}), "00:35.90  bar 18.4  paused");
+    EXPECT_EQ(maker_time_text(0.29f), "00:00.29");
+    const std::vector<std::string> lines = {"File 'a b' not", "found", "", "x"};
+    EXPECT_EQ(maker_wrap("File 'a b' not found\n\nx", 14), lines);
+    EXPECT_EQ(maker_wrap("abcdefgh", 3), (std::vector<std::string>{"abc", "def", "gh"}));
+}
+
+TEST(FolderWatch, ChangesBetweenSnapshotsLeaveOutThePlayersOwnFiles) {
+    TempDir dir;
+    write_file(dir.file("demo.tvl"), "a");
+    write_file(dir.file("data/pic.tga"), "b");
+    for (const char* output :
+         {"video/00000001.tga", "screen07.tga", ".demo.tvl.swp", "data/.git/x", "demo.tvl~", "shot.tga"})
+        write_file(dir.file(output), "x");
+    const FileSnapshot before = watch_scan(dir.path, {"shot.tga"});
+    EXPECT_EQ(before.size(), 2u);
+    EXPECT_EQ(before.at("data/pic.tga").size, 1);
+
+    write_file(dir.file("data/pic.tga"), "bb");
+    write_file(dir.file("data/new.spl"), "c");
+    std::filesystem::remove(dir.file("demo.tvl"));
+    write_file(dir.file("screen08.tga"), "x");
+    const std::vector<std::string> changed = {"data/new.spl", "data/pic.tga", "demo.tvl"};
+    EXPECT_EQ(watch_changes(before, watch_scan(dir.path, {"shot.tga"})), changed);
+    // A name that merely looks like a screenshot is the demo's own.
+    EXPECT_FALSE(watch_ignored("screen1.tga", {}));
+    EXPECT_FALSE(watch_ignored("data/screen07.tga", {}));
+}
+
+TEST(MakerFiles, HostileTargetsAreRefusedAndLeaveEveryFileAsItWas) {
+    namespace fs = std::filesystem;
+    TempDir demo, elsewhere;
+    ScopedChdir cd(demo.path);
+    write_file("demo.tvl", "[image]\n");
+    write_file("data/pic.tga", "picture");
+    write_file("notes.txt", "the maker's own");
+    write_file(elsewhere.file("victim.txt"), "not the player's");
+    fs::create_directory_symlink(elsewhere.path, "out");
+    fs::create_symlink(elsewhere.file("victim.txt"), "shot.tga");
+    fs::create_hard_link(elsewhere.file("victim.txt"), "hard.tga");
+    fs::create_hard_link("data/pic.tga", elsewhere.file("pic-again.tga"));
+    WriteGuard guard{fs::canonical(".").string(), write_identities({"./demo.tvl", "data/pic.tga"}), {}};
+    auto everything = [&] {
+        std::map<std::string, std::string> files;
+        for (const std::string& root : {demo.path, elsewhere.path})
+            for (const auto& e : fs::recursive_directory_iterator(root))
+                if (!e.is_symlink() && e.is_regular_file()) files[e.path()] = read_file(e.path());
+        return files;
+    };
+    const auto before = everything();
+    const std::vector<uint8_t> bytes = {'T', 'G', 'A'};
+    const std::string outside = "it lies outside the demo folder",
+                      exists = "it exists and the player did not write it",
+                      demo_file = "it is a file of the demo";
+    const std::tuple<std::string, WriteAsker, std::string> refused[] = {
+        {"out/escaped.tga", WriteAsker::Console, outside},
+        {"out/../escaped.tga", WriteAsker::Console, outside},  // lexically inside, really not
+        {"shot.tga", WriteAsker::Console, "it is a symbolic link"},
+        {"shot.tga", WriteAsker::Terminal, "it is a symbolic link"},
+        {"hard.tga", WriteAsker::Console, exists},
+        {"notes.txt", WriteAsker::Console, exists},
+        {"demo.tvl", WriteAsker::Console, demo_file},
+        {"./data/pic.tga", WriteAsker::Console, demo_file},
+        {"demo.tvl", WriteAsker::Terminal, demo_file},
+        {elsewhere.file("pic-again.tga"), WriteAsker::Terminal, demo_file},
+        {"data/new.tvl", WriteAsker::Terminal,
+         "the player would read it as a script (its name holds '.tvl')"},
+        {"data", WriteAsker::Console, "it is not a regular file"},
+        {"no/such/x.tga", WriteAsker::Terminal, "No such file or directory"},
+    };
+    for (const auto& [path, who, why] : refused) {
+        std::string inside_as = "?";
+        EXPECT_EQ(write_file_guarded(path, bytes, who, guard, inside_as),
+                  "cannot write '" + path + "': " + why);
+        EXPECT_EQ(inside_as, "");
+        EXPECT_EQ(everything(), before) << path;
+    }
+    // A new file, and the same one again as the player's own; then a file put in its place by
+    // someone else is no longer the player's.
+    std::string inside_as;
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_EQ(write_file_guarded("out/../" + fs::path(demo.path).filename().string() + "/data/shot.tga",
+                                     bytes, WriteAsker::Console, guard, inside_as),
+                  "");
+        EXPECT_EQ(inside_as, "data/shot.tga");
+        EXPECT_EQ(read_file("data/shot.tga"), "TGA");
+    }
+    fs::remove("data/shot.tga");
+    write_file("data/shot.tga", "theirs");
+    EXPECT_NE(write_file_guarded("data/shot.tga", bytes, WriteAsker::Console, guard, inside_as), "");
+    EXPECT_EQ(read_file("data/shot.tga"), "theirs");
+    // The maker's terminal may write a new file outside, and replace one that is not the demo's.
+    EXPECT_EQ(write_file_guarded(elsewhere.file("new.tga"), bytes, WriteAsker::Terminal, guard, inside_as),
+              "");
+    EXPECT_EQ(inside_as, "");
+    EXPECT_EQ(write_file_guarded("notes.txt", bytes, WriteAsker::Terminal, guard, inside_as), "");
+    EXPECT_EQ(read_file(elsewhere.file("new.tga")) + read_file("notes.txt"), "TGATGA");
+    EXPECT_EQ(read_file(elsewhere.file("victim.txt")), "not the player's");
+}

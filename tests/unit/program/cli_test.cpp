@@ -1,0 +1,132 @@
+// The command line, argv to options or to the one-line usage error, without starting anything.
+#include "program/cli.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "export/video_export.h"
+
+namespace {
+
+CliResult parse(std::vector<const char*> args) {
+    args.insert(args.begin(), "tarvel");
+    return cli_parse(static_cast<int>(args.size()), args.data());
+}
+
+// The options a run sees as "name=value" words; a row names only the words that differ from no options.
+std::string described(const CliOptions& o) {
+    auto opt = [](const auto& v) { return v ? std::to_string(*v) : std::string("-"); };
+    return "dir=" + o.demo_dir + " start=" + opt(o.start) + " end=" + opt(o.end) + " size=" + opt(o.width) +
+           "x" + opt(o.height) + " fullscreen=" + std::to_string(o.fullscreen) +
+           " nosound=" + std::to_string(o.no_sound) + " nodialog=" + std::to_string(o.no_dialog) +
+           " video=" + o.video + " fps=" + opt(o.video_fps) + " help=" + std::to_string(o.help) +
+           " version=" + std::to_string(o.version) + " watch=" + std::to_string(o.watch);
+}
+
+std::string nothing_but(const std::string& changes) {
+    std::istringstream all(
+        "dir= start=- end=- size=-x- fullscreen=0 nosound=0 nodialog=0 video= fps=- help=0 version=0 "
+        "watch=0");
+    std::string out, word;
+    while (all >> word) {
+        std::string key = word.substr(0, word.find('=') + 1);
+        size_t at = (" " + changes).find(" " + key);
+        if (at != std::string::npos) word = changes.substr(at, changes.find(' ', at) - at);
+        out += (out.empty() ? "" : " ") + word;
+    }
+    return out;
+}
+
+TEST(CommandLine, GoodCommandLines) {
+    const std::pair<std::vector<const char*>, std::string> rows[] = {
+        {{}, ""},
+        {{"demos/intro"}, "dir=demos/intro"},
+        // Values follow as the next argument or after '='; times may be fractional or 0.
+        {{"--start", "2.5", "--end=10", "--size", "640x480", "d"},
+         "dir=d start=2.500000 end=10.000000 size=640x480"},
+        {{"--start", "0", "--fullscreen", "--no-sound", "--no-dialog"},
+         "start=0.000000 fullscreen=1 nosound=1 nodialog=1"},
+        {{"--video", "out.mp4", "--fps=29.97"}, "video=out.mp4 fps=29.969999"},
+        {{"--", "-odd-name"}, "dir=-odd-name"},  // after "--" a name starting with '-' is the folder
+        {{"--watch", "--start", "3", "d"}, "dir=d start=3.000000 watch=1"},
+        {{"--help"}, "help=1"},
+        {{"--version"}, "version=1"},
+    };
+    for (const auto& [args, changes] : rows) {
+        CliResult r = parse(args);
+        EXPECT_EQ(r.error, "") << changes;
+        EXPECT_EQ(described(r.options), nothing_but(changes));
+    }
+}
+
+TEST(CommandLine, UsageErrorsNameTheProblem) {
+    const std::string time = " (seconds, 0 or more)", size = " (WIDTHxHEIGHT, two positive whole numbers)";
+    const std::pair<std::vector<const char*>, std::string> rows[] = {
+        {{"--bogus"}, "unrecognized option '--bogus'"},
+        {{"-x"}, "unrecognized option '-x'"},
+        {{"--size"}, "option '--size' needs a value"},
+        {{"--fullscreen=1"}, "option '--fullscreen' takes no value"},
+        {{"a", "b"}, "unexpected argument 'b' (one DEMO_DIR at most)"},
+        {{"--start", "-1"}, "invalid time for --start: '-1'" + time},
+        {{"--end", "soon"}, "invalid time for --end: 'soon'" + time},
+        {{"--end", "5s"}, "invalid time for --end: '5s'" + time},
+        {{"--start", "nan"}, "invalid time for --start: 'nan'" + time},
+        {{"--start="}, "invalid time for --start: ''" + time},
+        {{"--size", "640"}, "invalid size for --size: '640'" + size},
+        {{"--size", "0x480"}, "invalid size for --size: '0x480'" + size},
+        {{"--size", "640x-480"}, "invalid size for --size: '640x-480'" + size},
+        {{"--size", "640x480x2"}, "invalid size for --size: '640x480x2'" + size},
+        {{"--size", "64.5x48"}, "invalid size for --size: '64.5x48'" + size},
+        {{"--fps", "0"}, "invalid rate for --fps: '0' (frames per second, above 0)"},
+        {{"--video="}, "invalid file name for --video: '' (a file to write)"},
+        {{"--watch", "--video", "a.mp4"}, "--watch and --video cannot be used together"},
+        {{"--timeline", "t.svg", "--video", "v.mp4"}, "--video and --timeline cannot be used together"},
+        {{"--lsp", "--check"}, "--check and --lsp cannot be used together"},
+        // The first problem is the one reported.
+        {{"--bogus", "--size", "0x0"}, "unrecognized option '--bogus'"},
+    };
+    for (const auto& [args, error] : rows) EXPECT_EQ(parse(args).error, error);
+}
+
+TEST(CommandLine, TheConsoleTakesAnOptionalAddressAfterTheEqualsSign) {
+    // The default is the loopback address; the next argument is the demo folder, never a port.
+    const std::pair<std::vector<const char*>, std::string> rows[] = {
+        {{"--watch", "--serve", "9000"}, "127.0.0.1 8737 dir=9000"},
+        {{"--watch", "--serve=0"}, "127.0.0.1 0 dir="},
+        {{"--serve=0.0.0.0:65535", "--watch"}, "0.0.0.0 65535 dir="},
+        {{"--watch", "--serve=[::1]:80"}, "[::1] 80 dir="},
+        {{"--serve"}, "--serve needs --watch"},
+        {{"--watch", "--serve=65536"},
+         "invalid address for --serve: '65536' ([ADDR:]PORT, a port from 0 to 65535)"},
+        {{"--watch", "--serve=:80"},
+         "invalid address for --serve: ':80' ([ADDR:]PORT, a port from 0 to 65535)"},
+        {{"--watch", "--serve="}, "invalid address for --serve: '' ([ADDR:]PORT, a port from 0 to 65535)"},
+    };
+    for (const auto& [args, want] : rows) {
+        CliResult r = parse(args);
+        const CliOptions& o = r.options;
+        EXPECT_EQ(r.error.empty()
+                      ? o.serve_address + " " + std::to_string(o.serve_port) + " dir=" + o.demo_dir
+                      : r.error,
+                  want);
+        EXPECT_EQ(o.serve, r.error.empty() || r.error.find("needs --watch") != std::string::npos) << want;
+    }
+}
+
+TEST(VideoExport, FrameCountIsTheStepsBeforeTheEnd) {
+    // 0, 0.04, 0.08 of 0.1 s: the last step still falls inside; an end given in single precision
+    // (2.2f is 2.2000000477) must not gain a frame.
+    const std::tuple<double, double, double, long> rows[] = {{1, 3, 30, 60},
+                                                             {0, 0.1, 25, 3},
+                                                             {0, static_cast<double>(2.2f), 30, 66},
+                                                             {5, 5, 25, 0},
+                                                             {6, 5, 25, 0}};
+    for (const auto& [start, end, rate, frames] : rows)
+        EXPECT_EQ(video_frame_total(start, end, rate), frames) << end;
+}
+
+}  // namespace

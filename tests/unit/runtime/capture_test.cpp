@@ -1,0 +1,80 @@
+// The TGA writer checked by the strict reader of tools/media: every file decodes to the pixels
+// given, rows of any width, and compressed files hold only canonical run-length packets.
+#include "runtime/capture.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+#include "test_support.h"
+#include "tga_reader.h"
+
+namespace {
+
+using Pixels = std::vector<uint8_t>;
+
+// Writes `rgb` and decodes the file strictly; returns the reader's complaint, "" when sound.
+std::string round_trip(const Pixels& rgb, int width, int height, bool compress) {
+    TempDir dir;
+    Pixels copy = rgb;
+    std::string path = dir.file("a.tga");
+    if (!tga_write(path.c_str(), copy.data(), width, height, compress)) return "not written";
+    if (copy != rgb) return "the writer changed its input";
+    TgaPicture picture;
+    std::string problem = tga_decode(read_file(path), picture);
+    if (!problem.empty()) return problem;
+    if (picture.type != (compress ? 10 : 2)) return "image type " + std::to_string(picture.type);
+    if (picture.width != width || picture.height != height) return "wrong size";
+    return picture.rgb == rgb ? "" : "pixels differ";
+}
+
+}  // namespace
+
+TEST(TgaWriter, RandomPicturesDecodeStrictlyToThemselves) {
+    // Rows of 1 to 300 pixels, so that odd row lengths occur. Mostly few colours in long
+    // stretches, so that runs, raw packets and the 127 limit occur, also across row ends; every
+    // third picture changes colour at nearly every pixel, so that raw packets reach the limit.
+    std::mt19937 gen(1234);
+    for (int round = 0; round < 300; ++round) {
+        const int width = 1 + static_cast<int>(gen() % 300), height = 1 + static_cast<int>(gen() % 4);
+        const int colours = round % 3 == 0 ? 250 : 1 + static_cast<int>(gen() % 4);
+        const unsigned change = round % 3 == 0 ? 1 : 6;
+        Pixels rgb;
+        for (int i = 0, c = 0; i < width * height; ++i) {
+            if (i == 0 || gen() % change == 0) c = static_cast<int>(gen() % colours) * 40;
+            rgb.insert(rgb.end(), {static_cast<uint8_t>(c), static_cast<uint8_t>(c >> 8), 7});
+        }
+        ASSERT_EQ(round_trip(rgb, width, height, round % 2 == 0), "") << "round " << round;
+    }
+}
+
+TEST(TgaWriter, ImpossibleFilesAndSizesAreSkippedWithoutAFile) {
+    TempDir dir;
+    uint8_t pixel[3] = {1, 2, 3};
+    EXPECT_FALSE(tga_write(dir.file("missing/x.tga").c_str(), pixel, 1, 1, false));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("missing")));
+    for (auto [w, h] : {std::pair{70000, 1}, {1, 65536}, {1, 0}, {1, -1}}) {
+        EXPECT_FALSE(tga_write(dir.file("size.tga").c_str(), pixel, w, h, true)) << w << "x" << h;
+        EXPECT_FALSE(std::filesystem::exists(dir.file("size.tga")));
+    }
+}
+
+TEST(Screenshot, NameIsTheFirstFreeNumberUpTo99) {
+    TempDir dir;
+    ScopedChdir in(dir.path);
+    EXPECT_EQ(screenshot_next_name(), "screen00.tga");
+    write_file(dir.file("screen00.tga"), "x");
+    write_file(dir.file("screen02.tga"), "x");
+    EXPECT_EQ(screenshot_next_name(), "screen01.tga");
+    for (int n = 0; n < 99; ++n)
+        write_file(dir.file("screen" + std::to_string(100 + n).substr(1) + ".tga"), "x");
+    EXPECT_EQ(screenshot_next_name(), "screen99.tga");
+    write_file(dir.file("screen99.tga"), "x");
+    EXPECT_EQ(screenshot_next_name(), "");
+    // With every name taken, S says so and writes nothing.
+    testing::internal::CaptureStderr();
+    screenshot_save();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Warning: No screenshot saved: screen00.tga to screen99.tga all exist\n");
+}
