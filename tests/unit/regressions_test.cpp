@@ -4,6 +4,7 @@
 // a broken promise fails.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -24,13 +25,6 @@ fs::path regressions_dir() {
     return fs::path(__FILE__).parent_path().parent_path() / "regressions";
 }
 
-const fuzz::Target* target_named(const std::string& name) {
-    for (const fuzz::Target& t : fuzz::targets) {
-        if (name == t.name) return &t;
-    }
-    return nullptr;
-}
-
 std::string replay(const fuzz::Target& target, const std::string& bytes) {
     TempDir scratch;
     ScopedChdir in(scratch.path);
@@ -46,8 +40,9 @@ TEST(Regressions, EveryKeptInputEndsCleanlyInItsReader) {
     for (const auto& reader : fs::directory_iterator(regressions_dir())) {
         if (!reader.is_directory()) continue;
         std::string name = reader.path().filename().string();
-        const fuzz::Target* target = target_named(name);
-        ASSERT_NE(target, nullptr) << "no reader named " << name << " for " << reader.path();
+        const auto* target = std::find_if(std::begin(fuzz::targets), std::end(fuzz::targets),
+                                          [&](const fuzz::Target& t) { return name == t.name; });
+        ASSERT_NE(target, std::end(fuzz::targets)) << "no reader named " << name << " for " << reader.path();
         for (const auto& input : fs::directory_iterator(reader.path())) {
             if (!input.is_regular_file()) continue;
             SCOPED_TRACE(input.path().string());

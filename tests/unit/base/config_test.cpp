@@ -51,20 +51,6 @@ TEST_F(ConfigTest, EachNameSetsItsOwnVariableAndAResetBringsBackTheDefaults) {
     EXPECT_EQ(sections.head, nullptr);
 }
 
-TEST_F(ConfigTest, SetDefaultsParsesTheTreeAndTheLastFileParsedWins) {
-    config.gl_height = 1;
-    write_file(dir.file("one/a.tvl"), "demo_name One\ngl_width 100\n[image]\nstring One\n");
-    write_file(dir.file("two/b.tvl"), "demo_name Two\ngl_width 200\nrecord_fps 12.5\n[image]\nstring Two\n");
-    ASSERT_EQ(fatal_message_of([this] { config_set_defaults(sections, section_types); }), "");
-    EXPECT_EQ(config.gl_height, 600);
-    EXPECT_EQ(config.record_fps, 12.5f);
-    // The list of all sections starts with the section of the file parsed last.
-    ASSERT_EQ(parsed_sections().size(), 2u);
-    const std::string last = sections.head->strings[0];
-    EXPECT_EQ(config.demo_name, last);
-    EXPECT_EQ(config.gl_width, last == "One" ? 100 : 200);
-}
-
 // A tempo is 0 (none) or a rate, and a bar has a beat at least: anything else is refused at the
 // line that set it.
 TEST_F(ConfigTest, TheTempoIsCheckedWhereItWasSet) {

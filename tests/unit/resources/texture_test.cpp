@@ -147,48 +147,38 @@ const ImageCase image_cases[] = {
     {"NoHeight", "h0.tga", media::tga(5, 0, "", 32), 5, "Error loading 'h0.tga': Empty image"},
 };
 
-void PrintTo(const ImageCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class TextureLoad : public TextureTest, public ::testing::WithParamInterface<ImageCase> {};
-
 }  // namespace
 
-TEST_P(TextureLoad, GivesTheImageOrNamesThePathInItsMessage) {
-    const ImageCase& c = GetParam();
+TEST_F(TextureTest, LoadGivesTheImageOrNamesThePathInItsMessage) {
     TempDir dir;
     ScopedChdir cd(dir.path);
-    std::string path = c.file[0] != '\0' ? c.file : "gone.jpg";
-    if (c.file[0] != '\0') media::save(path, c.bytes);
-    config.texture_detail = c.detail;
-    int handle = -1;
-    EXPECT_EQ(fatal_message_of([&] { handle = texture_load(path.c_str()); }), c.message);
-    if (!c.message.empty()) return;
-    const Texture* t = texture_get(handle);
-    ASSERT_NE(t, nullptr);
-    EXPECT_STREQ(t->name, c.file);
-    EXPECT_EQ((std::vector<int>{t->width, t->height, int(t->format), t->components}),
-              (std::vector<int>{c.width, c.height, int(c.format), c.format == GL_BGRA_EXT ? 4 : 3}));
-    for (int y = 0; y < t->height && c.pattern; ++y) {
-        for (int x = 0; x < t->width; ++x) {
-            // Stored blue first; a skewed row would mix the channels of neighbouring pixels.
-            const unsigned char* p = pixel_at(t, x, y);
-            ASSERT_EQ(p[2], x) << x << "," << y;
-            ASSERT_EQ(p[0], (7 * p[2] + 13 * p[1]) & 0xFF) << x << "," << y;
-            ASSERT_EQ(p[1], y) << x << "," << y;
+    for (const ImageCase& c : image_cases) {
+        SCOPED_TRACE(c.name);
+        texture_table_reset();
+        std::string path = c.file[0] != '\0' ? c.file : "gone.jpg";
+        if (c.file[0] != '\0') media::save(path, c.bytes);
+        config.texture_detail = c.detail;
+        int handle = -1;
+        EXPECT_EQ(fatal_message_of([&] { handle = texture_load(path.c_str()); }), c.message);
+        if (!c.message.empty()) continue;
+        const Texture* t = texture_get(handle);
+        ASSERT_NE(t, nullptr);
+        EXPECT_STREQ(t->name, c.file);
+        EXPECT_EQ((std::vector<int>{t->width, t->height, int(t->format), t->components}),
+                  (std::vector<int>{c.width, c.height, int(c.format), c.format == GL_BGRA_EXT ? 4 : 3}));
+        for (int y = 0; y < t->height && c.pattern; ++y) {
+            for (int x = 0; x < t->width; ++x) {
+                // Stored blue first; a skewed row would mix the channels of neighbouring pixels.
+                const unsigned char* p = pixel_at(t, x, y);
+                ASSERT_EQ(std::vector<int>(p, p + 3), (std::vector<int>{(7 * x + 13 * y) & 0xFF, y, x}))
+                    << x << "," << y;
+            }
         }
-    }
-    if (c.format == GL_RGB) {
-        EXPECT_NEAR(pixel_at(t, 11, 6)[0], 200, 3);
-    }
-    if (c.format == GL_BGRA_EXT) {
-        EXPECT_EQ(pixel_at(t, 2, 1)[3], 0x40);
+        // A JPEG's red, near what was saved; a 32-bit TGA's alpha.
+        EXPECT_TRUE(c.format != GL_RGB || std::abs(pixel_at(t, 11, 6)[0] - 200) <= 3);
+        EXPECT_TRUE(c.format != GL_BGRA_EXT || pixel_at(t, 2, 1)[3] == 0x40);
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Files, TextureLoad, ::testing::ValuesIn(image_cases),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 // A check run again and again (the language server's) decodes a good picture once, until its file
 // changes; a picture that drew a warning is decoded, and warns, every time.

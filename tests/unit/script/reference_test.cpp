@@ -113,13 +113,6 @@ TEST(Reference, ReadmeTablesSayWhatTheTableSays) {
 // The paragraph for a word depends on where it stands: `sound` is a type in a header and a
 // setting at the top level; a keyword names nothing outside a section.
 TEST(Reference, HoverGivesTheRowOfTheWordsPlace) {
-    EXPECT_EQ(reference_hover("image", ScriptPlace::Header),
-              "**image** (section type): a picture on a quad, moved, turned and scaled by a spline. "
-              "Takes: strings: the picture; splines: one transform; blend and alpha.");
-    EXPECT_EQ(reference_hover("bpm", ScriptPlace::TopLevel),
-              "**bpm** (setting): the music's tempo in beats per minute, counted from demo time 0; 0: "
-              "no tempo. With one, the maker's mode takes and shows bars and beats and the time line "
-              "draws bar lines. Negative or not finite: an error. Takes: float, default 0.0.");
     EXPECT_EQ(reference_hover("sync", ScriptPlace::Section),
               "**sync** (section keyword): a sync time (up to 32). Takes: seconds.");
     EXPECT_EQ(reference_hover("sound", ScriptPlace::Header),

@@ -87,36 +87,6 @@ TEST(ParticleSystem, TruncationIsSafeForEveryFloat) {
     for (auto [in, out] : cases) EXPECT_EQ(truncate_to_int(in), out) << in;
 }
 
-// Each link has the given length and turns and climbs by the given angles from the last one.
-TEST(ParticleMatrix, LinksTurnAndClimbStepByStepAndAWholeTurnCloses) {
-    const float first[3] = {1, 2, 3}, colour[4] = {0.1f, 0.2f, 0.3f, 0.4f};
-    const std::pair<std::array<float, 4>, std::vector<float>> cases[] = {
-        {{2, 90, 0, 0.2f}, {2, 0, 0, 0, 0, -2, -2, 0, 0}},  // quarter turns
-        {{2, 0, 90, 1}, {0, 2, 0, 0, 0, -2, 0, -2, 0}}};    // quarter climbs
-    auto chain = particle_matrix_system_new(4);             // one chain laid out again in each shape
-    for (const auto& [shape, links] : cases) {
-        particle_matrix_place(*chain, first, shape.data(), colour);
-        const auto& p = chain->particles;
-        std::vector<float> steps;
-        for (int i = 0; i < 3; ++i)
-            for (float d : {p[i + 1].position.x - p[i].position.x, p[i + 1].position.y - p[i].position.y,
-                            p[i + 1].position.z - p[i].position.z})
-                steps.push_back(std::round(d * 1e4f) / 1e4f);
-        EXPECT_EQ(steps, links) << shape[1] << " " << shape[2];
-        EXPECT_EQ(std::vector<float>({p[0].position.x, p[0].position.y, p[0].position.z}),
-                  std::vector<float>(first, first + 3));
-        EXPECT_EQ(chain->size, shape[3]);
-        for (const Particle& q : p) EXPECT_TRUE(q.alive == 1 && q.color[3] == 0.4f);
-    }
-    // Turning 36 degrees a link draws a decagon, which still closes on itself ten thousand links on.
-    const float decagon[4] = {1, 36, 0, 1};
-    auto system = particle_matrix_system_new(10001);
-    particle_matrix_place(*system, first, decagon, colour);
-    const auto& p = system->particles;
-    EXPECT_NEAR(distance(p[5].position, p[0].position), 1 / std::sin(0.31415927f), 1e-4);  // the diameter
-    EXPECT_NEAR(distance(p[10000].position, p[0].position), 0, 4e-3);
-}
-
 // Link i placed from the library's sine and cosine of i times the turn and the climb, in double
 // precision, one link after the other: the chain the section must lay out, to the last bit.
 std::vector<Vector3> chain_link_by_link(int count, const float first[3], const float shape[4]) {
@@ -133,14 +103,15 @@ std::vector<Vector3> chain_link_by_link(int count, const float first[3], const f
 }
 
 // One chain laid out again shape after shape, as frames do: a still shape, a turn growing a
-// little each frame, a climb going back down, and half turns, where the chain folds back on
-// itself and the sines of near multiples of pi are so small that any other way of working them
-// out rounds some links to other floats.
+// little each frame, a climb going back down, quarter turns, and half turns, where the chain
+// folds back on itself and the sines of near multiples of pi are so small that any other way of
+// working them out rounds some links to other floats. Every link takes the colour and the size.
 TEST(ParticleMatrix, EveryLinkIsWhereItsOwnSineAndCosinePutIt) {
-    const float first[3] = {0.5f, -2, 1}, colour[4] = {1, 1, 1, 1};
+    const float first[3] = {0.5f, -2, 1}, colour[4] = {0.1f, 0.2f, 0.3f, 0.4f};
     const float shapes[][4] = {{0.05f, 7, 0.05f, 1},   {0.05f, 7, 0.05f, 1},   {0.05f, 7.001f, 0.05f, 1},
-                               {0.05f, 7.002f, -3, 1}, {1, 180, 0, 1},         {2.5f, 180, 90, 1},
-                               {1, 0, 0, 1},           {-0.3f, 1234.5f, 0, 1}, {1, 180.001f, 0.5f, 1}};
+                               {0.05f, 7.002f, -3, 1}, {1, 180, 0, 0.2f},      {2.5f, 180, 90, 1},
+                               {1, 0, 0, 1},           {-0.3f, 1234.5f, 0, 1}, {1, 180.001f, 0.5f, 1},
+                               {2, 90, 0, 3},          {2, 0, 90, 1}};
     const int count = 10000;
     auto system = particle_matrix_system_new(count);
     for (const auto& shape : shapes) {
@@ -149,9 +120,12 @@ TEST(ParticleMatrix, EveryLinkIsWhereItsOwnSineAndCosinePutIt) {
         int wrong = 0;
         for (int i = 0; i < count; ++i) {
             const Vector3& got = system->particles[i].position;
-            wrong += got.x != want[i].x || got.y != want[i].y || got.z != want[i].z;
+            const Particle& q = system->particles[i];
+            wrong += got.x != want[i].x || got.y != want[i].y || got.z != want[i].z ||
+                     !std::equal(colour, colour + 4, q.color) || q.alive != 1;
         }
         EXPECT_EQ(wrong, 0) << shape[0] << " " << shape[1] << " " << shape[2];
+        EXPECT_EQ(system->size, shape[3]);
     }
 }
 
