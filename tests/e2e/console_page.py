@@ -118,16 +118,21 @@ try:
         ActionChains(browser).send_keys(Keys.SPACE).perform()
         check(wait(lambda: ask("time").endswith("paused")), "Space pauses")
 
-        # A drag from one box's left edge to another's sets the loop between their starts.
+        # A drag from one box's left edge to another's sets the loop between their starts, to
+        # within the few pixels the pointer lands off the edges.
         first = min(written, key=lambda s: s["start"])
         a = [b for b in boxes() if int(b.get_attribute("data-line")) == first["line"]][0]
         b = box
+        seconds_a_pixel = (target["start"] - first["start"]) / (b.location["x"] - a.location["x"])
         loop_text = browser.find_element(By.ID, "loop")
         (ActionChains(browser).move_to_element_with_offset(a, -a.size["width"] // 2 + 3, 0).click_and_hold()
          .move_by_offset(b.location["x"] - a.location["x"], 0).release().perform())
-        pattern = r"loop 00:0?%d\.\d\d - 00:0?%d\.\d\d"
-        check(wait(lambda: re.search(pattern % (int(first["start"]), int(target["start"])), loop_text.text)),
-              "the loop from %s to %s: %s" % (first["start"], target["start"], loop_text.text))
+
+        def loop_near():
+            m = re.fullmatch(r"loop (\d+):(\d+\.\d\d) - (\d+):(\d+\.\d\d)", loop_text.text)
+            return m and all(abs(int(m[i]) * 60 + float(m[i + 1]) - want) <= 6 * seconds_a_pixel + 0.01
+                             for i, want in ((1, first["start"]), (3, target["start"])))
+        check(wait(loop_near), "the loop from %s to %s: %s" % (first["start"], target["start"], loop_text.text))
 
         # A broken script shows its problem with its line; fixed, the problem goes.
         text = open(script_path).read()

@@ -22,6 +22,8 @@ using json = nlohmann::json;
 
 namespace {
 
+std::string framed(const std::string& body);
+
 class Client {
   public:
     explicit Client(const std::string& dir) : dir_(dir), player_(dir, {"--lsp"}, "", ".lsp-stderr") {}
@@ -32,10 +34,7 @@ class Client {
             done += static_cast<size_t>(n);
         }
     }
-    void send(const json& m) {
-        const std::string body = m.dump();
-        raw("Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
-    }
+    void send(const json& m) { raw(framed(m.dump())); }
     void notify(const std::string& method, const json& params) {
         send({{"jsonrpc", "2.0"}, {"method", method}, {"params", params}});
     }
@@ -101,6 +100,10 @@ class Client {
     std::string pending_;
     std::vector<json> kept_;
 };
+
+std::string framed(const std::string& body) {
+    return "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
 
 // "LINE:SEVERITY" for each diagnostic, in order.
 std::vector<std::string> places(const json& published) {
@@ -187,28 +190,26 @@ TEST(Lsp, DiagnosticsCompletionDefinitionAndSectionsOfTheTextBeingTyped) {
         fixed += *ch == '\n' ? std::string("\r\n") : std::string(1, *ch);
     fixed.replace(fixed.find("demo_strat"), 10, "demo_start");
     auto change = [&](int version, const std::string& text) {
-        return "{\"jsonrpc\":\"2.0\",\"method\":\"textDocument/"
-               "didChange\",\"params\":{\"textDocument\":{\"uri\":\"" +
-               uri + "\",\"version\":" + std::to_string(version) +
-               "},\"contentChanges\":[{\"text\":" + json(text).dump() + "}]}}";
+        c.notify("textDocument/didChange", {{"textDocument", {{"uri", uri}, {"version", version}}},
+                                            {"contentChanges", {{{"text", text}}}}});
     };
-    auto framed = [](const std::string& body) {
-        return "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-    };
-    c.raw(framed(change(2, SCRIPT)));
+    change(2, SCRIPT);
     std::this_thread::sleep_for(std::chrono::milliseconds(60));  // into the check of version 2
-    c.raw(framed(change(3, fixed)));
+    change(3, fixed);
     d = c.until([&](const json& m) {
         return m.contains("params") && m["params"].value("uri", "") == uri && m["params"]["version"] != 1;
     });
     EXPECT_EQ(d["params"]["version"], 3) << d;
     EXPECT_EQ(places(d), (std::vector<std::string>{"1:1", "1:4", "7:1", "7:4"})) << d;
 
+    // The result of a request about the place LINE:CHARACTER of the script.
+    auto at = [&](const char* method, int line, int character) {
+        return c.ask(method, {{"textDocument", {{"uri", uri}}},
+                              {"position", {{"line", line}, {"character", character}}}})["result"];
+    };
     auto labels = [&](int line, int character) {
-        json r = c.ask("textDocument/completion", {{"textDocument", {{"uri", uri}}},
-                                                   {"position", {{"line", line}, {"character", character}}}});
         std::vector<std::string> out;
-        for (const json& item : r["result"]) out.push_back(item["label"]);
+        for (const json& item : at("textDocument/completion", line, character)) out.push_back(item["label"]);
         std::sort(out.begin(), out.end());
         return out;
     };
@@ -230,9 +231,7 @@ TEST(Lsp, DiagnosticsCompletionDefinitionAndSectionsOfTheTextBeingTyped) {
 
     // Hover: what the word means where it stands (the table's own wording is tested with it).
     auto hover = [&](int line, int character) {
-        json r =
-            c.ask("textDocument/hover", {{"textDocument", {{"uri", uri}}},
-                                         {"position", {{"line", line}, {"character", character}}}})["result"];
+        json r = at("textDocument/hover", line, character);
         return r.is_null() ? std::string() : r["contents"]["value"].get<std::string>();
     };
     EXPECT_EQ(hover(4, 3).rfind("**background** (section type): ", 0), 0u) << hover(4, 3);
@@ -241,11 +240,7 @@ TEST(Lsp, DiagnosticsCompletionDefinitionAndSectionsOfTheTextBeingTyped) {
     EXPECT_EQ(hover(7, 10), "");  // a file name
     EXPECT_EQ(hover(1, 3), "");   // no such type
 
-    auto definition = [&](int line, int character) {
-        return c.ask("textDocument/definition",
-                     {{"textDocument", {{"uri", uri}}},
-                      {"position", {{"line", line}, {"character", character}}}})["result"];
-    };
+    auto definition = [&](int line, int character) { return at("textDocument/definition", line, character); };
     EXPECT_EQ(definition(12, 12)["uri"], "file://" + demo.dir.file("data/path.spl"));
     EXPECT_EQ(definition(12, 3), nullptr);   // on the key
     EXPECT_EQ(definition(11, 10), nullptr);  // inside an archive
@@ -279,9 +274,6 @@ TEST(Lsp, MalformedAndHostileInputIsAnsweredAndTheServerGoesOn) {
     Client c(dir.path);
     EXPECT_TRUE(c.ask("initialize", {{"rootUri", "file://" + dir.path}}).contains("result"));
     const long start_kb = c.peak_memory_kb();
-    auto framed = [](const std::string& body) {
-        return "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-    };
     auto error = [](const json& id, int code) {
         return [=](const json& m) {
             return m.value("id", json()) == id && m.contains("error") && m["error"]["code"] == code;
@@ -467,32 +459,4 @@ TEST(Lsp, PlayFromHereSeeksThePlayerServingTheFolder) {
     EXPECT_EQ(play(command), nullptr);
     EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(5));
     close(silent);
-}
-
-TEST(Lsp, TheShowcaseOpenInTheEditorIsCleanAndOutlined) {
-    Demo demo;
-    demo.use_example("showcase", 2);
-    demo.write();
-    Client c(demo.dir.path);
-    c.ask("initialize", {{"rootUri", "file://" + demo.dir.path}});
-    std::vector<std::string> uris;
-    for (const auto& entry : std::filesystem::directory_iterator(demo.dir.path)) {
-        if (entry.path().extension() != ".tvl") continue;
-        uris.push_back("file://" + entry.path().string());
-        c.notify("textDocument/didOpen",
-                 {{"textDocument", json::parse(text_document(uris.back(), 1, read_file(entry.path())))}});
-    }
-    ASSERT_EQ(uris.size(), 8u);  // the showcase's seven and the builder's demo.tvl
-    for (const std::string& uri : uris) {
-        json d = c.until(
-            [&](const json& m) { return m.contains("params") && m["params"].value("uri", "") == uri; });
-        EXPECT_EQ(d["params"]["diagnostics"], json::array()) << uri << d;
-        const std::string text = read_file(uri.substr(7));
-        const size_t sections = std::count(text.begin(), text.end(), '[');
-        json symbols = c.ask("textDocument/documentSymbol", {{"textDocument", {{"uri", uri}}}})["result"];
-        EXPECT_EQ(symbols.size(), sections) << uri;
-        if (uri.ends_with("/1_dawn.tvl")) {
-            EXPECT_EQ(symbols[0]["name"], "background 0-8.5");
-        }
-    }
 }

@@ -1,12 +1,13 @@
 // Every section type in the maker's mode, one small demo each: paused at a time inside the
 // section, what it shows after a reload, an edit, a broken script and its fix, a picture changed in
 // place and a picture taken with other texture flags must be what a fresh session shows there.
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "player.h"
 #include "mesh_writer.h"
-#include "sound_media.h"
+#include "sound_capture.h"
 
 namespace {
 
@@ -141,7 +142,8 @@ const TypeRow rows[] = {
      "2",
      {"param 30 0.3  1 0.5 0.2", "param 30 0.3  0.2 0.5 1"},
      "data/flare.tga"},
-    // The music draws nothing: its edits must leave the picture as a fresh session shows it.
+    // The music draws nothing: its edits must leave the picture as a fresh session shows it, and
+    // the new music, a second longer, plays where the old one has ended.
     {"sound",
      BACK "[sound]\n" SPAN "string data/music.wav\n",
      "2",
@@ -174,8 +176,8 @@ void write_media(const Demo& demo) {
         {"wobble", "1 1 40 20 0\n1 1 -40 30 0\n"},
     };
     for (const auto& [name, keys] : splines) demo.file(std::string("data/") + name + ".spl", keys);
-    demo.file("data/music.wav", sweep_wav(22050, 2));
-    demo.file("data/music_long.wav", sweep_wav(22050, 3));
+    demo.file("data/music.wav", sweep_wav(44100, 2));
+    demo.file("data/music_long.wav", sweep_wav(44100, 3));
 }
 
 // The row's script in place of the demo's last section (after the loading screen's, or as the
@@ -214,7 +216,11 @@ TEST_P(EveryType, ShowsWhatAFreshSessionShowsAfterReloadsAndEdits) {
     const TypeRow& row = GetParam();
     Demo demo;
     demo.set("record 0");
-    if (row.script.find("[sound]") != std::string::npos) demo.set("sound 1");
+    std::optional<DiskAudio> audio;
+    if (row.script.find("[sound]") != std::string::npos) {
+        demo.set("sound 1");
+        audio.emplace();
+    }
     write_media(demo);
     put_script(demo, row.script);
     MakerSession player(demo);
@@ -246,7 +252,14 @@ TEST_P(EveryType, ShowsWhatAFreshSessionShowsAfterReloadsAndEdits) {
     ASSERT_TRUE(reload("changed " + row.change.from));
     const TgaPicture changed = player.screenshot("changed.tga");
     EXPECT_SAME_PICTURE(changed, cold_still(demo, row.at)) << "after " << row.change.to;
-    if (row.script.find("[sound]") == std::string::npos) {
+    if (audio) {
+        ASSERT_EQ(player.ask("seek 2.5"), "ok");
+        ASSERT_EQ(player.ask("play"), "ok");
+        ASSERT_TRUE(audio->wait_frames(audio->frames_written() + 22050));
+        EXPECT_EQ(sweep_appearances(audio->capture(), 110250), 1) << "the reload kept the old music";
+        ASSERT_EQ(player.ask("pause"), "ok");
+        ASSERT_EQ(player.ask("seek " + row.at), "ok");
+    } else {
         EXPECT_GT(pixels_differ(changed, first), 0) << "the change does not show";
     }
     put_script(demo, row.script);

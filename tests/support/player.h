@@ -105,9 +105,6 @@ std::string span(float start, float end, int layer);
 
 // --- The maker's mode ---
 
-// The player started with --watch (and `args`) on a written demo, driven through its standard
-// input; standard error is kept in the demo folder's .player-stderr. Sound goes to the dummy
-// device unless this process chose a driver. Killed when still running at the end.
 // The player run in `dir` with `args`, its standard input and output on pipes and its standard
 // error in DIR/ERR_NAME, on `display` (none when it is ""). Killed when still running at the end.
 class PlayerProcess {
@@ -131,6 +128,9 @@ class PlayerProcess {
     int from_ = -1;
 };
 
+// The player started with --watch (and `args`) on a written demo, driven through its standard
+// input; standard error is kept in the demo folder's .player-stderr. Sound goes to the dummy
+// device unless this process chose a driver. Killed when still running at the end.
 class MakerSession {
   public:
     explicit MakerSession(const Demo& demo, const std::vector<std::string>& args = {});
