@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -190,7 +191,6 @@ void fatal_present_and_exit(const char* message) {
 }
 
 int fatal_capturing = 0;
-WarningSink warning_sink = nullptr;
 
 ErrorPlace::ErrorPlace(std::string script_, int line_, std::string hint_)
     : script(std::move(script_)), line(line_), hint(std::move(hint_)), outer_(innermost_place) {
@@ -244,7 +244,17 @@ void fatal_error(const char* format, ...) {
 
 namespace {
 int warnings_given = 0;
+WarningCapture* innermost_capture = nullptr;
 }  // namespace
+
+WarningCapture::WarningCapture(std::function<void(const char* message)> to_)
+    : to(std::move(to_)), outer_(innermost_capture) {
+    innermost_capture = this;
+}
+
+WarningCapture::~WarningCapture() {
+    innermost_capture = outer_;
+}
 
 int warning_count() {
     return warnings_given;
@@ -257,8 +267,8 @@ void warning_message(const char* format, ...) {
     va_start(args, format);
     std::vsnprintf(buffer, sizeof buffer, format, args);
     va_end(args);
-    if (warning_sink != nullptr) {
-        warning_sink(buffer);
+    if (innermost_capture != nullptr) {
+        innermost_capture->to(buffer);
         return;
     }
     std::fprintf(stderr, "Warning: %s\n", buffer);

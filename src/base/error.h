@@ -2,6 +2,7 @@
 // and warnings (one line on standard error, playback goes on).
 #pragma once
 
+#include <functional>
 #include <string>
 
 #define TARVEL_PRINTF(fmt_index, args_index) __attribute__((format(printf, fmt_index, args_index)))
@@ -10,13 +11,25 @@
 // hands the message to the final step. Never returns.
 [[noreturn]] void fatal_error(const char* format, ...) TARVEL_PRINTF(1, 2);
 
-// "Warning: %s\n" on standard error, the message cut at 1023 characters; or, while a sink is
-// set, the message handed to it.
+// "Warning: %s\n" on standard error, the message cut at 1023 characters; or, while a
+// WarningCapture is in force, the message handed to it.
 void warning_message(const char* format, ...) TARVEL_PRINTF(1, 2);
 // How many warnings were given since the program started, to a sink or not.
 int warning_count();
-using WarningSink = void (*)(const char* message);
-extern WarningSink warning_sink;
+
+// Takes every warning given while it lives instead of standard error, the message handed to
+// `to`. Captures nest as places do: the innermost takes them.
+class WarningCapture {
+  public:
+    explicit WarningCapture(std::function<void(const char* message)> to);
+    ~WarningCapture();
+    WarningCapture(const WarningCapture&) = delete;
+    WarningCapture& operator=(const WarningCapture&) = delete;
+    const std::function<void(const char* message)> to;
+
+  private:
+    WarningCapture* outer_;
+};
 
 // `message` as a fatal error at a place words it: " (script 'SCRIPT', line N)" before any line
 // end the message has, then "\nHint: HINT" when there is a hint.

@@ -31,16 +31,6 @@ constexpr int CAMERA_TYPE = 13;
 constexpr const char* SPATIAL_TYPES[] = {"image",          "imageMatrix", "object",  "objectMatrix",
                                          "particleMatrix", "particleTex", "pathway", "ray"};
 
-std::vector<CheckProblem>* warnings_to = nullptr;
-
-// Warnings of the file layer (a picture named as another format) become problems at the place
-// in force.
-void warning_to_problem(const char* message) {
-    const ErrorPlace* place = error_place();
-    warnings_to->push_back({place != nullptr ? place->script : "", place != nullptr ? place->line : 0,
-                            Severity::Warning, message});
-}
-
 void add_error(std::vector<CheckProblem>& problems, const CapturedError& e, const std::string& file = "") {
     std::string script = e.script.empty() ? file : e.script;
     problems.push_back({script, e.line, Severity::Error, e.message});
@@ -166,7 +156,7 @@ void unused_files(std::vector<CheckProblem>& problems, const std::set<std::strin
 
 }  // namespace
 
-std::vector<CheckProblem> demo_check(bool decode_files) {
+std::vector<CheckProblem> demo_check(bool decode_files, const CheckSources& sources) {
     std::vector<CheckProblem> problems;
     // The settings as they were, put back however the check ends.
     struct ConfigRestore {
@@ -174,18 +164,22 @@ std::vector<CheckProblem> demo_check(bool decode_files) {
         ~ConfigRestore() { config = saved; }
     } config_restore;
     SectionList scratch;
-    std::set<std::string> opened;
-    std::set<std::string>* saved_log = file_open_log;
-    WarningSink saved_sink = warning_sink;
-    std::vector<CheckProblem>* saved_warnings_to = warnings_to;
-    file_open_log = &opened;
-    warning_sink = warning_to_problem;
-    warnings_to = &problems;
+    LoadContext files;
+    files.pictures_checked = sources.pictures_checked;
+    LoadScope in_force(files);
+    // Warnings of the file layer (a picture named as another format) become problems at the
+    // place in force.
+    WarningCapture warnings([&problems](const char* message) {
+        const ErrorPlace* place = error_place();
+        problems.push_back({place != nullptr ? place->script : "", place != nullptr ? place->line : 0,
+                            Severity::Warning, message});
+    });
 
     config = Config();
-    script_collect(&problems);
-    script_discover(".", scratch, section_types);
-    script_collect(nullptr);
+    ScriptRead read(section_types);
+    read.problems = &problems;
+    read.texts = sources.texts;
+    script_discover(".", scratch, read);
 
     std::vector<Section*> sections;
     for (Section* s = scratch.head; s != nullptr; s = s->next) sections.insert(sections.begin(), s);
@@ -210,12 +204,8 @@ std::vector<CheckProblem> demo_check(bool decode_files) {
                 texture_check(FONT_FILE);
             },
             FONT_FILE);
-        unused_files(problems, opened);
+        unused_files(problems, files.opened);
     }
-
-    file_open_log = saved_log;
-    warning_sink = saved_sink;
-    warnings_to = saved_warnings_to;
     std::stable_sort(problems.begin(), problems.end(), [](const CheckProblem& a, const CheckProblem& b) {
         if (a.script.empty() != b.script.empty()) return b.script.empty();
         if (a.script != b.script) return a.script < b.script;

@@ -3,7 +3,11 @@
 #pragma once
 
 #include <cstdio>
+#include <map>
+#include <string>
 #include <vector>
+
+#include "resources/files.h"
 
 #include "script/problem.h"
 
@@ -13,7 +17,13 @@
 // that nothing uses. Leaves the configuration and the list of all sections as it found them, so
 // that a demo playing meanwhile goes on; never ends the program. Problems come ordered by
 // script and line; a hint follows its error.
-std::vector<CheckProblem> demo_check(bool decode_files);
+// What a check may read besides the files: texts standing in for scripts (ScriptRead::texts),
+// and the pictures earlier checks found good, kept up to date (LoadContext::pictures_checked).
+struct CheckSources {
+    const std::map<std::string, std::string>* texts = nullptr;
+    std::map<std::string, PictureStamp>* pictures_checked = nullptr;
+};
+std::vector<CheckProblem> demo_check(bool decode_files, const CheckSources& sources = {});
 
 // One line each, "SCRIPT:LINE: error: MESSAGE" (or warning, hint; "FILE: ..." without a line,
 // "tarvel: ..." without either), then "N errors, M warnings". Returns the exit status: 1 when

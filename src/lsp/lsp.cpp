@@ -863,20 +863,10 @@ class Server {
         for (const auto& [uri, doc] : docs_) {
             if (!doc.relative.empty()) texts[doc.relative] = doc.text;
         }
-        struct Restore {
-            const std::map<std::string, std::string>* saved = script_texts;
-            std::map<std::string, PictureStamp>* saved_pictures = texture_checked;
-            ~Restore() {
-                script_texts = saved;
-                texture_checked = saved_pictures;
-            }
-        } restore;
-        script_texts = &texts;
         // Pictures found good in earlier rounds are not decoded again while their files stay.
         if (pictures_.size() > MAX_FILES) pictures_.clear();
-        texture_checked = &pictures_;
         std::vector<CheckProblem> problems;
-        walk([&] { problems = demo_check(true); });
+        walk([&] { problems = demo_check(true, {&texts, &pictures_}); });
         return problems;
     }
 

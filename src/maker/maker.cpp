@@ -224,12 +224,11 @@ void Maker::load(bool first) {
     // on anyone's word, and watched even when the player wrote it earlier.
     struct OpenLog {
         Maker& maker;
-        std::set<std::string> opened;
-        std::set<std::string>* saved = file_open_log;
-        explicit OpenLog(Maker& m) : maker(m) { file_open_log = &opened; }
+        LoadContext files;
+        LoadScope in_force{files};
+        explicit OpenLog(Maker& m) : maker(m) {}
         ~OpenLog() {
-            file_open_log = saved;
-            for (const std::string& path : opened) {
+            for (const std::string& path : files.opened) {
                 // The watcher's name for the file: "./data/a.tga" is "data/a.tga".
                 const std::string name = std::filesystem::path(path).lexically_normal().string();
                 maker.outputs_.erase(name);

@@ -285,11 +285,30 @@ std::string image_header_problem(SDL_RWops* stream, ImageKind kind) {
     return "";
 }
 
-std::set<std::string>* file_open_log = nullptr;
+namespace {
+// The error machinery's way: scopes nest, the innermost is in force.
+LoadContext* context_in_force = nullptr;
+}  // namespace
+
+LoadScope::LoadScope(LoadContext& context) : outer_(context_in_force) {
+    context_in_force = &context;
+}
+
+LoadScope::~LoadScope() {
+    context_in_force = outer_;
+}
+
+LoadContext* load_context() {
+    return context_in_force;
+}
+
+void file_note_opened(const std::string& path) {
+    if (context_in_force != nullptr) context_in_force->opened.insert(path);
+}
 
 ZZIP_FILE* file_open(const char* path) {
     ZZIP_FILE* file = zzip_open_ext_io(path, O_RDONLY, 0664, file_extensions, file_io());
-    if (file != nullptr && file_open_log != nullptr) file_open_log->insert(path);
+    if (file != nullptr) file_note_opened(path);
     return file;
 }
 

@@ -6,6 +6,8 @@
 #include <SDL/SDL.h>
 #include <zzip/zzip.h>
 
+#include <cstdint>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -17,8 +19,45 @@ extern zzip_strings_t* const file_extensions;
 // Opens a file for reading through the archive-aware layer; null when not found.
 ZZIP_FILE* file_open(const char* path);
 
-// While set, every path file_open opens goes into it, as given.
-extern std::set<std::string>* file_open_log;
+// A plain file's size, modification time and inode: what tells a check that a picture it found
+// good has not changed since.
+struct PictureStamp {
+    int64_t size = 0;
+    int64_t modified_ns = 0;
+    uint64_t inode = 0;
+    bool operator==(const PictureStamp&) const = default;
+};
+
+// What one load or one check collects through the file layer, and what it brings to it: the
+// files it opened (the maker watches them, the checker looks for the files nothing opened) and
+// the pictures found good by earlier checks. The load or check makes one and puts it in force
+// for its span with a LoadScope; without one in force nothing is collected.
+struct LoadContext {
+    std::set<std::string> opened;  // every path file_open opened, as given
+    // When set, the pictures texture_check found good, by path: one whose plain file keeps its
+    // stamp is not decoded again (a language server checks the whole demo on every change).
+    std::map<std::string, PictureStamp>* pictures_checked = nullptr;
+};
+
+// Puts a context in force until the scope ends; the one in force before comes back then, so a
+// check run in the middle of a load collects apart from it.
+class LoadScope {
+  public:
+    explicit LoadScope(LoadContext& context);
+    ~LoadScope();
+    LoadScope(const LoadScope&) = delete;
+    LoadScope& operator=(const LoadScope&) = delete;
+
+  private:
+    LoadContext* outer_;
+};
+
+// The context in force, or null.
+LoadContext* load_context();
+
+// Counts `path` as opened by the context in force: a text standing in for a file, a picture
+// passed over as unchanged.
+void file_note_opened(const std::string& path);
 
 // The most bytes the player reads of one file: pictures, meshes and music (FILE_READ_MAX), and
 // scripts and splines (FILE_TEXT_MAX, lower since every short line becomes a record several times

@@ -372,8 +372,6 @@ SurfacePtr texture_decode(const char* path) {
     return image;
 }
 
-std::map<std::string, PictureStamp>* texture_checked = nullptr;
-
 namespace {
 
 bool stamp_of(const char* path, PictureStamp& stamp) {
@@ -388,18 +386,20 @@ bool stamp_of(const char* path, PictureStamp& stamp) {
 }  // namespace
 
 void texture_check(const char* path) {
+    LoadContext* context = load_context();
+    std::map<std::string, PictureStamp>* checked = context != nullptr ? context->pictures_checked : nullptr;
     PictureStamp stamp;
-    const bool plain = texture_checked != nullptr && stamp_of(path, stamp);
+    const bool plain = checked != nullptr && stamp_of(path, stamp);
     if (plain) {
-        auto found = texture_checked->find(path);
-        if (found != texture_checked->end() && found->second == stamp) {
-            if (file_open_log != nullptr) file_open_log->insert(path);
+        auto found = checked->find(path);
+        if (found != checked->end() && found->second == stamp) {
+            file_note_opened(path);
             return;
         }
     }
     const int warnings = warning_count();
     texture_decode(path);
-    if (plain && warning_count() == warnings) (*texture_checked)[path] = stamp;
+    if (plain && warning_count() == warnings) (*checked)[path] = stamp;
 }
 
 Texture* texture_with_pixels(int handle) {

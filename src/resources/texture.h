@@ -65,20 +65,9 @@ int texture_load(const char* path, TexturePool* pool = nullptr);
 // or a fatal error worded as texture_load words it.
 SurfacePtr texture_decode(const char* path);
 
-// A plain file's size, modification time and inode: what tells a check that a picture it found
-// good has not changed since.
-struct PictureStamp {
-    int64_t size = 0;
-    int64_t modified_ns = 0;
-    uint64_t inode = 0;
-    bool operator==(const PictureStamp&) const = default;
-};
-// While set, the pictures texture_check found good, by path: one whose plain file keeps its
-// stamp is not decoded again (a language server checks the whole demo on every change). A
-// picture that drew a warning is not kept, so that the warning comes every time; one inside an
-// archive is decoded every time.
-extern std::map<std::string, PictureStamp>* texture_checked;
-// texture_decode for its refusals only, passing over what texture_checked holds.
+// texture_decode for its refusals only, passing over the pictures the load context in force
+// found good before (LoadContext::pictures_checked). A picture that drew a warning is not kept,
+// so that the warning comes every time; one inside an archive is decoded every time.
 void texture_check(const char* path);
 int64_t texture_memory_total();
 

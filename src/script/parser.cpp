@@ -110,14 +110,12 @@ struct ParseState {
     const char* path;
     int line;
     SectionList& into;
-    const SectionTypes& types;
+    const ScriptRead& read;
 };
 
-// Where the problems go in collecting mode; null when the first error ends the program.
-std::vector<CheckProblem>* collected = nullptr;
-
 void collect_warning(const ParseState& st, const std::string& message) {
-    if (collected != nullptr) collected->push_back({st.path, st.line, Severity::Warning, message});
+    if (st.read.problems != nullptr)
+        st.read.problems->push_back({st.path, st.line, Severity::Warning, message});
 }
 
 // What the eye does not see on a line that begins with blanks.
@@ -235,7 +233,7 @@ void parse_header(const ParseState& st, const char* line, Section*& current, boo
     std::sscanf(line, "[%63s", name);
     size_t len = std::strlen(name);
     if (len > 0) name[len - 1] = '\0';  // the closing bracket
-    int type = st.types.find(name);
+    int type = st.read.types.find(name);
     current = nullptr;
     skipping = type < 0;
     if (type < 0) {
@@ -277,13 +275,15 @@ void parse_line(const ParseState& st, char* line, Section*& current, bool& skipp
     }
 }
 
-// The key of a path in script_texts: "./" and repeated separators dropped.
+// The key of a path in ScriptRead::texts: "./" and repeated separators dropped.
 std::string text_key(const std::string& path) {
     const std::string key = std::filesystem::path(path).lexically_normal().string();
     return key == "." ? "" : key;
 }
 
-std::set<std::string>* texts_read = nullptr;
+// Parses one script; the keys of the texts read in place of files go into `texts_read`.
+void parse_script(const char* path, SectionList& into, const ScriptRead& read,
+                  std::set<std::string>* texts_read);
 
 }  // namespace
 
@@ -298,8 +298,6 @@ int script_lookup(const char* name, const ScriptEnum* table, int count) {
     }
     return -1;
 }
-
-const std::map<std::string, std::string>* script_texts = nullptr;
 
 void script_split(const char* line, char* key, char* value) {
     const char* p = line;
@@ -352,24 +350,28 @@ std::string script_did_you_mean(std::string_view word, const std::vector<std::st
     return best.empty() ? "" : "did you mean '" + std::string(best) + "'?";
 }
 
-void script_collect(std::vector<CheckProblem>* problems) {
-    collected = problems;
-}
-
 ErrorPlace config_place(const char* name) {
     auto found = config.places.find(name);
     if (found == config.places.end()) return ErrorPlace("", 0);
     return ErrorPlace(found->second.script, found->second.line);
 }
 
-void script_parse(const char* path, SectionList& into, const SectionTypes& types) {
+void script_parse(const char* path, SectionList& into, const ScriptRead& read) {
+    parse_script(path, into, read, nullptr);
+}
+
+namespace {
+
+void parse_script(const char* path, SectionList& into, const ScriptRead& read,
+                  std::set<std::string>* texts_read) {
+    std::vector<CheckProblem>* collected = read.problems;
     const std::string* text = nullptr;
-    if (script_texts != nullptr) {
-        auto found = script_texts->find(text_key(path));
-        if (found != script_texts->end()) {
+    if (read.texts != nullptr) {
+        auto found = read.texts->find(text_key(path));
+        if (found != read.texts->end()) {
             text = &found->second;
             if (texts_read != nullptr) texts_read->insert(found->first);
-            if (file_open_log != nullptr) file_open_log->insert(path);
+            file_note_opened(path);
         }
     }
     ZzipFile file(text == nullptr ? file_open(path) : nullptr);
@@ -380,7 +382,7 @@ void script_parse(const char* path, SectionList& into, const SectionTypes& types
     }
 
     LineReader bytes = text != nullptr ? LineReader(*text) : LineReader(file.get());
-    ParseState st{path, 1, into, types};
+    ParseState st{path, 1, into, read};
     Section* current = nullptr;
     bool skipping = false;
     char line[SCRIPT_LINE_SIZE];
@@ -440,8 +442,6 @@ void script_parse(const char* path, SectionList& into, const SectionTypes& types
     }
 }
 
-namespace {
-
 enum class Walk { Walked, Skipped, NotADirectory };
 
 using FileId = std::pair<dev_t, ino_t>;
@@ -458,7 +458,7 @@ bool leads_out(const std::string& path, const std::string& root) {
 // A link to a folder outside `root` is not followed: the maker's mode watches the demo's folder
 // only, so scripts found there would play but never reload.
 Walk discover(const std::string& path, const std::string& root, std::vector<FileId>& ancestors,
-              size_t& walked, SectionList& into, const SectionTypes& types) {
+              size_t& walked, SectionList& into, const ScriptRead& read, std::set<std::string>& texts_read) {
     struct stat st;
     bool plain = stat(path.c_str(), &st) == 0;  // false inside archives
     FileId id{};
@@ -485,11 +485,11 @@ Walk discover(const std::string& path, const std::string& root, std::vector<File
         std::string name = entry->d_name;
         if (name.empty() || name == "." || name == "..") continue;
         std::string child = path + "/" + name;
-        Walk walk = discover(child, root, ancestors, walked, into, types);
+        Walk walk = discover(child, root, ancestors, walked, into, read, texts_read);
         // Directories and archives named like scripts are walked, never parsed; so are the
         // directory entries of an archive, whose names end with '/'.
         if (walk == Walk::NotADirectory && name.back() != '/' && name.find(".tvl") != std::string::npos) {
-            script_parse(child.c_str(), into, types);
+            parse_script(child.c_str(), into, read, &texts_read);
         }
     }
     if (plain && S_ISDIR(st.st_mode)) ancestors.pop_back();
@@ -498,23 +498,20 @@ Walk discover(const std::string& path, const std::string& root, std::vector<File
 
 }  // namespace
 
-void script_discover(const char* path, SectionList& into, const SectionTypes& types) {
+void script_discover(const char* path, SectionList& into, const ScriptRead& read) {
     std::vector<FileId> ancestors;
-    std::set<std::string> read;
-    std::set<std::string>* saved = texts_read;
-    texts_read = &read;
+    std::set<std::string> texts_read;
     std::error_code error;
     const std::string root = std::filesystem::canonical(path, error).string();
     size_t walked = 0;
-    discover(path, root, ancestors, walked, into, types);
-    texts_read = saved;
+    discover(path, root, ancestors, walked, into, read, texts_read);
     // Texts of scripts not on disk yet, under the folder walked.
-    if (script_texts == nullptr) return;
+    if (read.texts == nullptr) return;
     const std::string under = text_key(path);
-    for (const auto& [key, text] : *script_texts) {
-        if (read.count(key) != 0) continue;
+    for (const auto& [key, text] : *read.texts) {
+        if (texts_read.count(key) != 0) continue;
         if (!under.empty() && key.rfind(under + "/", 0) != 0) continue;
-        script_parse(("./" + key).c_str(), into, types);
+        script_parse(("./" + key).c_str(), into, read);
     }
 }
 

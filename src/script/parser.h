@@ -35,36 +35,40 @@ inline constexpr int ALPHA_FUNC_COUNT = 8;
 extern const ScriptEnum blend_factors[BLEND_FACTOR_COUNT];
 extern const ScriptEnum alpha_funcs[ALPHA_FUNC_COUNT];
 
+// What one reading of the scripts works with: the section types headers are read against; the
+// problems it collects, when given (collecting mode: every error, with its hint, and every
+// warning goes there, and the parse goes on with the next line; the lines after a header of an
+// unknown type are skipped; otherwise the first error ends the program); and texts standing in
+// for script files (an editor's unsaved scripts), keyed by the script's path under the working
+// directory without "./" ("scenes/a.tvl"), read in place of the files.
+struct ScriptRead {
+    // A plain reading: the first error ends the program, every script is read from its file.
+    ScriptRead(const SectionTypes& types_) : types(types_) {}  // NOLINT: implicit on purpose
+    const SectionTypes& types;
+    std::vector<CheckProblem>* problems = nullptr;
+    const std::map<std::string, std::string>* texts = nullptr;
+};
+
 // Walks the tree under `path` depth-first, in listing order, descending into archives as into
 // directories, and parses every file whose name contains ".tvl". Directories and archives are
 // walked, never parsed; FIFOs and devices are left alone; a symbolic link back to a directory
 // being walked is not followed, nor one to a directory outside `path` (links resolved). The
-// sections go into `into`, read against the table `types`.
-void script_discover(const char* path, SectionList& into, const SectionTypes& types);
+// sections go into `into`. The texts of `read` under the folder walked that the walk did not
+// reach (scripts not saved yet) are parsed after it.
+void script_discover(const char* path, SectionList& into, const ScriptRead& read);
 
 // Assigns every configuration default, empties `into`, then discovers and parses every script
 // under "." into it.
 void config_set_defaults(SectionList& into, const SectionTypes& types);
 
-// Texts standing in for script files while set (an editor's unsaved scripts), keyed by the
-// script's path under the working directory without "./" ("scenes/a.tvl"). script_parse reads
-// such a text in place of the file; script_discover parses the texts under the folder it walks
-// that it did not reach (scripts not saved yet) after the walk.
-extern const std::map<std::string, std::string>* script_texts;
-
 // Parses one script file. A line of more than 255 bytes (line end included) is an error. A
 // UTF-8 byte-order mark before the first line is skipped. While a fatal error is in the making,
 // the line being read is its place. The sections go into `into`.
-void script_parse(const char* path, SectionList& into, const SectionTypes& types);
+void script_parse(const char* path, SectionList& into, const ScriptRead& read);
 
 // "did you mean 'NAME'?" for the name of `names` a word is a slip of (a few edits away: one in
 // four letters, at least one), the closest first found; "" when none is.
 std::string script_did_you_mean(std::string_view word, const std::vector<std::string_view>& names);
-
-// Collecting mode: while `problems` is given (null ends it), script_parse records every error
-// (with its hint) and every warning there and goes on with the next line; the lines after a
-// header of an unknown type are skipped. Otherwise the first error ends the program.
-void script_collect(std::vector<CheckProblem>* problems);
 
 // The error place of that assignment (none when no script assigned it).
 ErrorPlace config_place(const char* name);

@@ -189,17 +189,17 @@ TEST(TextureCheck, PassesOverAGoodPictureUntilItsFileChanges) {
     media::save("a.tga", good);
     media::save("w.png", media::jpeg(8, 8, solid_rgb(8, 8, 9, 9, 9)));
     std::map<std::string, PictureStamp> checked;
-    std::set<std::string> opened;
-    texture_checked = &checked;
+    LoadContext check;
+    check.pictures_checked = &checked;
+    LoadScope in_force(check);
     texture_check("a.tga");
     // The same size and time, and garbage inside: passed over, yet counted as opened.
     const auto time = std::filesystem::last_write_time("a.tga");
     media::save("a.tga", media::Bytes(good.size(), 'x'));
     std::filesystem::last_write_time("a.tga", time);
-    file_open_log = &opened;
+    check.opened.clear();
     EXPECT_EQ(fatal_message_of([] { texture_check("a.tga"); }), "");
-    file_open_log = nullptr;
-    EXPECT_EQ(opened, std::set<std::string>{"a.tga"});
+    EXPECT_EQ(check.opened, std::set<std::string>{"a.tga"});
     std::filesystem::last_write_time("a.tga", time + std::chrono::seconds(1));
     EXPECT_EQ(fatal_message_of([] { texture_check("a.tga"); }).rfind("Error loading 'a.tga'", 0), 0u);
     for (int round = 0; round < 2; ++round) {
@@ -207,5 +207,4 @@ TEST(TextureCheck, PassesOverAGoodPictureUntilItsFileChanges) {
         texture_check("w.png");
         EXPECT_EQ(warning_count(), warnings + 1) << round;
     }
-    texture_checked = nullptr;
 }
