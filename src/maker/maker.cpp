@@ -46,7 +46,6 @@
 
 namespace {
 
-const char* const FONT_PATH = "data/fonts/font.tga";
 // How often the folder is looked at; a change is taken once two looks agree.
 constexpr Uint32 SCAN_INTERVAL_MS = 250;
 // The pause between two looks at the window and the input while nothing plays, and the longest
@@ -258,7 +257,7 @@ void Maker::load(bool first) {
             console_->broadcast("event reload error " + one_line(error_), false);
         return;
     }
-    bool font_changed = std::find(changed.begin(), changed.end(), FONT_PATH) != changed.end();
+    bool font_changed = std::find(changed.begin(), changed.end(), FONT_FILE) != changed.end();
     // Pictures whose files did not change are taken back instead of decoded again.
     TexturePool pool;
     if (demo_ != nullptr) pool = texture_pool_take(demo_->first_texture);
@@ -278,7 +277,7 @@ void Maker::load(bool first) {
         read_scripts(demo_->sections);
         window_.restore();
         if (!font_loaded_) {
-            font_init(&system_font, font_charmap, 16, 16, FONT_PATH);
+            font_init(&system_font, font_charmap, 16, 16, FONT_FILE);
             font_loaded_ = true;
         }
         // The demo's own textures come after the window's and the font's.
