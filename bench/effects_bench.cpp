@@ -41,7 +41,7 @@ Demo& bench_demo() {
 
 Section* section_of(const char* type, std::initializer_list<float> params) {
     Section* s = bench_demo().sections.add();
-    s->type = section_type_find(type);
+    s->type = section_types.find(type);
     s->start = 0;
     s->end = s->duration = 10;
     for (float p : params) s->params[s->param_count++] = p;

@@ -85,7 +85,7 @@ int main() {
     config.sound = 0;
     Section* loading = add_section(0, 0, {picture, picture});
     loading->param_count = 4;
-    add_section(section_type_find("background"), 1e9f, {picture});
+    add_section(section_types.find("background"), 1e9f, {picture});
     video_init();
     clock_reset(bench_demo());
     load_phase(bench_demo());

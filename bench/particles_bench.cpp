@@ -248,7 +248,7 @@ void bench_ray() {
     s.splines[0] = constant_spline({-3, -1, 0, 3, 1, 0, 0.3f, 3, 0.2f, 8}, 10);
     s.splines[1] = constant_spline({0.6f, 0.7f, 1}, 10);
     Frame f = bench_frame();
-    section_types[section_type_find("ray")]->init(s, f);
+    section_types[section_types.find("ray")]->init(s, f);
     Ray& ray = *static_cast<Ray*>(s.data);
     // The lines of each time, walked as the section walks them, with its glow passes.
     struct Line {
@@ -273,7 +273,7 @@ void bench_ray() {
         "ray, 8 bolts x 64 segments with glow",
         [&](int k) {
             s.elapsed = time_of(k);
-            section_types[section_type_find("ray")]->render(s, f);
+            section_types[section_types.find("ray")]->render(s, f);
         },
         [&](int k) {
             glDisable(GL_TEXTURE_2D);

@@ -55,7 +55,7 @@ std::string format(const char* f, double a, double b = 0, double c = 0, double d
 
 bool spatial(const Section& s) {
     for (const char* name : SPATIAL_TYPES) {
-        if (section_type_find(name) == s.type) return true;
+        if (section_types.find(name) == s.type) return true;
     }
     return false;
 }

@@ -34,7 +34,3 @@ const SectionType* const rows[SECTION_TYPE_COUNT] = {
 }  // namespace
 
 const SectionTypes section_types{rows, SECTION_TYPE_COUNT};
-
-int section_type_find(const char* name) {
-    return section_types.find(name);
-}

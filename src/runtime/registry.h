@@ -7,6 +7,3 @@
 inline constexpr int SECTION_TYPE_COUNT = 21;
 
 extern const SectionTypes section_types;
-
-// section_types.find(name): the row named `name` exactly, or -1.
-int section_type_find(const char* name);

@@ -199,7 +199,7 @@ TEST(RepeatInner, TakesTheOuterFieldsLessWhatTheRepeatUses) {
     Spline spline;
     outer.spline_count = 1, outer.splines[0] = &spline;
     const int type = repeat_inner_type(outer, section_types);
-    EXPECT_EQ(type, section_type_find("efxFader"));
+    EXPECT_EQ(type, section_types.find("efxFader"));
     repeat_fill_inner(inner, outer, type);
     EXPECT_EQ(
         (Floats{inner.start, inner.duration, inner.end, inner.elapsed, float(inner.layer), inner.params[0],

@@ -240,7 +240,7 @@ TEST(SoundSection, StartsTheMusicAtTheElapsedMillisecond) {
     write_file(dir.file("pack/music.wav"), sweep_wav(44100, 3.0));
     ASSERT_TRUE(media::zip_directory(dir.file("pack"), dir.file("data.zip")));
     Section s;
-    s.type = section_type_find("sound"), s.string_count = 1, s.strings[0] = "data/music.wav",
+    s.type = section_types.find("sound"), s.string_count = 1, s.strings[0] = "data/music.wav",
     s.elapsed = 1.2509f;
     const SectionType& row = *section_types[s.type];
     {
