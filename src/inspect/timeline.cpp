@@ -238,44 +238,56 @@ std::string xml_escape(const std::string& text) {
     return out;
 }
 
-std::string timeline_svg(const TimelineInput& in) {
-    const float reach = axis_reach(in);
-    const float scale = timeline_scale(reach);
-    const float step = timeline_grid_step(scale);
-    const float length = std::ceil(reach / step) * step;
-    auto x_at = [&](float t) { return TIMELINE_LEFT + t * scale; };
-    const float width = x_at(length) + RIGHT_PAD;
-    const std::vector<Lane> lanes = lanes_of(in.boxes, scale);
+namespace {
 
-    // Rows from the top: title, legend, the loading screen, the axis labels, the lanes, the
-    // loudness strip, the marks' labels.
-    float y = 24;
-    const float title_y = y;
-    y += 20;
-    const float legend_y = y;
-    y += 14;
-    float loading_y = y;
-    if (in.loading) y += ROW_H + 10;
-    const float ticks_y = y + 10;
-    const float lanes_top = y + 16;
-    float lanes_bottom = lanes_top;
-    for (const Lane& lane : lanes) lanes_bottom += lane.rows * ROW_H + 2 * LANE_PAD;
-    const float strip_top = lanes_bottom + 10;
-    const float strip_bottom = strip_top + STRIP_H;
-    const float height = strip_bottom + 34;
+// Where everything of the picture goes: the time scale and the rows from the top (title,
+// legend, the loading screen, the axis labels, the lanes, the loudness strip, the marks' labels).
+struct Layout {
+    float scale, step, length, width, height;
+    float title_y, legend_y, loading_y, ticks_y;
+    float lanes_top, lanes_bottom, strip_top, strip_bottom;
+    std::vector<Lane> lanes;
 
-    Svg svg;
+    float x_at(float t) const { return TIMELINE_LEFT + t * scale; }
+
+    explicit Layout(const TimelineInput& in) {
+        const float reach = axis_reach(in);
+        scale = timeline_scale(reach);
+        step = timeline_grid_step(scale);
+        length = std::ceil(reach / step) * step;
+        width = x_at(length) + RIGHT_PAD;
+        lanes = lanes_of(in.boxes, scale);
+        float y = 24;
+        title_y = y;
+        y += 20;
+        legend_y = y;
+        y += 14;
+        loading_y = y;
+        if (in.loading) y += ROW_H + 10;
+        ticks_y = y + 10;
+        lanes_top = y + 16;
+        lanes_bottom = lanes_top;
+        for (const Lane& lane : lanes) lanes_bottom += lane.rows * ROW_H + 2 * LANE_PAD;
+        strip_top = lanes_bottom + 10;
+        strip_bottom = strip_top + STRIP_H;
+        height = strip_bottom + 34;
+    }
+};
+
+void write_head(Svg& svg, const TimelineInput& in, const Layout& at) {
     svg.add(
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%s\" height=\"%s\" viewBox=\"0 0 %s %s\" "
         "font-family=\"sans-serif\" font-size=\"12\">\n",
-        num(width).c_str(), num(height).c_str(), num(width).c_str(), num(height).c_str());
+        num(at.width).c_str(), num(at.height).c_str(), num(at.width).c_str(), num(at.height).c_str());
     svg.out += "<style>" + std::string(STYLE) + "</style>\n";
-    svg.rect("bg", 0, 0, width, height);
-    svg.text(10, title_y, "title",
-             in.title + " \u2014 " + std::to_string(in.boxes.size()) + " sections, " + num(length) + " s");
+    svg.rect("bg", 0, 0, at.width, at.height);
+    svg.text(10, at.title_y, "title",
+             in.title + " \u2014 " + std::to_string(in.boxes.size()) + " sections, " + num(at.length) + " s");
+}
 
-    // Legend.
+void write_legend(Svg& svg, const TimelineInput& in, const Layout& at) {
+    const float legend_y = at.legend_y;
     float lx = 10;
     const std::pair<TimelineKind, const char*> legend[] = {{TimelineKind::Scene, "scene"},
                                                            {TimelineKind::Particles, "particles"},
@@ -304,40 +316,46 @@ std::string timeline_svg(const TimelineInput& in) {
         svg.text(lx + 8, legend_y, "legend",
                  "bars: " + num(in.tempo.bpm) + " bpm, " + std::to_string(in.tempo.beats_per_bar) + " beats");
     }
+}
 
-    if (in.loading) {
-        svg.text(10, loading_y + 15, "lanelabel", "loading screen");
-        svg.box("loading scene", TIMELINE_LEFT, loading_y, std::min(LOADING_W, length * scale),
-                box_label(*in.loading) + " (while the demo loads)",
-                box_label(*in.loading) + "\nshown while the demo loads, before the show");
-        svg.out += "</g>\n";
-    }
+void write_loading(Svg& svg, const TimelineInput& in, const Layout& at) {
+    if (!in.loading) return;
+    svg.text(10, at.loading_y + 15, "lanelabel", "loading screen");
+    svg.box("loading scene", TIMELINE_LEFT, at.loading_y, std::min(LOADING_W, at.length * at.scale),
+            box_label(*in.loading) + " (while the demo loads)",
+            box_label(*in.loading) + "\nshown while the demo loads, before the show");
+    svg.out += "</g>\n";
+}
 
-    // Lane backgrounds and labels, then the grid over them.
-    float lane_y = lanes_top;
-    for (size_t i = 0; i < lanes.size(); ++i) {
-        float h = lanes[i].rows * ROW_H + 2 * LANE_PAD;
-        if (i % 2 == 0) svg.rect("lane", 0, lane_y, width, h);
-        svg.text(10, lane_y + LANE_PAD + 15, "lanelabel", "layer " + std::to_string(lanes[i].layer));
+// The lanes' backgrounds and labels and the loudness strip's, then the grid and its times over
+// them.
+void write_axis(Svg& svg, const TimelineInput& in, const Layout& at) {
+    float lane_y = at.lanes_top;
+    for (size_t i = 0; i < at.lanes.size(); ++i) {
+        float h = at.lanes[i].rows * ROW_H + 2 * LANE_PAD;
+        if (i % 2 == 0) svg.rect("lane", 0, lane_y, at.width, h);
+        svg.text(10, lane_y + LANE_PAD + 15, "lanelabel", "layer " + std::to_string(at.lanes[i].layer));
         lane_y += h;
     }
-    svg.rect("lane", 0, strip_top, width, STRIP_H);
-    svg.text(10, strip_top + STRIP_H / 2 + 4, "lanelabel", in.music ? "music (RMS)" : "no music");
-    int grid_lines = static_cast<int>(std::lround(length / step));
+    svg.rect("lane", 0, at.strip_top, at.width, STRIP_H);
+    svg.text(10, at.strip_top + STRIP_H / 2 + 4, "lanelabel", in.music ? "music (RMS)" : "no music");
+    int grid_lines = static_cast<int>(std::lround(at.length / at.step));
     for (int i = 0; i <= grid_lines; ++i) {
-        float t = static_cast<float>(i) * step;
-        svg.line("grid", x_at(t), lanes_top, x_at(t), strip_bottom);
-        svg.text(x_at(t), ticks_y, "tick", num(t));
+        float t = static_cast<float>(i) * at.step;
+        svg.line("grid", at.x_at(t), at.lanes_top, at.x_at(t), at.strip_bottom);
+        svg.text(at.x_at(t), at.ticks_y, "tick", num(t));
     }
+}
 
-    // The boxes.
-    lane_y = lanes_top;
-    for (const Lane& lane : lanes) {
+// The sections' boxes, lane by lane, each with its sync marks.
+void write_lanes(Svg& svg, const Layout& at) {
+    float lane_y = at.lanes_top;
+    for (const Lane& lane : at.lanes) {
         for (const Placed& p : lane.boxes) {
             const TimelineBox& b = *p.box;
             const bool no_end = !(b.end > b.start);
-            float x = x_at(b.start);
-            float w = no_end ? MIN_BOX_W : (b.end - b.start) * scale;
+            float x = at.x_at(b.start);
+            float w = no_end ? MIN_BOX_W : (b.end - b.start) * at.scale;
             float top = lane_y + LANE_PAD + static_cast<float>(p.row) * ROW_H + 1;
             std::string cls = std::string("section ") + kind_class(timeline_kind(b.type));
             if (!b.kept) cls += " outside";
@@ -346,27 +364,30 @@ std::string timeline_svg(const TimelineInput& in) {
                               (no_end ? std::string("(no end)") : num(b.end) + " s") + ", layer " +
                               std::to_string(b.layer);
             svg.box(cls.c_str(), x, top, std::max(w, MIN_BOX_W), box_label(b), tip);
-            for (float sync : b.syncs) svg.line("sync", x_at(sync), top, x_at(sync), top + ROW_H - 2);
+            for (float sync : b.syncs) svg.line("sync", at.x_at(sync), top, at.x_at(sync), top + ROW_H - 2);
             svg.out += "</g>\n";
         }
         lane_y += lane.rows * ROW_H + 2 * LANE_PAD;
     }
+}
 
-    // Bar lines over the boxes, from bar 1 at 0 s to the axis's end.
-    if (in.tempo.set()) {
-        const double bar_seconds = in.tempo.seconds_per_bar();
-        double every = 1;
-        while (every * bar_seconds * scale < TIMELINE_MIN_BAR_PX) every *= 4;
-        for (double bar = 0; bar * bar_seconds <= length + 1e-3; bar += every) {
-            const float x = x_at(static_cast<float>(bar * bar_seconds));
-            svg.line(std::fmod(bar, 4) == 0 ? "bar four" : "bar", x, lanes_top, x, lanes_bottom);
-        }
+// Bar lines over the boxes, from bar 1 at 0 s to the axis's end.
+void write_bars(Svg& svg, const TimelineInput& in, const Layout& at) {
+    if (!in.tempo.set()) return;
+    const double bar_seconds = in.tempo.seconds_per_bar();
+    double every = 1;
+    while (every * bar_seconds * at.scale < TIMELINE_MIN_BAR_PX) every *= 4;
+    for (double bar = 0; bar * bar_seconds <= at.length + 1e-3; bar += every) {
+        const float x = at.x_at(static_cast<float>(bar * bar_seconds));
+        svg.line(std::fmod(bar, 4) == 0 ? "bar four" : "bar", x, at.lanes_top, x, at.lanes_bottom);
     }
+}
 
-    // Loudness: bars of whole slices, at least MIN_BAR_W wide, centred on the strip.
+// Loudness: bars of whole slices, at least MIN_BAR_W wide, centred on the strip.
+void write_loudness(Svg& svg, const TimelineInput& in, const Layout& at) {
     const size_t per_bar =
-        static_cast<size_t>(std::max(1.0f, std::ceil(MIN_BAR_W / (TIMELINE_SLICE * scale) - 1e-4f)));
-    const float centre = strip_top + STRIP_H / 2;
+        static_cast<size_t>(std::max(1.0f, std::ceil(MIN_BAR_W / (TIMELINE_SLICE * at.scale) - 1e-4f)));
+    const float centre = at.strip_top + STRIP_H / 2;
     svg.out += "<g class=\"loudness\">\n";
     for (size_t first = 0; first < in.loudness.size(); first += per_bar) {
         size_t last = std::min(in.loudness.size(), first + per_bar);
@@ -377,13 +398,15 @@ std::string timeline_svg(const TimelineInput& in) {
         double db = 20.0 * std::log10(level);
         float h = (STRIP_H - 4) * static_cast<float>(std::clamp(1.0 - db / TIMELINE_FLOOR_DB, 0.0, 1.0));
         if (h < 0.5f) continue;
-        float x = x_at(static_cast<float>(first) * TIMELINE_SLICE);
-        float w = static_cast<float>(last - first) * TIMELINE_SLICE * scale;
+        float x = at.x_at(static_cast<float>(first) * TIMELINE_SLICE);
+        float w = static_cast<float>(last - first) * TIMELINE_SLICE * at.scale;
         svg.rect("level", x, centre - h / 2, w, h);
     }
     svg.out += "</g>\n";
+}
 
-    // The demo's window over everything.
+// The demo's window over everything.
+void write_marks(Svg& svg, const TimelineInput& in, const Layout& at) {
     float show_end = in.demo_end;
     std::string end_label = "demo_end " + num(in.demo_end);
     if (!(show_end > 0)) {
@@ -396,12 +419,27 @@ std::string timeline_svg(const TimelineInput& in) {
     const std::pair<float, std::string> marks[] = {{in.demo_start, "demo_start " + num(in.demo_start)},
                                                    {show_end, end_label}};
     for (size_t i = 0; i < std::size(marks); ++i) {
-        float x = x_at(marks[i].first);
-        svg.line("mark", x, lanes_top, x, strip_bottom + 6);
+        float x = at.x_at(marks[i].first);
+        svg.line("mark", x, at.lanes_top, x, at.strip_bottom + 6);
         // The end's label reads leftwards from its line, so that it stays in the picture.
-        svg.text(i == 0 ? x + 3 : x - 3, strip_bottom + 18 + 12 * static_cast<float>(i),
+        svg.text(i == 0 ? x + 3 : x - 3, at.strip_bottom + 18 + 12 * static_cast<float>(i),
                  i == 0 ? "marklabel" : "marklabel end", marks[i].second);
     }
+}
+
+}  // namespace
+
+std::string timeline_svg(const TimelineInput& in) {
+    const Layout at(in);
+    Svg svg;
+    write_head(svg, in, at);
+    write_legend(svg, in, at);
+    write_loading(svg, in, at);
+    write_axis(svg, in, at);
+    write_lanes(svg, at);
+    write_bars(svg, in, at);
+    write_loudness(svg, in, at);
+    write_marks(svg, in, at);
     svg.out += "</svg>\n";
     return svg.out;
 }
