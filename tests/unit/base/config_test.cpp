@@ -45,7 +45,8 @@ TEST_F(ConfigTest, EachNameSetsItsOwnVariableAndAResetBringsBackTheDefaults) {
     config.gl_width = 1;
     config.display_aspect = 1;
     sections.add();
-    config_set_defaults(sections, section_types);
+    config_reset();
+    script_read_all(sections, section_types);
     EXPECT_EQ(table_text(config), defaults);
     EXPECT_FLOAT_EQ(config.display_aspect, 16.0f / 9.0f);
     EXPECT_EQ(sections.head, nullptr);
@@ -55,7 +56,11 @@ TEST_F(ConfigTest, SetDefaultsParsesTheTreeAndTheLastFileParsedWins) {
     config.gl_height = 1;
     write_file(dir.file("one/a.tvl"), "demo_name One\ngl_width 100\n[image]\nstring One\n");
     write_file(dir.file("two/b.tvl"), "demo_name Two\ngl_width 200\nrecord_fps 12.5\n[image]\nstring Two\n");
-    ASSERT_EQ(fatal_message_of([this] { config_set_defaults(sections, section_types); }), "");
+    ASSERT_EQ(fatal_message_of([this] {
+                  config_reset();
+                  script_read_all(sections, section_types);
+              }),
+              "");
     EXPECT_EQ(config.gl_height, 600);
     EXPECT_EQ(config.record_fps, 12.5f);
     // The list of all sections starts with the section of the file parsed last.
