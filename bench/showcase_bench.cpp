@@ -107,18 +107,21 @@ void bench_load_phase(const fs::path& showcase) {
     std::vector<std::string> files;
     {
         SectionList sections;
-        config_set_defaults(sections, section_types);
+        config_reset();
+        script_read_all(sections, section_types);
         video_init();
         if (config.sound != 0) sound_init();
         Demo demo(section_types);
-        config_set_defaults(demo.sections, section_types);
+        config_reset();
+        script_read_all(demo.sections, section_types);
         files = named_files(demo);
     }
     std::unique_ptr<Demo> demo;
     auto cold_load = [&] {
         demo.reset();
         demo = std::make_unique<Demo>(section_types);
-        config_set_defaults(demo->sections, section_types);
+        config_reset();
+        script_read_all(demo->sections, section_types);
         clock_reset(*demo);
         auto begin = Clock::now();
         load_phase(*demo);

@@ -5,8 +5,9 @@
 
 Config config;
 
-int program_argc = 0;
-char** program_argv = nullptr;
+void config_reset() {
+    config = Config();
+}
 
 namespace {
 constexpr ConfigVar int_var(const char* name, int32_t Config::*member) {

@@ -67,6 +67,5 @@ extern const ConfigVar config_vars[CONFIG_VAR_COUNT];
 // Exact, case-sensitive lookup; null when the name is not a variable.
 const ConfigVar* config_find(const char* name);
 
-// Argument count and vector as main received them (the options are read by program/cli).
-extern int program_argc;
-extern char** program_argv;
+// Every variable back to its default, and no place: the settings before any script is read.
+void config_reset();

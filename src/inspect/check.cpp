@@ -175,7 +175,7 @@ std::vector<CheckProblem> demo_check(bool decode_files, const CheckSources& sour
                             Severity::Warning, message});
     });
 
-    config = Config();
+    config_reset();
     ScriptRead read(section_types);
     read.problems = &problems;
     read.texts = sources.texts;

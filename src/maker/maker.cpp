@@ -116,7 +116,8 @@ class Maker {
 };
 
 void Maker::read_scripts(SectionList& into) {
-    config_set_defaults(into, section_types);
+    config_reset();
+    script_read_all(into, section_types);
     options_.apply_command_line();
 }
 

@@ -37,8 +37,6 @@ std::string absolute_path(const std::string& path) {
 int main(int argc, char** argv) {
     // Every fatal error from here on closes what start-up opened before it reports.
     fatal_set_shutdown(demo_shutdown);
-    program_argc = argc;
-    program_argv = argv;
 
     CliResult cli = cli_parse(argc, argv);
     if (!cli.error.empty()) {
@@ -82,7 +80,8 @@ int main(int argc, char** argv) {
     if (options.lsp) return lsp_run();
 
     auto demo = std::make_unique<Demo>(section_types);
-    config_set_defaults(demo->sections, section_types);
+    config_reset();
+    script_read_all(demo->sections, section_types);
     cli_apply(options);
     if (!timeline.empty()) {
         timeline_write(*demo, timeline);

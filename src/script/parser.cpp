@@ -515,8 +515,7 @@ void script_discover(const char* path, SectionList& into, const ScriptRead& read
     }
 }
 
-void config_set_defaults(SectionList& into, const SectionTypes& types) {
-    config = Config();
+void script_read_all(SectionList& into, const ScriptRead& read) {
     into.clear();
-    script_discover(".", into, types);
+    script_discover(".", into, read);
 }

@@ -57,9 +57,8 @@ struct ScriptRead {
 // reach (scripts not saved yet) are parsed after it.
 void script_discover(const char* path, SectionList& into, const ScriptRead& read);
 
-// Assigns every configuration default, empties `into`, then discovers and parses every script
-// under "." into it.
-void config_set_defaults(SectionList& into, const SectionTypes& types);
+// Empties `into`, then discovers and parses every script under "." into it.
+void script_read_all(SectionList& into, const ScriptRead& read);
 
 // Parses one script file. A line of more than 255 bytes (line end included) is an error. A
 // UTF-8 byte-order mark before the first line is skipped. While a fatal error is in the making,

@@ -45,7 +45,8 @@ TEST_F(ConfigTest, EachNameSetsItsOwnVariableAndAResetBringsBackTheDefaults) {
     config.gl_width = 1;
     config.display_aspect = 1;
     sections.add();
-    config_set_defaults(sections, section_types);
+    config_reset();
+    script_read_all(sections, section_types);
     EXPECT_EQ(table_text(config), defaults);
     EXPECT_FLOAT_EQ(config.display_aspect, 16.0f / 9.0f);
     EXPECT_EQ(sections.head, nullptr);
