@@ -8,34 +8,36 @@ namespace {
 
 constexpr int SOUND_CHANNELS = 32;
 
-const char* const error_texts[] = {
-    "No errors",
-    "Cannot call this command after FSOUND_Init.  Call FSOUND_Close first.",
-    "This command failed because FSOUND_Init was not called",
-    "Error initializing output device.",
-    "The output device is already in use and cannot be reused.",
-    "Playing the sound failed.",
-    "Soundcard does not support the features needed for this soundsystem (16bit stereo output)",
-    "Error setting cooperative level for hardware.",
-    "Error creating hardware sound buffer.",
-    "File not found",
-    "Unknown file format",
-    "Error loading file",
-    "Not enough memory ",
-    "The version number of this file format is not supported",
-    "An invalid parameter was passed to this function",
-    "Tried to use an EAX command on a non EAX enabled channel or output.",
-    "Failed to allocate a new channel",
-    "Recording not supported on this device",
-    "Required Mediaplayer codec is not installed",
+// The message for each code the back end raises. The texts are the ones demo makers know from
+// the player's earlier sound library, kept word for word as they are what a failed start shows.
+struct ErrorText {
+    AudioError code;
+    const char* text;
 };
-constexpr int ERROR_TEXT_COUNT = static_cast<int>(sizeof error_texts / sizeof error_texts[0]);
+constexpr ErrorText error_texts[] = {
+    {AUDIO_OK, "No errors"},
+    {AUDIO_ERR_ALREADY_STARTED, "Cannot call this command after FSOUND_Init.  Call FSOUND_Close first."},
+    {AUDIO_ERR_NOT_STARTED, "This command failed because FSOUND_Init was not called"},
+    {AUDIO_ERR_DEVICE, "Error initializing output device."},
+    {AUDIO_ERR_DEVICE_BUSY, "The output device is already in use and cannot be reused."},
+    {AUDIO_ERR_PLAY, "Playing the sound failed."},
+    {AUDIO_ERR_OUTPUT_FORMAT,
+     "Soundcard does not support the features needed for this soundsystem (16bit stereo output)"},
+    {AUDIO_ERR_FILE_NOT_FOUND, "File not found"},
+    {AUDIO_ERR_FORMAT, "Unknown file format"},
+    {AUDIO_ERR_FILE_BAD, "Error loading file"},
+    {AUDIO_ERR_MEMORY, "Not enough memory "},
+    {AUDIO_ERR_VERSION, "The version number of this file format is not supported"},
+    {AUDIO_ERR_PARAMETER, "An invalid parameter was passed to this function"},
+    {AUDIO_ERR_CHANNEL, "Failed to allocate a new channel"},
+};
 
 }  // namespace
 
 const char* sound_error_text(int code) {
-    if (code < 0 || code >= ERROR_TEXT_COUNT) return "Unknown error";
-    return error_texts[code];
+    for (const ErrorText& e : error_texts)
+        if (e.code == code) return e.text;
+    return "Unknown error";
 }
 
 void sound_init() {

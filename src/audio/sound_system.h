@@ -13,5 +13,5 @@ void sound_close();
 float sound_cpu_usage();
 // Streams playing now; 0 when the back end never started.
 int sound_channels_playing();
-// The text for a back end error code; "Unknown error" for a code outside 0 to 18.
+// The text for a back end error code (AudioError); "Unknown error" for any other number.
 const char* sound_error_text(int code);

@@ -23,6 +23,7 @@
 #include "base/config.h"
 #include "base/error.h"
 #include "inspect/music_mix.h"
+#include "runtime/registry.h"
 #include "runtime/sequencer.h"
 #include "gfx/video.h"
 #include "resources/files.h"
@@ -121,7 +122,8 @@ double span_end(const Demo& demo) {
     if (config.demo_end > 0.0f) return config.demo_end;
     double end = config.demo_start;
     for (Section* s = demo.sections.head; s != nullptr; s = s->next) {
-        if (s->type != 0 && section_keep(demo, s)) end = std::max(end, static_cast<double>(s->end));
+        if (s->type != SECTION_TYPE_LOADING && section_keep(demo, s))
+            end = std::max(end, static_cast<double>(s->end));
     }
     return end;
 }

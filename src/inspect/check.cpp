@@ -25,8 +25,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int LOADING_TYPE = 0;
-constexpr int CAMERA_TYPE = 13;
 // The section types that draw in the camera's space.
 constexpr const char* SPATIAL_TYPES[] = {"image",          "imageMatrix", "object",  "objectMatrix",
                                          "particleMatrix", "particleTex", "pathway", "ray"};
@@ -68,7 +66,7 @@ bool overlap(const Section& a, const Section& b) {
 void span_warnings(std::vector<CheckProblem>& problems, const std::vector<Section*>& sections) {
     const Section* first_loading = nullptr;
     for (const Section* s : sections) {
-        if (s->type == LOADING_TYPE) {
+        if (s->type == SECTION_TYPE_LOADING) {
             if (first_loading != nullptr) {
                 warn(problems, *s, 0,
                      "a second loading section (the first is at " + first_loading->script + " line " +
@@ -101,7 +99,7 @@ void span_warnings(std::vector<CheckProblem>& problems, const std::vector<Sectio
         if (spatial(*s)) {
             const Section* lowest = nullptr;
             for (const Section* c : sections) {
-                if (c->type == CAMERA_TYPE && c->end_line != 0 && overlap(*c, *s) &&
+                if (c->type == SECTION_TYPE_CAMERA && c->end_line != 0 && overlap(*c, *s) &&
                     (lowest == nullptr || c->layer < lowest->layer))
                     lowest = c;
             }
@@ -186,7 +184,7 @@ std::vector<CheckProblem> demo_check(bool decode_files, const CheckSources& sour
 
     capture_into(problems, [] { demo_settings_check(); });
     if (std::none_of(sections.begin(), sections.end(),
-                     [](const Section* s) { return s->type == LOADING_TYPE; }))
+                     [](const Section* s) { return s->type == SECTION_TYPE_LOADING; }))
         problems.push_back({"", 0, Severity::Error, "Loading section not found"});
     span_warnings(problems, sections);
     for (Section* s : sections) {

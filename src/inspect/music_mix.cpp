@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <vector>
 
 #include "audio/audio_decoder.h"
 #include "base/error.h"
+#include "runtime/registry.h"
 #include "runtime/sequencer.h"
 #include "resources/files.h"
 #include "script/section.h"
@@ -41,7 +41,7 @@ MusicMixPtr music_mix_open(const Demo& demo, double start, long frames, int rate
     MusicMixPtr mix(new MusicMix);
     double end = start + static_cast<double>(frames) / rate;
     for (Section* s = demo.sections.head; s != nullptr; s = s->next) {
-        if (std::strcmp(demo.types[s->type]->name, "sound") != 0 || !section_keep(demo, s)) continue;
+        if (s->type != SECTION_TYPE_SOUND || !section_keep(demo, s)) continue;
         if (s->string_count != 1) fatal_error("One string needed in sound");
         double from = std::max<double>(s->start, start);
         double to = std::min<double>(s->end, end);

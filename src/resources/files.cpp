@@ -60,38 +60,6 @@ zzip_plugin_io_t file_io() {
     return &io;
 }
 
-ZZIP_FILE* stream_file(SDL_RWops* context) {
-    return static_cast<ZZIP_FILE*>(context->hidden.unknown.data1);
-}
-
-int SDLCALL stream_seek(SDL_RWops* context, int offset, int whence) {
-    zzip_off_t at = zzip_seek(stream_file(context), offset, whence);
-    if (at < 0) return -1;
-    return at > INT_MAX ? INT_MAX : static_cast<int>(at);
-}
-
-// SDL counts whole objects, like fread; a partly read object is not counted.
-int SDLCALL stream_read(SDL_RWops* context, void* buffer, int size, int count) {
-    if (size <= 0 || count <= 0) return 0;
-    zzip_ssize_t got = zzip_read(stream_file(context), buffer, static_cast<zzip_size_t>(size) * count);
-    if (got < 0) {
-        SDL_SetError("Error reading from datastream");
-        return -1;
-    }
-    return static_cast<int>(got / size);
-}
-
-int SDLCALL stream_write(SDL_RWops*, const void*, int, int) {
-    return 0;
-}
-
-int SDLCALL stream_close(SDL_RWops* context) {
-    if (context == nullptr) return 0;
-    zzip_fclose(stream_file(context));
-    SDL_FreeRW(context);
-    return 0;
-}
-
 // --- Declared picture sizes ---
 
 int64_t little16(const unsigned char* p) {
@@ -393,28 +361,6 @@ bool file_read_all(ZZIP_FILE* file, std::vector<unsigned char>& data, size_t lim
         }
         data.insert(data.end(), buffer, buffer + n);
     }
-}
-
-SDL_RWops* file_rwops_open(const char* path, const char* mode) {
-    if (std::strchr(mode, 'r') == nullptr) return SDL_RWFromFile(path, mode);
-
-    ZzipFile file(file_open(path));
-    if (file == nullptr) {
-        SDL_SetError("Couldn't open %s", path);
-        return nullptr;
-    }
-    SDL_RWops* stream = SDL_AllocRW();
-    if (stream == nullptr) {
-        file.reset();  // closed first, so that closing cannot change errno
-        errno = ENOMEM;
-        return nullptr;
-    }
-    stream->seek = stream_seek;
-    stream->read = stream_read;
-    stream->write = stream_write;
-    stream->close = stream_close;
-    stream->hidden.unknown.data1 = file.release();
-    return stream;
 }
 
 SDL_Surface* file_image_load(const char* path) {

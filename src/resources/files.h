@@ -98,11 +98,6 @@ extern FileWalkBound* file_walk_bound;
 // Whether a walk that has read `read` entries may read one more; when not, the bound is cut.
 bool file_walk_more(size_t read);
 
-// An SDL stream on a file. With 'r' in the mode it reads through the archive-aware layer
-// (seekable, read-only, closing frees it); otherwise it is SDL's ordinary stdio stream.
-// Null on failure, with the SDL error text set.
-SDL_RWops* file_rwops_open(const char* path, const char* mode);
-
 // Pictures larger than this many pixels are refused before decoding: the image library
 // allocates a whole picture from its header alone, before reading a single pixel, so a few
 // bytes claiming 30000 x 30000 pixels would cost gigabytes. 8192 x 8192 is twice the largest

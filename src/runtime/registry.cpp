@@ -24,13 +24,15 @@ extern const SectionType pathway_type;
 extern const SectionType sound_type;
 
 namespace {
-const SectionType* const rows[SECTION_TYPE_COUNT] = {
+constexpr const SectionType* rows[SECTION_TYPE_COUNT] = {
     &loading_type,      &efx_black_white_type, &efx_color_type,       &efx_deform_type,   &efx_fader_type,
     &efx_inverse_type,  &efx_radial_blur_type, &efx_render_mesh_type, &efx_repeat_type,   &ray_type,
     &background_type,   &object_type,          &object_matrix_type,   &camera_type,       &image_type,
     &image_matrix_type, &particle_matrix_type, &macro_box_type,       &particle_tex_type, &pathway_type,
     &sound_type,
 };
+static_assert(rows[SECTION_TYPE_LOADING] == &loading_type && rows[SECTION_TYPE_CAMERA] == &camera_type &&
+              rows[SECTION_TYPE_SOUND] == &sound_type);
 }  // namespace
 
 const SectionTypes section_types{rows, SECTION_TYPE_COUNT};

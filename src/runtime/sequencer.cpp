@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "runtime/capture.h"
+#include "runtime/registry.h"
 #include "base/config.h"
 #include "runtime/keys.h"
 #include "runtime/overlay.h"
@@ -160,7 +161,7 @@ void clock_advance(Demo& demo) {
 void load_phase(Demo& demo) {
     Section* loading = nullptr;
     for (Section* s = demo.sections.head; s != nullptr; s = s->next) {
-        if (s->type == 0) {
+        if (s->type == SECTION_TYPE_LOADING) {
             loading = s;
             break;
         }

@@ -70,31 +70,6 @@ TEST_F(Files, ArchiveExtensionsInTheirOrderAndAPlainFileFirst) {
     EXPECT_EQ(file_list(2).size(), 2u);
 }
 
-TEST_F(Files, StreamsReadWholeObjectsAndSeekInsideArchives) {
-    std::string text;  // long enough for the zip tool to deflate it
-    for (int i = 0; text.size() < 5000; ++i) text += "line " + std::to_string(i) + "\n";
-    pack("data.zip", {{"text.txt", text}});
-    write_file(dir.file("plain.txt"), text);
-    for (const char* path : {"data/text.txt", "plain.txt"}) {
-        SCOPED_TRACE(path);
-        SDL_RWops* rw = file_rwops_open(path, "rb");
-        ASSERT_NE(rw, nullptr);
-        char buffer[64] = {};
-        EXPECT_EQ(SDL_RWread(rw, buffer, 4, 3), 3);  // objects, not bytes
-        EXPECT_EQ(std::string(buffer, 12), text.substr(0, 12));
-        EXPECT_EQ(SDL_RWseek(rw, 3000, RW_SEEK_SET), 3000);
-        EXPECT_EQ(SDL_RWseek(rw, -100, RW_SEEK_CUR), 2900);
-        EXPECT_EQ(SDL_RWread(rw, buffer, 2, 3), 3);
-        EXPECT_EQ(std::string(buffer, 6), text.substr(2900, 6));
-        EXPECT_EQ(SDL_RWseek(rw, -5, RW_SEEK_END), static_cast<int>(text.size()) - 5);
-        EXPECT_EQ(SDL_RWread(rw, buffer, 2, 10), 2);  // five bytes left: two whole objects
-        EXPECT_EQ(SDL_RWwrite(rw, "x", 1, 1), 0);
-        EXPECT_EQ(SDL_RWclose(rw), 0);
-    }
-    EXPECT_EQ(file_rwops_open("data/none.txt", "rb"), nullptr);
-    EXPECT_STREQ(SDL_GetError(), "Couldn't open data/none.txt");
-}
-
 TEST_F(Files, AnEntryIsReadToItsRealEndNotToTheSizeItClaims) {
     // A stored entry of 4 bytes whose headers are made to claim 1 GiB: no packer writes one.
     pack("data.zip", {{"big.wav", "RIFF"}});
