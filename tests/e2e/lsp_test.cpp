@@ -22,7 +22,9 @@ using json = nlohmann::json;
 
 namespace {
 
-std::string framed(const std::string& body);
+std::string framed(const std::string& body) {
+    return "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
 
 class Client {
   public:
@@ -42,14 +44,7 @@ class Client {
     json ask(const std::string& method, const json& params) {
         const int id = ++last_id_;
         send({{"jsonrpc", "2.0"}, {"id", id}, {"method", method}, {"params", params}});
-        return answer(id);
-    }
-    json answer(const json& id) {
         return until([&](const json& m) { return m.value("id", json()) == id; });
-    }
-    json diagnostics() {
-        return until(
-            [](const json& m) { return m.value("method", "") == "textDocument/publishDiagnostics"; });
     }
     // The next message that `wanted` accepts ({} after 30 s without one).
     template <typename Pred>
@@ -101,16 +96,17 @@ class Client {
     std::vector<json> kept_;
 };
 
-std::string framed(const std::string& body) {
-    return "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-}
-
-// "LINE:SEVERITY" for each diagnostic, in order.
-std::vector<std::string> places(const json& published) {
+// "LINE:SEVERITY" (or "LINE:SEVERITY:FROM-TO") for each diagnostic, in order.
+std::vector<std::string> places(const json& published, bool columns = false) {
     std::vector<std::string> out;
-    for (const json& d : published["params"]["diagnostics"])
-        out.push_back(std::to_string(d["range"]["start"]["line"].get<int>()) + ":" +
-                      std::to_string(d["severity"].get<int>()));
+    for (const json& d : published["params"]["diagnostics"]) {
+        const json& r = d["range"];
+        out.push_back(std::to_string(r["start"]["line"].get<int>()) + ":" +
+                      std::to_string(d["severity"].get<int>()) +
+                      (columns ? ":" + std::to_string(r["start"]["character"].get<int>()) + "-" +
+                                     std::to_string(r["end"]["character"].get<int>())
+                               : ""));
+    }
     return out;
 }
 
@@ -155,18 +151,13 @@ TEST(Lsp, DiagnosticsCompletionDefinitionAndSectionsOfTheTextBeingTyped) {
     // The unsaved text is checked with the demo on disk, where the file is empty.
     write_file(demo.dir.file("show.tvl"), "");
     c.notify("textDocument/didOpen", {{"textDocument", json::parse(text_document(uri, 1, SCRIPT))}});
-    json d = c.diagnostics();
+    json d =
+        c.until([](const json& m) { return m.value("method", "") == "textDocument/publishDiagnostics"; });
     EXPECT_EQ(d["params"]["uri"], uri) << d << c.err();
     EXPECT_EQ(d["params"]["version"], 1);
-    // LINE:SEVERITY:FROM-TO; each hint covers what its error does.
-    std::vector<std::string> got;
-    for (const json& p : d["params"]["diagnostics"])
-        got.push_back(std::to_string(p["range"]["start"]["line"].get<int>()) + ":" +
-                      std::to_string(p["severity"].get<int>()) + ":" +
-                      std::to_string(p["range"]["start"]["character"].get<int>()) + "-" +
-                      std::to_string(p["range"]["end"]["character"].get<int>()));
-    EXPECT_EQ(
-        got, (std::vector<std::string>{"0:1:0-10", "0:4:0-10", "1:1:1-7", "1:4:1-7", "7:1:7-18", "7:4:7-18"}))
+    // Each hint covers what its error does.
+    EXPECT_EQ(places(d, true), (std::vector<std::string>{"0:1:0-10", "0:4:0-10", "1:1:1-7", "1:4:1-7",
+                                                         "7:1:7-18", "7:4:7-18"}))
         << d;
     EXPECT_EQ(d["params"]["diagnostics"][3]["message"], "did you mean 'image'?") << d;
     EXPECT_EQ(d["params"]["diagnostics"][5]["message"], "did you mean 'data/b.tga'?") << d;
