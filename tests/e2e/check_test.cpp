@@ -7,10 +7,8 @@ namespace {
 
 PlayerResult check(const Demo& demo) {
     demo.write();
-    PlayerOptions options;
-    options.args = {"--check"};
-    options.env = {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}};
-    return player_run(demo.dir.path, options);
+    return player_run(demo.dir.path,
+                      {.args = {"--check"}, .env = {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}}});
 }
 
 struct Row {

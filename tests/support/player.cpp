@@ -55,21 +55,17 @@ std::string own_display() {
     return chosen_display = display_in(own_file);
 }
 
-std::string display() {
+}  // namespace
+
+std::string player_display() {
     const char* shared = std::getenv("TARVEL_TEST_DISPLAY_FILE");
     if (chosen_display.empty())
         chosen_display = shared && fs::exists(shared) ? display_in(shared) : own_display();
     return chosen_display;
 }
 
-}  // namespace
-
-std::string player_display() {
-    return display();
-}
-
 PlayerResult player_run(const std::string& dir, const PlayerOptions& options) {
-    std::map<std::string, std::string> env = {{"SDL_AUDIODRIVER", "dummy"}, {"DISPLAY", display()}};
+    std::map<std::string, std::string> env = {{"SDL_AUDIODRIVER", "dummy"}, {"DISPLAY", player_display()}};
     if (!options.path_prefix.empty()) env["PATH"] = options.path_prefix + ":" + std::getenv("PATH");
     for (const auto& [key, value] : options.env) env[key] = value;
     std::string command = "cd " + quoted(dir) + " && exec env";
@@ -161,7 +157,7 @@ std::vector<std::string> watch_args(const Demo& demo, const std::vector<std::str
 }  // namespace
 
 MakerSession::MakerSession(const Demo& demo, const std::vector<std::string>& args)
-    : dir_(demo.dir.path), player_(demo.dir.path, watch_args(demo, args), display()) {}
+    : dir_(demo.dir.path), player_(demo.dir.path, watch_args(demo, args), player_display()) {}
 
 MakerSession::~MakerSession() = default;
 
