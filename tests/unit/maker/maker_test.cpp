@@ -14,9 +14,13 @@ namespace {
 
 std::string described(const MakerCommand& c) {
     if (!c.error.empty()) return "error " + c.error;
-    const char* names[] = {"seek",   "pause", "play",       "loop", "loop off",
-                           "reload", "time",  "screenshot", "quit"};
+    const char* names[] = {"seek",       "pause",      "play",       "loop", "loop off",
+                           "reload",     "time",       "screenshot", "quit", "key set",
+                           "key insert", "key delete", "key bias",   "undo", "redo"};
     std::string out = names[static_cast<int>(c.kind)];
+    if (c.kind >= MakerCommandKind::KeySet && c.kind <= MakerCommandKind::KeyBias)
+        out += " [" + c.file + "] " + std::to_string(c.key) + " " + std::to_string(c.channel) + " " +
+               std::to_string(c.value) + " " + std::to_string(c.key_to);
     if (c.kind == MakerCommandKind::Seek || c.kind == MakerCommandKind::Loop)
         out += " " + std::to_string(c.from);
     if (c.kind == MakerCommandKind::Loop) out += " " + std::to_string(c.to);
@@ -47,6 +51,19 @@ TEST(MakerCommands, LinesToCommandsOrTheReasonTheyAreNot) {
         {"pause now", "error pause takes no argument"},
         {"screenshot", "error screenshot needs a file name"},
         {"Seek 1", "error unknown command 'Seek'"},
+        {"key set a.spl 2 15 -0.5", "key set [a.spl] 2 15 -0.500000 -1"},
+        {"key insert a.spl 0", "key insert [a.spl] 0 0 0.000000 -1"},
+        {"key delete a.spl 3", "key delete [a.spl] 3 0 0.000000 -1"},
+        {"key bias a.spl 1 2.5", "key bias [a.spl] 0 1 2.500000 -1"},
+        {"key bias a.spl 1 -1 4 6", "key bias [a.spl] 4 1 -1.000000 6"},
+        {"undo", "undo"},
+        {"redo again", "error redo takes no argument"},
+        {"key set a.spl 0 0 nan", "error key set needs FILE KEY CHANNEL VALUE (a finite number)"},
+        {"key set a.spl 0 -1 2", "error key set needs FILE KEY CHANNEL VALUE (a finite number)"},
+        {"key set a.spl 0 0 1e39", "error key set needs FILE KEY CHANNEL VALUE (a finite number)"},
+        {"key insert a.spl", "error key insert needs FILE AT"},
+        {"key bias a.spl 0 1 2", "error key bias needs FILE CHANNEL DELTA [FROM TO]"},
+        {"key move a.spl 0", "error key needs set, insert, delete or bias"},
     };
     for (const auto& [line, want] : rows)
         EXPECT_EQ(described(maker_command_parse(line, Tempo{})), want) << line;
