@@ -161,6 +161,10 @@ TEST(MakerFiles, HostileTargetsAreRefusedAndLeaveEveryFileAsItWas) {
          "the player would read it as a script (its name holds '.tvl')"},
         {"data", WriteAsker::Console, "it is not a regular file"},
         {"no/such/x.tga", WriteAsker::Terminal, "No such file or directory"},
+        {"shot.tga", WriteAsker::Edit, "it is a symbolic link"},
+        {"out/../escaped.tga", WriteAsker::Edit, outside},
+        {"notes.txt", WriteAsker::Edit, "it is not a file of the demo"},
+        {"demo.tvl", WriteAsker::Edit, "it is a script"},
     };
     for (const auto& [path, who, why] : refused) {
         std::string inside_as = "?";
@@ -190,4 +194,9 @@ TEST(MakerFiles, HostileTargetsAreRefusedAndLeaveEveryFileAsItWas) {
     EXPECT_EQ(write_file_guarded("notes.txt", bytes, WriteAsker::Terminal, guard, inside_as), "");
     EXPECT_EQ(read_file(elsewhere.file("new.tga")) + read_file("notes.txt"), "TGATGA");
     EXPECT_EQ(read_file(elsewhere.file("victim.txt")), "not the player's");
+    // An edit replaces the demo's own file, keeping its mode; a link to it elsewhere keeps the old.
+    fs::permissions("data/pic.tga", fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(write_file_guarded("data/pic.tga", bytes, WriteAsker::Edit, guard, inside_as), "");
+    EXPECT_EQ(read_file("data/pic.tga") + read_file(elsewhere.file("pic-again.tga")), "TGApicture");
+    EXPECT_EQ(fs::status("data/pic.tga").permissions(), fs::perms::owner_read | fs::perms::owner_write);
 }
