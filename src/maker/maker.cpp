@@ -392,6 +392,14 @@ std::string Maker::answer(const std::string& line, bool from_console) {
             case MakerCommandKind::Quit:
                 quit_ = true;
                 break;
+            case MakerCommandKind::KeySet:
+            case MakerCommandKind::KeyInsert:
+            case MakerCommandKind::KeyDelete:
+            case MakerCommandKind::KeyBias:
+            case MakerCommandKind::Undo:
+            case MakerCommandKind::Redo:
+                answer = "error spline edits are not served yet";
+                break;
         }
     }
     return one_line(answer);

@@ -39,6 +39,26 @@ bool parse_time(std::string_view word, const Tempo& tempo, float& out, std::stri
     return parse_seconds(word, out);
 }
 
+bool parse_index(std::string_view word, int& out) {
+    if (word.empty() || word.size() > 7) return false;
+    int value = 0;
+    for (char c : word) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+    }
+    out = value;
+    return true;
+}
+
+bool parse_value(std::string_view word, float& out) {
+    std::string text(word);
+    char* end = nullptr;
+    float value = std::strtof(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || !std::isfinite(value)) return false;
+    out = value;
+    return true;
+}
+
 MakerCommand failure(std::string why) {
     MakerCommand c;
     c.error = std::move(why);
@@ -57,10 +77,9 @@ MakerCommand maker_command_parse(std::string_view line, const Tempo& tempo) {
         std::string_view name;
         MakerCommandKind kind;
     };
-    static const Simple simple[] = {{"pause", MakerCommandKind::Pause},
-                                    {"play", MakerCommandKind::Play},
-                                    {"reload", MakerCommandKind::Reload},
-                                    {"time", MakerCommandKind::Time},
+    static const Simple simple[] = {{"undo", MakerCommandKind::Undo},     {"redo", MakerCommandKind::Redo},
+                                    {"pause", MakerCommandKind::Pause},   {"play", MakerCommandKind::Play},
+                                    {"reload", MakerCommandKind::Reload}, {"time", MakerCommandKind::Time},
                                     {"quit", MakerCommandKind::Quit}};
     for (const Simple& row : simple) {
         if (name != row.name) continue;
@@ -84,6 +103,28 @@ MakerCommand maker_command_parse(std::string_view line, const Tempo& tempo) {
             return failure(!why.empty() ? why : "loop needs FROM and TO in seconds, or off");
         if (!(c.to > c.from)) return failure("loop needs TO after FROM");
         c.kind = MakerCommandKind::Loop;
+        return c;
+    }
+    if (name == "key") {
+        const std::string_view what = args >= 1 ? w[1] : "";
+        if (args >= 2) c.file = std::string(w[2]);
+        if (what == "set") {
+            if (args != 5 || !parse_index(w[3], c.key) || !parse_index(w[4], c.channel) ||
+                !parse_value(w[5], c.value))
+                return failure("key set needs FILE KEY CHANNEL VALUE (a finite number)");
+            c.kind = MakerCommandKind::KeySet;
+        } else if (what == "insert" || what == "delete") {
+            if (args != 3 || !parse_index(w[3], c.key))
+                return failure(what == "insert" ? "key insert needs FILE AT" : "key delete needs FILE KEY");
+            c.kind = what == "insert" ? MakerCommandKind::KeyInsert : MakerCommandKind::KeyDelete;
+        } else if (what == "bias") {
+            if ((args != 4 && args != 6) || !parse_index(w[3], c.channel) || !parse_value(w[4], c.value) ||
+                (args == 6 && (!parse_index(w[5], c.key) || !parse_index(w[6], c.key_to))))
+                return failure("key bias needs FILE CHANNEL DELTA [FROM TO]");
+            c.kind = MakerCommandKind::KeyBias;
+        } else {
+            return failure("key needs set, insert, delete or bias");
+        }
         return c;
     }
     if (name == "screenshot") {

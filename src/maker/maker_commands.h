@@ -8,19 +8,42 @@
 
 #include "inspect/beats.h"
 
-enum class MakerCommandKind { Seek, Pause, Play, Loop, LoopOff, Reload, Time, Screenshot, Quit };
+enum class MakerCommandKind {
+    Seek,
+    Pause,
+    Play,
+    Loop,
+    LoopOff,
+    Reload,
+    Time,
+    Screenshot,
+    Quit,
+    KeySet,
+    KeyInsert,
+    KeyDelete,
+    KeyBias,
+    Undo,
+    Redo
+};
 
 struct MakerCommand {
     MakerCommandKind kind = MakerCommandKind::Time;
     float from = 0;    // seek: the time; loop: its start
     float to = 0;      // loop: its end
-    std::string file;  // screenshot
+    std::string file;  // screenshot; a key edit's spline file
+    // A key edit: the key (insert: the position; bias: the first key), the channel, the value
+    // (bias: the delta) and bias's last key (-1: every key to the last).
+    int key = 0;
+    int channel = 0;
+    float value = 0;
+    int key_to = -1;
     // Why the line is not a command ("" when it is one); answered as "error <this>".
     std::string error;
 };
 
 // One line (without its line end; blanks around words are ignored). Times are seconds, finite
-// and not negative, or with a tempo BAR:BEAT; a loop's end lies after its start.
+// and not negative, or with a tempo BAR:BEAT; a loop's end lies after its start. Keys and
+// channels are whole numbers from 0, values finite; whether they fit the file is the edit's to say.
 MakerCommand maker_command_parse(std::string_view line, const Tempo& tempo);
 
 // "mm:ss.hh": minutes, seconds and hundredths, truncated; negative times show as 00:00.00.

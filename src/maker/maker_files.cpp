@@ -90,6 +90,12 @@ bool rename_into_place(int dir, const char* temp, const char* name, bool replace
 std::string write_refusal(const WriteFacts& f, WriteAsker who) {
     const bool console = who == WriteAsker::Console;
     if (f.link) return "it is a symbolic link";
+    if (who == WriteAsker::Edit) {
+        if (!f.inside) return "it lies outside the demo folder";
+        if (f.script_name) return "it is a script";
+        if (!f.exists || !f.regular || !f.demo_file) return "it is not a file of the demo";
+        return "";
+    }
     if (f.exists && !f.regular) return "it is not a regular file";
     if (f.demo_file) return "it is a file of the demo";
     if (console && !f.inside) return "it lies outside the demo folder";
@@ -143,7 +149,9 @@ std::string write_file_guarded(const std::string& path, const std::vector<uint8_
     Folder dir;
     if (!folder_open(real, guard.folder, facts.inside, dir)) return refused(std::strerror(errno));
     struct stat st;
+    mode_t mode = 0644;
     if (fstatat(dir.fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        mode = st.st_mode & 07777;
         facts.exists = true;
         facts.link = S_ISLNK(st.st_mode);
         facts.regular = S_ISREG(st.st_mode);
@@ -166,7 +174,8 @@ std::string write_file_guarded(const std::string& path, const std::vector<uint8_
         if (fd < 0 && errno != EEXIST) break;
     }
     if (fd < 0) return refused(std::strerror(errno));
-    bool ok = write_fully(fd, bytes);
+    // An edited file keeps its mode whatever the umask.
+    bool ok = (who != WriteAsker::Edit || fchmod(fd, mode) == 0) && write_fully(fd, bytes);
     int error = ok ? 0 : errno;
     if (close(fd) != 0 && ok) {
         ok = false;

@@ -13,8 +13,10 @@
 
 // Who asked for the file: a console client is a program that may not be the maker's own, so it
 // writes inside the demo folder only, and only new files or the player's own; standard input is
-// the maker's terminal, which may name a new file anywhere it can write.
-enum class WriteAsker { Console, Terminal };
+// the maker's terminal, which may name a new file anywhere it can write. An edit (a spline's keys
+// moved on either's word) replaces one of the demo's own files inside the demo folder, keeping
+// its mode, and nothing else.
+enum class WriteAsker { Console, Terminal, Edit };
 
 // A file by its device and inode, whichever name or link reaches it.
 using FileIdentity = std::pair<dev_t, ino_t>;

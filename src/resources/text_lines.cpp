@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "base/error.h"
 #include "resources/files.h"
@@ -44,7 +45,7 @@ bool text_scan_float(const char* text, float* out) {
     return true;
 }
 
-int text_read_vector(const char* text, float* out, int capacity) {
+int text_scan_vector(const char* text, TextNumber* out, int capacity) {
     int count = 0;
     const char* p = text;
     for (;;) {
@@ -52,11 +53,19 @@ int text_read_vector(const char* text, float* out, int capacity) {
         const char* run = p;
         while ((*p >= '0' && *p <= '9') || *p == '.' || *p == '-') ++p;
         if (p == run) return count;
-        if (count >= capacity) fatal_error("Script: too many floats in vector '%s'", text);
+        if (count >= capacity) return capacity + 1;
         // A run such as "--" or "." holds no number and is stored as 0.
         std::string number(run, p);
         float v = 0;
         text_scan_float(number.c_str(), &v);
-        out[count++] = v;
+        out[count++] = {static_cast<size_t>(run - text), static_cast<size_t>(p - text), v};
     }
+}
+
+int text_read_vector(const char* text, float* out, int capacity) {
+    std::vector<TextNumber> numbers(static_cast<size_t>(capacity > 0 ? capacity : 0));
+    const int count = text_scan_vector(text, numbers.data(), capacity);
+    if (count > capacity) fatal_error("Script: too many floats in vector '%s'", text);
+    for (int i = 0; i < count; ++i) out[i] = numbers[static_cast<size_t>(i)].value;
+    return count;
 }

@@ -33,6 +33,17 @@ class LineReader {
 // "%f" semantics; out-of-range numbers become infinities or zero, as strtof defines.
 bool text_scan_float(const char* text, float* out);
 
+// One number of a vector's text: where its run of characters starts and ends, and its value.
+struct TextNumber {
+    size_t begin = 0;
+    size_t end = 0;
+    float value = 0;
+};
+
+// The numbers of a text as text_read_vector reads them, at most `capacity` stored; returns how
+// many there are, capacity + 1 when more follow.
+int text_scan_vector(const char* text, TextNumber* out, int capacity);
+
 // Reads up to `capacity` floats from a text such as "{1, 2.5, -3}"; returns how many it stored.
 // More numbers than the capacity is fatal.
 int text_read_vector(const char* text, float* out, int capacity);

@@ -14,9 +14,13 @@ namespace {
 
 std::string described(const MakerCommand& c) {
     if (!c.error.empty()) return "error " + c.error;
-    const char* names[] = {"seek",   "pause", "play",       "loop", "loop off",
-                           "reload", "time",  "screenshot", "quit"};
+    const char* names[] = {"seek",       "pause",      "play",       "loop", "loop off",
+                           "reload",     "time",       "screenshot", "quit", "key set",
+                           "key insert", "key delete", "key bias",   "undo", "redo"};
     std::string out = names[static_cast<int>(c.kind)];
+    if (c.kind >= MakerCommandKind::KeySet && c.kind <= MakerCommandKind::KeyBias)
+        out += " [" + c.file + "] " + std::to_string(c.key) + " " + std::to_string(c.channel) + " " +
+               std::to_string(c.value) + " " + std::to_string(c.key_to);
     if (c.kind == MakerCommandKind::Seek || c.kind == MakerCommandKind::Loop)
         out += " " + std::to_string(c.from);
     if (c.kind == MakerCommandKind::Loop) out += " " + std::to_string(c.to);
@@ -47,6 +51,19 @@ TEST(MakerCommands, LinesToCommandsOrTheReasonTheyAreNot) {
         {"pause now", "error pause takes no argument"},
         {"screenshot", "error screenshot needs a file name"},
         {"Seek 1", "error unknown command 'Seek'"},
+        {"key set a.spl 2 15 -0.5", "key set [a.spl] 2 15 -0.500000 -1"},
+        {"key insert a.spl 0", "key insert [a.spl] 0 0 0.000000 -1"},
+        {"key delete a.spl 3", "key delete [a.spl] 3 0 0.000000 -1"},
+        {"key bias a.spl 1 2.5", "key bias [a.spl] 0 1 2.500000 -1"},
+        {"key bias a.spl 1 -1 4 6", "key bias [a.spl] 4 1 -1.000000 6"},
+        {"undo", "undo"},
+        {"redo again", "error redo takes no argument"},
+        {"key set a.spl 0 0 nan", "error key set needs FILE KEY CHANNEL VALUE (a finite number)"},
+        {"key set a.spl 0 -1 2", "error key set needs FILE KEY CHANNEL VALUE (a finite number)"},
+        {"key set a.spl 0 0 1e39", "error key set needs FILE KEY CHANNEL VALUE (a finite number)"},
+        {"key insert a.spl", "error key insert needs FILE AT"},
+        {"key bias a.spl 0 1 2", "error key bias needs FILE CHANNEL DELTA [FROM TO]"},
+        {"key move a.spl 0", "error key needs set, insert, delete or bias"},
     };
     for (const auto& [line, want] : rows)
         EXPECT_EQ(described(maker_command_parse(line, Tempo{})), want) << line;
@@ -144,6 +161,10 @@ TEST(MakerFiles, HostileTargetsAreRefusedAndLeaveEveryFileAsItWas) {
          "the player would read it as a script (its name holds '.tvl')"},
         {"data", WriteAsker::Console, "it is not a regular file"},
         {"no/such/x.tga", WriteAsker::Terminal, "No such file or directory"},
+        {"shot.tga", WriteAsker::Edit, "it is a symbolic link"},
+        {"out/../escaped.tga", WriteAsker::Edit, outside},
+        {"notes.txt", WriteAsker::Edit, "it is not a file of the demo"},
+        {"demo.tvl", WriteAsker::Edit, "it is a script"},
     };
     for (const auto& [path, who, why] : refused) {
         std::string inside_as = "?";
@@ -173,4 +194,9 @@ TEST(MakerFiles, HostileTargetsAreRefusedAndLeaveEveryFileAsItWas) {
     EXPECT_EQ(write_file_guarded("notes.txt", bytes, WriteAsker::Terminal, guard, inside_as), "");
     EXPECT_EQ(read_file(elsewhere.file("new.tga")) + read_file("notes.txt"), "TGATGA");
     EXPECT_EQ(read_file(elsewhere.file("victim.txt")), "not the player's");
+    // An edit replaces the demo's own file, keeping its mode; a link to it elsewhere keeps the old.
+    fs::permissions("data/pic.tga", fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(write_file_guarded("data/pic.tga", bytes, WriteAsker::Edit, guard, inside_as), "");
+    EXPECT_EQ(read_file("data/pic.tga") + read_file(elsewhere.file("pic-again.tga")), "TGApicture");
+    EXPECT_EQ(fs::status("data/pic.tga").permissions(), fs::perms::owner_read | fs::perms::owner_write);
 }

@@ -4,10 +4,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "resources/spline_text.h"
 #include "test_support.h"
 
 namespace {
@@ -106,4 +109,93 @@ TEST(SplineEval, DegenerateTimingsHoldWithoutNaN) {
         EXPECT_EQ((std::vector<float>{eval1(*s, -1), eval1(*s, 0), eval1(*s, 0.5f)}),
                   (std::vector<float>{10, 30, 30}));
     }
+}
+
+TEST(SplineText, EditsRewriteOnlyTheNumbersThatMoveAndReadBackAsTheLoaderReadsThem) {
+    struct Case {
+        std::string before;
+        std::function<std::string(SplineText&)> edit;
+        std::string after;  // "" when refused: the bytes stay
+        std::string refusal = "";
+    };
+    const std::string commas = "; eye\r\n10, 5, 0\r\n\r\n{20 0 -5} tail\r\n";
+    const std::string sixteen = "0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15\n";
+    std::string full = "1.000000000000";
+    for (int i = 1; i < 16; ++i) full += " 1.000000000000";
+    full += std::string(254 - 1 - full.size(), ' ') + "\n";
+    const Case cases[] = {
+        // Separators, comments, blank lines and CR LF kept; the shortest text of 0.1f is "0.1".
+        {commas, [](SplineText& s) { return spline_text_set(s, 1, 2, 0.1f); },
+         "; eye\r\n10, 5, 0\r\n\r\n{20 0 0.1} tail\r\n"},
+        {commas, [](SplineText& s) { return spline_text_bias(s, 0, -2.5f, 0, 1); },
+         "; eye\r\n7.5, 5, 0\r\n\r\n{17.5 0 -5} tail\r\n"},
+        {commas, [](SplineText& s) { return spline_text_insert(s, 2); },
+         "; eye\r\n10, 5, 0\r\n\r\n{20 0 -5} tail\r\n{20 0 -5} tail\r\n"},
+        {commas, [](SplineText& s) { return spline_text_delete(s, 0); }, "; eye\r\n\r\n{20 0 -5} tail\r\n"},
+        // Inner segments of t^2 keys follow t^2: halfway between 1 and 4 lies 1.5^2.
+        {"0\n1\n4\n9\n16\n", [](SplineText& s) { return spline_text_insert(s, 2); },
+         "0\n1\n2.25\n4\n9\n16\n"},
+        {"5", [](SplineText& s) { return spline_text_insert(s, 1); }, "5\n5"},
+        {"\xEF\xBB\xBF-1 2", [](SplineText& s) { return spline_text_insert(s, 0); },
+         "\xEF\xBB\xBF-1 2\n-1 2"},
+        {sixteen, [](SplineText& s) { return spline_text_set(s, 0, 15, 0.25f); },
+         "0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 0.25\n"},
+        // No exponent: the reader would stop at its 'e'.
+        {"5\n", [](SplineText& s) { return spline_text_set(s, 0, 0, 1e-7f); }, "0.0000001\n"},
+        {"5\n", [](SplineText& s) { return spline_text_delete(s, 0); }, "",
+         "a spline keeps at least one key"},
+        {"5\n", [](SplineText& s) { return spline_text_set(s, 1, 0, 1); }, "", "key 1 out of range (1 keys)"},
+        {"5\n", [](SplineText& s) { return spline_text_set(s, 0, 1, 1); }, "",
+         "channel 1 out of range (1 channels)"},
+        {"5\n", [](SplineText& s) { return spline_text_set(s, 0, 0, NAN); }, "",
+         "the value is not a finite number"},
+        {"3" + std::string(38, '0') + "\n", [](SplineText& s) { return spline_text_bias(s, 0, 3e38f, 0, 0); },
+         "", "the value would not be a finite number"},
+        {"5\n", [](SplineText& s) { return spline_text_insert(s, 2); }, "",
+         "position 2 out of range (0 to 1)"},
+        // 16 numbers and blanks filling 254 bytes: a longer number would cut the line in two.
+        {full, [](SplineText& s) { return spline_text_set(s, 0, 0, 1e-30f); }, "",
+         "a line would grow longer than 255 bytes"},
+    };
+    for (const Case& c : cases) {
+        SplineText s;
+        ASSERT_EQ(spline_text_parse(c.before, s), "") << c.before;
+        const std::string why = c.edit(s);
+        EXPECT_EQ(s.bytes, c.after.empty() ? c.before : c.after) << c.before;
+        EXPECT_EQ(why, c.refusal) << c.before;
+        if (!c.refusal.empty()) continue;
+        // The player's reader takes the new bytes as the model holds them.
+        auto loaded = load_text(s.bytes, 1);
+        ASSERT_EQ(loaded->key_count, static_cast<int>(s.keys.size()));
+        for (size_t k = 0; k < s.keys.size(); ++k)
+            for (int i = 0; i < s.channels; ++i) EXPECT_EQ(loaded->keys[k].values[i], s.keys[k].values[i]);
+    }
+}
+
+TEST(SplineText, UndoingEveryEditGivesTheOriginalBytes) {
+    const std::string original = "; path\r\n{0, 1, 2}\r\n3, 4 ,5\r\n\r\n-6 -7 -8 ; end\r\n";
+    SplineText s;
+    ASSERT_EQ(spline_text_parse(original, s), "");
+    SplineHistory history;
+    std::srand(31);
+    for (int i = 0; i < 200; ++i) {
+        const std::string before = s.bytes;
+        const int n = static_cast<int>(s.keys.size());
+        const int pick = std::rand() % 4;
+        const std::string why =
+            pick == 0   ? spline_text_set(s, std::rand() % n, std::rand() % 3, std::rand() % 999 / 7.0f)
+            : pick == 1 ? spline_text_insert(s, std::rand() % (n + 1))
+            : pick == 2 ? spline_text_delete(s, std::rand() % n)
+                        : spline_text_bias(s, std::rand() % 3, 0.3f, 0, n - 1);
+        if (why.empty()) history.push({"a.spl", before, s.bytes});
+    }
+    EXPECT_NE(s.bytes, original);
+    std::string last_undone;
+    while (const SplineEdit* edit = history.undo()) last_undone = edit->before;
+    EXPECT_EQ(last_undone, original);
+    const SplineEdit* again = history.redo();
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(again->before, original);
+    history.push({"a.spl", "x", "y"});
+    EXPECT_EQ(history.redo(), nullptr) << "a new edit forgets what was undone";
 }
