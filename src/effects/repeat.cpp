@@ -121,6 +121,16 @@ void repeat_render(Section& outer, Frame& f) {
     if (repeat_continue(r, outer, f.time)) type.render(inner, f);
 }
 
+// The repeat's clock runs in an undrawn frame as in a drawn one, and the inner section is
+// started and skipped where it would be started and drawn.
+void repeat_skip(Section& outer, Frame& f) {
+    Repeat& r = *static_cast<Repeat*>(outer.data);
+    Section& inner = *r.inner;
+    const SectionType& type = *f.demo.types[inner.type];
+    if (repeat_begin(r, outer, f.time)) type.start(inner, f);
+    if (repeat_continue(r, outer, f.time) && type.skip != nullptr) type.skip(inner, f);
+}
+
 void repeat_stop(Section& outer, Frame& f) {
     Section& inner = *static_cast<Repeat*>(outer.data)->inner;
     f.demo.types[inner.type]->stop(inner, f);
@@ -128,5 +138,6 @@ void repeat_stop(Section& outer, Frame& f) {
 
 }  // namespace
 
-extern const SectionType efx_repeat_type = {"efxRepeat",   section_noop, repeat_init, repeat_start,
-                                            repeat_render, repeat_stop,  repeat_check};
+extern const SectionType efx_repeat_type = {"efxRepeat",  section_noop,  repeat_init,
+                                            repeat_start, repeat_render, repeat_stop,
+                                            repeat_check, nullptr,       repeat_skip};

@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,12 +38,17 @@ constexpr int MUSIC_RATE = 44100;
 
 struct Export {
     std::string path;
+    std::optional<float> from;
+    std::optional<float> to;
+    std::string profile;
+    VideoSpan span;       // the frames written, by their index in the whole run
+    float warm_from = 0;  // frames before this time are stepped, not drawn
     pid_t encoder = -1;
     int frames_fd = -1;
     int log_fd = -1;
     int music_fd = -1;
     bool output_made = false;
-    long total = 0;
+    long total = 0;  // frames drawn: the warm-up and the span
     long done = 0;
     int width = 0;
     int height = 0;
@@ -187,6 +193,13 @@ std::vector<std::string> encoder_arguments(int music_fd) {
     // H.264 in 4:2:0 needs even sides: an odd one loses its last row or column.
     if (exporter.width % 2 != 0 || exporter.height % 2 != 0)
         args.insert(args.end(), {"-vf", "crop=trunc(iw/2)*2:trunc(ih/2)*2:0:0"});
+    // Lossless for archives: planar RGB holds the frames as read, bit for bit.
+    if (exporter.profile == "master") {
+        args.insert(args.end(), {"-c:v", "ffv1", "-level", "3", "-pix_fmt", "gbrp", "-f", "matroska"});
+        if (music_fd >= 0) args.insert(args.end(), {"-c:a", "flac"});
+        args.insert(args.end(), {"-xerror", exporter.path});
+        return args;
+    }
     static const char* const h264_containers[] = {"mp4", "m4v", "mov", "mkv", nullptr};
     static const char* const other_containers[] = {"webm", "avi", "ogv", "gif", "nut", nullptr};
     bool h264 = has_extension(exporter.path, h264_containers);
@@ -220,6 +233,40 @@ void show_progress(bool last) {
 
 void no_capture(const Demo&) {}
 
+// The recording clock's time at frame k of a run from `start`: summed as the clock sums it.
+float frame_time(float start, float rate, long k) {
+    const float step = 1.0f / rate;
+    float t = start;
+    for (long i = 0; i < k; ++i) t += step;
+    return t;
+}
+
+long first_frame_at(float start, float rate, float t) {
+    const float step = 1.0f / rate;
+    long k = 0;
+    for (float at = start; at < t; at += step) ++k;
+    return k;
+}
+
+// Where drawing must begin for the frame at `t` to be the whole run's: the earliest start of
+// what is drawn at t, and of what is drawn in the frames since then (a feedback effect keeps
+// the picture of the frames before). What ended before stays undrawn; the random numbers its
+// drawing takes are drawn all the same by its skip callback.
+float warm_start(const Demo& demo, float t, float step) {
+    float from = t;
+    for (bool moved = true; moved;) {
+        moved = false;
+        for (Section* s = demo.sections.head; s != nullptr; s = s->next) {
+            if (!section_keep(demo, s) || s->type == SECTION_TYPE_LOADING) continue;
+            if (s->start < from && s->end >= from - step) {
+                from = s->start;
+                moved = true;
+            }
+        }
+    }
+    return from;
+}
+
 // The window shows how the export goes four times a second: showing every frame would copy each
 // one to the display for nobody, at a cost near the encoder's.
 void swap_now_and_then() {
@@ -230,10 +277,19 @@ void swap_now_and_then() {
     frame_swap();
 }
 
-// The frame as presented, read from the back buffer before the overlays and the swap.
+bool draws(const Demo& demo) {
+    return demo.time >= exporter.warm_from;
+}
+
+// The frame as presented, read from the back buffer before the overlays and the swap. The
+// warm-up's frames are presented like the span's (what a whole run does), not encoded.
 void present_and_encode() {
     frame_present();
     if (exporter.frames_fd < 0 || exporter.done >= exporter.total) return;
+    exporter.done += 1;
+    show_progress(false);
+    const long frame = exporter.demo != nullptr ? exporter.demo->frame_count : 0;
+    if (frame < exporter.span.first) return;
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, exporter.band_y, exporter.width, exporter.height, GL_RGB, GL_UNSIGNED_BYTE,
                  exporter.pixels.data());
@@ -252,9 +308,7 @@ void present_and_encode() {
         p += n;
         size -= static_cast<size_t>(n);
     }
-    exporter.done += 1;
-    show_progress(false);
-    if (exporter.done >= exporter.total && exporter.demo != nullptr) exporter.demo->quit = true;
+    if (frame + 1 >= exporter.span.end && exporter.demo != nullptr) exporter.demo->quit = true;
 }
 
 }  // namespace
@@ -282,9 +336,28 @@ std::string wav_header(long frames, int rate) {
     return h;
 }
 
-void video_export_prepare(const std::string& path, float rate) {
-    exporter.path = path;
-    if (rate > 0) config.record_fps = rate;
+VideoSpan video_span(float start, long total, float rate, std::optional<float> from,
+                     std::optional<float> to) {
+    VideoSpan span{total, total};
+    const float step = 1.0f / rate;
+    float t = start;
+    for (long k = 0; k < total; ++k, t += step) {
+        if (span.first == total && (!from || t >= *from)) span.first = k;
+        if (to && t >= *to) {
+            span.end = k;
+            break;
+        }
+    }
+    span.first = std::min(span.first, span.end);
+    return span;
+}
+
+void video_export_prepare(const VideoRequest& request) {
+    exporter.path = request.path;
+    exporter.from = request.from;
+    exporter.to = request.to;
+    exporter.profile = request.profile;
+    if (request.rate > 0) config.record_fps = request.rate;
     config.record = 1;
     config.sound = 0;
     config.loop = 0;
@@ -292,6 +365,7 @@ void video_export_prepare(const std::string& path, float rate) {
     frame_output.capture = no_capture;
     frame_output.present = present_and_encode;
     frame_output.swap = swap_now_and_then;
+    frame_output.draws = draws;
 }
 
 void video_export_start(Demo& demo) {
@@ -304,9 +378,20 @@ void video_export_start(Demo& demo) {
     exporter.band_y = std::max(band.y, 0);
     double start = config.demo_start;
     double end = span_end(demo);
-    exporter.total = video_frame_total(start, end, config.record_fps);
-    if (exporter.total <= 0)
+    const long whole = video_frame_total(start, end, config.record_fps);
+    if (whole <= 0)
         fatal_error("Nothing to export: the demo holds no time between %g and %g seconds", start, end);
+    exporter.span = video_span(config.demo_start, whole, config.record_fps, exporter.from, exporter.to);
+    if (exporter.span.end <= exporter.span.first)
+        fatal_error("Nothing to export: the demo holds no frame from %g to %g seconds",
+                    static_cast<double>(exporter.from.value_or(config.demo_start)),
+                    static_cast<double>(exporter.to.value_or(static_cast<float>(end))));
+    const float first_time = frame_time(config.demo_start, config.record_fps, exporter.span.first);
+    exporter.warm_from = warm_start(demo, first_time, 1.0f / config.record_fps);
+    exporter.total =
+        exporter.span.end - exporter.span.first +
+        (exporter.span.first - first_frame_at(config.demo_start, config.record_fps, exporter.warm_from));
+    start = first_time;
     exporter.pixels.resize(static_cast<size_t>(exporter.width) * exporter.height * 3);
     exporter.upright.resize(exporter.pixels.size());
 
@@ -314,7 +399,8 @@ void video_export_start(Demo& demo) {
     if (!executable_on_path("ffmpeg", program))
         fatal_error("Video export needs ffmpeg, which is not on PATH (scripts/install-deps installs it)");
 
-    long music_frames = std::lround(static_cast<double>(exporter.total) / config.record_fps * MUSIC_RATE);
+    long music_frames = std::lround(static_cast<double>(exporter.span.end - exporter.span.first) /
+                                    config.record_fps * MUSIC_RATE);
     exporter.music_fd = music_file(demo, start, music_frames);
     exporter.log_fd = scratch_file();
 

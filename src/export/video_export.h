@@ -3,14 +3,23 @@
 // the demo's music cut to the same span. No frame files and no sound device.
 #pragma once
 
+#include <optional>
 #include <string>
 
 struct Demo;
 
+struct VideoRequest {
+    std::string path;  // the output file as given on the command line, already made absolute
+    float rate = 0;    // frames per second; record_fps when 0
+    // The span of the whole export to write: its frames whose times fall in [from, to).
+    std::optional<float> from;
+    std::optional<float> to;
+    std::string profile = "web";  // web, compo or master
+};
+
 // Before the start-up: fixed step at `rate` frames per second (record_fps when 0), no sound
 // device, no loop, no dialogs, and the frame loop's hooks that hand each presented frame over.
-// `path` is the output file as given on the command line, already made absolute.
-void video_export_prepare(const std::string& path, float rate);
+void video_export_prepare(const VideoRequest& request);
 
 // After the start-up (window and load phase done): works out the span and the music, and starts
 // the encoder. Errors (no ffmpeg, nothing to export) are fatal.
@@ -23,6 +32,15 @@ void video_export_finish();
 // The frames a span holds at a rate: every step of 1/rate from the start that falls before
 // the end. 0 for an empty span.
 long video_frame_total(double start, double end, double rate);
+
+// The frames [first, end) of a whole export of `total` frames from `start` whose times fall in
+// [from, to). The times are the recording clock's own: single-precision steps of 1/rate summed
+// from the start, so a span's edges land on the frames a whole run has there.
+struct VideoSpan {
+    long first = 0;
+    long end = 0;
+};
+VideoSpan video_span(float start, long total, float rate, std::optional<float> from, std::optional<float> to);
 
 // The 44-byte header of a 16-bit stereo PCM WAV file holding `frames` frames at `rate`.
 std::string wav_header(long frames, int rate);

@@ -117,6 +117,18 @@ const OptionRow option_table[] = {
          return parse_file(o.video, n, v, "a file to write");
      },
      nullptr},
+    {"--from",
+     [](CliOptions& o, const std::string& n, const std::string& v) { return parse_time(o.from, n, v); },
+     nullptr},
+    {"--to", [](CliOptions& o, const std::string& n, const std::string& v) { return parse_time(o.to, n, v); },
+     nullptr},
+    {"--profile",
+     [](CliOptions& o, const std::string& n, const std::string& v) -> std::string {
+         if (v != "web" && v != "master") return bad_value("profile", n, v, "web or master");
+         o.profile = v;
+         return "";
+     },
+     nullptr},
     {"--timeline",
      [](CliOptions& o, const std::string& n, const std::string& v) {
          return parse_file(o.timeline, n, v, "an SVG file to write");
@@ -202,6 +214,12 @@ CliResult cli_parse(int argc, const char* const* argv) {
         result.error = std::string(modes[0]) + " and " + modes[1] + " cannot be used together";
     else if (o.serve && !o.watch)
         result.error = "--serve needs --watch";
+    else if ((o.from || o.to) && o.video.empty())
+        result.error = std::string(o.from ? "--from" : "--to") + " needs --video";
+    else if (o.profile != "web" && o.video.empty())
+        result.error = "--profile needs --video";
+    else if (o.from && o.to && !(*o.from < *o.to))
+        result.error = "--from must be before --to";
     return result;
 }
 
@@ -219,6 +237,13 @@ const char* cli_usage() {
            "  --video FILE        export the demo with its music into FILE (MP4: H.264 and AAC;\n"
            "                      the container follows the extension) through ffmpeg, at a\n"
            "                      fixed step, without opening a sound device\n"
+           "  --profile NAME      what --video writes: web (the default: H.264 and AAC as above)\n"
+           "                      or master (lossless: FFV1 in planar RGB and FLAC, in\n"
+           "                      Matroska whatever the extension)\n"
+           "  --from SECONDS, --to SECONDS\n"
+           "                      with --video: write only the frames of the whole export whose\n"
+           "                      times fall from --from to before --to, the same pictures bit for\n"
+           "                      bit (the player plays from the start without encoding first)\n"
            "  --fps N             frame rate of --video and of `record` (default record_fps)\n"
            "  --watch             the maker's mode: reload whenever a file of the demo changes,\n"
            "                      show errors in the window instead of ending, keys P (pause),\n"

@@ -21,6 +21,10 @@ struct CliOptions {
     bool lsp = false;   // a language server on standard input and output
     std::string video;  // "" when not exporting
     std::optional<float> video_fps;
+    // With --video: the span of the whole export's frames to write, [from, to).
+    std::optional<float> from;
+    std::optional<float> to;
+    std::string profile = "web";
     std::string timeline;  // "" unless drawing the time line instead of playing
     // The maker's console (--serve, with --watch only): its address and port; port 0 takes
     // any free one.

@@ -87,7 +87,9 @@ int main(int argc, char** argv) {
         timeline_write(*demo, timeline);
         return 0;
     }
-    if (!video.empty()) video_export_prepare(video, options.video_fps.value_or(0.0f));
+    if (!video.empty())
+        video_export_prepare(
+            {video, options.video_fps.value_or(0.0f), options.from, options.to, options.profile});
     demo_watch(demo.get());
     demo_init(*demo);
     if (!video.empty()) video_export_start(*demo);

@@ -239,13 +239,15 @@ void sections_start_due(Demo& demo) {
     }
 }
 
-void sections_render_active(Demo& demo) {
+namespace {
+template <typename Draw>
+void sections_step_active(Demo& demo, Draw draw) {
     Frame f = demo_frame(demo);
     Section* s = demo.active;
     while (s != nullptr) {
         s->elapsed += demo.delta;
         if (s->end >= demo.time) {
-            type_of(demo, s).render(*s, f);
+            draw(type_of(demo, s), *s, f);
             s = s->active_next;
         } else {
             Section* next = s->active_next;
@@ -255,6 +257,17 @@ void sections_render_active(Demo& demo) {
         }
     }
 }
+}  // namespace
+
+void sections_render_active(Demo& demo) {
+    sections_step_active(demo, [](const SectionType& type, Section& s, Frame& f) { type.render(s, f); });
+}
+
+void sections_skip_active(Demo& demo) {
+    sections_step_active(demo, [](const SectionType& type, Section& s, Frame& f) {
+        if (type.skip != nullptr) type.skip(s, f);
+    });
+}
 
 bool sequence_finished(const Demo& demo) {
     if (demo.pending == nullptr && demo.active == nullptr) return true;
@@ -263,6 +276,10 @@ bool sequence_finished(const Demo& demo) {
 
 void frame_draw(Demo& demo) {
     sections_start_due(demo);
+    if (frame_output.draws != nullptr && !frame_output.draws(demo)) {
+        sections_skip_active(demo);
+        return;
+    }
     frame_output.begin();
     demo.camera = nullptr;
     sections_render_active(demo);

@@ -15,6 +15,10 @@ struct FrameOutput {
     void (*overlay_fps)(const Demo& demo);
     void (*overlay_timing)(const Demo& demo);
     void (*swap)();
+    // Whether the frame at the demo's time is drawn; null draws every frame. A frame not drawn
+    // is still stepped: what is due starts, what ended stops, and each running section's skip
+    // callback runs in place of its render (the warm-up before an exported span).
+    bool (*draws)(const Demo& demo) = nullptr;
 };
 extern FrameOutput frame_output;
 FrameOutput frame_output_default();
@@ -50,6 +54,8 @@ void sequence_build(Demo& demo);
 void sections_start_due(Demo& demo);
 void sections_render_active(Demo& demo);
 bool sequence_finished(const Demo& demo);
+// sections_render_active for a frame that is not drawn: the skip callbacks instead of render.
+void sections_skip_active(Demo& demo);
 
 // The demo's frame, drawn and presented (recorded first when recording), before any overlay.
 void frame_draw(Demo& demo);

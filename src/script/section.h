@@ -90,6 +90,10 @@ struct SectionType {
     // Draws again, from the generator as it stands, the random numbers init drew (null for the
     // types whose init draws none): a seek replays the load phase's draws this way.
     SectionCallback redraw;
+    // A frame that is stepped but not drawn (the warm-up before an exported span) calls this in
+    // place of render: whatever render changes that outlives the frame apart from the picture,
+    // the random numbers it draws above all. Null for the types whose render changes nothing else.
+    SectionCallback skip;
 };
 
 // The table of section types a demo is read and played against: rows in a fixed order, row 0

@@ -114,12 +114,22 @@ void ray_redraw(Section& section, Frame& f) {
     ray_settle(*static_cast<Ray*>(section.data), f.demo.random);
 }
 
-void ray_render(Section& section, Frame& f) {
+Ray& ray_at_elapsed(Section& section) {
     Ray& ray = *static_cast<Ray*>(section.data);
     float ch0[SPLINE_MAX_CHANNELS] = {}, ch1[SPLINE_MAX_CHANNELS] = {};
     spline_eval(section.splines[0], ch0, section.elapsed);
     spline_eval(section.splines[1], ch1, section.elapsed);
     ray_set_channels(ray, ch0, ch1);
+    return ray;
+}
+
+// The bolts' walk draws random numbers and moves the joints: an undrawn frame walks them too.
+void ray_skip(Section& section, Frame& f) {
+    ray_walk(ray_at_elapsed(section), f.demo.random, [](const float*, const float*) {});
+}
+
+void ray_render(Section& section, Frame& f) {
+    Ray& ray = ray_at_elapsed(section);
     const std::vector<RayPass> passes = ray_glow_passes(ray.layers);
 
     glDisable(GL_TEXTURE_2D);
@@ -142,5 +152,5 @@ void ray_render(Section& section, Frame& f) {
 
 }  // namespace
 
-extern const SectionType ray_type = {"ray",      section_noop, ray_init,  section_noop,
-                                     ray_render, section_noop, ray_check, ray_redraw};
+extern const SectionType ray_type = {"ray",        section_noop, ray_init,   section_noop, ray_render,
+                                     section_noop, ray_check,    ray_redraw, ray_skip};
