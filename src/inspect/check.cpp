@@ -164,6 +164,7 @@ std::vector<CheckProblem> demo_check(bool decode_files, const CheckSources& sour
     SectionList scratch;
     LoadContext files;
     files.pictures_checked = sources.pictures_checked;
+    files.walk_bound = sources.walk_bound;
     LoadScope in_force(files);
     // Warnings of the file layer (a picture named as another format) become problems at the
     // place in force.

@@ -18,10 +18,12 @@
 // that a demo playing meanwhile goes on; never ends the program. Problems come ordered by
 // script and line; a hint follows its error.
 // What a check may read besides the files: texts standing in for scripts (ScriptRead::texts),
-// and the pictures earlier checks found good, kept up to date (LoadContext::pictures_checked).
+// the pictures earlier checks found good, kept up to date (LoadContext::pictures_checked), and a
+// bound on its walks of the folder (LoadContext::walk_bound).
 struct CheckSources {
     const std::map<std::string, std::string>* texts = nullptr;
     std::map<std::string, PictureStamp>* pictures_checked = nullptr;
+    FileWalkBound* walk_bound = nullptr;
 };
 std::vector<CheckProblem> demo_check(bool decode_files, const CheckSources& sources = {});
 

@@ -15,6 +15,7 @@
 #include "base/config.h"
 #include "base/error.h"
 #include "inspect/music_mix.h"
+#include "runtime/registry.h"
 #include "runtime/sequencer.h"
 #include "script/section.h"
 
@@ -518,7 +519,7 @@ TimelineInput timeline_collect(const Demo& demo, bool measure) {
     const Section* loading = nullptr;
     std::vector<const Section*> parsed;
     for (const Section* s = demo.sections.head; s != nullptr; s = s->next) {
-        if (loading == nullptr && s->type == 0) loading = s;
+        if (loading == nullptr && s->type == SECTION_TYPE_LOADING) loading = s;
         parsed.insert(parsed.begin(), s);
     }
     for (const Section* s : parsed) {

@@ -711,7 +711,7 @@ class Server {
         if (!w.header && (keyword == "string" || keyword == "spline") && w.name_to < before.size()) {
             const json range = range_of(line, column(before, w.value_from), column(before, at));
             std::vector<std::string> files;
-            walk([&] { files = file_list(MAX_FILES); });
+            walk([&](FileWalkBound&) { files = file_list(MAX_FILES); });
             for (const std::string& path : files) {
                 if (!fits(keyword, path)) continue;
                 items.push_back(
@@ -866,21 +866,22 @@ class Server {
         // Pictures found good in earlier rounds are not decoded again while their files stay.
         if (pictures_.size() > MAX_FILES) pictures_.clear();
         std::vector<CheckProblem> problems;
-        walk([&] { problems = demo_check(true, {&texts, &pictures_}); });
+        walk([&](FileWalkBound& bound) { problems = demo_check(true, {&texts, &pictures_, &bound}); });
         return problems;
     }
 
     // Runs `fn` with every walk of the folder bounded: MAX_WALK entries each, none once the
-    // folder has proved too big. A walk cut short makes it so.
+    // folder has proved too big. A walk cut short makes it so. `fn` gets the bound to hand on
+    // to a check, whose own context then stands in force.
     template <typename Fn>
     void walk(Fn&& fn) {
         FileWalkBound bound{too_big_ ? 0 : MAX_WALK};
-        struct Restore {
-            FileWalkBound* saved = file_walk_bound;
-            ~Restore() { file_walk_bound = saved; }
-        } restore;
-        file_walk_bound = &bound;
-        fn();
+        LoadContext bounded;
+        bounded.walk_bound = &bound;
+        {
+            LoadScope in_force(bounded);
+            fn(bound);
+        }
         if (bound.cut && !too_big_) {
             folder_too_big();
             dirty_ = true;  // what was checked with a walk cut short is checked again without one

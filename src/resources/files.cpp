@@ -298,11 +298,10 @@ std::string file_archive_folder(const std::string& path) {
     return path;
 }
 
-FileWalkBound* file_walk_bound = nullptr;
-
 bool file_walk_more(size_t read) {
-    if (file_walk_bound == nullptr || read < file_walk_bound->entries) return true;
-    file_walk_bound->cut = true;
+    FileWalkBound* bound = context_in_force != nullptr ? context_in_force->walk_bound : nullptr;
+    if (bound == nullptr || read < bound->entries) return true;
+    bound->cut = true;
     return false;
 }
 

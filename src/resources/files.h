@@ -28,15 +28,28 @@ struct PictureStamp {
     bool operator==(const PictureStamp&) const = default;
 };
 
+// A bound on every walk of the demo folder (script discovery, the checker's list of unused
+// files, file_list), for a caller that must answer in a bounded time whatever folder it is
+// given: no walk reads more than `entries` directory entries (an archive's included), and one
+// that stops short sets `cut`.
+struct FileWalkBound {
+    size_t entries = 0;
+    bool cut = false;
+};
+
 // What one load or one check collects through the file layer, and what it brings to it: the
-// files it opened (the maker watches them, the checker looks for the files nothing opened) and
-// the pictures found good by earlier checks. The load or check makes one and puts it in force
-// for its span with a LoadScope; without one in force nothing is collected.
+// files it opened (the maker watches them, the checker looks for the files nothing opened), the
+// pictures found good by earlier checks and a bound on its walks of the folder. The load or
+// check makes one and puts it in force for its span with a LoadScope; without one in force
+// nothing is collected and nothing bounded.
 struct LoadContext {
     std::set<std::string> opened;  // every path file_open opened, as given
     // When set, the pictures texture_check found good, by path: one whose plain file keeps its
     // stamp is not decoded again (a language server checks the whole demo on every change).
     std::map<std::string, PictureStamp>* pictures_checked = nullptr;
+    // When set, bounds every walk made while the context is in force; while null (the player,
+    // --check) each walk reads the whole folder.
+    FileWalkBound* walk_bound = nullptr;
 };
 
 // Puts a context in force until the scope ends; the one in force before comes back then, so a
@@ -85,17 +98,8 @@ std::string file_archive_folder(const std::string& path);
 // also for x.tga inside data.zip), hidden entries left out; at most `limit`, in no set order.
 std::vector<std::string> file_list(size_t limit);
 
-// A bound on every walk of the demo folder (script discovery, the checker's list of unused
-// files, file_list), for a caller that must answer in a bounded time whatever folder it is
-// given: no walk reads more than `entries` directory entries (an archive's included), and one
-// that stops short sets `cut`. While null (the player, --check) each walk reads the whole folder.
-struct FileWalkBound {
-    size_t entries = 0;
-    bool cut = false;
-};
-extern FileWalkBound* file_walk_bound;
-
-// Whether a walk that has read `read` entries may read one more; when not, the bound is cut.
+// Whether a walk that has read `read` entries may read one more under the bound of the context
+// in force; when not, the bound is cut.
 bool file_walk_more(size_t read);
 
 // Pictures larger than this many pixels are refused before decoding: the image library
