@@ -108,12 +108,12 @@ void bench_load_phase(const fs::path& showcase) {
     {
         SectionList sections;
         config_reset();
-        script_read_all(sections, section_types);
+        script_read_all(sections, {section_types, config});
         video_init();
         if (config.sound != 0) sound_init();
         Demo demo(section_types);
         config_reset();
-        script_read_all(demo.sections, section_types);
+        script_read_all(demo.sections, {section_types, config});
         files = named_files(demo);
     }
     std::unique_ptr<Demo> demo;
@@ -121,7 +121,7 @@ void bench_load_phase(const fs::path& showcase) {
         demo.reset();
         demo = std::make_unique<Demo>(section_types);
         config_reset();
-        script_read_all(demo->sections, section_types);
+        script_read_all(demo->sections, {section_types, config});
         clock_reset(*demo);
         auto begin = Clock::now();
         load_phase(*demo);

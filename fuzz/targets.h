@@ -85,11 +85,11 @@ inline std::string check_sections(const SectionList& sections) {
 // Scripts: line reader, splitter, keywords, vectors and configuration assignments.
 inline std::string run_script(const uint8_t* data, size_t size) {
     if (!write_input("input.tvl", data, size)) return "cannot write the input";
-    config = Config();
     SectionList sections;
+    Config settings;
     std::string problem;
     try {
-        script_parse("./input.tvl", sections, section_types);
+        script_parse("./input.tvl", sections, {section_types, settings});
         problem = check_sections(sections);  // after a fatal error the half-made section is never used
     } catch (const FatalError&) {
     }
@@ -253,12 +253,12 @@ inline std::string run_image(const uint8_t* data, size_t size) {
 // Zip archives through the file layer: directory walking, script discovery and reads.
 inline std::string run_archive(const uint8_t* data, size_t size) {
     if (!write_input("data.dat", data, size)) return "cannot write the input";
-    config = Config();
     std::string problem;
     {
         SectionList sections;
+        Config settings;
         try {
-            script_discover("./data", sections, section_types);
+            script_discover("./data", sections, {section_types, settings});
             problem = check_sections(sections);
         } catch (const FatalError&) {
         }

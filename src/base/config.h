@@ -1,5 +1,5 @@
-// The settings: one Config value, set to its defaults at start-up and assigned by script lines
-// (and command-line options) before anything else starts. A snapshot is a copy of the value.
+// The settings: the value a reading of the scripts assigns (then the command line's options),
+// in two parts with different owners, and the name table that maps a variable line onto it.
 #pragma once
 
 #include <cstdint>
@@ -12,9 +12,9 @@ struct ConfigPlace {
     int line = 0;
 };
 
-struct Config {
-    // The 26 variables, in the order of the name table.
-    std::string demo_name = "Tarvel";
+// What the scripts give the show: a reload (the maker's mode) may change any of it, so it
+// belongs to the demo that was read with it.
+struct ShowSettings {
     int32_t fps = 0;
     int32_t timing = 0;
     int32_t debug = 0;
@@ -22,10 +22,19 @@ struct Config {
     float record_fps = 25.0f;
     int32_t compress_tga = 0;
     int32_t loop = 0;
-    int32_t sound = 1;
     int32_t bench = 0;
     float demo_start = 0.0f;
     float demo_end = 0.0f;
+    int32_t texture_detail = 5;
+    float bpm = 0.0f;  // the music's tempo in beats a minute; 0: none
+    int32_t beats_per_bar = 4;
+};
+
+// What only a restart changes: the window, its GL context and the sound device, fixed when
+// they open. A script edited while they are open changes nothing here.
+struct WindowSettings {
+    std::string demo_name = "Tarvel";
+    int32_t sound = 1;
     int32_t gl_fullscreen = 0;
     int32_t gl_panoramic = 1;
     int32_t gl_info = 0;
@@ -37,12 +46,13 @@ struct Config {
     int32_t gl_stencil = 0;
     int32_t gl_rttWidth = 512;
     int32_t gl_rttHeight = 512;
-    int32_t texture_detail = 5;
-    float bpm = 0.0f;  // the music's tempo in beats a minute; 0: none
-    int32_t beats_per_bar = 4;
-
     // 16/9 until the video mode settles it.
     float display_aspect = 16.0f / 9.0f;
+};
+
+// One reading of the scripts: the 26 variables, defaults where no line set them, and where
+// each was set. Each part goes to its owner once the read is done.
+struct Config : ShowSettings, WindowSettings {
     // The script and line of each variable's last assignment, by name.
     std::map<std::string, ConfigPlace> places;
 };

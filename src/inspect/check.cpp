@@ -63,7 +63,8 @@ bool overlap(const Section& a, const Section& b) {
 }
 
 // What the player accepts in a section's span and place but is almost always a mistake.
-void span_warnings(std::vector<CheckProblem>& problems, const std::vector<Section*>& sections) {
+void span_warnings(std::vector<CheckProblem>& problems, const std::vector<Section*>& sections,
+                   const ShowSettings& settings) {
     const Section* first_loading = nullptr;
     for (const Section* s : sections) {
         if (s->type == SECTION_TYPE_LOADING) {
@@ -86,15 +87,15 @@ void span_warnings(std::vector<CheckProblem>& problems, const std::vector<Sectio
             if (s->end <= s->start) message += ", and the section ends before it starts";
             warn(problems, *s, s->start_line, message);
         }
-        if (!section_kept_from(s, config.demo_start)) {
+        if (!section_kept_from(s, settings.demo_start)) {
             warn(problems, *s, 0,
-                 config.demo_end == 0.0f
+                 settings.demo_end == 0.0f
                      ? format("the section (%g to %g s) ends before demo_start (%g s) and is never played",
-                              s->start, s->end, config.demo_start)
+                              s->start, s->end, settings.demo_start)
                      : format("the section (%g to %g s) lies wholly outside demo_start..demo_end (%g to %g "
                               "s) and "
                               "is never played",
-                              s->start, s->end, config.demo_start, config.demo_end));
+                              s->start, s->end, settings.demo_start, settings.demo_end));
         }
         if (spatial(*s)) {
             const Section* lowest = nullptr;
@@ -156,11 +157,7 @@ void unused_files(std::vector<CheckProblem>& problems, const std::set<std::strin
 
 std::vector<CheckProblem> demo_check(bool decode_files, const CheckSources& sources) {
     std::vector<CheckProblem> problems;
-    // The settings as they were, put back however the check ends.
-    struct ConfigRestore {
-        Config saved = config;
-        ~ConfigRestore() { config = saved; }
-    } config_restore;
+    Config settings;
     SectionList scratch;
     LoadContext files;
     files.pictures_checked = sources.pictures_checked;
@@ -174,8 +171,7 @@ std::vector<CheckProblem> demo_check(bool decode_files, const CheckSources& sour
                             Severity::Warning, message});
     });
 
-    config_reset();
-    ScriptRead read(section_types);
+    ScriptRead read(section_types, settings);
     read.problems = &problems;
     read.texts = sources.texts;
     script_discover(".", scratch, read);
@@ -183,11 +179,11 @@ std::vector<CheckProblem> demo_check(bool decode_files, const CheckSources& sour
     std::vector<Section*> sections;
     for (Section* s = scratch.head; s != nullptr; s = s->next) sections.insert(sections.begin(), s);
 
-    capture_into(problems, [] { demo_settings_check(); });
+    capture_into(problems, [&settings] { demo_settings_check(settings); });
     if (std::none_of(sections.begin(), sections.end(),
                      [](const Section* s) { return s->type == SECTION_TYPE_LOADING; }))
         problems.push_back({"", 0, Severity::Error, "Loading section not found"});
-    span_warnings(problems, sections);
+    span_warnings(problems, sections, settings);
     for (Section* s : sections) {
         capture_into(problems, [&] {
             ErrorPlace place = section_at(*s);

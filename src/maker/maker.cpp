@@ -117,7 +117,7 @@ class Maker {
 
 void Maker::read_scripts(SectionList& into) {
     config_reset();
-    script_read_all(into, section_types);
+    script_read_all(into, {section_types, config});
     options_.apply_command_line();
 }
 
@@ -432,7 +432,7 @@ int Maker::run() {
         console_.announce();
     }
     try {
-        demo_settings_check();
+        demo_settings_check(config);
         video_init();
         if (config.sound != 0) sound_init();
     } catch (const MakerFailure&) {

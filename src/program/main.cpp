@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
 
     auto demo = std::make_unique<Demo>(section_types);
     config_reset();
-    script_read_all(demo->sections, section_types);
+    script_read_all(demo->sections, {section_types, config});
     cli_apply(options);
     if (!timeline.empty()) {
         timeline_write(*demo, timeline);

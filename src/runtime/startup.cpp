@@ -19,36 +19,36 @@
 #include "script/parser.h"
 #include "audio/sound_system.h"
 
-void demo_settings_check() {
+void demo_settings_check(const Config& settings) {
     // A recording steps the clock by 1/record_fps: anything but a positive rate would stall or
     // reverse it, and the demo would never end.
-    if (config.record != 0 && !(config.record_fps > 0.0f)) {
-        ErrorPlace place = config_place("record_fps");
-        fatal_error("Invalid record_fps %g", static_cast<double>(config.record_fps));
+    if (settings.record != 0 && !(settings.record_fps > 0.0f)) {
+        ErrorPlace place = config_place(settings, "record_fps");
+        fatal_error("Invalid record_fps %g", static_cast<double>(settings.record_fps));
     }
     // The tempo counts bars and beats from time 0: 0 means none, anything else must be a rate.
-    if (!std::isfinite(config.bpm) || config.bpm < 0.0f) {
-        ErrorPlace place = config_place("bpm");
-        fatal_error("Invalid bpm %g", static_cast<double>(config.bpm));
+    if (!std::isfinite(settings.bpm) || settings.bpm < 0.0f) {
+        ErrorPlace place = config_place(settings, "bpm");
+        fatal_error("Invalid bpm %g", static_cast<double>(settings.bpm));
     }
-    if (config.beats_per_bar < 1) {
-        ErrorPlace place = config_place("beats_per_bar");
-        fatal_error("Invalid beats_per_bar %d", config.beats_per_bar);
+    if (settings.beats_per_bar < 1) {
+        ErrorPlace place = config_place(settings, "beats_per_bar");
+        fatal_error("Invalid beats_per_bar %d", settings.beats_per_bar);
     }
     // The frame is drawn into the window's back buffer, so it has to fit there. The sizes are
     // settings of their own, and the frame's is the one usually changed.
-    std::string problem =
-        video_size_problem(config.gl_width, config.gl_height, config.gl_rttWidth, config.gl_rttHeight);
+    std::string problem = video_size_problem(settings.gl_width, settings.gl_height, settings.gl_rttWidth,
+                                             settings.gl_rttHeight);
     if (!problem.empty()) {
         const char* names[] = {"gl_rttWidth", "gl_rttHeight", "gl_width", "gl_height"};
         const char* name = names[0];
         for (const char* n : names) {
-            if (config.places.count(n) != 0) {
+            if (settings.places.count(n) != 0) {
                 name = n;
                 break;
             }
         }
-        ErrorPlace place = config_place(name);
+        ErrorPlace place = config_place(settings, name);
         fatal_error("%s", problem.c_str());
     }
 }
@@ -65,7 +65,7 @@ void demo_watch(const Demo* demo) {
 }
 
 void demo_init(Demo& demo) {
-    demo_settings_check();
+    demo_settings_check(config);
     record_check_folder();
 
     video_init();

@@ -3,11 +3,12 @@
 
 #include <memory>
 
+struct Config;
 struct Demo;
 
 // The checks of the settings the scripts assigned, placed at the assignments: the recording
 // rate and the sizes of the window and of the frame. No window is needed.
-void demo_settings_check();
+void demo_settings_check(const Config& settings);
 
 // Brings up video, sound (when `sound` is set), the clock, the demo's sections (load phase) and
 // the font, then synchronises the clock; the scripts must have been read into the demo. A quit

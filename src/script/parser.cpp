@@ -137,16 +137,17 @@ void assign_variable(const ParseState& st, const char* key, const char* value) {
         }
         fatal_error("Unknown variable");
     }
-    config.places[var->name] = {st.path, st.line};
+    Config& settings = st.read.settings;
+    settings.places[var->name] = {st.path, st.line};
     switch (var->type) {
         case CONFIG_INT:
-            scan_int(value, &(config.*var->int_member));
+            scan_int(value, &(settings.*var->int_member));
             break;
         case CONFIG_FLOAT:
-            text_scan_float(value, &(config.*var->float_member));
+            text_scan_float(value, &(settings.*var->float_member));
             break;
         default:
-            config.*var->string_member = value;
+            settings.*var->string_member = value;
             break;
     }
 }
@@ -350,9 +351,9 @@ std::string script_did_you_mean(std::string_view word, const std::vector<std::st
     return best.empty() ? "" : "did you mean '" + std::string(best) + "'?";
 }
 
-ErrorPlace config_place(const char* name) {
-    auto found = config.places.find(name);
-    if (found == config.places.end()) return ErrorPlace("", 0);
+ErrorPlace config_place(const Config& settings, const char* name) {
+    auto found = settings.places.find(name);
+    if (found == settings.places.end()) return ErrorPlace("", 0);
     return ErrorPlace(found->second.script, found->second.line);
 }
 

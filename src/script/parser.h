@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/config.h"
 #include "base/error.h"
 #include "script/problem.h"
 #include "script/section.h"
@@ -36,15 +37,18 @@ extern const ScriptEnum blend_factors[BLEND_FACTOR_COUNT];
 extern const ScriptEnum alpha_funcs[ALPHA_FUNC_COUNT];
 
 // What one reading of the scripts works with: the section types headers are read against; the
-// problems it collects, when given (collecting mode: every error, with its hint, and every
-// warning goes there, and the parse goes on with the next line; the lines after a header of an
-// unknown type are skipped; otherwise the first error ends the program); and texts standing in
-// for script files (an editor's unsaved scripts), keyed by the script's path under the working
+// settings value its variable lines assign; the problems it collects, when given (collecting mode: every
+// error, with its hint, and every warning goes there, and the parse goes on with the next line; the lines
+// after a header of an unknown type are skipped; otherwise the first error ends the program); and texts
+// standing in for script files (an editor's unsaved scripts), keyed by the script's path under the working
 // directory without "./" ("scenes/a.tvl"), read in place of the files.
 struct ScriptRead {
-    // A plain reading: the first error ends the program, every script is read from its file.
-    ScriptRead(const SectionTypes& types_) : types(types_) {}  // NOLINT: implicit on purpose
+    // A plain reading into `settings_`: the first error ends the program, every script is read
+    // from its file.
+    ScriptRead(const SectionTypes& types_, Config& settings_) : types(types_), settings(settings_) {}
     const SectionTypes& types;
+    // What the variable lines assign, and where.
+    Config& settings;
     std::vector<CheckProblem>* problems = nullptr;
     const std::map<std::string, std::string>* texts = nullptr;
 };
@@ -69,8 +73,8 @@ void script_parse(const char* path, SectionList& into, const ScriptRead& read);
 // four letters, at least one), the closest first found; "" when none is.
 std::string script_did_you_mean(std::string_view word, const std::vector<std::string_view>& names);
 
-// The error place of that assignment (none when no script assigned it).
-ErrorPlace config_place(const char* name);
+// The error place of that assignment in `settings` (none when no script assigned it).
+ErrorPlace config_place(const Config& settings, const char* name);
 
 // Splits a variable line into key (before the first blank) and value (after the run of blanks,
 // up to the line end). `key` holds SCRIPT_NAME_SIZE bytes: a longer key is cut, which changes

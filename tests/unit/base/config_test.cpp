@@ -28,8 +28,8 @@ std::string table_text(const Config& c) {
 using ConfigTest = ScriptTest;
 
 // Each name sets a member of its own: set through the table one at a time, every variable
-// changes alone, and a reset brings back the defaults and empties the sections.
-TEST_F(ConfigTest, EachNameSetsItsOwnVariableAndAResetBringsBackTheDefaults) {
+// changes alone, and a reading of no script gives the defaults and empties the sections.
+TEST_F(ConfigTest, EachNameSetsItsOwnVariableAndAReadStartsFromTheDefaults) {
     const std::string defaults = table_text(Config());
     EXPECT_NE(defaults.find(" gl_width=800 "), std::string::npos) << defaults;
     for (const ConfigVar& var : config_vars) {
@@ -42,13 +42,9 @@ TEST_F(ConfigTest, EachNameSetsItsOwnVariableAndAResetBringsBackTheDefaults) {
         EXPECT_EQ(text.find("=-7"), text.rfind("=-7")) << var.name;
         EXPECT_NE(text.find(set), std::string::npos) << var.name;
     }
-    config.gl_width = 1;
-    config.display_aspect = 1;
     sections.add();
-    config_reset();
-    script_read_all(sections, section_types);
-    EXPECT_EQ(table_text(config), defaults);
-    EXPECT_FLOAT_EQ(config.display_aspect, 16.0f / 9.0f);
+    script_read_all(sections, {section_types, settings});
+    EXPECT_EQ(table_text(settings), defaults);
     EXPECT_EQ(sections.head, nullptr);
 }
 
@@ -64,7 +60,7 @@ TEST_F(ConfigTest, TheTempoIsCheckedWhereItWasSet) {
     for (const auto& [script, message] : rows) {
         reset();
         ASSERT_EQ(parse(script), "") << script;
-        EXPECT_EQ(fatal_message_of([] { demo_settings_check(); }), message) << script;
+        EXPECT_EQ(fatal_message_of([this] { demo_settings_check(settings); }), message) << script;
     }
 }
 

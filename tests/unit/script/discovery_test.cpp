@@ -78,7 +78,7 @@ TEST_F(Discovery, ScriptsAreFilesWithTvlAnywhereInTheirName) {
     ASSERT_EQ(discover(), "");
     EXPECT_EQ(parsed_tags(sections, true),
               (std::vector<std::string>{"a.tvl.bak", "c.tvlx", "scenes.tvl/inner.tvl", "x", "y", "y"}));
-    EXPECT_EQ(config.gl_width, 800);
+    EXPECT_EQ(settings.gl_width, 800);
 }
 
 TEST_F(Discovery, ArchivesOfAnyNameAreWalkedAndNamedInThePath) {
@@ -92,7 +92,7 @@ TEST_F(Discovery, ArchivesOfAnyNameAreWalkedAndNamedInThePath) {
     EXPECT_EQ(parsed_tags(sections, true),
               (std::vector<std::string>{"bare", "bare deep", "data.dat", "data.dat deep", "pack.tvl",
                                         "pack.tvl deep", "up.ZIP", "up.ZIP deep"}));
-    EXPECT_EQ(config.gl_width, 800);
+    EXPECT_EQ(settings.gl_width, 800);
 
     // The path named in a message runs through the archive and may pass 255 characters.
     reset();

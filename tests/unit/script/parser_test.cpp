@@ -81,7 +81,7 @@ TEST_F(ScriptTest, ScriptsAndTheSectionsTheyMake) {
     }
     reset();
     ASSERT_EQ(parse(example), "");
-    EXPECT_EQ(config.demo_name, "Intro");
+    EXPECT_EQ(settings.demo_name, "Intro");
 }
 
 TEST_F(ScriptTest, EveryMessageWithItsLineNumber) {
@@ -138,7 +138,9 @@ TEST_F(ScriptTest, EveryMessageWithItsLineNumber) {
         reset();
         EXPECT_EQ(parse(script), message) << script;
     }
-    EXPECT_EQ(fatal_message_of([this] { script_parse("./missing.tvl", sections, section_types); }),
+    EXPECT_EQ(fatal_message_of([this] {
+                  script_parse("./missing.tvl", sections, {section_types, settings});
+              }),
               "Error opening script './missing.tvl'");
     // The current section ends with its file.
     reset();
@@ -150,13 +152,13 @@ TEST_F(ScriptTest, ConfigurationValuesByType) {
     ASSERT_EQ(parse("fps 1\nrecord_fps 30.5\ndemo_name   My Demo  \ngl_width x\ngl_height 1e3\n"
                     "texture_detail 99999999999\ngl_bpp -99999999999\nrecord_fps x\n"),
               "");
-    EXPECT_EQ(config.fps, 1);
-    EXPECT_EQ(config.record_fps, 30.5f);
-    EXPECT_EQ(config.demo_name, "My Demo  ");
-    EXPECT_EQ(config.gl_width, 800);  // unchanged
-    EXPECT_EQ(config.gl_height, 1);   // "%d" stops at the e
-    EXPECT_EQ(config.texture_detail, INT_MAX);
-    EXPECT_EQ(config.gl_bpp, INT_MIN);
+    EXPECT_EQ(settings.fps, 1);
+    EXPECT_EQ(settings.record_fps, 30.5f);
+    EXPECT_EQ(settings.demo_name, "My Demo  ");
+    EXPECT_EQ(settings.gl_width, 800);  // unchanged
+    EXPECT_EQ(settings.gl_height, 1);   // "%d" stops at the e
+    EXPECT_EQ(settings.texture_detail, INT_MAX);
+    EXPECT_EQ(settings.gl_bpp, INT_MIN);
     EXPECT_TRUE(parsed_sections().empty());
 }
 

@@ -1,4 +1,4 @@
-// Helpers for tests that parse scripts: a private working directory, clean configuration and
+// Helpers for tests that parse scripts: a private working directory, clean settings and
 // section list around each test, and the parsed sections in the order they were parsed.
 #pragma once
 
@@ -22,28 +22,30 @@ inline std::vector<const Section*> parsed_sections(const SectionList& list) {
 
 class ScriptTest : public ::testing::Test {
   protected:
-    ScriptTest() : cd(dir.path) { config = Config(); }
-    ~ScriptTest() override { config = Config(); }
+    ScriptTest() : cd(dir.path) {}
 
     std::vector<const Section*> parsed_sections() const { return ::parsed_sections(sections); }
     // The defaults and no sections.
     void reset() {
-        config = Config();
+        settings = Config();
         sections.clear();
     }
 
     // Writes `text` to ./`name` and parses it; returns the fatal message, "" when none.
     std::string parse(const std::string& text, const std::string& name = "x.tvl") {
         write_file(dir.file(name), text);
-        return fatal_message_of([&] { script_parse(("./" + name).c_str(), sections, section_types); });
+        return fatal_message_of([&] {
+            script_parse(("./" + name).c_str(), sections, {section_types, settings});
+        });
     }
 
     // Discovery from "." with fatal errors caught; returns the message, "" when none.
     std::string discover() {
-        return fatal_message_of([this] { script_discover(".", sections, section_types); });
+        return fatal_message_of([this] { script_discover(".", sections, {section_types, settings}); });
     }
 
     TempDir dir;
     ScopedChdir cd;
     SectionList sections;
+    Config settings;  // what the scripts parsed assigned
 };
