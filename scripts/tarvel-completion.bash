@@ -5,7 +5,7 @@
 _tarvel() {
     local cur=${COMP_WORDS[COMP_CWORD]} prev= after_equals= prefix=
     ((COMP_CWORD > 0)) && prev=${COMP_WORDS[COMP_CWORD-1]}
-    local options='--start --end --size --fullscreen --no-sound --video --fps --watch --serve
+    local options='--start --end --size --fullscreen --no-sound --video --profile --from --to --fps --watch --serve
         --timeline --no-dialog --check --lsp --help --version'
     local video='!*.@(mp4|mkv|webm|mov|avi|gif|MP4|MKV|WEBM|MOV|AVI|GIF)'
     COMPREPLY=()
