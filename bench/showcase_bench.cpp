@@ -38,6 +38,7 @@
 #include <vector>
 
 #include "audio/sound_system.h"
+#include "base/io.h"
 #include "runtime/registry.h"
 #include "base/config.h"
 #include "runtime/sequencer.h"
@@ -61,10 +62,9 @@ constexpr int ROUNDS = 5;
 using Clock = std::chrono::steady_clock;
 
 std::string slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    std::string bytes;
+    path_read_all(path.c_str(), bytes);
+    return bytes;
 }
 
 bool is_picture(const fs::path& path) {

@@ -25,6 +25,7 @@
 
 #include "audio/audio_decoder.h"
 #include "audio/audio_mixer.h"
+#include "base/io.h"
 #include "media_files.h"
 #include "rounds.h"
 
@@ -60,10 +61,9 @@ std::string tune_wav() {
 }
 
 std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    std::string bytes;
+    path_read_all(path.c_str(), bytes);
+    return bytes;
 }
 
 struct Sample {

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "../tools/media/tga_reader.h"
+#include "base/io.h"
 #include "runtime/capture.h"
 #include "runtime/registry.h"
 #include "inspect/check.h"
@@ -59,12 +60,7 @@ inline bool write_input(const char* path, const uint8_t* data, size_t size) {
 
 inline std::string read_whole(const char* path) {
     std::string out;
-    FILE* f = std::fopen(path, "rb");
-    if (f == nullptr) return out;
-    char buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) out.append(buffer, n);
-    std::fclose(f);
+    path_read_all(path, out);
     return out;
 }
 

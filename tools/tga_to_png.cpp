@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "base/io.h"
 #include "tool_help.h"
 
 namespace {
@@ -21,17 +22,6 @@ struct Picture {
     int width = 0, height = 0;
     std::vector<uint8_t> rgb;  // top row first
 };
-
-bool read_file(const char* path, std::string& out) {
-    FILE* f = std::fopen(path, "rb");
-    if (f == nullptr) return false;
-    char buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) out.append(buffer, n);
-    bool ok = std::ferror(f) == 0;
-    std::fclose(f);
-    return ok;
-}
 
 // Returns "" or what is wrong with the file.
 std::string tga_read(const std::string& b, Picture& p) {
@@ -166,7 +156,8 @@ Picture sheet(const std::vector<Picture>& frames, int columns) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (tool_help(argc, argv, "tga_to_png [-w WIDTH] [-h HEIGHT] [-c COLUMNS] INPUT.tga... OUTPUT.png")) return 0;
+    if (tool_help(argc, argv, "tga_to_png [-w WIDTH] [-h HEIGHT] [-c COLUMNS] INPUT.tga... OUTPUT.png"))
+        return 0;
     int width = 0, height = 0, columns = 0;
     int i = 1;
     for (; i + 1 < argc && argv[i][0] == '-'; i += 2) {
@@ -189,7 +180,7 @@ int main(int argc, char** argv) {
     for (; i < argc - 1; ++i) {
         std::string bytes;
         Picture picture;
-        if (!read_file(argv[i], bytes)) {
+        if (!path_read_all(argv[i], bytes)) {
             std::perror(argv[i]);
             return 1;
         }

@@ -16,6 +16,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/io.h"
+
 namespace {
 
 FatalHandler fatal_handler = nullptr;
@@ -46,16 +48,6 @@ std::string qt_plain_text(const char* text) {
         }
     }
     return out + "</qt>";
-}
-
-void write_all(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        ssize_t n = write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
 }
 
 // Runs the dialog without a shell and waits for it. Its own output (toolkit chatter) goes to
@@ -103,8 +95,8 @@ void run_and_wait(const std::string& program, std::vector<std::string>& args, co
         struct sigaction previous = {};
         ignore.sa_handler = SIG_IGN;
         sigaction(SIGPIPE, &ignore, &previous);
-        write_all(fds[1], input, std::strlen(input));
-        write_all(fds[1], "\n", 1);
+        fd_write_all(fds[1], input, std::strlen(input));
+        fd_write_all(fds[1], "\n", 1);
         close(fds[1]);
         sigaction(SIGPIPE, &previous, nullptr);
     }

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "base/io.h"
 #include "base/config.h"
 #include "base/error.h"
 #include "inspect/music_mix.h"
@@ -73,14 +74,8 @@ int scratch_file() {
 }
 
 void write_all(int fd, const void* data, size_t size, const char* what) {
-    const auto* p = static_cast<const char*>(data);
-    while (size > 0) {
-        ssize_t n = write(fd, p, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) fatal_error("Cannot write %s: %s", what, std::strerror(n < 0 ? errno : EIO));
-        p += n;
-        size -= static_cast<size_t>(n);
-    }
+    if (const int error = fd_write_all(fd, data, size); error != 0)
+        fatal_error("Cannot write %s: %s", what, std::strerror(error));
 }
 
 // The last lines ffmpeg wrote, for the error message.
@@ -299,15 +294,8 @@ void present_and_encode() {
         std::memcpy(exporter.upright.data() + static_cast<size_t>(y) * row,
                     exporter.pixels.data() + static_cast<size_t>(exporter.height - 1 - y) * row, row);
     }
-    const uint8_t* p = exporter.upright.data();
-    size_t size = exporter.upright.size();
-    while (size > 0) {
-        ssize_t n = write(exporter.frames_fd, p, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) export_failed("the encoder stopped taking frames");
-        p += n;
-        size -= static_cast<size_t>(n);
-    }
+    if (fd_write_all(exporter.frames_fd, exporter.upright.data(), exporter.upright.size()) != 0)
+        export_failed("the encoder stopped taking frames");
     if (frame + 1 >= exporter.span.end && exporter.demo != nullptr) exporter.demo->quit = true;
 }
 

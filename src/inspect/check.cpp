@@ -12,6 +12,7 @@
 
 #include "base/config.h"
 #include "base/error.h"
+#include "base/io.h"
 #include "runtime/sequencer.h"
 #include "runtime/registry.h"
 #include "runtime/startup.h"
@@ -117,7 +118,7 @@ void span_warnings(std::vector<CheckProblem>& problems, const std::vector<Sectio
 
 std::string normal(const std::string& path) {
     std::string p = fs::path(path).lexically_normal().string();
-    return p.rfind("./", 0) == 0 ? p.substr(2) : p;
+    return std::string(path_without_dot(p));
 }
 
 bool top_level_output(const std::string& relative) {

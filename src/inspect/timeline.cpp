@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/io.h"
 #include "base/config.h"
 #include "base/error.h"
 #include "inspect/music_mix.h"
@@ -561,17 +562,7 @@ void timeline_write(const Demo& demo, const std::string& path) {
     mode_t mask = umask(0);
     umask(mask);
     int error = fchmod(fd, 0666 & ~mask) == 0 ? 0 : errno;
-    const char* p = svg.data();
-    size_t left = svg.size();
-    while (error == 0 && left > 0) {
-        ssize_t n = write(fd, p, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) error = n < 0 ? errno : EIO;
-        if (n > 0) {
-            p += n;
-            left -= static_cast<size_t>(n);
-        }
-    }
+    if (error == 0) error = fd_write_all(fd, svg);
     if (close(fd) != 0 && error == 0) error = errno;
     if (error == 0 && rename(temp.c_str(), path.c_str()) != 0) error = errno;
     if (error != 0) {

@@ -24,6 +24,7 @@
 #include <system_error>
 #include <vector>
 
+#include "base/io.h"
 #include "inspect/check.h"
 #include "maker/console.h"
 #include "maker/console_note.h"
@@ -100,9 +101,7 @@ class Input {
   private:
     bool fill() {
         buffer_.resize(65536);
-        ssize_t n;
-        do n = read(fd_, buffer_.data(), buffer_.size());
-        while (n < 0 && errno == EINTR);
+        const ssize_t n = fd_read_some(fd_, buffer_.data(), buffer_.size());
         buffer_.resize(n > 0 ? static_cast<size_t>(n) : 0);
         at_ = 0;
         return n > 0;
@@ -539,13 +538,7 @@ class Server {
     void send(const json& message) {
         std::string body = message.dump(-1, ' ', false, json::error_handler_t::replace);
         std::string framed = "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-        size_t done = 0;
-        while (done < framed.size()) {
-            ssize_t n = write(out_fd_, framed.data() + done, framed.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return;
-            done += static_cast<size_t>(n);
-        }
+        fd_write_all(out_fd_, framed);
     }
     void reply(const json& id, const json& result) {
         send({{"jsonrpc", "2.0"}, {"id", id}, {"result", result}});
@@ -961,7 +954,7 @@ class Server {
             std::vector<std::string> lines = lines_of(doc.text);
             json diagnostics = json::array();
             for (const CheckProblem& p : problems) {
-                std::string script = p.script.rfind("./", 0) == 0 ? p.script.substr(2) : p.script;
+                std::string script(path_without_dot(p.script));
                 // What is wrong with the demo as a whole (no loading section, no font) goes on the
                 // first script open, at its top; a file no script uses is no script's problem.
                 const bool whole = p.line == 0 && script.find(".tvl") == std::string::npos &&

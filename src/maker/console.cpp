@@ -32,6 +32,7 @@
 #include <thread>
 #include <utility>
 
+#include "base/io.h"
 #include "maker/console_note.h"
 #include "maker/web.h"
 
@@ -548,13 +549,7 @@ std::string console_token() {
     if (got < sizeof bytes) {
         int fd = open("/dev/urandom", O_RDONLY | O_CLOEXEC);
         if (fd < 0) return "";
-        got = 0;
-        while (got < sizeof bytes) {
-            ssize_t n = read(fd, bytes + got, sizeof bytes - got);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            got += static_cast<size_t>(n);
-        }
+        got = fd_read_full(fd, bytes, sizeof bytes);
         close(fd);
         if (got < sizeof bytes) return "";
     }

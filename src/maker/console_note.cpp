@@ -9,19 +9,9 @@
 #include <cerrno>
 #include <cstdio>
 
-namespace {
+#include "base/io.h"
 
-bool write_all(int fd, const std::string& bytes) {
-    for (size_t done = 0; done < bytes.size();) {
-        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 bool console_note_write(const std::string& path, const std::string& line) {
     static std::atomic<unsigned> serial{0};
@@ -32,7 +22,7 @@ bool console_note_write(const std::string& path, const std::string& line) {
     const int fd = open(fresh.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) return false;
     // The umask may have taken bits away; the owner must still read and write it.
-    bool written = fchmod(fd, 0600) == 0 && write_all(fd, line + "\n");
+    bool written = fchmod(fd, 0600) == 0 && fd_write_all(fd, line + "\n") == 0;
     written = close(fd) == 0 && written;
     if (!written || std::rename(fresh.c_str(), path.c_str()) != 0) {
         unlink(fresh.c_str());
@@ -54,14 +44,7 @@ std::string console_note_read(const std::string& path) {
         st.st_ino == before.st_ino && st.st_uid == geteuid() &&
         st.st_size <= static_cast<off_t>(CONSOLE_NOTE_MAX)) {
         char buffer[CONSOLE_NOTE_MAX + 1];
-        size_t got = 0;
-        for (;;) {
-            const ssize_t n = read(fd, buffer + got, sizeof buffer - got);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            got += static_cast<size_t>(n);
-            if (got == sizeof buffer) break;
-        }
+        const size_t got = fd_read_full(fd, buffer, sizeof buffer);
         // A file that grew past the bound since fstat is not a note either.
         if (got <= CONSOLE_NOTE_MAX) text.assign(buffer, got);
     }

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "base/io.h"
+
 namespace {
 
 // Time events to the console while the show plays: 20 a second.
@@ -24,8 +26,7 @@ void InputLines::read(const CommandAnswerer& answer, const bool& quit) {
         pollfd p = {STDIN_FILENO, POLLIN, 0};
         if (poll(&p, 1, 0) <= 0 || (p.revents & (POLLIN | POLLHUP)) == 0) return;
         char buffer[4096];
-        ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
+        const ssize_t n = fd_read_some(STDIN_FILENO, buffer, sizeof buffer);
         if (n <= 0) {
             open_ = false;
             return;

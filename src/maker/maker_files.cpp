@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "base/io.h"
 #include "resources/files.h"
 
 namespace {
@@ -60,17 +61,6 @@ bool folder_open(const std::string& real, const std::string& root, bool inside, 
 FileVersion version_of(const struct stat& st) {
     return {st.st_dev, st.st_ino, static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec,
             st.st_size};
-}
-
-bool write_fully(int fd, const std::vector<uint8_t>& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
 }
 
 // Moves the new file `temp` to `name` in `dir`. A name that was free when checked must still be
@@ -175,7 +165,8 @@ std::string write_file_guarded(const std::string& path, const std::vector<uint8_
     }
     if (fd < 0) return refused(std::strerror(errno));
     // An edited file keeps its mode whatever the umask.
-    bool ok = (who != WriteAsker::Edit || fchmod(fd, mode) == 0) && write_fully(fd, bytes);
+    bool ok = (who != WriteAsker::Edit || fchmod(fd, mode) == 0) &&
+              fd_write_all(fd, bytes.data(), bytes.size()) == 0;
     int error = ok ? 0 : errno;
     if (close(fd) != 0 && ok) {
         ok = false;

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "base/io.h"
 #include "resources/files.h"
 
 namespace {
@@ -64,13 +65,11 @@ std::string FolderWatch::write(const std::string& file, const std::vector<uint8_
 }
 
 bool file_changed(const char* path, const std::vector<std::string>& changed_files) {
-    std::string name = path;
-    while (name.rfind("./", 0) == 0) name.erase(0, 2);
+    const std::string_view name = path_without_dot(path);
     for (const std::string& changed : changed_files) {
         if (changed == name) return true;
         // A changed archive may hold any file: nothing is kept then.
-        std::string tail = changed.size() >= 4 ? changed.substr(changed.size() - 4) : "";
-        if (tail == ".dat" || tail == ".DAT" || tail == ".zip" || tail == ".ZIP") return true;
+        if (file_archive_folder(changed) != changed) return true;
     }
     return false;
 }

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/io.h"
 #include "resources/files.h"
 #include "resources/spline.h"
 #include "script/parser.h"
@@ -45,8 +46,7 @@ std::string file_name_hint(const std::string& name) {
 // The file of the demo a missing name is a slip of; listing the demo happens only then.
 std::string missing_file_hint(const std::string& name) {
     if (name.empty() || file_exists(name.c_str())) return "";
-    std::string path = name;
-    while (path.rfind("./", 0) == 0) path.erase(0, 2);
+    const std::string path(path_without_dot(name));
     const std::vector<std::string> files = file_list(20000);
     return script_did_you_mean(path, std::vector<std::string_view>(files.begin(), files.end()));
 }

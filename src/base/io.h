@@ -1,0 +1,28 @@
+// Reads and writes that survive signals, a whole file read at once, and the one spelling of a
+// path inside the demo ("./data/a.tga" is "data/a.tga").
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// Writes all of `size` bytes to `fd`, going on after interruptions; 0, or the errno of the
+// failure (EIO when the descriptor takes nothing).
+int fd_write_all(int fd, const void* data, size_t size);
+inline int fd_write_all(int fd, std::string_view bytes) {
+    return fd_write_all(fd, bytes.data(), bytes.size());
+}
+
+// One read(2) that is retried when interrupted: what read returns otherwise.
+ssize_t fd_read_some(int fd, void* into, size_t size);
+
+// Reads until `size` bytes, the end or an error; the count read.
+size_t fd_read_full(int fd, void* into, size_t size);
+
+// A plain file's whole contents (no archives: for tools and tests); false when it cannot be read.
+bool path_read_all(const char* path, std::string& out);
+
+// `path` without its leading "./" (all of them: "././a" is "a").
+std::string_view path_without_dot(std::string_view path);
