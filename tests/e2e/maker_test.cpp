@@ -165,6 +165,19 @@ TEST(MakersMode, PlayStopsAtTheEndAndALoopWraps) {
     EXPECT_EQ(player.ask("loop off"), "ok");
 }
 
+TEST(MakersMode, AFailureWhilePlayingHoldsTheShowAtItsTime) {
+    // Recorded at 25 frames a second, frame 5 (0.2 s) cannot be written: the show stands at the
+    // time it failed, not at its start.
+    Demo demo;
+    demo.picture("data/back.tga", 8, 8, red);
+    demo.background("data/back.tga", 0, 5);
+    std::filesystem::create_directories(demo.dir.file("video/00000005.tga"));
+    MakerSession player(demo);
+    EXPECT_TRUE(wait_until([&] { return player.err().find("00000005.tga") != std::string::npos; }, 15))
+        << player.err();
+    EXPECT_EQ(player.ask("time"), "ok 0.200 paused");
+}
+
 TEST(MakersMode, TwoHundredShowcaseReloadsKeepMemoryFlat) {
     // Every reload of the showcase reads its models, splines and music again (and any picture the
     // texture pool did not keep): kept, they would add megabytes each time.
