@@ -78,7 +78,7 @@ using SectionCallback = void (*)(Section& s, Frame& f);
 // the table the section was read against (efxRepeat checks its inner section by its own row).
 using SectionCheck = void (*)(const Section& s, const SectionTypes& types, bool files);
 
-// One section type: its name and its callbacks (null where a type has nothing to do).
+// One section type: its name and what the player calls for its sections.
 struct SectionType {
     const char* name;
     SectionCallback prepare;
