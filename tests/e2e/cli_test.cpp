@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -121,15 +122,24 @@ std::vector<std::string> frame_hashes(const std::string& dir, const std::string&
 // at a start, particles, and a feedback effect that keeps the frames before.
 TEST(VideoExport, ASpanHasTheFramesOfTheWholeExport) {
     const std::string bolt = "param 1 8\nspline data/bolt.spl\nspline data/bolt_colour.spl\n";
-    const std::string early_bolt = "[camera]\n" + span(0, 3, 0) + "[ray]\n" + span(0, 1.2f, 1) + bolt;
+    // The early bolt (and the repeat), and their camera, end more than a frame before anything
+    // drawn in the span starts: their frames are stepped through undrawn, and only their skip
+    // draws the random numbers the later bolts then find.
+    const std::string early_bolt = "[camera]\n" + span(0, 0.7f, 0) + "[ray]\n" + span(0, 0.7f, 1) + bolt +
+                                   "[camera]\n" + span(0.9f, 3, 0);
     const std::pair<const char*, std::string> rows[] = {
         {"ray", early_bolt + "[ray]\n" + span(1, 3, 2) + bolt},
         {"pathway", early_bolt + "[pathway]\n" + span(1.3f, 3, 2) +
                         "param 30 0.3  1 0.5 0.2\nstring data/flare.tga\nspline data/path.spl\n"},
-        {"efxRepeat", early_bolt + "[efxRepeat]\n" + span(0.5f, 3, 2) + "param 1 0.4 0  1 8\n" +
-                          bolt.substr(bolt.find("spline")) + "string ray\n"},
+        {"efxRepeat", early_bolt + "[efxRepeat]\n" + span(0.1f, 0.7f, 2) + "param 1 0.3 0  1 8\n" +
+                          bolt.substr(bolt.find("spline")) + "string ray\n[ray]\n" + span(1, 3, 2) + bolt},
         {"efxRenderMesh", early_bolt + "[ray]\n" + span(1, 2.5f, 1) + bolt + "[efxRenderMesh]\n" +
                               span(1.1f, 3, 3) + "param 4  0.5 0.9  1\n"},
+        // Scattered by random numbers at the load, gathering from its start on.
+        {"particleTex", early_bolt + "[particleTex]\n" + span(1, 3, 2) +
+                            "string data/flare.tga\nstring data/flare.tga\nparam 0.3 0.2 14  0 0 0  0.5 1\n"},
+        {"efxRadialBlur", early_bolt + "[ray]\n" + span(1, 3, 1) + bolt + "[efxRadialBlur]\n" +
+                              span(1.2f, 3, 3) + "param 6  0.3 0.02  0.5 0.03  0.4 0.5  0.6 0.5\n"},
     };
     for (const auto& [type, script] : rows) {
         Demo demo;
@@ -146,6 +156,8 @@ TEST(VideoExport, ASpanHasTheFramesOfTheWholeExport) {
         expect_clean_exit(tarvel(demo, span_args));
         const std::vector<std::string> whole = frame_hashes(demo.dir.path, "whole.mkv");
         ASSERT_EQ(whole.size(), 30u) << type;
+        // A picture that moves (most frames differ), or the row would show nothing.
+        EXPECT_GT(std::set<std::string>(whole.begin() + 15, whole.end()).size(), 7u) << type;
         // Steps of 0.1 summed in single precision: frame 15 is at 1.50000012, and frame 25 may
         // fall just short of 2.5, inside the span.
         const std::vector<std::string> part = frame_hashes(demo.dir.path, "span.mkv");

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -86,6 +87,11 @@ TEST(CommandLine, UsageErrorsNameTheProblem) {
         {{"--watch", "--video", "a.mp4"}, "--watch and --video cannot be used together"},
         {{"--timeline", "t.svg", "--video", "v.mp4"}, "--video and --timeline cannot be used together"},
         {{"--lsp", "--check"}, "--check and --lsp cannot be used together"},
+        {{"--from", "1"}, "--from needs --video"},
+        {{"--to", "1"}, "--to needs --video"},
+        {{"--profile", "master"}, "--profile needs --video"},
+        {{"--video", "v.mp4", "--profile", "dvd"}, "invalid profile for --profile: 'dvd' (web or master)"},
+        {{"--video", "v.mp4", "--from", "2", "--to", "2"}, "--from must be before --to"},
         // The first problem is the one reported.
         {{"--bogus", "--size", "0x0"}, "unrecognized option '--bogus'"},
     };
@@ -117,7 +123,7 @@ TEST(CommandLine, TheConsoleTakesAnOptionalAddressAfterTheEqualsSign) {
     }
 }
 
-TEST(VideoExport, FrameCountIsTheStepsBeforeTheEnd) {
+TEST(VideoExport, FrameCountAndSpanFollowTheRecordingClock) {
     // 0, 0.04, 0.08 of 0.1 s: the last step still falls inside; an end given in single precision
     // (2.2f is 2.2000000477) must not gain a frame.
     const std::tuple<double, double, double, long> rows[] = {{1, 3, 30, 60},
@@ -127,6 +133,18 @@ TEST(VideoExport, FrameCountIsTheStepsBeforeTheEnd) {
                                                              {6, 5, 25, 0}};
     for (const auto& [start, end, rate, frames] : rows)
         EXPECT_EQ(video_frame_total(start, end, rate), frames) << end;
+
+    // A span's edges are where the clock's single-precision sums of 1/rate cross them: at 10 a
+    // second frame 15 is at 1.50000024 (in) and frame 25 at 2.49999976 (in, before 2.5); at 60
+    // frame 60 is at 0.99999970, short of 1, and frame 120 at 1.99999881, short of 2.
+    const std::optional<float> all;
+    const std::tuple<long, float, std::optional<float>, std::optional<float>, long, long> spans[] = {
+        {40, 10, 1.5f, 2.5f, 15, 26}, {200, 60, 1.0f, 2.0f, 61, 121}, {30, 10, all, all, 0, 30},
+        {30, 10, all, 1.5f, 0, 15},   {30, 10, 5.0f, all, 30, 30},    {30, 10, 2.0f, 1.0f, 10, 10}};
+    for (const auto& [total, rate, from, to, first, end] : spans) {
+        const VideoSpan span = video_span(0, total, rate, from, to);
+        EXPECT_EQ(std::make_pair(span.first, span.end), std::make_pair(first, end)) << total << " " << rate;
+    }
 }
 
 }  // namespace
