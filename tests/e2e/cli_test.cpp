@@ -335,6 +335,31 @@ TEST(VideoExport, ManyProcessesMakeTheWholeExport) {
     EXPECT_EQ(left, std::vector<std::string>{});
 }
 
+// 3840x2160 on a machine without an X server: the example's virtual display is smaller than the
+// window, and the picture is whole all the same (the back buffer is drawn off the screen).
+TEST(VideoExport, A2160pExportNeedsNoDisplay) {
+    Demo demo;
+    write_tga(demo.dir.file("data/split.tga"), 8, 8, quadrant_rgb(8, 8, red, red, green, blue));
+    demo.background("data/split.tga", 0, 1);
+    demo.write();
+    output_of(demo.dir.path, "DISPLAY= '" TARVEL_SOURCE_DIR "/examples/with-virtual-display' '" TARVEL_PLAYER
+                             "' --video big.mp4 --size 3840x2160 --fps 10 --end 0.2 > /dev/null 2>&1");
+    // The corners, from a picture cut down to 4 x 4: red above, green and blue below.
+    const std::string corners =
+        output_of(demo.dir.path,
+                  "ffmpeg -v error -i big.mp4 -frames:v 1 -vf scale=4:4:flags=neighbor -f rawvideo "
+                  "-pix_fmt rgb24 -");
+    ASSERT_EQ(corners.size(), 4u * 4 * 3);
+    auto at = [&](int x, int y) {
+        const char* p = corners.data() + (y * 4 + x) * 3;
+        return Rgb{static_cast<uint8_t>(p[0]), static_cast<uint8_t>(p[1]), static_cast<uint8_t>(p[2])};
+    };
+    EXPECT_EQ(probe(demo.dir.path, "big.mp4", "stream=width,height"), "width=3840\nheight=2160\n");
+    EXPECT_COLOUR(at(3, 0), red, 24);
+    EXPECT_COLOUR(at(0, 3), green, 24);
+    EXPECT_COLOUR(at(3, 3), blue, 24);
+}
+
 TEST(VideoExport, TheShownBandAndTheMusicForTheSpan) {
     // A window of the band's aspect is the size asked for, whole: 640 x 360 for 16:9, 640 x 480
     // for 4:3. 2 s at 10 frames a second.
