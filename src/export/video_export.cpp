@@ -243,32 +243,13 @@ void output_arguments(std::vector<std::string>& args, bool music, bool copy) {
         // tagged so, or a player would guess BT.601 for small sizes and shift the colours.
         filter += std::string(filter.empty() ? "" : ",") + "scale=out_color_matrix=bt709:out_range=tv";
         const std::string gop = std::to_string(key_frame_interval(config.record_fps));
-        args.insert(args.end(), {"-vf",
-                                 filter,
-                                 "-c:v",
-                                 "libx264",
-                                 "-preset",
-                                 "veryfast",
-                                 "-profile:v",
-                                 "high",
-                                 "-pix_fmt",
-                                 "yuv420p",
-                                 "-colorspace",
-                                 "bt709",
-                                 "-color_primaries",
-                                 "bt709",
-                                 "-color_trc",
-                                 "bt709",
-                                 "-color_range",
-                                 "tv",
-                                 "-g",
-                                 gop,
-                                 "-keyint_min",
-                                 gop,
-                                 "-sc_threshold",
-                                 "0",
-                                 "-flags",
-                                 "+cgop"});
+        args.insert(args.end(),
+                    {"-vf", filter, "-c:v", "libx264", "-preset", "veryfast", "-profile:v", "high"});
+        args.insert(args.end(), {"-pix_fmt", "yuv420p", "-colorspace", "bt709", "-color_primaries", "bt709"});
+        args.insert(args.end(), {"-color_trc", "bt709", "-color_range", "tv"});
+        // Closed GOPs of a fixed length, no key frame where the picture cuts: a span of a split
+        // export starts on a key frame the whole export has too.
+        args.insert(args.end(), {"-g", gop, "-keyint_min", gop, "-sc_threshold", "0", "-flags", "+cgop"});
         if (exporter.profile == "compo") {
             const long kbits = compo_bit_rate(exporter.width, exporter.height, config.record_fps);
             args.insert(args.end(),
