@@ -5,8 +5,8 @@
 _tarvel() {
     local cur=${COMP_WORDS[COMP_CWORD]} prev= after_equals= prefix=
     ((COMP_CWORD > 0)) && prev=${COMP_WORDS[COMP_CWORD-1]}
-    local options='--start --end --size --fullscreen --no-sound --video --profile --from --to --fps --watch --serve
-        --timeline --no-dialog --check --lsp --help --version'
+    local options='--start --end --size --fullscreen --no-sound --video --profile --from --to --no-audio --jobs
+        --video-plan --video-join --fps --watch --serve --timeline --no-dialog --check --lsp --help --version'
     local video='!*.@(mp4|mkv|webm|mov|avi|gif|MP4|MKV|WEBM|MOV|AVI|GIF)'
     COMPREPLY=()
 
@@ -26,7 +26,9 @@ _tarvel() {
         --timeline) words=$(compgen -d -- "$cur"; compgen -f -X '!*.@(svg|SVG)' -- "$cur") ;;
         --size) words=$(compgen -W '640x360 1280x720 1920x1080 640x480 1024x768' -- "$cur") ;;
         --fps) words=$(compgen -W '24 25 30 50 60' -- "$cur") ;;
-        --start | --end) return ;;
+        --profile) words=$(compgen -W 'web compo master' -- "$cur") ;;
+        --jobs | --video-plan | --video-join) words=$(compgen -W "2 4 $(nproc 2>/dev/null)" -- "$cur") ;;
+        --start | --end | --from | --to) return ;;
         *)
             # --serve takes its value after '=' only; a word after a bare --serve is DEMO_DIR.
             if [[ $prev == --serve && $after_equals ]]; then

@@ -39,9 +39,11 @@ constexpr int MUSIC_RATE = 44100;
 
 struct Export {
     std::string path;
+    std::string written;  // the file ffmpeg writes: the output, or its temporary name when joining
     std::optional<float> from;
     std::optional<float> to;
     std::string profile;
+    bool music = true;
     VideoSpan span;       // the frames written, by their index in the whole run
     float warm_from = 0;  // frames before this time are stepped, not drawn
     pid_t encoder = -1;
@@ -95,8 +97,8 @@ std::string encoder_said() {
 
 void remove_output() {
     struct stat st;
-    if (exporter.output_made && stat(exporter.path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-        unlink(exporter.path.c_str());
+    if (exporter.output_made && stat(exporter.written.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        unlink(exporter.written.c_str());
 }
 
 // Stops the encoder and removes what it wrote; the error is then reported by the caller.
@@ -173,6 +175,34 @@ bool has_extension(const std::string& path, const char* const* list) {
     return false;
 }
 
+// What the output file is: H.264 or FFV1 in Matroska, H.264 in MP4 (also for a name without a
+// known extension), or a container of ffmpeg's own choice of codecs (WebM, AVI...).
+enum class VideoContainer { matroska, mp4, other };
+
+VideoContainer video_container(const std::string& profile, const std::string& path) {
+    static const char* const matroska[] = {"mkv", nullptr};
+    static const char* const other_containers[] = {"webm", "avi", "ogv", "gif", "nut", nullptr};
+    if (profile == "master" || has_extension(path, matroska)) return VideoContainer::matroska;
+    if (!has_extension(path, other_containers)) return VideoContainer::mp4;
+    return VideoContainer::other;
+}
+
+// The key frame interval: half a second, as video platforms ask, so that a player can start or
+// seek anywhere within half a second and a span cut on it joins with the same key frames.
+int key_frame_interval(float rate) {
+    return std::max(1, static_cast<int>(std::lround(rate / 2.0f)));
+}
+
+// The compo profile's video bit rate in kbit/s: 14 Mbit/s for 1920x1080 at 60 frames a second,
+// in proportion to the pixels per second beyond it (56 Mbit/s at 3840x2160), never below the
+// 12 Mbit/s a party's rules ask of a 1080p60 entry.
+long compo_bit_rate(int width, int height, float rate) {
+    const double share = static_cast<double>(width) * height * rate / (1920.0 * 1080.0 * 60.0);
+    return std::max(12000L, std::lround(14000.0 * share));
+}
+
+void output_arguments(std::vector<std::string>& args, bool music, bool copy);
+
 std::vector<std::string> encoder_arguments(int music_fd) {
     char size[32];
     std::snprintf(size, sizeof size, "%dx%d", exporter.width, exporter.height);
@@ -185,31 +215,61 @@ std::vector<std::string> encoder_arguments(int music_fd) {
         args.insert(args.end(),
                     {"-f", "wav", "-i", "/dev/fd/" + std::to_string(music_fd), "-map", "0:v", "-map", "1:a"});
     }
-    // H.264 in 4:2:0 needs even sides: an odd one loses its last row or column.
-    if (exporter.width % 2 != 0 || exporter.height % 2 != 0)
-        args.insert(args.end(), {"-vf", "crop=trunc(iw/2)*2:trunc(ih/2)*2:0:0"});
-    // Lossless for archives: planar RGB holds the frames as read, bit for bit.
-    if (exporter.profile == "master") {
-        args.insert(args.end(), {"-c:v", "ffv1", "-level", "3", "-pix_fmt", "gbrp", "-f", "matroska"});
-        if (music_fd >= 0) args.insert(args.end(), {"-c:a", "flac"});
-        args.insert(args.end(), {"-xerror", exporter.path});
-        return args;
-    }
-    static const char* const h264_containers[] = {"mp4", "m4v", "mov", "mkv", nullptr};
-    static const char* const other_containers[] = {"webm", "avi", "ogv", "gif", "nut", nullptr};
-    bool h264 = has_extension(exporter.path, h264_containers);
-    if (!h264 && !has_extension(exporter.path, other_containers)) {
-        h264 = true;
-        args.insert(args.end(), {"-f", "mp4"});
-    }
-    if (h264) {
-        args.insert(args.end(),
-                    {"-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p"});
-        if (music_fd >= 0) args.insert(args.end(), {"-c:a", "aac", "-b:a", "192k"});
-    }
-    // Stop at the first error: a write that fails (a full disk) must not end with status 0.
-    args.insert(args.end(), {"-xerror", exporter.path});
+    output_arguments(args, music_fd >= 0, false);
     return args;
+}
+
+// The codecs and the container for the profile and the output's name; `copy` takes the picture
+// as it comes (spans encoded already) and encodes the music only.
+void output_arguments(std::vector<std::string>& args, bool music, bool copy) {
+    // H.264 in 4:2:0 needs even sides: an odd one loses its last row or column.
+    std::string filter;
+    if (exporter.width % 2 != 0 || exporter.height % 2 != 0) filter = "crop=trunc(iw/2)*2:trunc(ih/2)*2:0:0";
+    const VideoContainer container = video_container(exporter.profile, exporter.path);
+    if (copy) {
+        args.insert(args.end(), {"-c:v", "copy"});
+    } else if (exporter.profile == "master") {
+        // Lossless for archives: planar RGB holds the frames as read, bit for bit.
+        if (!filter.empty()) args.insert(args.end(), {"-vf", filter});
+        args.insert(args.end(), {"-c:v", "ffv1", "-level", "3", "-pix_fmt", "gbrp", "-g",
+                                 std::to_string(key_frame_interval(config.record_fps))});
+    } else if (container != VideoContainer::other) {
+        // The frames are RGB: converted with the BT.709 matrix into limited-range 4:2:0 and
+        // tagged so, or a player would guess BT.601 for small sizes and shift the colours.
+        filter += std::string(filter.empty() ? "" : ",") + "scale=out_color_matrix=bt709:out_range=tv";
+        const std::string gop = std::to_string(key_frame_interval(config.record_fps));
+        args.insert(args.end(),
+                    {"-vf", filter, "-c:v", "libx264", "-preset", "veryfast", "-profile:v", "high"});
+        args.insert(args.end(), {"-pix_fmt", "yuv420p", "-colorspace", "bt709", "-color_primaries", "bt709"});
+        args.insert(args.end(), {"-color_trc", "bt709", "-color_range", "tv"});
+        // Closed GOPs of a fixed length, no key frame where the picture cuts: a span of a split
+        // export starts on a key frame the whole export has too.
+        args.insert(args.end(), {"-g", gop, "-keyint_min", gop, "-sc_threshold", "0", "-flags", "+cgop"});
+        if (exporter.profile == "compo") {
+            const long kbits = compo_bit_rate(exporter.width, exporter.height, config.record_fps);
+            args.insert(args.end(),
+                        {"-b:v", std::to_string(kbits) + "k", "-maxrate", std::to_string(kbits * 3 / 2) + "k",
+                         "-bufsize", std::to_string(kbits * 2) + "k"});
+        } else {
+            args.insert(args.end(), {"-crf", "18"});
+        }
+    } else if (!filter.empty()) {
+        args.insert(args.end(), {"-vf", filter});
+    }
+    if (music && exporter.profile == "master") {
+        args.insert(args.end(), {"-c:a", "flac"});
+    } else if (music && container != VideoContainer::other) {
+        args.insert(args.end(), {"-c:a", "aac", "-profile:a", "aac_low", "-b:a",
+                                 exporter.profile == "compo" ? "320k" : "192k", "-ar", "48000", "-ac", "2"});
+    }
+    static const char* const named_mp4[] = {"mp4", "m4v", "mov", nullptr};
+    if (container == VideoContainer::matroska) args.insert(args.end(), {"-f", "matroska"});
+    if (container == VideoContainer::mp4 && !has_extension(exporter.path, named_mp4))
+        args.insert(args.end(), {"-f", "mp4"});
+    // The index before the data: a browser plays the file while it downloads.
+    if (container == VideoContainer::mp4) args.insert(args.end(), {"-movflags", "+faststart"});
+    // Stop at the first error: a write that fails (a full disk) must not end with status 0.
+    args.insert(args.end(), {"-xerror", exporter.written});
 }
 
 void show_progress(bool last) {
@@ -299,6 +359,43 @@ void present_and_encode() {
     if (frame + 1 >= exporter.span.end && exporter.demo != nullptr) exporter.demo->quit = true;
 }
 
+// Starts ffmpeg (found on PATH, which the caller checked) with `input` as its standard input
+// and its messages into the log; an errno value when it cannot start.
+int encoder_spawn(std::vector<std::string>& args, int input) {
+    std::string program;
+    if (!executable_on_path("ffmpeg", program))
+        fatal_error("Video export needs ffmpeg, which is not on PATH (scripts/install-deps installs it)");
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (input >= 0) posix_spawn_file_actions_adddup2(&actions, input, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, exporter.log_fd, 2);
+    std::fflush(stdout);
+    std::fflush(stderr);
+    int spawned = posix_spawn(&exporter.encoder, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) exporter.encoder = -1;
+    return spawned;
+}
+
+// The encoder's end: waited for, and its output checked; a failure is fatal.
+void encoder_wait() {
+    int status = 0;
+    while (waitpid(exporter.encoder, &status, 0) < 0) {
+        if (errno != EINTR) break;
+    }
+    exporter.encoder = -1;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) export_failed("the encoder failed");
+    // ffmpeg reports errors only in what it writes at this log level.
+    if (!encoder_said().empty()) export_failed("the encoder reported an error");
+    struct stat st;
+    if (stat(exporter.written.c_str(), &st) != 0 || st.st_size == 0)
+        export_failed("the output file is empty");
+}
+
 }  // namespace
 
 long video_frame_total(double start, double end, double rate) {
@@ -342,6 +439,8 @@ VideoSpan video_span(float start, long total, float rate, std::optional<float> f
 
 void video_export_prepare(const VideoRequest& request) {
     exporter.path = request.path;
+    exporter.written = request.path;
+    exporter.music = request.music;
     exporter.from = request.from;
     exporter.to = request.to;
     exporter.profile = request.profile;
@@ -386,34 +485,20 @@ void video_export_start(Demo& demo) {
     std::string program;
     if (!executable_on_path("ffmpeg", program))
         fatal_error("Video export needs ffmpeg, which is not on PATH (scripts/install-deps installs it)");
-
     long music_frames = std::lround(static_cast<double>(exporter.span.end - exporter.span.first) /
                                     config.record_fps * MUSIC_RATE);
-    exporter.music_fd = music_file(demo, start, music_frames);
+    exporter.music_fd = exporter.music ? music_file(demo, start, music_frames) : -1;
     exporter.log_fd = scratch_file();
 
     int pipe_fds[2];
     if (pipe(pipe_fds) != 0) fatal_error("Cannot start the video encoder: %s", std::strerror(errno));
     fcntl(pipe_fds[1], F_SETFD, FD_CLOEXEC);
     std::vector<std::string> args = encoder_arguments(exporter.music_fd);
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipe_fds[0], 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, exporter.log_fd, 2);
-    std::fflush(stdout);
-    std::fflush(stderr);
-    int spawned = posix_spawn(&exporter.encoder, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    const int spawned = encoder_spawn(args, pipe_fds[0]);
     close(pipe_fds[0]);
     if (spawned != 0) {
         close(pipe_fds[1]);
-        exporter.encoder = -1;
-        fatal_error("Cannot start the video encoder '%s': %s", program.c_str(), std::strerror(spawned));
+        fatal_error("Cannot start the video encoder '%s': %s", args[0].c_str(), std::strerror(spawned));
     }
     exporter.frames_fd = pipe_fds[1];
     exporter.output_made = true;
@@ -434,15 +519,115 @@ void video_export_finish() {
     }
     close(exporter.frames_fd);
     exporter.frames_fd = -1;
-    int status = 0;
-    while (waitpid(exporter.encoder, &status, 0) < 0) {
-        if (errno != EINTR) break;
-    }
-    exporter.encoder = -1;
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) export_failed("the encoder failed");
-    // ffmpeg reports errors only in what it writes at this log level.
-    if (!encoder_said().empty()) export_failed("the encoder reported an error");
-    struct stat st;
-    if (stat(exporter.path.c_str(), &st) != 0 || st.st_size == 0) export_failed("the output file is empty");
+    encoder_wait();
     exporter.output_made = false;  // complete: it stays
+}
+
+std::vector<VideoSpan> video_span_split(VideoSpan span, int parts, int interval) {
+    std::vector<VideoSpan> out;
+    if (span.end <= span.first || parts < 1 || interval < 1) return out;
+    const long intervals = (span.end - span.first + interval - 1) / interval;
+    const long count = std::min<long>(parts, intervals);
+    for (long p = 0; p < count; ++p) {
+        const long first = span.first + intervals * p / count * interval;
+        const long end = std::min(span.end, span.first + intervals * (p + 1) / count * interval);
+        out.push_back({first, end});
+    }
+    return out;
+}
+
+float video_cut_time(float start, float rate, long k) {
+    if (k <= 0) return start;
+    return (frame_time(start, rate, k - 1) + frame_time(start, rate, k)) / 2.0f;
+}
+
+std::vector<VideoPart> video_plan(const Demo& demo, const VideoRequest& request, int jobs) {
+    const float rate = request.rate > 0 ? request.rate : config.record_fps;
+    if (video_container(request.profile, request.path) == VideoContainer::other)
+        fatal_error("A split export writes H.264 in MP4 or Matroska, or a master: '%s' is neither",
+                    request.path.c_str());
+    const long whole = video_frame_total(config.demo_start, span_end(demo), rate);
+    const VideoSpan span = video_span(config.demo_start, whole, rate, request.from, request.to);
+    if (span.end <= span.first)
+        fatal_error("Nothing to export: the demo holds no frame from %g to %g seconds",
+                    static_cast<double>(request.from.value_or(config.demo_start)),
+                    static_cast<double>(request.to.value_or(static_cast<float>(span_end(demo)))));
+    const std::vector<VideoSpan> spans = video_span_split(span, jobs, key_frame_interval(rate));
+    const size_t slash = request.path.rfind('/');
+    const std::string dir = request.path.substr(0, slash + 1);
+    const std::string name = request.path.substr(slash + 1);
+    std::vector<VideoPart> parts;
+    for (size_t i = 0; i < spans.size(); ++i) {
+        VideoPart part;
+        part.span = spans[i];
+        part.from = video_cut_time(config.demo_start, rate, spans[i].first);
+        part.to = video_cut_time(config.demo_start, rate, spans[i].end);
+        part.path = dir + "." + name + ".span-" + std::to_string(i + 1) + "-of-" +
+                    std::to_string(spans.size()) + ".mkv";
+        parts.push_back(part);
+    }
+    return parts;
+}
+
+void video_parts_remove(const std::vector<VideoPart>& parts) {
+    for (const VideoPart& part : parts) {
+        struct stat st;
+        if (lstat(part.path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) unlink(part.path.c_str());
+    }
+}
+
+void video_join(const Demo& demo, const VideoRequest& request, const std::vector<VideoPart>& parts) {
+    const float rate = request.rate > 0 ? request.rate : config.record_fps;
+    exporter.path = request.path;
+    exporter.profile = request.profile;
+    const size_t slash = request.path.rfind('/');
+    exporter.written = request.path.substr(0, slash + 1) + ".joining-" + request.path.substr(slash + 1);
+    for (size_t i = 0; i < parts.size(); ++i) {
+        struct stat st;
+        if (stat(parts[i].path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0)
+            fatal_error("Video export to '%s' failed: span %zu of %zu ('%s') is missing",
+                        request.path.c_str(), i + 1, parts.size(), parts[i].path.c_str());
+    }
+    // The concat demuxer's list: absolute names, quoted as it reads them.
+    int list_fd = scratch_file();
+    std::string list = "ffconcat version 1.0\n";
+    for (const VideoPart& part : parts) {
+        std::string quoted;
+        for (char c : part.path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        list += "file '" + quoted + "'\n";
+    }
+    write_all(list_fd, list.data(), list.size(), "the list of spans");
+    // The music of the whole span, encoded once: separate encodes would each begin with the
+    // encoder's priming and end padded, a gap at every join.
+    const long first = parts.front().span.first;
+    const long frames = parts.back().span.end - first;
+    const float start = frame_time(config.demo_start, rate, first);
+    const long music_frames = std::lround(static_cast<double>(frames) / rate * MUSIC_RATE);
+    exporter.music_fd = request.music ? music_file(demo, start, music_frames) : -1;
+    exporter.log_fd = scratch_file();
+    std::vector<std::string> args = {"ffmpeg",
+                                     "-hide_banner",
+                                     "-loglevel",
+                                     "error",
+                                     "-y",
+                                     "-f",
+                                     "concat",
+                                     "-safe",
+                                     "0",
+                                     "-i",
+                                     "/dev/fd/" + std::to_string(list_fd)};
+    if (exporter.music_fd >= 0)
+        args.insert(args.end(), {"-f", "wav", "-i", "/dev/fd/" + std::to_string(exporter.music_fd), "-map",
+                                 "0:v", "-map", "1:a"});
+    output_arguments(args, exporter.music_fd >= 0, true);
+    const int spawned = encoder_spawn(args, -1);
+    if (spawned != 0)
+        fatal_error("Cannot start the video encoder '%s': %s", args[0].c_str(), std::strerror(spawned));
+    exporter.output_made = true;
+    std::atexit(abandon);
+    encoder_wait();
+    if (rename(exporter.written.c_str(), request.path.c_str()) != 0) export_failed(std::strerror(errno));
+    exporter.output_made = false;
+    close(list_fd);
+    if (exporter.music_fd >= 0) close(exporter.music_fd);
 }

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 struct Demo;
 
@@ -15,6 +16,7 @@ struct VideoRequest {
     std::optional<float> from;
     std::optional<float> to;
     std::string profile = "web";  // web, compo or master
+    bool music = true;            // false: the picture only (a span of a split export)
 };
 
 // Before the start-up: fixed step at `rate` frames per second (record_fps when 0), no sound
@@ -44,3 +46,34 @@ VideoSpan video_span(float start, long total, float rate, std::optional<float> f
 
 // The 44-byte header of a 16-bit stereo PCM WAV file holding `frames` frames at `rate`.
 std::string wav_header(long frames, int rate);
+
+// --- One export over many processes: spans rendered apart, joined by stream copy ---
+
+// The frames [span.first, span.end) cut into at most `parts` spans of whole key frame intervals
+// of `interval` frames (the last may be shorter), in order, none empty.
+std::vector<VideoSpan> video_span_split(VideoSpan span, int parts, int interval);
+
+// A time that selects exactly the frames from k on: halfway between the recording clock's
+// frames k - 1 and k (the start itself for frame 0).
+float video_cut_time(float start, float rate, long k);
+
+// A span of a split export: its frames, the times that select them, and its file beside the
+// output (Matroska, the picture only).
+struct VideoPart {
+    VideoSpan span;
+    float from = 0;
+    float to = 0;
+    std::string path;
+};
+
+// After the scripts are read (no window): the export `request` asks for, cut into at most
+// `jobs` parts.
+std::vector<VideoPart> video_plan(const Demo& demo, const VideoRequest& request, int jobs);
+
+// Joins the parts' files by stream copy into request.path with the music of the whole span,
+// encoded once. The output is written under a temporary name and renamed when complete; a
+// missing part or a failed join is a fatal error that leaves no output.
+void video_join(const Demo& demo, const VideoRequest& request, const std::vector<VideoPart>& parts);
+
+// Removes the parts' files (regular files only: a name taken by anything else stays).
+void video_parts_remove(const std::vector<VideoPart>& parts);

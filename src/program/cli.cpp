@@ -61,6 +61,12 @@ std::string parse_time(std::optional<float>& target, const std::string& option, 
     return "";
 }
 
+std::string parse_count(int& target, const std::string& option, const std::string& value) {
+    if (!parse_positive_int(value, target) || target > 1000)
+        return bad_value("count", option, value, "a number of spans from 1 to 1000");
+    return "";
+}
+
 std::string parse_file(std::string& target, const std::string& option, const std::string& value,
                        const char* expected) {
     if (value.empty()) return bad_value("file name", option, value, expected);
@@ -124,9 +130,24 @@ const OptionRow option_table[] = {
      nullptr},
     {"--profile",
      [](CliOptions& o, const std::string& n, const std::string& v) -> std::string {
-         if (v != "web" && v != "master") return bad_value("profile", n, v, "web or master");
+         if (v != "web" && v != "compo" && v != "master")
+             return bad_value("profile", n, v, "web, compo or master");
          o.profile = v;
          return "";
+     },
+     nullptr},
+    {"--no-audio", nullptr, [](CliOptions& o) { o.no_audio = true; }},
+    {"--jobs",
+     [](CliOptions& o, const std::string& n, const std::string& v) { return parse_count(o.jobs, n, v); },
+     nullptr},
+    {"--video-plan",
+     [](CliOptions& o, const std::string& n, const std::string& v) {
+         return parse_count(o.video_plan.emplace(), n, v);
+     },
+     nullptr},
+    {"--video-join",
+     [](CliOptions& o, const std::string& n, const std::string& v) {
+         return parse_count(o.video_join.emplace(), n, v);
      },
      nullptr},
     {"--timeline",
@@ -158,18 +179,11 @@ CliResult cli_parse(int argc, const char* const* argv) {
     CliResult result;
     CliOptions& o = result.options;
     bool options_done = false;
+    std::vector<std::string> operands;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (options_done || arg.size() < 2 || arg[0] != '-') {
-            if (!o.demo_dir.empty()) {
-                result.error = "unexpected argument '" + arg + "' (one DEMO_DIR at most)";
-                return result;
-            }
-            if (arg.empty()) {
-                result.error = "empty DEMO_DIR";
-                return result;
-            }
-            o.demo_dir = arg;
+            operands.push_back(arg);
             continue;
         }
         if (arg == "--") {
@@ -203,6 +217,25 @@ CliResult cli_parse(int argc, const char* const* argv) {
         result.error = row->parse_value(o, name, value);
         if (!result.error.empty()) return result;
     }
+    // A plan and a join name the output first: FILE [DEMO_DIR].
+    const char* planned = o.video_plan ? "--video-plan" : o.video_join ? "--video-join" : nullptr;
+    if (planned != nullptr && o.video.empty()) {
+        if (operands.empty()) {
+            result.error = std::string(planned) + " needs N and the FILE to write";
+            return result;
+        }
+        if (!operands.front().empty()) o.video = operands.front();
+        operands.erase(operands.begin());
+    }
+    if (operands.size() > 1) {
+        result.error = "unexpected argument '" + operands[1] + "' (one DEMO_DIR at most)";
+        return result;
+    }
+    if (!operands.empty() && operands.front().empty()) {
+        result.error = "empty DEMO_DIR";
+        return result;
+    }
+    if (!operands.empty()) o.demo_dir = operands.front();
     // The ways of running exclude one another.
     std::vector<const char*> modes;
     if (o.watch) modes.push_back("--watch");
@@ -214,10 +247,18 @@ CliResult cli_parse(int argc, const char* const* argv) {
         result.error = std::string(modes[0]) + " and " + modes[1] + " cannot be used together";
     else if (o.serve && !o.watch)
         result.error = "--serve needs --watch";
+    else if (o.video_plan && o.video_join)
+        result.error = "--video-plan and --video-join cannot be used together";
+    else if (planned != nullptr && o.video.empty())
+        result.error = std::string(planned) + " needs the FILE to write";
     else if ((o.from || o.to) && o.video.empty())
         result.error = std::string(o.from ? "--from" : "--to") + " needs --video";
     else if (o.profile != "web" && o.video.empty())
         result.error = "--profile needs --video";
+    else if ((o.jobs != 1 || o.no_audio) && o.video.empty())
+        result.error = std::string(o.jobs != 1 ? "--jobs" : "--no-audio") + " needs --video";
+    else if (o.jobs != 1 && planned != nullptr)
+        result.error = std::string("--jobs and ") + planned + " cannot be used together";
     else if (o.from && o.to && !(*o.from < *o.to))
         result.error = "--from must be before --to";
     return result;
@@ -225,6 +266,7 @@ CliResult cli_parse(int argc, const char* const* argv) {
 
 const char* cli_usage() {
     return "Usage: tarvel [OPTION]... [DEMO_DIR]\n"
+           "  or:  tarvel --video-plan N FILE [OPTION]... [DEMO_DIR]\n"
            "Plays the demo described by the scripts (*.tvl) in DEMO_DIR, or in the working\n"
            "directory. Every path in the demo, and its outputs (video/, screenshots), are taken\n"
            "from that folder. The options win over the scripts' settings.\n"
@@ -234,15 +276,29 @@ const char* cli_usage() {
            "  --size WxH          window size in pixels, e.g. 1280x720 (gl_width, gl_height)\n"
            "  --fullscreen        full screen (gl_fullscreen)\n"
            "  --no-sound          no music and no sound device (sound 0)\n"
-           "  --video FILE        export the demo with its music into FILE (MP4: H.264 and AAC;\n"
-           "                      the container follows the extension) through ffmpeg, at a\n"
-           "                      fixed step, without opening a sound device\n"
-           "  --profile NAME      what --video writes: web (the default: H.264 and AAC as above)\n"
-           "                      or master (lossless: FFV1 in planar RGB and FLAC, in\n"
-           "                      Matroska whatever the extension)\n"
+           "  --video FILE        export the demo with its music into FILE through ffmpeg, at a\n"
+           "                      fixed step, without opening a sound device (see --profile)\n"
+           "  --profile NAME      what --video writes:\n"
+           "                      web (the default): H.264 High, 4:2:0 tagged BT.709, a key\n"
+           "                      frame every half second (closed GOP), AAC-LC 48 kHz stereo,\n"
+           "                      MP4 with its index at the front (MKV: Matroska; WebM, AVI..:\n"
+           "                      ffmpeg's own codecs for them)\n"
+           "                      compo: the same at 1920x1080 and 60 frames per second unless\n"
+           "                      --size and --fps say otherwise, at 14 Mbit/s for 1080p60 in\n"
+           "                      proportion to the pixels per second, 12 at least; AAC 320k\n"
+           "                      master: lossless, FFV1 in planar RGB and FLAC, in Matroska\n"
+           "                      whatever the extension\n"
            "  --from SECONDS      with --video: write only the frames of the whole export whose\n"
            "  --to SECONDS        times fall from --from to before --to, the same pictures bit for\n"
            "                      bit (the player plays from the start without encoding first)\n"
+           "  --no-audio          with --video: the picture only\n"
+           "  --jobs N            with --video: render N spans in N processes at once, each\n"
+           "                      into a file beside FILE, then join them without encoding them\n"
+           "                      again; the music is encoded once, whole\n"
+           "  --video-plan N FILE print the work of --video FILE --jobs N as shell lines (with\n"
+           "                      the options above): one a span, which may run at once on any\n"
+           "                      machines sharing the folders, and last the join, run after them\n"
+           "  --video-join N FILE the last line of a plan: join its N spans into FILE\n"
            "  --fps N             frame rate of --video and of `record` (default record_fps)\n"
            "  --watch             the maker's mode: reload whenever a file of the demo changes,\n"
            "                      show errors in the window instead of ending, keys P (pause),\n"
@@ -280,4 +336,11 @@ void cli_apply(const CliOptions& o) {
     if (o.fullscreen) config.gl_fullscreen = 1;
     if (o.no_sound) config.sound = 0;
     if (o.video_fps) config.record_fps = *o.video_fps;
+    // A party's compo machine shows 1080p60: the profile's size and rate win over the scripts,
+    // the command line's over the profile.
+    if (o.profile == "compo" && !o.video.empty()) {
+        if (!o.width) config.gl_width = 1920;
+        if (!o.height) config.gl_height = 1080;
+        if (!o.video_fps) config.record_fps = 60;
+    }
 }

@@ -25,6 +25,13 @@ struct CliOptions {
     std::optional<float> from;
     std::optional<float> to;
     std::string profile = "web";
+    bool no_audio = false;  // --no-audio: the picture only
+    // --jobs N: the export in N spans rendered by N processes at once, then joined.
+    int jobs = 1;
+    // --video-plan N FILE: print the shell lines of such an export instead of running it;
+    // --video-join N FILE: the last of them, joining the spans' files.
+    std::optional<int> video_plan;
+    std::optional<int> video_join;
     std::string timeline;  // "" unless drawing the time line instead of playing
     // The maker's console (--serve, with --watch only): its address and port; port 0 takes
     // any free one.

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "inspect/check.h"
 #include "program/cli.h"
@@ -21,6 +22,7 @@
 #include "runtime/startup.h"
 #include "inspect/timeline.h"
 #include "export/video_export.h"
+#include "program/video_jobs.h"
 #include "script/parser.h"
 
 namespace {
@@ -30,6 +32,51 @@ std::string absolute_path(const std::string& path) {
     char here[PATH_MAX];
     if (getcwd(here, sizeof here) == nullptr) return path;
     return std::string(here) + "/" + path;
+}
+
+// The player's own file, for the command lines of the spans it hands to other processes.
+std::string player_path(const char* argv0) {
+    char self[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) return absolute_path(argv0);
+    self[n] = '\0';
+    return self;
+}
+
+std::string command_line(const std::vector<std::string>& words) {
+    std::string line;
+    for (const std::string& w : words) line += (line.empty() ? "" : " ") + shell_word(w);
+    return line;
+}
+
+// --jobs, --video-plan and --video-join, after the scripts are read: no window of its own.
+int video_split(const Demo& demo, const CliOptions& options, const std::string& video,
+                const std::string& demo_dir, const std::string& player) {
+    const int asked = options.video_plan   ? *options.video_plan
+                      : options.video_join ? *options.video_join
+                                           : options.jobs;
+    const VideoRequest request{video,      config.record_fps, options.from,
+                               options.to, options.profile,   !options.no_audio};
+    const std::vector<VideoPart> parts = video_plan(demo, request, asked);
+    const int width = config.gl_width, height = config.gl_height;
+    const float rate = config.record_fps;
+    if (options.video_plan) {
+        for (const VideoPart& part : parts)
+            std::printf("%s\n",
+                        command_line(video_part_command(options, part, player, demo_dir, width, height, rate))
+                            .c_str());
+        const std::vector<std::string> join =
+            video_join_command(options, parts.size(), video, player, demo_dir, width, height, rate);
+        std::printf("%s\n", command_line(join).c_str());
+        return 0;
+    }
+    if (options.video_join) {
+        video_join(demo, request, parts);
+    } else {
+        video_jobs_run(demo, options, request, parts, player, demo_dir, width, height, rate);
+    }
+    video_parts_remove(parts);
+    return 0;
 }
 
 }  // namespace
@@ -65,6 +112,7 @@ int main(int argc, char** argv) {
     // folder.
     std::string video = absolute_path(options.video);
     std::string timeline = absolute_path(options.timeline);
+    std::string demo_dir = absolute_path(options.demo_dir.empty() ? "." : options.demo_dir);
     if (!options.demo_dir.empty() && chdir(options.demo_dir.c_str()) != 0)
         fatal_error("Cannot open the demo folder '%s': %s", options.demo_dir.c_str(), std::strerror(errno));
 
@@ -87,9 +135,11 @@ int main(int argc, char** argv) {
         timeline_write(*demo, timeline);
         return 0;
     }
+    if (!video.empty() && (options.jobs > 1 || options.video_plan || options.video_join))
+        return video_split(*demo, options, video, demo_dir, player_path(argv[0]));
     if (!video.empty())
-        video_export_prepare(
-            {video, options.video_fps.value_or(0.0f), options.from, options.to, options.profile});
+        video_export_prepare({video, options.video_fps.value_or(0.0f), options.from, options.to,
+                              options.profile, !options.no_audio});
     demo_watch(demo.get());
     demo_init(*demo);
     if (!video.empty()) video_export_start(*demo);

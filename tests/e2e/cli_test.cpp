@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -121,15 +122,24 @@ std::vector<std::string> frame_hashes(const std::string& dir, const std::string&
 // at a start, particles, and a feedback effect that keeps the frames before.
 TEST(VideoExport, ASpanHasTheFramesOfTheWholeExport) {
     const std::string bolt = "param 1 8\nspline data/bolt.spl\nspline data/bolt_colour.spl\n";
-    const std::string early_bolt = "[camera]\n" + span(0, 3, 0) + "[ray]\n" + span(0, 1.2f, 1) + bolt;
+    // The early bolt (and the repeat), and their camera, end more than a frame before anything
+    // drawn in the span starts: their frames are stepped through undrawn, and only their skip
+    // draws the random numbers the later bolts then find.
+    const std::string early_bolt = "[camera]\n" + span(0, 0.7f, 0) + "[ray]\n" + span(0, 0.7f, 1) + bolt +
+                                   "[camera]\n" + span(0.9f, 3, 0);
     const std::pair<const char*, std::string> rows[] = {
         {"ray", early_bolt + "[ray]\n" + span(1, 3, 2) + bolt},
         {"pathway", early_bolt + "[pathway]\n" + span(1.3f, 3, 2) +
                         "param 30 0.3  1 0.5 0.2\nstring data/flare.tga\nspline data/path.spl\n"},
-        {"efxRepeat", early_bolt + "[efxRepeat]\n" + span(0.5f, 3, 2) + "param 1 0.4 0  1 8\n" +
-                          bolt.substr(bolt.find("spline")) + "string ray\n"},
+        {"efxRepeat", early_bolt + "[efxRepeat]\n" + span(0.1f, 0.7f, 2) + "param 1 0.3 0  1 8\n" +
+                          bolt.substr(bolt.find("spline")) + "string ray\n[ray]\n" + span(1, 3, 2) + bolt},
         {"efxRenderMesh", early_bolt + "[ray]\n" + span(1, 2.5f, 1) + bolt + "[efxRenderMesh]\n" +
                               span(1.1f, 3, 3) + "param 4  0.5 0.9  1\n"},
+        // Scattered by random numbers at the load, gathering from its start on.
+        {"particleTex", early_bolt + "[particleTex]\n" + span(1, 3, 2) +
+                            "string data/flare.tga\nstring data/flare.tga\nparam 0.3 0.2 14  0 0 0  0.5 1\n"},
+        {"efxRadialBlur", early_bolt + "[ray]\n" + span(1, 3, 1) + bolt + "[efxRadialBlur]\n" +
+                              span(1.2f, 3, 3) + "param 6  0.3 0.02  0.5 0.03  0.4 0.5  0.6 0.5\n"},
     };
     for (const auto& [type, script] : rows) {
         Demo demo;
@@ -146,6 +156,8 @@ TEST(VideoExport, ASpanHasTheFramesOfTheWholeExport) {
         expect_clean_exit(tarvel(demo, span_args));
         const std::vector<std::string> whole = frame_hashes(demo.dir.path, "whole.mkv");
         ASSERT_EQ(whole.size(), 30u) << type;
+        // A picture that moves (most frames differ), or the row would show nothing.
+        EXPECT_GT(std::set<std::string>(whole.begin() + 15, whole.end()).size(), 7u) << type;
         // Steps of 0.1 summed in single precision: frame 15 is at 1.50000012, and frame 25 may
         // fall just short of 2.5, inside the span.
         const std::vector<std::string> part = frame_hashes(demo.dir.path, "span.mkv");
@@ -153,6 +165,199 @@ TEST(VideoExport, ASpanHasTheFramesOfTheWholeExport) {
         EXPECT_EQ(part, std::vector<std::string>(whole.begin() + 15, whole.begin() + 15 + part.size()))
             << type;
     }
+}
+
+// What ffprobe says of a file's streams, as "key=value" lines.
+std::string probe(const std::string& dir, const std::string& file, const std::string& entries) {
+    return output_of(dir,
+                     "ffprobe -v error -show_entries " + entries + " -of default=nw=1 " + file + " 2>&1");
+}
+
+// The positions of the key frames among the picture's packets.
+std::string key_frames(const std::string& dir, const std::string& file) {
+    const std::string flags =
+        output_of(dir, "ffprobe -v error -select_streams v -show_entries packet=flags -of csv=p=0 " + file);
+    std::string keys;
+    int at = 0;
+    for (size_t i = 0, end; (end = flags.find('\n', i)) != std::string::npos; i = end + 1, ++at)
+        if (flags[i] == 'K') keys += (keys.empty() ? "" : " ") + std::to_string(at);
+    return keys;
+}
+
+// The sound of a file decoded to 16-bit PCM at its own rate.
+std::string pcm(const std::string& dir, const std::string& file) {
+    return output_of(dir, "ffmpeg -v error -i " + file + " -map 0:a -f s16le -acodec pcm_s16le -");
+}
+
+// A small demo with history (a bolt that ended, particles, a feedback effect) and its music.
+void busy_demo(Demo& demo, float seconds) {
+    demo.picture("data/flare.tga", 8, 8, Rgb{250, 200, 60});
+    demo.file("data/bolt.spl", "-3 0 0 3 0.5 0 0.6 2 0.5 2\n-3 0.5 0 3 0 0 0.6 2 0.5 2\n");
+    demo.file("data/bolt_colour.spl", "0.4 0.7 1\n1 0.7 0.4\n");
+    demo.file("data/path.spl", "-3 -1 0\n0 2 0\n3 -1 0\n");
+    const std::string bolt = "param 1 8\nspline data/bolt.spl\nspline data/bolt_colour.spl\n";
+    output_of(demo.dir.path,
+              "'" TARVEL_TOOLS_DIR "/make_music' data/music.wav " + std::to_string(seconds + 1));
+    demo.section("[sound]\n" + span(0, seconds, 0) + "string data/music.wav\n");
+    demo.section("[camera]\n" + span(0, seconds, 0) + "[ray]\n" + span(0, 0.8f, 1) + bolt + "[pathway]\n" +
+                 span(0.9f, seconds, 2) +
+                 "param 30 0.3  1 0.5 0.2\nstring data/flare.tga\nspline data/path.spl\n" +
+                 "[efxRenderMesh]\n" + span(0.5f, seconds, 3) + "param 4  0.5 0.9  1\n");
+}
+
+// Each profile writes what it promises, read back with ffprobe: codecs, profile, pixels and their
+// colour tags, key frames every half second, the sound's rate, where the index is; the master
+// gives back the very pixels drawn.
+TEST(VideoExport, EachProfileWritesWhatItPromises) {
+    Demo demo;
+    // A colour that 4:2:0 in limited range cannot give back exactly.
+    demo.picture("data/brown.tga", 8, 8, Rgb{201, 99, 37});
+    demo.background("data/brown.tga", 0, 2);
+    output_of(demo.dir.path, "'" TARVEL_TOOLS_DIR "/make_music' data/music.wav 3");
+    demo.section("[sound]\n" + span(0, 2, 0) + "string data/music.wav\n");
+    const std::string video =
+        "stream=codec_name,profile,pix_fmt,color_space,color_primaries,color_transfer,"
+        "color_range,sample_rate,channels";
+    // 2 s at 10 frames a second: a key frame every 5.
+    const std::tuple<const char*, const char*, std::string> rows[] = {
+        {"web", "web.mp4",
+         "codec_name=h264\nprofile=High\npix_fmt=yuv420p\ncolor_range=tv\ncolor_space=bt709\ncolor_transfer="
+         "bt709\n"
+         "color_primaries=bt709\ncodec_name=aac\nprofile=LC\nsample_rate=48000\nchannels=2\n"},
+        {"compo", "compo.mp4",
+         "codec_name=h264\nprofile=High\npix_fmt=yuv420p\ncolor_range=tv\ncolor_space=bt709\ncolor_transfer="
+         "bt709\n"
+         "color_primaries=bt709\ncodec_name=aac\nprofile=LC\nsample_rate=48000\nchannels=2\n"},
+        {"master", "master.mkv",
+         // FFV1's decoder gives its planar RGB back as packed BGR: RGB either way, full range.
+         "codec_name=ffv1\nprofile=unknown\npix_fmt=bgr0\ncolor_range=pc\ncolor_space=gbr\ncolor_"
+         "transfer=unknown\n"
+         "color_primaries=unknown\ncodec_name=flac\nprofile=unknown\nsample_rate=44100\nchannels=2\n"},
+    };
+    for (const auto& [profile, file, streams] : rows) {
+        const std::string name = profile;
+        expect_clean_exit(
+            tarvel(demo, {"--video", file, "--profile", name, "--fps", "10", "--size", "320x180"}));
+        EXPECT_EQ(probe(demo.dir.path, file, video), streams) << name;
+        const std::string bytes = read_file(demo.dir.file(file));
+        if (name != "master") {
+            EXPECT_EQ(key_frames(demo.dir.path, file), "0 5 10 15") << name;
+        }
+        if (name == "web") {
+            EXPECT_LT(bytes.find("moov"), bytes.find("mdat")) << "the index first";
+        }
+        // x264 writes its settings into the stream: the compo's rate at this small size is the floor.
+        if (name == "compo") {
+            EXPECT_NE(bytes.find(" bitrate=12000 "), std::string::npos);
+        }
+        const std::string first = output_of(demo.dir.path, std::string("ffmpeg -v error -i ") + file +
+                                                               " -frames:v 1 -f rawvideo -pix_fmt rgb24 -");
+        ASSERT_EQ(first.size(), 320u * 180 * 3) << name;
+        size_t exact = 0;
+        for (size_t i = 0; i + 2 < first.size(); i += 3)
+            exact += first.compare(i, 3, "\xC9\x63\x25") == 0 ? 1 : 0;
+        if (name == "master") {
+            EXPECT_EQ(exact, 320u * 180) << "lossless";
+        }
+    }
+    // Without --size and --fps the compo profile is 1080p60, as the plan shows without a window.
+    PlayerOptions headless;
+    headless.env = {{"DISPLAY", ""}};
+    const PlayerResult plan =
+        tarvel(demo, {"--video-plan", "1", "compo.mp4", "--profile", "compo"}, headless);
+    EXPECT_EQ(plan.exit_status, 0) << plan.err;
+    EXPECT_NE(plan.out.find(" --size 1920x1080 --fps 60 "), std::string::npos) << plan.out;
+}
+
+// --jobs renders spans in processes of their own and joins them into the whole export: the very
+// frames (lossless master) or the same key frames (web), the music the single export has, sample
+// for sample; the plan run by GNU parallel and the Slurm example gives the same file; a span that
+// fails fails the export, naming it, and leaves nothing.
+TEST(VideoExport, ManyProcessesMakeTheWholeExport) {
+    Demo demo;
+    busy_demo(demo, 3);
+    const std::vector<std::string> common = {"--fps", "10", "--size", "320x180"};
+    auto run = [&](std::vector<std::string> args) {
+        args.insert(args.end(), common.begin(), common.end());
+        return tarvel(demo, args);
+    };
+    for (const char* profile : {"master", "web"}) {
+        const std::string ext = std::string(profile) == "master" ? ".mkv" : ".mp4";
+        expect_clean_exit(run({"--video", "whole" + ext, "--profile", profile}));
+        expect_clean_exit(run({"--video", "jobs" + ext, "--profile", profile, "--jobs", "3"}));
+        const std::vector<std::string> whole = frame_hashes(demo.dir.path, "whole" + ext);
+        const std::vector<std::string> jobs = frame_hashes(demo.dir.path, "jobs" + ext);
+        ASSERT_EQ(whole.size(), 30u) << profile;
+        if (ext == ".mkv") {
+            EXPECT_EQ(jobs, whole);
+        }
+        EXPECT_EQ(jobs.size(), whole.size()) << profile;
+        EXPECT_EQ(key_frames(demo.dir.path, "jobs" + ext), key_frames(demo.dir.path, "whole" + ext))
+            << profile;
+        const std::string sound = pcm(demo.dir.path, "jobs" + ext);
+        EXPECT_TRUE(sound == pcm(demo.dir.path, "whole" + ext)) << profile << ": " << sound.size();
+        // 3 s within a frame: 0.1 s at 44.1 or 48 kHz, 4 bytes a frame.
+        const double rate = ext == ".mkv" ? 44100 : 48000;
+        EXPECT_NEAR(static_cast<double>(sound.size()) / 4, 3 * rate, rate / 10) << profile;
+    }
+    EXPECT_EQ(probe(demo.dir.path, "jobs.mp4", "stream=codec_type"), "codec_type=video\ncodec_type=audio\n");
+
+    // The plan: spans 2 and 3 by GNU parallel, span 1 by the Slurm example, then the join.
+    const PlayerResult plan = run({"--video-plan", "3", "plan.mkv", "--profile", "master", demo.dir.path});
+    ASSERT_EQ(plan.exit_status, 0) << plan.err;
+    ASSERT_EQ(std::count(plan.out.begin(), plan.out.end(), '\n'), 4) << plan.out;
+    demo.file("plan.sh", plan.out);
+    const std::string env = "DISPLAY=" + player_display() + " SDL_AUDIODRIVER=dummy ";
+    output_of(demo.dir.path,
+              "sed -n 2,3p plan.sh | " + env + "parallel -j 2 && SLURM_ARRAY_TASK_ID=1 " + env +
+                  "'" TARVEL_SOURCE_DIR "/examples/slurm-export.sh' plan.sh && tail -n 1 plan.sh | sh");
+    // The same file but for Matroska's random identifiers.
+    EXPECT_EQ(frame_hashes(demo.dir.path, "plan.mkv"), frame_hashes(demo.dir.path, "jobs.mkv"));
+    EXPECT_TRUE(pcm(demo.dir.path, "plan.mkv") == pcm(demo.dir.path, "jobs.mkv"));
+
+    // A span's file that cannot be written: the second fails, the export with it.
+    fs::create_directories(demo.dir.file(".failed.mkv.span-2-of-3.mkv"));
+    const PlayerResult failed = run({"--video", "failed.mkv", "--profile", "master", "--jobs", "3"});
+    EXPECT_EQ(failed.exit_status, 255);
+    EXPECT_EQ(failed.err.rfind("Error: Video export to '" + demo.dir.file("failed.mkv") +
+                                   "' failed: span 2 of 3 (0.950000107 to 1.95000029 seconds) failed: ",
+                               0),
+              0u)
+        << failed.err;
+    fs::remove(demo.dir.file(".failed.mkv.span-2-of-3.mkv"));
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(demo.dir.path)) {
+        const std::string name = entry.path().filename();
+        if (name.find("failed") != std::string::npos || name.find("span-") != std::string::npos ||
+            name.find("joining") != std::string::npos)
+            left.push_back(name);
+    }
+    EXPECT_EQ(left, std::vector<std::string>{});
+}
+
+// 3840x2160 on a machine without an X server: the example's virtual display is smaller than the
+// window, and the picture is whole all the same (the back buffer is drawn off the screen).
+TEST(VideoExport, A2160pExportNeedsNoDisplay) {
+    Demo demo;
+    write_tga(demo.dir.file("data/split.tga"), 8, 8, quadrant_rgb(8, 8, red, red, green, blue));
+    demo.background("data/split.tga", 0, 1);
+    demo.write();
+    output_of(demo.dir.path, "DISPLAY= '" TARVEL_SOURCE_DIR "/examples/with-virtual-display' '" TARVEL_PLAYER
+                             "' --video big.mp4 --size 3840x2160 --fps 10 --end 0.2 > /dev/null 2>&1");
+    // The corners, from a picture cut down to 4 x 4: red above, green and blue below.
+    const std::string corners =
+        output_of(demo.dir.path,
+                  "ffmpeg -v error -i big.mp4 -frames:v 1 -vf scale=4:4:flags=neighbor -f rawvideo "
+                  "-pix_fmt rgb24 -");
+    ASSERT_EQ(corners.size(), 4u * 4 * 3);
+    auto at = [&](int x, int y) {
+        const char* p = corners.data() + (y * 4 + x) * 3;
+        return Rgb{static_cast<uint8_t>(p[0]), static_cast<uint8_t>(p[1]), static_cast<uint8_t>(p[2])};
+    };
+    EXPECT_EQ(probe(demo.dir.path, "big.mp4", "stream=width,height"), "width=3840\nheight=2160\n");
+    EXPECT_COLOUR(at(3, 0), red, 24);
+    EXPECT_COLOUR(at(0, 3), green, 24);
+    EXPECT_COLOUR(at(3, 3), blue, 24);
 }
 
 TEST(VideoExport, TheShownBandAndTheMusicForTheSpan) {

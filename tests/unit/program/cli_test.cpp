@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -24,13 +25,14 @@ std::string described(const CliOptions& o) {
            "x" + opt(o.height) + " fullscreen=" + std::to_string(o.fullscreen) +
            " nosound=" + std::to_string(o.no_sound) + " nodialog=" + std::to_string(o.no_dialog) +
            " video=" + o.video + " fps=" + opt(o.video_fps) + " help=" + std::to_string(o.help) +
-           " version=" + std::to_string(o.version) + " watch=" + std::to_string(o.watch);
+           " version=" + std::to_string(o.version) + " watch=" + std::to_string(o.watch) +
+           " jobs=" + std::to_string(o.jobs) + " plan=" + opt(o.video_plan) + " join=" + opt(o.video_join);
 }
 
 std::string nothing_but(const std::string& changes) {
     std::istringstream all(
         "dir= start=- end=- size=-x- fullscreen=0 nosound=0 nodialog=0 video= fps=- help=0 version=0 "
-        "watch=0");
+        "watch=0 jobs=1 plan=- join=-");
     std::string out, word;
     while (all >> word) {
         std::string key = word.substr(0, word.find('=') + 1);
@@ -53,6 +55,10 @@ TEST(CommandLine, GoodCommandLines) {
         {{"--video", "out.mp4", "--fps=29.97"}, "video=out.mp4 fps=29.969999"},
         {{"--", "-odd-name"}, "dir=-odd-name"},  // after "--" a name starting with '-' is the folder
         {{"--watch", "--start", "3", "d"}, "dir=d start=3.000000 watch=1"},
+        // A plan and its join name the output first, then the folder.
+        {{"--video-plan", "3", "out.mp4", "d"}, "dir=d video=out.mp4 plan=3"},
+        {{"--video-join=3", "out.mp4"}, "video=out.mp4 join=3"},
+        {{"--video", "out.mp4", "--jobs", "4", "d"}, "dir=d video=out.mp4 jobs=4"},
         {{"--help"}, "help=1"},
         {{"--version"}, "version=1"},
     };
@@ -86,6 +92,24 @@ TEST(CommandLine, UsageErrorsNameTheProblem) {
         {{"--watch", "--video", "a.mp4"}, "--watch and --video cannot be used together"},
         {{"--timeline", "t.svg", "--video", "v.mp4"}, "--video and --timeline cannot be used together"},
         {{"--lsp", "--check"}, "--check and --lsp cannot be used together"},
+        {{"--from", "1"}, "--from needs --video"},
+        {{"--to", "1"}, "--to needs --video"},
+        {{"--profile", "master"}, "--profile needs --video"},
+        {{"--video", "v.mp4", "--profile", "dvd"},
+         "invalid profile for --profile: 'dvd' (web, compo or master)"},
+        {{"--video", "v.mp4", "--from", "2", "--to", "2"}, "--from must be before --to"},
+        {{"--video", "v.mp4", "--jobs", "0"},
+         "invalid count for --jobs: '0' (a number of spans from 1 to 1000)"},
+        {{"--jobs", "2"}, "--jobs needs --video"},
+        {{"--no-audio"}, "--no-audio needs --video"},
+        {{"--video-plan", "out.mp4"},
+         "invalid count for --video-plan: 'out.mp4' (a number of spans from 1 to 1000)"},
+        {{"--video-plan", "3"}, "--video-plan needs N and the FILE to write"},
+        {{"--video-plan", "3", ""}, "--video-plan needs the FILE to write"},
+        {{"--video-plan", "3", "o.mp4", "d", "e"}, "unexpected argument 'e' (one DEMO_DIR at most)"},
+        {{"--video-plan", "3", "o.mp4", "--jobs", "2"}, "--jobs and --video-plan cannot be used together"},
+        {{"--video-plan", "3", "--video-join", "3", "o.mp4"},
+         "--video-plan and --video-join cannot be used together"},
         // The first problem is the one reported.
         {{"--bogus", "--size", "0x0"}, "unrecognized option '--bogus'"},
     };
@@ -117,7 +141,7 @@ TEST(CommandLine, TheConsoleTakesAnOptionalAddressAfterTheEqualsSign) {
     }
 }
 
-TEST(VideoExport, FrameCountIsTheStepsBeforeTheEnd) {
+TEST(VideoExport, FrameCountAndSpanFollowTheRecordingClock) {
     // 0, 0.04, 0.08 of 0.1 s: the last step still falls inside; an end given in single precision
     // (2.2f is 2.2000000477) must not gain a frame.
     const std::tuple<double, double, double, long> rows[] = {{1, 3, 30, 60},
@@ -127,6 +151,47 @@ TEST(VideoExport, FrameCountIsTheStepsBeforeTheEnd) {
                                                              {6, 5, 25, 0}};
     for (const auto& [start, end, rate, frames] : rows)
         EXPECT_EQ(video_frame_total(start, end, rate), frames) << end;
+
+    // A span's edges are where the clock's single-precision sums of 1/rate cross them: at 10 a
+    // second frame 15 is at 1.50000024 (in) and frame 25 at 2.49999976 (in, before 2.5); at 60
+    // frame 60 is at 0.99999970, short of 1, and frame 120 at 1.99999881, short of 2.
+    const std::optional<float> all;
+    const std::tuple<long, float, std::optional<float>, std::optional<float>, long, long> spans[] = {
+        {40, 10, 1.5f, 2.5f, 15, 26}, {200, 60, 1.0f, 2.0f, 61, 121}, {30, 10, all, all, 0, 30},
+        {30, 10, all, 1.5f, 0, 15},   {30, 10, 5.0f, all, 30, 30},    {30, 10, 2.0f, 1.0f, 10, 10}};
+    for (const auto& [total, rate, from, to, first, end] : spans) {
+        const VideoSpan span = video_span(0, total, rate, from, to);
+        EXPECT_EQ(std::make_pair(span.first, span.end), std::make_pair(first, end)) << total << " " << rate;
+    }
+
+    // The time that cuts before frame k selects exactly the frames from k on, also where the
+    // summed steps fall short of k / rate.
+    for (const float rate : {10.0f, 60.0f, 29.97f}) {
+        for (long k = 0; k < 200; k += 7) {
+            const VideoSpan span =
+                video_span(0.5f, 300, rate, video_cut_time(0.5f, rate, k), video_cut_time(0.5f, rate, k + 9));
+            EXPECT_EQ(std::make_pair(span.first, span.end), std::make_pair(k, k + 9)) << rate << " " << k;
+        }
+    }
+}
+
+TEST(VideoExport, ASplitExportIsCutOnKeyFrameIntervals) {
+    // Whole intervals of 5 frames counted from the span's first frame, shared out evenly; never
+    // more parts than intervals, never an empty one.
+    using Spans = std::vector<std::pair<long, long>>;
+    const std::tuple<long, long, int, Spans> rows[] = {
+        {0, 30, 3, {{0, 10}, {10, 20}, {20, 30}}},
+        {0, 31, 3, {{0, 10}, {10, 20}, {20, 31}}},
+        {15, 26, 4, {{15, 20}, {20, 25}, {25, 26}}},
+        {0, 2, 5, {{0, 2}}},
+        {0, 35, 2, {{0, 15}, {15, 35}}},
+        {7, 7, 3, {}},
+    };
+    for (const auto& [first, end, parts, want] : rows) {
+        Spans got;
+        for (const VideoSpan& s : video_span_split({first, end}, parts, 5)) got.emplace_back(s.first, s.end);
+        EXPECT_EQ(got, want) << first << ".." << end << " in " << parts;
+    }
 }
 
 }  // namespace

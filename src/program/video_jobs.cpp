@@ -1,0 +1,147 @@
+// --jobs and --video-plan: the spans of an export as command lines of the player itself, run at
+// once as children or printed, and the join after them.
+#include "program/video_jobs.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "base/error.h"
+
+extern char** environ;
+
+namespace {
+
+std::string number(double value) {
+    char text[32];
+    // Nine significant digits give a single-precision time back exactly.
+    std::snprintf(text, sizeof text, "%.9g", value);
+    return text;
+}
+
+// What a child wrote last on standard error, for the message naming its span.
+std::string last_line(int fd) {
+    std::string text;
+    char buffer[4096];
+    if (lseek(fd, 0, SEEK_SET) < 0) return "";
+    for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<size_t>(n));
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    const size_t cut = text.rfind('\n');
+    return cut == std::string::npos ? text : text.substr(cut + 1);
+}
+
+const std::vector<VideoPart>* parts_to_remove = nullptr;
+
+// A fatal error leaves through exit: the spans' files go with it.
+void remove_parts() {
+    if (parts_to_remove != nullptr) video_parts_remove(*parts_to_remove);
+}
+
+}  // namespace
+
+std::string shell_word(const std::string& word) {
+    if (!word.empty() && word.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                                "0123456789_-.,/:=+@%") == std::string::npos)
+        return word;
+    std::string quoted = "'";
+    for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+namespace {
+
+// The settings every line of a split export repeats, resolved, and the demo's folder.
+void append_settings(std::vector<std::string>& args, const CliOptions& options, const std::string& demo_dir,
+                     int width, int height, float rate) {
+    args.insert(args.end(), {"--profile", options.profile, "--size",
+                             std::to_string(width) + "x" + std::to_string(height), "--fps", number(rate)});
+    if (options.start) args.insert(args.end(), {"--start", number(*options.start)});
+    if (options.end) args.insert(args.end(), {"--end", number(*options.end)});
+    args.insert(args.end(), {"--", demo_dir});
+}
+
+}  // namespace
+
+std::vector<std::string> video_part_command(const CliOptions& options, const VideoPart& part,
+                                            const std::string& player, const std::string& demo_dir, int width,
+                                            int height, float rate) {
+    std::vector<std::string> args = {player, "--video",       part.path,   "--from", number(part.from),
+                                     "--to", number(part.to), "--no-audio"};
+    append_settings(args, options, demo_dir, width, height, rate);
+    return args;
+}
+
+std::vector<std::string> video_join_command(const CliOptions& options, size_t parts, const std::string& video,
+                                            const std::string& player, const std::string& demo_dir, int width,
+                                            int height, float rate) {
+    std::vector<std::string> args = {player, "--video-join", std::to_string(parts), video};
+    if (options.from) args.insert(args.end(), {"--from", number(*options.from)});
+    if (options.to) args.insert(args.end(), {"--to", number(*options.to)});
+    if (options.no_audio) args.push_back("--no-audio");
+    append_settings(args, options, demo_dir, width, height, rate);
+    return args;
+}
+
+void video_jobs_run(const Demo& demo, const CliOptions& options, const VideoRequest& request,
+                    const std::vector<VideoPart>& parts, const std::string& player,
+                    const std::string& demo_dir, int width, int height, float rate) {
+    parts_to_remove = &parts;
+    std::atexit(remove_parts);
+    std::vector<pid_t> children(parts.size(), -1);
+    std::vector<int> logs(parts.size(), -1);
+    for (size_t i = 0; i < parts.size(); ++i) {
+        std::vector<std::string> args =
+            video_part_command(options, parts[i], player, demo_dir, width, height, rate);
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        const char* dir = std::getenv("TMPDIR");
+        std::string name = std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") + "/tarvel-span-XXXXXX";
+        logs[i] = mkstemp(name.data());
+        if (logs[i] < 0)
+            fatal_error("Cannot create a scratch file in '%s': %s", name.c_str(), std::strerror(errno));
+        unlink(name.c_str());
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, logs[i], 2);
+        std::fflush(stdout);
+        std::fflush(stderr);
+        const int spawned =
+            posix_spawn(&children[i], player.c_str(), &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (spawned != 0) {
+            children[i] = -1;
+            fatal_error("Cannot start the player for span %zu of %zu: %s", i + 1, parts.size(),
+                        std::strerror(spawned));
+        }
+    }
+    // Every span is waited for before the first failure is reported, so that no child is left
+    // writing a file that is then removed under it.
+    std::string failure;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        int status = 0;
+        while (waitpid(children[i], &status, 0) < 0 && errno == EINTR) {
+        }
+        const bool ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        if (!ok && failure.empty()) {
+            char what[160];
+            std::snprintf(what, sizeof what, "span %zu of %zu (%s to %s seconds) failed", i + 1, parts.size(),
+                          number(parts[i].from).c_str(), number(parts[i].to).c_str());
+            const std::string said = last_line(logs[i]);
+            failure = std::string(what) + (said.empty() ? "" : ": " + said);
+        }
+        close(logs[i]);
+    }
+    if (!failure.empty())
+        fatal_error("Video export to '%s' failed: %s", request.path.c_str(), failure.c_str());
+    video_join(demo, request, parts);
+}
