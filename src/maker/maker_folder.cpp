@@ -2,6 +2,7 @@
 #include "maker/maker_folder.h"
 
 #include <SDL/SDL.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -60,6 +61,22 @@ std::string FolderWatch::write(const std::string& file, const std::vector<uint8_
     std::string refused = write_file_guarded(file, bytes, who, guard_, inside_as);
     if (!refused.empty()) return refused;
     if (!inside_as.empty()) outputs_.insert(inside_as);
+    return "";
+}
+
+std::string FolderWatch::edit(const std::string& file, const std::vector<uint8_t>& bytes) {
+    guard_.demo = write_identities(opened_);
+    std::string inside_as;
+    std::string refused = write_file_guarded(file, bytes, WriteAsker::Edit, guard_, inside_as);
+    if (!refused.empty()) return refused;
+    struct stat st;
+    if (stat(inside_as.c_str(), &st) != 0) return "";
+    const FileStamp stamp{static_cast<int64_t>(st.st_size),
+                          static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+    for (FileSnapshot* seen : {&loaded_, &last_scan_, &built_}) {
+        auto it = seen->find(inside_as);
+        if (it != seen->end()) it->second = stamp;
+    }
     return "";
 }
 
