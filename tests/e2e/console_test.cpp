@@ -394,6 +394,10 @@ TEST(Console, ThePageShowsTheShowAndDrivesIt) {
     demo.set("record 0");
     demo.picture("data/grey.tga", 8, 8, grey);
     demo.background("data/grey.tga", 0, 10);
+    demo.picture("data/white.tga", 8, 8, white);
+    demo.file("data/image.spl", "0.5 0.5 0.5 0 0 0 0 0 0\n0.5 0.5 0.5 0 0 0 0 0 0\n");
+    demo.section("[camera]\n" + span(0, 10, 0));
+    demo.section("[image]\n" + span(0, 10, 1) + "string data/white.tga\nspline data/image.spl\n");
     demo.section("[efxInverse]\n" + span(5, 6, 2));
     demo.write();
     const std::string log = demo.dir.file(".page-log");
