@@ -2,7 +2,6 @@
 #include "maker/maker_folder.h"
 
 #include <SDL/SDL.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -69,10 +68,8 @@ std::string FolderWatch::edit(const std::string& file, const std::vector<uint8_t
     std::string inside_as;
     std::string refused = write_file_guarded(file, bytes, WriteAsker::Edit, guard_, inside_as);
     if (!refused.empty()) return refused;
-    struct stat st;
-    if (stat(inside_as.c_str(), &st) != 0) return "";
-    const FileStamp stamp{static_cast<int64_t>(st.st_size),
-                          static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+    FileStamp stamp;
+    if (!watch_stamp(inside_as, stamp)) return "";
     for (FileSnapshot* seen : {&loaded_, &last_scan_, &built_}) {
         auto it = seen->find(inside_as);
         if (it != seen->end()) it->second = stamp;
