@@ -1,11 +1,13 @@
 #!/usr/bin/python3
 """The maker's console in a real browser (headless Chromium through chromedriver).
 
-console_page.py PLAYER DEMO_DIR [--screenshot FILE]
+console_page.py PLAYER DEMO_DIR [--screenshot FILE | --curves-screenshot FILE]
 
 Starts PLAYER --watch --serve=0 in DEMO_DIR (whose demo.tvl the page is checked against), drives
 the page the way its user would and asks the player on its standard input what it did. With
---screenshot it only loads the page, lets the show play a moment and saves a picture of it.
+--screenshot it only loads the page, lets the show play a moment and saves a picture of it; with
+--curves-screenshot it opens the curves of the first camera with a spline (the showcase's forge
+flight) and saves a picture of them.
 Exits 0 when every check held; each failure is printed."""
 import os
 import re
@@ -22,6 +24,7 @@ from selenium.webdriver.common.keys import Keys
 
 player_path, demo_dir = sys.argv[1], sys.argv[2]
 screenshot = sys.argv[4] if len(sys.argv) > 4 and sys.argv[3] == "--screenshot" else None
+curves_shot = sys.argv[4] if len(sys.argv) > 4 and sys.argv[3] == "--curves-screenshot" else None
 script_path = os.path.join(demo_dir, "demo.tvl")
 failures = []
 
@@ -82,7 +85,18 @@ try:
     check(url is not None, "the player printed the console's address")
     browser.get(url)
     boxes = lambda: browser.find_elements(By.CSS_SELECTOR, "#lanes .box")
-    if screenshot:
+    if curves_shot:
+        check(wait(lambda: len(boxes()) > 0), "the boxes are shown")
+        camera = [b for b in boxes() if b.get_attribute("data-type") == "camera"][1]
+        ActionChains(browser).move_to_element(camera).click().perform()
+        view = browser.find_element(By.ID, "curves")
+        check(wait(lambda: view.get_attribute("data-file")), "the camera's curves open")
+        ask("pause")
+        ask("seek 14")
+        time.sleep(1)
+        browser.execute_script("arguments[0].scrollIntoView()", view)
+        view.screenshot(curves_shot)
+    elif screenshot:
         check(wait(lambda: len(boxes()) > 0), "the boxes are shown")
         browser.set_window_size(1400, 1250)
         ask("loop 30 40")
