@@ -234,7 +234,7 @@
   // points to drag, and for a camera its eye and target paths seen from above and from the side.
   const curves = $("curves");
   const SVGNS = "http://www.w3.org/2000/svg";
-  const VIEW_W = 900, VIEW_H = 240, PAD = 24;
+  const VIEW_H = 240, PAD = 24;
   const COLOURS = ["#d62728", "#2ca02c", "#1f77b4", "#ff7f0e", "#9467bd", "#8c564b", "#e377c2", "#7f7f7f",
     "#bcbd22", "#17becf", "#393b79", "#637939", "#8c6d31", "#843c39", "#7b4173", "#3182bd"];
   let splines = null;   // the last splines.json
@@ -334,11 +334,13 @@
     const margin = (hi - lo) * 0.08;
     lo -= margin;
     hi += margin;
+    // As wide as the view, so that a key's point stays round.
+    const VIEW_W = Math.max(300, curves.clientWidth - 14);
     const n = file.keys.length, span = use.seconds;
     const keyTime = (k) => (n > 1 ? (k * span) / (n - 1) : 0);
     const X = (t) => PAD + (span > 0 ? t / span : 0) * (VIEW_W - 2 * PAD);
     const Y = (v) => PAD + ((hi - v) / (hi - lo)) * (VIEW_H - 2 * PAD);
-    const plot = svg("svg", { class: "plot", viewBox: "0 0 " + VIEW_W + " " + VIEW_H, preserveAspectRatio: "none" });
+    const plot = svg("svg", { class: "plot", width: VIEW_W, height: VIEW_H, viewBox: "0 0 " + VIEW_W + " " + VIEW_H });
     for (const [v, anchor] of [[hi - margin, "hanging"], [lo + margin, "auto"]]) {
       const label = svg("text", { x: 2, y: Y(v), "font-size": 10, fill: "#666", "dominant-baseline": anchor });
       label.textContent = keyValue(v);
