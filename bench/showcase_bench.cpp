@@ -3,6 +3,8 @@
 //   decoding each picture its sections name, reading each other file they name);
 // - a reload in the maker's mode (tarvel --watch, driven on standard input) after a one-line
 //   edit of a script, against the cold start of that mode up to the first answered "time";
+// - a spline key set in the maker's mode, to the frame that shows it, against a reload of the
+//   demo after the same change made in the file;
 // - tarvel --video of the showcase at its window size: the wall time against the demo's length,
 //   and against the same ffmpeg command fed the same frames from a pipe (decoded back from
 //   the player's video by a second ffmpeg).
@@ -226,6 +228,38 @@ void bench_reload(const fs::path& player, const fs::path& copy) {
     }
     std::ofstream(script, std::ios::binary) << original;
     rounds::row("maker's mode: reload after a one-line edit vs cold start", rounds::ms, reloads, colds);
+}
+
+void bench_spline_edit(const fs::path& player, const fs::path& copy) {
+    // Paused in the swarm's scene: a key of its camera set from standard input, against a reload
+    // of the demo with the same change in the file. The `time` asked next is answered once the
+    // frame that shows it is drawn.
+    Child child;
+    child.start({player.string(), "--watch", "--no-dialog", copy.string()});
+    if (child.ask("pause") != "ok" || child.ask("seek 30") != "ok") {
+        std::fprintf(stderr, "showcase_bench: the maker's mode did not answer\n");
+        child.finish();
+        return;
+    }
+    std::vector<double> edits, reloads;
+    for (int r = 0; r < ROUNDS; ++r) {
+        auto begin = Clock::now();
+        const std::string answer =
+            child.ask("key set data/splines/swarm_camera.spl 0 0 " + std::to_string(r % 2 ? 0.5 : -0.5));
+        child.ask("time");
+        edits.push_back(rounds::seconds_since(begin) * 1000);
+        if (answer != "ok") std::fprintf(stderr, "showcase_bench: key set answered '%s'\n", answer.c_str());
+        begin = Clock::now();
+        child.ask("reload");
+        child.ask("time");
+        reloads.push_back(rounds::seconds_since(begin) * 1000);
+    }
+    while (child.ask("undo") == "ok") {
+    }
+    child.ask("quit");
+    child.finish();
+    rounds::row("maker's mode: a spline key set to its frame vs a reload with the same change", rounds::ms,
+                edits, reloads);
 }
 
 // The demo time in a `time` answer ("ok 12.345 playing"), or -1.
@@ -457,6 +491,7 @@ int main(int argc, char** argv) {
     fs::copy(source / "examples/showcase", copy, fs::copy_options::recursive);
 
     bench_reload(player, copy);
+    bench_spline_edit(player, copy);
     bench_console(player, copy);
     bench_language_server(player, copy);
     bench_video(player, copy, scratch);

@@ -177,7 +177,7 @@ struct Console::State {
     bool joined = false;
     bool stopping = false;
     std::deque<ConsoleCommand> commands;
-    std::shared_ptr<const std::string> json, svg;
+    std::shared_ptr<const std::string> json, svg, splines;
 
     bool wildcard() const { return address == "0.0.0.0" || address == "[::]" || address == "::"; }
     std::string host() const { return address + ":" + std::to_string(port); }
@@ -312,6 +312,9 @@ void State::handle_head(Connection& c) {
         } else if (head.path == "/timeline.svg") {
             body = svg;
             type = "image/svg+xml";
+        } else if (head.path == "/splines.json") {
+            body = splines;
+            type = "application/json";
         }
     }
     if (type == nullptr) return respond(c, 404, "Not Found");
@@ -831,4 +834,10 @@ void Console::publish(std::string json, std::string svg) {
     std::lock_guard<std::mutex> lock(state_->mutex);
     state_->json = std::move(j);
     state_->svg = std::move(v);
+}
+
+void Console::publish_splines(std::string json) {
+    auto j = std::make_shared<const std::string>(std::move(json));
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->splines = std::move(j);
 }

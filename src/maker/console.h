@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-inline constexpr int CONSOLE_PROTOCOL_VERSION = 1;
+inline constexpr int CONSOLE_PROTOCOL_VERSION = 2;
 inline constexpr int CONSOLE_MAX_CLIENTS = 8;
 // A text frame holds one command line; longer frames are answered with an error.
 inline constexpr size_t CONSOLE_MAX_FRAME = 65536;
@@ -51,6 +51,8 @@ class Console {
     void broadcast(const std::string& text, bool droppable);
     // The time line as timeline.json and timeline.svg serve it from now on.
     void publish(std::string json, std::string svg);
+    // The spline files and their curves as splines.json serves them from now on.
+    void publish_splines(std::string json);
     // Writes the address into `note` (in the demo folder: CONSOLE_NOTE), readable by its owner
     // only, for tools on the same folder; removed when the console stops, unless another console
     // has written its own there meanwhile. False when it cannot be written.

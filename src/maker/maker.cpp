@@ -26,6 +26,7 @@
 #include "maker/maker_folder.h"
 #include "maker/maker_panel.h"
 #include "maker/maker_playback.h"
+#include "maker/maker_splines.h"
 #include "resources/font.h"
 #include "resources/texture.h"
 #include "runtime/capture.h"
@@ -100,6 +101,7 @@ class Maker {
     void handle_event(const SDL_Event& event);
     std::string answer(const std::string& line, bool from_console);
     std::string do_screenshot(const std::string& file, WriteAsker who);
+    void spline_changed(const std::string& file);
 
     const MakerOptions& options_;
     WindowSettings window_{};
@@ -109,6 +111,7 @@ class Maker {
     FolderWatch folder_;
     InputLines input_;
     ConsoleChannel console_;
+    SplineEdits splines_;
     std::vector<CheckProblem> problems_;  // of the last load, and what failed since
     bool dirty_ = true;  // the still picture must be drawn again (an event, a command, a reload)
     Uint32 still_ticks_ = 0;
@@ -221,6 +224,8 @@ bool Maker::build(bool first, float& resume_at, TexturePool pool) {
     // What the new demo did not take back is of no more use.
     texture_pool_clear(demo.pool);
     console_.collect_timeline(demo);
+    splines_.collect(demo);
+    if (console_.serving()) console_.publish_splines(splines_.json());
     return true;
 }
 
@@ -237,6 +242,7 @@ void Maker::go_broken(const std::string& message, float at) {
 }
 
 void Maker::close_demo() {
+    splines_.forget();
     demo_watch(nullptr);
     play_.demo.reset();
 }
@@ -339,6 +345,14 @@ std::string Maker::do_screenshot(const std::string& file, WriteAsker who) {
     return refused.empty() ? "ok" : "error " + refused;
 }
 
+// A spline file's keys changed under the running demo: a paused show draws them at once, as a
+// seek to the time it stands at draws it, and every console client is told.
+void Maker::spline_changed(const std::string& file) {
+    if (play_.still() && !play_.broken) play_.seek(play_.now());
+    if (console_.serving()) console_.publish_splines(splines_.json());
+    console_.broadcast("event spline " + file);
+}
+
 // The answer to one command line, from standard input or from the console (which also says
 // hello, and writes only new files or the player's own, inside the demo folder).
 std::string Maker::answer(const std::string& line, bool from_console) {
@@ -350,7 +364,7 @@ std::string Maker::answer(const std::string& line, bool from_console) {
     const size_t last = line.find_last_not_of(" \t\r");
     if (from_console && first != std::string::npos && line.substr(first, last - first + 1) == "hello") {
         answer = "ok tarvel " + std::to_string(CONSOLE_PROTOCOL_VERSION) +
-                 " seek pause play loop reload time screenshot quit hello";
+                 " seek pause play loop reload time screenshot quit hello key undo redo";
     } else if (from_console && c.error.empty() && c.kind == MakerCommandKind::Screenshot &&
                !console_path_inside(c.file)) {
         answer =
@@ -397,9 +411,12 @@ std::string Maker::answer(const std::string& line, bool from_console) {
             case MakerCommandKind::KeyDelete:
             case MakerCommandKind::KeyBias:
             case MakerCommandKind::Undo:
-            case MakerCommandKind::Redo:
-                answer = "error spline edits are not served yet";
+            case MakerCommandKind::Redo: {
+                std::string changed;
+                answer = splines_.apply(c, folder_, changed);
+                if (!changed.empty()) spline_changed(changed);
                 break;
+            }
         }
     }
     return one_line(answer);

@@ -48,6 +48,11 @@ class ConsoleChannel {
     // What timeline.json and timeline.svg show: the time line of the last demo built, the
     // problems of the last load.
     void publish(const std::vector<CheckProblem>& problems) const;
+    // What splines.json shows.
+    void publish_splines(std::string json) const {
+        if (console_ != nullptr) console_->publish_splines(std::move(json));
+    }
+    bool serving() const { return console_ != nullptr; }
     void stop() { console_.reset(); }
 
   private:

@@ -48,6 +48,9 @@ class FolderWatch {
     // Writes a file on someone's word, guarded against writing over the demo's files; "" or the
     // reason it was not written.
     std::string write(const std::string& file, const std::vector<uint8_t>& bytes, WriteAsker who);
+    // Replaces one of the demo's own files on the maker's word (its keys edited): the new version
+    // is what the running demo holds already, so it is neither a change to reload nor an output.
+    std::string edit(const std::string& file, const std::vector<uint8_t>& bytes);
 
   private:
     bool reload_asked_ = false;

@@ -36,14 +36,20 @@ void scan_folder(const std::string& folder, const std::string& prefix, const std
             scan_folder(full, path + "/", outputs, limit, depth + 1, read, cut, out);
             continue;
         }
-        struct stat info;
-        if (stat(full.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
-        out[path] = {static_cast<int64_t>(info.st_size),
-                     static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+        FileStamp stamp;
+        if (watch_stamp(full, stamp)) out[path] = stamp;
     }
 }
 
 }  // namespace
+
+bool watch_stamp(const std::string& path, FileStamp& out) {
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    out = {static_cast<int64_t>(info.st_size),
+           static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+    return true;
+}
 
 bool watch_ignored(const std::string& path, const std::set<std::string>& outputs) {
     if (outputs.count(path) != 0) return true;

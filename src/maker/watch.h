@@ -14,6 +14,9 @@ struct FileStamp {
     bool operator==(const FileStamp&) const = default;
 };
 
+// The stamp of the regular file at `path` (links followed); false when there is none.
+bool watch_stamp(const std::string& path, FileStamp& out);
+
 // Relative path ("./" left out) -> stamp, for every regular file.
 using FileSnapshot = std::map<std::string, FileStamp>;
 

@@ -1,11 +1,13 @@
 #!/usr/bin/python3
 """The maker's console in a real browser (headless Chromium through chromedriver).
 
-console_page.py PLAYER DEMO_DIR [--screenshot FILE]
+console_page.py PLAYER DEMO_DIR [--screenshot FILE | --curves-screenshot FILE]
 
 Starts PLAYER --watch --serve=0 in DEMO_DIR (whose demo.tvl the page is checked against), drives
 the page the way its user would and asks the player on its standard input what it did. With
---screenshot it only loads the page, lets the show play a moment and saves a picture of it.
+--screenshot it only loads the page, lets the show play a moment and saves a picture of it; with
+--curves-screenshot it opens the curves of the first camera with a spline (the showcase's forge
+flight) and saves a picture of them.
 Exits 0 when every check held; each failure is printed."""
 import os
 import re
@@ -22,6 +24,7 @@ from selenium.webdriver.common.keys import Keys
 
 player_path, demo_dir = sys.argv[1], sys.argv[2]
 screenshot = sys.argv[4] if len(sys.argv) > 4 and sys.argv[3] == "--screenshot" else None
+curves_shot = sys.argv[4] if len(sys.argv) > 4 and sys.argv[3] == "--curves-screenshot" else None
 script_path = os.path.join(demo_dir, "demo.tvl")
 failures = []
 
@@ -82,7 +85,18 @@ try:
     check(url is not None, "the player printed the console's address")
     browser.get(url)
     boxes = lambda: browser.find_elements(By.CSS_SELECTOR, "#lanes .box")
-    if screenshot:
+    if curves_shot:
+        check(wait(lambda: len(boxes()) > 0), "the boxes are shown")
+        camera = [b for b in boxes() if b.get_attribute("data-type") == "camera"][1]
+        ActionChains(browser).move_to_element(camera).click().perform()
+        view = browser.find_element(By.ID, "curves")
+        check(wait(lambda: view.get_attribute("data-file")), "the camera's curves open")
+        ask("pause")
+        ask("seek 14")
+        time.sleep(1)
+        browser.execute_script("arguments[0].scrollIntoView()", view)
+        view.screenshot(curves_shot)
+    elif screenshot:
         check(wait(lambda: len(boxes()) > 0), "the boxes are shown")
         browser.set_window_size(1400, 1250)
         ask("loop 30 40")
@@ -133,6 +147,51 @@ try:
             return m and all(abs(int(m[i]) * 60 + float(m[i + 1]) - want) <= 6 * seconds_a_pixel + 0.01
                              for i, want in ((1, first["start"]), (3, target["start"])))
         check(wait(loop_near), "the loop from %s to %s: %s" % (first["start"], target["start"], loop_text.text))
+
+        # A section's box opens its curves; a key dragged up is one edit of the file, its
+        # data-value and the player's picture, which Ctrl+Z takes back; a second page follows.
+        spline_path = os.path.join(demo_dir, "data/image.spl")
+        spline_before = open(spline_path).read()
+        image = [b for b in boxes() if b.get_attribute("data-type") == "image"][0]
+        ActionChains(browser).move_to_element(image).click().perform()
+        view = browser.find_element(By.ID, "curves")
+        check(wait(lambda: view.get_attribute("data-file") == "data/image.spl"), "the image's curves open")
+        names = [c.get_attribute("data-name") for c in browser.find_elements(By.CSS_SELECTOR, "#curves .curve")]
+        check(names[:3] == ["scale x", "scale y", "scale z"] and len(names) == 9, "the curves are named: %s" % names)
+        # Shown alone, scale x's key is the one under the pointer (the three scales lie on one line).
+        browser.find_element(By.CSS_SELECTOR, '#curves .legend span[data-channel="0"]').click()
+        check(wait(lambda: len(browser.find_elements(By.CSS_SELECTOR, "#curves .curve")) == 1), "a channel alone")
+        point = lambda: browser.find_element(By.CSS_SELECTOR, '#curves .key[data-key="0"][data-channel="0"]')
+        value = lambda: float(point().get_attribute("data-value"))
+        check(wait(lambda: ask("time") == "ok 0.000 paused") and ask("seek 0.5") == "ok", "at 0.5 s")
+
+        def picture(name):
+            check(ask("screenshot " + name) == "ok", "screenshot " + name)
+            return open(os.path.join(demo_dir, name), "rb").read()
+        picture_before = picture("page-before.tga")
+        ActionChains(browser).move_to_element(point()).click_and_hold().move_by_offset(0, -60).release().perform()
+        check(wait(lambda: open(spline_path).read() != spline_before), "the drag writes the file")
+        dragged = open(spline_path).read()
+        check(dragged.split("\n")[1:] == spline_before.split("\n")[1:] and dragged.split(" ")[1:] == spline_before.split(" ")[1:],
+              "only the dragged number changed: %r" % dragged)
+        check(wait(lambda: value() > 0.5 and float(dragged.split(" ")[0]) == value()),
+              "data-value %s follows the file %r" % (value(), dragged))
+        other = browser.find_element(By.CSS_SELECTOR, '#curves .key[data-key="1"][data-channel="0"]')
+        check(float(other.get_attribute("data-value")) == 0.5, "the other key keeps its value")
+        check(picture("page-dragged.tga") != picture_before, "the picture changes")
+        first_tab = browser.current_window_handle
+        browser.switch_to.new_window("tab")
+        browser.get(url)
+        check(wait(lambda: len(boxes()) == len(written)), "a second page")
+        image = [b for b in boxes() if b.get_attribute("data-type") == "image"][0]
+        ActionChains(browser).move_to_element(image).click().perform()
+        check(wait(lambda: value() == float(dragged.split(" ")[0])), "the second page sees the edit")
+        browser.close()
+        browser.switch_to.window(first_tab)
+        ActionChains(browser).key_down(Keys.CONTROL).send_keys("z").key_up(Keys.CONTROL).perform()
+        check(wait(lambda: open(spline_path).read() == spline_before), "Ctrl+Z gives the file back")
+        check(wait(lambda: value() == 0.5), "and the data-value")
+        check(picture("page-undone.tga") == picture_before, "and the picture")
 
         # A broken script shows its problem with its line; fixed, the problem goes.
         text = open(script_path).read()

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "player.h"
+#include "media_files.h"
 #include "sound_media.h"
 #include "web_client.h"
 
@@ -59,7 +60,8 @@ TEST(Console, TheSocketSpeaksTheProtocolAndTellsTheShowsEvents) {
     MakerSession& player = served.player;
     auto ws = served.socket();
     ASSERT_EQ(ws->status(), 101);
-    EXPECT_EQ(ws->ask("hello"), "ok tarvel 1 seek pause play loop reload time screenshot quit hello");
+    EXPECT_EQ(ws->ask("hello"),
+              "ok tarvel 2 seek pause play loop reload time screenshot quit hello key undo redo");
     // Each command is answered as standard input answers it, and standard input goes on working.
     for (const char* command : {"pause", "seek 2.5", "time", "loop 1 2", "bogus", "seek -1", "loop 3 1"})
         EXPECT_EQ(ws->ask(command), player.ask(command)) << command;
@@ -241,7 +243,7 @@ TEST(Console, NobodyElseGetsInAndNoClientStallsTheShow) {
     std::this_thread::sleep_for(std::chrono::milliseconds(600));
     const std::string later = served.player.ask("time");
     EXPECT_GT(std::stof(later.substr(3)), 0.3f) << later;
-    EXPECT_EQ(clients.front()->ask("hello").rfind("ok tarvel 1 ", 0), 0u);
+    EXPECT_EQ(clients.front()->ask("hello").rfind("ok tarvel 2 ", 0), 0u);
 
     // A port taken is an error before any window opens.
     Demo other;
@@ -267,6 +269,124 @@ TEST(Console, NobodyElseGetsInAndNoClientStallsTheShow) {
     EXPECT_EQ(served.player.wait_exit(), 0);
 }
 
+TEST(Console, SplineEditsAreWrittenBackShownAtOnceAndUndone) {
+    // Spline files of every form: commas and CR LF, braces and comments over 16 channels, one
+    // key, one channel, and one packed in an archive.
+    Demo demo;
+    demo.set("record 0");
+    const std::map<std::string, std::string> original = {
+        {"data/eye.spl",
+         "0, 1, 6, 0, 0, 0, 0, 0, 0, 70, 0.1, 100\r\n2, 1, 5, 0, 0, 0, 0, 0, 0, 60, 0.1, 100\r\n"},
+        {"data/image.spl",
+         "; the picture\n{1 1 1 0 0 0 0 0 0 0 0 0 0 0 0 0}\n\n{1 1 1 0 0 90 0 0 0 0 0 0 0 0 0 0} ; turned\n"},
+        {"data/still.spl", "0.5 0.5 0.5 0 0 0 1 0.5 0"},
+        {"data/level.spl", "1\n2\n3\n"}};
+    for (const auto& [file, bytes] : original) demo.file(file, bytes);
+    TempDir packed;
+    write_file(packed.file("packed.spl"), "1 2\n");
+    ASSERT_TRUE(media::zip_directory(packed.path, demo.dir.file("pack.zip")));
+    write_tga(demo.dir.file("data/quad.tga"), 16, 16, quadrant_rgb(16, 16, red, green, blue, yellow));
+    demo.section("[camera]\n" + span(0, 4, 0) + "spline data/eye.spl\n");
+    demo.section("[image]\n" + span(0, 4, 1) + "string data/quad.tga\nspline data/image.spl\n");
+    demo.section("[image]\n" + span(0, 4, 2) + "string data/quad.tga\nspline ./data/still.spl\n");
+    demo.section("[efxInverse]\n" + span(3.9f, 4, 3) + "spline data/level.spl\nspline pack/packed.spl\n");
+    Served served(demo);
+    MakerSession& player = served.player;
+    auto ws = served.socket();
+    ASSERT_EQ(player.ask("pause"), "ok") << player.err();
+    ASSERT_EQ(player.ask("seek 1.5"), "ok");
+    const TgaPicture first = player.screenshot("first.tga");
+
+    // The curves as the player evaluates them: two keys follow their chord, so halfway through
+    // the camera's 4 seconds the eye's z lies halfway between 6 and 5.
+    nlohmann::json splines = nlohmann::json::parse(
+        http_get(served.port, "/splines.json?token=" + served.token).body, nullptr, false);
+    ASSERT_EQ(splines["files"].size(), 5u) << splines.dump();
+    const nlohmann::json& eye = splines["files"][0];
+    EXPECT_EQ(eye["file"], "data/eye.spl");
+    EXPECT_EQ(eye["channels"], 12);
+    EXPECT_EQ(eye["keys"][1][9], 60.0);
+    EXPECT_EQ(eye["editable"], true);
+    const nlohmann::json& use = eye["uses"][0];
+    EXPECT_EQ(use["type"], "camera");
+    EXPECT_EQ(use["script"], "./demo.tvl");
+    EXPECT_EQ(use["line"], 12);
+    EXPECT_EQ(use["index"], 0);
+    EXPECT_EQ(use["seconds"], 4.0);
+    EXPECT_EQ(use["names"][9], "field of view");
+    ASSERT_EQ(use["samples"].size(), 17u);
+    EXPECT_EQ(use["samples"][8][0], 2.0);
+    EXPECT_EQ(use["samples"][8][3], 5.5);
+    EXPECT_EQ(splines["files"][4]["file"], "pack/packed.spl");
+    EXPECT_EQ(splines["files"][4]["archive"], "pack.zip");
+    EXPECT_EQ(splines["files"][4]["uses"][0]["names"][1], "channel 1");
+
+    struct Row {
+        std::string command, answer, file, bytes;  // the file's bytes after it ("": as they were)
+    };
+    const Row rows[] = {
+        {"key set data/eye.spl 1 0 1.5", "ok", "data/eye.spl",
+         "0, 1, 6, 0, 0, 0, 0, 0, 0, 70, 0.1, 100\r\n1.5, 1, 5, 0, 0, 0, 0, 0, 0, 60, 0.1, 100\r\n"},
+        {"key bias data/image.spl 5 -45", "ok", "data/image.spl",
+         "; the picture\n{1 1 1 0 0 -45 0 0 0 0 0 0 0 0 0 0}\n\n{1 1 1 0 0 45 0 0 0 0 0 0 0 0 0 0} ; "
+         "turned\n"},
+        {"key set ./data/image.spl 0 15 7", "ok", "data/image.spl",
+         "; the picture\n{1 1 1 0 0 -45 0 0 0 0 0 0 0 0 0 7}\n\n{1 1 1 0 0 45 0 0 0 0 0 0 0 0 0 0} ; "
+         "turned\n"},
+        {"key delete data/image.spl 0", "ok", "data/image.spl",
+         "; the picture\n\n{1 1 1 0 0 45 0 0 0 0 0 0 0 0 0 0} ; turned\n"},
+        {"key delete data/still.spl 0", "error a spline keeps at least one key", "data/still.spl", ""},
+        {"key set data/still.spl 0 6 -0.5", "ok", "data/still.spl", "0.5 0.5 0.5 0 0 0 -0.5 0.5 0"},
+        {"key insert data/still.spl 1", "ok", "data/still.spl",
+         "0.5 0.5 0.5 0 0 0 -0.5 0.5 0\n0.5 0.5 0.5 0 0 0 -0.5 0.5 0"},
+        {"key bias data/level.spl 0 0.5 1 2", "ok", "data/level.spl", "1\n2.5\n3.5\n"},
+        {"key insert data/level.spl 1", "ok", "data/level.spl", "1\n1.78125\n2.5\n3.5\n"},
+        {"key set data/none.spl 0 0 1", "error no section of the demo uses the spline file 'data/none.spl'",
+         "data/eye.spl", ""},
+        {"key set data/eye.spl 2 0 1", "error key 2 out of range (2 keys)", "data/eye.spl", ""},
+        {"key set data/eye.spl 0 12 1", "error channel 12 out of range (12 channels)", "data/eye.spl", ""},
+        {"key set data/eye.spl 0 0 1e39", "error key set needs FILE KEY CHANNEL VALUE (a finite number)",
+         "data/eye.spl", ""},
+        {"key set pack/packed.spl 0 0 1", "error pack/packed.spl is inside pack.zip: unpack it to edit",
+         "pack.zip", ""},
+    };
+    int edits = 0;
+    for (const Row& row : rows) {
+        const std::string before = read_file(demo.dir.file(row.file));
+        EXPECT_EQ(player.ask(row.command), row.answer) << row.command;
+        EXPECT_EQ(read_file(demo.dir.file(row.file)), row.bytes.empty() ? before : row.bytes) << row.command;
+        if (row.answer != "ok") continue;
+        ++edits;
+        EXPECT_EQ(ws->wait_for("event spline"), "event spline " + row.file) << row.command;
+        // The player's own write is not taken for a change to reload (the pictures below rewrite
+        // the script, which does reload).
+        if (edits == 1) {
+            EXPECT_EQ(ws->wait_for("event reload", 1.5), "");
+            EXPECT_EQ(player.ask("time"), "ok 1.500 paused");
+        }
+        EXPECT_SAME_PICTURE(player.screenshot("edited.tga"), cold_still(demo, "1.5")) << row.command;
+    }
+
+    // Undone, every file is as it was to the byte, and the picture too.
+    for (int i = 0; i < edits; ++i) EXPECT_EQ(ws->ask("undo"), "ok") << i;
+    EXPECT_EQ(ws->ask("undo"), "error nothing to undo");
+    for (const auto& [file, bytes] : original) EXPECT_EQ(read_file(demo.dir.file(file)), bytes) << file;
+    EXPECT_SAME_PICTURE(player.screenshot("undone.tga"), first);
+    EXPECT_EQ(player.ask("redo"), "ok");
+    EXPECT_EQ(read_file(demo.dir.file("data/eye.spl")), rows[0].bytes);
+
+    // The maker's own edit in an editor wins: the player reads the file again and edits nothing.
+    demo.file("data/eye.spl", "9 1 6 0 0 0 0 0 0 70 0.1 100\n");
+    EXPECT_EQ(player.ask("key set data/eye.spl 0 0 3"),
+              "error data/eye.spl changed on disk since the player read it: read again, nothing edited");
+    EXPECT_EQ(player.ask("undo"), "error data/eye.spl changed since that edit: the history stops there");
+    EXPECT_EQ(read_file(demo.dir.file("data/eye.spl")), "9 1 6 0 0 0 0 0 0 70 0.1 100\n");
+    EXPECT_EQ(player.ask("key set data/eye.spl 0 0 3"), "ok");
+    EXPECT_EQ(read_file(demo.dir.file("data/eye.spl")), "3 1 6 0 0 0 0 0 0 70 0.1 100\n");
+    EXPECT_SAME_PICTURE(player.screenshot("edited.tga"), cold_still(demo, "1.5"));
+    EXPECT_EQ(player.ask("quit"), "ok");
+}
+
 TEST(Console, ThePageShowsTheShowAndDrivesIt) {
     // Chromium, through chromedriver, on the page; the script checks it against demo.tvl and
     // asks the player on standard input.
@@ -274,6 +394,10 @@ TEST(Console, ThePageShowsTheShowAndDrivesIt) {
     demo.set("record 0");
     demo.picture("data/grey.tga", 8, 8, grey);
     demo.background("data/grey.tga", 0, 10);
+    demo.picture("data/white.tga", 8, 8, white);
+    demo.file("data/image.spl", "0.5 0.5 0.5 0 0 0 0 0 0\n0.5 0.5 0.5 0 0 0 0 0 0\n");
+    demo.section("[camera]\n" + span(0, 10, 0));
+    demo.section("[image]\n" + span(0, 10, 1) + "string data/white.tga\nspline data/image.spl\n");
     demo.section("[efxInverse]\n" + span(5, 6, 2));
     demo.write();
     const std::string log = demo.dir.file(".page-log");

@@ -12,6 +12,7 @@
 #include <map>
 #include <random>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -186,4 +187,64 @@ TEST(MakersModeShowcase, RandomCommandsAndEditsKeepOneAnswerEachAndTheFreshPictu
         }
         if (!fresh_seeds || std::chrono::steady_clock::now() >= end) break;
     }
+}
+
+TEST(MakersModeShowcase, RandomSplineEditsUndoneGiveEveryFileAndThePictureBack) {
+    Demo demo;
+    showcase(demo);
+    demo.write();
+    std::vector<std::string> files;
+    std::map<std::string, std::string> original;
+    for (const char* name :
+         {"1_dawn.tvl", "2_forge.tvl", "3_swarm.tvl", "4_liquid.tvl", "5_bloom.tvl", "6_finale.tvl"}) {
+        const std::string script = read_file(demo.dir.file(name));
+        const std::regex spline_line("\nspline (\\S+)");
+        for (auto it = std::sregex_iterator(script.begin(), script.end(), spline_line);
+             it != std::sregex_iterator(); ++it)
+            if (original.emplace((*it)[1], read_file(demo.dir.file((*it)[1]))).second)
+                files.push_back((*it)[1]);
+    }
+    ASSERT_GE(files.size(), 30u);
+    const char* at = "35";
+    const TgaPicture before = cold_at(demo, at);
+    MakerSession player(demo);
+    ASSERT_EQ(player.ask("pause"), "ok") << player.err();
+    ASSERT_EQ(player.ask("seek " + std::string(at)), "ok");
+    std::mt19937 random(31);
+    auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
+    int edits = 0;
+    for (int i = 0; i < 60; ++i) {
+        const std::string& file = files[pick(files.size())];
+        const std::string text = read_file(demo.dir.file(file));
+        // Its keys and channels: the lines that are not comments or blank, the numbers on the first.
+        size_t keys = 0, channels = 0;
+        const std::regex number("-?[0-9.]+");
+        std::istringstream lines(text);
+        for (std::string line; std::getline(lines, line);) {
+            if (line.empty() || line[0] == ';' || line[0] == '\r') continue;
+            if (keys++ == 0)
+                channels = static_cast<size_t>(std::distance(
+                    std::sregex_iterator(line.begin(), line.end(), number), std::sregex_iterator()));
+        }
+        ASSERT_GT(keys * channels, 0u) << file;
+        const std::string value = std::to_string(static_cast<int>(pick(2001)) - 1000) + ".25";
+        const std::string commands[] = {
+            "key set " + file + " " + std::to_string(pick(keys)) + " " + std::to_string(pick(channels)) +
+                " " + value,
+            "key insert " + file + " " + std::to_string(pick(keys + 1)),
+            "key delete " + file + " " + std::to_string(pick(keys)),
+            "key bias " + file + " " + std::to_string(pick(channels)) + " " + value};
+        const std::string& command = commands[keys > 1 ? pick(4) : pick(2)];
+        ASSERT_EQ(player.ask(command), "ok") << command << player.err();
+        edits += read_file(demo.dir.file(file)) != text;
+    }
+    EXPECT_GT(edits, 50);
+    const TgaPicture edited = player.screenshot("edited.tga");
+    EXPECT_SAME_PICTURE(edited, cold_still(demo, at));
+    EXPECT_GT(pixels_differ(edited, before), 0) << "the edits do not show at " << at;
+    for (int i = 0; i < edits; ++i) ASSERT_EQ(player.ask("undo"), "ok") << i;
+    EXPECT_EQ(player.ask("undo"), "error nothing to undo");
+    for (const auto& [file, bytes] : original) EXPECT_EQ(read_file(demo.dir.file(file)), bytes) << file;
+    EXPECT_SAME_PICTURE(player.screenshot("undone.tga"), before);
+    EXPECT_EQ(player.ask("quit"), "ok");
 }

@@ -1,6 +1,7 @@
 "use strict";
-// The maker's console: the time line from timeline.json, the show's state from the WebSocket's
-// events, and the player's commands sent back over it.
+// The maker's console: the time line from timeline.json, the curves of a section from
+// splines.json, the show's state from the WebSocket's events, and the player's commands sent back
+// over it.
 (function () {
   const token = new URLSearchParams(location.search).get("token") || "";
   const $ = (id) => document.getElementById(id);
@@ -50,6 +51,7 @@
     const state = $("state");
     state.textContent = playing ? "playing" : "paused";
     state.className = playing ? "playing" : "paused";
+    moveCurvesHead();
   }
 
   function showLoop() {
@@ -202,6 +204,7 @@
       $("link").className = "";
       socket.send("hello");
       fetchTimeline();
+      fetchSplines();
     };
     socket.onclose = () => {
       $("link").textContent = "disconnected: retrying";
@@ -220,9 +223,264 @@
         showLoop();
       } else if (words[1] === "reload") {
         fetchTimeline();
+        fetchSplines();
+      } else if (words[1] === "spline") {
+        fetchSplines();
       }
     };
   }
+
+  // The curves of the section last clicked, from splines.json: one curve a channel, its keys as
+  // points to drag, and for a camera its eye and target paths seen from above and from the side.
+  const curves = $("curves");
+  const SVGNS = "http://www.w3.org/2000/svg";
+  const VIEW_H = 240, PAD = 24;
+  const COLOURS = ["#d62728", "#2ca02c", "#1f77b4", "#ff7f0e", "#9467bd", "#8c564b", "#e377c2", "#7f7f7f",
+    "#bcbd22", "#17becf", "#393b79", "#637939", "#8c6d31", "#843c39", "#7b4173", "#3182bd"];
+  let splines = null;   // the last splines.json
+  let opened = null;    // { script, line, file }: the section whose curves are shown, and its file
+  let alone = null;     // the channel shown alone, or null for all
+  let selected = null;  // { key, channel } of the key last clicked
+  let drag = null;
+  let curvesHead = null;  // the play head's line and how it maps time
+
+  function svg(tag, attrs) {
+    const e = document.createElementNS(SVGNS, tag);
+    for (const k in attrs) e.setAttribute(k, attrs[k]);
+    return e;
+  }
+
+  // The spline files the section at script:line uses, with that use.
+  function usesOf(script, line) {
+    const found = [];
+    for (const file of (splines && splines.files) || [])
+      for (const use of file.uses)
+        if (use.script === script && use.line === line) found.push({ file, use });
+    return found.sort((a, b) => a.use.index - b.use.index);
+  }
+
+  async function fetchSplines() {
+    const reply = await fetch("splines.json?token=" + encodeURIComponent(token), { cache: "no-store" });
+    if (reply.ok) {
+      splines = await reply.json();
+      drawCurves();
+    } else if (reply.status === 503) {
+      setTimeout(fetchSplines, 500);
+    }
+  }
+
+  function openCurves(box) {
+    if (!opened || opened.script !== box.dataset.script || opened.line !== Number(box.dataset.line)) {
+      opened = { script: box.dataset.script, line: Number(box.dataset.line), file: null };
+      alone = null;
+      selected = null;
+    }
+    drawCurves();
+  }
+
+  function keyValue(value) {
+    return String(Number(value.toPrecision(7)));
+  }
+
+  function drawCurves() {
+    curves.replaceChildren();
+    curvesHead = null;
+    const found = opened ? usesOf(opened.script, opened.line) : [];
+    const entry = found.find((f) => f.file.file === opened.file) || found[0];
+    curves.hidden = !entry;
+    if (!entry) {
+      delete curves.dataset.file;
+      return;
+    }
+    const { file, use } = entry;
+    opened.file = file.file;
+    curves.dataset.file = file.file;
+    const head = el("div", "curves-head");
+    for (const f of found) {
+      const b = el("button", f.file.file === file.file ? "on" : "", f.file.file);
+      b.onclick = () => { opened.file = f.file.file; alone = null; selected = null; drawCurves(); };
+      head.append(b);
+    }
+    head.append(el("span", "", use.type + ", spline " + use.index + ", " + file.keys.length + " keys over " + use.seconds + " s"));
+    if (!file.editable)
+      head.append(el("span", "note", file.archive ? "inside " + file.archive + ": unpack it to edit" : "not editable"));
+    const actions = [["insert key", () => insertKey()], ["delete key", () => deleteKey()],
+      ["undo", () => send("undo")], ["redo", () => send("redo")]];
+    for (const [name, act] of actions) {
+      const b = el("button", "", name);
+      b.onclick = act;
+      head.append(b);
+    }
+    curves.append(head);
+
+    const legend = el("div", "legend");
+    use.names.forEach((name, c) => {
+      const item = el("span", alone === null || alone === c ? "" : "off", name);
+      item.style.color = COLOURS[c % COLOURS.length];
+      item.dataset.channel = c;
+      item.onclick = () => { alone = alone === c ? null : c; drawCurves(); };
+      legend.append(item);
+    });
+    curves.append(legend);
+
+    const shown = use.names.map((_, c) => c).filter((c) => alone === null || c === alone);
+    let lo = Infinity, hi = -Infinity;
+    const take = (v) => { if (v !== null) { lo = Math.min(lo, v); hi = Math.max(hi, v); } };
+    for (const c of shown) {
+      for (const k of file.keys) take(k[c]);
+      for (const s of use.samples || []) take(s[c + 1]);
+    }
+    if (!(hi > lo)) { lo = (isFinite(lo) ? lo : 0) - 1; hi = lo + 2; }
+    const margin = (hi - lo) * 0.08;
+    lo -= margin;
+    hi += margin;
+    // As wide as the view, so that a key's point stays round.
+    const VIEW_W = Math.max(300, curves.clientWidth - 14);
+    const n = file.keys.length, span = use.seconds;
+    const keyTime = (k) => (n > 1 ? (k * span) / (n - 1) : 0);
+    const X = (t) => PAD + (span > 0 ? t / span : 0) * (VIEW_W - 2 * PAD);
+    const Y = (v) => PAD + ((hi - v) / (hi - lo)) * (VIEW_H - 2 * PAD);
+    const plot = svg("svg", { class: "plot", width: VIEW_W, height: VIEW_H, viewBox: "0 0 " + VIEW_W + " " + VIEW_H });
+    for (const [v, anchor] of [[hi - margin, "hanging"], [lo + margin, "auto"]]) {
+      const label = svg("text", { x: 2, y: Y(v), "font-size": 10, fill: "#666", "dominant-baseline": anchor });
+      label.textContent = keyValue(v);
+      plot.append(label);
+    }
+    if (lo < 0 && hi > 0) plot.append(svg("line", { x1: PAD, x2: VIEW_W - PAD, y1: Y(0), y2: Y(0), stroke: "#ddd" }));
+    for (const c of shown) {
+      const g = svg("g", { class: "curve" });
+      g.dataset.channel = c;
+      g.dataset.name = use.names[c];
+      const points = use.samples ? use.samples.map((s) => [s[0], s[c + 1]]) : file.keys.map((k, i) => [keyTime(i), k[c]]);
+      const d = points.map(([t, v], i) => (i ? "L" : "M") + X(t).toFixed(1) + " " + Y(v).toFixed(1)).join(" ");
+      g.append(svg("path", { d, stroke: COLOURS[c % COLOURS.length] }));
+      file.keys.forEach((k, i) => {
+        const point = svg("circle", { class: "key", cx: X(keyTime(i)), cy: Y(k[c]), r: 5, fill: COLOURS[c % COLOURS.length] });
+        if (selected && selected.key === i && selected.channel === c) point.classList.add("selected");
+        point.dataset.file = file.file;
+        point.dataset.key = i;
+        point.dataset.channel = c;
+        point.dataset.value = k[c];
+        if (file.editable) {
+          point.addEventListener("mousedown", (e) => startDrag(e, point, plot, (hi - lo) / (VIEW_H - 2 * PAD)));
+          point.addEventListener("dblclick", () => typeValue(point));
+        }
+        g.append(point);
+      });
+      plot.append(g);
+    }
+    const line = svg("line", { y1: 0, y2: VIEW_H, stroke: "#e00", "stroke-width": 2 });
+    plot.append(line);
+    curvesHead = { line, start: use.start, span, X };
+    curves.append(plot);
+    if (use.names[0] === "eye x" && use.samples) {
+      // Seen from above (x across, z down) and from the side (z across, y up).
+      for (const [a, b, flip, title] of [[0, 2, false, "from above"], [2, 1, true, "from the side"]])
+        curves.append(pathView(use.samples, a, b, flip, title, file.keys));
+    }
+    moveCurvesHead();
+  }
+
+  // The eye (channels 0-2) and target (6-8) paths on two of their axes.
+  function pathView(samples, a, b, flip, title, keys) {
+    const W = 300, H = 200, P = 12;
+    const all = [];
+    for (const s of samples) all.push([s[1 + a], s[1 + b]], [s[7 + a], s[7 + b]]);
+    const xs = all.map((p) => p[0]), ys = all.map((p) => p[1]);
+    let x0 = Math.min(...xs), x1 = Math.max(...xs), y0 = Math.min(...ys), y1 = Math.max(...ys);
+    const size = Math.max(x1 - x0, y1 - y0, 1e-3);
+    const px = (v) => P + ((v - x0) / size) * (W - 2 * P);
+    const py = (v) => (flip ? H - P - ((v - y0) / size) * (H - 2 * P) : P + ((v - y0) / size) * (H - 2 * P));
+    const view = svg("svg", { class: "path-view", viewBox: "0 0 " + W + " " + H });
+    const label = svg("text", { x: 4, y: 12, "font-size": 11, fill: "#666" });
+    label.textContent = title;
+    view.append(label);
+    for (const [offset, colour] of [[1, "#1f77b4"], [7, "#d62728"]]) {
+      const d = samples.map((s, i) => (i ? "L" : "M") + px(s[offset + a]).toFixed(1) + " " + py(s[offset + b]).toFixed(1)).join(" ");
+      view.append(svg("path", { d, fill: "none", stroke: colour }));
+      for (const k of keys) view.append(svg("circle", { cx: px(k[offset - 1 + a]), cy: py(k[offset - 1 + b]), r: 3, fill: colour }));
+    }
+    return view;
+  }
+
+  function moveCurvesHead() {
+    if (!curvesHead) return;
+    const { line, start, span, X } = curvesHead;
+    const t = time - start;
+    line.setAttribute("visibility", t >= 0 && t <= span ? "visible" : "hidden");
+    line.setAttribute("x1", X(Math.max(0, Math.min(span, t))));
+    line.setAttribute("x2", X(Math.max(0, Math.min(span, t))));
+  }
+
+  // A drag is one edit however far it goes: the value follows the pointer, and is sent once.
+  function startDrag(e, point, plot, valuePerUnit) {
+    if (e.button !== 0) return;
+    e.preventDefault();
+    e.stopPropagation();
+    selected = { key: Number(point.dataset.key), channel: Number(point.dataset.channel) };
+    for (const p of curves.querySelectorAll(".key.selected")) p.classList.remove("selected");
+    point.classList.add("selected");
+    const unitsPerPixel = VIEW_H / plot.getBoundingClientRect().height;
+    drag = { point, y: e.clientY, cy: Number(point.getAttribute("cy")), value: Number(point.dataset.value),
+      from: Number(point.dataset.value), valuePerPixel: valuePerUnit * unitsPerPixel, moved: false };
+  }
+
+  window.addEventListener("mousemove", (e) => {
+    if (!drag) return;
+    const dy = e.clientY - drag.y;
+    if (Math.abs(dy) >= 1) drag.moved = true;
+    drag.value = drag.from - dy * drag.valuePerPixel * (e.shiftKey ? 0.1 : 1);
+    drag.point.setAttribute("cy", drag.cy + dy * (VIEW_H / drag.point.ownerSVGElement.getBoundingClientRect().height));
+    drag.point.dataset.value = keyValue(drag.value);
+  });
+  window.addEventListener("mouseup", () => {
+    if (!drag) return;
+    const d = drag;
+    drag = null;
+    if (d.moved)
+      send("key set " + d.point.dataset.file + " " + d.point.dataset.key + " " + d.point.dataset.channel + " " + keyValue(d.value));
+  });
+
+  function typeValue(point) {
+    const input = el("input", "exact");
+    input.value = point.dataset.value;
+    const box = point.getBoundingClientRect(), frame = curves.getBoundingClientRect();
+    input.style.left = box.right - frame.left + 4 + "px";
+    input.style.top = box.top - frame.top - 4 + "px";
+    curves.append(input);
+    input.focus();
+    input.select();
+    input.addEventListener("keydown", (e) => {
+      e.stopPropagation();
+      if (e.key === "Enter" && isFinite(parseFloat(input.value)))
+        send("key set " + point.dataset.file + " " + point.dataset.key + " " + point.dataset.channel + " " + parseFloat(input.value));
+      if (e.key === "Enter" || e.key === "Escape") input.remove();
+    });
+    input.addEventListener("blur", () => input.remove());
+  }
+
+  function insertKey() {
+    if (!curves.dataset.file) return;
+    const n = curves.querySelectorAll('.curve:first-of-type .key').length;
+    send("key insert " + curves.dataset.file + " " + (selected ? selected.key + 1 : n));
+  }
+
+  function deleteKey() {
+    if (curves.dataset.file && selected) send("key delete " + curves.dataset.file + " " + selected.key);
+    selected = null;
+  }
+
+  window.addEventListener("keydown", (e) => {
+    if (e.target.tagName === "INPUT") return;
+    if ((e.ctrlKey || e.metaKey) && e.code === "KeyZ") {
+      e.preventDefault();
+      send(e.shiftKey ? "redo" : "undo");
+    } else if (!curves.hidden && e.key === "Insert") {
+      insertKey();
+    } else if (!curves.hidden && e.key === "Delete") {
+      deleteKey();
+    }
+  });
 
   // A press and release at one place seeks (to a section's start on its box); a drag loops.
   let pressed = null;
@@ -250,6 +508,7 @@
     }
     showLoop();
     send("seek " + (p.box ? p.box.dataset.start : p.t.toFixed(3)));
+    if (p.box) openCurves(p.box);
   });
   window.addEventListener("keydown", (e) => {
     if (e.code !== "Space" || e.repeat) return;
