@@ -36,14 +36,15 @@ size_t fd_read_full(int fd, void* into, size_t size) {
     return got;
 }
 
-bool path_read_all(const char* path, std::string& out) {
+bool path_read_all(const char* path, std::string& out, size_t limit) {
     const int fd = open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
     char buffer[65536];
     ssize_t n;
-    while ((n = fd_read_some(fd, buffer, sizeof buffer)) > 0) out.append(buffer, static_cast<size_t>(n));
+    while ((n = fd_read_some(fd, buffer, sizeof buffer)) > 0 && out.size() <= limit)
+        out.append(buffer, static_cast<size_t>(n));
     close(fd);
-    return n == 0;
+    return n == 0 && out.size() <= limit;
 }
 
 std::string_view path_without_dot(std::string_view path) {

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -21,8 +22,9 @@ ssize_t fd_read_some(int fd, void* into, size_t size);
 // Reads until `size` bytes, the end or an error; the count read.
 size_t fd_read_full(int fd, void* into, size_t size);
 
-// A plain file's whole contents (no archives: for tools and tests); false when it cannot be read.
-bool path_read_all(const char* path, std::string& out);
+// A plain file's whole contents (no archives); false when it cannot be read or holds more than
+// `limit` bytes.
+bool path_read_all(const char* path, std::string& out, size_t limit = SIZE_MAX);
 
 // `path` without its leading "./" (all of them: "././a" is "a").
 std::string_view path_without_dot(std::string_view path);

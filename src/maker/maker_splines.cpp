@@ -10,6 +10,7 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 
+#include "base/io.h"
 #include "maker/maker_folder.h"
 #include "resources/files.h"
 #include "resources/spline.h"
@@ -24,22 +25,10 @@ std::string file_key(const std::string& name) {
     return std::filesystem::path(name).lexically_normal().string();
 }
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 // The plain file's bytes, at most what the player reads of a spline.
 bool read_plain(const std::string& name, std::string& out) {
-    std::unique_ptr<std::FILE, FileCloser> f(std::fopen(name.c_str(), "rb"));
-    if (f == nullptr) return false;
     out.clear();
-    char buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f.get())) > 0) {
-        out.append(buffer, n);
-        if (out.size() > FILE_TEXT_MAX) return false;
-    }
-    return std::ferror(f.get()) == 0;
+    return path_read_all(name.c_str(), out, FILE_TEXT_MAX);
 }
 
 // The archive the file layer finds `name` in when it is no plain file: the one standing for the
