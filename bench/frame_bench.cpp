@@ -99,7 +99,7 @@ int main() {
     };
 
     // The same GL work without the sequencer.
-    int texture = texture_load(picture.c_str());
+    int texture = texture_load(picture.c_str(), bench_demo().settings.texture_detail);
     texture_set_flags(texture, TEX_CLAMP);
     texture_upload(texture);
     int band_y = (config.gl_height - present_height) / 2;
@@ -134,8 +134,8 @@ int main() {
     const std::filesystem::path video = dir / "video";
     std::filesystem::create_directories(video);
     std::filesystem::current_path(dir);
-    config.record = 1;
-    record_check_folder();
+    bench_demo().settings.record = 1;
+    record_check_folder(true);
     std::vector<uint8_t> pixels(static_cast<size_t>(config.gl_rttWidth) * config.gl_rttHeight * 3);
     const auto header = tga_header(config.gl_rttWidth, config.gl_rttHeight, false);
     int written = 0;

@@ -114,6 +114,7 @@ void bench_load_phase(const fs::path& showcase) {
         Demo demo(section_types);
         config_reset();
         script_read_all(demo.sections, {section_types, config});
+        demo.settings = config;
         files = named_files(demo);
     }
     std::unique_ptr<Demo> demo;
@@ -122,6 +123,7 @@ void bench_load_phase(const fs::path& showcase) {
         demo = std::make_unique<Demo>(section_types);
         config_reset();
         script_read_all(demo->sections, {section_types, config});
+        demo->settings = config;
         clock_reset(*demo);
         auto begin = Clock::now();
         load_phase(*demo);

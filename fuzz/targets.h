@@ -222,14 +222,13 @@ inline std::string run_image(const uint8_t* data, size_t size) {
     if (size < 1) return "";
     const char* names[] = {"input.tga", "input.bmp", "input.jpg", "input.TGA"};
     const char* name = names[data[0] & 3];
-    int32_t saved_detail = config.texture_detail;
-    config.texture_detail = (data[0] >> 2) % 7 - 1;  // -1 .. 5
+    const int detail = (data[0] >> 2) % 7 - 1;  // -1 .. 5
     if (!write_input(name, data + 1, size - 1)) return "cannot write the input";
     std::string problem;
     try {
-        int handle = texture_load(name);
+        int handle = texture_load(name, detail);
         const Texture* t = texture_get(handle);
-        int limit = texture_detail_limit(config.texture_detail);
+        int limit = texture_detail_limit(detail);
         if (t == nullptr || t->pixels == nullptr) {
             problem = "loaded texture without pixels";
         } else if (t->width < 1 || t->height < 1 || t->width > limit || t->height > limit) {
@@ -246,7 +245,6 @@ inline std::string run_image(const uint8_t* data, size_t size) {
     } catch (const FatalError&) {
     }
     texture_table_reset();
-    config.texture_detail = saved_detail;
     return problem;
 }
 

@@ -125,8 +125,8 @@ void abandon() {
 }
 
 double span_end(const Demo& demo) {
-    if (config.demo_end > 0.0f) return config.demo_end;
-    double end = config.demo_start;
+    if (demo.settings.demo_end > 0.0f) return demo.settings.demo_end;
+    double end = demo.settings.demo_start;
     for (Section* s = demo.sections.head; s != nullptr; s = s->next) {
         if (s->type != SECTION_TYPE_LOADING && section_keep(demo, s))
             end = std::max(end, static_cast<double>(s->end));
@@ -182,7 +182,7 @@ std::vector<std::string> encoder_arguments(int music_fd) {
     char size[32];
     std::snprintf(size, sizeof size, "%dx%d", exporter.width, exporter.height);
     char rate[32];
-    std::snprintf(rate, sizeof rate, "%g", static_cast<double>(config.record_fps));
+    std::snprintf(rate, sizeof rate, "%g", static_cast<double>(exporter.demo->settings.record_fps));
     std::vector<std::string> args = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-y",
                                      "-f",     "rawvideo",     "-pix_fmt",  "rgb24", "-s",
                                      size,     "-framerate",   rate,        "-i",    "pipe:0"};
@@ -376,21 +376,23 @@ void video_export_start(Demo& demo) {
     exporter.width = band.width;
     exporter.height = std::min(band.height, config.gl_height);
     exporter.band_y = std::max(band.y, 0);
-    double start = config.demo_start;
+    double start = demo.settings.demo_start;
     double end = span_end(demo);
-    const long whole = video_frame_total(start, end, config.record_fps);
+    const long whole = video_frame_total(start, end, demo.settings.record_fps);
     if (whole <= 0)
         fatal_error("Nothing to export: the demo holds no time between %g and %g seconds", start, end);
-    exporter.span = video_span(config.demo_start, whole, config.record_fps, exporter.from, exporter.to);
+    exporter.span =
+        video_span(demo.settings.demo_start, whole, demo.settings.record_fps, exporter.from, exporter.to);
     if (exporter.span.end <= exporter.span.first)
         fatal_error("Nothing to export: the demo holds no frame from %g to %g seconds",
-                    static_cast<double>(exporter.from.value_or(config.demo_start)),
+                    static_cast<double>(exporter.from.value_or(demo.settings.demo_start)),
                     static_cast<double>(exporter.to.value_or(static_cast<float>(end))));
-    const float first_time = frame_time(config.demo_start, config.record_fps, exporter.span.first);
-    exporter.warm_from = warm_start(demo, first_time, 1.0f / config.record_fps);
-    exporter.total =
-        exporter.span.end - exporter.span.first +
-        (exporter.span.first - first_frame_at(config.demo_start, config.record_fps, exporter.warm_from));
+    const float first_time =
+        frame_time(demo.settings.demo_start, demo.settings.record_fps, exporter.span.first);
+    exporter.warm_from = warm_start(demo, first_time, 1.0f / demo.settings.record_fps);
+    exporter.total = exporter.span.end - exporter.span.first +
+                     (exporter.span.first -
+                      first_frame_at(demo.settings.demo_start, demo.settings.record_fps, exporter.warm_from));
     start = first_time;
     exporter.pixels.resize(static_cast<size_t>(exporter.width) * exporter.height * 3);
     exporter.upright.resize(exporter.pixels.size());
@@ -400,7 +402,7 @@ void video_export_start(Demo& demo) {
         fatal_error("Video export needs ffmpeg, which is not on PATH (scripts/install-deps installs it)");
 
     long music_frames = std::lround(static_cast<double>(exporter.span.end - exporter.span.first) /
-                                    config.record_fps * MUSIC_RATE);
+                                    demo.settings.record_fps * MUSIC_RATE);
     exporter.music_fd = music_file(demo, start, music_frames);
     exporter.log_fd = scratch_file();
 

@@ -512,9 +512,9 @@ void measure_music(const Demo& demo, TimelineInput& in) {
 TimelineInput timeline_collect(const Demo& demo, bool measure) {
     TimelineInput in;
     in.title = config.demo_name.empty() ? "Tarvel demo" : config.demo_name;
-    in.demo_start = placeable(config.demo_start);
-    in.demo_end = placeable(config.demo_end);
-    in.tempo = tempo_of_config();
+    in.demo_start = placeable(demo.settings.demo_start);
+    in.demo_end = placeable(demo.settings.demo_end);
+    in.tempo = tempo_of(demo.settings);
     // The loading screen is the loading section the load phase picks: the last one parsed.
     const Section* loading = nullptr;
     std::vector<const Section*> parsed;

@@ -98,6 +98,7 @@ class Maker {
     void show_still();
     void step();
     void handle_event(const SDL_Event& event);
+    bool key(const SDL_Event& event);
     std::string answer(const std::string& line, bool from_console);
     std::string do_screenshot(const std::string& file, WriteAsker who);
 
@@ -201,9 +202,10 @@ bool Maker::build(bool first, float& resume_at, TexturePool pool) {
     demo.keep_all = true;
     demo.quiet = !first;
     read_scripts(demo.sections);
+    demo.settings = config;
     window_.restore();
     if (!font_loaded_) {
-        font_init(&system_font, font_charmap, 16, 16, FONT_FILE);
+        font_init(&system_font, font_charmap, 16, 16, FONT_FILE, demo.settings.texture_detail);
         font_loaded_ = true;
     }
     // The demo's own textures come after the window's and the font's.
@@ -216,7 +218,7 @@ bool Maker::build(bool first, float& resume_at, TexturePool pool) {
         quit_ = true;
         return false;
     }
-    if (first) resume_at = config.demo_start;
+    if (first) resume_at = demo.settings.demo_start;
     play_.start_at(resume_at);
     // What the new demo did not take back is of no more use.
     texture_pool_clear(demo.pool);
@@ -245,7 +247,7 @@ void Maker::close_demo() {
 void Maker::frame() {
     frame_draw(*play_.demo);
     panel_draw_overlays(play_, font_loaded_);
-    screenshot_take_requested();
+    screenshot_take_requested(play_.settings().compress_tga != 0);
     frame_output.swap();
     play_.fresh_frame = false;
 }
@@ -264,7 +266,7 @@ void Maker::show_still() {
     }
     frame_present_again();
     panel_draw_overlays(play_, font_loaded_);
-    screenshot_take_requested();
+    screenshot_take_requested(play_.settings().compress_tga != 0);
     frame_swap();
 }
 
@@ -279,10 +281,16 @@ void Maker::step() {
     play_.after_frame(shown);
 }
 
+// The player's own keys; F and T flip the overlays of the demo playing, and nothing without one.
+bool Maker::key(const SDL_Event& event) {
+    ShowSettings none;
+    return key_event(event, play_.demo != nullptr ? play_.demo->settings : none);
+}
+
 void Maker::handle_event(const SDL_Event& event) {
     dirty_ = true;
     if (event.type != SDL_KEYDOWN) {
-        if (key_event(event)) quit_ = true;
+        if (key(event)) quit_ = true;
         return;
     }
     switch (event.key.keysym.sym) {
@@ -302,7 +310,7 @@ void Maker::handle_event(const SDL_Event& event) {
             play_.seek(play_.now() + 10);
             break;
         case SDLK_HOME:
-            play_.seek(config.demo_start);
+            play_.seek(play_.settings().demo_start);
             break;
         case SDLK_LEFTBRACKET:
             play_.loop_from = play_.now();
@@ -319,7 +327,7 @@ void Maker::handle_event(const SDL_Event& event) {
             folder_.ask_reload();
             break;
         default:
-            if (key_event(event)) quit_ = true;
+            if (key(event)) quit_ = true;
             break;
     }
 }
@@ -331,7 +339,7 @@ std::string Maker::do_screenshot(const std::string& file, WriteAsker who) {
     panel_draw_overlays(play_, font_loaded_);
     glFinish();
     std::vector<uint8_t> bytes;
-    bool encoded = screenshot_encode(bytes);
+    bool encoded = screenshot_encode(bytes, play_.settings().compress_tga != 0);
     int why = errno;
     frame_swap();
     if (!encoded) return std::string("error cannot write '") + file + "': " + std::strerror(why);
@@ -343,7 +351,7 @@ std::string Maker::do_screenshot(const std::string& file, WriteAsker who) {
 // hello, and writes only new files or the player's own, inside the demo folder).
 std::string Maker::answer(const std::string& line, bool from_console) {
     dirty_ = true;
-    const Tempo tempo = tempo_of_config();
+    const Tempo tempo = tempo_of(play_.settings());
     MakerCommand c = maker_command_parse(line, tempo);
     std::string answer = "ok";
     const size_t first = line.find_first_not_of(" \t\r");

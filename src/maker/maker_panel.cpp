@@ -57,9 +57,9 @@ void draw_panel(const std::vector<std::string>& lines, float top, float size, bo
 
 void panel_draw_overlays(const Playback& play, bool font_loaded) {
     glDisable(GL_DEPTH_TEST);
-    if (font_loaded && play.demo != nullptr && config.fps != 0) {
+    if (font_loaded && play.demo != nullptr && play.demo->settings.fps != 0) {
         overlay_fps(*play.demo);
-    } else if (font_loaded && play.demo != nullptr && config.timing != 0) {
+    } else if (font_loaded && play.demo != nullptr && play.demo->settings.timing != 0) {
         overlay_timing(*play.demo);
     }
     float size = static_cast<float>(std::clamp(config.gl_height / 32, 12, 32));
@@ -71,7 +71,7 @@ void panel_draw_overlays(const Playback& play, bool font_loaded) {
     }
     bool paused = play.still();
     std::string status = maker_status_text(play.now(), paused, play.loop_on(), play.loop_from, play.loop_to,
-                                           tempo_of_config());
+                                           tempo_of(play.settings()));
     draw_panel({status}, static_cast<float>(config.gl_height) - size * 1.5f, size, false, font_loaded);
     glEnable(GL_DEPTH_TEST);
 }

@@ -83,6 +83,7 @@ int main(int argc, char** argv) {
     config_reset();
     script_read_all(demo->sections, {section_types, config});
     cli_apply(options);
+    demo->settings = config;
     if (!timeline.empty()) {
         timeline_write(*demo, timeline);
         return 0;
@@ -90,6 +91,7 @@ int main(int argc, char** argv) {
     if (!video.empty())
         video_export_prepare(
             {video, options.video_fps.value_or(0.0f), options.from, options.to, options.profile});
+    demo->settings = config;
     demo_watch(demo.get());
     demo_init(*demo);
     if (!video.empty()) video_export_start(*demo);

@@ -43,11 +43,11 @@ void camera_section_render(Section& s, Frame& f) {
         spline_channels(s, s.elapsed, 0, ch);
         camera_from_channels(camera, ch);
     } else {
-        free_camera_update(camera, f.demo.free_flight, f.delta);
+        free_camera_update(camera, f.demo.free_flight, f.delta, f.demo.settings.debug != 0);
     }
     perspective_set(camera);
     camera_apply(camera);
-    debug_axes();
+    debug_axes(f.demo.settings.debug != 0);
 }
 
 extern const SectionType camera_type = {
