@@ -109,7 +109,7 @@ void bench_load_phase(const fs::path& showcase) {
         SectionList sections;
         config_reset();
         script_read_all(sections, {section_types, config});
-        video_init();
+        video_init(config);
         if (config.sound != 0) sound_init();
         Demo demo(section_types);
         config_reset();

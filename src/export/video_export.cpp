@@ -372,9 +372,10 @@ void video_export_start(Demo& demo) {
     exporter.demo = &demo;
     // A closed pipe must come back as an error from write, not end the process.
     signal(SIGPIPE, SIG_IGN);
-    PresentBand band = present_band(config.gl_width, config.gl_height, config.gl_panoramic != 0);
+    const WindowSettings& window = window_settings();
+    PresentBand band = present_band(window.gl_width, window.gl_height, window.gl_panoramic != 0);
     exporter.width = band.width;
-    exporter.height = std::min(band.height, config.gl_height);
+    exporter.height = std::min(band.height, window.gl_height);
     exporter.band_y = std::max(band.y, 0);
     double start = demo.settings.demo_start;
     double end = span_end(demo);

@@ -54,31 +54,6 @@ struct MakerFailure {
     throw MakerFailure{message};
 }
 
-// The window and device settings, fixed when the window opens: a script changed later cannot
-// resize a window that stays open.
-struct WindowSettings {
-    Config kept;
-
-    static WindowSettings current() { return {config}; }
-    void restore() const {
-        const Config& k = kept;
-        config.demo_name = k.demo_name;
-        config.gl_fullscreen = k.gl_fullscreen;
-        config.gl_panoramic = k.gl_panoramic;
-        config.gl_info = k.gl_info;
-        config.gl_extensions = k.gl_extensions;
-        config.gl_width = k.gl_width;
-        config.gl_height = k.gl_height;
-        config.gl_bpp = k.gl_bpp;
-        config.gl_zbuffer = k.gl_zbuffer;
-        config.gl_stencil = k.gl_stencil;
-        config.gl_rttWidth = k.gl_rttWidth;
-        config.gl_rttHeight = k.gl_rttHeight;
-        config.sound = k.sound;
-        config.display_aspect = k.display_aspect;
-    }
-};
-
 // Owns the parts and runs the loop: the window and font it keeps open, the demo's playback, the
 // folder it watches, the channels commands come by.
 class Maker {
@@ -103,7 +78,6 @@ class Maker {
     std::string do_screenshot(const std::string& file, WriteAsker who);
 
     const MakerOptions& options_;
-    WindowSettings window_{};
     int frame_targets_ = 0;  // texture slots made with the window
     bool font_loaded_ = false;
     Playback play_;
@@ -203,7 +177,6 @@ bool Maker::build(bool first, float& resume_at, TexturePool pool) {
     demo.quiet = !first;
     read_scripts(demo.sections);
     demo.settings = config;
-    window_.restore();
     if (!font_loaded_) {
         font_init(&system_font, font_charmap, 16, 16, FONT_FILE, demo.settings.texture_detail);
         font_loaded_ = true;
@@ -441,14 +414,13 @@ int Maker::run() {
     }
     try {
         demo_settings_check(config);
-        video_init();
+        video_init(config);
         if (config.sound != 0) sound_init();
     } catch (const MakerFailure&) {
         fatal_set_handler(normal_handler);
         demo_shutdown();
         return 255;
     }
-    window_ = WindowSettings::current();
     frame_targets_ = texture_count;
     // Black is the picture an error shows over until the demo has drawn one.
     frame_begin();

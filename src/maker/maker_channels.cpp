@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "gfx/video.h"
+
 namespace {
 
 // Time events to the console while the show plays: 20 a second.
@@ -125,7 +127,7 @@ void ConsoleChannel::broadcast(const std::string& event) const {
 
 void ConsoleChannel::collect_timeline(const Demo& demo) {
     if (console_ == nullptr) return;
-    TimelineInput next = timeline_collect(demo, false);
+    TimelineInput next = timeline_collect(demo, window_settings().demo_name, false);
     std::string key = timeline_music_key(next);
     if (!key.empty() && key == music_key_) {
         next.music = timeline_.music;

@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
     cli_apply(options);
     demo->settings = config;
     if (!timeline.empty()) {
-        timeline_write(*demo, timeline);
+        timeline_write(*demo, config.demo_name, timeline);
         return 0;
     }
     if (!video.empty())
@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
             {video, options.video_fps.value_or(0.0f), options.from, options.to, options.profile});
     demo->settings = config;
     demo_watch(demo.get());
-    demo_init(*demo);
+    demo_init(*demo, config);
     if (!video.empty()) video_export_start(*demo);
     main_loop(*demo);
     if (!video.empty()) video_export_finish();

@@ -11,7 +11,7 @@
 #include <memory>
 #include <new>
 
-#include "base/config.h"
+#include "gfx/video.h"
 #include "base/error.h"
 #include "runtime/sequencer.h"
 #include "resources/files.h"
@@ -183,14 +183,14 @@ void screenshot_save(bool compress) {
 
 bool screenshot_write(const char* path, bool compress) {
     std::vector<uint8_t> pixels;
-    if (!read_pixels_into(pixels, config.gl_width, config.gl_height)) return false;
-    return tga_write(path, pixels.data(), config.gl_width, config.gl_height, compress);
+    if (!read_pixels_into(pixels, window_settings().gl_width, window_settings().gl_height)) return false;
+    return tga_write(path, pixels.data(), window_settings().gl_width, window_settings().gl_height, compress);
 }
 
 bool screenshot_encode(std::vector<uint8_t>& out, bool compress) {
     std::vector<uint8_t> pixels;
-    if (!read_pixels_into(pixels, config.gl_width, config.gl_height)) return false;
-    return tga_encode(pixels.data(), config.gl_width, config.gl_height, compress, out);
+    if (!read_pixels_into(pixels, window_settings().gl_width, window_settings().gl_height)) return false;
+    return tga_encode(pixels.data(), window_settings().gl_width, window_settings().gl_height, compress, out);
 }
 
 void screenshot_request() {
@@ -221,13 +221,16 @@ void video_frame_save(const Demo& demo) {
     std::snprintf(name, sizeof name, "video/%08d.tga", static_cast<int>(demo.frame_count));
     bool written = false;
     if (demo.settings.compress_tga != 0) {
-        written = read_pixels_into(frame_pixels, config.gl_rttWidth, config.gl_rttHeight) &&
-                  tga_write(name, frame_pixels.data(), config.gl_rttWidth, config.gl_rttHeight, true);
-    } else if (config.gl_rttWidth <= 0xFFFF && config.gl_rttHeight <= 0xFFFF) {
-        // Uncompressed, the file holds the rows as GL gives them in BGR order: no copy at all.
-        auto header = tga_header(config.gl_rttWidth, config.gl_rttHeight, false);
         written =
-            read_pixels_into(frame_pixels, config.gl_rttWidth, config.gl_rttHeight, GL_BGR) &&
+            read_pixels_into(frame_pixels, window_settings().gl_rttWidth, window_settings().gl_rttHeight) &&
+            tga_write(name, frame_pixels.data(), window_settings().gl_rttWidth,
+                      window_settings().gl_rttHeight, true);
+    } else if (window_settings().gl_rttWidth <= 0xFFFF && window_settings().gl_rttHeight <= 0xFFFF) {
+        // Uncompressed, the file holds the rows as GL gives them in BGR order: no copy at all.
+        auto header = tga_header(window_settings().gl_rttWidth, window_settings().gl_rttHeight, false);
+        written =
+            read_pixels_into(frame_pixels, window_settings().gl_rttWidth, window_settings().gl_rttHeight,
+                             GL_BGR) &&
             file_write_whole(name, header.data(), header.size(), frame_pixels.data(), frame_pixels.size());
     } else {
         errno = EINVAL;

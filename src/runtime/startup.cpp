@@ -7,7 +7,6 @@
 #include <cstdlib>
 
 #include "runtime/capture.h"
-#include "base/config.h"
 #include "base/error.h"
 #include "runtime/overlay.h"
 #include "runtime/sequencer.h"
@@ -66,12 +65,12 @@ void demo_watch(const Demo* demo) {
     watched_demo = demo;
 }
 
-void demo_init(Demo& demo) {
-    demo_settings_check(config);
+void demo_init(Demo& demo, const Config& settings) {
+    demo_settings_check(settings);
     record_check_folder(demo.settings.record != 0);
 
-    video_init();
-    if (config.sound != 0) sound_init();
+    video_init(settings);
+    if (settings.sound != 0) sound_init();
     clock_reset(demo);
     load_phase(demo);
     // A quit during loading ends the program at once, with status 0.
@@ -99,7 +98,7 @@ void demo_shutdown() {
     static bool running = false;
     if (running) return;
     running = true;
-    if (config.sound != 0) sound_close();
+    sound_close();
     if (SDL_WasInit(SDL_INIT_VIDEO) != 0) SDL_QuitSubSystem(SDL_INIT_VIDEO);
     const int32_t bench = watched_demo != nullptr ? watched_demo->settings.bench : closed_bench;
     if (bench != 0) {
