@@ -352,15 +352,15 @@ VideoSpan video_span(float start, long total, float rate, std::optional<float> f
     return span;
 }
 
-void video_export_prepare(const VideoRequest& request) {
+void video_export_prepare(const VideoRequest& request, Config& settings) {
     exporter.path = request.path;
     exporter.from = request.from;
     exporter.to = request.to;
     exporter.profile = request.profile;
-    if (request.rate > 0) config.record_fps = request.rate;
-    config.record = 1;
-    config.sound = 0;
-    config.loop = 0;
+    if (request.rate > 0) settings.record_fps = request.rate;
+    settings.record = 1;
+    settings.sound = 0;
+    settings.loop = 0;
     dialogs_disable();
     frame_output.capture = no_capture;
     frame_output.present = present_and_encode;

@@ -62,7 +62,7 @@ class Maker {
     int run();
 
   private:
-    void read_scripts(SectionList& into);
+    Config read_scripts(SectionList& into);
     void load(bool first);
     TexturePool tear_down(const std::vector<std::string>& changed, FileSnapshot scan);
     bool build(bool first, float& resume_at, TexturePool pool);
@@ -90,10 +90,12 @@ class Maker {
     bool quit_ = false;
 };
 
-void Maker::read_scripts(SectionList& into) {
-    config_reset();
-    script_read_all(into, {section_types, config});
-    options_.apply_command_line();
+// The scripts as they are now, and the settings they give with the command line's over them.
+Config Maker::read_scripts(SectionList& into) {
+    Config settings;
+    script_read_all(into, {section_types, settings});
+    options_.apply_command_line(settings);
+    return settings;
 }
 
 // One line whatever a message holds: some end in a line feed of their own.
@@ -175,8 +177,7 @@ bool Maker::build(bool first, float& resume_at, TexturePool pool) {
     demo_watch(&demo);  // `bench` scores the demo playing when the player ends
     demo.keep_all = true;
     demo.quiet = !first;
-    read_scripts(demo.sections);
-    demo.settings = config;
+    demo.settings = read_scripts(demo.sections);
     if (!font_loaded_) {
         font_init(&system_font, font_charmap, 16, 16, FONT_FILE, demo.settings.texture_detail);
         font_loaded_ = true;
@@ -395,13 +396,14 @@ int Maker::run() {
     signal(SIGTTIN, SIG_IGN);
     FatalHandler normal_handler = fatal_set_handler(report_and_throw);
     fatal_set_shutdown(nullptr);
+    // The window opens with the settings of the first read; it keeps them until the player ends.
+    Config settings;
     try {
         SectionList scratch;
-        read_scripts(scratch);
+        settings = read_scripts(scratch);
     } catch (const MakerFailure&) {
         // The window opens with the defaults; the error is shown once it is open.
-        config = Config();
-        options_.apply_command_line();
+        options_.apply_command_line(settings);
     }
     if (options_.serve) {
         std::string why;
@@ -413,9 +415,9 @@ int Maker::run() {
         console_.announce();
     }
     try {
-        demo_settings_check(config);
-        video_init(config);
-        if (config.sound != 0) sound_init();
+        demo_settings_check(settings);
+        video_init(settings);
+        if (settings.sound != 0) sound_init();
     } catch (const MakerFailure&) {
         fatal_set_handler(normal_handler);
         demo_shutdown();

@@ -272,12 +272,12 @@ const char* cli_version_line() {
     return "tarvel " TARVEL_VERSION;
 }
 
-void cli_apply(const CliOptions& o) {
-    if (o.start) config.demo_start = *o.start;
-    if (o.end) config.demo_end = *o.end;
-    if (o.width) config.gl_width = *o.width;
-    if (o.height) config.gl_height = *o.height;
-    if (o.fullscreen) config.gl_fullscreen = 1;
-    if (o.no_sound) config.sound = 0;
-    if (o.video_fps) config.record_fps = *o.video_fps;
+void cli_apply(const CliOptions& o, Config& settings) {
+    if (o.start) settings.demo_start = *o.start;
+    if (o.end) settings.demo_end = *o.end;
+    if (o.width) settings.gl_width = *o.width;
+    if (o.height) settings.gl_height = *o.height;
+    if (o.fullscreen) settings.gl_fullscreen = 1;
+    if (o.no_sound) settings.sound = 0;
+    if (o.video_fps) settings.record_fps = *o.video_fps;
 }

@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
 
     if (options.watch) {
         MakerOptions maker;
-        maker.apply_command_line = [&options] { cli_apply(options); };
+        maker.apply_command_line = [&options](Config& settings) { cli_apply(options, settings); };
         maker.serve = options.serve;
         maker.serve_address = options.serve_address;
         maker.serve_port = options.serve_port;
@@ -80,20 +80,20 @@ int main(int argc, char** argv) {
     if (options.lsp) return lsp_run();
 
     auto demo = std::make_unique<Demo>(section_types);
-    config_reset();
-    script_read_all(demo->sections, {section_types, config});
-    cli_apply(options);
-    demo->settings = config;
+    Config settings;
+    script_read_all(demo->sections, {section_types, settings});
+    cli_apply(options, settings);
+    demo->settings = settings;
     if (!timeline.empty()) {
-        timeline_write(*demo, config.demo_name, timeline);
+        timeline_write(*demo, settings.demo_name, timeline);
         return 0;
     }
     if (!video.empty())
         video_export_prepare(
-            {video, options.video_fps.value_or(0.0f), options.from, options.to, options.profile});
-    demo->settings = config;
+            {video, options.video_fps.value_or(0.0f), options.from, options.to, options.profile}, settings);
+    demo->settings = settings;
     demo_watch(demo.get());
-    demo_init(*demo, config);
+    demo_init(*demo, settings);
     if (!video.empty()) video_export_start(*demo);
     main_loop(*demo);
     if (!video.empty()) video_export_finish();
