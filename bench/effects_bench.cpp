@@ -76,8 +76,10 @@ bool same_picture(Section* background, Effect&& effect, Floor&& floor) {
             call(background, &SectionType::render);
             draw(k);
         }
-        std::vector<unsigned char> pixels(static_cast<size_t>(config.gl_rttWidth) * config.gl_rttHeight * 4);
-        glReadPixels(0, 0, config.gl_rttWidth, config.gl_rttHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        std::vector<unsigned char> pixels(static_cast<size_t>(window_settings().gl_rttWidth) *
+                                          window_settings().gl_rttHeight * 4);
+        glReadPixels(0, 0, window_settings().gl_rttWidth, window_settings().gl_rttHeight, GL_RGBA,
+                     GL_UNSIGNED_BYTE, pixels.data());
         return pixels;
     };
     return picture(effect) == picture(floor);
@@ -115,9 +117,10 @@ GLuint frame_sized_texture(GLenum format) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    std::vector<unsigned char> zero(static_cast<size_t>(config.gl_rttWidth) * config.gl_rttHeight * 3);
-    glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), config.gl_rttWidth, config.gl_rttHeight, 0,
-                 GL_RGB, GL_UNSIGNED_BYTE, zero.data());
+    std::vector<unsigned char> zero(static_cast<size_t>(window_settings().gl_rttWidth) *
+                                    window_settings().gl_rttHeight * 3);
+    glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), window_settings().gl_rttWidth,
+                 window_settings().gl_rttHeight, 0, GL_RGB, GL_UNSIGNED_BYTE, zero.data());
     texture_unbind_all();
     return name;
 }
@@ -132,12 +135,12 @@ int main() {
     media::save((dir / "data/move.spl").string(), "3 3 0 0 0\n3 3 90 -60 40\n3 3 0 0 0\n");
     if (chdir(dir.c_str()) != 0) return 1;
 
-    config = Config();
-    config.gl_width = 800;
-    config.gl_height = 600;
-    config.gl_rttWidth = 512;
-    config.gl_rttHeight = 512;
-    video_init();
+    WindowSettings window;
+    window.gl_width = 800;
+    window.gl_height = 600;
+    window.gl_rttWidth = 512;
+    window.gl_rttHeight = 512;
+    video_init(window);
 
     Section* background = section_of("background", {});
     background->strings[background->string_count++] = "data/back.tga";
@@ -185,7 +188,8 @@ int main() {
         ortho_begin();
         glBindTexture(GL_TEXTURE_2D, grey);
         glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
-        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, config.gl_rttWidth, config.gl_rttHeight);
+        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, window_settings().gl_rttWidth,
+                            window_settings().gl_rttHeight);
         glColor4f(1, 1, 1, static_cast<float>(k) * STEP / black_white->duration);
         fullscreen_quad_textured();
         ortho_end();
@@ -226,7 +230,8 @@ int main() {
         glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
         glColor4f(1, 1, 1, step.alpha);
         for (const RadialBlurWindow& w : step.windows) {
-            glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, config.gl_rttWidth, config.gl_rttHeight);
+            glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, window_settings().gl_rttWidth,
+                                window_settings().gl_rttHeight);
             glBegin(GL_QUADS);
             glTexCoord2f(w.left, w.top);
             glVertex2f(0, 1);
@@ -269,7 +274,8 @@ int main() {
     compare("efxDeform, 8 x 8 grid, 32 x 32 mesh", deform, [&](int k) {
         glBindTexture(GL_TEXTURE_2D, deform_texture);
         glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
-        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, config.gl_rttWidth, config.gl_rttHeight);
+        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, window_settings().gl_rttWidth,
+                            window_settings().gl_rttHeight);
         glMatrixMode(GL_PROJECTION);
         glLoadMatrixf(deform_projection);
         glMatrixMode(GL_MODELVIEW);
@@ -313,7 +319,8 @@ int main() {
         glBindTexture(GL_TEXTURE_2D, feedback);
         glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
         if (k > 0) fullscreen_quad_textured();  // as the section, nothing before the first capture
-        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, config.gl_rttWidth, config.gl_rttHeight);
+        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, window_settings().gl_rttWidth,
+                            window_settings().gl_rttHeight);
         glClear(GL_DEPTH_BUFFER_BIT);
         glBegin(GL_QUADS);
         for (const MeshCorner& c : mesh_corners) {
@@ -321,7 +328,8 @@ int main() {
             glVertex2fv(c.xy);
         }
         glEnd();
-        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, config.gl_rttWidth, config.gl_rttHeight);
+        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, window_settings().gl_rttWidth,
+                            window_settings().gl_rttHeight);
         ortho_end();
         glEnable(GL_DEPTH_TEST);
         texture_unbind_all();

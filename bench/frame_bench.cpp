@@ -81,12 +81,10 @@ int main() {
     std::string picture = (dir / "picture.tga").string();
     write_picture(picture, 512);
 
-    config = Config();
-    config.sound = 0;
     Section* loading = add_section(0, 0, {picture, picture});
     loading->param_count = 4;
     add_section(section_types.find("background"), 1e9f, {picture});
-    video_init();
+    video_init(WindowSettings());
     clock_reset(bench_demo());
     load_phase(bench_demo());
     clock_sync(bench_demo());
@@ -99,15 +97,15 @@ int main() {
     };
 
     // The same GL work without the sequencer.
-    int texture = texture_load(picture.c_str());
+    int texture = texture_load(picture.c_str(), bench_demo().settings.texture_detail);
     texture_set_flags(texture, TEX_CLAMP);
     texture_upload(texture);
-    int band_y = (config.gl_height - present_height) / 2;
+    int band_y = (window_settings().gl_height - present_height) / 2;
     auto bare = [&] {
         SDL_Event event;
         while (SDL_PollEvent(&event) != 0) {
         }
-        glViewport(0, 0, config.gl_rttWidth, config.gl_rttHeight);
+        glViewport(0, 0, window_settings().gl_rttWidth, window_settings().gl_rttHeight);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         glDisable(GL_DEPTH_TEST);
         ortho_begin();
@@ -116,7 +114,8 @@ int main() {
         ortho_end();
         glEnable(GL_DEPTH_TEST);
         texture_bind(frame_texture);
-        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, config.gl_rttWidth, config.gl_rttHeight);
+        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, window_settings().gl_rttWidth,
+                            window_settings().gl_rttHeight);
         glClear(GL_COLOR_BUFFER_BIT);
         glViewport(0, band_y, present_width, present_height);
         ortho_begin();
@@ -134,15 +133,17 @@ int main() {
     const std::filesystem::path video = dir / "video";
     std::filesystem::create_directories(video);
     std::filesystem::current_path(dir);
-    config.record = 1;
-    record_check_folder();
-    std::vector<uint8_t> pixels(static_cast<size_t>(config.gl_rttWidth) * config.gl_rttHeight * 3);
-    const auto header = tga_header(config.gl_rttWidth, config.gl_rttHeight, false);
+    bench_demo().settings.record = 1;
+    record_check_folder(true);
+    std::vector<uint8_t> pixels(static_cast<size_t>(window_settings().gl_rttWidth) *
+                                window_settings().gl_rttHeight * 3);
+    const auto header = tga_header(window_settings().gl_rttWidth, window_settings().gl_rttHeight, false);
     int written = 0;
     auto bare_recording = [&] {
         bare();
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(0, 0, config.gl_rttWidth, config.gl_rttHeight, GL_BGR, GL_UNSIGNED_BYTE, pixels.data());
+        glReadPixels(0, 0, window_settings().gl_rttWidth, window_settings().gl_rttHeight, GL_BGR,
+                     GL_UNSIGNED_BYTE, pixels.data());
         glPixelStorei(GL_PACK_ALIGNMENT, 4);
         char name[32];
         std::snprintf(name, sizeof name, "video/bare%08d.tga", written++);

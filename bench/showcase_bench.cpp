@@ -109,21 +109,23 @@ void bench_load_phase(const fs::path& showcase) {
     std::vector<std::string> files;
     {
         SectionList sections;
-        config_reset();
-        script_read_all(sections, {section_types, config});
-        video_init();
-        if (config.sound != 0) sound_init();
+        Config settings;
+        script_read_all(sections, {section_types, settings});
+        video_init(settings);
+        if (settings.sound != 0) sound_init();
         Demo demo(section_types);
-        config_reset();
-        script_read_all(demo.sections, {section_types, config});
+        Config read;
+        script_read_all(demo.sections, {section_types, read});
+        demo.settings = read;
         files = named_files(demo);
     }
     std::unique_ptr<Demo> demo;
     auto cold_load = [&] {
         demo.reset();
         demo = std::make_unique<Demo>(section_types);
-        config_reset();
-        script_read_all(demo->sections, {section_types, config});
+        Config read;
+        script_read_all(demo->sections, {section_types, read});
+        demo->settings = read;
         clock_reset(*demo);
         auto begin = Clock::now();
         load_phase(*demo);

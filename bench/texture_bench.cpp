@@ -32,9 +32,8 @@ double ms_per_load(int count, Load&& load) {
 }
 
 void measure(const char* what, const std::string& path, int detail, int count) {
-    config.texture_detail = detail;
     auto player = [&] {
-        texture_load(path.c_str());
+        texture_load(path.c_str(), detail);
         texture_table_reset();
     };
     auto floor = [&] { SDL_FreeSurface(IMG_Load(path.c_str())); };

@@ -94,7 +94,7 @@ inline std::string run_script(const uint8_t* data, size_t size) {
 
 // The checker (tarvel --check) over one script beside a picture, a spline, a mesh file and a
 // sound file the script may name: every problem is collected, none ends the program; the report
-// has a line per problem and then the count; the sections and settings are left as they were.
+// has a line per problem and then the count.
 inline std::string run_check(const uint8_t* data, size_t size) {
     if (!write_input("input.tvl", data, size)) return "cannot write the input";
     static const std::pair<const char*, std::string> beside[] = {
@@ -106,15 +106,12 @@ inline std::string run_check(const uint8_t* data, size_t size) {
         if (!write_input(name, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()))
             return "cannot write the input";
     }
-    config = Config();
-    const std::string name_before = config.demo_name;
     std::vector<CheckProblem> problems;
     try {
         problems = demo_check(true);
     } catch (const FatalError& e) {
         return "the check ended the program: " + e.message;
     }
-    if (config.demo_name != name_before) return "the check changed the settings";
     char* text = nullptr;
     size_t length = 0;
     std::FILE* out = open_memstream(&text, &length);
@@ -218,14 +215,13 @@ inline std::string run_image(const uint8_t* data, size_t size) {
     if (size < 1) return "";
     const char* names[] = {"input.tga", "input.bmp", "input.jpg", "input.TGA"};
     const char* name = names[data[0] & 3];
-    int32_t saved_detail = config.texture_detail;
-    config.texture_detail = (data[0] >> 2) % 7 - 1;  // -1 .. 5
+    const int detail = (data[0] >> 2) % 7 - 1;  // -1 .. 5
     if (!write_input(name, data + 1, size - 1)) return "cannot write the input";
     std::string problem;
     try {
-        int handle = texture_load(name);
+        int handle = texture_load(name, detail);
         const Texture* t = texture_get(handle);
-        int limit = texture_detail_limit(config.texture_detail);
+        int limit = texture_detail_limit(detail);
         if (t == nullptr || t->pixels == nullptr) {
             problem = "loaded texture without pixels";
         } else if (t->width < 1 || t->height < 1 || t->width > limit || t->height > limit) {
@@ -242,7 +238,6 @@ inline std::string run_image(const uint8_t* data, size_t size) {
     } catch (const FatalError&) {
     }
     texture_table_reset();
-    config.texture_detail = saved_detail;
     return problem;
 }
 

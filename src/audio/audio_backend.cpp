@@ -186,6 +186,10 @@ void audio_close() {
     b.started = false;
 }
 
+bool audio_started() {
+    return backend().started;
+}
+
 AudioStream* audio_stream_open(const unsigned char* data, size_t size) {
     Backend& b = backend();
     if (!b.started) {

@@ -37,6 +37,8 @@ bool audio_start(int mixrate, int max_channels);
 
 // Stops the device and closes every stream; safe when never started.
 void audio_close();
+// Whether the device is open (audio_start succeeded and no audio_close since).
+bool audio_started();
 
 // A stream over a whole audio file held in memory (not copied: it must outlive the stream);
 // null on failure. Streams live until audio_stream_close or audio_close.

@@ -49,6 +49,10 @@ void sound_close() {
     audio_close();
 }
 
+bool sound_started() {
+    return audio_started();
+}
+
 float sound_cpu_usage() {
     return audio_cpu_usage();
 }

@@ -9,6 +9,9 @@ inline constexpr int SOUND_MIX_RATE = 44100;
 void sound_init();
 // Stops every stream and closes the back end; safe when never started.
 void sound_close();
+// Whether the back end is started: the start-up starts it when the window's `sound` setting
+// asks for it, and the music plays only then.
+bool sound_started();
 // Share of CPU time spent mixing, in percent; 0 when the back end never started.
 float sound_cpu_usage();
 // Streams playing now; 0 when the back end never started.

@@ -1,13 +1,7 @@
-// The settings in force, their defaults and the name table the script parser searches.
+// The settings' defaults and the name table the script parser searches.
 #include "base/config.h"
 
 #include <cstring>
-
-Config config;
-
-void config_reset() {
-    config = Config();
-}
 
 namespace {
 constexpr ConfigVar int_var(const char* name, int32_t Config::*member) {

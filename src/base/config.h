@@ -57,9 +57,6 @@ struct Config : ShowSettings, WindowSettings {
     std::map<std::string, ConfigPlace> places;
 };
 
-// The settings in force.
-extern Config config;
-
 enum ConfigType { CONFIG_INT = 0, CONFIG_FLOAT = 1, CONFIG_STRING = 2 };
 
 // One row of the name table: the member of Config that the name sets (the one of its type).
@@ -76,6 +73,3 @@ extern const ConfigVar config_vars[CONFIG_VAR_COUNT];
 
 // Exact, case-sensitive lookup; null when the name is not a variable.
 const ConfigVar* config_find(const char* name);
-
-// Every variable back to its default, and no place: the settings before any script is read.
-void config_reset();

@@ -2,7 +2,6 @@
 // the type share one luminance texture, which the frame is copied into to lose its colour.
 #include <GL/gl.h>
 
-#include "base/config.h"
 #include "base/error.h"
 #include "gfx/ortho.h"
 #include "gfx/video.h"
@@ -22,7 +21,8 @@ struct BlackWhite {
 void black_white_prepare(Section&, Frame& f) {
     BlackWhite& bw = demo_type_state<BlackWhite>(f.demo);
     if (bw.grey_texture >= 0) return;
-    bw.grey_texture = texture_create(config.gl_rttWidth, config.gl_rttHeight, GL_LUMINANCE, 1);
+    bw.grey_texture =
+        texture_create(window_settings().gl_rttWidth, window_settings().gl_rttHeight, GL_LUMINANCE, 1);
     texture_set_flags(bw.grey_texture, TEX_NO_MIPMAP | TEX_CLAMP);
     texture_upload(bw.grey_texture);
 }

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 
-#include "base/config.h"
 #include "base/error.h"
 #include "gfx/video.h"
 #include "gfx/camera.h"
@@ -88,8 +87,8 @@ void deform_prepare(Section&, Frame& f) {
     bool made = false;
     Camera* camera = &demo_type_state<DeformShared>(f.demo, &made).camera;
     if (!made) return;
-    const float w = static_cast<float>(config.gl_width);
-    const float h = static_cast<float>(config.gl_height);
+    const float w = static_cast<float>(window_settings().gl_width);
+    const float h = static_cast<float>(window_settings().gl_height);
     camera_set_target(camera, w / 2, h / 2, 0);
     camera_set_position(camera, w / 2, h / 2, h / 2);
     camera_set_rotation(camera, 0, 0, 0);
@@ -118,7 +117,7 @@ void deform_init(Section& s, Frame& f) {
         deform_check_params(s.param_count, s.params, max_order);
     }
     DeformGrid* grid = demo_record_new<DeformGrid>(f.demo);
-    deform_grid_init(*grid, s.params, config.gl_width, config.gl_height, GL_FILL);
+    deform_grid_init(*grid, s.params, window_settings().gl_width, window_settings().gl_height, GL_FILL);
     s.data = grid;
 }
 

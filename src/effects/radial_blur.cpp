@@ -4,7 +4,6 @@
 
 #include <GL/gl.h>
 
-#include "base/config.h"
 #include "base/error.h"
 #include "gfx/ortho.h"
 #include "gfx/video.h"

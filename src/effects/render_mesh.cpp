@@ -7,7 +7,6 @@
 
 #include <GL/gl.h>
 
-#include "base/config.h"
 #include "gfx/ortho.h"
 #include "gfx/video.h"
 #include "resources/texture.h"
@@ -106,7 +105,7 @@ int32_t mode_of(float value) {
 
 void render_mesh_init(Section& s, Frame& f) {
     RenderMesh* mesh = demo_record_new<RenderMesh>(f.demo);
-    mesh->texture = texture_create(config.gl_rttWidth, config.gl_rttHeight, GL_RGB, 3);
+    mesh->texture = texture_create(window_settings().gl_rttWidth, window_settings().gl_rttHeight, GL_RGB, 3);
     texture_set_flags(mesh->texture, TEX_NO_MIPMAP | TEX_CLAMP | TEX_MODULATE);
     texture_upload(mesh->texture);
     mesh->mode = mode_of(s.params[0]);

@@ -22,7 +22,6 @@
 #include <vector>
 
 #include "base/io.h"
-#include "base/config.h"
 #include "base/error.h"
 #include "inspect/music_mix.h"
 #include "runtime/registry.h"
@@ -43,6 +42,7 @@ struct Export {
     std::optional<float> from;
     std::optional<float> to;
     std::string profile;
+    float rate = 25;  // frames a second
     bool music = true;
     VideoSpan span;       // the frames written, by their index in the whole run
     float warm_from = 0;  // frames before this time are stepped, not drawn
@@ -122,8 +122,8 @@ void abandon() {
 }
 
 double span_end(const Demo& demo) {
-    if (config.demo_end > 0.0f) return config.demo_end;
-    double end = config.demo_start;
+    if (demo.settings.demo_end > 0.0f) return demo.settings.demo_end;
+    double end = demo.settings.demo_start;
     for (Section* s = demo.sections.head; s != nullptr; s = s->next) {
         if (s->type != SECTION_TYPE_LOADING && section_keep(demo, s))
             end = std::max(end, static_cast<double>(s->end));
@@ -207,7 +207,7 @@ std::vector<std::string> encoder_arguments(int music_fd) {
     char size[32];
     std::snprintf(size, sizeof size, "%dx%d", exporter.width, exporter.height);
     char rate[32];
-    std::snprintf(rate, sizeof rate, "%g", static_cast<double>(config.record_fps));
+    std::snprintf(rate, sizeof rate, "%g", static_cast<double>(exporter.demo->settings.record_fps));
     std::vector<std::string> args = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-y",
                                      "-f",     "rawvideo",     "-pix_fmt",  "rgb24", "-s",
                                      size,     "-framerate",   rate,        "-i",    "pipe:0"};
@@ -232,12 +232,12 @@ void output_arguments(std::vector<std::string>& args, bool music, bool copy) {
         // Lossless for archives: planar RGB holds the frames as read, bit for bit.
         if (!filter.empty()) args.insert(args.end(), {"-vf", filter});
         args.insert(args.end(), {"-c:v", "ffv1", "-level", "3", "-pix_fmt", "gbrp", "-g",
-                                 std::to_string(key_frame_interval(config.record_fps))});
+                                 std::to_string(key_frame_interval(exporter.rate))});
     } else if (container != VideoContainer::other) {
         // The frames are RGB: converted with the BT.709 matrix into limited-range 4:2:0 and
         // tagged so, or a player would guess BT.601 for small sizes and shift the colours.
         filter += std::string(filter.empty() ? "" : ",") + "scale=out_color_matrix=bt709:out_range=tv";
-        const std::string gop = std::to_string(key_frame_interval(config.record_fps));
+        const std::string gop = std::to_string(key_frame_interval(exporter.rate));
         args.insert(args.end(),
                     {"-vf", filter, "-c:v", "libx264", "-preset", "veryfast", "-profile:v", "high"});
         args.insert(args.end(), {"-pix_fmt", "yuv420p", "-colorspace", "bt709", "-color_primaries", "bt709"});
@@ -246,7 +246,7 @@ void output_arguments(std::vector<std::string>& args, bool music, bool copy) {
         // export starts on a key frame the whole export has too.
         args.insert(args.end(), {"-g", gop, "-keyint_min", gop, "-sc_threshold", "0", "-flags", "+cgop"});
         if (exporter.profile == "compo") {
-            const long kbits = compo_bit_rate(exporter.width, exporter.height, config.record_fps);
+            const long kbits = compo_bit_rate(exporter.width, exporter.height, exporter.rate);
             args.insert(args.end(),
                         {"-b:v", std::to_string(kbits) + "k", "-maxrate", std::to_string(kbits * 3 / 2) + "k",
                          "-bufsize", std::to_string(kbits * 2) + "k"});
@@ -437,17 +437,17 @@ VideoSpan video_span(float start, long total, float rate, std::optional<float> f
     return span;
 }
 
-void video_export_prepare(const VideoRequest& request) {
+void video_export_prepare(const VideoRequest& request, Config& settings) {
     exporter.path = request.path;
     exporter.written = request.path;
     exporter.music = request.music;
     exporter.from = request.from;
     exporter.to = request.to;
     exporter.profile = request.profile;
-    if (request.rate > 0) config.record_fps = request.rate;
-    config.record = 1;
-    config.sound = 0;
-    config.loop = 0;
+    if (request.rate > 0) settings.record_fps = request.rate;
+    settings.record = 1;
+    settings.sound = 0;
+    settings.loop = 0;
     dialogs_disable();
     frame_output.capture = no_capture;
     frame_output.present = present_and_encode;
@@ -457,27 +457,31 @@ void video_export_prepare(const VideoRequest& request) {
 
 void video_export_start(Demo& demo) {
     exporter.demo = &demo;
+    exporter.rate = demo.settings.record_fps;
     // A closed pipe must come back as an error from write, not end the process.
     signal(SIGPIPE, SIG_IGN);
-    PresentBand band = present_band(config.gl_width, config.gl_height, config.gl_panoramic != 0);
+    const WindowSettings& window = window_settings();
+    PresentBand band = present_band(window.gl_width, window.gl_height, window.gl_panoramic != 0);
     exporter.width = band.width;
-    exporter.height = std::min(band.height, config.gl_height);
+    exporter.height = std::min(band.height, window.gl_height);
     exporter.band_y = std::max(band.y, 0);
-    double start = config.demo_start;
+    double start = demo.settings.demo_start;
     double end = span_end(demo);
-    const long whole = video_frame_total(start, end, config.record_fps);
+    const long whole = video_frame_total(start, end, demo.settings.record_fps);
     if (whole <= 0)
         fatal_error("Nothing to export: the demo holds no time between %g and %g seconds", start, end);
-    exporter.span = video_span(config.demo_start, whole, config.record_fps, exporter.from, exporter.to);
+    exporter.span =
+        video_span(demo.settings.demo_start, whole, demo.settings.record_fps, exporter.from, exporter.to);
     if (exporter.span.end <= exporter.span.first)
         fatal_error("Nothing to export: the demo holds no frame from %g to %g seconds",
-                    static_cast<double>(exporter.from.value_or(config.demo_start)),
+                    static_cast<double>(exporter.from.value_or(demo.settings.demo_start)),
                     static_cast<double>(exporter.to.value_or(static_cast<float>(end))));
-    const float first_time = frame_time(config.demo_start, config.record_fps, exporter.span.first);
-    exporter.warm_from = warm_start(demo, first_time, 1.0f / config.record_fps);
-    exporter.total =
-        exporter.span.end - exporter.span.first +
-        (exporter.span.first - first_frame_at(config.demo_start, config.record_fps, exporter.warm_from));
+    const float first_time =
+        frame_time(demo.settings.demo_start, demo.settings.record_fps, exporter.span.first);
+    exporter.warm_from = warm_start(demo, first_time, 1.0f / demo.settings.record_fps);
+    exporter.total = exporter.span.end - exporter.span.first +
+                     (exporter.span.first -
+                      first_frame_at(demo.settings.demo_start, demo.settings.record_fps, exporter.warm_from));
     start = first_time;
     exporter.pixels.resize(static_cast<size_t>(exporter.width) * exporter.height * 3);
     exporter.upright.resize(exporter.pixels.size());
@@ -486,7 +490,7 @@ void video_export_start(Demo& demo) {
     if (!executable_on_path("ffmpeg", program))
         fatal_error("Video export needs ffmpeg, which is not on PATH (scripts/install-deps installs it)");
     long music_frames = std::lround(static_cast<double>(exporter.span.end - exporter.span.first) /
-                                    config.record_fps * MUSIC_RATE);
+                                    demo.settings.record_fps * MUSIC_RATE);
     exporter.music_fd = exporter.music ? music_file(demo, start, music_frames) : -1;
     exporter.log_fd = scratch_file();
 
@@ -542,15 +546,15 @@ float video_cut_time(float start, float rate, long k) {
 }
 
 std::vector<VideoPart> video_plan(const Demo& demo, const VideoRequest& request, int jobs) {
-    const float rate = request.rate > 0 ? request.rate : config.record_fps;
+    const float rate = request.rate > 0 ? request.rate : demo.settings.record_fps;
     if (video_container(request.profile, request.path) == VideoContainer::other)
         fatal_error("A split export writes H.264 in MP4 or Matroska, or a master: '%s' is neither",
                     request.path.c_str());
-    const long whole = video_frame_total(config.demo_start, span_end(demo), rate);
-    const VideoSpan span = video_span(config.demo_start, whole, rate, request.from, request.to);
+    const long whole = video_frame_total(demo.settings.demo_start, span_end(demo), rate);
+    const VideoSpan span = video_span(demo.settings.demo_start, whole, rate, request.from, request.to);
     if (span.end <= span.first)
         fatal_error("Nothing to export: the demo holds no frame from %g to %g seconds",
-                    static_cast<double>(request.from.value_or(config.demo_start)),
+                    static_cast<double>(request.from.value_or(demo.settings.demo_start)),
                     static_cast<double>(request.to.value_or(static_cast<float>(span_end(demo)))));
     const std::vector<VideoSpan> spans = video_span_split(span, jobs, key_frame_interval(rate));
     const size_t slash = request.path.rfind('/');
@@ -560,8 +564,8 @@ std::vector<VideoPart> video_plan(const Demo& demo, const VideoRequest& request,
     for (size_t i = 0; i < spans.size(); ++i) {
         VideoPart part;
         part.span = spans[i];
-        part.from = video_cut_time(config.demo_start, rate, spans[i].first);
-        part.to = video_cut_time(config.demo_start, rate, spans[i].end);
+        part.from = video_cut_time(demo.settings.demo_start, rate, spans[i].first);
+        part.to = video_cut_time(demo.settings.demo_start, rate, spans[i].end);
         part.path = dir + "." + name + ".span-" + std::to_string(i + 1) + "-of-" +
                     std::to_string(spans.size()) + ".mkv";
         parts.push_back(part);
@@ -577,9 +581,10 @@ void video_parts_remove(const std::vector<VideoPart>& parts) {
 }
 
 void video_join(const Demo& demo, const VideoRequest& request, const std::vector<VideoPart>& parts) {
-    const float rate = request.rate > 0 ? request.rate : config.record_fps;
+    const float rate = request.rate > 0 ? request.rate : demo.settings.record_fps;
     exporter.path = request.path;
     exporter.profile = request.profile;
+    exporter.rate = rate;
     const size_t slash = request.path.rfind('/');
     exporter.written = request.path.substr(0, slash + 1) + ".joining-" + request.path.substr(slash + 1);
     for (size_t i = 0; i < parts.size(); ++i) {
@@ -601,7 +606,7 @@ void video_join(const Demo& demo, const VideoRequest& request, const std::vector
     // encoder's priming and end padded, a gap at every join.
     const long first = parts.front().span.first;
     const long frames = parts.back().span.end - first;
-    const float start = frame_time(config.demo_start, rate, first);
+    const float start = frame_time(demo.settings.demo_start, rate, first);
     const long music_frames = std::lround(static_cast<double>(frames) / rate * MUSIC_RATE);
     exporter.music_fd = request.music ? music_file(demo, start, music_frames) : -1;
     exporter.log_fd = scratch_file();

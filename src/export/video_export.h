@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+struct Config;
 struct Demo;
 
 struct VideoRequest {
@@ -19,9 +20,10 @@ struct VideoRequest {
     bool music = true;            // false: the picture only (a span of a split export)
 };
 
-// Before the start-up: fixed step at `rate` frames per second (record_fps when 0), no sound
-// device, no loop, no dialogs, and the frame loop's hooks that hand each presented frame over.
-void video_export_prepare(const VideoRequest& request);
+// Before the start-up, on the settings the demo will play with: fixed step at `rate` frames per
+// second (record_fps when 0), no sound device, no loop; no dialogs, and the frame loop's hooks
+// that hand each presented frame over.
+void video_export_prepare(const VideoRequest& request, Config& settings);
 
 // After the start-up (window and load phase done): works out the span and the music, and starts
 // the encoder. Errors (no ffmpeg, nothing to export) are fatal.

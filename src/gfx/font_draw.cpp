@@ -5,7 +5,7 @@
 
 #include <cstdarg>
 
-#include "base/config.h"
+#include "gfx/video.h"
 #include "resources/texture.h"
 
 void font_print(const Font& font, const char* format, ...) {
@@ -24,7 +24,7 @@ void font_print(const Font& font, const char* format, ...) {
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
     glLoadIdentity();
-    glOrtho(0, config.gl_width, config.gl_height, 0, -1, 1);
+    glOrtho(0, window_settings().gl_width, window_settings().gl_height, 0, -1, 1);
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glLoadIdentity();

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "base/config.h"
 #include "gfx/key_state.h"
 
 namespace {
@@ -57,8 +56,8 @@ void camera_move_sideways(Camera* c, float d) {
     vec3_add(c->target, step, c->target);
 }
 
-void free_camera_update(Camera* c, FreeFlight& flight, float dt) {
-    if (config.debug == 0) return;
+void free_camera_update(Camera* c, FreeFlight& flight, float dt, bool debug) {
+    if (!debug) return;
 
     int mouse_x = 0;
     int mouse_y = 0;
@@ -85,8 +84,8 @@ void free_camera_update(Camera* c, FreeFlight& flight, float dt) {
     if (key_held('l')) c->target.z += nudge;
 }
 
-void debug_axes() {
-    if (config.debug == 0) return;
+void debug_axes(bool debug) {
+    if (!debug) return;
     glDisable(GL_TEXTURE_2D);
     glPointSize(5);
     glColor3f(1, 1, 1);

@@ -10,8 +10,9 @@ struct FreeFlight {
     float side_speed = 0;
 };
 
-// Debug free flight with the mouse and the keys g/b, n/v, u/j, i/k, o/l; only when `debug` is set.
-void free_camera_update(Camera* c, FreeFlight& flight, float dt);
+// Debug free flight with the mouse and the keys g/b, n/v, u/j, i/k, o/l; only when `debug` (the
+// demo's setting) is set.
+void free_camera_update(Camera* c, FreeFlight& flight, float dt, bool debug);
 
 // The free-flight pieces, kept apart from the mouse and the keyboard.
 
@@ -26,4 +27,4 @@ float free_camera_speed_step(float* speed, bool increase, bool decrease, float d
 void camera_move_forward(Camera* c, float d);
 void camera_move_sideways(Camera* c, float d);
 // The unit axes in red, green and blue at the origin, with a point there; only when `debug` is set.
-void debug_axes();
+void debug_axes(bool debug);

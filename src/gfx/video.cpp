@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "base/config.h"
 #include "base/error.h"
 #include "resources/texture.h"
 
@@ -21,7 +20,13 @@ int32_t present_height = 0;
 
 namespace {
 int32_t present_y = 0;
+// Process-wide as the window is: one window, opened once.
+WindowSettings window;
 }  // namespace
+
+const WindowSettings& window_settings() {
+    return window;
+}
 
 namespace {
 
@@ -57,7 +62,7 @@ void default_state() {
     GLenum error = glGetError();
     if (error != GL_NO_ERROR) fatal_error("Error before init OpenGL state: %s", glu_error_text(error));
 
-    glViewport(0, 0, config.gl_width, config.gl_height);
+    glViewport(0, 0, window.gl_width, window.gl_height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glMatrixMode(GL_MODELVIEW);
@@ -78,7 +83,7 @@ void default_state() {
 }
 
 int frame_sized_texture() {
-    int handle = texture_create(config.gl_rttWidth, config.gl_rttHeight, GL_RGB, 3);
+    int handle = texture_create(window.gl_rttWidth, window.gl_rttHeight, GL_RGB, 3);
     texture_set_flags(handle, TEX_NO_MIPMAP | TEX_CLAMP);
     texture_upload(handle);
     return handle;
@@ -123,10 +128,11 @@ std::string video_size_problem(int32_t window_width, int32_t window_height, int3
     return message;
 }
 
-void video_init() {
+void video_init(const WindowSettings& settings) {
+    window = settings;
     // The frame is drawn into the window's back buffer, so it has to fit there.
     std::string problem =
-        video_size_problem(config.gl_width, config.gl_height, config.gl_rttWidth, config.gl_rttHeight);
+        video_size_problem(window.gl_width, window.gl_height, window.gl_rttWidth, window.gl_rttHeight);
     if (!problem.empty()) fatal_error("%s", problem.c_str());
 
     // Without a display SDL would fall back to a text-mode driver and fill the terminal; only a
@@ -143,41 +149,41 @@ void video_init() {
     SDL_ShowCursor(SDL_DISABLE);
 
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, config.gl_zbuffer);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, config.gl_stencil);
-    SDL_WM_SetCaption(config.demo_name.c_str(), nullptr);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, window.gl_zbuffer);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, window.gl_stencil);
+    SDL_WM_SetCaption(window.demo_name.c_str(), nullptr);
 
     Uint32 flags = SDL_OPENGL | SDL_HWSURFACE;
-    if (config.gl_fullscreen != 0) {
+    if (window.gl_fullscreen != 0) {
         flags |= SDL_FULLSCREEN;
     } else {
-        config.gl_bpp = info->vfmt->BitsPerPixel;
+        window.gl_bpp = info->vfmt->BitsPerPixel;
     }
-    if (SDL_SetVideoMode(config.gl_width, config.gl_height, config.gl_bpp, flags) == nullptr) {
+    if (SDL_SetVideoMode(window.gl_width, window.gl_height, window.gl_bpp, flags) == nullptr) {
         fatal_error("Set video mode failed: %s", SDL_GetError());
     }
 
-    if (config.gl_info != 0) driver_description();
+    if (window.gl_info != 0) driver_description();
     default_state();
 
     frame_texture = frame_sized_texture();
-    PresentBand band = present_band(config.gl_width, config.gl_height, config.gl_panoramic != 0);
+    PresentBand band = present_band(window.gl_width, window.gl_height, window.gl_panoramic != 0);
     present_width = band.width;
-    config.display_aspect = band.aspect;
+    window.display_aspect = band.aspect;
     present_height = band.height;
     present_y = band.y;
     effect_texture = frame_sized_texture();
 }
 
 void frame_begin() {
-    glViewport(0, 0, config.gl_rttWidth, config.gl_rttHeight);
+    glViewport(0, 0, window.gl_rttWidth, window.gl_rttHeight);
     GLbitfield mask = GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT;
-    if (config.gl_stencil > 0) mask |= GL_STENCIL_BUFFER_BIT;
+    if (window.gl_stencil > 0) mask |= GL_STENCIL_BUFFER_BIT;
     glClear(mask);
 }
 
 void frame_copy_to_texture() {
-    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, config.gl_rttWidth, config.gl_rttHeight);
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, window.gl_rttWidth, window.gl_rttHeight);
 }
 
 void frame_present() {
@@ -191,7 +197,7 @@ void frame_present() {
 
 void frame_present_again() {
     texture_bind(frame_texture);
-    glViewport(0, 0, config.gl_width, config.gl_height);
+    glViewport(0, 0, window.gl_width, window.gl_height);
     glClear(GL_COLOR_BUFFER_BIT);
 
     glMatrixMode(GL_PROJECTION);

@@ -6,12 +6,19 @@
 #include <cstdint>
 #include <string>
 
+#include "base/config.h"
+
 extern int frame_texture;
 extern int effect_texture;
 extern int32_t present_width;
 extern int32_t present_height;
 
-void video_init();
+// The window's settings and the sound device's, fixed when video_init opens the window: a later
+// read of the scripts changes none of them, as nothing reads its value. The defaults before.
+const WindowSettings& window_settings();
+
+// Opens the window with `settings`, which stay fixed from then on (window_settings()).
+void video_init(const WindowSettings& settings);
 void frame_begin();
 void frame_present();
 // Shows the last presented frame again (frame_texture) without drawing a new one: the maker's

@@ -28,8 +28,8 @@ double Tempo::seconds_per_bar() const {
     return beats_per_bar * 60.0 / static_cast<double>(bpm);
 }
 
-Tempo tempo_of_config() {
-    return {config.bpm, config.beats_per_bar};
+Tempo tempo_of(const ShowSettings& settings) {
+    return {settings.bpm, settings.beats_per_bar};
 }
 
 BarBeat beats_at(const Tempo& tempo, double seconds) {

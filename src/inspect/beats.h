@@ -15,8 +15,10 @@ struct Tempo {
     double seconds_per_bar() const;
 };
 
-// The tempo of the settings in force.
-Tempo tempo_of_config();
+struct ShowSettings;
+
+// The tempo the settings give.
+Tempo tempo_of(const ShowSettings& settings);
 
 // A time as bar and beat: the bar from 1, the beat from 1 to below beats_per_bar + 1 in whole
 // thousandths, truncated. A time that falls short of a thousandth by no more than a float's

@@ -88,7 +88,7 @@ void span_warnings(std::vector<CheckProblem>& problems, const std::vector<Sectio
             if (s->end <= s->start) message += ", and the section ends before it starts";
             warn(problems, *s, s->start_line, message);
         }
-        if (!section_kept_from(s, settings.demo_start)) {
+        if (!section_kept_from(settings, s, settings.demo_start)) {
             warn(problems, *s, 0,
                  settings.demo_end == 0.0f
                      ? format("the section (%g to %g s) ends before demo_start (%g s) and is never played",

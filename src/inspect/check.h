@@ -14,8 +14,8 @@
 // Checks the demo in the working directory: reads every script (each error with its hint, then
 // the next line), applies each section type's checks to every section and, with
 // `decode_files`, opens and decodes every file the demo names and the font, and looks for files
-// that nothing uses. Leaves the configuration and the list of all sections as it found them, so
-// that a demo playing meanwhile goes on; never ends the program. Problems come ordered by
+// that nothing uses. Reads into settings and sections of its own, so that a demo playing
+// meanwhile goes on; never ends the program. Problems come ordered by
 // script and line; a hint follows its error.
 // What a check may read besides the files: texts standing in for scripts (ScriptRead::texts),
 // the pictures earlier checks found good, kept up to date (LoadContext::pictures_checked), and a

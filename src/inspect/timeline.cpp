@@ -13,7 +13,6 @@
 #include <cstring>
 
 #include "base/io.h"
-#include "base/config.h"
 #include "base/error.h"
 #include "inspect/music_mix.h"
 #include "runtime/registry.h"
@@ -510,12 +509,12 @@ void measure_music(const Demo& demo, TimelineInput& in) {
 
 }  // namespace
 
-TimelineInput timeline_collect(const Demo& demo, bool measure) {
+TimelineInput timeline_collect(const Demo& demo, const std::string& name, bool measure) {
     TimelineInput in;
-    in.title = config.demo_name.empty() ? "Tarvel demo" : config.demo_name;
-    in.demo_start = placeable(config.demo_start);
-    in.demo_end = placeable(config.demo_end);
-    in.tempo = tempo_of_config();
+    in.title = name.empty() ? "Tarvel demo" : name;
+    in.demo_start = placeable(demo.settings.demo_start);
+    in.demo_end = placeable(demo.settings.demo_end);
+    in.tempo = tempo_of(demo.settings);
     // The loading screen is the loading section the load phase picks: the last one parsed.
     const Section* loading = nullptr;
     std::vector<const Section*> parsed;
@@ -553,8 +552,8 @@ std::string timeline_music_key(const TimelineInput& in) {
     return key;
 }
 
-void timeline_write(const Demo& demo, const std::string& path) {
-    const std::string svg = timeline_svg(timeline_collect(demo));
+void timeline_write(const Demo& demo, const std::string& name, const std::string& path) {
+    const std::string svg = timeline_svg(timeline_collect(demo, name));
     std::string temp = path + ".XXXXXX";
     int fd = mkstemp(temp.data());
     if (fd < 0) fatal_error("Cannot write the timeline '%s': %s", path.c_str(), std::strerror(errno));

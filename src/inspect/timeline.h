@@ -67,9 +67,9 @@ std::string xml_escape(const std::string& text);
 // The whole picture as a standalone SVG document.
 std::string timeline_svg(const TimelineInput& input);
 
-// The picture's input from the parsed scripts, with the music decoded (no sound device) for its
-// loudness unless `measure` is false.
-TimelineInput timeline_collect(const Demo& demo, bool measure = true);
+// The picture's input from the parsed scripts, titled with the demo's `name` ("Tarvel demo" when
+// empty), with the music decoded (no sound device) for its loudness unless `measure` is false.
+TimelineInput timeline_collect(const Demo& demo, const std::string& name, bool measure = true);
 // The music's loudness, decoded for `in` collected from `demo` without it.
 void timeline_measure(const Demo& demo, TimelineInput& in);
 // What the loudness depends on: the sound sections' spans and files (their sizes and times of
@@ -79,4 +79,4 @@ std::string timeline_music_key(const TimelineInput& in);
 
 // Writes the picture of the parsed scripts to `path` whole or not at all: it goes to a
 // temporary file beside it that takes its name only when complete. Errors are fatal.
-void timeline_write(const Demo& demo, const std::string& path);
+void timeline_write(const Demo& demo, const std::string& name, const std::string& path);

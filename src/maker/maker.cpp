@@ -55,31 +55,6 @@ struct MakerFailure {
     throw MakerFailure{message};
 }
 
-// The window and device settings, fixed when the window opens: a script changed later cannot
-// resize a window that stays open.
-struct WindowSettings {
-    Config kept;
-
-    static WindowSettings current() { return {config}; }
-    void restore() const {
-        const Config& k = kept;
-        config.demo_name = k.demo_name;
-        config.gl_fullscreen = k.gl_fullscreen;
-        config.gl_panoramic = k.gl_panoramic;
-        config.gl_info = k.gl_info;
-        config.gl_extensions = k.gl_extensions;
-        config.gl_width = k.gl_width;
-        config.gl_height = k.gl_height;
-        config.gl_bpp = k.gl_bpp;
-        config.gl_zbuffer = k.gl_zbuffer;
-        config.gl_stencil = k.gl_stencil;
-        config.gl_rttWidth = k.gl_rttWidth;
-        config.gl_rttHeight = k.gl_rttHeight;
-        config.sound = k.sound;
-        config.display_aspect = k.display_aspect;
-    }
-};
-
 // Owns the parts and runs the loop: the window and font it keeps open, the demo's playback, the
 // folder it watches, the channels commands come by.
 class Maker {
@@ -88,7 +63,7 @@ class Maker {
     int run();
 
   private:
-    void read_scripts(SectionList& into);
+    Config read_scripts(SectionList& into);
     void load(bool first);
     TexturePool tear_down(const std::vector<std::string>& changed, FileSnapshot scan);
     bool build(bool first, float& resume_at, TexturePool pool);
@@ -99,12 +74,12 @@ class Maker {
     void show_still();
     void step();
     void handle_event(const SDL_Event& event);
+    bool key(const SDL_Event& event);
     std::string answer(const std::string& line, bool from_console);
     std::string do_screenshot(const std::string& file, WriteAsker who);
     void spline_changed(const std::string& file);
 
     const MakerOptions& options_;
-    WindowSettings window_{};
     int frame_targets_ = 0;  // texture slots made with the window
     bool font_loaded_ = false;
     Playback play_;
@@ -118,10 +93,12 @@ class Maker {
     bool quit_ = false;
 };
 
-void Maker::read_scripts(SectionList& into) {
-    config_reset();
-    script_read_all(into, {section_types, config});
-    options_.apply_command_line();
+// The scripts as they are now, and the settings they give with the command line's over them.
+Config Maker::read_scripts(SectionList& into) {
+    Config settings;
+    script_read_all(into, {section_types, settings});
+    options_.apply_command_line(settings);
+    return settings;
 }
 
 // One line whatever a message holds: some end in a line feed of their own.
@@ -203,10 +180,9 @@ bool Maker::build(bool first, float& resume_at, TexturePool pool) {
     demo_watch(&demo);  // `bench` scores the demo playing when the player ends
     demo.keep_all = true;
     demo.quiet = !first;
-    read_scripts(demo.sections);
-    window_.restore();
+    demo.settings = read_scripts(demo.sections);
     if (!font_loaded_) {
-        font_init(&system_font, font_charmap, 16, 16, FONT_FILE);
+        font_init(&system_font, font_charmap, 16, 16, FONT_FILE, demo.settings.texture_detail);
         font_loaded_ = true;
     }
     // The demo's own textures come after the window's and the font's.
@@ -219,7 +195,7 @@ bool Maker::build(bool first, float& resume_at, TexturePool pool) {
         quit_ = true;
         return false;
     }
-    if (first) resume_at = config.demo_start;
+    if (first) resume_at = demo.settings.demo_start;
     play_.start_at(resume_at);
     // What the new demo did not take back is of no more use.
     texture_pool_clear(demo.pool);
@@ -251,7 +227,7 @@ void Maker::close_demo() {
 void Maker::frame() {
     frame_draw(*play_.demo);
     panel_draw_overlays(play_, font_loaded_);
-    screenshot_take_requested();
+    screenshot_take_requested(play_.settings().compress_tga != 0);
     frame_output.swap();
     play_.fresh_frame = false;
 }
@@ -270,7 +246,7 @@ void Maker::show_still() {
     }
     frame_present_again();
     panel_draw_overlays(play_, font_loaded_);
-    screenshot_take_requested();
+    screenshot_take_requested(play_.settings().compress_tga != 0);
     frame_swap();
 }
 
@@ -285,10 +261,16 @@ void Maker::step() {
     play_.after_frame(shown);
 }
 
+// The player's own keys; F and T flip the overlays of the demo playing, and nothing without one.
+bool Maker::key(const SDL_Event& event) {
+    ShowSettings none;
+    return key_event(event, play_.demo != nullptr ? play_.demo->settings : none);
+}
+
 void Maker::handle_event(const SDL_Event& event) {
     dirty_ = true;
     if (event.type != SDL_KEYDOWN) {
-        if (key_event(event)) quit_ = true;
+        if (key(event)) quit_ = true;
         return;
     }
     switch (event.key.keysym.sym) {
@@ -308,7 +290,7 @@ void Maker::handle_event(const SDL_Event& event) {
             play_.seek(play_.now() + 10);
             break;
         case SDLK_HOME:
-            play_.seek(config.demo_start);
+            play_.seek(play_.settings().demo_start);
             break;
         case SDLK_LEFTBRACKET:
             play_.loop_from = play_.now();
@@ -325,7 +307,7 @@ void Maker::handle_event(const SDL_Event& event) {
             folder_.ask_reload();
             break;
         default:
-            if (key_event(event)) quit_ = true;
+            if (key(event)) quit_ = true;
             break;
     }
 }
@@ -337,7 +319,7 @@ std::string Maker::do_screenshot(const std::string& file, WriteAsker who) {
     panel_draw_overlays(play_, font_loaded_);
     glFinish();
     std::vector<uint8_t> bytes;
-    bool encoded = screenshot_encode(bytes);
+    bool encoded = screenshot_encode(bytes, play_.settings().compress_tga != 0);
     int why = errno;
     frame_swap();
     if (!encoded) return std::string("error cannot write '") + file + "': " + std::strerror(why);
@@ -357,7 +339,7 @@ void Maker::spline_changed(const std::string& file) {
 // hello, and writes only new files or the player's own, inside the demo folder).
 std::string Maker::answer(const std::string& line, bool from_console) {
     dirty_ = true;
-    const Tempo tempo = tempo_of_config();
+    const Tempo tempo = tempo_of(play_.settings());
     MakerCommand c = maker_command_parse(line, tempo);
     std::string answer = "ok";
     const size_t first = line.find_first_not_of(" \t\r");
@@ -431,13 +413,14 @@ int Maker::run() {
     signal(SIGTTIN, SIG_IGN);
     FatalHandler normal_handler = fatal_set_handler(report_and_throw);
     fatal_set_shutdown(nullptr);
+    // The window opens with the settings of the first read; it keeps them until the player ends.
+    Config settings;
     try {
         SectionList scratch;
-        read_scripts(scratch);
+        settings = read_scripts(scratch);
     } catch (const MakerFailure&) {
         // The window opens with the defaults; the error is shown once it is open.
-        config = Config();
-        options_.apply_command_line();
+        options_.apply_command_line(settings);
     }
     if (options_.serve) {
         std::string why;
@@ -449,15 +432,14 @@ int Maker::run() {
         console_.announce();
     }
     try {
-        demo_settings_check(config);
-        video_init();
-        if (config.sound != 0) sound_init();
+        demo_settings_check(settings);
+        video_init(settings);
+        if (settings.sound != 0) sound_init();
     } catch (const MakerFailure&) {
         fatal_set_handler(normal_handler);
         demo_shutdown();
         return 255;
     }
-    window_ = WindowSettings::current();
     frame_targets_ = texture_count;
     // Black is the picture an error shows over until the demo has drawn one.
     frame_begin();

@@ -6,9 +6,11 @@
 #include <functional>
 #include <string>
 
+struct Config;
+
 struct MakerOptions {
-    // Puts the command line's settings over the scripts' after every read of the scripts.
-    std::function<void()> apply_command_line = [] {};
+    // Puts the command line's settings over the scripts' in the value of every read of them.
+    std::function<void(Config&)> apply_command_line = [](Config&) {};
     // The console (--serve): its address and port; port 0 takes any free one.
     bool serve = false;
     std::string serve_address = "127.0.0.1";

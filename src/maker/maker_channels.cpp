@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "base/io.h"
+#include "gfx/video.h"
 
 namespace {
 
@@ -126,7 +127,7 @@ void ConsoleChannel::broadcast(const std::string& event) const {
 
 void ConsoleChannel::collect_timeline(const Demo& demo) {
     if (console_ == nullptr) return;
-    TimelineInput next = timeline_collect(demo, false);
+    TimelineInput next = timeline_collect(demo, window_settings().demo_name, false);
     std::string key = timeline_music_key(next);
     if (!key.empty() && key == music_key_) {
         next.music = timeline_.music;

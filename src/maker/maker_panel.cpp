@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "base/config.h"
+#include "gfx/video.h"
 #include "gfx/font_draw.h"
 #include "gfx/ortho.h"
 #include "inspect/beats.h"
@@ -18,7 +18,7 @@
 namespace {
 
 void draw_panel(const std::vector<std::string>& lines, float top, float size, bool error, bool font_loaded) {
-    glViewport(0, 0, config.gl_width, config.gl_height);
+    glViewport(0, 0, window_settings().gl_width, window_settings().gl_height);
     ortho_begin();
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_DEPTH_TEST);
@@ -31,8 +31,8 @@ void draw_panel(const std::vector<std::string>& lines, float top, float size, bo
         glColor4f(0, 0, 0, 0.7f);
     }
     // Pixel rows from the top, as the font counts them, in the unit square's upward y.
-    const float y0 = 1.0f - top / static_cast<float>(config.gl_height);
-    const float y1 = 1.0f - bottom / static_cast<float>(config.gl_height);
+    const float y0 = 1.0f - top / static_cast<float>(window_settings().gl_height);
+    const float y1 = 1.0f - bottom / static_cast<float>(window_settings().gl_height);
     glBegin(GL_QUADS);
     glVertex2f(0, y0);
     glVertex2f(0, y1);
@@ -57,13 +57,13 @@ void draw_panel(const std::vector<std::string>& lines, float top, float size, bo
 
 void panel_draw_overlays(const Playback& play, bool font_loaded) {
     glDisable(GL_DEPTH_TEST);
-    if (font_loaded && play.demo != nullptr && config.fps != 0) {
+    if (font_loaded && play.demo != nullptr && play.demo->settings.fps != 0) {
         overlay_fps(*play.demo);
-    } else if (font_loaded && play.demo != nullptr && config.timing != 0) {
+    } else if (font_loaded && play.demo != nullptr && play.demo->settings.timing != 0) {
         overlay_timing(*play.demo);
     }
-    float size = static_cast<float>(std::clamp(config.gl_height / 32, 12, 32));
-    size_t columns = static_cast<size_t>(static_cast<float>(config.gl_width) / size) - 1;
+    float size = static_cast<float>(std::clamp(window_settings().gl_height / 32, 12, 32));
+    size_t columns = static_cast<size_t>(static_cast<float>(window_settings().gl_width) / size) - 1;
     if (play.broken) {
         std::vector<std::string> lines = maker_wrap(play.error, columns);
         lines.insert(lines.begin(), "Error (fix the file: the demo reloads by itself)");
@@ -71,7 +71,8 @@ void panel_draw_overlays(const Playback& play, bool font_loaded) {
     }
     bool paused = play.still();
     std::string status = maker_status_text(play.now(), paused, play.loop_on(), play.loop_from, play.loop_to,
-                                           tempo_of_config());
-    draw_panel({status}, static_cast<float>(config.gl_height) - size * 1.5f, size, false, font_loaded);
+                                           tempo_of(play.settings()));
+    draw_panel({status}, static_cast<float>(window_settings().gl_height) - size * 1.5f, size, false,
+               font_loaded);
     glEnable(GL_DEPTH_TEST);
 }

@@ -4,7 +4,6 @@
 #include <SDL/SDL.h>
 
 #include "audio/audio_backend.h"
-#include "base/config.h"
 #include "runtime/sequencer.h"
 
 float Playback::clamp_time(float t) const {
@@ -13,10 +12,15 @@ float Playback::clamp_time(float t) const {
     return t > 0 ? t : 0;
 }
 
+const ShowSettings& Playback::settings() const {
+    static const ShowSettings none;
+    return demo != nullptr ? demo->settings : none;
+}
+
 float Playback::stop_time() const {
     float last = sequence_last_end(*demo);
-    return config.demo_end > 0.0f && play_from_ < config.demo_end && config.demo_end < last ? config.demo_end
-                                                                                            : last;
+    const float end = demo->settings.demo_end;
+    return end > 0.0f && play_from_ < end && end < last ? end : last;
 }
 
 void Playback::seek(float t) {
@@ -31,12 +35,13 @@ void Playback::seek(float t) {
 }
 
 void Playback::set_playing(bool on) {
-    if (on && !broken && demo->time >= stop_time() && !loop_on()) seek(config.demo_start);
+    if (on && !broken && demo->time >= stop_time() && !loop_on()) seek(demo->settings.demo_start);
     playing = on;
     audio_pause(!on || broken);
     if (on && !broken) {
         // The clock runs on from the time shown.
-        demo->clock_base = static_cast<float>(SDL_GetTicks()) * 0.001f - (demo->time - config.demo_start);
+        demo->clock_base =
+            static_cast<float>(SDL_GetTicks()) * 0.001f - (demo->time - demo->settings.demo_start);
         play_from_ = demo->time;
     }
 }

@@ -21,6 +21,8 @@ class Playback {
     float loop_from = 0, loop_to = 0;
 
     float now() const { return broken || demo == nullptr ? held_time_ : demo->time; }
+    // The show settings of the demo playing; the defaults while there is none.
+    const ShowSettings& settings() const;
     // Whether frames follow one another, or the last one is shown again.
     bool still() const { return broken || !playing; }
     bool loop_on() const { return loop_from_set && loop_to_set && loop_to > loop_from; }

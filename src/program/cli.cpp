@@ -328,19 +328,19 @@ const char* cli_version_line() {
     return "tarvel " TARVEL_VERSION;
 }
 
-void cli_apply(const CliOptions& o) {
-    if (o.start) config.demo_start = *o.start;
-    if (o.end) config.demo_end = *o.end;
-    if (o.width) config.gl_width = *o.width;
-    if (o.height) config.gl_height = *o.height;
-    if (o.fullscreen) config.gl_fullscreen = 1;
-    if (o.no_sound) config.sound = 0;
-    if (o.video_fps) config.record_fps = *o.video_fps;
+void cli_apply(const CliOptions& o, Config& settings) {
+    if (o.start) settings.demo_start = *o.start;
+    if (o.end) settings.demo_end = *o.end;
+    if (o.width) settings.gl_width = *o.width;
+    if (o.height) settings.gl_height = *o.height;
+    if (o.fullscreen) settings.gl_fullscreen = 1;
+    if (o.no_sound) settings.sound = 0;
+    if (o.video_fps) settings.record_fps = *o.video_fps;
     // A party's compo machine shows 1080p60: the profile's size and rate win over the scripts,
     // the command line's over the profile.
     if (o.profile == "compo" && !o.video.empty()) {
-        if (!o.width) config.gl_width = 1920;
-        if (!o.height) config.gl_height = 1080;
-        if (!o.video_fps) config.record_fps = 60;
+        if (!o.width) settings.gl_width = 1920;
+        if (!o.height) settings.gl_height = 1080;
+        if (!o.video_fps) settings.record_fps = 60;
     }
 }

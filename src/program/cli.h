@@ -55,6 +55,8 @@ const char* cli_usage();
 // "tarvel VERSION".
 const char* cli_version_line();
 
-// Assigns the configuration variables the options name; called after the scripts are read, so
-// that the command line wins over the scripts.
-void cli_apply(const CliOptions& options);
+struct Config;
+
+// Assigns in `settings` the variables the options name; called after the scripts are read into
+// it, so that the command line wins over the scripts.
+void cli_apply(const CliOptions& options, Config& settings);

@@ -50,16 +50,16 @@ std::string command_line(const std::vector<std::string>& words) {
 }
 
 // --jobs, --video-plan and --video-join, after the scripts are read: no window of its own.
-int video_split(const Demo& demo, const CliOptions& options, const std::string& video,
+int video_split(const Demo& demo, const Config& settings, const CliOptions& options, const std::string& video,
                 const std::string& demo_dir, const std::string& player) {
     const int asked = options.video_plan   ? *options.video_plan
                       : options.video_join ? *options.video_join
                                            : options.jobs;
-    const VideoRequest request{video,      config.record_fps, options.from,
-                               options.to, options.profile,   !options.no_audio};
+    const VideoRequest request{video,      settings.record_fps, options.from,
+                               options.to, options.profile,     !options.no_audio};
     const std::vector<VideoPart> parts = video_plan(demo, request, asked);
-    const int width = config.gl_width, height = config.gl_height;
-    const float rate = config.record_fps;
+    const int width = settings.gl_width, height = settings.gl_height;
+    const float rate = settings.record_fps;
     if (options.video_plan) {
         for (const VideoPart& part : parts)
             std::printf("%s\n",
@@ -118,7 +118,7 @@ int main(int argc, char** argv) {
 
     if (options.watch) {
         MakerOptions maker;
-        maker.apply_command_line = [&options] { cli_apply(options); };
+        maker.apply_command_line = [&options](Config& settings) { cli_apply(options, settings); };
         maker.serve = options.serve;
         maker.serve_address = options.serve_address;
         maker.serve_port = options.serve_port;
@@ -128,20 +128,23 @@ int main(int argc, char** argv) {
     if (options.lsp) return lsp_run();
 
     auto demo = std::make_unique<Demo>(section_types);
-    config_reset();
-    script_read_all(demo->sections, {section_types, config});
-    cli_apply(options);
+    Config settings;
+    script_read_all(demo->sections, {section_types, settings});
+    cli_apply(options, settings);
+    demo->settings = settings;
     if (!timeline.empty()) {
-        timeline_write(*demo, timeline);
+        timeline_write(*demo, settings.demo_name, timeline);
         return 0;
     }
     if (!video.empty() && (options.jobs > 1 || options.video_plan || options.video_join))
-        return video_split(*demo, options, video, demo_dir, player_path(argv[0]));
+        return video_split(*demo, settings, options, video, demo_dir, player_path(argv[0]));
     if (!video.empty())
         video_export_prepare({video, options.video_fps.value_or(0.0f), options.from, options.to,
-                              options.profile, !options.no_audio});
+                              options.profile, !options.no_audio},
+                             settings);
+    demo->settings = settings;
     demo_watch(demo.get());
-    demo_init(*demo);
+    demo_init(*demo, settings);
     if (!video.empty()) video_export_start(*demo);
     main_loop(*demo);
     if (!video.empty()) video_export_finish();

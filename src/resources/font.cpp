@@ -14,8 +14,8 @@ void font_require_file() {
                     FONT_FILE, FONT_FILE);
 }
 
-void font_init(Font* font, const char* charmap, int columns, int rows, const char* path) {
-    const int texture = texture_load(path);
+void font_init(Font* font, const char* charmap, int columns, int rows, const char* path, int detail) {
+    const int texture = texture_load(path, detail);
     texture_set_flags(texture, TEX_NO_MIPMAP | TEX_CLAMP);
     texture_upload(texture);
     // The width after upload is the one the detail limit left, so glyphs shrink with it.

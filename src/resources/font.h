@@ -30,7 +30,8 @@ inline constexpr int FONT_CHARMAP_LENGTH = 167;
 // Texts are formatted into this many bytes; longer texts are cut at FONT_TEXT_MAX - 1 characters.
 inline constexpr int FONT_TEXT_MAX = 256;
 
-void font_init(Font* font, const char* charmap, int columns, int rows, const char* path);
+// The font of the glyph image at `path`, loaded at the texture `detail` level.
+void font_init(Font* font, const char* charmap, int columns, int rows, const char* path, int detail);
 
 // The record font_init fills for an uploaded glyph image of `texture_width` pixels (after any
 // detail scaling): pen at (0, 0), glyph side = width / columns, spacing 1, white.

@@ -72,8 +72,10 @@ bool mesh_parse(const unsigned char* data, size_t size, const char* directory, M
 void mesh_compute_normals(Mesh& mesh);
 
 // Opens directory + file through the archive-aware layer, parses it, computes the normals.
-// Ends the program on any failure. Material pictures are taken back from `pool` when it holds them.
-std::unique_ptr<Mesh> mesh_load(const char* directory, const char* file, TexturePool* pool = nullptr);
+// Ends the program on any failure. Material pictures load at `detail` (as texture_load), taken
+// back from `pool` when it holds them.
+std::unique_ptr<Mesh> mesh_load(const char* directory, const char* file, int detail,
+                                TexturePool* pool = nullptr);
 // The reading and parsing of mesh_load, with its refusals, but no normals and no keeping.
 std::unique_ptr<Mesh> mesh_read(const char* directory, const char* file, MeshTextureLoader load_texture);
 

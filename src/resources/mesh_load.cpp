@@ -31,9 +31,9 @@ std::unique_ptr<Mesh> mesh_read(const char* directory, const char* file, MeshTex
     return mesh;
 }
 
-std::unique_ptr<Mesh> mesh_load(const char* directory, const char* file, TexturePool* pool) {
-    std::unique_ptr<Mesh> mesh =
-        mesh_read(directory, file, [pool](const char* path) { return texture_load(path, pool); });
+std::unique_ptr<Mesh> mesh_load(const char* directory, const char* file, int detail, TexturePool* pool) {
+    std::unique_ptr<Mesh> mesh = mesh_read(
+        directory, file, [detail, pool](const char* path) { return texture_load(path, detail, pool); });
     mesh_compute_normals(*mesh);
     return mesh;
 }

@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "base/config.h"
 #include "base/error.h"
 #include "resources/files.h"
 
@@ -408,11 +407,11 @@ Texture* texture_with_pixels(int handle) {
     return t;
 }
 
-int texture_load(const char* path, TexturePool* pool) {
+int texture_load(const char* path, int detail, TexturePool* pool) {
     std::vector<std::unique_ptr<Texture>> none;
     auto& pooled = pool != nullptr ? pool->textures : none;
     for (auto it = pooled.begin(); it != pooled.end(); ++it) {
-        if (std::strcmp((*it)->name, path) != 0 || (*it)->detail != config.texture_detail) continue;
+        if (std::strcmp((*it)->name, path) != 0 || (*it)->detail != detail) continue;
         int handle = texture_new();
         int flags = texture_table[handle]->flags;
         texture_table[handle] = std::move(*it);
@@ -424,7 +423,7 @@ int texture_load(const char* path, TexturePool* pool) {
     int handle = texture_new();
     Texture* t = texture_table[handle].get();
     t->name = strdup(path);
-    t->detail = config.texture_detail;
+    t->detail = detail;
     pixels_from_file(*t, path);
     return handle;
 }

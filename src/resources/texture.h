@@ -58,9 +58,9 @@ void texture_upload(int handle);
 void texture_bind(int handle);
 void texture_unbind_all();
 struct TexturePool;
-// A texture of the picture at `path`, taken back from `pool` when it holds one of that file and
-// detail level.
-int texture_load(const char* path, TexturePool* pool = nullptr);
+// A texture of the picture at `path`, scaled to the limit of the `detail` level (the demo's
+// texture_detail), taken back from `pool` when it holds one of that file and detail level.
+int texture_load(const char* path, int detail, TexturePool* pool = nullptr);
 // The decoding and refusals of texture_load without a texture slot: the picture, ready to use,
 // or a fatal error worded as texture_load words it.
 SurfacePtr texture_decode(const char* path);

@@ -11,7 +11,7 @@
 #include <memory>
 #include <new>
 
-#include "base/config.h"
+#include "gfx/video.h"
 #include "base/error.h"
 #include "runtime/sequencer.h"
 #include "resources/files.h"
@@ -171,42 +171,42 @@ std::string screenshot_next_name() {
     return "";
 }
 
-void screenshot_save() {
+void screenshot_save(bool compress) {
     std::string name = screenshot_next_name();
     if (name.empty()) {
         warning_message("No screenshot saved: screen00.tga to screen%02d.tga all exist", SCREENSHOT_MAX - 1);
         return;
     }
-    if (!screenshot_write(name.c_str()))
+    if (!screenshot_write(name.c_str(), compress))
         fatal_error("Cannot write the screenshot '%s': %s", name.c_str(), std::strerror(errno));
 }
 
-bool screenshot_write(const char* path) {
+bool screenshot_write(const char* path, bool compress) {
     std::vector<uint8_t> pixels;
-    if (!read_pixels_into(pixels, config.gl_width, config.gl_height)) return false;
-    return tga_write(path, pixels.data(), config.gl_width, config.gl_height, config.compress_tga != 0);
+    if (!read_pixels_into(pixels, window_settings().gl_width, window_settings().gl_height)) return false;
+    return tga_write(path, pixels.data(), window_settings().gl_width, window_settings().gl_height, compress);
 }
 
-bool screenshot_encode(std::vector<uint8_t>& out) {
+bool screenshot_encode(std::vector<uint8_t>& out, bool compress) {
     std::vector<uint8_t> pixels;
-    if (!read_pixels_into(pixels, config.gl_width, config.gl_height)) return false;
-    return tga_encode(pixels.data(), config.gl_width, config.gl_height, config.compress_tga != 0, out);
+    if (!read_pixels_into(pixels, window_settings().gl_width, window_settings().gl_height)) return false;
+    return tga_encode(pixels.data(), window_settings().gl_width, window_settings().gl_height, compress, out);
 }
 
 void screenshot_request() {
     screenshot_wanted = true;
 }
 
-void screenshot_take_requested() {
+void screenshot_take_requested(bool compress) {
     if (!screenshot_wanted) return;
     screenshot_wanted = false;
-    screenshot_save();
+    screenshot_save(compress);
 }
 
-void record_check_folder() {
+void record_check_folder(bool record) {
     record_without_folder = false;
     // Only the TGA writer needs the folder (a video export hands the frames elsewhere).
-    if (config.record == 0 || frame_output.capture != video_frame_save) return;
+    if (!record || frame_output.capture != video_frame_save) return;
     struct stat st;
     if (stat("video", &st) == 0 && S_ISDIR(st.st_mode)) return;
     record_without_folder = true;
@@ -220,14 +220,17 @@ void video_frame_save(const Demo& demo) {
     char name[32];
     std::snprintf(name, sizeof name, "video/%08d.tga", static_cast<int>(demo.frame_count));
     bool written = false;
-    if (config.compress_tga != 0) {
-        written = read_pixels_into(frame_pixels, config.gl_rttWidth, config.gl_rttHeight) &&
-                  tga_write(name, frame_pixels.data(), config.gl_rttWidth, config.gl_rttHeight, true);
-    } else if (config.gl_rttWidth <= 0xFFFF && config.gl_rttHeight <= 0xFFFF) {
-        // Uncompressed, the file holds the rows as GL gives them in BGR order: no copy at all.
-        auto header = tga_header(config.gl_rttWidth, config.gl_rttHeight, false);
+    if (demo.settings.compress_tga != 0) {
         written =
-            read_pixels_into(frame_pixels, config.gl_rttWidth, config.gl_rttHeight, GL_BGR) &&
+            read_pixels_into(frame_pixels, window_settings().gl_rttWidth, window_settings().gl_rttHeight) &&
+            tga_write(name, frame_pixels.data(), window_settings().gl_rttWidth,
+                      window_settings().gl_rttHeight, true);
+    } else if (window_settings().gl_rttWidth <= 0xFFFF && window_settings().gl_rttHeight <= 0xFFFF) {
+        // Uncompressed, the file holds the rows as GL gives them in BGR order: no copy at all.
+        auto header = tga_header(window_settings().gl_rttWidth, window_settings().gl_rttHeight, false);
+        written =
+            read_pixels_into(frame_pixels, window_settings().gl_rttWidth, window_settings().gl_rttHeight,
+                             GL_BGR) &&
             file_write_whole(name, header.data(), header.size(), frame_pixels.data(), frame_pixels.size());
     } else {
         errno = EINVAL;

@@ -36,25 +36,26 @@ bool tga_write(const char* path, const uint8_t* rgb, int width, int height, bool
 // all hundred exist.
 std::string screenshot_next_name();
 
-// Reads the whole window and saves it under the next free screenshot name; with all hundred
-// names taken it warns instead. A file that cannot be written whole is a fatal error.
-void screenshot_save();
+// Reads the whole window and saves it under the next free screenshot name, run-length encoded
+// when `compress`; with all hundred names taken it warns instead. A file that cannot be written
+// whole is a fatal error.
+void screenshot_save(bool compress);
 
 // Reads the whole window and writes it to `path`; false with errno set when the file cannot be
 // written whole (nothing is left behind then).
-bool screenshot_write(const char* path);
+bool screenshot_write(const char* path, bool compress);
 
 // Reads the whole window as the TGA file screenshot_write would write; false with errno set.
-bool screenshot_encode(std::vector<uint8_t>& out);
+bool screenshot_encode(std::vector<uint8_t>& out, bool compress);
 
 // Key S asks for a screenshot; the frame loop takes it once the frame is drawn, before the
 // buffers are swapped (after the swap the back buffer's contents are undefined).
 void screenshot_request();
-void screenshot_take_requested();
+void screenshot_take_requested(bool compress);
 
-// Checks, when recording, that the folder "video" exists; without it a warning says once that
-// the frames are not written, and video_frame_save does nothing.
-void record_check_folder();
+// Checks, when `record` is set, that the folder "video" exists; without it a warning says once
+// that the frames are not written, and video_frame_save does nothing.
+void record_check_folder(bool record);
 
 // Reads the frame rectangle as the sections left it and saves it as video/<frame_count>.tga.
 // A frame that cannot be written whole is a fatal error naming the file and the reason.

@@ -11,7 +11,7 @@ bool key_in_table(SDLKey sym) {
 }
 }  // namespace
 
-bool key_event(const SDL_Event& event) {
+bool key_event(const SDL_Event& event, ShowSettings& settings) {
     bool quit = false;
     switch (event.type) {
         case SDL_KEYDOWN: {
@@ -22,12 +22,12 @@ bool key_event(const SDL_Event& event) {
                     quit = true;
                     break;
                 case SDLK_f:
-                    config.fps ^= 1;
-                    config.timing = 0;
+                    settings.fps ^= 1;
+                    settings.timing = 0;
                     break;
                 case SDLK_t:
-                    config.timing ^= 1;
-                    config.fps = 0;
+                    settings.timing ^= 1;
+                    settings.fps = 0;
                     break;
                 case SDLK_s:
                     screenshot_request();

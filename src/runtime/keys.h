@@ -6,5 +6,8 @@
 
 #include "gfx/key_state.h"
 
-// Handles one window event; true when it asks to quit (Escape, the window closed).
-bool key_event(const SDL_Event& event);
+struct ShowSettings;
+
+// Handles one window event; true when it asks to quit (Escape, the window closed). F and T flip
+// the overlays of the demo whose `settings` they are.
+bool key_event(const SDL_Event& event, ShowSettings& settings);

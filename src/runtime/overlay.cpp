@@ -23,7 +23,7 @@ void overlay_timing(const Demo& demo) {
     stats.fps = demo.fps_value;
     stats.frame = demo.frame_count;
     stats.second = demo.time;
-    stats.end = config.demo_end;
+    stats.end = demo.settings.demo_end;
     // Both sound queries are made whether or not sound is on; they answer 0 without it.
     stats.texture_mb = static_cast<double>(texture_memory_total()) / 1048576.0;
     stats.channels = sound_channels_playing();
@@ -40,8 +40,8 @@ void overlay_timing(const Demo& demo) {
     font_print(system_font, "%s", overlay_timing_text(stats).c_str());
 }
 
-void benchmark_report(float time, int32_t frames) {
-    if (!benchmark_due(config.bench, time)) return;
+void benchmark_report(int32_t bench, float time, int32_t frames) {
+    if (!benchmark_due(bench, time)) return;
     // Shutdown can be entered again from a fatal error raised while it runs; one score is enough.
     static bool shown = false;
     if (shown) return;

@@ -10,8 +10,8 @@ void overlay_fps(const Demo& demo);
 void overlay_timing(const Demo& demo);
 
 // Shows "Score: %.2f" for `frames` drawn over `time` seconds of demo time, after the window
-// has closed (called by demo_shutdown when asked).
-void benchmark_report(float time, int32_t frames);
+// has closed, when the demo's `bench` setting asks for it (called by demo_shutdown).
+void benchmark_report(int32_t bench, float time, int32_t frames);
 
 // What the statistics block shows, gathered once per frame.
 struct OverlayStats {

@@ -8,7 +8,6 @@
 
 #include "runtime/capture.h"
 #include "runtime/registry.h"
-#include "base/config.h"
 #include "runtime/keys.h"
 #include "runtime/overlay.h"
 #include "base/random.h"
@@ -38,7 +37,7 @@ void call(SectionCallback callback, Demo& demo, Section* s) {
 // One waiting window event, if any, goes to the key handler; true when it asks to quit.
 bool load_events(Demo& demo) {
     SDL_Event event;
-    if (SDL_PollEvent(&event) != 0 && key_event(event)) demo.quit = true;
+    if (SDL_PollEvent(&event) != 0 && key_event(event, demo.settings)) demo.quit = true;
     return demo.quit;
 }
 
@@ -60,12 +59,12 @@ void section_load_splines(Section& s) {
     }
 }
 
-bool section_kept_from(const Section* s, float from) {
-    return (config.demo_end == 0.0f || s->start < config.demo_end) && s->end > from;
+bool section_kept_from(const ShowSettings& settings, const Section* s, float from) {
+    return (settings.demo_end == 0.0f || s->start < settings.demo_end) && s->end > from;
 }
 
 bool section_keep(const Demo& demo, const Section* s) {
-    return demo.keep_all || section_kept_from(s, config.demo_start);
+    return demo.keep_all || section_kept_from(demo.settings, s, demo.settings.demo_start);
 }
 
 void pending_insert(Demo& demo, Section* s) {
@@ -123,7 +122,7 @@ void active_unlink(Demo& demo, Section* s) {
 }
 
 void clock_reset(Demo& demo) {
-    demo.time = config.demo_start;
+    demo.time = demo.settings.demo_start;
     demo.frame_count = 0;
     demo.fps_frames = 0;
     demo.delta = 0;
@@ -141,10 +140,11 @@ void clock_sync(Demo& demo) {
 
 void clock_advance(Demo& demo) {
     float dt;
-    if (config.record != 0) {
-        dt = 1.0f / config.record_fps;
+    if (demo.settings.record != 0) {
+        dt = 1.0f / demo.settings.record_fps;
     } else {
-        dt = (static_cast<float>(SDL_GetTicks()) * 0.001f - demo.clock_base) + config.demo_start - demo.time;
+        dt = (static_cast<float>(SDL_GetTicks()) * 0.001f - demo.clock_base) + demo.settings.demo_start -
+             demo.time;
     }
     demo.delta = dt;
     demo.time += dt;
@@ -271,7 +271,7 @@ void sections_skip_active(Demo& demo) {
 
 bool sequence_finished(const Demo& demo) {
     if (demo.pending == nullptr && demo.active == nullptr) return true;
-    return config.demo_end > 0.0f && demo.time > config.demo_end;
+    return demo.settings.demo_end > 0.0f && demo.time > demo.settings.demo_end;
 }
 
 void frame_draw(Demo& demo) {
@@ -283,18 +283,18 @@ void frame_draw(Demo& demo) {
     frame_output.begin();
     demo.camera = nullptr;
     sections_render_active(demo);
-    if (config.record != 0) frame_output.capture(demo);
+    if (demo.settings.record != 0) frame_output.capture(demo);
     frame_output.present();
 }
 
 void frame_run(Demo& demo) {
     frame_draw(demo);
-    if (config.fps != 0) {
+    if (demo.settings.fps != 0) {
         frame_output.overlay_fps(demo);
-    } else if (config.timing != 0) {
+    } else if (demo.settings.timing != 0) {
         frame_output.overlay_timing(demo);
     }
-    screenshot_take_requested();
+    screenshot_take_requested(demo.settings.compress_tga != 0);
     frame_output.swap();
     if (sequence_finished(demo)) demo.quit = true;
 }
@@ -321,9 +321,9 @@ void sequence_seek(Demo& demo, float t) {
     random_seed(demo.random, 0, 0);
     for (Section* s = demo.pending; s != nullptr; s = s->pending_next) {
         const SectionType& type = type_of(demo, s);
-        if (type.redraw != nullptr && section_kept_from(s, t)) call(type.redraw, demo, s);
+        if (type.redraw != nullptr && section_kept_from(demo.settings, s, t)) call(type.redraw, demo, s);
     }
-    demo.clock_base = static_cast<float>(SDL_GetTicks()) * 0.001f - (t - config.demo_start);
+    demo.clock_base = static_cast<float>(SDL_GetTicks()) * 0.001f - (t - demo.settings.demo_start);
 }
 
 float sequence_last_end(const Demo& demo) {
@@ -336,14 +336,14 @@ float sequence_last_end(const Demo& demo) {
 void idle_step(Demo& demo) {
     frame_run(demo);
     clock_advance(demo);
-    if (demo.quit && config.loop != 0) demo_restart(demo);
+    if (demo.quit && demo.settings.loop != 0) demo_restart(demo);
 }
 
 void main_loop(Demo& demo) {
     while (!demo.quit) {
         SDL_Event event;
         if (SDL_PollEvent(&event) != 0) {
-            if (key_event(event)) demo.quit = true;
+            if (key_event(event, demo.settings)) demo.quit = true;
         } else {
             idle_step(demo);
         }

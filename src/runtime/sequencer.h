@@ -25,9 +25,9 @@ FrameOutput frame_output_default();
 
 // The keep rule: whether a section takes part in this run (every section in the maker's mode).
 bool section_keep(const Demo& demo, const Section* s);
-// Whether a run started at `from` keeps the section: it starts before demo_end (when set) and
-// ends after `from`.
-bool section_kept_from(const Section* s, float from);
+// Whether a run started at `from` keeps the section: it starts before the settings' demo_end
+// (when set) and ends after `from`.
+bool section_kept_from(const ShowSettings& settings, const Section* s, float from);
 
 // Pending list: start time ascending. A section goes in front of the first one that starts at
 // or after it, so sections offered in reverse order of parsing keep the order of parsing among

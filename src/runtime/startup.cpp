@@ -7,7 +7,6 @@
 #include <cstdlib>
 
 #include "runtime/capture.h"
-#include "base/config.h"
 #include "base/error.h"
 #include "runtime/overlay.h"
 #include "runtime/sequencer.h"
@@ -54,22 +53,24 @@ void demo_settings_check(const Config& settings) {
 }
 
 namespace {
-// The demo whose figures the benchmark reports, and the figures of one already closed.
+// The demo whose figures the benchmark reports, and the figures (and bench setting) of one
+// already closed.
 const Demo* watched_demo = nullptr;
 float closed_time = 0;
 int32_t closed_frames = 0;
+int32_t closed_bench = 0;
 }  // namespace
 
 void demo_watch(const Demo* demo) {
     watched_demo = demo;
 }
 
-void demo_init(Demo& demo) {
-    demo_settings_check(config);
-    record_check_folder();
+void demo_init(Demo& demo, const Config& settings) {
+    demo_settings_check(settings);
+    record_check_folder(demo.settings.record != 0);
 
-    video_init();
-    if (config.sound != 0) sound_init();
+    video_init(settings);
+    if (settings.sound != 0) sound_init();
     clock_reset(demo);
     load_phase(demo);
     // A quit during loading ends the program at once, with status 0.
@@ -78,7 +79,7 @@ void demo_init(Demo& demo) {
         std::exit(0);
     }
     font_require_file();
-    font_init(&system_font, font_charmap, 16, 16, FONT_FILE);
+    font_init(&system_font, font_charmap, 16, 16, FONT_FILE, demo.settings.texture_detail);
     // Time spent loading does not count as demo time.
     clock_sync(demo);
 }
@@ -87,6 +88,7 @@ void demo_close(std::unique_ptr<Demo>& demo) {
     if (demo == nullptr) return;
     closed_time = demo->time;
     closed_frames = demo->frame_count;
+    closed_bench = demo->settings.bench;
     if (watched_demo == demo.get()) watched_demo = nullptr;
     demo.reset();
 }
@@ -96,12 +98,13 @@ void demo_shutdown() {
     static bool running = false;
     if (running) return;
     running = true;
-    if (config.sound != 0) sound_close();
+    sound_close();
     if (SDL_WasInit(SDL_INIT_VIDEO) != 0) SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    if (config.bench != 0) {
+    const int32_t bench = watched_demo != nullptr ? watched_demo->settings.bench : closed_bench;
+    if (bench != 0) {
         const float time = watched_demo != nullptr ? watched_demo->time : closed_time;
         const int32_t frames = watched_demo != nullptr ? watched_demo->frame_count : closed_frames;
-        if (time > 0.0f) benchmark_report(time, frames);
+        if (time > 0.0f) benchmark_report(bench, time, frames);
     }
     SDL_Quit();
     running = false;

@@ -10,10 +10,11 @@ struct Demo;
 // rate and the sizes of the window and of the frame. No window is needed.
 void demo_settings_check(const Config& settings);
 
-// Brings up video, sound (when `sound` is set), the clock, the demo's sections (load phase) and
-// the font, then synchronises the clock; the scripts must have been read into the demo. A quit
+// Checks `settings` (the reading of the scripts the demo was read with), brings up video and
+// sound (when `sound` is set) with them, the clock, the demo's sections (load phase) and the
+// font, then synchronises the clock; the scripts must have been read into the demo. A quit
 // during loading ends the program with status 0.
-void demo_init(Demo& demo);
+void demo_init(Demo& demo, const Config& settings);
 
 // The demo whose time and frame count the benchmark reports if shutdown comes while it plays
 // (null: none).
@@ -23,6 +24,6 @@ void demo_watch(const Demo* demo);
 // figures for the benchmark.
 void demo_close(std::unique_ptr<Demo>& demo);
 
-// Closes sound (when `sound` is set), the video subsystem, shows the benchmark box when asked,
+// Closes sound (when it was started), the video subsystem, shows the benchmark box when asked,
 // and quits SDL. Safe to call in any state, more than once, and before anything was started.
 void demo_shutdown();

@@ -2,7 +2,7 @@
 // in the frame, from a twelve-channel spline or, without exactly one spline, the free camera.
 #include "sections/camera.h"
 
-#include "base/config.h"
+#include "gfx/video.h"
 #include "base/error.h"
 #include "gfx/free_camera.h"
 #include "sections/demo.h"
@@ -14,7 +14,7 @@ void camera_from_channels(Camera* camera, const float* ch) {
     camera_set_position(camera, ch[0], ch[1], ch[2]);
     camera_set_rotation(camera, ch[3], ch[4], ch[5]);
     camera_set_target(camera, ch[6], ch[7], ch[8]);
-    camera_set_fov(camera, ch[9], config.display_aspect);
+    camera_set_fov(camera, ch[9], window_settings().display_aspect);
     camera_set_clip(camera, ch[10], ch[11]);
 }
 
@@ -30,7 +30,7 @@ void camera_section_init(Section& s, Frame& f) {
     Camera* camera = demo_record_new<Camera>(f.demo);
     camera_set_target(camera, 0, 0, -100);
     camera_set_position(camera, 0, 0, 5);
-    camera_set_fov(camera, 90, config.display_aspect);
+    camera_set_fov(camera, 90, window_settings().display_aspect);
     camera_set_clip(camera, 0.1f, 500);
     s.data = camera;
 }
@@ -43,11 +43,11 @@ void camera_section_render(Section& s, Frame& f) {
         spline_channels(s, s.elapsed, 0, ch);
         camera_from_channels(camera, ch);
     } else {
-        free_camera_update(camera, f.demo.free_flight, f.delta);
+        free_camera_update(camera, f.demo.free_flight, f.delta, f.demo.settings.debug != 0);
     }
     perspective_set(camera);
     camera_apply(camera);
-    debug_axes();
+    debug_axes(f.demo.settings.debug != 0);
 }
 
 extern const SectionType camera_type = {

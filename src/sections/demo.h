@@ -11,6 +11,7 @@
 #include <typeindex>
 #include <vector>
 
+#include "base/config.h"
 #include "base/random.h"
 #include "gfx/free_camera.h"
 #include "resources/texture.h"
@@ -24,8 +25,10 @@ struct Demo {
     Demo& operator=(const Demo&) = delete;
 
     const SectionTypes types;
-    // The sections as the scripts gave them.
+    // The sections as the scripts gave them, and the settings they gave the show (then the
+    // command line's): a reload reads both anew, and keys flip the overlays here.
     SectionList sections;
+    ShowSettings settings;
     // Waiting to start, by start time; running, by layer.
     Section* pending = nullptr;
     Section* active = nullptr;

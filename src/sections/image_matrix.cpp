@@ -33,7 +33,7 @@ void image_matrix_init(Section& s, Frame& f) {
     s.data = image_quad_finish(f.demo, section_texture_load(f.demo, s, 0), flags);
 }
 
-void image_matrix_render(Section& s, Frame&) {
+void image_matrix_render(Section& s, Frame& f) {
     const ImageQuad& quad = *static_cast<ImageQuad*>(s.data);
     glDisable(GL_DEPTH_TEST);
     section_blend_alpha_begin(s);
@@ -46,7 +46,7 @@ void image_matrix_render(Section& s, Frame&) {
          matrix_copies(transform_trs_matrix(base), transform_trs_matrix(step), s.params[0], s.elapsed)) {
         glPushMatrix();
         glMultMatrixf(copy.transform.m);
-        debug_axes();
+        debug_axes(f.demo.settings.debug != 0);
         spline_color(s, copy.color_time, 2);
         image_quad_draw(quad);
         glPopMatrix();

@@ -50,7 +50,7 @@ float macro_box_layer_angle(int i, float elapsed) {
 
 SkyBox* sky_box_new(Demo& demo, const char* path) {
     SkyBox* box = demo_record_new<SkyBox>(demo);
-    const int texture = texture_load(path, &demo.pool);
+    const int texture = texture_load(path, demo.settings.texture_detail, &demo.pool);
     // One level and clamped edges: no seams where the faces meet.
     texture_set_flags(texture, TEX_NO_MIPMAP | TEX_CLAMP);
     sky_box_fill(*box, texture);

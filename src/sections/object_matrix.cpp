@@ -41,7 +41,7 @@ void object_matrix_init(Section& s, Frame& f) {
     texture_upload(state->texture);
 }
 
-void object_matrix_render(Section& s, Frame&) {
+void object_matrix_render(Section& s, Frame& f) {
     const ObjectMatrixState& state = *static_cast<ObjectMatrixState*>(s.data);
     bool environment = s.strings[3] == "Environment";
     bool color = s.strings[3] == "Color";
@@ -63,7 +63,7 @@ void object_matrix_render(Section& s, Frame&) {
              matrix_copies(transform_trs_matrix(base), transform_trs_matrix(step), s.params[0], s.elapsed)) {
             glPushMatrix();
             glMultMatrixf(copy.transform.m);
-            debug_axes();
+            debug_axes(f.demo.settings.debug != 0);
             if (environment) {
                 texture_bind(state.texture);
                 mesh_draw_sphere_st(*state.mesh, 1);

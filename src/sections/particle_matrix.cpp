@@ -169,10 +169,10 @@ void particle_matrix_init(Section& section, Frame& f) {
     particle_system_upload(system);
 }
 
-void particle_matrix_render(Section& section, Frame&) {
+void particle_matrix_render(Section& section, Frame& f) {
     ParticleSystem& system = *static_cast<ParticleSystem*>(section.data);
     section_blend_begin(section);
-    debug_axes();
+    debug_axes(f.demo.settings.debug != 0);
     particle_matrix_layout(system, section, section.elapsed, 0);
     particle_system_draw(system);
     section_blend_end(section);

@@ -81,7 +81,7 @@ void pathway_start(Section& section, Frame& f) {
     pathway_reset(*pathway.system, f.demo.random, section.params[2], section.params[3], section.params[4]);
 }
 
-void pathway_render(Section& section, Frame&) {
+void pathway_render(Section& section, Frame& f) {
     Pathway& pathway = *static_cast<Pathway*>(section.data);
     const Spline* path = section.splines[0];
     pathway_emit(pathway, section.elapsed, section.params[0], [path](float t, float out[3]) {
@@ -89,7 +89,7 @@ void pathway_render(Section& section, Frame&) {
         spline_eval(path, values, t);
         for (int c = 0; c < 3; ++c) out[c] = values[c];
     });
-    debug_axes();
+    debug_axes(f.demo.settings.debug != 0);
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glEnable(GL_BLEND);

@@ -8,7 +8,7 @@
 
 int section_texture_load(Demo& demo, const Section& s, int i) {
     ErrorPlace place = section_at_string(s, i);
-    return texture_load(s.strings[i].c_str(), &demo.pool);
+    return texture_load(s.strings[i].c_str(), demo.settings.texture_detail, &demo.pool);
 }
 
 void section_texture_check(const Section& s, int i) {
@@ -18,7 +18,8 @@ void section_texture_check(const Section& s, int i) {
 
 Mesh* section_mesh_load(Demo& demo, const Section& s, int directory, int file) {
     ErrorPlace place = section_at_string(s, file);
-    return demo_keep(demo, mesh_load(s.strings[directory].c_str(), s.strings[file].c_str(), &demo.pool));
+    return demo_keep(demo, mesh_load(s.strings[directory].c_str(), s.strings[file].c_str(),
+                                     demo.settings.texture_detail, &demo.pool));
 }
 
 void section_mesh_check(const Section& s, int directory, int file) {

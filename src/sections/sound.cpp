@@ -6,7 +6,6 @@
 #include <new>
 #include <vector>
 
-#include "base/config.h"
 #include "base/error.h"
 #include "resources/files.h"
 #include "script/section.h"
@@ -66,7 +65,7 @@ void sound_section_check(const Section& s, const SectionTypes&, bool files) {
 }
 
 void sound_section_init(Section& section, Frame& f) {
-    if (config.sound == 0) return;
+    if (!sound_started()) return;
     Section* s = &section;
     sound_section_check(*s, f.demo.types, false);
     SoundStream* stream = nullptr;
@@ -83,7 +82,7 @@ void sound_section_init(Section& section, Frame& f) {
 }
 
 void sound_section_start(Section& section, Frame&) {
-    if (config.sound == 0) return;
+    if (!sound_started()) return;
     Section* s = &section;
     auto* stream = static_cast<SoundStream*>(s->data);
     if (stream == nullptr || stream->stream == nullptr) return;
@@ -97,7 +96,7 @@ void sound_section_start(Section& section, Frame&) {
 }
 
 void sound_section_stop(Section& s, Frame&) {
-    if (config.sound == 0) return;
+    if (!sound_started()) return;
     auto* stream = static_cast<SoundStream*>(s.data);
     if (stream != nullptr && stream->stream != nullptr) audio_stream_stop(stream->stream);
 }

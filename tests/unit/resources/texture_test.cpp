@@ -18,10 +18,7 @@ namespace {
 
 struct TextureTest : ::testing::Test {
     void SetUp() override { texture_table_reset(); }
-    void TearDown() override {
-        texture_table_reset();
-        config.texture_detail = 5;
-    }
+    void TearDown() override { texture_table_reset(); }
 };
 
 // The bytes of pixel (x, y) of a texture's pending pixels, rows 4-byte aligned.
@@ -157,9 +154,8 @@ TEST_F(TextureTest, LoadGivesTheImageOrNamesThePathInItsMessage) {
         texture_table_reset();
         std::string path = c.file[0] != '\0' ? c.file : "gone.jpg";
         if (c.file[0] != '\0') media::save(path, c.bytes);
-        config.texture_detail = c.detail;
         int handle = -1;
-        EXPECT_EQ(fatal_message_of([&] { handle = texture_load(path.c_str()); }), c.message);
+        EXPECT_EQ(fatal_message_of([&] { handle = texture_load(path.c_str(), c.detail); }), c.message);
         if (!c.message.empty()) continue;
         const Texture* t = texture_get(handle);
         ASSERT_NE(t, nullptr);

@@ -74,7 +74,7 @@ TEST(Screenshot, NameIsTheFirstFreeNumberUpTo99) {
     EXPECT_EQ(screenshot_next_name(), "");
     // With every name taken, S says so and writes nothing.
     testing::internal::CaptureStderr();
-    screenshot_save();
+    screenshot_save(false);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "Warning: No screenshot saved: screen00.tga to screen99.tga all exist\n");
 }

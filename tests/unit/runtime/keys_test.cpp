@@ -11,11 +11,13 @@
 
 namespace {
 
+ShowSettings settings;
+
 void send(Uint8 type, SDLKey sym, SDLMod mod = KMOD_NONE) {
     SDL_Event e{};
     e.type = e.key.type = type;
     e.key.keysym.sym = sym, e.key.keysym.mod = mod;
-    key_event(e);
+    key_event(e, settings);
 }
 
 void press(SDLKey sym, SDLMod mod = KMOD_NONE) {
@@ -29,16 +31,16 @@ TEST(Keys, FAndTSwitchTheOverlaysOffEachOther) {
     const std::tuple<SDLKey, SDLMod, int, int> steps[] = {
         {SDLK_f, KMOD_NONE, 1, 0},   {SDLK_f, KMOD_NONE, 0, 0}, {SDLK_t, KMOD_NONE, 0, 1},
         {SDLK_f, KMOD_LSHIFT, 1, 0}, {SDLK_t, KMOD_NONE, 0, 1}, {SDLK_t, KMOD_NONE, 0, 0}};
-    config.fps = 0;
-    config.timing = 1;
+    settings.fps = 0;
+    settings.timing = 1;
     for (const auto& [key, mod, fps_after, timing_after] : steps) {
         press(key, mod);
-        EXPECT_EQ(std::pair(config.fps, config.timing), std::pair(fps_after, timing_after));
+        EXPECT_EQ(std::pair(settings.fps, settings.timing), std::pair(fps_after, timing_after));
     }
-    config.fps = 2;  // a script value: F flips its low bit
+    settings.fps = 2;  // a script value: F flips its low bit
     press(SDLK_f);
-    EXPECT_EQ(config.fps, 3);
-    config.fps = config.timing = 0;
+    EXPECT_EQ(settings.fps, 3);
+    settings.fps = settings.timing = 0;
 }
 
 TEST(Keys, HeldKeysAreRecordedBelowSymbol256) {

@@ -49,21 +49,17 @@ std::vector<const SectionType*> fake_table = [] {
 class Sequencer : public ::testing::Test {
   protected:
     void SetUp() override {
-        config = Config();
         frame_output = {[] { events.push_back("begin"); },
                         [](const Demo&) { events.push_back("capture"); },
                         [] { events.push_back("present"); },
                         [](const Demo&) { events.push_back("fps"); },
                         [](const Demo&) { events.push_back("timing"); },
                         [] { events.push_back("swap"); }};
-        config.record = 1;
-        config.record_fps = 25.0f;
+        demo.settings.record = 1;
+        demo.settings.record_fps = 25.0f;
         events.clear();
     }
-    void TearDown() override {
-        frame_output = frame_output_default();
-        config = Config();
-    }
+    void TearDown() override { frame_output = frame_output_default(); }
 
     // Sections are offered like the parser makes them: each new one goes to the head of the list.
     Section* add(int type, const std::string& name, float start, float end, int layer = 0) {
@@ -103,7 +99,7 @@ TEST_F(Sequencer, LoadPhasePreparesTypesThenInitialisesSectionsWithProgress) {
     add(10, "bg1", 0, 3);
     add(10, "bg2", 0, 1);
     add(5, "unused", 4, 5);
-    config.demo_end = 4;  // drops "unused": its type is never prepared
+    demo.settings.demo_end = 4;  // drops "unused": its type is never prepared
     clock_reset(demo);
     load_phase(demo);
     EXPECT_EQ(events, (Log{"prepare 0 with L", "init L", "start L",
@@ -139,15 +135,15 @@ TEST_F(Sequencer, OverlayStepFollowsTheFlagsCaptureOnlyWhenRecordingAndTheCamera
     add(0, "L", 0, 0);
     add(10, "a", 0, 100);
     load();
-    config.record = 0;
-    config.fps = 1;
-    config.timing = 1;
+    demo.settings.record = 0;
+    demo.settings.fps = 1;
+    demo.settings.timing = 1;
     Camera camera;
     demo.camera = &camera;
     frame_run(demo);
     EXPECT_EQ(events, (Log{"start a", "begin", "render a", "present", "fps", "swap"}));
     EXPECT_EQ(demo.camera, nullptr);
-    config.fps = 0;
+    demo.settings.fps = 0;
     events.clear();
     frame_run(demo);
     EXPECT_EQ(events, (Log{"begin", "render a", "present", "timing", "swap"}));
@@ -156,7 +152,7 @@ TEST_F(Sequencer, OverlayStepFollowsTheFlagsCaptureOnlyWhenRecordingAndTheCamera
 TEST_F(Sequencer, ANegativeEndDropsEverythingAndStopsAfterOneEmptyFrame) {
     add(0, "L", 0, 0);
     add(10, "a", 0, 1);
-    config.demo_end = -1;
+    demo.settings.demo_end = -1;
     load();
     EXPECT_EQ(demo.pending, nullptr);
     EXPECT_EQ(frame(), (Log{"begin", "capture", "present", "swap"}));

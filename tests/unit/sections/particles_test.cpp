@@ -146,7 +146,7 @@ TEST(ParticleTex, BrightPixelsOfTgaShapesWithAndWithoutAlphaGiveTheSameParticles
     media::save("rgba.tga", media::tga(3, 3, rgba, 32));
     Random random;
     for (const char* name : {"rgb.tga", "rgba.tga"}) {
-        const Texture* t = texture_get(texture_load(name));
+        const Texture* t = texture_get(texture_load(name, 5));
         ASSERT_NE(t, nullptr) << name;
         std::vector<int> seen;
         for (const TexParticle& p : particle_tex_build(random, particle_tex_shape_pixels(*t), 1, 77)) {

@@ -8,7 +8,6 @@
 #include <tuple>
 #include <vector>
 
-#include "base/config.h"
 #include "runtime/registry.h"
 #include "media_files.h"
 #include "script/section.h"
@@ -234,8 +233,6 @@ TEST(SoundSection, StartsTheMusicAtTheElapsedMillisecond) {
     DiskAudio disk;
     TempDir dir;
     ScopedChdir here(dir.path);
-    const int32_t saved = config.sound;
-    config.sound = 1;
     ASSERT_EQ(fatal_message_of([] { sound_init(); }), "");
     write_file(dir.file("pack/music.wav"), sweep_wav(44100, 3.0));
     ASSERT_TRUE(media::zip_directory(dir.file("pack"), dir.file("data.zip")));
@@ -254,6 +251,5 @@ TEST(SoundSection, StartsTheMusicAtTheElapsedMillisecond) {
         EXPECT_EQ(sound_channels_playing(), 0);
     }
     sound_close();
-    config.sound = saved;
     EXPECT_GE(sweep_match(disk.capture(), 55125, 8192), 8192);
 }
