@@ -346,7 +346,7 @@ int main() {
     rounds::row_alone("background alone", rounds::ms_per_frame,
                       {frame_ms(background, [](int) {}), frame_ms(background, [](int) {})});
 
-    demo_shutdown();
+    player_shutdown();
     std::filesystem::remove_all(dir);
     return floors_differ ? 1 : 0;
 }

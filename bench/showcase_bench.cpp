@@ -134,7 +134,7 @@ void bench_load_phase(const fs::path& showcase) {
     rounds::compare("showcase load phase (" + std::to_string(files.size()) + " files)", rounds::ms, ROUNDS,
                     cold_load, [&] { return decoding_floor(files); });
     demo.reset();
-    demo_shutdown();
+    player_shutdown();
 }
 
 // A child process with pipes to its standard input and output.

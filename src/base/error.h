@@ -82,7 +82,7 @@ bool fatal_capture(Fn&& fn, CapturedError& error);
 using FatalHandler = void (*)(const char* message);
 FatalHandler fatal_set_handler(FatalHandler handler);
 
-// The shutdown a fatal error runs before its message (the player's demo_shutdown). The program
+// The shutdown a fatal error runs before its message (the player's player_shutdown). The program
 // registers it once at start-up; until then, and in tests, there is none.
 using FatalShutdown = void (*)();
 void fatal_set_shutdown(FatalShutdown shutdown);

@@ -437,7 +437,7 @@ int Maker::run() {
         if (settings.sound != 0) sound_init();
     } catch (const MakerFailure&) {
         fatal_set_handler(normal_handler);
-        demo_shutdown();
+        player_shutdown();
         return 255;
     }
     frame_targets_ = texture_count;
@@ -470,7 +470,7 @@ int Maker::run() {
     console_.stop();
     demo_close(play_.demo);
     texture_table_truncate(frame_targets_);
-    demo_shutdown();
+    player_shutdown();
     return 0;
 }
 

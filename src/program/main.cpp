@@ -83,7 +83,7 @@ int video_split(const Demo& demo, const Config& settings, const CliOptions& opti
 
 int main(int argc, char** argv) {
     // Every fatal error from here on closes what start-up opened before it reports.
-    fatal_set_shutdown(demo_shutdown);
+    fatal_set_shutdown(player_shutdown);
 
     CliResult cli = cli_parse(argc, argv);
     if (!cli.error.empty()) {
@@ -144,11 +144,11 @@ int main(int argc, char** argv) {
                              settings);
     demo->settings = settings;
     demo_watch(demo.get());
-    demo_init(*demo, settings);
+    player_start(*demo, settings);
     if (!video.empty()) video_export_start(*demo);
     main_loop(*demo);
     if (!video.empty()) video_export_finish();
     demo_close(demo);
-    demo_shutdown();
+    player_shutdown();
     return 0;
 }

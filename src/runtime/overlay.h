@@ -10,7 +10,7 @@ void overlay_fps(const Demo& demo);
 void overlay_timing(const Demo& demo);
 
 // Shows "Score: %.2f" for `frames` drawn over `time` seconds of demo time, after the window
-// has closed, when the demo's `bench` setting asks for it (called by demo_shutdown).
+// has closed, when the demo's `bench` setting asks for it (called by player_shutdown).
 void benchmark_report(int32_t bench, float time, int32_t frames);
 
 // What the statistics block shows, gathered once per frame.

@@ -65,7 +65,7 @@ void demo_watch(const Demo* demo) {
     watched_demo = demo;
 }
 
-void demo_init(Demo& demo, const Config& settings) {
+void player_start(Demo& demo, const Config& settings) {
     demo_settings_check(settings);
     record_check_folder(demo.settings.record != 0);
 
@@ -75,7 +75,7 @@ void demo_init(Demo& demo, const Config& settings) {
     load_phase(demo);
     // A quit during loading ends the program at once, with status 0.
     if (demo.quit) {
-        demo_shutdown();
+        player_shutdown();
         std::exit(0);
     }
     font_require_file();
@@ -93,7 +93,7 @@ void demo_close(std::unique_ptr<Demo>& demo) {
     demo.reset();
 }
 
-void demo_shutdown() {
+void player_shutdown() {
     // A fatal error raised while shutting down (from the sound layer, say) calls this again.
     static bool running = false;
     if (running) return;

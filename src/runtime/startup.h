@@ -14,7 +14,7 @@ void demo_settings_check(const Config& settings);
 // sound (when `sound` is set) with them, the clock, the demo's sections (load phase) and the
 // font, then synchronises the clock; the scripts must have been read into the demo. A quit
 // during loading ends the program with status 0.
-void demo_init(Demo& demo, const Config& settings);
+void player_start(Demo& demo, const Config& settings);
 
 // The demo whose time and frame count the benchmark reports if shutdown comes while it plays
 // (null: none).
@@ -26,4 +26,4 @@ void demo_close(std::unique_ptr<Demo>& demo);
 
 // Closes sound (when it was started), the video subsystem, shows the benchmark box when asked,
 // and quits SDL. Safe to call in any state, more than once, and before anything was started.
-void demo_shutdown();
+void player_shutdown();
