@@ -177,7 +177,7 @@ TexturePool Maker::tear_down(const std::vector<std::string>& changed, FileSnapsh
 bool Maker::build(bool first, float& resume_at, TexturePool pool) {
     play_.demo = std::make_unique<Demo>(section_types);
     Demo& demo = *play_.demo;
-    demo_watch(&demo);  // `bench` scores the demo playing when the player ends
+    benchmark_watch(&demo);  // `bench` scores the demo playing when the player ends
     demo.keep_all = true;
     demo.quiet = !first;
     demo.settings = read_scripts(demo.sections);
@@ -219,7 +219,7 @@ void Maker::go_broken(const std::string& message, float at) {
 
 void Maker::close_demo() {
     splines_.forget();
-    demo_watch(nullptr);
+    benchmark_watch(nullptr);
     play_.demo.reset();
 }
 

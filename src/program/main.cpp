@@ -143,7 +143,7 @@ int main(int argc, char** argv) {
                               options.profile, !options.no_audio},
                              settings);
     demo->settings = settings;
-    demo_watch(demo.get());
+    benchmark_watch(demo.get());
     player_start(*demo, settings);
     if (!video.empty()) video_export_start(*demo);
     main_loop(*demo);

@@ -61,7 +61,7 @@ int32_t closed_frames = 0;
 int32_t closed_bench = 0;
 }  // namespace
 
-void demo_watch(const Demo* demo) {
+void benchmark_watch(const Demo* demo) {
     watched_demo = demo;
 }
 

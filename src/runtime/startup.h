@@ -18,7 +18,7 @@ void player_start(Demo& demo, const Config& settings);
 
 // The demo whose time and frame count the benchmark reports if shutdown comes while it plays
 // (null: none).
-void demo_watch(const Demo* demo);
+void benchmark_watch(const Demo* demo);
 
 // Destroys a demo that played to its end while the window and sound are still up, keeping its
 // figures for the benchmark.
