@@ -93,7 +93,7 @@ int main() {
         SDL_Event event;
         while (SDL_PollEvent(&event) != 0) {
         }
-        idle_step(bench_demo());
+        frame_step(bench_demo());
     };
 
     // The same GL work without the sequencer.

@@ -333,7 +333,7 @@ float sequence_last_end(const Demo& demo) {
     return last;
 }
 
-void idle_step(Demo& demo) {
+void frame_step(Demo& demo) {
     frame_run(demo);
     clock_advance(demo);
     if (demo.quit && demo.settings.loop != 0) demo_restart(demo);
@@ -345,7 +345,7 @@ void main_loop(Demo& demo) {
         if (SDL_PollEvent(&event) != 0) {
             if (key_event(event, demo.settings)) demo.quit = true;
         } else {
-            idle_step(demo);
+            frame_step(demo);
         }
     }
 }

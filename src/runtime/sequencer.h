@@ -62,7 +62,7 @@ void frame_draw(Demo& demo);
 // frame_draw, the overlays, a requested screenshot, the swap and the end test.
 void frame_run(Demo& demo);
 // One frame and one clock step; when the demo ended by itself and `loop` is set, it restarts.
-void idle_step(Demo& demo);
+void frame_step(Demo& demo);
 // clock_reset, sequence_build and clock_sync: the demo plays again from demo_start.
 void demo_restart(Demo& demo);
 

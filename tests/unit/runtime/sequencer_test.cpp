@@ -84,7 +84,7 @@ class Sequencer : public ::testing::Test {
     // One frame and one clock step, returning what the frame logged.
     Log frame() {
         events.clear();
-        idle_step(demo);
+        frame_step(demo);
         return events;
     }
 
