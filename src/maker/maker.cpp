@@ -179,7 +179,7 @@ bool Maker::build(bool first, float& resume_at, TexturePool pool) {
     Demo& demo = *play_.demo;
     benchmark_watch(&demo);  // `bench` scores the demo playing when the player ends
     demo.keep_all = true;
-    demo.quiet = !first;
+    demo.no_loading_screen = !first;
     demo.settings = read_scripts(demo.sections);
     if (!font_loaded_) {
         font_init(&system_font, font_charmap, 16, 16, FONT_FILE, demo.settings.texture_detail);

@@ -173,7 +173,7 @@ void load_phase(Demo& demo) {
     call(loading_type.prepare, demo, loading);
     call_init(demo, loading);
     call(loading_type.start, demo, loading);
-    const bool show = !demo.quiet;
+    const bool show = !demo.no_loading_screen;
 
     demo.load_type_count = demo.load_section_count = demo.load_step_count = 0;
     std::vector<bool> type_used(static_cast<size_t>(demo.types.count));

@@ -51,7 +51,7 @@ struct Demo {
     int32_t load_section_count = 0;
     int32_t load_step_count = 0;
     bool loading = false;
-    bool quiet = false;
+    bool no_loading_screen = false;
     bool keep_all = false;
 
     // The camera of the frame being drawn (null until a camera section sets it), and the speeds
