@@ -206,7 +206,7 @@ void screenshot_take_requested(bool compress) {
 void record_check_folder(bool record) {
     record_without_folder = false;
     // Only the TGA writer needs the folder (a video export hands the frames elsewhere).
-    if (!record || frame_output.capture != video_frame_save) return;
+    if (!record || frame_output.capture != record_frame_save) return;
     struct stat st;
     if (stat("video", &st) == 0 && S_ISDIR(st.st_mode)) return;
     record_without_folder = true;
@@ -215,7 +215,7 @@ void record_check_folder(bool record) {
         "(create the folder to keep them)");
 }
 
-void video_frame_save(const Demo& demo) {
+void record_frame_save(const Demo& demo) {
     if (record_without_folder) return;
     char name[32];
     std::snprintf(name, sizeof name, "video/%08d.tga", static_cast<int>(demo.frame_count));

@@ -54,9 +54,9 @@ void screenshot_request();
 void screenshot_take_requested(bool compress);
 
 // Checks, when `record` is set, that the folder "video" exists; without it a warning says once
-// that the frames are not written, and video_frame_save does nothing.
+// that the frames are not written, and record_frame_save does nothing.
 void record_check_folder(bool record);
 
 // Reads the frame rectangle as the sections left it and saves it as video/<frame_count>.tga.
 // A frame that cannot be written whole is a fatal error naming the file and the reason.
-void video_frame_save(const Demo& demo);
+void record_frame_save(const Demo& demo);

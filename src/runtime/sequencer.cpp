@@ -19,7 +19,7 @@
 #include "script/section.h"
 
 FrameOutput frame_output_default() {
-    return {frame_begin, video_frame_save, frame_present, overlay_fps, overlay_timing, frame_swap};
+    return {frame_begin, record_frame_save, frame_present, overlay_fps, overlay_timing, frame_swap};
 }
 FrameOutput frame_output = frame_output_default();
 

@@ -6,7 +6,7 @@
 #include "sections/demo.h"
 
 // The window-facing steps of a frame. They default to the real ones (frame_begin,
-// video_frame_save, frame_present, overlay_fps, overlay_timing, frame_swap); tests substitute
+// record_frame_save, frame_present, overlay_fps, overlay_timing, frame_swap); tests substitute
 // recorders so that the sequencer runs without a window.
 struct FrameOutput {
     void (*begin)();
