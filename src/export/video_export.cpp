@@ -398,7 +398,7 @@ void encoder_wait() {
 
 }  // namespace
 
-long video_frame_total(double start, double end, double rate) {
+long export_frame_total(double start, double end, double rate) {
     if (!(end > start) || !(rate > 0)) return 0;
     // Steps that land within a thousandth of a frame of the end count as the end itself.
     return static_cast<long>(std::ceil((end - start) * rate - 1e-3));
@@ -467,7 +467,7 @@ void video_export_start(Demo& demo) {
     exporter.band_y = std::max(band.y, 0);
     double start = demo.settings.demo_start;
     double end = span_end(demo);
-    const long whole = video_frame_total(start, end, demo.settings.record_fps);
+    const long whole = export_frame_total(start, end, demo.settings.record_fps);
     if (whole <= 0)
         fatal_error("Nothing to export: the demo holds no time between %g and %g seconds", start, end);
     exporter.span =
@@ -550,7 +550,7 @@ std::vector<VideoPart> video_plan(const Demo& demo, const VideoRequest& request,
     if (video_container(request.profile, request.path) == VideoContainer::other)
         fatal_error("A split export writes H.264 in MP4 or Matroska, or a master: '%s' is neither",
                     request.path.c_str());
-    const long whole = video_frame_total(demo.settings.demo_start, span_end(demo), rate);
+    const long whole = export_frame_total(demo.settings.demo_start, span_end(demo), rate);
     const VideoSpan span = video_span(demo.settings.demo_start, whole, rate, request.from, request.to);
     if (span.end <= span.first)
         fatal_error("Nothing to export: the demo holds no frame from %g to %g seconds",

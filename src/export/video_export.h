@@ -35,7 +35,7 @@ void video_export_finish();
 
 // The frames a span holds at a rate: every step of 1/rate from the start that falls before
 // the end. 0 for an empty span.
-long video_frame_total(double start, double end, double rate);
+long export_frame_total(double start, double end, double rate);
 
 // The frames [first, end) of a whole export of `total` frames from `start` whose times fall in
 // [from, to). The times are the recording clock's own: single-precision steps of 1/rate summed

@@ -150,7 +150,7 @@ TEST(VideoExport, FrameCountAndSpanFollowTheRecordingClock) {
                                                              {5, 5, 25, 0},
                                                              {6, 5, 25, 0}};
     for (const auto& [start, end, rate, frames] : rows)
-        EXPECT_EQ(video_frame_total(start, end, rate), frames) << end;
+        EXPECT_EQ(export_frame_total(start, end, rate), frames) << end;
 
     // A span's edges are where the clock's single-precision sums of 1/rate cross them: at 10 a
     // second frame 15 is at 1.50000024 (in) and frame 25 at 2.49999976 (in, before 2.5); at 60
