@@ -21,7 +21,7 @@
 #include "resources/texture.h"
 #include "rounds.h"
 #include "runtime/startup.h"
-#include "gfx/video.h"
+#include "gfx/window.h"
 #include "media_files.h"
 #include "resources/spline.h"
 #include "script/parser.h"
@@ -140,7 +140,7 @@ int main() {
     window.gl_height = 600;
     window.gl_rttWidth = 512;
     window.gl_rttHeight = 512;
-    video_init(window);
+    window_open(window);
 
     Section* background = section_of("background", {});
     background->strings[background->string_count++] = "data/back.tga";

@@ -22,7 +22,7 @@
 #include "runtime/capture.h"
 #include "rounds.h"
 #include "runtime/sequencer.h"
-#include "gfx/video.h"
+#include "gfx/window.h"
 #include "gfx/ortho.h"
 #include "resources/texture.h"
 #include "script/parser.h"
@@ -84,7 +84,7 @@ int main() {
     Section* loading = add_section(0, 0, {picture, picture});
     loading->param_count = 4;
     add_section(section_types.find("background"), 1e9f, {picture});
-    video_init(WindowSettings());
+    window_open(WindowSettings());
     clock_reset(bench_demo());
     load_phase(bench_demo());
     clock_sync(bench_demo());

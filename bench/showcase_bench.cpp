@@ -45,7 +45,7 @@
 #include "base/config.h"
 #include "runtime/sequencer.h"
 #include "runtime/startup.h"
-#include "gfx/video.h"
+#include "gfx/window.h"
 #include "resources/texture.h"
 #include "rounds.h"
 #include "web_client.h"
@@ -111,7 +111,7 @@ void bench_load_phase(const fs::path& showcase) {
         SectionList sections;
         Config settings;
         script_read_all(sections, {section_types, settings});
-        video_init(settings);
+        window_open(settings);
         if (settings.sound != 0) sound_init();
         Demo demo(section_types);
         Config read;

@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "base/error.h"
-#include "gfx/video.h"
+#include "gfx/window.h"
 #include "gfx/camera.h"
 #include "resources/texture.h"
 #include "resources/spline.h"

@@ -2,7 +2,7 @@
 #include "effects/flat_quad.h"
 
 #include "gfx/ortho.h"
-#include "gfx/video.h"
+#include "gfx/window.h"
 
 void flat_quad_draw(GLenum src, GLenum dst, const float colour[4]) {
     glDisable(GL_DEPTH_TEST);

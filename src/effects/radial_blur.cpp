@@ -6,7 +6,7 @@
 
 #include "base/error.h"
 #include "gfx/ortho.h"
-#include "gfx/video.h"
+#include "gfx/window.h"
 #include "resources/texture.h"
 #include "script/section.h"
 #include "sections/demo.h"

@@ -8,7 +8,7 @@
 #include <GL/gl.h>
 
 #include "gfx/ortho.h"
-#include "gfx/video.h"
+#include "gfx/window.h"
 #include "resources/texture.h"
 #include "script/section.h"
 #include "sections/section_blend.h"

@@ -26,7 +26,7 @@
 #include "inspect/music_mix.h"
 #include "runtime/registry.h"
 #include "runtime/sequencer.h"
-#include "gfx/video.h"
+#include "gfx/window.h"
 #include "resources/files.h"
 #include "script/section.h"
 

@@ -5,7 +5,7 @@
 
 #include <cstdarg>
 
-#include "gfx/video.h"
+#include "gfx/window.h"
 #include "resources/texture.h"
 
 void font_print(const Font& font, const char* format, ...) {

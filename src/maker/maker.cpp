@@ -17,7 +17,7 @@
 #include "audio/sound_system.h"
 #include "base/config.h"
 #include "base/error.h"
-#include "gfx/video.h"
+#include "gfx/window.h"
 #include "inspect/beats.h"
 #include "inspect/check.h"
 #include "maker/console.h"
@@ -433,7 +433,7 @@ int Maker::run() {
     }
     try {
         demo_settings_check(settings);
-        video_init(settings);
+        window_open(settings);
         if (settings.sound != 0) sound_init();
     } catch (const MakerFailure&) {
         fatal_set_handler(normal_handler);

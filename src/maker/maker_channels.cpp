@@ -10,7 +10,7 @@
 #include <cstdio>
 
 #include "base/io.h"
-#include "gfx/video.h"
+#include "gfx/window.h"
 
 namespace {
 

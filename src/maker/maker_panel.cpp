@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "gfx/video.h"
+#include "gfx/window.h"
 #include "gfx/font_draw.h"
 #include "gfx/ortho.h"
 #include "inspect/beats.h"

@@ -11,7 +11,7 @@
 #include <memory>
 #include <new>
 
-#include "gfx/video.h"
+#include "gfx/window.h"
 #include "base/error.h"
 #include "runtime/sequencer.h"
 #include "resources/files.h"

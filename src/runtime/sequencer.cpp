@@ -13,7 +13,7 @@
 #include "base/random.h"
 #include "runtime/startup.h"
 #include "base/error.h"
-#include "gfx/video.h"
+#include "gfx/window.h"
 #include "gfx/camera.h"
 #include "resources/spline.h"
 #include "script/section.h"

@@ -10,7 +10,7 @@
 #include "base/error.h"
 #include "runtime/overlay.h"
 #include "runtime/sequencer.h"
-#include "gfx/video.h"
+#include "gfx/window.h"
 #include "gfx/camera.h"
 #include "resources/font.h"
 #include "resources/texture.h"
@@ -36,7 +36,7 @@ void demo_settings_check(const Config& settings) {
     }
     // The frame is drawn into the window's back buffer, so it has to fit there. The sizes are
     // settings of their own, and the frame's is the one usually changed.
-    std::string problem = video_size_problem(settings.gl_width, settings.gl_height, settings.gl_rttWidth,
+    std::string problem = window_size_problem(settings.gl_width, settings.gl_height, settings.gl_rttWidth,
                                              settings.gl_rttHeight);
     if (!problem.empty()) {
         const char* names[] = {"gl_rttWidth", "gl_rttHeight", "gl_width", "gl_height"};
@@ -69,7 +69,7 @@ void player_start(Demo& demo, const Config& settings) {
     demo_settings_check(settings);
     record_check_folder(demo.settings.record != 0);
 
-    video_init(settings);
+    window_open(settings);
     if (settings.sound != 0) sound_init();
     clock_reset(demo);
     load_phase(demo);

@@ -2,7 +2,7 @@
 // in the frame, from a twelve-channel spline or, without exactly one spline, the free camera.
 #include "sections/camera.h"
 
-#include "gfx/video.h"
+#include "gfx/window.h"
 #include "base/error.h"
 #include "gfx/free_camera.h"
 #include "sections/demo.h"

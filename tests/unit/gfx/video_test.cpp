@@ -1,4 +1,4 @@
-#include "gfx/video.h"
+#include "gfx/window.h"
 
 #include <gtest/gtest.h>
 
@@ -20,9 +20,9 @@ TEST(PresentBand, LetterboxesThePanoramicFrameInTheWindow) {
 }
 
 TEST(VideoSizes, TheRenderTextureMustFitTheWindow) {
-    EXPECT_EQ(video_size_problem(800, 600, 512, 512), "");
-    EXPECT_EQ(video_size_problem(800, 600, 512, 601),
+    EXPECT_EQ(window_size_problem(800, 600, 512, 512), "");
+    EXPECT_EQ(window_size_problem(800, 600, 512, 601),
               "Render-to-texture size 512x601 does not fit in the 800x600 window");
-    EXPECT_EQ(video_size_problem(800, 600, 0, 512), "Invalid render-to-texture size 0x512");
-    EXPECT_EQ(video_size_problem(-1, 600, 512, 512), "Invalid window size -1x600");
+    EXPECT_EQ(window_size_problem(800, 600, 0, 512), "Invalid render-to-texture size 0x512");
+    EXPECT_EQ(window_size_problem(-1, 600, 512, 512), "Invalid window size -1x600");
 }

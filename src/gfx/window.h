@@ -13,12 +13,12 @@ extern int effect_texture;
 extern int32_t present_width;
 extern int32_t present_height;
 
-// The window's settings and the sound device's, fixed when video_init opens the window: a later
+// The window's settings and the sound device's, fixed when window_open opens the window: a later
 // read of the scripts changes none of them, as nothing reads its value. The defaults before.
 const WindowSettings& window_settings();
 
 // Opens the window with `settings`, which stay fixed from then on (window_settings()).
-void video_init(const WindowSettings& settings);
+void window_open(const WindowSettings& settings);
 void frame_begin();
 void frame_present();
 // Shows the last presented frame again (frame_texture) without drawing a new one: the maker's
@@ -51,5 +51,5 @@ bool display_available();
 
 // The message that refuses a window or frame size, or "" when the sizes are usable: both sizes
 // positive and the frame no larger than the window, whose back buffer holds it.
-std::string video_size_problem(int32_t window_width, int32_t window_height, int32_t frame_width,
+std::string window_size_problem(int32_t window_width, int32_t window_height, int32_t frame_width,
                                int32_t frame_height);

@@ -1,5 +1,5 @@
 // Video mode, OpenGL default state, the render-to-texture frame and its per-frame steps.
-#include "gfx/video.h"
+#include "gfx/window.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
@@ -110,7 +110,7 @@ bool display_available() {
     return false;
 }
 
-std::string video_size_problem(int32_t window_width, int32_t window_height, int32_t frame_width,
+std::string window_size_problem(int32_t window_width, int32_t window_height, int32_t frame_width,
                                int32_t frame_height) {
     char message[128];
     if (window_width <= 0 || window_height <= 0) {
@@ -128,11 +128,11 @@ std::string video_size_problem(int32_t window_width, int32_t window_height, int3
     return message;
 }
 
-void video_init(const WindowSettings& settings) {
+void window_open(const WindowSettings& settings) {
     window = settings;
     // The frame is drawn into the window's back buffer, so it has to fit there.
     std::string problem =
-        video_size_problem(window.gl_width, window.gl_height, window.gl_rttWidth, window.gl_rttHeight);
+        window_size_problem(window.gl_width, window.gl_height, window.gl_rttWidth, window.gl_rttHeight);
     if (!problem.empty()) fatal_error("%s", problem.c_str());
 
     // Without a display SDL would fall back to a text-mode driver and fill the terminal; only a
