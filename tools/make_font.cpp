@@ -298,7 +298,8 @@ bool write_tga(const std::string& path, const Image& image) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (tool_help(argc, argv, "make_font [OUTPUT.tga]   (default data/fonts/font.tga; folders are created)")) return 0;
+    if (tool_help(argc, argv, "make_font [OUTPUT.tga]   (default data/fonts/font.tga; folders are created)"))
+        return 0;
     const std::string path = argc > 1 ? argv[1] : "data/fonts/font.tga";
     Image image;
     int missing = 0;

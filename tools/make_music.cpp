@@ -29,7 +29,9 @@ struct Noise {
     }
 };
 
-double note_hz(int midi) { return 440.0 * std::pow(2.0, (midi - 69) / 12.0); }
+double note_hz(int midi) {
+    return 440.0 * std::pow(2.0, (midi - 69) / 12.0);
+}
 
 // A minor - F major - C major - G major, one chord per bar (root, third, fifth as MIDI notes).
 const int CHORDS[4][3] = {{57, 60, 64}, {53, 57, 60}, {48, 52, 55}, {55, 59, 62}};
@@ -44,8 +46,12 @@ struct Mix {
     }
 };
 
-double saw(double phase) { return 2.0 * (phase - std::floor(phase + 0.5)); }
-double square(double phase) { return phase - std::floor(phase) < 0.5 ? 1.0 : -1.0; }
+double saw(double phase) {
+    return 2.0 * (phase - std::floor(phase + 0.5));
+}
+double square(double phase) {
+    return phase - std::floor(phase) < 0.5 ? 1.0 : -1.0;
+}
 
 void pad(Mix& mix, double start, double length, const int* chord, double gain) {
     size_t first = static_cast<size_t>(start * RATE);
@@ -113,7 +119,9 @@ void snare(Mix& mix, Noise& noise, double start, double gain) {
         double white = noise.next();
         double hp = white - prev;  // brighter noise
         prev = white;
-        double s = (hp * 0.6 * std::exp(-t * 18.0) + std::sin(2 * PI * 190.0 * t) * 0.5 * std::exp(-t * 25.0)) * gain;
+        double s =
+            (hp * 0.6 * std::exp(-t * 18.0) + std::sin(2 * PI * 190.0 * t) * 0.5 * std::exp(-t * 25.0)) *
+            gain;
         mix.add(first + n, s * 0.9, s);
     }
 }

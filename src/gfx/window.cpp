@@ -111,7 +111,7 @@ bool display_available() {
 }
 
 std::string window_size_problem(int32_t window_width, int32_t window_height, int32_t frame_width,
-                               int32_t frame_height) {
+                                int32_t frame_height) {
     char message[128];
     if (window_width <= 0 || window_height <= 0) {
         std::snprintf(message, sizeof message, "Invalid window size %dx%d", window_width, window_height);

@@ -52,4 +52,4 @@ bool display_available();
 // The message that refuses a window or frame size, or "" when the sizes are usable: both sizes
 // positive and the frame no larger than the window, whose back buffer holds it.
 std::string window_size_problem(int32_t window_width, int32_t window_height, int32_t frame_width,
-                               int32_t frame_height);
+                                int32_t frame_height);

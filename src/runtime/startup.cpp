@@ -37,7 +37,7 @@ void demo_settings_check(const Config& settings) {
     // The frame is drawn into the window's back buffer, so it has to fit there. The sizes are
     // settings of their own, and the frame's is the one usually changed.
     std::string problem = window_size_problem(settings.gl_width, settings.gl_height, settings.gl_rttWidth,
-                                             settings.gl_rttHeight);
+                                              settings.gl_rttHeight);
     if (!problem.empty()) {
         const char* names[] = {"gl_rttWidth", "gl_rttHeight", "gl_width", "gl_height"};
         const char* name = names[0];
