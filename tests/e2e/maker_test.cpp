@@ -82,10 +82,17 @@ TEST(MakersMode, ReloadsChangedFilesAndOutlivesErrorsAtTheSameTime) {
     demo.write();
     EXPECT_TRUE(settles(player, [](const TgaPicture& p) { return near(middle(p), cyan, 2); }));
     // A tempo a reload brings: bars and beats taken and told (at 120 bpm and 4 beats a bar, a
-    // beat is 0.5 s and 3 s is bar 2 beat 3).
+    // beat is 0.5 s and 3 s is bar 2 beat 3); the window's size it brings is not: the open window
+    // keeps its size and its band.
     demo.set("bpm 120");
+    demo.set("gl_width 640");
+    demo.set("gl_height 480");
     demo.write();
     EXPECT_TRUE(wait_until([&] { return player.ask("time") == "ok 3.000 paused bar 2:3.000"; }));
+    const TgaPicture kept = player.screenshot("kept.tga");
+    EXPECT_EQ(kept.width, 320);
+    EXPECT_EQ(kept.height, 180);
+    EXPECT_COLOUR(colour_at(kept, 0.5f, 0.98f), cyan, 2);
     EXPECT_EQ(player.ask("seek 2:2"), "ok");
     EXPECT_EQ(player.ask("time"), "ok 2.500 paused bar 2:2.000");
     EXPECT_EQ(player.ask("screenshot no/such/folder/x.tga").rfind("error ", 0), 0u);
