@@ -25,17 +25,6 @@ PlayerResult tarvel(const Demo& demo, std::vector<std::string> args, PlayerOptio
     return demo.run(options);
 }
 
-// What a command run in `dir` writes on standard output.
-std::string output_of(const std::string& dir, const std::string& command) {
-    std::string out;
-    if (FILE* p = popen(("cd '" + dir + "' && " + command).c_str(), "r")) {
-        char buffer[4096];
-        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;) out.append(buffer, n);
-        pclose(p);
-    }
-    return out;
-}
-
 // Runs with the size of every file the player (and ffmpeg) writes limited, as on a disk that
 // fills up after `bytes`.
 PlayerResult run_on_a_small_disk(const Demo& demo, std::vector<std::string> args, unsigned long bytes) {
@@ -104,17 +93,6 @@ TEST(CommandLine, DemoFolderAndOptionsWinOverTheScriptsAndPicturesAreDrawnWhole)
     EXPECT_EQ(count_colour(first, Rgb{200, 200, 200}), first.width * first.height);
     // 255 x (1 - 96/255) = 159 of red, 96 of blue.
     EXPECT_COLOUR(colour_at(demo.frame(3), 0.5f, 0.5f), (Rgb{159, 0, 96}), 2);
-}
-
-// The hash of every decoded frame of a video, in order.
-std::vector<std::string> frame_hashes(const std::string& dir, const std::string& video) {
-    std::vector<std::string> hashes;
-    const std::string out = output_of(dir, "ffmpeg -v error -i " + video + " -map 0:v -f framemd5 -");
-    for (size_t at = 0, end; (end = out.find('\n', at)) != std::string::npos; at = end + 1) {
-        const std::string line = out.substr(at, end - at);
-        if (!line.empty() && line[0] != '#') hashes.push_back(line.substr(line.rfind(',') + 1));
-    }
-    return hashes;
 }
 
 // A span of the export is the whole export's frames there, for every kind of history a frame

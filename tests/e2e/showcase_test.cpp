@@ -82,6 +82,32 @@ TEST(Showcase, PlaysToItsEndAndPackedRecordsTheSameFramesAsTheFolder) {
         EXPECT_TRUE(read_file(packed.frame_path(i)) == read_file(folder.frame_path(i))) << "frame " << i;
 }
 
+// Every kind of history at once, over scenes that begin before the span: the span's frames and
+// those of three processes joined are the whole export's, bit for bit (master is lossless).
+TEST(Showcase, ASpanAndThreeJobsGiveTheFramesOfTheWholeExport) {
+    Demo demo;
+    demo.use_example("showcase");
+    demo.write();
+    PlayerOptions options;
+    options.timeout_seconds = 240;
+    const std::vector<std::string> common = {"--no-audio", "--profile", "master",   "--fps",
+                                             "2",          "--size",    "1024x576", "--video"};
+    auto run = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), common.begin(), common.end());
+        options.args = args;
+        expect_clean_exit(demo.run(options));
+    };
+    run({"whole.mkv"});
+    run({"span.mkv", "--from", "20", "--to", "44"});
+    run({"jobs.mkv", "--jobs", "3"});
+    const std::vector<std::string> whole = frame_hashes(demo.dir.path, "whole.mkv");
+    ASSERT_GT(whole.size(), 88u);
+    // At 2 frames a second the span holds frames 40 (20 s) to 87 (43.5 s).
+    EXPECT_EQ(frame_hashes(demo.dir.path, "span.mkv"),
+              std::vector<std::string>(whole.begin() + 40, whole.begin() + 88));
+    EXPECT_EQ(frame_hashes(demo.dir.path, "jobs.mkv"), whole);
+}
+
 TEST(MakeVideo, TurnsACutOfTheShowIntoAnMp4OfThatLength) {
     Demo demo;
     demo.use_example("showcase", 8);

@@ -248,6 +248,26 @@ void expect_clean_exit(const PlayerResult& r) {
     EXPECT_EQ(r.err, "");
 }
 
+std::string output_of(const std::string& dir, const std::string& command) {
+    std::string out;
+    if (FILE* p = popen(("cd '" + dir + "' && " + command).c_str(), "r")) {
+        char buffer[4096];
+        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;) out.append(buffer, n);
+        pclose(p);
+    }
+    return out;
+}
+
+std::vector<std::string> frame_hashes(const std::string& dir, const std::string& video) {
+    std::vector<std::string> hashes;
+    const std::string out = output_of(dir, "ffmpeg -v error -i " + video + " -map 0:v -f framemd5 -");
+    for (size_t at = 0, end; (end = out.find('\n', at)) != std::string::npos; at = end + 1) {
+        const std::string line = out.substr(at, end - at);
+        if (!line.empty() && line[0] != '#') hashes.push_back(line.substr(line.rfind(',') + 1));
+    }
+    return hashes;
+}
+
 // --- Pictures ---
 
 std::string quadrant_rgb(int width, int height, Rgb top_left, Rgb top_right, Rgb bottom_left,

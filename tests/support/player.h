@@ -46,6 +46,11 @@ void write_dialog_stub(const std::string& dir, const std::string& name, const st
 // Status 0 and nothing on standard error.
 void expect_clean_exit(const PlayerResult& r);
 
+// What a shell command run in `dir` writes on standard output.
+std::string output_of(const std::string& dir, const std::string& command);
+// The hash of every decoded frame of the video `video` in `dir`, in order (ffmpeg's framemd5).
+std::vector<std::string> frame_hashes(const std::string& dir, const std::string& video);
+
 // --- Pictures ---
 
 // RGB bytes, top row first (the layout write_tga takes), of a picture in four quadrants.
