@@ -1,5 +1,5 @@
 // Demos of pictures played with recording on: the recorded frames show what the viewer would have
-// seen, in which order sections are drawn and when the demo starts and ends.
+// seen, the loading screen, and when the demo starts and ends.
 #include <filesystem>
 
 #include "player.h"
@@ -48,23 +48,6 @@ TEST(Playback, FramesShowThePictureTheRightWayUp) {
         for (float fy : {0.2f, 0.3f}) EXPECT_EQ(colour_at(f, fx, fy), white) << fx << "," << fy;
     }
     EXPECT_EQ(centre(demo.frame(2)), black);
-}
-
-TEST(Playback, HigherLayersCoverLowerOnesAndOnOneLayerTheFirstStartedIsOnTop) {
-    Demo demo;
-    demo.set("record_fps 10");
-    pictures(demo);
-    // Parsed lower-layer last, drawn first.
-    demo.background("data/red.tga", 0, 0.15f, 5);
-    demo.background("data/green.tga", 0, 0.15f, 2);
-    // One layer, one start: the first parsed on top; a later start goes beneath both.
-    demo.background("data/blue.tga", 0.15f, 0.45f, 3);
-    demo.background("data/yellow.tga", 0.15f, 0.45f, 3);
-    demo.background("data/green.tga", 0.25f, 0.45f, 3);
-    // Above them all, an inversion turns blue into yellow.
-    demo.section("[efxInverse]\n" + span(0.35f, 0.45f, 4));
-    expect_clean_exit(demo.run());
-    EXPECT_EQ(centres(demo), (std::vector<Rgb>{red, red, blue, blue, yellow, black}));
 }
 
 TEST(Playback, DemoStartDropsWhatHasEndedAndDemoEndStopsAfterTheFirstFramePastIt) {

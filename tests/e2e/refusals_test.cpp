@@ -139,8 +139,6 @@ const Row REFUSALS[] = {
     // The inner section's statements are the outer one's, less the repeat's own.
     {"RepeatInnerMissingImage", REPEAT "param {1, 1, 0}\nstring background\nstring data/none.tga\n",
      "Error loading 'data/none.tga': *", 6},
-    // Exactly three params leave the inner section with none.
-    {"RepeatInnerFloats", REPEAT "param {1, 1, 0}\nstring efxFader\n", "Eight floats needed in fader"},
 };
 
 // Values a frame would never finish with (copies, passes, layers and bolts without bound), or
