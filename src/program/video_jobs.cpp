@@ -37,9 +37,10 @@ std::string last_line(int fd) {
     return cut == std::string::npos ? text : text.substr(cut + 1);
 }
 
+// The spans of the export running: a fatal error leaves through exit, and the spans' files go
+// with it. Set only while video_jobs_run runs, when the vector it names is alive.
 const std::vector<VideoPart>* parts_to_remove = nullptr;
 
-// A fatal error leaves through exit: the spans' files go with it.
 void remove_parts() {
     if (parts_to_remove != nullptr) video_parts_remove(*parts_to_remove);
 }
@@ -144,4 +145,6 @@ void video_jobs_run(const Demo& demo, const CliOptions& options, const VideoRequ
     if (!failure.empty())
         fatal_error("Video export to '%s' failed: %s", request.path.c_str(), failure.c_str());
     video_join(demo, request, parts);
+    // Joined: the caller removes the spans, and `parts` is gone before the process exits.
+    parts_to_remove = nullptr;
 }
