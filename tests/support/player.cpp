@@ -15,7 +15,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <future>
-#include <thread>
 
 #ifndef TARVEL_PLAYER
 #error "TARVEL_PLAYER must name the player binary"
@@ -103,11 +102,7 @@ PlayerProcess::PlayerProcess(const std::string& dir, const std::vector<std::stri
         for (int fd : {in[0], in[1], out[0], out[1], err}) close(fd);
         if (chdir(dir.c_str()) != 0) _exit(127);
         setenv("SDL_AUDIODRIVER", "dummy", 0);  // a test capturing the sound has chosen its own
-        if (display.empty()) {
-            unsetenv("DISPLAY");
-        } else {
-            setenv("DISPLAY", display.c_str(), 1);
-        }
+        display.empty() ? unsetenv("DISPLAY") : setenv("DISPLAY", display.c_str(), 1);
         std::vector<std::string> words = {TARVEL_PLAYER};
         words.insert(words.end(), args.begin(), args.end());
         std::vector<char*> argv;
@@ -132,17 +127,10 @@ PlayerProcess::~PlayerProcess() {
 }
 
 int PlayerProcess::wait_exit(double seconds) {
-    if (pid_ <= 0) return -1;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    for (;;) {
-        int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = -1;
-            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        }
-        if (std::chrono::steady_clock::now() >= deadline) return -1;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    int status = 0;
+    if (pid_ <= 0 || !wait_until([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, seconds)) return -1;
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 namespace {
@@ -406,14 +394,6 @@ std::string Demo::frame_path(int number) const {
 }
 
 // --- The viewer ---
-
-bool wait_until(const std::function<bool()>& ready, double seconds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    for (; std::chrono::steady_clock::now() < deadline;
-         std::this_thread::sleep_for(std::chrono::milliseconds(5)))
-        if (ready()) return true;
-    return false;
-}
 
 bool wait_for_picture(const std::string& path, double seconds) {
     TgaPicture p;

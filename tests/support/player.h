@@ -168,8 +168,6 @@ TgaPicture cold_still(const Demo& demo, const std::string& seconds);
 
 // --- The viewer ---
 
-// Polls `ready` until it holds; false after `seconds`.
-bool wait_until(const std::function<bool()>& ready, double seconds = 20);
 // Waits until the file is a complete, well-formed TGA.
 bool wait_for_picture(const std::string& path, double seconds = 20);
 

@@ -4,10 +4,8 @@
 
 #include <sys/stat.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <thread>
 #include <vector>
 
 #include "sound_media.h"
@@ -37,10 +35,7 @@ struct DiskAudio {
     }
     // Waits until the capture holds `frames` frames; false after `seconds`.
     bool wait_frames(int64_t frames, double seconds = 20) const {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-        while (frames_written() < frames && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        return frames_written() >= frames;
+        return wait_until([&] { return frames_written() >= frames; }, seconds);
     }
     std::vector<int16_t> capture() const { return s16_samples(read_file(file)); }
 };

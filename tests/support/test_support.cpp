@@ -2,10 +2,12 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "media_files.h"
 
@@ -23,6 +25,14 @@ TempDir::TempDir() : path((fs::temp_directory_path() / "tarvel-test-XXXXXX").str
 TempDir::~TempDir() {
     std::error_code ec;
     fs::remove_all(path, ec);
+}
+
+bool wait_until(const std::function<bool()>& ready, double seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    for (;; std::this_thread::sleep_for(std::chrono::milliseconds(5))) {
+        if (ready()) return true;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+    }
 }
 
 void write_file(const std::string& path, const std::string& contents) {

@@ -1,6 +1,7 @@
 // Shared helpers for the tests: catching fatal errors, temporary directories, files.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "base/error.h"
@@ -33,6 +34,9 @@ struct TempDir {
     std::string path;
     std::string file(const std::string& relative) const { return path + "/" + relative; }
 };
+
+// Polls `ready` until it holds, at least once; false after `seconds`.
+bool wait_until(const std::function<bool()>& ready, double seconds = 20);
 
 // Writes bytes to a file, creating its parent directories.
 void write_file(const std::string& path, const std::string& contents);

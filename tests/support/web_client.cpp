@@ -124,17 +124,10 @@ WebSocketClient::~WebSocketClient() {
 bool WebSocketClient::send(const std::string& payload, int opcode) {
     const unsigned char mask[4] = {0x5a, 0x13, 0xc4, 0x7e};
     std::string frame(1, static_cast<char>(0x80 | opcode));
-    const size_t n = payload.size();
-    if (n < 126) {
-        frame += static_cast<char>(0x80 | n);
-    } else if (n < 65536) {
-        frame += static_cast<char>(0x80 | 126);
-        frame += static_cast<char>(n >> 8);
-        frame += static_cast<char>(n & 0xff);
-    } else {
-        frame += static_cast<char>(0x80 | 127);
-        for (int shift = 56; shift >= 0; shift -= 8) frame += static_cast<char>((n >> shift) & 0xff);
-    }
+    // The length in the second byte, or 126 and two bytes, or 127 and eight, big-endian.
+    const size_t n = payload.size(), extra = n < 126 ? 0 : n < 65536 ? 2 : 8;
+    frame += static_cast<char>(0x80 | (extra == 0 ? n : extra == 2 ? 126 : 127));
+    for (size_t k = extra; k-- > 0;) frame += static_cast<char>((n >> (8 * k)) & 0xff);
     frame.append(reinterpret_cast<const char*>(mask), 4);
     for (size_t i = 0; i < n; ++i) frame += static_cast<char>(payload[i] ^ mask[i % 4]);
     return send_raw(frame);
@@ -150,24 +143,16 @@ std::string WebSocketClient::receive(double seconds) {
         // A whole frame from the server (never masked): its header, then its payload.
         if (pending_.size() >= 2) {
             const auto* b = reinterpret_cast<const unsigned char*>(pending_.data());
-            size_t length = b[1] & 0x7f, at = 2;
-            if (length == 126 && pending_.size() >= 4) {
-                length = (size_t{b[2]} << 8) | b[3];
-                at = 4;
-            } else if (length == 127 && pending_.size() >= 10) {
-                length = 0;
-                for (int i = 2; i < 10; ++i) length = (length << 8) | b[i];
-                at = 10;
-            }
-            if ((b[1] & 0x7f) < 126 || at > 2) {
-                if (pending_.size() >= at + length) {
-                    const int opcode = b[0] & 0x0f;
-                    std::string payload = pending_.substr(at, length);
-                    pending_.erase(0, at + length);
-                    if (opcode == 1) return payload;
-                    if (opcode == 8) return "";
-                    continue;
-                }
+            const size_t code = b[1] & 0x7f, at = code < 126 ? 2 : code == 126 ? 4 : 10;
+            size_t length = code < 126 ? code : 0;
+            for (size_t i = 2; i < at && at <= pending_.size(); ++i) length = (length << 8) | b[i];
+            if (at <= pending_.size() && pending_.size() >= at + length) {
+                const int opcode = b[0] & 0x0f;
+                std::string payload = pending_.substr(at, length);
+                pending_.erase(0, at + length);
+                if (opcode == 1) return payload;
+                if (opcode == 8) return "";
+                continue;
             }
         }
         if (fd_ < 0 || !read_some(fd_, pending_, deadline)) return "";
