@@ -1,4 +1,5 @@
-// The archive-aware file layer: where a path is found, and SDL streams through it.
+// The archive-aware file layer: where a path is found, SDL streams through it, and pictures: the
+// declared-size check before the image library decodes, PNGs of every colour type, content over name.
 #include "resources/files.h"
 
 #include <gtest/gtest.h>
@@ -35,6 +36,90 @@ struct Files : ::testing::Test {
     TempDir dir;
     ScopedChdir cd;
 };
+
+std::string tga(int type, int width, int height, int bits, size_t data_bytes) {
+    return media::tga_header(width, height, type, bits, 0) + std::string(data_bytes, '\x11');
+}
+
+std::string bmp(int64_t width, int64_t height, int bits, size_t data_bytes, uint32_t compression = 0) {
+    std::string b = "BM";
+    for (uint32_t v : {0u, 0u, 54u, 40u}) media::put32le(b, v);
+    media::put32le(b, static_cast<uint32_t>(width));
+    media::put32le(b, static_cast<uint32_t>(height));
+    media::put16le(b, 1);
+    media::put16le(b, static_cast<unsigned>(bits));
+    media::put32le(b, compression);
+    return b + std::string(54 - b.size(), '\0') + std::string(data_bytes, '\x22');
+}
+
+// SOI, application segments of `app_bytes` payload in all, then a baseline frame header.
+std::string jpeg(int width, int height, size_t app_bytes) {
+    std::string j = "\xFF\xD8";
+    for (size_t n; app_bytes > 0; app_bytes -= n) {
+        n = app_bytes < 60000 ? app_bytes : 60000;
+        j += "\xFF\xE1";
+        media::put16be(j, static_cast<unsigned>(n + 2));
+        j += std::string(n, '\xFF');  // fill bytes that look like markers must be skipped as data
+    }
+    j += std::string("\xFF\xC0\x00\x11\x08", 5);
+    media::put16be(j, static_cast<unsigned>(height));
+    media::put16be(j, static_cast<unsigned>(width));
+    return j + std::string("\x03\x01\x11\x00\x02\x11\x00\x03\x11\x00\xFF\xD9", 12);
+}
+
+// A colour-mapped TGA: an image ID of 5 bytes and 256 24-bit entries before the pixels.
+std::string mapped_tga(size_t data_bytes) {
+    std::string m = tga(1, 2, 2, 8, 5 + 256 * 3 + data_bytes);
+    m[0] = 5, m[1] = 1, m[6] = 1, m[7] = 24;  // ID length, a map, 256 entries of 24 bits
+    return m;
+}
+
+struct HeaderCase {
+    const char* name;
+    std::string bytes;
+    ImageKind kind;
+    std::string problem;
+};
+
+const HeaderCase header_cases[] = {
+    {"RawTgaWhole", tga(2, 4, 3, 24, 36), ImageKind::Tga, ""},
+    {"RawTgaShort", tga(2, 4, 3, 24, 35), ImageKind::Tga, "Image data cut short"},
+    {"RawTga32BitsShort", tga(2, 4, 3, 32, 47), ImageKind::Tga, "Image data cut short"},
+    {"MappedTgaWhole", mapped_tga(4), ImageKind::Tga, ""},
+    {"MappedTgaShort", mapped_tga(3), ImageKind::Tga, "Image data cut short"},
+    // Two run packets of 24-bit pixels take 8 bytes and cover at most 256 pixels.
+    {"RunLengthTgaAt128PixelsAPacket", tga(10, 16, 16, 24, 8), ImageKind::Tga, ""},
+    {"RunLengthTgaPast128PixelsAPacket", tga(10, 16, 17, 24, 8), ImageKind::Tga, "Image data cut short"},
+    {"TgaAtTheLimit", tga(2, 8192, 8192, 24, 0), ImageKind::Tga, "Image data cut short"},
+    {"TgaPastTheLimit", tga(2, 8193, 8192, 24, 0), ImageKind::Tga, "Image too large (8193x8192)"},
+    {"TgaDepthOf211Bits", tga(2, 4, 4, 211, 4 * 4 * 27), ImageKind::Tga,
+     "Unsupported pixel depth (211 bits)"},
+    // 3 pixels of 24 bits make 9 bytes, padded to 12 per row; a negative height is top-down.
+    {"BmpPaddedRowsWhole", bmp(3, 2, 24, 24), ImageKind::Bmp, ""},
+    {"BmpPaddedRowsShort", bmp(3, 2, 24, 23), ImageKind::Bmp, "Image data cut short"},
+    {"BmpTopDown", bmp(3, -2, 24, 24), ImageKind::Bmp, ""},
+    {"Bmp32Bits", bmp(2, 2, 32, 16), ImageKind::Bmp, ""},
+    {"BmpPastTheLimit", bmp(10000, 65535, 24, 300), ImageKind::Bmp, "Image too large (10000x65535)"},
+    {"BmpMostNegativeHeight", bmp(-65535, INT32_MIN, 24, 300), ImageKind::Bmp,
+     "Image too large (65535x2147483648)"},
+    {"BmpDepthOf65280Bits", bmp(256, -65526, 65280, 300), ImageKind::Bmp,
+     "Unsupported pixel depth (65280 bits)"},
+    // Run-length encoded pixels cannot be counted from the size; only the limit applies.
+    {"BmpRunLength", bmp(512, 512, 8, 10, 1), ImageKind::Bmp, ""},
+    {"JpegAtTheLimit", jpeg(8192, 8192, 0), ImageKind::Jpeg, ""},
+    {"JpegFramePastLargeSegments", jpeg(20000, 9000, 130000), ImageKind::Jpeg,
+     "Image too large (20000x9000)"},
+    {"JpegWithoutFrame", std::string("\xFF\xD8\xFF\xD9", 4), ImageKind::Jpeg, ""},  // left to the library
+};
+
+// The pixel at (x, y) as R, G, B and, for 32-bit pictures, A; "" when the picture did not load.
+std::string pixel(const SDL_Surface* s, int x, int y) {
+    const auto* p =
+        static_cast<const unsigned char*>(s->pixels) + y * s->pitch + x * s->format->BytesPerPixel;
+    std::string out;
+    for (int i = 0; i < s->format->BytesPerPixel; ++i) out += (i > 0 ? "," : "") + std::to_string(p[i]);
+    return out;
+}
 
 }  // namespace
 
@@ -89,4 +174,77 @@ TEST_F(Files, AnEntryIsReadToItsRealEndNotToTheSizeItClaims) {
     ZzipFile small(file_open("small.txt"));
     EXPECT_FALSE(file_read_all(small.get(), got, 4));
     EXPECT_EQ(errno, EFBIG);
+}
+
+TEST(ImageHeader, ProblemIsFoundFromTheStreamPositionWhichIsKept) {
+    for (const HeaderCase& c : header_cases) {
+        std::string bytes = "junk" + c.bytes;
+        SDL_RWops* stream = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
+        SDL_RWseek(stream, 4, RW_SEEK_SET);
+        EXPECT_EQ(image_header_problem(stream, c.kind), c.problem) << c.name;
+        EXPECT_EQ(SDL_RWtell(stream), 4) << c.name;
+        SDL_RWclose(stream);
+    }
+}
+
+TEST_F(Files, EveryColourTypeOfPngDecodesToItsPixels) {
+    using B = media::Bytes;
+    // 2 x 1 pictures: the second pixel is the one read back.
+    const B palette("\x10\x20\x30\xC8\x64\x0A\x00\x00\xFF", 9);
+    struct Row {
+        const char* name;
+        media::Bytes file;
+        std::string second_pixel;  // R,G,B[,A] in memory order
+    } rows[] = {
+        {"grey", media::png(2, 1, B("\x05\xB4", 2), 0), "180,180,180"},
+        {"grey_alpha", media::png(2, 1, B("\x05\xFF\xB4\x40", 4), 4), "180,180,180,64"},
+        {"rgb", media::png(2, 1, B("\x01\x02\x03\xC8\x64\x0A", 6), 2), "200,100,10"},
+        {"rgba", media::png(2, 1, B("\x01\x02\x03\x04\xC8\x64\x0A\x80", 8), 6), "200,100,10,128"},
+        {"paletted", media::png(2, 1, B("\x00\x01", 2), 3, palette), "200,100,10"},
+        // One fully transparent entry: the pixels of that entry get alpha 0, the rest 255.
+        {"paletted_keyed", media::png(2, 1, B("\x01\x00", 2), 3, palette, B("\x00", 1)), "16,32,48,0"},
+        // Partial transparency: every entry keeps its own alpha.
+        {"paletted_alpha", media::png(2, 1, B("\x00\x01", 2), 3, palette, B("\xFF\x60", 2)), "200,100,10,96"},
+    };
+    for (const Row& row : rows) {
+        std::string path = std::string(row.name) + ".png";
+        media::save(path, row.file);
+        SurfacePtr image(file_image_load(path.c_str()));
+        ASSERT_NE(image, nullptr) << row.name << ": " << SDL_GetError();
+        EXPECT_EQ(image->format->palette, nullptr) << row.name;
+        EXPECT_EQ(pixel(image.get(), 1, 0), row.second_pixel) << row.name;
+    }
+}
+
+TEST_F(Files, PictureContentWinsOverTheNameAndTheSizeLimitHolds) {
+    media::save("photo.png", media::jpeg(8, 8, solid_rgb(8, 8, 1, 2, 3)));
+    media::save("picture.tga", media::png(3, 1, solid_rgb(3, 1, 1, 2, 3)));
+    media::save("noextension", media::png(1, 1, solid_rgb(1, 1, 1, 2, 3)));
+    media::save("text.png", "not a picture at all");
+    // A header claiming 9000 x 9000 pixels (81 million, past the 8192 x 8192 limit).
+    media::Bytes huge = media::png(1, 1, solid_rgb(1, 1, 1, 2, 3));
+    huge.replace(16, 8, media::Bytes("\x00\x00\x23\x28\x00\x00\x23\x28", 8));
+    media::save("huge.png", huge);
+
+    // A picture under another format's name loads by its content, and the name is pointed out.
+    const std::pair<const char*, const char*> misnamed[] = {
+        {"photo.png", "Warning: 'photo.png' holds a JPEG picture, not PNG as its name says; read as JPEG\n"},
+        {"picture.tga",
+         "Warning: 'picture.tga' holds a PNG picture, not TGA as its name says; read as PNG\n"},
+        {"noextension", ""},
+    };
+    for (const auto& [path, warning] : misnamed) {
+        testing::internal::CaptureStderr();
+        SurfacePtr image(file_image_load(path));
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), warning);
+        EXPECT_NE(image, nullptr) << path << ": " << SDL_GetError();
+    }
+    const std::pair<const char*, const char*> refused[] = {
+        {"text.png", "Not a PNG picture"},
+        {"huge.png", "Image too large (9000x9000)"},
+    };
+    for (const auto& [path, message] : refused) {
+        EXPECT_EQ(file_image_load(path), nullptr) << path;
+        EXPECT_STREQ(SDL_GetError(), message);
+    }
 }

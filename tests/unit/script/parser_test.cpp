@@ -79,9 +79,6 @@ TEST_F(ScriptTest, ScriptsAndTheSectionsTheyMake) {
         ASSERT_EQ(parse(script), "") << script;
         EXPECT_EQ(describe_parsed(sections), described) << script;
     }
-    reset();
-    ASSERT_EQ(parse(example), "");
-    EXPECT_EQ(settings.demo_name, "Intro");
 }
 
 TEST_F(ScriptTest, EveryMessageWithItsLineNumber) {

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <climits>
 #include <cmath>
 #include <set>
@@ -20,10 +19,6 @@
 #include "test_support.h"
 
 namespace {
-
-float distance(const Vector3& a, const Vector3& b) {
-    return std::hypot(a.x - b.x, a.y - b.y, a.z - b.z);
-}
 
 long alive_count(const ParticleSystem& system) {
     return std::count_if(system.particles.begin(), system.particles.end(), [](auto& p) { return p.alive; });
@@ -219,24 +214,22 @@ TEST(ParticleTex, ParticlesGatherFromTheirScatterIntoThePicture) {
 
 TEST(Pathway, ParticlesAreBornAtTheRateWhereThePathWasAtTheirBirth) {
     Pathway pathway = make_pathway(10, 5);
-    pathway_emit(pathway, -0.5f, 10, line_path);  // before the start: nothing
-    EXPECT_EQ(alive_count(*pathway.system), 0);
-    pathway_emit(pathway, 0, 10, line_path);
-    EXPECT_EQ(alive_count(*pathway.system), 1);
-    pathway_emit(pathway, 0.25f, 10, line_path);
-    ASSERT_EQ(alive_count(*pathway.system), 3);
-    for (int i = 0; i < 3; ++i) {  // born at 0, 0.1, 0.2
+    auto emit = [&](float t) {
+        pathway_emit(pathway, t, 10, line_path);
+        return alive_count(*pathway.system);
+    };
+    // None before the start, then one every tenth of a second: born at 0, 0.1 and 0.2.
+    ASSERT_EQ((std::vector<long>{emit(-0.5f), emit(0), emit(0.25f)}), (std::vector<long>{0, 1, 3}));
+    for (int i = 0; i < 3; ++i) {
         const Vector3& p = pathway.system->particles[i].position;
-        EXPECT_NEAR(distance(p, {0.1f * i, 0.2f * i, -0.1f * i}), 0, 1e-6);
+        EXPECT_NEAR(std::hypot(p.x - 0.1f * i, p.y - 0.2f * i, p.z + 0.1f * i), 0, 1e-6);
     }
     // Born particles move on their own; a later emission does not put them back.
     particle_set_velocity(*pathway.system, 0, 1, 0, 0);
     particle_system_update(*pathway.system, 1);
-    pathway_emit(pathway, 0.25f, 10, line_path);
+    emit(0.25f);
     EXPECT_NEAR(pathway.system->particles[0].position.x, 1, 1e-6);
-    // Far past the end: all 50 and no 51st.
-    pathway_emit(pathway, 100, 10, line_path);
-    EXPECT_EQ(alive_count(*pathway.system), 50);
+    EXPECT_EQ(emit(100), 50);  // far past the end: all 50 and no 51st
     EXPECT_NEAR(pathway.system->particles[49].position.x, 4.9f, 1e-4);
 }
 
