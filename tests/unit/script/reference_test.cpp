@@ -32,24 +32,18 @@ std::string trimmed(const std::string& s) {
 std::map<std::string, std::vector<std::vector<std::string>>> readme_tables() {
     std::istringstream in(read_file(TARVEL_SOURCE_DIR "/README.md"));
     std::map<std::string, std::vector<std::vector<std::string>>> tables;
-    std::string heading;
-    std::string line;
-    bool in_table = false;
-    while (std::getline(in, line)) {
+    std::string heading, line;
+    for (bool in_table = false; std::getline(in, line); in_table = line.rfind("|", 0) == 0) {
         if (line.rfind("### ", 0) == 0) heading = line.substr(4);
-        const bool row = line.rfind("|", 0) == 0;
         // The first row of a table is its header; the second its separator.
-        if (row && in_table && line.rfind("|---", 0) != 0) {
-            std::vector<std::string> cells;
-            for (size_t at = 1, bar; (bar = line.find('|', at)) != std::string::npos; at = bar + 1) {
-                cells.push_back(trimmed(line.substr(at, bar - at)));
-            }
-            if (cells.empty()) continue;
-            if (cells[0].size() > 2 && cells[0].front() == '`' && cells[0].back() == '`')
-                cells[0] = cells[0].substr(1, cells[0].size() - 2);
-            tables[heading].push_back(cells);
-        }
-        in_table = row;
+        if (!in_table || line.rfind("|", 0) != 0 || line.rfind("|---", 0) == 0) continue;
+        std::vector<std::string> cells;
+        for (size_t at = 1, bar; (bar = line.find('|', at)) != std::string::npos; at = bar + 1)
+            cells.push_back(trimmed(line.substr(at, bar - at)));
+        if (cells.empty()) continue;
+        if (cells[0].size() > 2 && cells[0].front() == '`' && cells[0].back() == '`')
+            cells[0] = cells[0].substr(1, cells[0].size() - 2);
+        tables[heading].push_back(cells);
     }
     return tables;
 }
