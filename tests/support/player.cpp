@@ -1,7 +1,6 @@
 #include "player.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -15,6 +14,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <future>
+
+#include "web_client.h"
 
 #ifndef TARVEL_PLAYER
 #error "TARVEL_PLAYER must name the player binary"
@@ -152,18 +153,12 @@ MakerSession::~MakerSession() = default;
 std::string MakerSession::ask(const std::string& command, double seconds) {
     const std::string line = command + "\n";
     if (write(player_.to(), line.data(), line.size()) != static_cast<ssize_t>(line.size())) return "";
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                               std::chrono::duration<double>(seconds));
     size_t feed;
-    while ((feed = pending_.find('\n')) == std::string::npos) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        pollfd p = {player_.from(), POLLIN, 0};
-        if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) return "";
-        char buffer[256];
-        const ssize_t n = read(player_.from(), buffer, sizeof buffer);
-        if (n <= 0) return "";
-        pending_.append(buffer, static_cast<size_t>(n));
-    }
+    while ((feed = pending_.find('\n')) == std::string::npos)
+        if (!read_some(player_.from(), pending_, deadline)) return "";
     std::string answer = pending_.substr(0, feed);
     pending_.erase(0, feed + 1);
     return answer;

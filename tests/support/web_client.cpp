@@ -51,9 +51,6 @@ bool send_all(int fd, const std::string& bytes, double seconds) {
     return true;
 }
 
-namespace {
-
-// Reads what is there into `into`; false once the peer closed or `deadline` passed with nothing.
 bool read_some(int fd, std::string& into, Clock::time_point deadline) {
     for (;;) {
         int left = static_cast<int>(
@@ -62,12 +59,14 @@ bool read_some(int fd, std::string& into, Clock::time_point deadline) {
         pollfd p = {fd, POLLIN, 0};
         if (poll(&p, 1, left) <= 0) continue;
         char buffer[8192];
-        ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+        ssize_t n = read(fd, buffer, sizeof buffer);
         if (n <= 0) return false;
         into.append(buffer, static_cast<size_t>(n));
         return true;
     }
 }
+
+namespace {
 
 int status_of(const std::string& head) {
     return head.rfind("HTTP/1.", 0) == 0 && head.size() > 12 ? std::atoi(head.c_str() + 9) : 0;

@@ -2,6 +2,7 @@
 // written by hand, so that tests can send what a browser never would.
 #pragma once
 
+#include <chrono>
 #include <map>
 #include <string>
 
@@ -13,6 +14,9 @@ struct HttpReply {
 // A connection to 127.0.0.1:`port` (-1 when refused), and bytes sent on it whole within `seconds`.
 int connect_local(int port, int receive_buffer = 0);
 bool send_all(int fd, const std::string& bytes, double seconds = 5);
+// Reads what `fd` (a socket or a pipe) has into `into`; false once the other end closed or
+// `deadline` passed with nothing.
+bool read_some(int fd, std::string& into, std::chrono::steady_clock::time_point deadline);
 
 // Sends `request` as it is and reads the reply until the server closes or `seconds` pass.
 HttpReply http_exchange(int port, const std::string& request, double seconds = 10);
