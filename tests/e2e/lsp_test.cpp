@@ -15,6 +15,7 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "base/io.h"
 #include "media_files.h"
 #include "player.h"
 
@@ -29,13 +30,7 @@ std::string framed(const std::string& body) {
 class Client {
   public:
     explicit Client(const std::string& dir) : dir_(dir), player_(dir, {"--lsp"}, "", ".lsp-stderr") {}
-    void raw(const std::string& bytes) {
-        for (size_t done = 0; done < bytes.size();) {
-            ssize_t n = write(player_.to(), bytes.data() + done, bytes.size() - done);
-            if (n <= 0) return;
-            done += static_cast<size_t>(n);
-        }
-    }
+    void raw(const std::string& bytes) { fd_write_all(player_.to(), bytes); }
     void send(const json& m) { raw(framed(m.dump())); }
     void notify(const std::string& method, const json& params) {
         send({{"jsonrpc", "2.0"}, {"method", method}, {"params", params}});

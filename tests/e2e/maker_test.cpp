@@ -95,7 +95,6 @@ TEST(MakersMode, ReloadsChangedFilesAndOutlivesErrorsAtTheSameTime) {
     EXPECT_COLOUR(colour_at(kept, 0.5f, 0.98f), cyan, 2);
     EXPECT_EQ(player.ask("seek 2:2"), "ok");
     EXPECT_EQ(player.ask("time"), "ok 2.500 paused bar 2:2.000");
-    EXPECT_EQ(player.ask("screenshot no/such/folder/x.tga").rfind("error ", 0), 0u);
     EXPECT_EQ(player.ask("quit"), "ok");
     EXPECT_EQ(player.wait_exit(), 0);
 }
@@ -164,8 +163,6 @@ TEST(MakersMode, PlayStopsAtTheEndAndALoopWraps) {
         const float t = std::stof(answer.substr(3));
         EXPECT_TRUE(t >= 0.2f && t < 0.9f && answer.find("playing") != std::string::npos) << answer;
     }
-    EXPECT_EQ(player.ask("loop 1 0.5"), "error loop needs TO after FROM");
-    EXPECT_EQ(player.ask("jump 3"), "error unknown command 'jump'");
     // An over-long line is answered once, and its tail is not read as a command of its own.
     EXPECT_EQ(player.ask(std::string(65000, 'x') + std::string(10000, ' ') + "time"),
               "error line too long (over 65536 bytes)");

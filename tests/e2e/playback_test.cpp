@@ -1,5 +1,5 @@
 // Demos of pictures played with recording on: the recorded frames show what the viewer would have
-// seen, the loading screen, and when the demo starts and ends.
+// seen and the loading screen.
 #include <filesystem>
 
 #include "player.h"
@@ -8,13 +8,6 @@ namespace {
 
 Rgb centre(const TgaPicture& p) {
     return colour_at(p, 0.5f, 0.5f);
-}
-
-// The centre colour of every recorded frame.
-std::vector<Rgb> centres(const Demo& demo) {
-    std::vector<Rgb> out;
-    for (size_t i = 0; i < demo.frames().size(); ++i) out.push_back(centre(demo.frame(static_cast<int>(i))));
-    return out;
 }
 
 void pictures(const Demo& demo) {
@@ -48,20 +41,6 @@ TEST(Playback, FramesShowThePictureTheRightWayUp) {
         for (float fy : {0.2f, 0.3f}) EXPECT_EQ(colour_at(f, fx, fy), white) << fx << "," << fy;
     }
     EXPECT_EQ(centre(demo.frame(2)), black);
-}
-
-TEST(Playback, DemoStartDropsWhatHasEndedAndDemoEndStopsAfterTheFirstFramePastIt) {
-    Demo demo;
-    demo.set("demo_start 2");
-    demo.set("demo_end 2.1");
-    pictures(demo);
-    demo.background("data/red.tga", 0, 100, 1);
-    demo.background("data/green.tga", 2.04f, 2.1f, 2);
-    demo.background("data/blue.tga", 0, 2, 3);         // ends where the demo starts: dropped
-    demo.background("data/yellow.tga", 2.1f, 100, 4);  // starts where it ends: dropped
-    expect_clean_exit(demo.run());
-    // 2.00, 2.04, 2.08 and 2.12, the first past the end although red has 98 s to go.
-    EXPECT_EQ(centres(demo), (std::vector<Rgb>{red, green, green, red}));
 }
 
 TEST(Playback, ALoadingSectionInTheTimelineShowsTheLoadingScreen) {

@@ -158,3 +158,45 @@ TEST_F(Sequencer, ANegativeEndDropsEverythingAndStopsAfterOneEmptyFrame) {
     EXPECT_EQ(frame(), (Log{"begin", "capture", "present", "swap"}));
     EXPECT_TRUE(demo.quit);
 }
+
+// Frames at 2.00, 2.04, 2.08 and 2.12, the first past the end although "long" has 98 s to go;
+// what ends where the demo starts, or starts where it ends, is never loaded.
+TEST_F(Sequencer, DemoStartDropsWhatHasEndedAndDemoEndStopsAfterTheFirstFramePastIt) {
+    add(0, "L", 0, 0);
+    add(10, "long", 0, 100, 1);
+    add(10, "short", 2.04f, 2.1f, 2);
+    add(10, "ended", 0, 2);
+    add(10, "late", 2.1f, 100);
+    demo.settings.demo_start = 2;
+    demo.settings.demo_end = 2.1f;
+    load();
+    Log renders;
+    for (int i = 0; !demo.quit && i < 10; ++i) {
+        EXPECT_FLOAT_EQ(demo.time, 2 + i / 25.0f);
+        for (const std::string& e : frame()) renders.push_back(e.rfind("render", 0) == 0 ? e : "");
+        std::erase(renders, "");
+        renders.push_back("|");
+    }
+    EXPECT_EQ(renders, (Log{"render long", "|", "render long", "render short", "|", "render long",
+                            "render short", "|", "render long", "|"}));
+}
+
+// The pass ends and starts again at demo_start, every section waiting and the generator
+// reseeded (a section drawing every frame stands in for the draws), so every pass is the first.
+TEST_F(Sequencer, ALoopingDemoStartsEveryPassAlike) {
+    add(0, "L", 0, 0);
+    add(10, "a", 0.5f, 0.55f);
+    demo.settings.demo_start = 0.5f;
+    demo.settings.loop = 1;
+    load();
+    Log passes[2];
+    for (Log& pass : passes) {
+        do {
+            random_next(demo.random);
+            for (const std::string& e : frame()) pass.push_back(e);
+        } while (demo.frame_count > 0 && pass.size() < 100);
+        EXPECT_TRUE(!demo.quit && demo.time == 0.5f && demo.random.z == Random{}.z &&
+                    demo.random.w == Random{}.w);
+    }
+    EXPECT_EQ(passes[0], passes[1]);
+}
