@@ -158,6 +158,8 @@ std::string SplineEdits::apply(const MakerCommand& c, FolderWatch& folder, std::
     switch (c.kind) {
         case MakerCommandKind::KeySet:
             why = spline_text_set(next, c.key, c.channel, c.value);
+            for (size_t i = 0; why.empty() && i < c.also.size(); ++i)
+                why = spline_text_set(next, c.key, c.also[i].first, c.also[i].second);
             break;
         case MakerCommandKind::KeyInsert:
             why = spline_text_insert(next, c.key);
