@@ -213,8 +213,7 @@ try:
               "the problem on line %d is listed: %s" % (broken_line, [p.text for p in problems()]))
         open(script_path, "w").write(text)
         check(wait(lambda: len(problems()) == 0), "the problem goes once fixed")
-    check(ask("quit") == "ok", "the player quits")
-    check(player.wait(20) == 0, "the player ends cleanly")
+    check(ask("quit") == "ok" and player.wait(20) == 0, "the player quits and ends cleanly")
 finally:
     browser.quit()
     if player.poll() is None:

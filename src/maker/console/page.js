@@ -186,16 +186,14 @@
     showLoop();
   }
 
-  async function fetchTimeline() {
-    const reply = await fetch("timeline.json?token=" + encodeURIComponent(token), { cache: "no-store" });
-    if (reply.ok) {
-      data = await reply.json();
-      draw();
-    } else if (reply.status === 503) {
-      // The demo is still loading: the time line comes once it has loaded.
-      setTimeout(fetchTimeline, 500);
-    }
+  // One of the player's JSON files, handed to `take`; while the demo loads (503), asked again.
+  async function fetchJson(name, take) {
+    const reply = await fetch(name + "?token=" + encodeURIComponent(token), { cache: "no-store" });
+    if (reply.ok) take(await reply.json());
+    else if (reply.status === 503) setTimeout(() => fetchJson(name, take), 500);
   }
+  const fetchTimeline = () => fetchJson("timeline.json", (json) => { data = json; draw(); });
+  const fetchSplines = () => fetchJson("splines.json", (json) => { splines = json; drawCurves(); });
 
   function connect() {
     socket = new WebSocket("ws://" + location.host + "/ws?token=" + encodeURIComponent(token));
@@ -257,16 +255,6 @@
       for (const use of file.uses)
         if (use.script === script && use.line === line) found.push({ file, use });
     return found.sort((a, b) => a.use.index - b.use.index);
-  }
-
-  async function fetchSplines() {
-    const reply = await fetch("splines.json?token=" + encodeURIComponent(token), { cache: "no-store" });
-    if (reply.ok) {
-      splines = await reply.json();
-      drawCurves();
-    } else if (reply.status === 503) {
-      setTimeout(fetchSplines, 500);
-    }
   }
 
   function openCurves(box) {

@@ -132,12 +132,14 @@ TEST(MakerFiles, HostileTargetsAreRefusedAndLeaveEveryFileAsItWas) {
     write_file("demo.tvl", "[image]\n");
     write_file("data/pic.tga", "picture");
     write_file("notes.txt", "the maker's own");
+    write_file("pack.zip", "an archive the demo reads pack/a.spl from");
     write_file(elsewhere.file("victim.txt"), "not the player's");
     fs::create_directory_symlink(elsewhere.path, "out");
     fs::create_symlink(elsewhere.file("victim.txt"), "shot.tga");
     fs::create_hard_link(elsewhere.file("victim.txt"), "hard.tga");
     fs::create_hard_link("data/pic.tga", elsewhere.file("pic-again.tga"));
-    WriteGuard guard{fs::canonical(".").string(), write_identities({"./demo.tvl", "data/pic.tga"}), {}};
+    WriteGuard guard{
+        fs::canonical(".").string(), write_identities({"./demo.tvl", "data/pic.tga", "pack/a.spl"}), {}};
     auto everything = [&] {
         std::map<std::string, std::string> files;
         for (const std::string& root : {demo.path, elsewhere.path})
@@ -158,7 +160,7 @@ TEST(MakerFiles, HostileTargetsAreRefusedAndLeaveEveryFileAsItWas) {
         {"hard.tga", WriteAsker::Console, exists},
         {"notes.txt", WriteAsker::Console, exists},
         {"demo.tvl", WriteAsker::Console, demo_file},
-        {"./data/pic.tga", WriteAsker::Console, demo_file},
+        {"pack.zip", WriteAsker::Console, demo_file},
         {"demo.tvl", WriteAsker::Terminal, demo_file},
         {elsewhere.file("pic-again.tga"), WriteAsker::Terminal, demo_file},
         {"data/new.tvl", WriteAsker::Terminal,
