@@ -4,7 +4,8 @@
 // - a reload in the maker's mode (tarvel --watch, driven on standard input) after a one-line
 //   edit of a script, against the cold start of that mode up to the first answered "time";
 // - a spline key set in the maker's mode, to the frame that shows it, against a reload of the
-//   demo after the same change made in the file;
+//   demo after the same change made in the file and against that frame drawn after a seek; and
+//   the key set's answer against the reload's;
 // - tarvel --video of the showcase at its window size: the wall time against the demo's length,
 //   and against the same ffmpeg command fed the same frames from a pipe (decoded back from
 //   the player's video by a second ffmpeg).
@@ -234,8 +235,9 @@ void bench_reload(const fs::path& player, const fs::path& copy) {
 
 void bench_spline_edit(const fs::path& player, const fs::path& copy) {
     // Paused in the swarm's scene: a key of its camera set from standard input, against a reload
-    // of the demo with the same change in the file. The `time` asked next is answered once the
-    // frame that shows it is drawn.
+    // of the demo with the same change in the file, and against the same frame drawn again after
+    // a seek. Each is timed to a screenshot, which draws the frame asked for before it answers: a
+    // `time` asked next would be answered before the frame when it comes in time for the read.
     Child child;
     child.start({player.string(), "--watch", "--no-dialog", copy.string()});
     if (child.ask("pause") != "ok" || child.ask("seek 30") != "ok") {
@@ -243,25 +245,36 @@ void bench_spline_edit(const fs::path& player, const fs::path& copy) {
         child.finish();
         return;
     }
-    std::vector<double> edits, reloads;
+    // To the frame, and to the answer alone: the work of the edit or the reload without the frame.
+    std::vector<double> edits, reloads, frames, edits_answered, reloads_answered, unused;
+    auto to_frame = [&](const std::string& command, std::vector<double>& into,
+                        std::vector<double>& answered) {
+        const auto begin = Clock::now();
+        const std::string answer = child.ask(command);
+        answered.push_back(rounds::seconds_since(begin) * 1000);
+        const std::string shot = child.ask("screenshot .bench-frame.tga");
+        into.push_back(rounds::seconds_since(begin) * 1000);
+        if (answer != "ok" || shot != "ok")
+            std::fprintf(stderr, "showcase_bench: %s answered '%s', then '%s'\n", command.c_str(),
+                         answer.c_str(), shot.c_str());
+    };
     for (int r = 0; r < ROUNDS; ++r) {
-        auto begin = Clock::now();
-        const std::string answer =
-            child.ask("key set data/splines/swarm_camera.spl 0 0 " + std::to_string(r % 2 ? 0.5 : -0.5));
-        child.ask("time");
-        edits.push_back(rounds::seconds_since(begin) * 1000);
-        if (answer != "ok") std::fprintf(stderr, "showcase_bench: key set answered '%s'\n", answer.c_str());
-        begin = Clock::now();
-        child.ask("reload");
-        child.ask("time");
-        reloads.push_back(rounds::seconds_since(begin) * 1000);
+        to_frame("key set data/splines/swarm_camera.spl 0 0 " + std::to_string(r % 2 ? 0.5 : -0.5), edits,
+                 edits_answered);
+        to_frame("seek 30", frames, unused);
+        to_frame("reload", reloads, reloads_answered);
     }
     while (child.ask("undo") == "ok") {
     }
     child.ask("quit");
     child.finish();
-    rounds::row("maker's mode: a spline key set to its frame vs a reload with the same change", rounds::ms,
-                edits, reloads);
+    fs::remove(copy / ".bench-frame.tga");
+    rounds::row("maker's mode: a spline key set to the frame that shows it vs a reload with the same change",
+                rounds::ms, edits, reloads);
+    rounds::row("maker's mode: a spline key set to the frame that shows it vs that frame drawn after a seek",
+                rounds::ms, edits, frames);
+    rounds::row("maker's mode: a spline key set answered vs a reload with the same change answered",
+                rounds::ms, edits_answered, reloads_answered);
 }
 
 // The demo time in a `time` answer ("ok 12.345 playing"), or -1.

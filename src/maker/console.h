@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-inline constexpr int CONSOLE_PROTOCOL_VERSION = 2;
+inline constexpr int CONSOLE_PROTOCOL_VERSION = 3;
 inline constexpr int CONSOLE_MAX_CLIENTS = 8;
 // A text frame holds one command line; longer frames are answered with an error.
 inline constexpr size_t CONSOLE_MAX_FRAME = 65536;

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "resources/spline.h"
+
 namespace {
 
 std::vector<std::string_view> words_of(std::string_view line) {
@@ -109,9 +111,17 @@ MakerCommand maker_command_parse(std::string_view line, const Tempo& tempo) {
         const std::string_view what = args >= 1 ? w[1] : "";
         if (args >= 2) c.file = std::string(w[2]);
         if (what == "set") {
-            if (args != 5 || !parse_index(w[3], c.key) || !parse_index(w[4], c.channel) ||
-                !parse_value(w[5], c.value))
-                return failure("key set needs FILE KEY CHANNEL VALUE (a finite number)");
+            // A camera key dragged on its path moves two channels: one edit, one undo.
+            bool good = args >= 5 && args % 2 == 1 && args <= 3 + 2 * SPLINE_MAX_CHANNELS &&
+                        parse_index(w[3], c.key) && parse_index(w[4], c.channel) &&
+                        parse_value(w[5], c.value);
+            for (size_t at = 6; good && at < w.size(); at += 2) {
+                std::pair<int, float> pair;
+                good = parse_index(w[at], pair.first) && parse_value(w[at + 1], pair.second);
+                c.also.push_back(pair);
+            }
+            if (!good)
+                return failure("key set needs FILE KEY CHANNEL VALUE [CHANNEL VALUE]... (finite numbers)");
             c.kind = MakerCommandKind::KeySet;
         } else if (what == "insert" || what == "delete") {
             if (args != 3 || !parse_index(w[3], c.key))

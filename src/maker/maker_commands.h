@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "inspect/beats.h"
@@ -37,6 +38,8 @@ struct MakerCommand {
     int channel = 0;
     float value = 0;
     int key_to = -1;
+    // key set: the further CHANNEL VALUE pairs of the same key, set in the same edit.
+    std::vector<std::pair<int, float>> also;
     // Why the line is not a command ("" when it is one); answered as "error <this>".
     std::string error;
 };
@@ -44,6 +47,7 @@ struct MakerCommand {
 // One line (without its line end; blanks around words are ignored). Times are seconds, finite
 // and not negative, or with a tempo BAR:BEAT; a loop's end lies after its start. Keys and
 // channels are whole numbers from 0, values finite; whether they fit the file is the edit's to say.
+// A key set takes at most as many CHANNEL VALUE pairs as a spline has channels.
 MakerCommand maker_command_parse(std::string_view line, const Tempo& tempo);
 
 // "mm:ss.hh": minutes, seconds and hundredths, truncated; negative times show as 00:00.00.

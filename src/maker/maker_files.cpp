@@ -94,27 +94,25 @@ std::string write_refusal(const WriteFacts& f, WriteAsker who) {
     return "";
 }
 
+std::string archive_holding(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0) return "";
+    for (size_t slash = path.rfind('/'); slash != std::string::npos && slash > 0;
+         slash = path.rfind('/', slash - 1)) {
+        for (zzip_strings_t* ext = file_extensions; *ext != nullptr; ++ext) {
+            const std::string archive = path.substr(0, slash) + *ext;
+            if (stat(archive.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return archive;
+        }
+    }
+    return "";
+}
+
 std::set<FileIdentity> write_identities(const std::set<std::string>& paths) {
     std::set<FileIdentity> out;
     struct stat st;
     for (const std::string& path : paths) {
-        if (stat(path.c_str(), &st) == 0) {
-            out.insert({st.st_dev, st.st_ino});
-            continue;
-        }
-        // Inside an archive: the archive standing for the longest folder of the path that has one.
-        for (size_t slash = path.rfind('/'); slash != std::string::npos && slash > 0;
-             slash = path.rfind('/', slash - 1)) {
-            bool found = false;
-            for (zzip_strings_t* ext = file_extensions; *ext != nullptr && !found; ++ext) {
-                const std::string archive = path.substr(0, slash) + *ext;
-                found = stat(archive.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-            }
-            if (found) {
-                out.insert({st.st_dev, st.st_ino});
-                break;
-            }
-        }
+        const std::string archive = archive_holding(path);
+        if (stat((archive.empty() ? path : archive).c_str(), &st) == 0) out.insert({st.st_dev, st.st_ino});
     }
     return out;
 }

@@ -47,6 +47,10 @@ struct WriteFacts {
 // only inside the demo folder, and replaces only the player's own files.
 std::string write_refusal(const WriteFacts& facts, WriteAsker who);
 
+// The archive the file layer finds `path` in when it is no plain file: the one standing for the
+// longest folder of the path that has one. "" for a plain file, or when no archive has it.
+std::string archive_holding(const std::string& path);
+
 // The files at `paths` (as the file layer opened them, relative to the working directory); a path
 // found inside an archive stands for the archive.
 std::set<FileIdentity> write_identities(const std::set<std::string>& paths);

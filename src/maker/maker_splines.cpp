@@ -2,8 +2,6 @@
 // the sections' splines changed in place, the history, and the curves served to the page.
 #include "maker/maker_splines.h"
 
-#include <sys/stat.h>
-
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -11,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/io.h"
+#include "maker/maker_files.h"
 #include "maker/maker_folder.h"
 #include "resources/files.h"
 #include "resources/spline.h"
@@ -29,21 +28,6 @@ std::string file_key(const std::string& name) {
 bool read_plain(const std::string& name, std::string& out) {
     out.clear();
     return path_read_all(name.c_str(), out, FILE_TEXT_MAX);
-}
-
-// The archive the file layer finds `name` in when it is no plain file: the one standing for the
-// longest folder of the path. "" when there is none.
-std::string archive_of(const std::string& name) {
-    struct stat st;
-    if (stat(name.c_str(), &st) == 0) return "";
-    for (size_t slash = name.rfind('/'); slash != std::string::npos && slash > 0;
-         slash = name.rfind('/', slash - 1)) {
-        for (zzip_strings_t* ext = file_extensions; *ext != nullptr; ++ext) {
-            const std::string archive = name.substr(0, slash) + *ext;
-            if (stat(archive.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return archive;
-        }
-    }
-    return "";
 }
 
 // The section's spline as the file's keys now are, spread over the seconds the load gave it.
@@ -94,7 +78,7 @@ void SplineEdits::collect(Demo& demo) {
             File& file = it->second;
             file.uses.push_back({s, i, demo.types[s->type]->name});
             if (!fresh) continue;
-            file.archive = archive_of(name);
+            file.archive = archive_holding(name);
             std::string bytes;
             file.read = file.archive.empty() && read_plain(name, bytes) &&
                         spline_text_parse(bytes, file.text).empty();
@@ -158,6 +142,8 @@ std::string SplineEdits::apply(const MakerCommand& c, FolderWatch& folder, std::
     switch (c.kind) {
         case MakerCommandKind::KeySet:
             why = spline_text_set(next, c.key, c.channel, c.value);
+            for (size_t i = 0; why.empty() && i < c.also.size(); ++i)
+                why = spline_text_set(next, c.key, c.also[i].first, c.also[i].second);
             break;
         case MakerCommandKind::KeyInsert:
             why = spline_text_insert(next, c.key);

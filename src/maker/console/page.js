@@ -186,16 +186,14 @@
     showLoop();
   }
 
-  async function fetchTimeline() {
-    const reply = await fetch("timeline.json?token=" + encodeURIComponent(token), { cache: "no-store" });
-    if (reply.ok) {
-      data = await reply.json();
-      draw();
-    } else if (reply.status === 503) {
-      // The demo is still loading: the time line comes once it has loaded.
-      setTimeout(fetchTimeline, 500);
-    }
+  // One of the player's JSON files, handed to `take`; while the demo loads (503), asked again.
+  async function fetchJson(name, take) {
+    const reply = await fetch(name + "?token=" + encodeURIComponent(token), { cache: "no-store" });
+    if (reply.ok) take(await reply.json());
+    else if (reply.status === 503) setTimeout(() => fetchJson(name, take), 500);
   }
+  const fetchTimeline = () => fetchJson("timeline.json", (json) => { data = json; draw(); });
+  const fetchSplines = () => fetchJson("splines.json", (json) => { splines = json; drawCurves(); });
 
   function connect() {
     socket = new WebSocket("ws://" + location.host + "/ws?token=" + encodeURIComponent(token));
@@ -257,16 +255,6 @@
       for (const use of file.uses)
         if (use.script === script && use.line === line) found.push({ file, use });
     return found.sort((a, b) => a.use.index - b.use.index);
-  }
-
-  async function fetchSplines() {
-    const reply = await fetch("splines.json?token=" + encodeURIComponent(token), { cache: "no-store" });
-    if (reply.ok) {
-      splines = await reply.json();
-      drawCurves();
-    } else if (reply.status === 503) {
-      setTimeout(fetchSplines, 500);
-    }
   }
 
   function openCurves(box) {
@@ -362,7 +350,7 @@
         point.dataset.channel = c;
         point.dataset.value = k[c];
         if (file.editable) {
-          point.addEventListener("mousedown", (e) => startDrag(e, point, plot, (hi - lo) / (VIEW_H - 2 * PAD)));
+          point.addEventListener("mousedown", (e) => startDrag(e, point, [null, -(hi - lo) / (VIEW_H - 2 * PAD)]));
           point.addEventListener("dblclick", () => typeValue(point));
         }
         g.append(point);
@@ -376,13 +364,14 @@
     if (use.names[0] === "eye x" && use.samples) {
       // Seen from above (x across, z down) and from the side (z across, y up).
       for (const [a, b, flip, title] of [[0, 2, false, "from above"], [2, 1, true, "from the side"]])
-        curves.append(pathView(use.samples, a, b, flip, title, file.keys));
+        curves.append(pathView(use.samples, a, b, flip, title, file));
     }
     moveCurvesHead();
   }
 
-  // The eye (channels 0-2) and target (6-8) paths on two of their axes.
-  function pathView(samples, a, b, flip, title, keys) {
+  // The eye (channels 0-2) and target (6-8) paths on two of their axes; a key dragged there
+  // moves in both at once, its point's data-channel and data-value holding the two.
+  function pathView(samples, a, b, flip, title, file) {
     const W = 300, H = 200, P = 12;
     const all = [];
     for (const s of samples) all.push([s[1 + a], s[1 + b]], [s[7 + a], s[7 + b]]);
@@ -398,7 +387,17 @@
     for (const [offset, colour] of [[1, "#1f77b4"], [7, "#d62728"]]) {
       const d = samples.map((s, i) => (i ? "L" : "M") + px(s[offset + a]).toFixed(1) + " " + py(s[offset + b]).toFixed(1)).join(" ");
       view.append(svg("path", { d, fill: "none", stroke: colour }));
-      for (const k of keys) view.append(svg("circle", { cx: px(k[offset - 1 + a]), cy: py(k[offset - 1 + b]), r: 3, fill: colour }));
+      const across = offset - 1 + a, up = offset - 1 + b;
+      file.keys.forEach((k, i) => {
+        const point = svg("circle", { class: "key", cx: px(k[across]), cy: py(k[up]), r: 4, fill: colour });
+        point.dataset.file = file.file;
+        point.dataset.key = i;
+        point.dataset.channel = across + " " + up;
+        point.dataset.value = k[across] + " " + k[up];
+        if (file.editable)
+          point.addEventListener("mousedown", (e) => startDrag(e, point, [size / (W - 2 * P), (flip ? -size : size) / (H - 2 * P)]));
+        view.append(point);
+      });
     }
     return view;
   }
@@ -412,33 +411,45 @@
     line.setAttribute("x2", X(Math.max(0, Math.min(span, t))));
   }
 
-  // A drag is one edit however far it goes: the value follows the pointer, and is sent once.
-  function startDrag(e, point, plot, valuePerUnit) {
+  // A drag is one edit however far it goes: the values follow the pointer, and are sent once.
+  // `perUnit` holds, for the point's channels in turn, the value a view unit across or down is
+  // worth (null: that way does not move it).
+  function startDrag(e, point, perUnit) {
     if (e.button !== 0) return;
     e.preventDefault();
     e.stopPropagation();
-    selected = { key: Number(point.dataset.key), channel: Number(point.dataset.channel) };
+    const channels = point.dataset.channel.split(" ").map(Number);
+    selected = { key: Number(point.dataset.key), channel: channels[0] };
     for (const p of curves.querySelectorAll(".key.selected")) p.classList.remove("selected");
     point.classList.add("selected");
-    const unitsPerPixel = VIEW_H / plot.getBoundingClientRect().height;
-    drag = { point, y: e.clientY, cy: Number(point.getAttribute("cy")), value: Number(point.dataset.value),
-      from: Number(point.dataset.value), valuePerPixel: valuePerUnit * unitsPerPixel, moved: false };
+    const from = point.dataset.value.split(" ").map(Number);
+    const axes = perUnit.map((per, i) => ({ per, axis: i })).filter((a) => a.per !== null)
+      .map((a, n) => ({ ...a, channel: channels[n], from: from[n] }));
+    drag = { point, x: e.clientX, y: e.clientY, cx: Number(point.getAttribute("cx")), cy: Number(point.getAttribute("cy")),
+      axes, values: from, moved: false };
   }
 
   window.addEventListener("mousemove", (e) => {
     if (!drag) return;
-    const dy = e.clientY - drag.y;
-    if (Math.abs(dy) >= 1) drag.moved = true;
-    drag.value = drag.from - dy * drag.valuePerPixel * (e.shiftKey ? 0.1 : 1);
-    drag.point.setAttribute("cy", drag.cy + dy * (VIEW_H / drag.point.ownerSVGElement.getBoundingClientRect().height));
-    drag.point.dataset.value = keyValue(drag.value);
+    const box = drag.point.ownerSVGElement.getBoundingClientRect(), view = drag.point.ownerSVGElement.viewBox.baseVal;
+    // The pointer's move in the view's units, and finer with Shift.
+    const moved = [(e.clientX - drag.x) * (view.width / box.width), (e.clientY - drag.y) * (view.height / box.height)];
+    const fine = e.shiftKey ? 0.1 : 1;
+    // A way the pointer did not go keeps its value to the last digit.
+    drag.values = drag.axes.map((a) => {
+      if (Math.abs(moved[a.axis]) >= 1) drag.moved = true;
+      drag.point.setAttribute(a.axis ? "cy" : "cx", (a.axis ? drag.cy : drag.cx) + moved[a.axis] * fine);
+      return moved[a.axis] === 0 ? String(a.from) : keyValue(a.from + moved[a.axis] * a.per * fine);
+    });
+    drag.point.dataset.value = drag.values.join(" ");
   });
   window.addEventListener("mouseup", () => {
     if (!drag) return;
     const d = drag;
     drag = null;
     if (d.moved)
-      send("key set " + d.point.dataset.file + " " + d.point.dataset.key + " " + d.point.dataset.channel + " " + keyValue(d.value));
+      send("key set " + d.point.dataset.file + " " + d.point.dataset.key +
+        d.axes.map((a, n) => " " + a.channel + " " + d.values[n]).join(""));
   });
 
   function typeValue(point) {

@@ -21,6 +21,8 @@ std::string described(const MakerCommand& c) {
     if (c.kind >= MakerCommandKind::KeySet && c.kind <= MakerCommandKind::KeyBias)
         out += " [" + c.file + "] " + std::to_string(c.key) + " " + std::to_string(c.channel) + " " +
                std::to_string(c.value) + " " + std::to_string(c.key_to);
+    for (const auto& [channel, value] : c.also)
+        out += " +" + std::to_string(channel) + " " + std::to_string(value);
     if (c.kind == MakerCommandKind::Seek || c.kind == MakerCommandKind::Loop)
         out += " " + std::to_string(c.from);
     if (c.kind == MakerCommandKind::Loop) out += " " + std::to_string(c.to);
@@ -31,6 +33,7 @@ std::string described(const MakerCommand& c) {
 }  // namespace
 
 TEST(MakerCommands, LinesToCommandsOrTheReasonTheyAreNot) {
+    const char* set_usage = "error key set needs FILE KEY CHANNEL VALUE [CHANNEL VALUE]... (finite numbers)";
     const std::pair<const char*, const char*> rows[] = {
         {"  seek\t0 \r", "seek 0.000000"},
         {"pause", "pause"},
@@ -51,16 +54,17 @@ TEST(MakerCommands, LinesToCommandsOrTheReasonTheyAreNot) {
         {"pause now", "error pause takes no argument"},
         {"screenshot", "error screenshot needs a file name"},
         {"Seek 1", "error unknown command 'Seek'"},
-        {"key set a.spl 2 15 -0.5", "key set [a.spl] 2 15 -0.500000 -1"},
+        {"key set a.spl 2 15 -0.5 3 4", "key set [a.spl] 2 15 -0.500000 -1 +3 4.000000"},
         {"key insert a.spl 0", "key insert [a.spl] 0 0 0.000000 -1"},
         {"key delete a.spl 3", "key delete [a.spl] 3 0 0.000000 -1"},
         {"key bias a.spl 1 2.5", "key bias [a.spl] 0 1 2.500000 -1"},
         {"key bias a.spl 1 -1 4 6", "key bias [a.spl] 4 1 -1.000000 6"},
         {"undo", "undo"},
         {"redo again", "error redo takes no argument"},
-        {"key set a.spl 0 0 nan", "error key set needs FILE KEY CHANNEL VALUE (a finite number)"},
-        {"key set a.spl 0 -1 2", "error key set needs FILE KEY CHANNEL VALUE (a finite number)"},
-        {"key set a.spl 0 0 1e39", "error key set needs FILE KEY CHANNEL VALUE (a finite number)"},
+        {"key set a.spl 0 0 1 -1 2", set_usage},
+        {"key set a.spl 0 0 1 1 1e39", set_usage},
+        {"key set a.spl 0 0 1 2", set_usage},
+        {"key set a.spl 0 0 1 0 1 0 1 0 1 0 1 0 1 0 1 0 1 0 1 0 1 0 1 0 1 0 1 0 1 0 1 0 1 0 1", set_usage},
         {"key insert a.spl", "error key insert needs FILE AT"},
         {"key bias a.spl 0 1 2", "error key bias needs FILE CHANNEL DELTA [FROM TO]"},
         {"key move a.spl 0", "error key needs set, insert, delete or bias"},
@@ -128,12 +132,14 @@ TEST(MakerFiles, HostileTargetsAreRefusedAndLeaveEveryFileAsItWas) {
     write_file("demo.tvl", "[image]\n");
     write_file("data/pic.tga", "picture");
     write_file("notes.txt", "the maker's own");
+    write_file("pack.zip", "an archive the demo reads pack/a.spl from");
     write_file(elsewhere.file("victim.txt"), "not the player's");
     fs::create_directory_symlink(elsewhere.path, "out");
     fs::create_symlink(elsewhere.file("victim.txt"), "shot.tga");
     fs::create_hard_link(elsewhere.file("victim.txt"), "hard.tga");
     fs::create_hard_link("data/pic.tga", elsewhere.file("pic-again.tga"));
-    WriteGuard guard{fs::canonical(".").string(), write_identities({"./demo.tvl", "data/pic.tga"}), {}};
+    WriteGuard guard{
+        fs::canonical(".").string(), write_identities({"./demo.tvl", "data/pic.tga", "pack/a.spl"}), {}};
     auto everything = [&] {
         std::map<std::string, std::string> files;
         for (const std::string& root : {demo.path, elsewhere.path})
@@ -154,7 +160,7 @@ TEST(MakerFiles, HostileTargetsAreRefusedAndLeaveEveryFileAsItWas) {
         {"hard.tga", WriteAsker::Console, exists},
         {"notes.txt", WriteAsker::Console, exists},
         {"demo.tvl", WriteAsker::Console, demo_file},
-        {"./data/pic.tga", WriteAsker::Console, demo_file},
+        {"pack.zip", WriteAsker::Console, demo_file},
         {"demo.tvl", WriteAsker::Terminal, demo_file},
         {elsewhere.file("pic-again.tga"), WriteAsker::Terminal, demo_file},
         {"data/new.tvl", WriteAsker::Terminal,
