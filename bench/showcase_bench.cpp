@@ -8,7 +8,9 @@
 //   the key set's answer against the reload's;
 // - tarvel --video of the showcase at its window size: the wall time against the demo's length,
 //   and against the same ffmpeg command fed the same frames from a pipe (decoded back from
-//   the player's video by a second ffmpeg).
+//   the player's video by a second ffmpeg); the same export split over two processes
+//   (--jobs 2) against one; and a span of it (--from 36 --to 40, which warms up from the
+//   scene's start at 24 s) against the same frames exported from a start there (--start 36).
 // - tarvel --lsp with a showcase script open: a change of its text to the diagnostics published
 //   for it, against tarvel --check of the same folder;
 // - the maker's mode playing with 8 console clients on its WebSocket, each taking every event,
@@ -444,7 +446,17 @@ void bench_video(const fs::path& player, const fs::path& copy, const fs::path& s
     const int video_rounds = asked != nullptr ? std::max(1, std::atoi(asked)) : 1;
     const fs::path out = scratch / "showcase.mp4", music = scratch / "music.wav",
                    again = scratch / "floor.mp4";
-    std::vector<double> wall, length, floor;
+    std::vector<double> wall, length, floor, jobs, span, cold;
+    // The wall time of an export with `options`, or -1 when it fails.
+    auto timed = [&](const std::string& options) {
+        const auto begin = Clock::now();
+        if (run(quoted(player) + " --video " + quoted(scratch / "other.mp4") + " " + options + " " +
+                quoted(copy)) != 0) {
+            std::fprintf(stderr, "showcase_bench: tarvel --video %s failed\n", options.c_str());
+            return -1.0;
+        }
+        return rounds::seconds_since(begin);
+    };
     for (int r = 0; r < video_rounds; ++r) {
         auto begin = Clock::now();
         if (run(quoted(player) + " --video " + quoted(out) + " " + quoted(copy)) != 0) {
@@ -479,10 +491,16 @@ void bench_video(const fs::path& player, const fs::path& copy, const fs::path& s
             "-xerror " +
             quoted(again));
         floor.push_back(rounds::seconds_since(begin));
+        jobs.push_back(timed("--jobs 2"));
+        span.push_back(timed("--from 36 --to 40"));
+        cold.push_back(timed("--start 36 --end 40"));
     }
     rounds::row("--video of the showcase, wall time vs the demo's length", rounds::seconds, wall, length);
     rounds::row("--video of the showcase vs its frames piped into the same ffmpeg", rounds::seconds, wall,
                 floor);
+    rounds::row("--video --jobs 2 of the showcase vs one job", rounds::seconds, jobs, wall);
+    rounds::row("--video --from 36 --to 40 of the showcase (warm-up from 24) vs --start 36 --end 40",
+                rounds::seconds, span, cold);
 }
 
 }  // namespace

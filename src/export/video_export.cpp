@@ -61,6 +61,7 @@ struct Export {
     Uint32 started_ms = 0;
     Uint32 last_progress_ms = 0;
     bool progress = false;
+    int report_fd = -1;    // a span of --jobs: its progress goes to the parent on this pipe
     Demo* demo = nullptr;  // the demo being exported, ended when the last frame is taken
 } exporter;
 
@@ -273,16 +274,21 @@ void output_arguments(std::vector<std::string>& args, bool music, bool copy) {
 }
 
 void show_progress(bool last) {
-    if (!exporter.progress) return;
+    if (!exporter.progress && exporter.report_fd < 0) return;
     Uint32 now = SDL_GetTicks();
     if (!last && now - exporter.last_progress_ms < 250) return;
     exporter.last_progress_ms = now;
-    double seconds = (now - exporter.started_ms) / 1000.0;
-    double rate = seconds > 0 ? exporter.done / seconds : 0;
-    long left = rate > 0 ? std::lround((exporter.total - exporter.done) / rate) : 0;
-    std::fprintf(stderr, "\rVideo: frame %ld of %ld, %.1f frames/s, %ld:%02ld left  ", exporter.done,
-                 exporter.total, rate, left / 60, left % 60);
-    if (last) std::fputc('\n', stderr);
+    if (exporter.report_fd >= 0) {
+        // Never waits: a report the full pipe cannot take is lost, and the next one says more.
+        char report[48];
+        const int n = std::snprintf(report, sizeof report, "%ld %ld\n", exporter.done, exporter.total);
+        if (write(exporter.report_fd, report, static_cast<size_t>(n)) < 0) {
+        }
+        return;
+    }
+    const std::string line =
+        video_progress_line({{exporter.done, exporter.total}}, (now - exporter.started_ms) / 1000.0);
+    std::fprintf(stderr, "\r%s%s", line.c_str(), last ? "\n" : "");
     std::fflush(stderr);
 }
 
@@ -320,6 +326,11 @@ float warm_start(const Demo& demo, float t, float step) {
         }
     }
     return from;
+}
+
+// The frames drawn for `span`: those from the warm-up's start `warm_from` on.
+long span_work(const Demo& demo, float rate, VideoSpan span, float warm_from) {
+    return span.end - first_frame_at(demo.settings.demo_start, rate, warm_from);
 }
 
 // The window shows how the export goes four times a second: showing every frame would copy each
@@ -453,6 +464,20 @@ void video_export_prepare(const VideoRequest& request, Config& settings) {
     frame_output.present = present_and_encode;
     frame_output.swap = swap_now_and_then;
     frame_output.draws = draws;
+    // A span run by --jobs: the pipe its parent left it, kept from the encoder and from the
+    // environment of anything it starts.
+    if (const char* named = std::getenv(VIDEO_PROGRESS_FD); named != nullptr) {
+        char* end = nullptr;
+        const long fd = std::strtol(named, &end, 10);
+        struct stat st;
+        if (*named != '\0' && *end == '\0' && fd > 2 && fd < 1024 && fstat(static_cast<int>(fd), &st) == 0 &&
+            S_ISFIFO(st.st_mode)) {
+            exporter.report_fd = static_cast<int>(fd);
+            fcntl(exporter.report_fd, F_SETFD, FD_CLOEXEC);
+            fcntl(exporter.report_fd, F_SETFL, fcntl(exporter.report_fd, F_GETFL) | O_NONBLOCK);
+        }
+        unsetenv(VIDEO_PROGRESS_FD);
+    }
 }
 
 void video_export_start(Demo& demo) {
@@ -479,9 +504,7 @@ void video_export_start(Demo& demo) {
     const float first_time =
         frame_time(demo.settings.demo_start, demo.settings.record_fps, exporter.span.first);
     exporter.warm_from = warm_start(demo, first_time, 1.0f / demo.settings.record_fps);
-    exporter.total = exporter.span.end - exporter.span.first +
-                     (exporter.span.first -
-                      first_frame_at(demo.settings.demo_start, demo.settings.record_fps, exporter.warm_from));
+    exporter.total = span_work(demo, demo.settings.record_fps, exporter.span, exporter.warm_from);
     start = first_time;
     exporter.pixels.resize(static_cast<size_t>(exporter.width) * exporter.height * 3);
     exporter.upright.resize(exporter.pixels.size());
@@ -509,7 +532,7 @@ void video_export_start(Demo& demo) {
     // Any fatal error from here on leaves through exit: the encoder is stopped and its
     // incomplete output removed then.
     std::atexit(abandon);
-    exporter.progress = isatty(2) != 0;
+    exporter.progress = isatty(2) != 0 && exporter.report_fd < 0;
     exporter.started_ms = SDL_GetTicks();
 }
 
@@ -523,6 +546,8 @@ void video_export_finish() {
     }
     close(exporter.frames_fd);
     exporter.frames_fd = -1;
+    if (exporter.report_fd >= 0) close(exporter.report_fd);
+    exporter.report_fd = -1;
     encoder_wait();
     exporter.output_made = false;  // complete: it stays
 }
@@ -568,6 +593,8 @@ std::vector<VideoPart> video_plan(const Demo& demo, const VideoRequest& request,
         part.to = video_cut_time(demo.settings.demo_start, rate, spans[i].end);
         part.path = dir + "." + name + ".span-" + std::to_string(i + 1) + "-of-" +
                     std::to_string(spans.size()) + ".mkv";
+        const float first = frame_time(demo.settings.demo_start, rate, spans[i].first);
+        part.work = span_work(demo, rate, spans[i], warm_start(demo, first, 1.0f / rate));
         parts.push_back(part);
     }
     return parts;
@@ -635,4 +662,44 @@ void video_join(const Demo& demo, const VideoRequest& request, const std::vector
     exporter.output_made = false;
     close(list_fd);
     if (exporter.music_fd >= 0) close(exporter.music_fd);
+}
+
+std::string video_progress_line(const std::vector<VideoProgress>& spans, double seconds) {
+    long done = 0, total = 0;
+    for (const VideoProgress& span : spans) {
+        done += std::min(span.done, span.total);
+        total += span.total;
+    }
+    const double rate = seconds > 0 ? done / seconds : 0;
+    const long left = rate > 0 ? std::lround((total - done) / rate) : 0;
+    char line[160];
+    std::snprintf(line, sizeof line, "Video: frame %ld of %ld%s, %.1f frames/s, %ld:%02ld left  ", done,
+                  total, spans.size() > 1 ? (" in " + std::to_string(spans.size()) + " spans").c_str() : "",
+                  rate, left / 60, left % 60);
+    return line;
+}
+
+void video_progress_take(std::string& pending, const char* data, size_t size, VideoProgress& span) {
+    // A report is two counts of at most 19 digits: a longer line is no report.
+    constexpr size_t longest = 48;
+    for (size_t i = 0; i < size; ++i) {
+        if (data[i] != '\n') {
+            if (pending.size() <= longest) pending += data[i];
+            continue;
+        }
+        // A count: digits, and nothing that overflows.
+        auto count = [](const char*& at) {
+            char* end = nullptr;
+            errno = 0;
+            const long value = *at >= '0' && *at <= '9' ? std::strtol(at, &end, 10) : -1;
+            if (end == nullptr || errno != 0) return -1L;
+            at = end;
+            return value;
+        };
+        const char* at = pending.c_str();
+        const long done = count(at);
+        const long total = *at == ' ' ? count(++at) : -1;
+        if (pending.size() <= longest && done >= 0 && total >= 0 && *at == '\0') span = {done, total};
+        pending.clear();
+    }
 }

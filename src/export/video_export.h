@@ -66,6 +66,7 @@ struct VideoPart {
     float from = 0;
     float to = 0;
     std::string path;
+    long work = 0;  // frames it draws: its warm-up and its own
 };
 
 // After the scripts are read (no window): the export `request` asks for, cut into at most
@@ -79,3 +80,23 @@ void video_join(const Demo& demo, const VideoRequest& request, const std::vector
 
 // Removes the parts' files (regular files only: a name taken by anything else stays).
 void video_parts_remove(const std::vector<VideoPart>& parts);
+
+// --- Progress ---
+
+// The environment variable that names, in a span's process, the pipe it reports its progress
+// on instead of drawing a line of its own: "DONE TOTAL" lines, frames drawn of frames to draw.
+inline constexpr const char* VIDEO_PROGRESS_FD = "TARVEL_PROGRESS_FD";
+
+// How far a span is: frames drawn of frames to draw, the warm-up's among both.
+struct VideoProgress {
+    long done = 0;
+    long total = 0;
+};
+
+// The progress line of an export, its spans summed, `seconds` after it began: frames done of
+// frames, the rate, the time left.
+std::string video_progress_line(const std::vector<VideoProgress>& spans, double seconds);
+
+// Takes what a span wrote on its pipe into `span`: its last whole report counts, `pending`
+// keeps the start of a line (bounded), and anything but two counts is skipped.
+void video_progress_take(std::string& pending, const char* data, size_t size, VideoProgress& span);

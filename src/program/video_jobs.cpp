@@ -3,11 +3,13 @@
 #include "program/video_jobs.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -44,6 +46,46 @@ const std::vector<VideoPart>* parts_to_remove = nullptr;
 void remove_parts() {
     if (parts_to_remove != nullptr) video_parts_remove(*parts_to_remove);
 }
+
+// The spans' progress on the parent's terminal, from the pipe each span reports on.
+struct JobsProgress {
+    std::vector<int> pipes;  // read ends, -1 once a span's end is read
+    std::vector<std::string> pending;
+    std::vector<VideoProgress> spans;
+    std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point drawn;
+
+    // Reads what the spans wrote (never waiting) and draws the line four times a second, or now.
+    void update(bool last) {
+        for (size_t i = 0; i < pipes.size(); ++i) {
+            char buffer[512];
+            ssize_t n = -1;
+            while (pipes[i] >= 0 && (n = read(pipes[i], buffer, sizeof buffer)) != 0) {
+                if (n < 0 && errno == EINTR) continue;
+                if (n < 0) break;
+                video_progress_take(pending[i], buffer, static_cast<size_t>(n), spans[i]);
+            }
+            if (pipes[i] >= 0 && (n == 0 || last)) {
+                close(pipes[i]);
+                pipes[i] = -1;
+            }
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (!last && now - drawn < std::chrono::milliseconds(250)) return;
+        drawn = now;
+        const double seconds = std::chrono::duration<double>(now - started).count();
+        std::fprintf(stderr, "\r%s%s", video_progress_line(spans, seconds).c_str(), last ? "\n" : "");
+        std::fflush(stderr);
+    }
+
+    // Waits a quarter of a second at most for a report.
+    void wait() {
+        std::vector<pollfd> open;
+        for (int fd : pipes)
+            if (fd >= 0) open.push_back({fd, POLLIN, 0});
+        if (poll(open.data(), open.size(), 250) < 0 && errno != EINTR) usleep(250000);
+    }
+};
 
 }  // namespace
 
@@ -97,6 +139,18 @@ void video_jobs_run(const Demo& demo, const CliOptions& options, const VideoRequ
     std::atexit(remove_parts);
     std::vector<pid_t> children(parts.size(), -1);
     std::vector<int> logs(parts.size(), -1);
+    // On a terminal the spans report to the parent, which draws one line for all of them; each
+    // span's count starts as the plan's, the warm-up included.
+    const bool show = isatty(2) != 0;
+    JobsProgress progress;
+    std::vector<char*> env, reporting;
+    std::string named = std::string(VIDEO_PROGRESS_FD) + "=3";
+    for (char** e = environ; *e != nullptr; ++e)
+        if (std::strncmp(*e, named.c_str(), named.size() - 1) != 0) env.push_back(*e);
+    reporting = env;
+    reporting.push_back(named.data());
+    env.push_back(nullptr);
+    reporting.push_back(nullptr);
     for (size_t i = 0; i < parts.size(); ++i) {
         std::vector<std::string> args =
             video_part_command(options, parts[i], player, demo_dir, width, height, rate);
@@ -105,7 +159,7 @@ void video_jobs_run(const Demo& demo, const CliOptions& options, const VideoRequ
         argv.push_back(nullptr);
         const char* dir = std::getenv("TMPDIR");
         std::string name = std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") + "/tarvel-span-XXXXXX";
-        logs[i] = mkstemp(name.data());
+        logs[i] = mkostemp(name.data(), O_CLOEXEC);
         if (logs[i] < 0)
             fatal_error("Cannot create a scratch file in '%s': %s", name.c_str(), std::strerror(errno));
         unlink(name.c_str());
@@ -114,11 +168,21 @@ void video_jobs_run(const Demo& demo, const CliOptions& options, const VideoRequ
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
         posix_spawn_file_actions_adddup2(&actions, logs[i], 2);
+        int report[2] = {-1, -1};
+        if (show && pipe2(report, O_CLOEXEC | O_NONBLOCK) == 0) {
+            posix_spawn_file_actions_adddup2(&actions, report[1], 3);
+            progress.pipes.push_back(report[0]);
+        } else {
+            progress.pipes.push_back(-1);
+        }
+        progress.pending.emplace_back();
+        progress.spans.push_back({0, parts[i].work});
         std::fflush(stdout);
         std::fflush(stderr);
-        const int spawned =
-            posix_spawn(&children[i], player.c_str(), &actions, nullptr, argv.data(), environ);
+        const int spawned = posix_spawn(&children[i], player.c_str(), &actions, nullptr, argv.data(),
+                                        report[1] >= 0 ? reporting.data() : env.data());
         posix_spawn_file_actions_destroy(&actions);
+        if (report[1] >= 0) close(report[1]);
         if (spawned != 0) {
             children[i] = -1;
             fatal_error("Cannot start the player for span %zu of %zu: %s", i + 1, parts.size(),
@@ -127,10 +191,23 @@ void video_jobs_run(const Demo& demo, const CliOptions& options, const VideoRequ
     }
     // Every span is waited for before the first failure is reported, so that no child is left
     // writing a file that is then removed under it.
+    std::vector<int> statuses(parts.size(), -1);
+    for (size_t ended = 0; show && ended < parts.size();) {
+        progress.wait();
+        for (size_t i = 0; i < parts.size(); ++i) {
+            if (children[i] <= 0) continue;
+            const pid_t reaped = waitpid(children[i], &statuses[i], WNOHANG);
+            if (reaped == children[i] || (reaped < 0 && errno == ECHILD)) {
+                children[i] = -1;
+                ++ended;
+            }
+        }
+        progress.update(ended == parts.size());
+    }
     std::string failure;
     for (size_t i = 0; i < parts.size(); ++i) {
-        int status = 0;
-        while (waitpid(children[i], &status, 0) < 0 && errno == EINTR) {
+        int& status = statuses[i];
+        while (children[i] > 0 && waitpid(children[i], &status, 0) < 0 && errno == EINTR) {
         }
         const bool ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
         if (!ok && failure.empty()) {

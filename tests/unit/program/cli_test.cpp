@@ -194,4 +194,27 @@ TEST(VideoExport, ASplitExportIsCutOnKeyFrameIntervals) {
     }
 }
 
+TEST(VideoExport, TheProgressLineSumsWhatTheSpansReport) {
+    // Reports cut anywhere between reads, the last whole one counting; anything but two counts
+    // (signs, a third word, one that overflows, a line too long) leaves the last good one.
+    const std::pair<std::vector<std::string>, std::string> rows[] = {
+        {{"3 10\n"}, "3 10"},
+        {{"3 1", "0\n7 1", "0\n8"}, "7 10"},
+        {{"3 10\n", "x 10\n-1 10\n4 10 5\n4\n 4 10\n4 +10\n"}, "3 10"},
+        {{"3 10\n", "99999999999999999999 5\n", std::string(100, '1') + " 1\n", std::string(100, '2')},
+         "3 10"},
+    };
+    for (const auto& [reads, want] : rows) {
+        VideoProgress span{0, 60};
+        std::string pending;
+        for (const std::string& r : reads) video_progress_take(pending, r.data(), r.size(), span);
+        EXPECT_EQ(std::to_string(span.done) + " " + std::to_string(span.total), want) << reads[0];
+        EXPECT_LE(pending.size(), 64u);
+    }
+    // 15 of 60 frames in 3 s: 5 a second, 45 left take 9 s; a count past its total is held to it.
+    EXPECT_EQ(video_progress_line({{10, 20}, {5, 30}, {0, 10}}, 3),
+              "Video: frame 15 of 60 in 3 spans, 5.0 frames/s, 0:09 left  ");
+    EXPECT_EQ(video_progress_line({{25, 20}}, 0), "Video: frame 20 of 20, 0.0 frames/s, 0:00 left  ");
+}
+
 }  // namespace
