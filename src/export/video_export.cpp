@@ -518,8 +518,9 @@ void video_export_start(Demo& demo) {
     exporter.log_fd = scratch_file();
 
     int pipe_fds[2];
-    if (pipe(pipe_fds) != 0) fatal_error("Cannot start the video encoder: %s", std::strerror(errno));
-    fcntl(pipe_fds[1], F_SETFD, FD_CLOEXEC);
+    // Both ends close on exec: the encoder gets the read end as its standard input alone.
+    if (pipe2(pipe_fds, O_CLOEXEC) != 0)
+        fatal_error("Cannot start the video encoder: %s", std::strerror(errno));
     std::vector<std::string> args = encoder_arguments(exporter.music_fd);
     const int spawned = encoder_spawn(args, pipe_fds[0]);
     close(pipe_fds[0]);

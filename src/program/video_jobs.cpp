@@ -151,6 +151,17 @@ void video_jobs_run(const Demo& demo, const CliOptions& options, const VideoRequ
     reporting.push_back(named.data());
     env.push_back(nullptr);
     reporting.push_back(nullptr);
+    // A span that cannot start ends the export: the spans already started are stopped and
+    // waited for first, so that none is left writing a file the exit then removes.
+    auto stop_started = [&children] {
+        for (pid_t& child : children) {
+            if (child <= 0) continue;
+            kill(child, SIGTERM);
+            while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+            }
+            child = -1;
+        }
+    };
     for (size_t i = 0; i < parts.size(); ++i) {
         std::vector<std::string> args =
             video_part_command(options, parts[i], player, demo_dir, width, height, rate);
@@ -160,8 +171,10 @@ void video_jobs_run(const Demo& demo, const CliOptions& options, const VideoRequ
         const char* dir = std::getenv("TMPDIR");
         std::string name = std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") + "/tarvel-span-XXXXXX";
         logs[i] = mkostemp(name.data(), O_CLOEXEC);
-        if (logs[i] < 0)
+        if (logs[i] < 0) {
+            stop_started();
             fatal_error("Cannot create a scratch file in '%s': %s", name.c_str(), std::strerror(errno));
+        }
         unlink(name.c_str());
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
@@ -185,6 +198,7 @@ void video_jobs_run(const Demo& demo, const CliOptions& options, const VideoRequ
         if (report[1] >= 0) close(report[1]);
         if (spawned != 0) {
             children[i] = -1;
+            stop_started();
             fatal_error("Cannot start the player for span %zu of %zu: %s", i + 1, parts.size(),
                         std::strerror(spawned));
         }
