@@ -75,9 +75,11 @@ TEST(MakersMode, ReloadsChangedFilesAndOutlivesErrorsAtTheSameTime) {
 
     // A file that looks unchanged (size and time) is not read again when another file changes:
     // the frame turned over by an inverse effect shows the red kept, not the green written.
+    // Stamped before it is moved in, so that no look of the watcher sees it with a new time.
     const auto stamp = std::filesystem::last_write_time(demo.dir.file("data/back.tga"));
-    demo.picture("data/back.tga", 16, 16, green);
-    std::filesystem::last_write_time(demo.dir.file("data/back.tga"), stamp);
+    write_tga(elsewhere.file("back.tga"), 16, 16, solid_rgb(16, 16, green[0], green[1], green[2]));
+    std::filesystem::last_write_time(elsewhere.file("back.tga"), stamp);
+    std::filesystem::rename(elsewhere.file("back.tga"), demo.dir.file("data/back.tga"));
     demo.section("[efxInverse]\n" + span(0, 10, 5));
     demo.write();
     EXPECT_TRUE(settles(player, [](const TgaPicture& p) { return near(middle(p), cyan, 2); }));
