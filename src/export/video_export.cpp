@@ -65,17 +65,6 @@ struct Export {
     Demo* demo = nullptr;  // the demo being exported, ended when the last frame is taken
 } exporter;
 
-// An anonymous scratch file: unlinked at once, so nothing is left behind whatever happens.
-int scratch_file() {
-    const char* dir = std::getenv("TMPDIR");
-    std::string pattern = std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") + "/tarvel-XXXXXX";
-    int fd = mkstemp(pattern.data());
-    if (fd < 0)
-        fatal_error("Cannot create a scratch file in '%s': %s", pattern.c_str(), std::strerror(errno));
-    unlink(pattern.c_str());
-    return fd;
-}
-
 void write_all(int fd, const void* data, size_t size, const char* what) {
     if (const int error = fd_write_all(fd, data, size); error != 0)
         fatal_error("Cannot write %s: %s", what, std::strerror(error));
@@ -408,6 +397,16 @@ void encoder_wait() {
 }
 
 }  // namespace
+
+int scratch_file(int flags) {
+    const char* dir = std::getenv("TMPDIR");
+    std::string pattern = std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") + "/tarvel-XXXXXX";
+    int fd = mkostemp(pattern.data(), flags);
+    if (fd < 0)
+        fatal_error("Cannot create a scratch file in '%s': %s", pattern.c_str(), std::strerror(errno));
+    unlink(pattern.c_str());
+    return fd;
+}
 
 long export_frame_total(double start, double end, double rate) {
     if (!(end > start) || !(rate > 0)) return 0;

@@ -78,6 +78,10 @@ std::vector<VideoPart> video_plan(const Demo& demo, const VideoRequest& request,
 // missing part or a failed join is a fatal error that leaves no output.
 void video_join(const Demo& demo, const VideoRequest& request, const std::vector<VideoPart>& parts);
 
+// An anonymous scratch file under TMPDIR (or /tmp), unlinked at once so that nothing is left
+// behind whatever happens; `flags` as mkostemp(3) takes them. Fatal when none can be made.
+int scratch_file(int flags = 0);
+
 // Removes the parts' files (regular files only: a name taken by anything else stays).
 void video_parts_remove(const std::vector<VideoPart>& parts);
 

@@ -16,6 +16,7 @@
 #include <cstring>
 
 #include "base/error.h"
+#include "base/io.h"
 
 extern char** environ;
 
@@ -60,9 +61,7 @@ struct JobsProgress {
         for (size_t i = 0; i < pipes.size(); ++i) {
             char buffer[512];
             ssize_t n = -1;
-            while (pipes[i] >= 0 && (n = read(pipes[i], buffer, sizeof buffer)) != 0) {
-                if (n < 0 && errno == EINTR) continue;
-                if (n < 0) break;
+            while (pipes[i] >= 0 && (n = fd_read_some(pipes[i], buffer, sizeof buffer)) > 0) {
                 video_progress_take(pending[i], buffer, static_cast<size_t>(n), spans[i]);
             }
             if (pipes[i] >= 0 && (n == 0 || last)) {
@@ -138,7 +137,9 @@ void video_jobs_run(const Demo& demo, const CliOptions& options, const VideoRequ
     parts_to_remove = &parts;
     std::atexit(remove_parts);
     std::vector<pid_t> children(parts.size(), -1);
+    // Every span's log before any span starts: a failure to make one then leaves nothing running.
     std::vector<int> logs(parts.size(), -1);
+    for (int& log : logs) log = scratch_file(O_CLOEXEC);
     // On a terminal the spans report to the parent, which draws one line for all of them; each
     // span's count starts as the plan's, the warm-up included.
     const bool show = isatty(2) != 0;
@@ -168,14 +169,6 @@ void video_jobs_run(const Demo& demo, const CliOptions& options, const VideoRequ
         std::vector<char*> argv;
         for (std::string& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
-        const char* dir = std::getenv("TMPDIR");
-        std::string name = std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") + "/tarvel-span-XXXXXX";
-        logs[i] = mkostemp(name.data(), O_CLOEXEC);
-        if (logs[i] < 0) {
-            stop_started();
-            fatal_error("Cannot create a scratch file in '%s': %s", name.c_str(), std::strerror(errno));
-        }
-        unlink(name.c_str());
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
