@@ -216,7 +216,7 @@ TEST(Console, NobodyElseGetsInAndNoClientStallsTheShow) {
     ASSERT_EQ(ws->status(), 101);
     EXPECT_EQ(ws->ask(std::string(70000, 't')), "error frame over 65536 bytes");
     ASSERT_TRUE(ws->send("time", 2));
-    EXPECT_EQ(ws->receive(), "error commands come in whole text frames");
+    EXPECT_EQ(ws->reply(), "error commands come in whole text frames");
     EXPECT_EQ(ws->ask(std::string(65536, ' ')), "error empty command");
 
     // Eight clients at once, no ninth; one gone makes room.

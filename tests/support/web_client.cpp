@@ -168,8 +168,7 @@ std::string WebSocketClient::wait_for(const std::string& prefix, double seconds)
     return "";
 }
 
-std::string WebSocketClient::ask(const std::string& command, double seconds) {
-    if (!send(command)) return "";
+std::string WebSocketClient::reply(double seconds) {
     const auto deadline = after(seconds);
     while (Clock::now() < deadline) {
         std::string frame = receive(std::chrono::duration<double>(deadline - Clock::now()).count());

@@ -42,8 +42,12 @@ class WebSocketClient {
     std::string receive(double seconds = 10);
     // The next frame starting with `prefix`, skipping others.
     std::string wait_for(const std::string& prefix, double seconds = 10);
-    // Sends a command and returns the next frame that is not an event.
-    std::string ask(const std::string& command, double seconds = 10);
+    // The next frame that is not an event: the answer to what was sent.
+    std::string reply(double seconds = 10);
+    // Sends a command and returns its reply.
+    std::string ask(const std::string& command, double seconds = 10) {
+        return send(command) ? reply(seconds) : "";
+    }
 
   private:
     int fd_ = -1;
