@@ -19,19 +19,16 @@ struct Row {
 };
 
 #define SPAN "start 0\nend 2\n"
+#define LOADING "[loading]\nparam 1 1 1 1\nstring data/loading_back.tga\nstring data/loading_front.tga\n"
 
 const Row ROWS[] = {
     {"NoEnd", "[efxInverse]\nstart 0\n", "",
      "./row.tvl:1: warning: the section has no 'end' and is never played"},
     {"EndBeforeStart", "[efxInverse]\nend 2\nstart 1\n", "",
      "./row.tvl:3: warning: 'end' comes before 'start': the duration stays 2 s, counted from 0"},
-    {"SecondLoading",
-     "[loading]\nparam 1 1 1 1\nstring data/loading_back.tga\nstring data/loading_front.tga\n"
-     "[loading]\nparam 1 1 1 1\nstring data/loading_back.tga\nstring data/loading_front.tga\n",
-     "",
-     "./row.tvl:5: warning: a second loading section (the first is at ./row.tvl line 1): only the one read "
-     "last "
-     "is shown"},
+    {"SecondLoading", LOADING LOADING, "",
+     "./row.tvl:5: warning: a second loading section (the first is at ./row.tvl line 1): "
+     "only the one read last is shown"},
     {"OutsideTheWindow", "demo_start 3\n[efxInverse]\n" SPAN, "",
      "./row.tvl:2: warning: the section (0 to 2 s) ends before demo_start (3 s) and is never played"},
     {"UnusedFile", "", "data/spare.tga", "./data/spare.tga: warning: no script uses this file"},
