@@ -310,10 +310,9 @@ TEST(VideoExport, ManyProcessesMakeTheWholeExport) {
                     Not(AnyOf(HasSubstr("failed"), HasSubstr("span-"), HasSubstr("joining"))));
 }
 
-// 3840x2160 on a machine without an X server: the example's virtual display is smaller than the
-// window, and the picture is whole all the same (the back buffer is drawn off the screen), the
-// right way up, in the size and span the command line asks for over the scripts', and no frame
-// files.
+// 3840x2160 without an X server: the example's virtual display is smaller than the window, yet the
+// picture is whole (the back buffer is drawn off the screen), the right way up, in the command
+// line's size and span over the scripts', with no frame files.
 TEST(VideoExport, A2160pExportNeedsNoDisplay) {
     Demo demo;
     write_tga(demo.dir.file("data/split.tga"), 8, 8, quadrant_rgb(8, 8, red, red, green, blue));

@@ -1,6 +1,7 @@
 // Demos of pictures played with recording on: the recorded frames show what the viewer would have
 // seen and the loading screen.
 #include <filesystem>
+#include <tuple>
 
 #include "player.h"
 
@@ -29,9 +30,7 @@ TEST(Playback, FramesShowThePictureTheRightWayUp) {
     // Frames at 0 and 0.04 show the picture; the one at 0.08 stops it, and nothing is left.
     ASSERT_EQ(demo.frames(), (std::vector<std::string>{"00000000.tga", "00000001.tga", "00000002.tga"}));
     const TgaPicture f = demo.frame(1);
-    ASSERT_EQ(f.type, 2);
-    ASSERT_EQ(f.width, 150);
-    ASSERT_EQ(f.height, 90);
+    ASSERT_EQ(std::tuple(f.type, f.width, f.height), std::tuple(2, 150, 90)) << "uncompressed, 150 x 90";
     for (float fx : {0.1f, 0.4f}) {
         for (float fy : {0.7f, 0.8f}) EXPECT_EQ(colour_at(f, fx, fy), red) << fx << "," << fy;
         for (float fy : {0.2f, 0.3f}) EXPECT_EQ(colour_at(f, fx, fy), blue) << fx << "," << fy;
