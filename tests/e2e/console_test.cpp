@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <unistd.h>
 
+#include <regex>
 #include <thread>
 
 #include "player.h"
@@ -27,13 +28,12 @@ struct Served {
 
     explicit Served(Demo& d, const std::string& serve = "--serve=0") : demo(d), player(d, {serve}) {
         std::string err;
-        EXPECT_TRUE(wait_until([&] { return (err = player.err()).find("?token=") != std::string::npos; }))
-            << err;
-        const size_t at = err.find("Console: http://"), token_at = err.find("/?token=", at);
-        if (at == std::string::npos || token_at == std::string::npos) return;
-        port = std::atoi(err.c_str() + err.rfind(':', token_at) + 1);
-        token = err.substr(token_at + 8);
-        token.erase(token.find('\n'));
+        std::smatch m;
+        const std::regex url("Console: http://\\S+:([0-9]+)/\\?token=([0-9a-f]+)\n");
+        EXPECT_TRUE(wait_until([&] { return std::regex_search(err = player.err(), m, url); })) << err;
+        if (m.empty()) return;
+        port = std::stoi(m[1]);
+        token = m[2];
     }
     std::unique_ptr<WebSocketClient> socket(std::map<std::string, std::string> headers = {},
                                             const std::string& query = "", int receive_buffer = 0) {
