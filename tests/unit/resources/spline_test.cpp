@@ -112,9 +112,10 @@ TEST(SplineEval, DegenerateTimingsHoldWithoutNaN) {
 }
 
 TEST(SplineText, EditsRewriteOnlyTheNumbersThatMoveAndReadBackAsTheLoaderReadsThem) {
+    using Edit = std::function<std::string(SplineText&)>;
     struct Case {
         std::string before;
-        std::function<std::string(SplineText&)> edit;
+        Edit edit;
         std::string after;  // "" when refused: the bytes stay
         std::string refusal = "";
     };
@@ -123,39 +124,36 @@ TEST(SplineText, EditsRewriteOnlyTheNumbersThatMoveAndReadBackAsTheLoaderReadsTh
     std::string full = "1.000000000000";
     for (int i = 1; i < 16; ++i) full += " 1.000000000000";
     full += std::string(254 - 1 - full.size(), ' ') + "\n";
+    auto set = [](int key, int channel, float value) -> Edit {
+        return [=](SplineText& s) { return spline_text_set(s, key, channel, value); };
+    };
+    auto bias = [](int channel, float by, int from, int to) -> Edit {
+        return [=](SplineText& s) { return spline_text_bias(s, channel, by, from, to); };
+    };
+    auto insert = [](int at) -> Edit { return [=](SplineText& s) { return spline_text_insert(s, at); }; };
+    auto erase = [](int key) -> Edit { return [=](SplineText& s) { return spline_text_delete(s, key); }; };
     const Case cases[] = {
         // Separators, comments, blank lines and CR LF kept; the shortest text of 0.1f is "0.1".
-        {commas, [](SplineText& s) { return spline_text_set(s, 1, 2, 0.1f); },
-         "; eye\r\n10, 5, 0\r\n\r\n{20 0 0.1} tail\r\n"},
-        {commas, [](SplineText& s) { return spline_text_bias(s, 0, -2.5f, 0, 1); },
-         "; eye\r\n7.5, 5, 0\r\n\r\n{17.5 0 -5} tail\r\n"},
-        {commas, [](SplineText& s) { return spline_text_insert(s, 2); },
-         "; eye\r\n10, 5, 0\r\n\r\n{20 0 -5} tail\r\n{20 0 -5} tail\r\n"},
-        {commas, [](SplineText& s) { return spline_text_delete(s, 0); }, "; eye\r\n\r\n{20 0 -5} tail\r\n"},
+        {commas, set(1, 2, 0.1f), "; eye\r\n10, 5, 0\r\n\r\n{20 0 0.1} tail\r\n"},
+        {commas, bias(0, -2.5f, 0, 1), "; eye\r\n7.5, 5, 0\r\n\r\n{17.5 0 -5} tail\r\n"},
+        {commas, insert(2), "; eye\r\n10, 5, 0\r\n\r\n{20 0 -5} tail\r\n{20 0 -5} tail\r\n"},
+        {commas, erase(0), "; eye\r\n\r\n{20 0 -5} tail\r\n"},
         // Inner segments of t^2 keys follow t^2: halfway between 1 and 4 lies 1.5^2.
-        {"0\n1\n4\n9\n16\n", [](SplineText& s) { return spline_text_insert(s, 2); },
-         "0\n1\n2.25\n4\n9\n16\n"},
-        {"5", [](SplineText& s) { return spline_text_insert(s, 1); }, "5\n5"},
-        {"\xEF\xBB\xBF-1 2", [](SplineText& s) { return spline_text_insert(s, 0); },
-         "\xEF\xBB\xBF-1 2\n-1 2"},
-        {sixteen, [](SplineText& s) { return spline_text_set(s, 0, 15, 0.25f); },
-         "0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 0.25\n"},
+        {"0\n1\n4\n9\n16\n", insert(2), "0\n1\n2.25\n4\n9\n16\n"},
+        {"5", insert(1), "5\n5"},
+        {"\xEF\xBB\xBF-1 2", insert(0), "\xEF\xBB\xBF-1 2\n-1 2"},
+        {sixteen, set(0, 15, 0.25f), "0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 0.25\n"},
         // No exponent: the reader would stop at its 'e'.
-        {"5\n", [](SplineText& s) { return spline_text_set(s, 0, 0, 1e-7f); }, "0.0000001\n"},
-        {"5\n", [](SplineText& s) { return spline_text_delete(s, 0); }, "",
-         "a spline keeps at least one key"},
-        {"5\n", [](SplineText& s) { return spline_text_set(s, 1, 0, 1); }, "", "key 1 out of range (1 keys)"},
-        {"5\n", [](SplineText& s) { return spline_text_set(s, 0, 1, 1); }, "",
-         "channel 1 out of range (1 channels)"},
-        {"5\n", [](SplineText& s) { return spline_text_set(s, 0, 0, NAN); }, "",
-         "the value is not a finite number"},
-        {"3" + std::string(38, '0') + "\n", [](SplineText& s) { return spline_text_bias(s, 0, 3e38f, 0, 0); },
-         "", "the value would not be a finite number"},
-        {"5\n", [](SplineText& s) { return spline_text_insert(s, 2); }, "",
-         "position 2 out of range (0 to 1)"},
+        {"5\n", set(0, 0, 1e-7f), "0.0000001\n"},
+        {"5\n", erase(0), "", "a spline keeps at least one key"},
+        {"5\n", set(1, 0, 1), "", "key 1 out of range (1 keys)"},
+        {"5\n", set(0, 1, 1), "", "channel 1 out of range (1 channels)"},
+        {"5\n", set(0, 0, NAN), "", "the value is not a finite number"},
+        {"3" + std::string(38, '0') + "\n", bias(0, 3e38f, 0, 0), "",
+         "the value would not be a finite number"},
+        {"5\n", insert(2), "", "position 2 out of range (0 to 1)"},
         // 16 numbers and blanks filling 254 bytes: a longer number would cut the line in two.
-        {full, [](SplineText& s) { return spline_text_set(s, 0, 0, 1e-30f); }, "",
-         "a line would grow longer than 255 bytes"},
+        {full, set(0, 0, 1e-30f), "", "a line would grow longer than 255 bytes"},
     };
     for (const Case& c : cases) {
         SplineText s;
