@@ -70,17 +70,29 @@ TEST(SplineLoad, RefusalsNameTheFile) {
               "Spline: error loading '/nonexistent/x.spl'");
 }
 
-TEST(SplineEval, TwoKeysFollowTheChordInEveryChannelAndWriteNoOther) {
+TEST(SplineEval, TwoKeysFollowTheChordAndDegenerateTimingsHoldWithoutNaN) {
     // Both tangents equal the chord, and the Hermite cubic then reduces to a straight line.
-    auto s = load_text("2 -1\n6 3\n", 4);
+    auto two = load_text("2 -1\n6 3\n", 4);
     float out[SPLINE_MAX_CHANNELS];
     std::fill(std::begin(out), std::end(out), 99.0f);
     for (float t : {-1.0f, 0.0f, 0.5f, 2.5f, 4.0f}) {
-        ASSERT_EQ(spline_eval(s.get(), out, t), 2);
+        ASSERT_EQ(spline_eval(two.get(), out, t), 2);
         EXPECT_NEAR(out[0], 2 + t, 1e-5) << t;
         EXPECT_NEAR(out[1], -1 + t, 1e-5) << t;
     }
-    EXPECT_EQ(out[2], 99);
+    EXPECT_EQ(out[2], 99) << "a channel the spline does not have is written";
+    auto single = load_text("4 5 6\n", 3);
+    EXPECT_EQ(single->keys[0].time, 0) << "the key time must not be 0 x (3 / 0)";
+    for (float t : {-2.0f, 1.5f, 100.0f}) {
+        ASSERT_EQ(spline_eval(single.get(), out, t), 3);
+        EXPECT_EQ(out[2], 6);
+    }
+    // A zero duration, or one that overflows to infinity, steps from the first to the last key.
+    for (float duration : {0.0f, INFINITY}) {
+        auto s = load_text("10\n20\n30\n", duration);
+        EXPECT_EQ((std::vector<float>{eval1(*s, -1), eval1(*s, 0), eval1(*s, 0.5f)}),
+                  (std::vector<float>{10, 30, 30}));
+    }
 }
 
 TEST(SplineEval, InnerSegmentsReproduceAQuadraticAndTheEndsTakeTheChord) {
@@ -93,22 +105,6 @@ TEST(SplineEval, InnerSegmentsReproduceAQuadraticAndTheEndsTakeTheChord) {
     // The Hermite weights at s = -1 are -4, -4, 5 and -2.
     EXPECT_EQ((std::vector<float>{eval1(*s, 0.5f), eval1(*s, 4), eval1(*s, 9), eval1(*s, -1)}),
               (std::vector<float>{0.375f, 16, 16, -3}));
-}
-
-TEST(SplineEval, DegenerateTimingsHoldWithoutNaN) {
-    auto single = load_text("4 5 6\n", 3);
-    EXPECT_EQ(single->keys[0].time, 0) << "the key time must not be 0 x (3 / 0)";
-    float out[SPLINE_MAX_CHANNELS];
-    for (float t : {-2.0f, 1.5f, 100.0f}) {
-        ASSERT_EQ(spline_eval(single.get(), out, t), 3);
-        EXPECT_EQ(out[2], 6);
-    }
-    // A zero duration, or one that overflows to infinity, steps from the first to the last key.
-    for (float duration : {0.0f, INFINITY}) {
-        auto s = load_text("10\n20\n30\n", duration);
-        EXPECT_EQ((std::vector<float>{eval1(*s, -1), eval1(*s, 0), eval1(*s, 0.5f)}),
-                  (std::vector<float>{10, 30, 30}));
-    }
 }
 
 TEST(SplineText, EditsRewriteOnlyTheNumbersThatMoveAndReadBackAsTheLoaderReadsThem) {

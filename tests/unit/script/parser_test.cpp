@@ -104,9 +104,8 @@ TEST_F(ScriptTest, ScriptsAndTheSectionsTheyMake) {
          "1.5\nsync x\n",
          "image 7..5 (5) layer 3 syncs 1.5 0 splines a.spl:0 b.spl:5 d.spl:5"},
         {"[image]\nalpha LESS 0.2\n[image]\nalpha LESS\n[efxFader]\r\nalpha LESS 0.3 x\n[sound]\tx\n",
-         "image 0..0 (0) layer 0 alpha 513 0.2..0.2 | image 0..0 (0) layer 0 alpha 513 0..0 | efxFader 0..0 "
-         "(0) layer "
-         "0 alpha 513 0.3..0.3 | sound 0..0 (0) layer 0"},
+         "image 0..0 (0) layer 0 alpha 513 0.2..0.2 | image 0..0 (0) layer 0 alpha 513 0..0 | "
+         "efxFader 0..0 (0) layer 0 alpha 513 0.3..0.3 | sound 0..0 (0) layer 0"},
         {"[image]\n" + repeated("param 1 1\n", 16) + repeated("sync 2\n", 32),
          "image 0..0 (0) layer 0 params" + repeated(" 1", 32) + " syncs" + repeated(" 2", 32)},
         // A line of exactly the limit fits, and so does a last line without its end.
@@ -195,7 +194,7 @@ TEST_F(ScriptTest, ConfigurationValuesByType) {
     EXPECT_EQ(settings.gl_height, 1);   // "%d" stops at the e
     EXPECT_EQ(settings.texture_detail, INT_MAX);
     EXPECT_EQ(settings.gl_bpp, INT_MIN);
-    EXPECT_TRUE(parsed_sections().empty());
+    EXPECT_EQ(sections.head, nullptr);
 }
 
 TEST(ScriptVector, ReadsNumberCharactersOnlyAndChecksCapacityBeforeStoring) {
