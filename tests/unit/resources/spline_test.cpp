@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
@@ -166,30 +165,26 @@ TEST(SplineText, EditsRewriteOnlyTheNumbersThatMoveAndReadBackAsTheLoaderReadsTh
     }
 }
 
-TEST(SplineText, UndoingEveryEditGivesTheOriginalBytes) {
-    const std::string original = "; path\r\n{0, 1, 2}\r\n3, 4 ,5\r\n\r\n-6 -7 -8 ; end\r\n";
-    SplineText s;
-    ASSERT_EQ(spline_text_parse(original, s), "");
-    SplineHistory history;
-    std::srand(31);
-    for (int i = 0; i < 200; ++i) {
-        const std::string before = s.bytes;
-        const int n = static_cast<int>(s.keys.size());
-        const int pick = std::rand() % 4;
-        const std::string why =
-            pick == 0   ? spline_text_set(s, std::rand() % n, std::rand() % 3, std::rand() % 999 / 7.0f)
-            : pick == 1 ? spline_text_insert(s, std::rand() % (n + 1))
-            : pick == 2 ? spline_text_delete(s, std::rand() % n)
-                        : spline_text_bias(s, std::rand() % 3, 0.3f, 0, n - 1);
-        if (why.empty()) history.push({"a.spl", before, s.bytes});
+// Undo takes edits back newest first and redo makes the last one undone again; a new edit forgets
+// what was undone. Past its byte budget the history forgets the oldest edits, but never the newest.
+TEST(SplineText, HistoryUndoesNewestFirstAndForgetsTheOldestPastItsBudget) {
+    SplineHistory history(6);  // the before and after bytes of three one-byte edits
+    std::string bytes = "a";
+    for (const char* next : {"b", "c", "d", "e"}) {
+        history.push({"a.spl", bytes, next});
+        bytes = next;
     }
-    EXPECT_NE(s.bytes, original);
-    std::string last_undone;
-    while (const SplineEdit* edit = history.undo()) last_undone = edit->before;
-    EXPECT_EQ(last_undone, original);
-    const SplineEdit* again = history.redo();
-    ASSERT_NE(again, nullptr);
-    EXPECT_EQ(again->before, original);
-    history.push({"a.spl", "x", "y"});
+    std::string undone;
+    while (const SplineEdit* edit = history.undo()) undone += edit->before;
+    EXPECT_EQ(undone, "dcb");
+    for (const char* after : {"c", "d"}) {
+        const SplineEdit* again = history.redo();
+        ASSERT_NE(again, nullptr);
+        EXPECT_EQ(again->after, after);
+    }
+    history.push({"a.spl", "d", "x"});
     EXPECT_EQ(history.redo(), nullptr) << "a new edit forgets what was undone";
+    SplineHistory small(1);
+    small.push({"a.spl", "long", "longer"});
+    EXPECT_NE(small.undo(), nullptr);
 }
