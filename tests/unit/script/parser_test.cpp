@@ -230,7 +230,6 @@ TEST_F(Discovery, DepthFirstInListingOrder) {
 TEST_F(Discovery, ScriptsAreFilesWithTvlAnywhereInTheirName) {
     for (const char* name : {"a.tvl.bak", "b.TVL", "c.tvlx", "dtvl", "e.tv", "scenes.tvl/inner.tvl"})
         write_file(dir.file(name), tagged(name));
-    write_file(dir.file("readme.txt"), "gl_width 1\n");
     // Neither a pipe nor a link loop stops the walk; a link to another directory of the demo is
     // walked again.
     ASSERT_EQ(mkfifo(dir.file("pipe.tvl").c_str(), 0600), 0);
@@ -246,21 +245,18 @@ TEST_F(Discovery, ScriptsAreFilesWithTvlAnywhereInTheirName) {
     ASSERT_EQ(discover(), "");
     EXPECT_EQ(parsed_tags(sections, true),
               (std::vector<std::string>{"a.tvl.bak", "c.tvlx", "scenes.tvl/inner.tvl", "x", "y", "y"}));
-    EXPECT_EQ(settings.gl_width, 800);
 }
 
 TEST_F(Discovery, ArchivesOfAnyNameAreWalkedAndNamedInThePath) {
     for (const char* archive : {"data.dat", "up.ZIP", "bare", "pack.tvl"}) {
         write_file(dir.file("src/in.tvl"), tagged(archive));
         write_file(dir.file("src/sub.tvl/deep.tvl"), tagged(std::string(archive) + " deep"));
-        write_file(dir.file("src/notes.txt"), "gl_width 1\n");
         pack(dir.file("src"), dir.file(archive));
     }
     ASSERT_EQ(discover(), "");
     EXPECT_EQ(parsed_tags(sections, true),
               (std::vector<std::string>{"bare", "bare deep", "data.dat", "data.dat deep", "pack.tvl",
                                         "pack.tvl deep", "up.ZIP", "up.ZIP deep"}));
-    EXPECT_EQ(settings.gl_width, 800);
 
     // The path named in a message runs through the archive and may pass 255 characters.
     reset();
