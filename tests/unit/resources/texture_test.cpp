@@ -151,7 +151,6 @@ TEST_F(TextureTest, LoadGivesTheImageOrNamesThePathInItsMessage) {
     ScopedChdir cd(dir.path);
     for (const ImageCase& c : image_cases) {
         SCOPED_TRACE(c.name);
-        texture_table_reset();
         if (!c.bytes.empty()) media::save(c.file, c.bytes);
         int handle = -1;
         EXPECT_EQ(fatal_message_of([&] { handle = texture_load(c.file, c.detail); }), c.message);
