@@ -146,8 +146,9 @@ try:
                              for i, want in ((1, first["start"]), (3, target["start"])))
         check(wait(loop_near), "the loop from %s to %s: %s" % (first["start"], target["start"], loop_text.text))
 
-        # A section's box opens its curves; a key dragged up is one edit of the file, its
-        # data-value and the player's picture, which Ctrl+Z takes back; a second page follows.
+        # A section's box opens its curves; a key dragged up is one edit of the file and its
+        # data-value, which Ctrl+Z takes back; a second page follows. (What the picture does on an
+        # edit and its undo is the socket's to show, not the page's.)
         spline_path = os.path.join(demo_dir, "data/image.spl")
         spline_before = open(spline_path).read()
         image = [b for b in boxes() if b.get_attribute("data-type") == "image"][0]
@@ -161,12 +162,8 @@ try:
         check(wait(lambda: len(browser.find_elements(By.CSS_SELECTOR, "#curves .curve")) == 1), "a channel alone")
         point = lambda: browser.find_element(By.CSS_SELECTOR, '#curves .key[data-key="0"][data-channel="0"]')
         value = lambda: float(point().get_attribute("data-value"))
+        # Away from 0 s, where the play head would lie over the first key and take the press.
         check(wait(lambda: ask("time") == "ok 0.000 paused") and ask("seek 0.5") == "ok", "at 0.5 s")
-
-        def picture(name):
-            check(ask("screenshot " + name) == "ok", "screenshot " + name)
-            return open(os.path.join(demo_dir, name), "rb").read()
-        picture_before = picture("page-before.tga")
         ActionChains(browser).move_to_element(point()).click_and_hold().move_by_offset(0, -60).release().perform()
         check(wait(lambda: open(spline_path).read() != spline_before), "the drag writes the file")
         dragged = open(spline_path).read()
@@ -174,7 +171,6 @@ try:
               "only the dragged number changed: %r" % dragged)
         check(wait(lambda: value() > 0.5 and float(dragged.split(" ")[0]) == value()),
               "data-value %s follows the file %r" % (value(), dragged))
-        check(picture("page-dragged.tga") != picture_before, "the picture changes")
         first_tab = browser.current_window_handle
         browser.switch_to.new_window("tab")
         browser.get(url)
@@ -187,7 +183,6 @@ try:
         ActionChains(browser).key_down(Keys.CONTROL).send_keys("z").key_up(Keys.CONTROL).perform()
         check(wait(lambda: open(spline_path).read() == spline_before), "Ctrl+Z gives the file back")
         check(wait(lambda: value() == 0.5), "and the data-value")
-        check(picture("page-undone.tga") == picture_before, "and the picture")
 
         # From above (x right, z down), a key of the eye's path dragged right and down is one edit
         # of both: the file and both curves' points follow, and one undo takes both back.

@@ -1,9 +1,11 @@
 // The maker's console without a browser: its WebSocket speaks the standard-input protocol and
 // pushes the show's events, its time line is served as JSON and SVG, and nobody without the
 // run's token, from another host name or another page gets in.
+#include <gmock/gmock.h>
 #include <nlohmann/json.hpp>
 #include <unistd.h>
 
+#include <regex>
 #include <thread>
 
 #include "player.h"
@@ -12,6 +14,8 @@
 #include "web_client.h"
 
 namespace {
+
+using ::testing::StartsWith;
 
 const Rgb grey{128, 128, 128};
 
@@ -24,18 +28,16 @@ struct Served {
 
     explicit Served(Demo& d, const std::string& serve = "--serve=0") : demo(d), player(d, {serve}) {
         std::string err;
-        EXPECT_TRUE(wait_until([&] { return (err = player.err()).find("?token=") != std::string::npos; }))
-            << err;
-        const size_t at = err.find("Console: http://"), token_at = err.find("/?token=", at);
-        if (at == std::string::npos || token_at == std::string::npos) return;
-        port = std::atoi(err.c_str() + err.rfind(':', token_at) + 1);
-        token = err.substr(token_at + 8);
-        token.erase(token.find('\n'));
+        std::smatch m;
+        const std::regex url("Console: http://\\S+:([0-9]+)/\\?token=([0-9a-f]+)\n");
+        EXPECT_TRUE(wait_until([&] { return std::regex_search(err = player.err(), m, url); })) << err;
+        if (m.empty()) return;
+        port = std::stoi(m[1]);
+        token = m[2];
     }
-    std::string origin() const { return "http://127.0.0.1:" + std::to_string(port); }
     std::unique_ptr<WebSocketClient> socket(std::map<std::string, std::string> headers = {},
                                             const std::string& query = "", int receive_buffer = 0) {
-        if (headers.empty()) headers = {{"Origin", origin()}};
+        if (headers.empty()) headers = {{"Origin", "http://127.0.0.1:" + std::to_string(port)}};
         return std::make_unique<WebSocketClient>(port, "/ws" + (query.empty() ? "?token=" + token : query),
                                                  headers, receive_buffer);
     }
@@ -46,16 +48,14 @@ struct Served {
     }
 };
 
-void write_demo(Demo& demo) {
+}  // namespace
+
+TEST(Console, TheSocketSpeaksTheProtocolTellsTheEventsLetsNobodyElseInAndNoClientStallsTheShow) {
+    Demo demo;
     demo.set("record 0");
     demo.picture("data/grey.tga", 8, 8, grey);
     demo.background("data/grey.tga", 0, 10);
     demo.section("[efxInverse]\n" + span(2, 4, 3));
-}
-
-TEST(Console, TheSocketSpeaksTheProtocolAndTellsTheShowsEvents) {
-    Demo demo;
-    write_demo(demo);
     Served served(demo);
     MakerSession& player = served.player;
     auto ws = served.socket();
@@ -65,17 +65,14 @@ TEST(Console, TheSocketSpeaksTheProtocolAndTellsTheShowsEvents) {
     // Each command is answered as standard input answers it, and standard input goes on working.
     for (const char* command : {"pause", "seek 2.5", "time", "loop 1 2", "bogus", "seek -1", "loop 3 1"})
         EXPECT_EQ(ws->ask(command), player.ask(command)) << command;
-    EXPECT_EQ(player.ask("time"), "ok 2.500 paused");
-    EXPECT_EQ(ws->ask("screenshot shots/here.tga"),
-              "error cannot write 'shots/here.tga': No such file or directory");
     EXPECT_EQ(ws->ask("screenshot here.tga"), "ok");
     demo.file("notes.txt", "the maker's");  // which standard input could replace
     EXPECT_EQ(ws->ask("screenshot notes.txt"),
               "error cannot write 'notes.txt': it exists and the player did not write it");
     EXPECT_TRUE(std::filesystem::exists(demo.dir.file("here.tga")));
     for (const char* outside : {"screenshot /tmp/x.tga", "screenshot ../x.tga", "screenshot a/../../x.tga"})
-        EXPECT_EQ(ws->ask(outside).rfind("error the console writes screenshots inside the demo folder", 0),
-                  0u);
+        EXPECT_THAT(ws->ask(outside),
+                    StartsWith("error the console writes screenshots inside the demo folder"));
 
     // Events: the loop as set, the time when it changes while paused, and often while playing.
     auto fresh = served.socket();
@@ -87,13 +84,12 @@ TEST(Console, TheSocketSpeaksTheProtocolAndTellsTheShowsEvents) {
     EXPECT_EQ(player.ask("play"), "ok");
     int playing = 0;
     float last = 0;
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-    while (std::chrono::steady_clock::now() < until) {
-        std::string e = fresh->wait_for("event time", 1);
-        if (e.size() < 11 || e.find(" playing") == std::string::npos) continue;
-        float t = std::stof(e.substr(11));
-        EXPECT_GE(t, last);
-        last = t;
+    for (const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+         std::chrono::steady_clock::now() < until;) {
+        const std::string e = fresh->wait_for("event time", 1);
+        if (!e.ends_with(" playing")) continue;
+        EXPECT_GE(std::stof(e.substr(11)), last) << e;
+        last = std::stof(e.substr(11));
         ++playing;
     }
     EXPECT_GE(playing, 10);
@@ -102,8 +98,8 @@ TEST(Console, TheSocketSpeaksTheProtocolAndTellsTheShowsEvents) {
     EXPECT_EQ(fresh->ask("pause"), "ok");
     demo.sections.back() += "bogus 1\n";
     demo.write();
-    std::string reload = fresh->wait_for("event reload", 15);
-    EXPECT_EQ(reload.rfind("event reload error Unknown section variable", 0), 0u) << reload;
+    EXPECT_THAT(fresh->wait_for("event reload", 15),
+                StartsWith("event reload error Unknown section variable"));
     nlohmann::json t = served.timeline();
     ASSERT_EQ(t["problems"].size(), 1u) << t.dump();
     EXPECT_EQ(t["problems"][0]["severity"], "error");
@@ -130,8 +126,6 @@ TEST(Console, TheSocketSpeaksTheProtocolAndTellsTheShowsEvents) {
     copy.picture("data/grey.tga", 8, 8, grey);
     ASSERT_EQ(copy.run({.args = {"--timeline", copy.dir.file("t.svg")}}).exit_status, 0);
     EXPECT_EQ(svg.body, read_file(copy.dir.file("t.svg")));
-    EXPECT_NE(http_get(served.port, "/?token=" + served.token).body.find("id=\"problems\""),
-              std::string::npos);
 
     // The loudness follows the music, also when only its file changed: silence, then a sweep.
     auto loudest = [&] {
@@ -148,20 +142,14 @@ TEST(Console, TheSocketSpeaksTheProtocolAndTellsTheShowsEvents) {
     demo.file("data/music.wav", sweep_wav(24000, 1));
     EXPECT_EQ(fresh->wait_for("event reload", 15), "event reload ok");
     EXPECT_GT(loudest(), 0.1);
+    fresh.reset();
 
-    EXPECT_EQ(ws->ask("quit"), "ok");
-    EXPECT_EQ(player.wait_exit(), 0);
-}
-
-TEST(Console, NobodyElseGetsInAndNoClientStallsTheShow) {
-    Demo demo;
-    write_demo(demo);
-    Served served(demo);
+    // Nobody else gets in.
     const int port = served.port;
     const std::string good = "/timeline.json?token=" + served.token,
                       host = "127.0.0.1:" + std::to_string(port);
-    ASSERT_EQ(served.player.ask("pause"), "ok");  // loaded and standing still
-    const long memory_before = served.player.memory_kb();
+    ASSERT_EQ(player.ask("pause"), "ok");  // standing still
+    const long memory_before = player.memory_kb();
     // Hostile requests, each refused with its status and no body: without the token, naming
     // another host (or two), not HTTP, a head past 8 KB, a socket with a bad key (which must not
     // take one of the eight places: they are all taken below).
@@ -202,18 +190,13 @@ TEST(Console, NobodyElseGetsInAndNoClientStallsTheShow) {
 
     // A frame that claims a gigabyte is answered before its payload and read past, not kept.
     auto big = served.socket();
-    std::string gigabyte = "\x81\xff";
-    for (int shift = 56; shift >= 0; shift -= 8)
-        gigabyte += static_cast<char>(((1ull << 30) >> shift) & 0xff);
-    gigabyte += std::string(4, '\x11');
+    const std::string gigabyte("\x81\xff\0\0\0\0\x40\0\0\0\x11\x11\x11\x11", 14);  // 2^30, then the mask
     ASSERT_TRUE(big->send_raw(gigabyte + std::string(100 << 20, 'x'), 20));
     EXPECT_EQ(big->wait_for("error"), "error frame over 65536 bytes");
     big.reset();
-    EXPECT_LT(served.player.memory_kb() - memory_before, 64 * 1024 * SANITIZER_MEMORY_FACTOR);
+    EXPECT_LT(player.memory_kb() - memory_before, 64 * 1024 * SANITIZER_MEMORY_FACTOR);
 
     // Frames a command never comes in: answered with an error, the socket kept.
-    auto ws = served.socket();
-    ASSERT_EQ(ws->status(), 101);
     EXPECT_EQ(ws->ask(std::string(70000, 't')), "error frame over 65536 bytes");
     ASSERT_TRUE(ws->send("time", 2));
     EXPECT_EQ(ws->reply(), "error commands come in whole text frames");
@@ -231,12 +214,12 @@ TEST(Console, NobodyElseGetsInAndNoClientStallsTheShow) {
     ASSERT_TRUE(wait_until([&] { return (slow = served.socket({}, "", 2048))->status() == 101; }, 10));
     for (int i = 0; i < 4000 && slow->send("time " + std::string(200, ' ')); ++i) {
     }
-    EXPECT_EQ(served.player.ask("seek 0"), "ok");
-    EXPECT_EQ(served.player.ask("play"), "ok");
+    EXPECT_EQ(player.ask("seek 0"), "ok");
+    EXPECT_EQ(player.ask("play"), "ok");
     std::this_thread::sleep_for(std::chrono::milliseconds(600));
-    const std::string later = served.player.ask("time");
+    const std::string later = player.ask("time");
     EXPECT_GT(std::stof(later.substr(3)), 0.3f) << later;
-    EXPECT_EQ(clients.front()->ask("hello").rfind("ok tarvel 3 ", 0), 0u);
+    EXPECT_THAT(clients.front()->ask("hello"), StartsWith("ok tarvel 3 "));
 
     // A port taken is an error before any window opens.
     Demo other;
@@ -258,8 +241,8 @@ TEST(Console, NobodyElseGetsInAndNoClientStallsTheShow) {
     EXPECT_EQ(http_get(open.port, page, "rebound.example" + open_port).status, 403);
     EXPECT_EQ(http_get(open.port, page, "127.0.0.1" + open_port).status, 200);
     EXPECT_EQ(open.player.ask("quit"), "ok");
-    EXPECT_EQ(served.player.ask("quit"), "ok");
-    EXPECT_EQ(served.player.wait_exit(), 0);
+    EXPECT_EQ(ws->ask("quit"), "ok");
+    EXPECT_EQ(player.wait_exit(), 0);
 }
 
 TEST(Console, SplineEditsAreWrittenBackShownAtOnceAndUndone) {
@@ -323,15 +306,11 @@ TEST(Console, SplineEditsAreWrittenBackShownAtOnceAndUndone) {
          "turned\n"},
         {"key delete data/image.spl 0", "ok", "data/image.spl",
          "; the picture\n\n{1 1 1 0 0 45 0 0 0 0 0 0 0 0 0 0} ; turned\n"},
-        {"key delete data/still.spl 0", "error a spline keeps at least one key", "data/still.spl", ""},
         {"key set data/still.spl 0 6 -0.5", "ok", "data/still.spl", "0.5 0.5 0.5 0 0 0 -0.5 0.5 0"},
-        {"key insert data/still.spl 1", "ok", "data/still.spl",
-         "0.5 0.5 0.5 0 0 0 -0.5 0.5 0\n0.5 0.5 0.5 0 0 0 -0.5 0.5 0"},
         {"key bias data/level.spl 0 0.5 1 2", "ok", "data/level.spl", "1\n2.5\n3.5\n"},
         {"key insert data/level.spl 1", "ok", "data/level.spl", "1\n1.78125\n2.5\n3.5\n"},
         {"key set data/none.spl 0 0 1", "error no section of the demo uses the spline file 'data/none.spl'",
          "data/eye.spl", ""},
-        {"key set data/eye.spl 2 0 1", "error key 2 out of range (2 keys)", "data/eye.spl", ""},
         {"key set data/eye.spl 0 0 1 12 1", "error channel 12 out of range (12 channels)", "data/eye.spl",
          ""},
         {"key set pack/packed.spl 0 0 1", "error pack/packed.spl is inside pack.zip: unpack it to edit",
@@ -398,5 +377,3 @@ TEST(Console, ThePageShowsTheShowAndDrivesIt) {
     EXPECT_EQ(std::system(command.c_str()), 0)
         << read_file(log) << read_file(demo.dir.file(".console-stderr"));
 }
-
-}  // namespace

@@ -3,7 +3,6 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,14 +11,19 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <gmock/gmock.h>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <thread>
 
 #include "base/io.h"
 #include "media_files.h"
 #include "player.h"
+#include "web_client.h"
 
 using json = nlohmann::json;
+using ::testing::AllOf, ::testing::Contains, ::testing::ElementsAre, ::testing::HasSubstr, ::testing::IsEmpty,
+    ::testing::Not, ::testing::SizeIs, ::testing::StartsWith, ::testing::UnorderedElementsAre;
 
 namespace {
 
@@ -35,26 +39,31 @@ class Client {
     void notify(const std::string& method, const json& params) {
         send({{"jsonrpc", "2.0"}, {"method", method}, {"params", params}});
     }
-    // The answer to a request (messages before it are kept for `next`).
+    // The answer to a request (messages before it are kept for `until`).
     json ask(const std::string& method, const json& params) {
         const int id = ++last_id_;
         send({{"jsonrpc", "2.0"}, {"id", id}, {"method", method}, {"params", params}});
         return until([&](const json& m) { return m.value("id", json()) == id; });
     }
     // The next message that `wanted` accepts ({} after 30 s without one).
-    template <typename Pred>
-    json until(Pred wanted) {
+    json until(const std::function<bool(const json&)>& wanted) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         for (;;) {
-            for (auto it = kept_.begin(); it != kept_.end(); ++it) {
-                if (wanted(*it)) {
-                    json m = *it;
-                    kept_.erase(it);
-                    return m;
-                }
+            auto it = std::find_if(kept_.begin(), kept_.end(), wanted);
+            if (it != kept_.end()) {
+                json m = std::move(*it);
+                kept_.erase(it);
+                return m;
             }
-            json m = read_one();
-            if (m.is_null()) return {};
-            kept_.push_back(m);
+            const size_t end = pending_.find("\r\n\r\n");
+            const size_t length =
+                end == std::string::npos ? 0 : std::stoul(pending_.substr(pending_.find(':') + 1));
+            if (end != std::string::npos && pending_.size() >= end + 4 + length) {
+                kept_.push_back(json::parse(pending_.substr(end + 4, length)));
+                pending_.erase(0, end + 4 + length);
+            } else if (!read_some(player_.from(), pending_, deadline)) {
+                return {};
+            }
         }
     }
     int wait_exit() { return player_.wait_exit(10); }
@@ -62,28 +71,6 @@ class Client {
     std::string err() const { return read_file(dir_ + "/.lsp-stderr"); }
 
   private:
-    json read_one() {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        for (;;) {
-            size_t end = pending_.find("\r\n\r\n");
-            if (end != std::string::npos) {
-                const size_t length = std::stoul(pending_.substr(pending_.find(':') + 1));
-                if (pending_.size() >= end + 4 + length) {
-                    json m = json::parse(pending_.substr(end + 4, length));
-                    pending_.erase(0, end + 4 + length);
-                    return m;
-                }
-            }
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            pollfd p = {player_.from(), POLLIN, 0};
-            if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) return {};
-            char buffer[4096];
-            const ssize_t n = read(player_.from(), buffer, sizeof buffer);
-            if (n <= 0) return {};
-            pending_.append(buffer, static_cast<size_t>(n));
-        }
-    }
     std::string dir_;
     PlayerProcess player_;
     int last_id_ = 0;
@@ -120,8 +107,9 @@ const char* const SCRIPT =
     "string pack/c.tga\n"
     "spline data/path.spl\n";
 
-std::string text_document(const std::string& uri, int version, const std::string& text) {
-    return json({{"uri", uri}, {"languageId", "tarvel"}, {"version", version}, {"text", text}}).dump();
+// What textDocument/didOpen says of `text` at `uri`, its first version.
+json opening(const std::string& uri, const std::string& text) {
+    return {{"textDocument", {{"uri", uri}, {"languageId", "tarvel"}, {"version", 1}, {"text", text}}}};
 }
 
 }  // namespace
@@ -145,24 +133,22 @@ TEST(Lsp, DiagnosticsCompletionDefinitionAndSectionsOfTheTextBeingTyped) {
 
     // The unsaved text is checked with the demo on disk, where the file is empty.
     write_file(demo.dir.file("show.tvl"), "");
-    c.notify("textDocument/didOpen", {{"textDocument", json::parse(text_document(uri, 1, SCRIPT))}});
+    c.notify("textDocument/didOpen", opening(uri, SCRIPT));
     json d =
         c.until([](const json& m) { return m.value("method", "") == "textDocument/publishDiagnostics"; });
     EXPECT_EQ(d["params"]["uri"], uri) << d << c.err();
     EXPECT_EQ(d["params"]["version"], 1);
     // Each hint covers what its error does.
-    EXPECT_EQ(places(d, true), (std::vector<std::string>{"0:1:0-10", "0:4:0-10", "1:1:1-7", "1:4:1-7",
-                                                         "7:1:7-18", "7:4:7-18"}))
-        << d;
+    EXPECT_THAT(places(d, true),
+                ElementsAre("0:1:0-10", "0:4:0-10", "1:1:1-7", "1:4:1-7", "7:1:7-18", "7:4:7-18"));
     EXPECT_EQ(d["params"]["diagnostics"][3]["message"], "did you mean 'image'?") << d;
     EXPECT_EQ(d["params"]["diagnostics"][5]["message"], "did you mean 'data/b.tga'?") << d;
 
     // A script not saved yet is part of the demo too.
     const std::string fresh = "file://" + demo.dir.file("scenes/new.tvl");
-    c.notify("textDocument/didOpen",
-             {{"textDocument", json::parse(text_document(fresh, 1, "[bogus]\ncurve data/path.spl\n"))}});
+    c.notify("textDocument/didOpen", opening(fresh, "[bogus]\ncurve data/path.spl\n"));
     d = c.until([&](const json& m) { return m.contains("params") && m["params"].value("uri", "") == fresh; });
-    EXPECT_EQ(places(d), (std::vector<std::string>{"0:1"})) << d;
+    EXPECT_THAT(places(d), ElementsAre("0:1"));
     // A key read by its first letter names a file as its keyword does (a c... key is a spline).
     json found = c.ask("textDocument/definition",
                        {{"textDocument", {{"uri", fresh}}}, {"position", {{"line", 1}, {"character", 8}}}});
@@ -171,9 +157,7 @@ TEST(Lsp, DiagnosticsCompletionDefinitionAndSectionsOfTheTextBeingTyped) {
 
     // Fixed, with the line ends of another system, while the broken text is being checked (the
     // big pictures make that take a while): only the newest text gets diagnostics.
-    std::string fixed;
-    for (const char* ch = SCRIPT; *ch != '\0'; ++ch)
-        fixed += *ch == '\n' ? std::string("\r\n") : std::string(1, *ch);
+    std::string fixed = std::regex_replace(SCRIPT, std::regex("\n"), "\r\n");
     fixed.replace(fixed.find("demo_strat"), 10, "demo_start");
     auto change = [&](int version, const std::string& text) {
         c.notify("textDocument/didChange", {{"textDocument", {{"uri", uri}, {"version", version}}},
@@ -186,7 +170,7 @@ TEST(Lsp, DiagnosticsCompletionDefinitionAndSectionsOfTheTextBeingTyped) {
         return m.contains("params") && m["params"].value("uri", "") == uri && m["params"]["version"] != 1;
     });
     EXPECT_EQ(d["params"]["version"], 3) << d;
-    EXPECT_EQ(places(d), (std::vector<std::string>{"1:1", "1:4", "7:1", "7:4"})) << d;
+    EXPECT_THAT(places(d), ElementsAre("1:1", "1:4", "7:1", "7:4"));
 
     // The result of a request about the place LINE:CHARACTER of the script.
     auto at = [&](const char* method, int line, int character) {
@@ -196,33 +180,26 @@ TEST(Lsp, DiagnosticsCompletionDefinitionAndSectionsOfTheTextBeingTyped) {
     auto labels = [&](int line, int character) {
         std::vector<std::string> out;
         for (const json& item : at("textDocument/completion", line, character)) out.push_back(item["label"]);
-        std::sort(out.begin(), out.end());
         return out;
     };
-    std::vector<std::string> types = labels(1, 1);
-    EXPECT_EQ(types.size(), 21u);
-    EXPECT_TRUE(std::binary_search(types.begin(), types.end(), "image"));
-    std::vector<std::string> settings = labels(0, 4);
-    EXPECT_TRUE(std::binary_search(settings.begin(), settings.end(), "demo_start"));
-    std::vector<std::string> keys = labels(3, 0);
-    EXPECT_TRUE(std::binary_search(keys.begin(), keys.end(), "start"));
-    EXPECT_TRUE(labels(3, 4).empty());  // a value, not a name
+    EXPECT_THAT(labels(1, 1), AllOf(SizeIs(21), Contains("image")));
+    EXPECT_THAT(labels(0, 4), Contains("demo_start"));
+    EXPECT_THAT(labels(3, 0), Contains("start"));
+    EXPECT_THAT(labels(3, 4), IsEmpty());  // a value, not a name
     // File names: pictures for a string (also inside the archive), the rest for a spline.
-    EXPECT_EQ(labels(7, 7),
-              (std::vector<std::string>{"data/b.tga", "data/fonts/font.tga", "data/loading_back.tga",
-                                        "data/loading_front.tga", "pack/big.tga", "pack/c.tga"}));
-    std::vector<std::string> splines = labels(12, 9);
-    EXPECT_TRUE(std::binary_search(splines.begin(), splines.end(), "data/path.spl"));
-    EXPECT_FALSE(std::binary_search(splines.begin(), splines.end(), "data/b.tga"));
+    EXPECT_THAT(labels(7, 7),
+                UnorderedElementsAre("data/b.tga", "data/fonts/font.tga", "data/loading_back.tga",
+                                     "data/loading_front.tga", "pack/big.tga", "pack/c.tga"));
+    EXPECT_THAT(labels(12, 9), AllOf(Contains("data/path.spl"), Not(Contains("data/b.tga"))));
 
     // Hover: what the word means where it stands (the table's own wording is tested with it).
     auto hover = [&](int line, int character) {
         json r = at("textDocument/hover", line, character);
         return r.is_null() ? std::string() : r["contents"]["value"].get<std::string>();
     };
-    EXPECT_EQ(hover(4, 3).rfind("**background** (section type): ", 0), 0u) << hover(4, 3);
-    EXPECT_EQ(hover(9, 2).rfind("**start** (section keyword): ", 0), 0u) << hover(9, 2);
-    EXPECT_EQ(hover(0, 10).rfind("**demo_start** (setting): ", 0), 0u) << hover(0, 10);
+    EXPECT_THAT(hover(4, 3), StartsWith("**background** (section type): "));
+    EXPECT_THAT(hover(9, 2), StartsWith("**start** (section keyword): "));
+    EXPECT_THAT(hover(0, 10), StartsWith("**demo_start** (setting): "));
     EXPECT_EQ(hover(7, 10), "");  // a file name
     EXPECT_EQ(hover(1, 3), "");   // no such type
 
@@ -239,17 +216,67 @@ TEST(Lsp, DiagnosticsCompletionDefinitionAndSectionsOfTheTextBeingTyped) {
     EXPECT_EQ(symbols[0]["range"]["end"]["line"], 3);
     EXPECT_EQ(symbols[1]["name"], "background 2-10");
 
+    // Play from here, over each section with a start while a player serves the folder: the 20
+    // backgrounds of demo.tvl, starting at 0, 1, 2..., and not its loading section.
+    const std::string script = demo.dir.file("demo.tvl"), script_uri = "file://" + script;
+    c.notify("textDocument/didOpen", opening(script_uri, read_file(script)));
+    auto lenses = [&] {
+        return c.ask("textDocument/codeLens", {{"textDocument", {{"uri", script_uri}}}})["result"];
+    };
+    auto play = [&](const json& command) {
+        return c.ask("workspace/executeCommand",
+                     {{"command", command["command"]}, {"arguments", command["arguments"]}})["result"];
+    };
+    EXPECT_EQ(lenses(), json::array());  // no player serves the folder
+    json command;
+    {
+        MakerSession maker(demo, {"--serve=0"});
+        ASSERT_EQ(maker.ask("pause"), "ok") << maker.err();
+        json shown = lenses();
+        ASSERT_EQ(shown.size(), 20u) << shown << c.err();
+        const std::string text = read_file(script);
+        const auto header =
+            std::count(text.begin(), text.begin() + text.find("[background]\nstart 3."), '\n');
+        EXPECT_EQ(shown[3]["range"]["start"]["line"], header) << shown;
+        command = shown[3]["command"];
+        EXPECT_EQ(play(command), "ok") << c.err();
+        EXPECT_EQ(maker.ask("time"), "ok 3.000 paused");
+        maker.ask("quit");
+        EXPECT_EQ(maker.wait_exit(), 0) << maker.err();
+    }
+    EXPECT_EQ(lenses(), json::array());  // its note went with it
+    write_file(demo.dir.file(".tarvel-console"), "http://192.0.2.1:80/?token=00\n");
+    EXPECT_EQ(lenses(), json::array());  // a console elsewhere is not this machine's player
+    EXPECT_EQ(play(command), nullptr);
+    EXPECT_THAT(c.until([](const json& m) { return m.value("method", "") == "window/showMessage"; }).dump(),
+                HasSubstr("no player serves this folder"));
+    // A port of this machine that takes the connection and never answers costs the command's
+    // limit of 2 seconds in all, not a wait for each step of the way.
+    const int silent = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof a;
+    ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(listen(silent, 4), 0);
+    getsockname(silent, reinterpret_cast<sockaddr*>(&a), &length);
+    write_file(demo.dir.file(".tarvel-console"),
+               "http://127.0.0.1:" + std::to_string(ntohs(a.sin_port)) + "/?token=00\n");
+    const auto asked = std::chrono::steady_clock::now();
+    EXPECT_EQ(play(command), nullptr);
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(5));
+    close(silent);
+
     EXPECT_EQ(c.ask("shutdown", nullptr)["result"], nullptr);
     c.notify("exit", nullptr);
     EXPECT_EQ(c.wait_exit(), 0) << c.err();
     EXPECT_EQ(read_file(demo.dir.file("show.tvl")), "");
 }
 
-// Each row is answered as stated; after it the server still answers, and its memory has never
-// been 64 MB above what it started with (a message may cost a small multiple of its size, never
-// more).
-TEST(Lsp, MalformedAndHostileInputIsAnsweredAndTheServerGoesOn) {
+TEST(Lsp, ProblemsOfTheWholeDemoGoOnTheFirstScriptOpenAndHostileInputIsAnswered) {
     TempDir dir;
+    write_file(dir.file("b.tvl"), "");
+    write_file(dir.file("data/unused.spl"), "1\n");
     {
         Client early(dir.path);
         json r = early.ask("textDocument/documentSymbol", {{"textDocument", {{"uri", "file:///x.tvl"}}}});
@@ -259,6 +286,42 @@ TEST(Lsp, MalformedAndHostileInputIsAnsweredAndTheServerGoesOn) {
     }
     Client c(dir.path);
     EXPECT_TRUE(c.ask("initialize", {{"rootUri", "file://" + dir.path}}).contains("result"));
+    auto open = [&](const char* name) {
+        const std::string uri = "file://" + dir.file(name);
+        c.notify("textDocument/didOpen", opening(uri, "; nothing\n"));
+        return c.until(
+            [&](const json& m) { return m.contains("params") && m["params"].value("uri", "") == uri; });
+    };
+    auto messages = [](const json& d) {
+        std::vector<std::string> out;
+        for (const json& p : d["params"]["diagnostics"]) out.push_back(p["message"]);
+        return out;
+    };
+    json b = open("b.tvl");
+    // No font and no loading section, at the top of the only script; the unused spline's warning
+    // is about no script.
+    const std::vector<std::string> whole = messages(b);
+    EXPECT_THAT(whole, ElementsAre(StartsWith("data/fonts/font.tga: Font 'data/fonts/font.tga' not found"),
+                                   "Loading section not found"));
+    EXPECT_THAT(places(b), ElementsAre("0:1", "0:1"));
+    // A script that sorts first takes them over.
+    EXPECT_EQ(messages(open("a.tvl")), whole);
+    b = c.until([&](const json& m) {
+        return m.contains("params") && m["params"].value("uri", "").ends_with("/b.tvl");
+    });
+    EXPECT_EQ(b["params"]["diagnostics"], json::array()) << b;
+    // The font made on disk, with no word from the editor: its error goes (a look may catch the
+    // file half written, and the next one whole).
+    write_demo_font(dir.path);
+    json a = c.until([&](const json& m) {
+        return m.contains("params") && m["params"].value("uri", "").ends_with("/a.tvl") &&
+               m["params"]["diagnostics"].size() == 1;
+    });
+    EXPECT_THAT(messages(a), ElementsAre("Loading section not found"));
+
+    // Each row is answered as stated; after it the server still answers, and its memory has never
+    // been 64 MB above what it started with (a message may cost a small multiple of its size,
+    // never more).
     const long start_kb = c.peak_memory_kb();
     auto error = [](const json& id, int code) {
         return [=](const json& m) {
@@ -268,11 +331,6 @@ TEST(Lsp, MalformedAndHostileInputIsAnsweredAndTheServerGoesOn) {
     auto deep = [](size_t n) { return std::string(n, '[') + std::string(n, ']'); };
     std::string objects = "{\"jsonrpc\":\"2.0\",\"id\":6,\"method\":\"x\",\"params\":[{}";
     while (objects.size() < (16u << 20) - 8) objects += ",{}";
-    const std::string note = dir.file(".tarvel-console");
-    // Play from here reads the note.
-    const std::string play = framed(R"({"jsonrpc":"2.0","id":7,"method":"workspace/executeCommand",)"
-                                    R"("params":{"command":"tarvel.playFromHere","arguments":[1]}})");
-    auto played = [](const json& m) { return m.value("id", json()) == 7 && m.contains("result"); };
     struct Row {
         const char* what;
         std::function<void()> make;
@@ -299,15 +357,12 @@ TEST(Lsp, MalformedAndHostileInputIsAnsweredAndTheServerGoesOn) {
          framed("{\"jsonrpc\":\"2.0\",\"method\":\"x\",\"id\":" + deep(100000) + "}"),
          error(nullptr, -32600)},
         {"16 MB of small objects", {}, framed(objects + "]}"), error(6, -32600)},
-        {"the note a FIFO", [&] { ASSERT_EQ(mkfifo(note.c_str(), 0600), 0); }, play, played},
-        {"the note a link to /dev/zero", [&] { ASSERT_EQ(symlink("/dev/zero", note.c_str()), 0); }, play,
-         played},
-        {"the note 300 MB without a line end",
-         [&] {
-             write_file(note, "http://127.0.0.1:1/?token=");
-             ASSERT_EQ(truncate(note.c_str(), 300 << 20), 0);
-         },
-         play, played},
+        // Play from here reads the console's note: a FIFO there would hold a reader other than the
+        // note's own (whose test has the other kinds).
+        {"the note a FIFO", [&] { ASSERT_EQ(mkfifo(dir.file(".tarvel-console").c_str(), 0600), 0); },
+         framed(R"({"jsonrpc":"2.0","id":7,"method":"workspace/executeCommand",)"
+                R"("params":{"command":"tarvel.playFromHere","arguments":[1]}})"),
+         [](const json& m) { return m.value("id", json()) == 7 && m.contains("result"); }},
         // The folder is read no more, and the user is told.
         {"a folder of more than 20,000 files",
          [&] {
@@ -316,18 +371,15 @@ TEST(Lsp, MalformedAndHostileInputIsAnsweredAndTheServerGoesOn) {
          },
          framed(json({{"jsonrpc", "2.0"},
                       {"method", "textDocument/didOpen"},
-                      {"params",
-                       {{"textDocument", json::parse(text_document("file://" + dir.file("a.tvl"), 1, ""))}}}})
+                      {"params", opening("file://" + dir.file("a.tvl"), "")}})
                     .dump()),
          [](const json& m) {
              return m.value("method", "") == "window/showMessage" &&
-                    m["params"]["message"].get<std::string>().find("more than 20000 files") !=
-                        std::string::npos;
+                    m.dump().find("more than 20000 files") != std::string::npos;
          }},
     };
     std::filesystem::create_directory(dir.file("many"));
     for (const Row& row : rows) {
-        unlink(note.c_str());
         if (row.make) row.make();
         c.raw(row.bytes);
         EXPECT_FALSE(c.until(row.answer).is_null()) << row.what << c.err();
@@ -343,106 +395,4 @@ TEST(Lsp, MalformedAndHostileInputIsAnsweredAndTheServerGoesOn) {
     EXPECT_EQ(c.ask("shutdown", nullptr)["result"], nullptr);
     c.notify("exit", nullptr);
     EXPECT_EQ(c.wait_exit(), 0) << c.err();
-}
-
-TEST(Lsp, ProblemsOfTheWholeDemoGoOnTheFirstScriptOpen) {
-    TempDir dir;
-    write_file(dir.file("b.tvl"), "");
-    write_file(dir.file("data/unused.spl"), "1\n");
-    Client c(dir.path);
-    c.ask("initialize", {{"rootUri", "file://" + dir.path}});
-    auto open = [&](const char* name) {
-        const std::string uri = "file://" + dir.file(name);
-        c.notify("textDocument/didOpen",
-                 {{"textDocument", json::parse(text_document(uri, 1, "; nothing\n"))}});
-        return c.until(
-            [&](const json& m) { return m.contains("params") && m["params"].value("uri", "") == uri; });
-    };
-    auto messages = [](const json& d) {
-        std::vector<std::string> out;
-        for (const json& p : d["params"]["diagnostics"]) out.push_back(p["message"]);
-        return out;
-    };
-    json b = open("b.tvl");
-    // No font and no loading section, at the top of the only script; the unused spline's warning
-    // is about no script.
-    const std::vector<std::string> whole = messages(b);
-    ASSERT_EQ(whole.size(), 2u) << b;
-    EXPECT_EQ(whole[0].rfind("data/fonts/font.tga: Font 'data/fonts/font.tga' not found", 0), 0u) << whole[0];
-    EXPECT_EQ(whole[1], "Loading section not found");
-    EXPECT_EQ(places(b), (std::vector<std::string>{"0:1", "0:1"}));
-    // A script that sorts first takes them over.
-    EXPECT_EQ(messages(open("a.tvl")), whole);
-    b = c.until([&](const json& m) {
-        return m.contains("params") && m["params"].value("uri", "").ends_with("/b.tvl");
-    });
-    EXPECT_EQ(b["params"]["diagnostics"], json::array()) << b;
-    // The font made on disk, with no word from the editor: its error goes (a look may catch the
-    // file half written, and the next one whole).
-    write_demo_font(dir.path);
-    json a = c.until([&](const json& m) {
-        return m.contains("params") && m["params"].value("uri", "").ends_with("/a.tvl") &&
-               m["params"]["diagnostics"].size() == 1;
-    });
-    EXPECT_EQ(messages(a), std::vector<std::string>{"Loading section not found"}) << a;
-}
-
-TEST(Lsp, PlayFromHereSeeksThePlayerServingTheFolder) {
-    Demo demo;
-    demo.picture("data/b.tga", 4, 4, blue);
-    demo.background("data/b.tga", 2.5f, 10);
-    demo.write();
-    const std::string script = demo.dir.file("demo.tvl");
-    const std::string uri = "file://" + script;
-    Client c(demo.dir.path);
-    c.ask("initialize", {{"rootUri", "file://" + demo.dir.path}});
-    c.notify("textDocument/didOpen",
-             {{"textDocument", json::parse(text_document(uri, 1, read_file(script)))}});
-    auto lenses = [&] {
-        return c.ask("textDocument/codeLens", {{"textDocument", {{"uri", uri}}}})["result"];
-    };
-    auto play = [&](const json& command) {
-        return c.ask("workspace/executeCommand",
-                     {{"command", command["command"]}, {"arguments", command["arguments"]}})["result"];
-    };
-    EXPECT_EQ(lenses(), json::array());  // no player serves the folder
-    json command;
-    {
-        MakerSession maker(demo, {"--serve=0"});
-        ASSERT_EQ(maker.ask("pause").rfind("ok", 0), 0u) << maker.err();
-        json shown = lenses();
-        ASSERT_EQ(shown.size(), 1u) << shown << c.err();  // the loading section has no start
-        const std::string text = read_file(script);
-        const auto header = std::count(text.begin(), text.begin() + text.find("[background]"), '\n');
-        EXPECT_EQ(shown[0]["range"]["start"]["line"], header) << shown;
-        command = shown[0]["command"];
-        EXPECT_EQ(play(command), "ok") << c.err();
-        EXPECT_EQ(maker.ask("time"), "ok 2.500 paused");
-        maker.ask("quit");
-        EXPECT_EQ(maker.wait_exit(), 0) << maker.err();
-    }
-    EXPECT_EQ(lenses(), json::array());  // its note went with it
-    write_file(demo.dir.file(".tarvel-console"), "http://192.0.2.1:80/?token=00\n");
-    EXPECT_EQ(lenses(), json::array());  // a console elsewhere is not this machine's player
-    EXPECT_EQ(play(command), nullptr);
-    EXPECT_NE(c.until([](const json& m) { return m.value("method", "") == "window/showMessage"; })
-                  .dump()
-                  .find("no player serves this folder"),
-              std::string::npos);
-    // A port of this machine that takes the connection and never answers costs the command's
-    // limit of 2 seconds in all, not a wait for each step of the way.
-    const int silent = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof a;
-    ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    ASSERT_EQ(listen(silent, 4), 0);
-    getsockname(silent, reinterpret_cast<sockaddr*>(&a), &length);
-    write_file(demo.dir.file(".tarvel-console"),
-               "http://127.0.0.1:" + std::to_string(ntohs(a.sin_port)) + "/?token=00\n");
-    const auto asked = std::chrono::steady_clock::now();
-    EXPECT_EQ(play(command), nullptr);
-    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(5));
-    close(silent);
 }

@@ -12,21 +12,16 @@
 #include <map>
 #include <random>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "media_files.h"
 #include "player.h"
+#include "resources/spline_text.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-void showcase(Demo& demo) {
-    demo.use_example("showcase");
-    demo.set("record 0");
-}
 
 // A time in each scene, away from the cuts.
 const char* const scene_times[] = {"3", "13", "30", "35", "44", "53", "59", "70"};
@@ -75,16 +70,6 @@ const FileEdit file_edits[] = {
     {"data/meshes/knot.3ds", [](const std::string&) { return std::string(); }, false, "13"},
 };
 
-// Files emptied by an edit are removed instead.
-void apply(const Demo& demo, const FileEdit& edit, const std::string& original) {
-    const std::string content = edit.content(original);
-    if (content.empty()) {
-        fs::remove(demo.dir.file(edit.path));
-    } else {
-        demo.file(edit.path, content);
-    }
-}
-
 // What fresh sessions show at the scene times, the files whole: the same for every run.
 std::map<std::string, TgaPicture> cold_pictures;
 
@@ -101,7 +86,8 @@ void random_run(uint32_t seed) {
     std::mt19937 random(seed);
     auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
     Demo demo;
-    showcase(demo);
+    demo.use_example("showcase");
+    demo.set("record 0");
     demo.write();
     std::vector<size_t> order(std::size(file_edits));
     for (size_t i = 0; i < order.size(); ++i) order[i] = i;
@@ -150,7 +136,11 @@ void random_run(uint32_t seed) {
             ask(commands[kind], "ok");
         }
         const std::string original = read_file(demo.dir.file(edit.path));
-        apply(demo, edit, original);
+        // Files emptied by an edit are removed instead.
+        if (const std::string content = edit.content(original); content.empty())
+            fs::remove(demo.dir.file(edit.path));
+        else
+            demo.file(edit.path, content);
         done = std::string("after an edit of ") + edit.path + ", ";
         ask("reload", edit.loads ? "ok" : "error ");
         if (edit.loads) {
@@ -191,7 +181,8 @@ TEST(MakersModeShowcase, RandomCommandsAndEditsKeepOneAnswerEachAndTheFreshPictu
 
 TEST(MakersModeShowcase, RandomSplineEditsUndoneGiveEveryFileAndThePictureBack) {
     Demo demo;
-    showcase(demo);
+    demo.use_example("showcase");
+    demo.set("record 0");
     demo.write();
     std::vector<std::string> files;
     std::map<std::string, std::string> original;
@@ -216,17 +207,9 @@ TEST(MakersModeShowcase, RandomSplineEditsUndoneGiveEveryFileAndThePictureBack) 
     for (int i = 0; i < 60; ++i) {
         const std::string& file = files[pick(files.size())];
         const std::string text = read_file(demo.dir.file(file));
-        // Its keys and channels: the lines that are not comments or blank, the numbers on the first.
-        size_t keys = 0, channels = 0;
-        const std::regex number("-?[0-9.]+");
-        std::istringstream lines(text);
-        for (std::string line; std::getline(lines, line);) {
-            if (line.empty() || line[0] == ';' || line[0] == '\r') continue;
-            if (keys++ == 0)
-                channels = static_cast<size_t>(std::distance(
-                    std::sregex_iterator(line.begin(), line.end(), number), std::sregex_iterator()));
-        }
-        ASSERT_GT(keys * channels, 0u) << file;
+        SplineText keys_of;
+        ASSERT_EQ(spline_text_parse(text, keys_of), "") << file;
+        const size_t keys = keys_of.keys.size(), channels = static_cast<size_t>(keys_of.channels);
         const std::string value = std::to_string(static_cast<int>(pick(2001)) - 1000) + ".25";
         const std::string commands[] = {
             "key set " + file + " " + std::to_string(pick(keys)) + " " + std::to_string(pick(channels)) +

@@ -18,6 +18,10 @@ Clock::time_point after(double seconds) {
     return Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
 }
 
+int status_of(const std::string& head) {
+    return head.rfind("HTTP/1.", 0) == 0 && head.size() > 12 ? std::atoi(head.c_str() + 9) : 0;
+}
+
 }  // namespace
 
 int connect_local(int port, int receive_buffer) {
@@ -65,14 +69,6 @@ bool read_some(int fd, std::string& into, Clock::time_point deadline) {
         return true;
     }
 }
-
-namespace {
-
-int status_of(const std::string& head) {
-    return head.rfind("HTTP/1.", 0) == 0 && head.size() > 12 ? std::atoi(head.c_str() + 9) : 0;
-}
-
-}  // namespace
 
 HttpReply http_exchange(int port, const std::string& request, double seconds) {
     HttpReply r;
@@ -158,21 +154,11 @@ std::string WebSocketClient::receive(double seconds) {
     }
 }
 
-std::string WebSocketClient::wait_for(const std::string& prefix, double seconds) {
+std::string WebSocketClient::next(const std::function<bool(const std::string&)>& wanted, double seconds) {
     const auto deadline = after(seconds);
     while (Clock::now() < deadline) {
         std::string frame = receive(std::chrono::duration<double>(deadline - Clock::now()).count());
-        if (frame.rfind(prefix, 0) == 0) return frame;
-        if (frame.empty()) return "";
-    }
-    return "";
-}
-
-std::string WebSocketClient::reply(double seconds) {
-    const auto deadline = after(seconds);
-    while (Clock::now() < deadline) {
-        std::string frame = receive(std::chrono::duration<double>(deadline - Clock::now()).count());
-        if (frame.rfind("event ", 0) != 0) return frame;
+        if (frame.empty() || wanted(frame)) return frame;
     }
     return "";
 }

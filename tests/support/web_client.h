@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -40,10 +41,16 @@ class WebSocketClient {
     bool send_raw(const std::string& bytes, double seconds = 5);
     // The next text frame's payload; "" when none came in `seconds` or the socket closed.
     std::string receive(double seconds = 10);
-    // The next frame starting with `prefix`, skipping others.
-    std::string wait_for(const std::string& prefix, double seconds = 10);
+    // The next frame that `wanted` accepts, skipping others ("" as receive gives it).
+    std::string next(const std::function<bool(const std::string&)>& wanted, double seconds = 10);
+    // The next frame starting with `prefix`.
+    std::string wait_for(const std::string& prefix, double seconds = 10) {
+        return next([&](const std::string& f) { return f.starts_with(prefix); }, seconds);
+    }
     // The next frame that is not an event: the answer to what was sent.
-    std::string reply(double seconds = 10);
+    std::string reply(double seconds = 10) {
+        return next([](const std::string& f) { return !f.starts_with("event "); }, seconds);
+    }
     // Sends a command and returns its reply.
     std::string ask(const std::string& command, double seconds = 10) {
         return send(command) ? reply(seconds) : "";

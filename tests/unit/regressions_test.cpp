@@ -21,10 +21,6 @@ extern "C" const char* __lsan_default_suppressions() {
 
 namespace {
 
-fs::path regressions_dir() {
-    return fs::path(__FILE__).parent_path().parent_path() / "regressions";
-}
-
 std::string replay(const fuzz::Target& target, const std::string& bytes) {
     TempDir scratch;
     ScopedChdir in(scratch.path);
@@ -35,9 +31,10 @@ std::string replay(const fuzz::Target& target, const std::string& bytes) {
 }  // namespace
 
 TEST(Regressions, EveryKeptInputEndsCleanlyInItsReader) {
-    ASSERT_TRUE(fs::is_directory(regressions_dir())) << regressions_dir();
+    const fs::path kept = fs::path(__FILE__).parent_path().parent_path() / "regressions";
+    ASSERT_TRUE(fs::is_directory(kept)) << kept;
     int replayed = 0;
-    for (const auto& reader : fs::directory_iterator(regressions_dir())) {
+    for (const auto& reader : fs::directory_iterator(kept)) {
         if (!reader.is_directory()) continue;
         std::string name = reader.path().filename().string();
         const auto* target = std::find_if(std::begin(fuzz::targets), std::end(fuzz::targets),

@@ -1,5 +1,6 @@
 // The 3DS reader. What an independent reader (lib3ds) also reads is compared with it; normals,
 // the materials faces find and the refusal of broken files are checked on their own.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <lib3ds/file.h>
 #include <lib3ds/material.h>
@@ -111,8 +112,7 @@ void expect_agrees_with_lib3ds(const std::string& path) {
         ASSERT_EQ(o.texcoord_count, static_cast<int>(ref->texels));
         for (int i = 0; i < o.vertex_count; ++i) {  // Z up in the file, Y up in GL's frame
             const float* p = ref->pointL[i].pos;
-            ASSERT_EQ(std::vector<float>(o.vertices[i].position, o.vertices[i].position + 3),
-                      (std::vector<float>{p[0], p[2], -p[1]}));
+            ASSERT_THAT(o.vertices[i].position, ::testing::ElementsAre(p[0], p[2], -p[1]));
         }
         for (int i = 0; i < 2 * o.texcoord_count; ++i) ASSERT_EQ(o.texcoords[i], ref->texelL[i / 2][i % 2]);
         for (int i = 0; i < o.face_count; ++i) {

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
@@ -70,17 +69,29 @@ TEST(SplineLoad, RefusalsNameTheFile) {
               "Spline: error loading '/nonexistent/x.spl'");
 }
 
-TEST(SplineEval, TwoKeysFollowTheChordInEveryChannelAndWriteNoOther) {
+TEST(SplineEval, TwoKeysFollowTheChordAndDegenerateTimingsHoldWithoutNaN) {
     // Both tangents equal the chord, and the Hermite cubic then reduces to a straight line.
-    auto s = load_text("2 -1\n6 3\n", 4);
+    auto two = load_text("2 -1\n6 3\n", 4);
     float out[SPLINE_MAX_CHANNELS];
     std::fill(std::begin(out), std::end(out), 99.0f);
     for (float t : {-1.0f, 0.0f, 0.5f, 2.5f, 4.0f}) {
-        ASSERT_EQ(spline_eval(s.get(), out, t), 2);
+        ASSERT_EQ(spline_eval(two.get(), out, t), 2);
         EXPECT_NEAR(out[0], 2 + t, 1e-5) << t;
         EXPECT_NEAR(out[1], -1 + t, 1e-5) << t;
     }
-    EXPECT_EQ(out[2], 99);
+    EXPECT_EQ(out[2], 99) << "a channel the spline does not have is written";
+    auto single = load_text("4 5 6\n", 3);
+    EXPECT_EQ(single->keys[0].time, 0) << "the key time must not be 0 x (3 / 0)";
+    for (float t : {-2.0f, 1.5f, 100.0f}) {
+        ASSERT_EQ(spline_eval(single.get(), out, t), 3);
+        EXPECT_EQ(out[2], 6);
+    }
+    // A zero duration, or one that overflows to infinity, steps from the first to the last key.
+    for (float duration : {0.0f, INFINITY}) {
+        auto s = load_text("10\n20\n30\n", duration);
+        EXPECT_EQ((std::vector<float>{eval1(*s, -1), eval1(*s, 0), eval1(*s, 0.5f)}),
+                  (std::vector<float>{10, 30, 30}));
+    }
 }
 
 TEST(SplineEval, InnerSegmentsReproduceAQuadraticAndTheEndsTakeTheChord) {
@@ -95,26 +106,11 @@ TEST(SplineEval, InnerSegmentsReproduceAQuadraticAndTheEndsTakeTheChord) {
               (std::vector<float>{0.375f, 16, 16, -3}));
 }
 
-TEST(SplineEval, DegenerateTimingsHoldWithoutNaN) {
-    auto single = load_text("4 5 6\n", 3);
-    EXPECT_EQ(single->keys[0].time, 0) << "the key time must not be 0 x (3 / 0)";
-    float out[SPLINE_MAX_CHANNELS];
-    for (float t : {-2.0f, 1.5f, 100.0f}) {
-        ASSERT_EQ(spline_eval(single.get(), out, t), 3);
-        EXPECT_EQ(out[2], 6);
-    }
-    // A zero duration, or one that overflows to infinity, steps from the first to the last key.
-    for (float duration : {0.0f, INFINITY}) {
-        auto s = load_text("10\n20\n30\n", duration);
-        EXPECT_EQ((std::vector<float>{eval1(*s, -1), eval1(*s, 0), eval1(*s, 0.5f)}),
-                  (std::vector<float>{10, 30, 30}));
-    }
-}
-
 TEST(SplineText, EditsRewriteOnlyTheNumbersThatMoveAndReadBackAsTheLoaderReadsThem) {
+    using Edit = std::function<std::string(SplineText&)>;
     struct Case {
         std::string before;
-        std::function<std::string(SplineText&)> edit;
+        Edit edit;
         std::string after;  // "" when refused: the bytes stay
         std::string refusal = "";
     };
@@ -123,39 +119,36 @@ TEST(SplineText, EditsRewriteOnlyTheNumbersThatMoveAndReadBackAsTheLoaderReadsTh
     std::string full = "1.000000000000";
     for (int i = 1; i < 16; ++i) full += " 1.000000000000";
     full += std::string(254 - 1 - full.size(), ' ') + "\n";
+    auto set = [](int key, int channel, float value) -> Edit {
+        return [=](SplineText& s) { return spline_text_set(s, key, channel, value); };
+    };
+    auto bias = [](int channel, float by, int from, int to) -> Edit {
+        return [=](SplineText& s) { return spline_text_bias(s, channel, by, from, to); };
+    };
+    auto insert = [](int at) -> Edit { return [=](SplineText& s) { return spline_text_insert(s, at); }; };
+    auto erase = [](int key) -> Edit { return [=](SplineText& s) { return spline_text_delete(s, key); }; };
     const Case cases[] = {
         // Separators, comments, blank lines and CR LF kept; the shortest text of 0.1f is "0.1".
-        {commas, [](SplineText& s) { return spline_text_set(s, 1, 2, 0.1f); },
-         "; eye\r\n10, 5, 0\r\n\r\n{20 0 0.1} tail\r\n"},
-        {commas, [](SplineText& s) { return spline_text_bias(s, 0, -2.5f, 0, 1); },
-         "; eye\r\n7.5, 5, 0\r\n\r\n{17.5 0 -5} tail\r\n"},
-        {commas, [](SplineText& s) { return spline_text_insert(s, 2); },
-         "; eye\r\n10, 5, 0\r\n\r\n{20 0 -5} tail\r\n{20 0 -5} tail\r\n"},
-        {commas, [](SplineText& s) { return spline_text_delete(s, 0); }, "; eye\r\n\r\n{20 0 -5} tail\r\n"},
+        {commas, set(1, 2, 0.1f), "; eye\r\n10, 5, 0\r\n\r\n{20 0 0.1} tail\r\n"},
+        {commas, bias(0, -2.5f, 0, 1), "; eye\r\n7.5, 5, 0\r\n\r\n{17.5 0 -5} tail\r\n"},
+        {commas, insert(2), "; eye\r\n10, 5, 0\r\n\r\n{20 0 -5} tail\r\n{20 0 -5} tail\r\n"},
+        {commas, erase(0), "; eye\r\n\r\n{20 0 -5} tail\r\n"},
         // Inner segments of t^2 keys follow t^2: halfway between 1 and 4 lies 1.5^2.
-        {"0\n1\n4\n9\n16\n", [](SplineText& s) { return spline_text_insert(s, 2); },
-         "0\n1\n2.25\n4\n9\n16\n"},
-        {"5", [](SplineText& s) { return spline_text_insert(s, 1); }, "5\n5"},
-        {"\xEF\xBB\xBF-1 2", [](SplineText& s) { return spline_text_insert(s, 0); },
-         "\xEF\xBB\xBF-1 2\n-1 2"},
-        {sixteen, [](SplineText& s) { return spline_text_set(s, 0, 15, 0.25f); },
-         "0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 0.25\n"},
+        {"0\n1\n4\n9\n16\n", insert(2), "0\n1\n2.25\n4\n9\n16\n"},
+        {"5", insert(1), "5\n5"},
+        {"\xEF\xBB\xBF-1 2", insert(0), "\xEF\xBB\xBF-1 2\n-1 2"},
+        {sixteen, set(0, 15, 0.25f), "0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 0.25\n"},
         // No exponent: the reader would stop at its 'e'.
-        {"5\n", [](SplineText& s) { return spline_text_set(s, 0, 0, 1e-7f); }, "0.0000001\n"},
-        {"5\n", [](SplineText& s) { return spline_text_delete(s, 0); }, "",
-         "a spline keeps at least one key"},
-        {"5\n", [](SplineText& s) { return spline_text_set(s, 1, 0, 1); }, "", "key 1 out of range (1 keys)"},
-        {"5\n", [](SplineText& s) { return spline_text_set(s, 0, 1, 1); }, "",
-         "channel 1 out of range (1 channels)"},
-        {"5\n", [](SplineText& s) { return spline_text_set(s, 0, 0, NAN); }, "",
-         "the value is not a finite number"},
-        {"3" + std::string(38, '0') + "\n", [](SplineText& s) { return spline_text_bias(s, 0, 3e38f, 0, 0); },
-         "", "the value would not be a finite number"},
-        {"5\n", [](SplineText& s) { return spline_text_insert(s, 2); }, "",
-         "position 2 out of range (0 to 1)"},
+        {"5\n", set(0, 0, 1e-7f), "0.0000001\n"},
+        {"5\n", erase(0), "", "a spline keeps at least one key"},
+        {"5\n", set(1, 0, 1), "", "key 1 out of range (1 keys)"},
+        {"5\n", set(0, 1, 1), "", "channel 1 out of range (1 channels)"},
+        {"5\n", set(0, 0, NAN), "", "the value is not a finite number"},
+        {"3" + std::string(38, '0') + "\n", bias(0, 3e38f, 0, 0), "",
+         "the value would not be a finite number"},
+        {"5\n", insert(2), "", "position 2 out of range (0 to 1)"},
         // 16 numbers and blanks filling 254 bytes: a longer number would cut the line in two.
-        {full, [](SplineText& s) { return spline_text_set(s, 0, 0, 1e-30f); }, "",
-         "a line would grow longer than 255 bytes"},
+        {full, set(0, 0, 1e-30f), "", "a line would grow longer than 255 bytes"},
     };
     for (const Case& c : cases) {
         SplineText s;
@@ -172,30 +165,26 @@ TEST(SplineText, EditsRewriteOnlyTheNumbersThatMoveAndReadBackAsTheLoaderReadsTh
     }
 }
 
-TEST(SplineText, UndoingEveryEditGivesTheOriginalBytes) {
-    const std::string original = "; path\r\n{0, 1, 2}\r\n3, 4 ,5\r\n\r\n-6 -7 -8 ; end\r\n";
-    SplineText s;
-    ASSERT_EQ(spline_text_parse(original, s), "");
-    SplineHistory history;
-    std::srand(31);
-    for (int i = 0; i < 200; ++i) {
-        const std::string before = s.bytes;
-        const int n = static_cast<int>(s.keys.size());
-        const int pick = std::rand() % 4;
-        const std::string why =
-            pick == 0   ? spline_text_set(s, std::rand() % n, std::rand() % 3, std::rand() % 999 / 7.0f)
-            : pick == 1 ? spline_text_insert(s, std::rand() % (n + 1))
-            : pick == 2 ? spline_text_delete(s, std::rand() % n)
-                        : spline_text_bias(s, std::rand() % 3, 0.3f, 0, n - 1);
-        if (why.empty()) history.push({"a.spl", before, s.bytes});
+// Undo takes edits back newest first and redo makes the last one undone again; a new edit forgets
+// what was undone. Past its byte budget the history forgets the oldest edits, but never the newest.
+TEST(SplineText, HistoryUndoesNewestFirstAndForgetsTheOldestPastItsBudget) {
+    SplineHistory history(6);  // the before and after bytes of three one-byte edits
+    std::string bytes = "a";
+    for (const char* next : {"b", "c", "d", "e"}) {
+        history.push({"a.spl", bytes, next});
+        bytes = next;
     }
-    EXPECT_NE(s.bytes, original);
-    std::string last_undone;
-    while (const SplineEdit* edit = history.undo()) last_undone = edit->before;
-    EXPECT_EQ(last_undone, original);
-    const SplineEdit* again = history.redo();
-    ASSERT_NE(again, nullptr);
-    EXPECT_EQ(again->before, original);
-    history.push({"a.spl", "x", "y"});
+    std::string undone;
+    while (const SplineEdit* edit = history.undo()) undone += edit->before;
+    EXPECT_EQ(undone, "dcb");
+    for (const char* after : {"c", "d"}) {
+        const SplineEdit* again = history.redo();
+        ASSERT_NE(again, nullptr);
+        EXPECT_EQ(again->after, after);
+    }
+    history.push({"a.spl", "d", "x"});
     EXPECT_EQ(history.redo(), nullptr) << "a new edit forgets what was undone";
+    SplineHistory small(1);
+    small.push({"a.spl", "long", "longer"});
+    EXPECT_NE(small.undo(), nullptr);
 }

@@ -104,9 +104,8 @@ TEST_F(ScriptTest, ScriptsAndTheSectionsTheyMake) {
          "1.5\nsync x\n",
          "image 7..5 (5) layer 3 syncs 1.5 0 splines a.spl:0 b.spl:5 d.spl:5"},
         {"[image]\nalpha LESS 0.2\n[image]\nalpha LESS\n[efxFader]\r\nalpha LESS 0.3 x\n[sound]\tx\n",
-         "image 0..0 (0) layer 0 alpha 513 0.2..0.2 | image 0..0 (0) layer 0 alpha 513 0..0 | efxFader 0..0 "
-         "(0) layer "
-         "0 alpha 513 0.3..0.3 | sound 0..0 (0) layer 0"},
+         "image 0..0 (0) layer 0 alpha 513 0.2..0.2 | image 0..0 (0) layer 0 alpha 513 0..0 | "
+         "efxFader 0..0 (0) layer 0 alpha 513 0.3..0.3 | sound 0..0 (0) layer 0"},
         {"[image]\n" + repeated("param 1 1\n", 16) + repeated("sync 2\n", 32),
          "image 0..0 (0) layer 0 params" + repeated(" 1", 32) + " syncs" + repeated(" 2", 32)},
         // A line of exactly the limit fits, and so does a last line without its end.
@@ -195,7 +194,7 @@ TEST_F(ScriptTest, ConfigurationValuesByType) {
     EXPECT_EQ(settings.gl_height, 1);   // "%d" stops at the e
     EXPECT_EQ(settings.texture_detail, INT_MAX);
     EXPECT_EQ(settings.gl_bpp, INT_MIN);
-    EXPECT_TRUE(parsed_sections().empty());
+    EXPECT_EQ(sections.head, nullptr);
 }
 
 TEST(ScriptVector, ReadsNumberCharactersOnlyAndChecksCapacityBeforeStoring) {
@@ -231,7 +230,6 @@ TEST_F(Discovery, DepthFirstInListingOrder) {
 TEST_F(Discovery, ScriptsAreFilesWithTvlAnywhereInTheirName) {
     for (const char* name : {"a.tvl.bak", "b.TVL", "c.tvlx", "dtvl", "e.tv", "scenes.tvl/inner.tvl"})
         write_file(dir.file(name), tagged(name));
-    write_file(dir.file("readme.txt"), "gl_width 1\n");
     // Neither a pipe nor a link loop stops the walk; a link to another directory of the demo is
     // walked again.
     ASSERT_EQ(mkfifo(dir.file("pipe.tvl").c_str(), 0600), 0);
@@ -247,21 +245,18 @@ TEST_F(Discovery, ScriptsAreFilesWithTvlAnywhereInTheirName) {
     ASSERT_EQ(discover(), "");
     EXPECT_EQ(parsed_tags(sections, true),
               (std::vector<std::string>{"a.tvl.bak", "c.tvlx", "scenes.tvl/inner.tvl", "x", "y", "y"}));
-    EXPECT_EQ(settings.gl_width, 800);
 }
 
 TEST_F(Discovery, ArchivesOfAnyNameAreWalkedAndNamedInThePath) {
     for (const char* archive : {"data.dat", "up.ZIP", "bare", "pack.tvl"}) {
         write_file(dir.file("src/in.tvl"), tagged(archive));
         write_file(dir.file("src/sub.tvl/deep.tvl"), tagged(std::string(archive) + " deep"));
-        write_file(dir.file("src/notes.txt"), "gl_width 1\n");
         pack(dir.file("src"), dir.file(archive));
     }
     ASSERT_EQ(discover(), "");
     EXPECT_EQ(parsed_tags(sections, true),
               (std::vector<std::string>{"bare", "bare deep", "data.dat", "data.dat deep", "pack.tvl",
                                         "pack.tvl deep", "up.ZIP", "up.ZIP deep"}));
-    EXPECT_EQ(settings.gl_width, 800);
 
     // The path named in a message runs through the archive and may pass 255 characters.
     reset();

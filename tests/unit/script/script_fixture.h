@@ -24,7 +24,6 @@ class ScriptTest : public ::testing::Test {
   protected:
     ScriptTest() : cd(dir.path) {}
 
-    std::vector<const Section*> parsed_sections() const { return ::parsed_sections(sections); }
     // The defaults and no sections.
     void reset() {
         settings = Config();

@@ -141,12 +141,10 @@ TEST(SkyBox, EveryFaceIsAWholeSideOfTheBoxCoveredByTheImage) {
 TEST(Object, BuiltFractionRunsFromTheStartToTheEndValue) {
     Section s;
     s.duration = 4, s.params[5] = 1, s.params[6] = 0.5f;
-    Floats built;
-    for (float elapsed : {0, 1, 2, 4}) {
+    for (auto [elapsed, built] : {std::pair{0.0f, 1.0f}, {1.0f, 0.875f}, {2.0f, 0.75f}, {4.0f, 0.5f}}) {
         s.elapsed = elapsed;
-        built.push_back(object_built_fraction(s));
+        EXPECT_EQ(object_built_fraction(s), built) << elapsed;
     }
-    EXPECT_EQ(built, (Floats{1, 0.875f, 0.75f, 0.5f}));
     EXPECT_EQ((Floats{object_line_width(3), object_line_width(0), object_line_width(-2)}), (Floats{3, 1, 1}));
 }
 

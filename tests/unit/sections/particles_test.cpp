@@ -1,5 +1,6 @@
 // The particle sections' pure logic: the shared particle step and sprites, the particleMatrix
 // chain, the particleTex picture and the pathway's emission.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -58,6 +59,9 @@ TEST(ParticleSystem, AStepMovesWithTheOldVelocityThenAgesAndFadesOnlyLiveParticl
     particle_system_update(*system, 0.1f);
     EXPECT_TRUE(ending.alive == 0 && std::isfinite(ending.color[3]));
     EXPECT_TRUE(particle_system_new(-4, 1)->particles.empty());
+    // Particle counts are script floats truncated: safe for every float.
+    const std::pair<float, int> cases[] = {{-7.9f, -7}, {NAN, 0}, {1e20f, INT_MAX}, {-INFINITY, INT_MIN}};
+    for (auto [in, out] : cases) EXPECT_EQ(truncate_to_int(in), out) << in;
 }
 
 // The modelview turns 30 degrees about x, then 30 about y (R = Ry Rx), then moves the world: in
@@ -75,11 +79,6 @@ TEST(ParticleSystem, SpritesFaceTheViewer) {
                             m[8 + row] * (corners[k].z - 3),
                         row < 2 ? expected[k][row] : 0, 1e-6)
                 << k;
-}
-
-TEST(ParticleSystem, TruncationIsSafeForEveryFloat) {
-    const std::pair<float, int> cases[] = {{-7.9f, -7}, {NAN, 0}, {1e20f, INT_MAX}, {-INFINITY, INT_MIN}};
-    for (auto [in, out] : cases) EXPECT_EQ(truncate_to_int(in), out) << in;
 }
 
 // Link i placed from the library's sine and cosine of i times the turn and the climb, in double
@@ -204,12 +203,11 @@ TEST(ParticleTex, ParticlesGatherFromTheirScatterIntoThePicture) {
     image.half_width = 2.5f, image.half_height = 2;
     // Ease 0: rows along x, columns along y, centred, (row x 0.5 - 2, column x 0.5 - 2.5, 0).
     particle_tex_place(image, 0, 200);
-    const float* at = image.particles[0].position;
-    EXPECT_EQ(std::vector<float>(at, at + 3), (std::vector<float>{-1.5f, 0, 0}));
+    EXPECT_THAT(image.particles[0].position, ::testing::ElementsAre(-1.5f, 0, 0));
     EXPECT_EQ(image.particles[1].colour[3], 200);
     // Ease 1: the picture place plus the whole scatter.
     particle_tex_place(image, 1, 10);
-    EXPECT_EQ(std::vector<float>(at, at + 3), (std::vector<float>{0.5f, -3, 4}));
+    EXPECT_THAT(image.particles[0].position, ::testing::ElementsAre(0.5f, -3, 4));
 }
 
 TEST(Pathway, ParticlesAreBornAtTheRateWhereThePathWasAtTheirBirth) {
@@ -237,9 +235,8 @@ TEST(Pathway, ResetGivesSmallRandomAccelerationsAndASecondPassLooksLikeTheFirst)
     Pathway many = make_pathway(100, 10);
     std::set<float> steps;  // accelerations in steps of 0.002, fewer than 100 of them either way
     for (const Particle& q : many.system->particles) {
-        EXPECT_EQ(
-            (std::vector<float>{float(q.alive), q.life, q.color[0], q.color[1], q.color[2], q.color[3]}),
-            (std::vector<float>{0, PATHWAY_LIFE, 0.5f, 0.25f, 1, 1}));
+        EXPECT_TRUE(q.alive == 0 && q.life == PATHWAY_LIFE);
+        EXPECT_THAT(q.color, ::testing::ElementsAre(0.5f, 0.25f, 1, 1));
         for (float a : {q.acceleration.x, q.acceleration.y, q.acceleration.z})
             steps.insert(std::round(a / 0.002f));
     }
