@@ -30,7 +30,7 @@ std::string framed(const std::string& body) {
 class Client {
   public:
     explicit Client(const std::string& dir) : dir_(dir), player_(dir, {"--lsp"}, "", ".lsp-stderr") {}
-    void raw(const std::string& bytes) { fd_write_all(player_.to(), bytes); }
+    void raw(const std::string& bytes) { fd_write_all(player_.to, bytes); }
     void send(const json& m) { raw(framed(m.dump())); }
     void notify(const std::string& method, const json& params) {
         send({{"jsonrpc", "2.0"}, {"method", method}, {"params", params}});
@@ -76,10 +76,10 @@ class Client {
             }
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
-            pollfd p = {player_.from(), POLLIN, 0};
+            pollfd p = {player_.from, POLLIN, 0};
             if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) return {};
             char buffer[4096];
-            const ssize_t n = read(player_.from(), buffer, sizeof buffer);
+            const ssize_t n = read(player_.from, buffer, sizeof buffer);
             if (n <= 0) return {};
             pending_.append(buffer, static_cast<size_t>(n));
         }
