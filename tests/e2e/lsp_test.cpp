@@ -34,7 +34,7 @@ std::string framed(const std::string& body) {
 class Client {
   public:
     explicit Client(const std::string& dir) : dir_(dir), player_(dir, {"--lsp"}, "", ".lsp-stderr") {}
-    void raw(const std::string& bytes) { fd_write_all(player_.to(), bytes); }
+    void raw(const std::string& bytes) { fd_write_all(player_.to, bytes); }
     void send(const json& m) { raw(framed(m.dump())); }
     void notify(const std::string& method, const json& params) {
         send({{"jsonrpc", "2.0"}, {"method", method}, {"params", params}});
@@ -61,7 +61,7 @@ class Client {
             if (end != std::string::npos && pending_.size() >= end + 4 + length) {
                 kept_.push_back(json::parse(pending_.substr(end + 4, length)));
                 pending_.erase(0, end + 4 + length);
-            } else if (!read_some(player_.from(), pending_, deadline)) {
+            } else if (!read_some(player_.from, pending_, deadline)) {
                 return {};
             }
         }

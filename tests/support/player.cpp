@@ -1,6 +1,5 @@
 #include "player.h"
 
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -14,6 +13,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <future>
+#include <regex>
+#include <sstream>
 
 #include "web_client.h"
 
@@ -35,6 +36,24 @@ int fixture(const std::string& action, const std::string& file, const std::strin
     return std::system((quoted(TARVEL_SOURCE_DIR "/tests/support/xvfb-fixture") + " " + action + " " +
                         quoted(file) + more + " > /dev/null")
                            .c_str());
+}
+
+// The shell command that runs the player in `dir` with `args`, the environment changed by `env` (a
+// value of "" removes the variable) and `wrapper` before it.
+std::string player_command(const std::string& dir, const std::vector<std::string>& args,
+                           const std::map<std::string, std::string>& env, const std::string& wrapper = "") {
+    std::string command = "cd " + quoted(dir) + " && exec env";
+    for (const auto& [key, value] : env)
+        if (value.empty()) command += " -u " + key;
+    for (const auto& [key, value] : env)
+        if (!value.empty()) command += " " + quoted(key + "=" + value);
+    command += wrapper + " " + quoted(TARVEL_PLAYER);
+    for (const std::string& a : args) command += " " + quoted(a);
+    return command;
+}
+
+int exit_code(int status) {
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 std::string display_in(const std::string& file) {
@@ -68,21 +87,12 @@ PlayerResult player_run(const std::string& dir, const PlayerOptions& options) {
     std::map<std::string, std::string> env = {{"SDL_AUDIODRIVER", "dummy"}, {"DISPLAY", player_display()}};
     if (!options.path_prefix.empty()) env["PATH"] = options.path_prefix + ":" + std::getenv("PATH");
     for (const auto& [key, value] : options.env) env[key] = value;
-    std::string command = "cd " + quoted(dir) + " && exec env";
-    for (const auto& [key, value] : env)
-        if (value.empty()) command += " -u " + key;
-    for (const auto& [key, value] : env)
-        if (!value.empty()) command += " " + quoted(key + "=" + value);
     // timeout runs the player in a process group of its own and ends the whole group.
-    command +=
-        " /usr/bin/timeout -k 5 " + std::to_string(options.timeout_seconds) + " " + quoted(TARVEL_PLAYER);
-    for (const std::string& a : options.args) command += " " + quoted(a);
-    command += " < /dev/null > .player-stdout 2> .player-stderr";
-    const int status = std::system(command.c_str());
-    PlayerResult r;
-    r.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    r.out = read_file(dir + "/.player-stdout");
-    r.err = read_file(dir + "/.player-stderr");
+    const std::string timeout = " /usr/bin/timeout -k 5 " + std::to_string(options.timeout_seconds);
+    const int status = std::system(
+        (player_command(dir, options.args, env, timeout) + " < /dev/null > .player-stdout 2> .player-stderr")
+            .c_str());
+    PlayerResult r{exit_code(status), read_file(dir + "/.player-stdout"), read_file(dir + "/.player-stderr")};
     fs::remove(dir + "/.player-stdout");
     fs::remove(dir + "/.player-stderr");
     return r;
@@ -92,55 +102,47 @@ PlayerProcess::PlayerProcess(const std::string& dir, const std::vector<std::stri
                              const std::string& display, const std::string& err_name) {
     // A player that died makes the next command fail, not this process.
     signal(SIGPIPE, SIG_IGN);
+    std::map<std::string, std::string> env = {{"DISPLAY", display}};
+    if (std::getenv("SDL_AUDIODRIVER") == nullptr) env["SDL_AUDIODRIVER"] = "dummy";  // or the test's own
+    const std::string command = player_command(dir, args, env) + " 2> " + quoted(err_name);
     int in[2], out[2];
     if (pipe(in) != 0 || pipe(out) != 0) throw std::runtime_error("pipe");
-    pid_ = fork();
-    if (pid_ == 0) {
+    pid = fork();
+    if (pid == 0) {
         dup2(in[0], 0);
         dup2(out[1], 1);
-        int err = open((dir + "/" + err_name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(err, 2);
-        for (int fd : {in[0], in[1], out[0], out[1], err}) close(fd);
-        if (chdir(dir.c_str()) != 0) _exit(127);
-        setenv("SDL_AUDIODRIVER", "dummy", 0);  // a test capturing the sound has chosen its own
-        display.empty() ? unsetenv("DISPLAY") : setenv("DISPLAY", display.c_str(), 1);
-        std::vector<std::string> words = {TARVEL_PLAYER};
-        words.insert(words.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (std::string& w : words) argv.push_back(w.data());
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
+        for (int fd : {in[0], in[1], out[0], out[1]}) close(fd);
+        execl("/bin/sh", "sh", "-c", command.c_str(), nullptr);
         _exit(127);
     }
     close(in[0]);
     close(out[1]);
-    to_ = in[1];
-    from_ = out[0];
+    to = in[1];
+    from = out[0];
 }
 
 PlayerProcess::~PlayerProcess() {
-    if (pid_ > 0 && wait_exit(0) == -1) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
+    if (pid > 0 && wait_exit(0) == -1) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
     }
-    close(to_);
-    close(from_);
+    close(to);
+    close(from);
 }
 
 int PlayerProcess::wait_exit(double seconds) {
     int status = 0;
-    if (pid_ <= 0 || !wait_until([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, seconds)) return -1;
-    pid_ = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    if (pid <= 0 || !wait_until([&] { return waitpid(pid, &status, WNOHANG) == pid; }, seconds)) return -1;
+    pid = -1;
+    return exit_code(status);
 }
 
 namespace {
 
-std::vector<std::string> watch_args(const Demo& demo, const std::vector<std::string>& args) {
+std::vector<std::string> watch_args(const Demo& demo, std::vector<std::string> args) {
     demo.write();
-    std::vector<std::string> words = {"--watch"};
-    words.insert(words.end(), args.begin(), args.end());
-    return words;
+    args.insert(args.begin(), "--watch");
+    return args;
 }
 
 }  // namespace
@@ -148,17 +150,14 @@ std::vector<std::string> watch_args(const Demo& demo, const std::vector<std::str
 MakerSession::MakerSession(const Demo& demo, const std::vector<std::string>& args)
     : dir_(demo.dir.path), player_(demo.dir.path, watch_args(demo, args), player_display()) {}
 
-MakerSession::~MakerSession() = default;
-
 std::string MakerSession::ask(const std::string& command, double seconds) {
     const std::string line = command + "\n";
-    if (write(player_.to(), line.data(), line.size()) != static_cast<ssize_t>(line.size())) return "";
+    if (write(player_.to, line.data(), line.size()) != static_cast<ssize_t>(line.size())) return "";
     const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                               std::chrono::duration<double>(seconds));
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(static_cast<long>(seconds * 1000));
     size_t feed;
     while ((feed = pending_.find('\n')) == std::string::npos)
-        if (!read_some(player_.from(), pending_, deadline)) return "";
+        if (!read_some(player_.from, pending_, deadline)) return "";
     std::string answer = pending_.substr(0, feed);
     pending_.erase(0, feed + 1);
     return answer;
@@ -169,10 +168,6 @@ TgaPicture MakerSession::screenshot(const std::string& name) {
     return read_picture(dir_ + "/" + name);
 }
 
-int MakerSession::wait_exit(double seconds) {
-    return player_.wait_exit(seconds);
-}
-
 TgaPicture MakerSession::still_at(const std::string& seconds, const std::string& name) {
     EXPECT_EQ(ask("pause"), "ok") << death();
     EXPECT_EQ(ask("seek " + seconds), "ok") << death();
@@ -181,7 +176,7 @@ TgaPicture MakerSession::still_at(const std::string& seconds, const std::string&
 
 std::string MakerSession::death(double seconds) {
     const int status = wait_exit(seconds);
-    if (status == -1 && player_.pid() > 0) return "";
+    if (status == -1 && player_.pid > 0) return "";
     return "the player ended with status " + std::to_string(status) + "; standard error:\n" + err();
 }
 
@@ -190,18 +185,11 @@ TgaPicture cold_still(const Demo& demo, const std::string& seconds) {
     Demo cold;
     cold.settings = demo.settings;
     cold.sections = demo.sections;
-    for (auto it = fs::recursive_directory_iterator(demo.dir.path); it != fs::recursive_directory_iterator();
-         ++it) {
-        const fs::path relative = fs::relative(it->path(), demo.dir.path);
-        if (relative == "video" || relative.filename().string().rfind('.', 0) == 0) {
-            if (it->is_directory()) it.disable_recursion_pending();
-            continue;
-        }
-        if (it->is_directory()) {
-            fs::create_directories(cold.dir.file(relative));
-        } else {
-            fs::copy_file(it->path(), cold.dir.file(relative), fs::copy_options::overwrite_existing);
-        }
+    for (const auto& entry : fs::directory_iterator(demo.dir.path)) {
+        const std::string name = entry.path().filename();
+        if (name != "video" && name[0] != '.')
+            fs::copy(entry.path(), cold.dir.file(name),
+                     fs::copy_options::recursive | fs::copy_options::overwrite_existing);
     }
     MakerSession player(cold);
     TgaPicture still = player.still_at(seconds, "cold.tga");
@@ -209,12 +197,8 @@ TgaPicture cold_still(const Demo& demo, const std::string& seconds) {
     return still;
 }
 
-long MakerSession::memory_kb() const {
-    return player_.memory_kb();
-}
-
 long PlayerProcess::memory_kb(bool peak) const {
-    const std::string status = read_file("/proc/" + std::to_string(pid_) + "/status");
+    const std::string status = read_file("/proc/" + std::to_string(pid) + "/status");
     const size_t at = status.find(peak ? "VmHWM:" : "VmRSS:");
     return at == std::string::npos ? -1 : std::atol(status.c_str() + at + 6);
 }
@@ -233,7 +217,7 @@ void expect_clean_exit(const PlayerResult& r) {
 
 std::string output_of(const std::string& dir, const std::string& command) {
     std::string out;
-    if (FILE* p = popen(("cd '" + dir + "' && " + command).c_str(), "r")) {
+    if (FILE* p = popen(("cd " + quoted(dir) + " && " + command).c_str(), "r")) {
         char buffer[4096];
         for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;) out.append(buffer, n);
         pclose(p);
@@ -243,11 +227,9 @@ std::string output_of(const std::string& dir, const std::string& command) {
 
 std::vector<std::string> frame_hashes(const std::string& dir, const std::string& video) {
     std::vector<std::string> hashes;
-    const std::string out = output_of(dir, "ffmpeg -v error -i " + video + " -map 0:v -f framemd5 -");
-    for (size_t at = 0, end; (end = out.find('\n', at)) != std::string::npos; at = end + 1) {
-        const std::string line = out.substr(at, end - at);
+    std::istringstream lines(output_of(dir, "ffmpeg -v error -i " + video + " -map 0:v -f framemd5 -"));
+    for (std::string line; std::getline(lines, line);)
         if (!line.empty() && line[0] != '#') hashes.push_back(line.substr(line.rfind(',') + 1));
-    }
     return hashes;
 }
 
@@ -282,14 +264,8 @@ int pixels_differ(const TgaPicture& a, const TgaPicture& b) {
 
 void invert_picture(const std::string& path) {
     std::string bytes = read_file(path);
-    ASSERT_GE(bytes.size(), 18u) << path;
-    ASSERT_EQ(bytes[2], 2) << path << ": not an uncompressed true-colour TGA";
-    const size_t width = static_cast<uint8_t>(bytes[12]) | static_cast<uint8_t>(bytes[13]) << 8;
-    const size_t height = static_cast<uint8_t>(bytes[14]) | static_cast<uint8_t>(bytes[15]) << 8;
-    const size_t first = 18 + static_cast<uint8_t>(bytes[0]), end = first + width * height * 3;
-    ASSERT_EQ(bytes[16], 24) << path;
-    ASSERT_LE(end, bytes.size()) << path;
-    for (size_t i = first; i < end; ++i) bytes[i] = static_cast<char>(255 - static_cast<uint8_t>(bytes[i]));
+    ASSERT_GT(bytes.size(), 18u) << path;
+    for (size_t i = 18; i < bytes.size(); ++i) bytes[i] = static_cast<char>(~bytes[i]);
     write_file(path, bytes);
 }
 
@@ -298,9 +274,8 @@ Rgb colour_at(const TgaPicture& p, float fx, float fy) {
 }
 
 bool near(const Rgb& a, const Rgb& b, int tolerance) {
-    for (int i = 0; i < 3; ++i)
-        if (std::abs(a[i] - b[i]) > tolerance) return false;
-    return true;
+    return std::abs(a[0] - b[0]) <= tolerance && std::abs(a[1] - b[1]) <= tolerance &&
+           std::abs(a[2] - b[2]) <= tolerance;
 }
 
 std::string show(const Rgb& c) {
@@ -344,15 +319,10 @@ void Demo::use_example(const std::string& name, int music_seconds) {
     sections.clear();
     fs::remove(dir.file("data/loading_back.tga"));
     fs::remove(dir.file("data/loading_front.tga"));
-    for (const auto& entry : fs::directory_iterator(source + name)) {
-        if (entry.path().extension() != ".tvl") continue;
-        std::string kept, script = read_file(entry.path());
-        for (size_t at = 0, end; at < script.size(); at = end + 1) {
-            end = std::min(script.find('\n', at), script.size());
-            if (script.compare(at, 3, "gl_") != 0) kept += script.substr(at, end - at) + "\n";
-        }
-        file(entry.path().filename().string(), kept);
-    }
+    const std::regex gl_line("^gl_.*\n?", std::regex::multiline);
+    for (const auto& entry : fs::directory_iterator(source + name))
+        if (entry.path().extension() == ".tvl")
+            file(entry.path().filename().string(), std::regex_replace(read_file(entry.path()), gl_line, ""));
     const std::string command = quoted(source + "make-media") + " " + quoted(TARVEL_TOOLS_DIR) + " " + name +
                                 " " + quoted(dir.file("data")) +
                                 (name == "showcase" ? " " + std::to_string(music_seconds) : "") +
@@ -457,17 +427,21 @@ PlayerResult run_with_viewer(const Demo& demo, const std::function<void(Viewer&)
     return player.get();
 }
 
-FileSizeLimit::FileSizeLimit(unsigned long bytes) {
+namespace {
+
+// Sets the limit and returns the one it replaces.
+rlim_t file_size_limit(rlim_t bytes) {
     rlimit limit{};
     getrlimit(RLIMIT_FSIZE, &limit);
-    saved = limit.rlim_cur;
-    limit.rlim_cur = bytes;
+    std::swap(limit.rlim_cur, bytes);
     setrlimit(RLIMIT_FSIZE, &limit);
+    return bytes;
 }
 
+}  // namespace
+
+FileSizeLimit::FileSizeLimit(unsigned long bytes) : saved(file_size_limit(bytes)) {}
+
 FileSizeLimit::~FileSizeLimit() {
-    rlimit limit{};
-    getrlimit(RLIMIT_FSIZE, &limit);
-    limit.rlim_cur = saved;
-    setrlimit(RLIMIT_FSIZE, &limit);
+    file_size_limit(saved);
 }

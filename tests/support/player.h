@@ -67,7 +67,7 @@ int count_colour(const TgaPicture& p, Rgb colour, int tolerance = 0, int x0 = 0,
                  int y1 = -1);
 // Pixels that differ at all between two pictures (every pixel of the larger when the sizes differ).
 int pixels_differ(const TgaPicture& a, const TgaPicture& b);
-// Rewrites a 24-bit TGA file in place with every colour inverted, at the same size.
+// Rewrites a file that write_tga wrote in place with every colour inverted.
 void invert_picture(const std::string& path);
 
 #define EXPECT_COLOUR(got, want, tolerance) \
@@ -112,25 +112,20 @@ std::string span(float start, float end, int layer);
 
 // The player run in `dir` with `args`, its standard input and output on pipes and its standard
 // error in DIR/ERR_NAME, on `display` (none when it is ""). Killed when still running at the end.
-class PlayerProcess {
-  public:
+struct PlayerProcess {
     PlayerProcess(const std::string& dir, const std::vector<std::string>& args, const std::string& display,
                   const std::string& err_name = ".player-stderr");
     ~PlayerProcess();
     PlayerProcess(const PlayerProcess&) = delete;
     PlayerProcess& operator=(const PlayerProcess&) = delete;
-    int to() const { return to_; }      // the player's standard input
-    int from() const { return from_; }  // its standard output
-    int pid() const { return pid_; }    // -1 once it has ended and been waited for
     // Its resident memory in kilobytes, now or at its peak so far.
     long memory_kb(bool peak = false) const;
     // The exit status once the player ends (-1 when it is still running after `seconds`).
     int wait_exit(double seconds);
 
-  private:
-    int pid_ = -1;
-    int to_ = -1;
-    int from_ = -1;
+    int pid = -1;   // -1 once it has ended and been waited for
+    int to = -1;    // the player's standard input
+    int from = -1;  // its standard output
 };
 
 // The player started with --watch (and `args`) on a written demo, driven through its standard
@@ -139,21 +134,16 @@ class PlayerProcess {
 class MakerSession {
   public:
     explicit MakerSession(const Demo& demo, const std::vector<std::string>& args = {});
-    ~MakerSession();
-    MakerSession(const MakerSession&) = delete;
     // Sends one command line and returns the answer line ("" when none came in `seconds`).
     std::string ask(const std::string& command, double seconds = 30);
     // "screenshot NAME" answered "ok", and the picture read back.
     TgaPicture screenshot(const std::string& name);
     std::string err() const { return read_file(dir_ + "/.player-stderr"); }
-    // The exit status once the player ends (-1 when it is still running after `seconds`).
-    int wait_exit(double seconds = 20);
-    // The player's resident memory in kilobytes.
-    long memory_kb() const;
+    int wait_exit(double seconds = 20) { return player_.wait_exit(seconds); }  // as PlayerProcess's
+    long memory_kb() const { return player_.memory_kb(); }                     // the player's resident memory
     // Paused (or left paused) at `seconds`, the screenshot NAME.
     TgaPicture still_at(const std::string& seconds, const std::string& name = "still.tga");
-    // "" while the player runs (after `seconds` at most); else how it ended and what it wrote on
-    // standard error.
+    // "" while the player runs (after `seconds` at most); else how it ended, and its standard error.
     std::string death(double seconds = 0);
 
   private:
@@ -163,7 +153,7 @@ class MakerSession {
 };
 
 // What a fresh maker's session shows paused at `seconds`, started on a copy of `demo`'s folder
-// as written now (its player's own output folder video/ left out).
+// as written now (less video/ and the files whose names start with a dot).
 TgaPicture cold_still(const Demo& demo, const std::string& seconds);
 
 // --- The viewer ---

@@ -40,23 +40,6 @@ struct DiskAudio {
     std::vector<int16_t> capture() const { return s16_samples(read_file(file)); }
 };
 
-// Where the sweep (mono, 44100 Hz) played from source frame `start` first shows in a capture:
-// its first non-zero sample, matched against the first non-zero source sample from `start`.
-// Returns how many frames from there on match exactly on both sides (up to `count`), or -1.
-inline int64_t sweep_match(const std::vector<int16_t>& stereo, int64_t start, int64_t count) {
-    size_t at = 0;
-    while (at < stereo.size() && stereo[at] == 0) ++at;
-    if (at == stereo.size()) return -1;
-    at &= ~size_t{1};
-    while (sweep_sample(start, 44100) == 0) ++start;
-    int64_t n = 0;
-    while (n < count && at + 2 * n + 1 < stereo.size() &&
-           stereo[at + 2 * n] == sweep_sample(start + n, 44100) &&
-           stereo[at + 2 * n + 1] == stereo[at + 2 * n])
-        ++n;
-    return n;
-}
-
 // How many times the 512 frames of the sweep from source frame `start` appear, exactly, in the
 // left channel of a capture.
 inline int sweep_appearances(const std::vector<int16_t>& stereo, int64_t start) {

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <regex>
+#include <tuple>
 
 #include "inspect/beats.h"
 #include "inspect/timeline.h"
@@ -10,18 +11,14 @@
 TEST(MusicalClock, TimesAsBarAndBeatAndBack) {
     // At 120 bpm a beat lasts 0.5 s; 4 beats a bar make a bar 2 s, 3 make it 1.5 s.
     const Tempo four{120, 4}, three{120, 3};
-    const struct {
-        Tempo tempo;
-        float seconds;
-        const char* text;
-    } rows[] = {
+    const std::tuple<Tempo, float, const char*> rows[] = {
         {four, 2.5f, "2:2.000"},       // 5 beats: bar 2 begins after 4
         {four, 2.4999f, "2:1.999"},    // truncated, not rounded up to the next beat
         {three, 2.5f, "2:3.000"},      // 5 beats: bar 2 begins after 3
         {four, -1, "1:1.000"},         // before the show
         {Tempo{90, 4}, 1, "1:2.500"},  // 1.5 beats of 2/3 s
     };
-    for (const auto& row : rows) EXPECT_EQ(beats_text(row.tempo, row.seconds), row.text) << row.seconds;
+    for (const auto& [tempo, seconds, text] : rows) EXPECT_EQ(beats_text(tempo, seconds), text) << seconds;
 
     // Bar 6 of 4 beats at 130 bpm is 20 beats, 9.2307... s; as a float the time falls short of
     // the beat, and still reads as bar 6.

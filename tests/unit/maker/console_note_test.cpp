@@ -21,7 +21,7 @@ int mode_of(const std::string& path) {
 
 // Whatever stands at the note's name is replaced by a file of ours, readable by us only; what
 // it pointed to or shared its bytes with is left as it was.
-TEST(ConsoleNote, WrittenAsAFileOfOurOwnWhateverStoodThere) {
+TEST(ConsoleNote, WrittenAsAFileOfOurOwnWhateverStoodThereAndReadOnlyFromOne) {
     TempDir dir;
     const std::string note = dir.file(".tarvel-console"), outside = dir.file("elsewhere/kept");
     write_file(outside, "kept\n");
@@ -42,13 +42,9 @@ TEST(ConsoleNote, WrittenAsAFileOfOurOwnWhateverStoodThere) {
     }
     // Nothing of the writing is left beside it.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), {}), 2);
-}
 
-// Only a small regular file of ours is read; anything else is no note, at once.
-TEST(ConsoleNote, ReadOnlyWhenASmallRegularFileOfOurs) {
-    TempDir dir;
-    const std::string note = dir.file(".tarvel-console");
-    std::vector<std::pair<const char*, std::function<void()>>> rows = {
+    // Only a small regular file of ours is read; anything else is no note, at once.
+    std::vector<std::pair<const char*, std::function<void()>>> unread = {
         {"a FIFO", [&] { ASSERT_EQ(mkfifo(note.c_str(), 0600), 0); }},
         {"a symbolic link to /dev/zero", [&] { ASSERT_EQ(symlink("/dev/zero", note.c_str()), 0); }},
         {"a symbolic link to a note",
@@ -64,12 +60,12 @@ TEST(ConsoleNote, ReadOnlyWhenASmallRegularFileOfOurs) {
     };
     // Only root can give a file away.
     if (geteuid() == 0) {
-        rows.push_back({"another user's", [&] {
-                            write_file(note, "http://127.0.0.1:1/\n");
-                            ASSERT_EQ(chown(note.c_str(), 65534, 65534), 0);
-                        }});
+        unread.push_back({"another user's", [&] {
+                              write_file(note, "http://127.0.0.1:1/\n");
+                              ASSERT_EQ(chown(note.c_str(), 65534, 65534), 0);
+                          }});
     }
-    for (const auto& [what, make] : rows) {
+    for (const auto& [what, make] : unread) {
         unlink(note.c_str());
         make();
         EXPECT_EQ(console_note_read(note), "") << what;

@@ -68,10 +68,10 @@ TEST(MakerCommands, LinesToCommandsOrTheReasonTheyAreNot) {
         {"key insert a.spl", "error key insert needs FILE AT"},
         {"key bias a.spl 0 1 2", "error key bias needs FILE CHANNEL DELTA [FROM TO]"},
         {"key move a.spl 0", "error key needs set, insert, delete or bias"},
+        {"seek 17:1", "error no tempo: set bpm to use bars"},
     };
     for (const auto& [line, want] : rows)
         EXPECT_EQ(described(maker_command_parse(line, Tempo{})), want) << line;
-    EXPECT_EQ(described(maker_command_parse("seek 17:1", Tempo{})), "error no tempo: set bpm to use bars");
 
     // At 120 bpm and 4 beats a bar, a beat is 0.5 s and a bar 2 s: bar 17 begins at 32 s.
     const std::pair<const char*, const char*> bar_rows[] = {
@@ -148,7 +148,11 @@ TEST(MakerFiles, HostileTargetsAreRefusedAndLeaveEveryFileAsItWas) {
         return files;
     };
     const auto before = everything();
-    const std::vector<uint8_t> bytes = {'T', 'G', 'A'};
+    std::string inside_as;
+    auto put = [&](const std::string& path, WriteAsker who) {
+        inside_as = "?";
+        return write_file_guarded(path, {'T', 'G', 'A'}, who, guard, inside_as);
+    };
     const std::string outside = "it lies outside the demo folder",
                       exists = "it exists and the player did not write it",
                       demo_file = "it is a file of the demo";
@@ -173,36 +177,32 @@ TEST(MakerFiles, HostileTargetsAreRefusedAndLeaveEveryFileAsItWas) {
         {"demo.tvl", WriteAsker::Edit, "it is a script"},
     };
     for (const auto& [path, who, why] : refused) {
-        std::string inside_as = "?";
-        EXPECT_EQ(write_file_guarded(path, bytes, who, guard, inside_as),
-                  "cannot write '" + path + "': " + why);
+        EXPECT_EQ(put(path, who), "cannot write '" + path + "': " + why);
         EXPECT_EQ(inside_as, "");
         EXPECT_EQ(everything(), before) << path;
     }
     // A new file, and the same one again as the player's own; then a file put in its place by
     // someone else is no longer the player's.
-    std::string inside_as;
     for (int round = 0; round < 2; ++round) {
-        ASSERT_EQ(write_file_guarded("out/../" + fs::path(demo.path).filename().string() + "/data/shot.tga",
-                                     bytes, WriteAsker::Console, guard, inside_as),
-                  "");
+        ASSERT_EQ(
+            put("out/../" + fs::path(demo.path).filename().string() + "/data/shot.tga", WriteAsker::Console),
+            "");
         EXPECT_EQ(inside_as, "data/shot.tga");
         EXPECT_EQ(read_file("data/shot.tga"), "TGA");
     }
     fs::remove("data/shot.tga");
     write_file("data/shot.tga", "theirs");
-    EXPECT_NE(write_file_guarded("data/shot.tga", bytes, WriteAsker::Console, guard, inside_as), "");
+    EXPECT_NE(put("data/shot.tga", WriteAsker::Console), "");
     EXPECT_EQ(read_file("data/shot.tga"), "theirs");
     // The maker's terminal may write a new file outside, and replace one that is not the demo's.
-    EXPECT_EQ(write_file_guarded(elsewhere.file("new.tga"), bytes, WriteAsker::Terminal, guard, inside_as),
-              "");
+    EXPECT_EQ(put(elsewhere.file("new.tga"), WriteAsker::Terminal), "");
     EXPECT_EQ(inside_as, "");
-    EXPECT_EQ(write_file_guarded("notes.txt", bytes, WriteAsker::Terminal, guard, inside_as), "");
+    EXPECT_EQ(put("notes.txt", WriteAsker::Terminal), "");
     EXPECT_EQ(read_file(elsewhere.file("new.tga")) + read_file("notes.txt"), "TGATGA");
     EXPECT_EQ(read_file(elsewhere.file("victim.txt")), "not the player's");
     // An edit replaces the demo's own file, keeping its mode; a link to it elsewhere keeps the old.
     fs::permissions("data/pic.tga", fs::perms::owner_read | fs::perms::owner_write);
-    EXPECT_EQ(write_file_guarded("data/pic.tga", bytes, WriteAsker::Edit, guard, inside_as), "");
+    EXPECT_EQ(put("data/pic.tga", WriteAsker::Edit), "");
     EXPECT_EQ(read_file("data/pic.tga") + read_file(elsewhere.file("pic-again.tga")), "TGApicture");
     EXPECT_EQ(fs::status("data/pic.tga").permissions(), fs::perms::owner_read | fs::perms::owner_write);
 }

@@ -27,7 +27,7 @@ void press(SDLKey sym, SDLMod mod = KMOD_NONE) {
 
 }  // namespace
 
-TEST(Keys, FAndTSwitchTheOverlaysOffEachOther) {
+TEST(Keys, FAndTSwitchTheOverlaysOffEachOtherAndHeldKeysAreRecorded) {
     const std::tuple<SDLKey, SDLMod, int, int> steps[] = {
         {SDLK_f, KMOD_NONE, 1, 0},   {SDLK_f, KMOD_NONE, 0, 0}, {SDLK_t, KMOD_NONE, 0, 1},
         {SDLK_f, KMOD_LSHIFT, 1, 0}, {SDLK_t, KMOD_NONE, 0, 1}, {SDLK_t, KMOD_NONE, 0, 0}};
@@ -41,9 +41,8 @@ TEST(Keys, FAndTSwitchTheOverlaysOffEachOther) {
     press(SDLK_f);
     EXPECT_EQ(settings.fps, 3);
     settings.fps = settings.timing = 0;
-}
 
-TEST(Keys, HeldKeysAreRecordedBelowSymbol256) {
+    // Held keys are recorded below symbol 256.
     send(SDL_KEYDOWN, SDLK_g);
     const int held = key_state['g'];
     send(SDL_KEYUP, SDLK_g);
