@@ -1,6 +1,13 @@
-// The console's protocol pieces: the handshake's key and the framing's three length forms.
+// The console's protocol pieces: the handshake's key, the framing's three length forms, request
+// heads, the client's deadline and the screenshot paths it may name.
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <chrono>
+
+#include "maker/console.h"
 #include "maker/web.h"
 
 TEST(Web, HandshakeAndFramesAsTheProtocolWritesThem) {
@@ -52,4 +59,29 @@ TEST(Web, RequestHeadsAreReadWithinTheirBound) {
     EXPECT_EQ(head.header("host"), nullptr);  // two Hosts name none
     EXPECT_TRUE(http_has_token("keep-alive, Upgrade", "upgrade"));
     EXPECT_FALSE(http_has_token("keep-alive, Upgraded", "upgrade"));
+}
+
+TEST(Web, TheClientGivesUpInItsTimeAndScreenshotsStayInTheFolder) {
+    // A port that takes the connection and never answers costs the limit in all, not a limit
+    // for each step of the way.
+    const int silent = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof a;
+    ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(listen(silent, 4), 0);
+    getsockname(silent, reinterpret_cast<sockaddr*>(&a), &length);
+    const std::string port = std::to_string(ntohs(a.sin_port));
+    std::string why;
+    const auto asked = std::chrono::steady_clock::now();
+    EXPECT_EQ(console_ask("http://127.0.0.1:" + port + "/?token=00", "time", 1, why), "");
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(1900));
+    EXPECT_EQ(why, "no console answers at 127.0.0.1:" + port);
+    close(silent);
+
+    for (const char* inside : {"x.tga", "a/b/x.tga", "..x.tga", "a/x..", "./x.tga"})
+        EXPECT_TRUE(console_path_inside(inside)) << inside;
+    for (const char* outside : {"", "/tmp/x.tga", "..", "../x.tga", "a/../../x.tga", "a/.."})
+        EXPECT_FALSE(console_path_inside(outside)) << outside;
 }
