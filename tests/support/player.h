@@ -141,8 +141,6 @@ class MakerSession {
     std::string err() const { return read_file(dir_ + "/.player-stderr"); }
     int wait_exit(double seconds = 20) { return player_.wait_exit(seconds); }  // as PlayerProcess's
     long memory_kb() const { return player_.memory_kb(); }                     // the player's resident memory
-    // Paused (or left paused) at `seconds`, the screenshot NAME.
-    TgaPicture still_at(const std::string& seconds, const std::string& name = "still.tga");
     // "" while the player runs (after `seconds` at most); else how it ended, and its standard error.
     std::string death(double seconds = 0);
 
