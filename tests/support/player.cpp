@@ -258,13 +258,6 @@ int pixels_differ(const TgaPicture& a, const TgaPicture& b) {
     return n;
 }
 
-void invert_picture(const std::string& path) {
-    std::string bytes = read_file(path);
-    ASSERT_GT(bytes.size(), 18u) << path;
-    for (size_t i = 18; i < bytes.size(); ++i) bytes[i] = static_cast<char>(~bytes[i]);
-    write_file(path, bytes);
-}
-
 Rgb colour_at(const TgaPicture& p, float fx, float fy) {
     return p.rgb.empty() ? Rgb{} : p.at(static_cast<int>(fx * p.width), static_cast<int>(fy * p.height));
 }

@@ -67,8 +67,6 @@ int count_colour(const TgaPicture& p, Rgb colour, int tolerance = 0, int x0 = 0,
                  int y1 = -1);
 // Pixels that differ at all between two pictures (every pixel of the larger when the sizes differ).
 int pixels_differ(const TgaPicture& a, const TgaPicture& b);
-// Rewrites a file that write_tga wrote in place with every colour inverted.
-void invert_picture(const std::string& path);
 
 #define EXPECT_COLOUR(got, want, tolerance) \
     EXPECT_TRUE(near((got), (want), (tolerance))) << "got " << show(got) << ", want " << show(want)
