@@ -168,12 +168,6 @@ TgaPicture MakerSession::screenshot(const std::string& name) {
     return read_picture(dir_ + "/" + name);
 }
 
-TgaPicture MakerSession::still_at(const std::string& seconds, const std::string& name) {
-    EXPECT_EQ(ask("pause"), "ok") << death();
-    EXPECT_EQ(ask("seek " + seconds), "ok") << death();
-    return screenshot(name);
-}
-
 std::string MakerSession::death(double seconds) {
     const int status = wait_exit(seconds);
     if (status == -1 && player_.pid > 0) return "";
@@ -192,7 +186,9 @@ TgaPicture cold_still(const Demo& demo, const std::string& seconds) {
                      fs::copy_options::recursive | fs::copy_options::overwrite_existing);
     }
     MakerSession player(cold);
-    TgaPicture still = player.still_at(seconds, "cold.tga");
+    EXPECT_EQ(player.ask("pause"), "ok") << player.death();
+    EXPECT_EQ(player.ask("seek " + seconds), "ok") << player.death();
+    TgaPicture still = player.screenshot("cold.tga");
     EXPECT_EQ(player.ask("quit"), "ok") << player.err();
     return still;
 }
@@ -260,13 +256,6 @@ int pixels_differ(const TgaPicture& a, const TgaPicture& b) {
     for (size_t i = 0; i + 2 < a.rgb.size(); i += 3)
         n += a.rgb[i] != b.rgb[i] || a.rgb[i + 1] != b.rgb[i + 1] || a.rgb[i + 2] != b.rgb[i + 2];
     return n;
-}
-
-void invert_picture(const std::string& path) {
-    std::string bytes = read_file(path);
-    ASSERT_GT(bytes.size(), 18u) << path;
-    for (size_t i = 18; i < bytes.size(); ++i) bytes[i] = static_cast<char>(~bytes[i]);
-    write_file(path, bytes);
 }
 
 Rgb colour_at(const TgaPicture& p, float fx, float fy) {

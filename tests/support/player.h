@@ -67,8 +67,6 @@ int count_colour(const TgaPicture& p, Rgb colour, int tolerance = 0, int x0 = 0,
                  int y1 = -1);
 // Pixels that differ at all between two pictures (every pixel of the larger when the sizes differ).
 int pixels_differ(const TgaPicture& a, const TgaPicture& b);
-// Rewrites a file that write_tga wrote in place with every colour inverted.
-void invert_picture(const std::string& path);
 
 #define EXPECT_COLOUR(got, want, tolerance) \
     EXPECT_TRUE(near((got), (want), (tolerance))) << "got " << show(got) << ", want " << show(want)
@@ -141,8 +139,6 @@ class MakerSession {
     std::string err() const { return read_file(dir_ + "/.player-stderr"); }
     int wait_exit(double seconds = 20) { return player_.wait_exit(seconds); }  // as PlayerProcess's
     long memory_kb() const { return player_.memory_kb(); }                     // the player's resident memory
-    // Paused (or left paused) at `seconds`, the screenshot NAME.
-    TgaPicture still_at(const std::string& seconds, const std::string& name = "still.tga");
     // "" while the player runs (after `seconds` at most); else how it ended, and its standard error.
     std::string death(double seconds = 0);
 

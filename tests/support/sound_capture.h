@@ -33,9 +33,10 @@ struct DiskAudio {
         struct stat st;
         return stat(file.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_size) / 4 : 0;
     }
-    // Waits until the capture holds `frames` frames; false after `seconds`.
+    // Waits until the capture holds `frames` more frames; false after `seconds`.
     bool wait_frames(int64_t frames, double seconds = 20) const {
-        return wait_until([&] { return frames_written() >= frames; }, seconds);
+        const int64_t until = frames_written() + frames;
+        return wait_until([&] { return frames_written() >= until; }, seconds);
     }
     std::vector<int16_t> capture() const { return s16_samples(read_file(file)); }
 };

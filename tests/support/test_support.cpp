@@ -5,10 +5,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
+#include "base/io.h"
 #include "media_files.h"
 
 namespace fs = std::filesystem;
@@ -37,13 +36,13 @@ bool wait_until(const std::function<bool()>& ready, double seconds) {
 
 void write_file(const std::string& path, const std::string& contents) {
     if (fs::path(path).has_parent_path()) fs::create_directories(fs::path(path).parent_path());
-    std::ofstream(path, std::ios::binary) << contents;
+    media::save(path, contents);
 }
 
 std::string read_file(const std::string& path) {
-    std::stringstream ss;
-    ss << std::ifstream(path, std::ios::binary).rdbuf();
-    return ss.str();
+    std::string bytes;
+    path_read_all(path.c_str(), bytes);
+    return bytes;
 }
 
 ScopedChdir::ScopedChdir(const std::string& dir) : previous(fs::current_path().string()) {
