@@ -115,11 +115,6 @@ TEST(VideoExport, ASpanHasTheFramesOfTheWholeExport) {
                           bolt.substr(bolt.find("spline")) + "string ray\n[ray]\n" + span(1, 3, 2) + bolt},
         {"efxRenderMesh", early_bolt + "[ray]\n" + span(1, 2.5f, 1) + bolt + "[efxRenderMesh]\n" +
                               span(1.1f, 3, 3) + "param 4  0.5 0.9  1\n"},
-        // Scattered by random numbers at the load, gathering from its start on.
-        {"particleTex", early_bolt + "[particleTex]\n" + span(1, 3, 2) +
-                            "string data/flare.tga\nstring data/flare.tga\nparam 0.3 0.2 14  0 0 0  0.5 1\n"},
-        {"efxRadialBlur", early_bolt + "[ray]\n" + span(1, 3, 1) + bolt + "[efxRadialBlur]\n" +
-                              span(1.2f, 3, 3) + "param 6  0.3 0.02  0.5 0.03  0.4 0.5  0.6 0.5\n"},
     };
     for (const auto& [type, script] : rows) {
         Demo demo;
