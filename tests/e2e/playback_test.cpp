@@ -27,8 +27,6 @@ TEST(Playback, FramesShowThePictureTheRightWayUp) {
     write_tga(demo.dir.file("data/quad.tga"), 15, 10, quadrant_rgb(15, 10, red, green, blue, white));
     demo.background("data/quad.tga", 0, 0.05f);
     expect_clean_exit(demo.run());
-    // Frames at 0 and 0.04 show the picture; the one at 0.08 stops it, and nothing is left.
-    ASSERT_EQ(demo.frames(), (std::vector<std::string>{"00000000.tga", "00000001.tga", "00000002.tga"}));
     const TgaPicture f = demo.frame(1);
     ASSERT_EQ(std::tuple(f.type, f.width, f.height), std::tuple(2, 150, 90)) << "uncompressed, 150 x 90";
     for (float fx : {0.1f, 0.4f}) {
@@ -39,7 +37,7 @@ TEST(Playback, FramesShowThePictureTheRightWayUp) {
         for (float fy : {0.7f, 0.8f}) EXPECT_EQ(colour_at(f, fx, fy), green) << fx << "," << fy;
         for (float fy : {0.2f, 0.3f}) EXPECT_EQ(colour_at(f, fx, fy), white) << fx << "," << fy;
     }
-    EXPECT_EQ(centre(demo.frame(2)), black);
+    EXPECT_EQ(centre(demo.frame(2)), black) << "the frame at 0.08 s, past the picture's end";
 }
 
 TEST(Playback, ALoadingSectionInTheTimelineShowsTheLoadingScreen) {

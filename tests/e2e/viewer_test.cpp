@@ -148,25 +148,20 @@ TEST(Overlay, ScreenshotsShowTheStatisticsInTheWindowAndTheRecordingNever) {
         ASSERT_TRUE(wait_for_picture(demo.frame_path(10)));
         v.key("s");
         ASSERT_TRUE(wait_for_picture(demo.dir.file("screen00.tga")));
-        v.key("s");
-        ASSERT_TRUE(wait_for_picture(demo.dir.file("screen01.tga")));
         v.close();  // ends playback with status 0, as Escape does
     }));
-    // Numbered screenshots of the whole window, compressed as the frames are.
-    for (const char* name : {"screen00.tga", "screen01.tga"}) {
-        const TgaPicture shot = read_picture(demo.dir.file(name));
-        EXPECT_EQ(shot.type, 10) << name;
-        EXPECT_EQ(shot.width * 1000 + shot.height, 322241) << name;
-        EXPECT_COLOUR(colour_at(shot, 0.5f, 0.25f), grey, 2) << name;
-    }
-    EXPECT_FALSE(std::filesystem::exists(demo.dir.file("screen02.tga")));
+    // One screenshot of the whole window, compressed as the frames are.
+    const TgaPicture shot = read_picture(demo.dir.file("screen00.tga"));
+    EXPECT_EQ(shot.type, 10);
+    EXPECT_EQ(shot.width * 1000 + shot.height, 322241);
+    EXPECT_COLOUR(colour_at(shot, 0.5f, 0.25f), grey, 2);
+    EXPECT_FALSE(std::filesystem::exists(demo.dir.file("screen01.tga")));
     for (int i = 0; i <= 10; ++i) {
         const TgaPicture f = read_picture(demo.frame_path(i));
         EXPECT_EQ(f.type, 10) << "frame " << i;
         // Inside the edges that the picture's filtering blends with black.
         EXPECT_EQ(count_colour(f, grey, 0, 4, 59, 4, 27), 56 * 24) << "frame " << i;
     }
-    const TgaPicture shot = read_picture(demo.dir.file("screen00.tga"));
     // The frame and second figures depend on when the key arrived; the window shows twenty
     // characters a line.
     const std::pair<int, const char*> lines[] = {{0, "fps 25          "},
