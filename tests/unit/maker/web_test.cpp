@@ -63,11 +63,15 @@ TEST(Web, RequestHeadsAreReadWithinTheirBound) {
 
 TEST(Web, TheClientGivesUpInItsTimeAndScreenshotsStayInTheFolder) {
     // A port that takes the connection and never answers costs the limit in all, not a limit
-    // for each step of the way.
+    // for each step of the way. It is bound to the loopback address on a free port: a bare
+    // listen would take one on every interface of the machine.
     const int silent = socket(AF_INET, SOCK_STREAM, 0);
-    ASSERT_EQ(listen(silent, 4), 0);  // on a free port
     sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof a;
+    ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(listen(silent, 4), 0);
     getsockname(silent, reinterpret_cast<sockaddr*>(&a), &length);
     const std::string port = std::to_string(ntohs(a.sin_port));
     std::string why;
