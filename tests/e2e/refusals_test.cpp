@@ -150,11 +150,10 @@ const Row CLAMPED[] = {
 // A demo with every file the rows name, running `row.script` beside it.
 PlayerResult run_row(const Demo& demo, const Row& row) {
     demo.picture("data/white.tga", 8, 8, white);
-    const std::string channels[] = {"2", "3", "4", "9", "10"};
-    for (const std::string& n : channels) {
-        std::string key;
-        for (int i = 0; i < std::stoi(n); ++i) key += i == 0 ? "1" : " 1";
-        demo.file("data/c" + n + ".spl", key + "\n" + key + "\n");
+    for (int n : {2, 3, 4, 9, 10}) {
+        std::string key = "1";
+        for (int i = 1; i < n; ++i) key += " 1";
+        demo.file("data/c" + std::to_string(n) + ".spl", key + "\n" + key + "\n");
     }
     demo.file("data/wide_glow.spl", "0 0 0 1 0 0 0.1 " BIG " 0 1\n0 0 0 1 0 0 0.1 " BIG " 0 1\n");
     const std::string cube = mesh_write_3ds({}, {mesh_draft_cube("cube", 1, "")});

@@ -115,13 +115,6 @@ std::string line_mismatch(const TgaPicture& shot, const std::string& font, int l
     return "";
 }
 
-// Replaces the demo's blank font with the generator's, and returns that.
-std::string install_font(const Demo& demo) {
-    const std::string path = demo.dir.file("data/fonts/font.tga");
-    EXPECT_EQ(std::system(("'" + std::string(TARVEL_TOOLS_DIR) + "/make_font' '" + path + "'").c_str()), 0);
-    return read_file(path);
-}
-
 }  // namespace
 
 // The window is 322 x 241 in 4:3, so the picture band is the whole window and one overlay unit is
@@ -129,7 +122,11 @@ std::string install_font(const Demo& demo) {
 // never does. Frames and screenshots are compressed alike.
 TEST(Overlay, ScreenshotsShowTheStatisticsInTheWindowAndTheRecordingNever) {
     Demo demo;
-    const std::string font = install_font(demo);
+    // The generator's font in place of the demo's blank one.
+    const std::string font_path = demo.dir.file("data/fonts/font.tga");
+    ASSERT_EQ(std::system(("'" + std::string(TARVEL_TOOLS_DIR) + "/make_font' '" + font_path + "'").c_str()),
+              0);
+    const std::string font = read_file(font_path);
     ASSERT_EQ(font.size(), 18u + 256 * 256 * 3);
     for (const char* s : {"gl_width 322", "gl_height 241", "gl_panoramic 0", "gl_rttWidth 64",
                           "gl_rttHeight 32", "timing 1", "compress_tga 1"})
@@ -143,11 +140,15 @@ TEST(Overlay, ScreenshotsShowTheStatisticsInTheWindowAndTheRecordingNever) {
     demo.file("data/still.spl",
               "1.5 -12.3 250 0 0 0 0 -3.7 1000.5 60 0.1 500\n1.5 -12.3 250 0 0 0 0 -3.7 1000.5 60 0.1 500\n");
     demo.section("[camera]\n" + span(0, 1000, 2) + "spline data/still.spl\n");
+    const auto written_whole = [](const std::string& path) {
+        TgaPicture p;
+        return wait_until([&] { return tga_decode(read_file(path), p).empty(); });
+    };
     expect_clean_exit(run_with_viewer(demo, [&](Viewer& v) {
         // Past frame 8 the frame rate (25) has been measured.
-        ASSERT_TRUE(wait_for_picture(demo.frame_path(10)));
+        ASSERT_TRUE(written_whole(demo.frame_path(10)));
         v.key("s");
-        ASSERT_TRUE(wait_for_picture(demo.dir.file("screen00.tga")));
+        ASSERT_TRUE(written_whole(demo.dir.file("screen00.tga")));
         v.close();  // ends playback with status 0, as Escape does
     }));
     // One screenshot of the whole window, compressed as the frames are.

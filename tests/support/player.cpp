@@ -74,6 +74,21 @@ std::string own_display() {
     return chosen_display = display_in(own_file);
 }
 
+std::vector<std::string> watch_args(const Demo& demo, std::vector<std::string> args) {
+    demo.write();
+    args.insert(args.begin(), "--watch");
+    return args;
+}
+
+// Sets the limit and returns the one it replaces.
+rlim_t file_size_limit(rlim_t bytes) {
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    std::swap(limit.rlim_cur, bytes);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    return bytes;
+}
+
 }  // namespace
 
 std::string player_display() {
@@ -136,16 +151,6 @@ int PlayerProcess::wait_exit(double seconds) {
     pid = -1;
     return exit_code(status);
 }
-
-namespace {
-
-std::vector<std::string> watch_args(const Demo& demo, std::vector<std::string> args) {
-    demo.write();
-    args.insert(args.begin(), "--watch");
-    return args;
-}
-
-}  // namespace
 
 MakerSession::MakerSession(const Demo& demo, const std::vector<std::string>& args)
     : dir_(demo.dir.path), player_(demo.dir.path, watch_args(demo, args), player_display()) {}
@@ -349,11 +354,6 @@ std::string Demo::frame_path(int number) const {
 
 // --- The viewer ---
 
-bool wait_for_picture(const std::string& path, double seconds) {
-    TgaPicture p;
-    return wait_until([&] { return tga_decode(read_file(path), p).empty(); }, seconds);
-}
-
 Viewer::Viewer() {
     // A window can go away between finding it and sending to it: no X error may end the test.
     XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
@@ -415,19 +415,6 @@ PlayerResult run_with_viewer(const Demo& demo, const std::function<void(Viewer&)
     }
     return player.get();
 }
-
-namespace {
-
-// Sets the limit and returns the one it replaces.
-rlim_t file_size_limit(rlim_t bytes) {
-    rlimit limit{};
-    getrlimit(RLIMIT_FSIZE, &limit);
-    std::swap(limit.rlim_cur, bytes);
-    setrlimit(RLIMIT_FSIZE, &limit);
-    return bytes;
-}
-
-}  // namespace
 
 FileSizeLimit::FileSizeLimit(unsigned long bytes) : saved(file_size_limit(bytes)) {}
 

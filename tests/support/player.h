@@ -154,9 +154,6 @@ TgaPicture cold_still(const Demo& demo, const std::string& seconds);
 
 // --- The viewer ---
 
-// Waits until the file is a complete, well-formed TGA.
-bool wait_for_picture(const std::string& path, double seconds = 20);
-
 // The player's window, driven the way a viewer would. It switches this process to an X server of
 // its own, so that keys reach its own player only.
 class Viewer {
