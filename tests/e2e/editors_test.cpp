@@ -29,20 +29,13 @@ TEST(Editors, GrammarsNameEveryTypeAndSettingAndNoOther) {
     for (const Grammar& grammar : grammars) {
         SCOPED_TRACE(grammar.file);
         const std::string text = read_file(std::string(TARVEL_SOURCE_DIR) + "/" + grammar.file);
-        auto list = [&](const char* pattern) {
+        // The words of the list the pattern picks out, its escapes (\t, \[, \|, \%) dropped.
+        auto names = [&](const char* pattern) {
             std::smatch m;
             EXPECT_TRUE(std::regex_search(text, m, std::regex(pattern))) << pattern;
-            return m.empty() ? std::string() : m[1].str();
-        };
-        // The words of a list, its escapes (\t, \[, \|, \%) dropped: the names, all of them and no other.
-        auto names = [&](const char* pattern) {
-            const std::string in = std::regex_replace(list(pattern), std::regex("\\\\+."), " ");
-            std::set<std::string> out;
+            const std::string in = std::regex_replace(m.empty() ? "" : m[1].str(), std::regex("\\\\+."), " ");
             const std::regex word("[A-Za-z_][A-Za-z0-9_]*");
-            for (auto it = std::sregex_iterator(in.begin(), in.end(), word); it != std::sregex_iterator();
-                 ++it)
-                out.insert(it->str());
-            return out;
+            return std::set<std::string>(std::sregex_token_iterator(in.begin(), in.end(), word), {});
         };
         std::set<std::string> types, settings;
         for (const SectionType* type : section_types) types.insert(type->name);
@@ -76,12 +69,11 @@ TEST(Editors, NeovimWithTheReadmeLinesShowsProblemsAsTyped) {
     const size_t intro = readme.find("In Neovim (0.7 or later)");
     ASSERT_NE(intro, std::string::npos);
     std::string lua = "vim.opt.runtimepath:prepend('" + root + "/editors/vim')\nvim.cmd('filetype on')\n";
-    for (size_t at = readme.find("\n\n", intro) + 2, end; at < readme.size(); at = end + 1) {
-        end = std::min(readme.find('\n', at), readme.size());
-        if (readme.compare(at, 4, "    ") != 0 && end > at) break;
-        if (end > at) lua += readme.substr(at + 4, end - at - 4);
-        lua += "\n";
-    }
+    // The indented block after the introduction, less its indent.
+    std::smatch block;
+    ASSERT_TRUE(std::regex_search(readme.cbegin() + intro, readme.cend(), block,
+                                  std::regex("\n\n((?:    [^\n]*\n|\n)*)")));
+    lua += std::regex_replace(block[1].str(), std::regex("(^|\n)    "), "$1");
     Demo demo;
     demo.write();
     demo.file("show.tvl", "[imagee]\nstart 0\nend 2\n");

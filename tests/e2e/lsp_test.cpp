@@ -28,10 +28,9 @@ std::string framed(const std::string& body) {
     return "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
-class Client {
-  public:
-    explicit Client(const std::string& dir) : dir_(dir), player_(dir, {"--lsp"}, "", ".lsp-stderr") {}
-    void raw(const std::string& bytes) { fd_write_all(player_.to, bytes); }
+struct Client {
+    explicit Client(const std::string& dir) : dir_(dir), player(dir, {"--lsp"}, "", ".lsp-stderr") {}
+    void raw(const std::string& bytes) { fd_write_all(player.to, bytes); }
     void send(const json& m) { raw(framed(m.dump())); }
     void notify(const std::string& method, const json& params) {
         send({{"jsonrpc", "2.0"}, {"method", method}, {"params", params}});
@@ -58,33 +57,29 @@ class Client {
             if (end != std::string::npos && pending_.size() >= end + 4 + length) {
                 kept_.push_back(json::parse(pending_.substr(end + 4, length)));
                 pending_.erase(0, end + 4 + length);
-            } else if (!read_some(player_.from, pending_, deadline)) {
+            } else if (!read_some(player.from, pending_, deadline)) {
                 return {};
             }
         }
     }
-    int wait_exit() { return player_.wait_exit(10); }
-    long peak_memory_kb() const { return player_.memory_kb(true); }
     std::string err() const { return read_file(dir_ + "/.lsp-stderr"); }
 
-  private:
     std::string dir_;
-    PlayerProcess player_;
+    PlayerProcess player;
     int last_id_ = 0;
     std::string pending_;
     std::vector<json> kept_;
 };
 
-// "LINE:SEVERITY" (or "LINE:SEVERITY:FROM-TO") for each diagnostic, in order.
-std::vector<std::string> places(const json& published, bool columns = false) {
+// "LINE:SEVERITY:FROM-TO" for each diagnostic, in order.
+std::vector<std::string> places(const json& published) {
     std::vector<std::string> out;
     for (const json& d : published["params"]["diagnostics"]) {
         const json& r = d["range"];
         out.push_back(std::to_string(r["start"]["line"].get<int>()) + ":" +
-                      std::to_string(d["severity"].get<int>()) +
-                      (columns ? ":" + std::to_string(r["start"]["character"].get<int>()) + "-" +
-                                     std::to_string(r["end"]["character"].get<int>())
-                               : ""));
+                      std::to_string(d["severity"].get<int>()) + ":" +
+                      std::to_string(r["start"]["character"].get<int>()) + "-" +
+                      std::to_string(r["end"]["character"].get<int>()));
     }
     return out;
 }
@@ -136,19 +131,19 @@ TEST(Lsp, DiagnosticsCompletionDefinitionAndSectionsOfTheTextBeingTyped) {
     EXPECT_EQ(d["params"]["uri"], uri) << d << c.err();
     EXPECT_EQ(d["params"]["version"], 1);
     // Each hint covers what its error does.
-    EXPECT_THAT(places(d, true),
-                ElementsAre("0:1:0-10", "0:4:0-10", "1:1:1-7", "1:4:1-7", "7:1:7-18", "7:4:7-18"));
+    EXPECT_THAT(places(d), ElementsAre("0:1:0-10", "0:4:0-10", "1:1:1-7", "1:4:1-7", "7:1:7-18", "7:4:7-18"));
     EXPECT_EQ(d["params"]["diagnostics"][3]["message"], "did you mean 'image'?") << d;
     EXPECT_EQ(d["params"]["diagnostics"][5]["message"], "did you mean 'data/b.tga'?") << d;
 
-    // A script not saved yet is part of the demo too.
+    // A script not saved yet is part of the demo too. A line with no key is marked whole, a
+    // header at its type name up to the first blank.
     const std::string fresh = "file://" + demo.dir.file("scenes/new.tvl");
-    c.notify("textDocument/didOpen", opening(fresh, "[bogus]\ncurve data/path.spl\n"));
+    c.notify("textDocument/didOpen", opening(fresh, " x\n[bogus ]\ncurve data/path.spl\n"));
     d = c.until([&](const json& m) { return m.contains("params") && m["params"].value("uri", "") == fresh; });
-    EXPECT_THAT(places(d), ElementsAre("0:1"));
+    EXPECT_THAT(places(d), ElementsAre("0:1:0-2", "0:4:0-2", "1:1:1-6")) << d;
     // A key read by its first letter names a file as its keyword does (a c... key is a spline).
     json found = c.ask("textDocument/definition",
-                       {{"textDocument", {{"uri", fresh}}}, {"position", {{"line", 1}, {"character", 8}}}});
+                       {{"textDocument", {{"uri", fresh}}}, {"position", {{"line", 2}, {"character", 8}}}});
     EXPECT_EQ(found["result"]["uri"], "file://" + demo.dir.file("data/path.spl")) << found;
     c.notify("textDocument/didClose", {{"textDocument", {{"uri", fresh}}}});
 
@@ -167,7 +162,7 @@ TEST(Lsp, DiagnosticsCompletionDefinitionAndSectionsOfTheTextBeingTyped) {
         return m.contains("params") && m["params"].value("uri", "") == uri && m["params"]["version"] != 1;
     });
     EXPECT_EQ(d["params"]["version"], 3) << d;
-    EXPECT_THAT(places(d), ElementsAre("1:1", "1:4", "7:1", "7:4"));
+    EXPECT_THAT(places(d), ElementsAre("1:1:1-7", "1:4:1-7", "7:1:7-18", "7:4:7-18"));
 
     // The result of a request about the place LINE:CHARACTER of the script.
     auto at = [&](const char* method, int line, int character) {
@@ -190,21 +185,18 @@ TEST(Lsp, DiagnosticsCompletionDefinitionAndSectionsOfTheTextBeingTyped) {
     EXPECT_THAT(labels(12, 9), AllOf(Contains("data/path.spl"), Not(Contains("data/b.tga"))));
 
     // Hover: what the word means where it stands (the table's own wording is tested with it).
-    auto hover = [&](int line, int character) {
-        json r = at("textDocument/hover", line, character);
-        return r.is_null() ? std::string() : r["contents"]["value"].get<std::string>();
-    };
-    EXPECT_THAT(hover(4, 3), StartsWith("**background** (section type): "));
-    EXPECT_THAT(hover(9, 2), StartsWith("**start** (section keyword): "));
-    EXPECT_THAT(hover(0, 10), StartsWith("**demo_start** (setting): "));
-    EXPECT_EQ(hover(7, 10), "");  // a file name
-    EXPECT_EQ(hover(1, 3), "");   // no such type
+    EXPECT_THAT(at("textDocument/hover", 4, 3).dump(),
+                HasSubstr(R"("value":"**background** (section type): )"));
+    EXPECT_THAT(at("textDocument/hover", 9, 2).dump(),
+                HasSubstr(R"("value":"**start** (section keyword): )"));
+    EXPECT_THAT(at("textDocument/hover", 0, 10).dump(), HasSubstr(R"("value":"**demo_start** (setting): )"));
+    EXPECT_EQ(at("textDocument/hover", 7, 10), nullptr);  // a file name
+    EXPECT_EQ(at("textDocument/hover", 1, 3), nullptr);   // no such type
 
-    auto definition = [&](int line, int character) { return at("textDocument/definition", line, character); };
-    EXPECT_EQ(definition(12, 12)["uri"], "file://" + demo.dir.file("data/path.spl"));
-    EXPECT_EQ(definition(12, 3), nullptr);   // on the key
-    EXPECT_EQ(definition(11, 10), nullptr);  // inside an archive
-    EXPECT_EQ(definition(7, 10), nullptr);   // no such file
+    EXPECT_EQ(at("textDocument/definition", 12, 12)["uri"], "file://" + demo.dir.file("data/path.spl"));
+    EXPECT_EQ(at("textDocument/definition", 12, 3), nullptr);   // on the key
+    EXPECT_EQ(at("textDocument/definition", 11, 10), nullptr);  // inside an archive
+    EXPECT_EQ(at("textDocument/definition", 7, 10), nullptr);   // no such file
 
     json symbols = c.ask("textDocument/documentSymbol", {{"textDocument", {{"uri", uri}}}})["result"];
     ASSERT_EQ(symbols.size(), 3u) << symbols;
@@ -250,7 +242,7 @@ TEST(Lsp, DiagnosticsCompletionDefinitionAndSectionsOfTheTextBeingTyped) {
 
     EXPECT_EQ(c.ask("shutdown", nullptr)["result"], nullptr);
     c.notify("exit", nullptr);
-    EXPECT_EQ(c.wait_exit(), 0) << c.err();
+    EXPECT_EQ(c.player.wait_exit(10), 0) << c.err();
     EXPECT_EQ(read_file(demo.dir.file("show.tvl")), "");
 }
 
@@ -263,7 +255,7 @@ TEST(Lsp, ProblemsOfTheWholeDemoGoOnTheFirstScriptOpenAndHostileInputIsAnswered)
         json r = early.ask("textDocument/documentSymbol", {{"textDocument", {{"uri", "file:///x.tvl"}}}});
         EXPECT_EQ(r["error"]["code"], -32002) << r << early.err();
         early.notify("exit", nullptr);
-        EXPECT_EQ(early.wait_exit(), 1);  // no shutdown first
+        EXPECT_EQ(early.player.wait_exit(10), 1);  // no shutdown first
     }
     Client c(dir.path);
     EXPECT_TRUE(c.ask("initialize", {{"rootUri", "file://" + dir.path}}).contains("result"));
@@ -284,7 +276,7 @@ TEST(Lsp, ProblemsOfTheWholeDemoGoOnTheFirstScriptOpenAndHostileInputIsAnswered)
     const std::vector<std::string> whole = messages(b);
     EXPECT_THAT(whole, ElementsAre(StartsWith("data/fonts/font.tga: Font 'data/fonts/font.tga' not found"),
                                    "Loading section not found"));
-    EXPECT_THAT(places(b), ElementsAre("0:1", "0:1"));
+    EXPECT_THAT(places(b), ElementsAre("0:1:0-0", "0:1:0-0"));
     // A script that sorts first takes them over.
     EXPECT_EQ(messages(open("a.tvl")), whole);
     b = c.until([&](const json& m) {
@@ -303,7 +295,7 @@ TEST(Lsp, ProblemsOfTheWholeDemoGoOnTheFirstScriptOpenAndHostileInputIsAnswered)
     // Each row is answered as stated; after it the server still answers, and its memory has never
     // been 64 MB above what it started with (a message may cost a small multiple of its size,
     // never more).
-    const long start_kb = c.peak_memory_kb();
+    const long start_kb = c.player.memory_kb(true);
     auto error = [](const json& id, int code) {
         return [=](const json& m) {
             return m.value("id", json()) == id && m.contains("error") && m["error"]["code"] == code;
@@ -314,42 +306,34 @@ TEST(Lsp, ProblemsOfTheWholeDemoGoOnTheFirstScriptOpenAndHostileInputIsAnswered)
     while (objects.size() < (16u << 20) - 8) objects += ",{}";
     struct Row {
         const char* what;
-        std::function<void()> make;
         std::string bytes;
         std::function<bool(const json&)> answer;
+        std::function<void()> make = {};
     };
     const Row rows[] = {
-        {"a bad header (dropped), then a body not JSON",
-         {},
-         "Content-Length: x\r\n\r\n" + framed("{bad}"),
+        {"a bad header (dropped), then a body not JSON", "Content-Length: x\r\n\r\n" + framed("{bad}"),
          error(nullptr, -32700)},
         {"a body over 16 MB",
-         {},
          framed("{\"id\":77,\"method\":\"x\",\"pad\":\"" + std::string(17 << 20, 'a') + "\"}"),
          error(77, -32600)},
         // Past the bound in depth only, then in values too.
         {"params nested 90,000 deep",
-         {},
          framed("{\"jsonrpc\":\"2.0\",\"id\":5,\"method\":\"textDocument/hover\",\"params\":" + deep(90000) +
                 "}"),
          error(5, -32600)},
         {"an id nested 100,000 deep",
-         {},
          framed("{\"jsonrpc\":\"2.0\",\"method\":\"x\",\"id\":" + deep(100000) + "}"),
          error(nullptr, -32600)},
-        {"16 MB of small objects", {}, framed(objects + "]}"), error(6, -32600)},
+        {"16 MB of small objects", framed(objects + "]}"), error(6, -32600)},
         // Play from here reads the console's note: a FIFO there would hold a reader other than the
         // note's own (whose test has the other kinds).
-        {"the note a FIFO", [&] { ASSERT_EQ(mkfifo(dir.file(".tarvel-console").c_str(), 0600), 0); },
+        {"the note a FIFO",
          framed(R"({"jsonrpc":"2.0","id":7,"method":"workspace/executeCommand",)"
                 R"("params":{"command":"tarvel.playFromHere","arguments":[1]}})"),
-         [](const json& m) { return m.value("id", json()) == 7 && m.contains("result"); }},
+         [](const json& m) { return m.value("id", json()) == 7 && m.contains("result"); },
+         [&] { ASSERT_EQ(mkfifo(dir.file(".tarvel-console").c_str(), 0600), 0); }},
         // The folder is read no more, and the user is told.
         {"a folder of more than 20,000 files",
-         [&] {
-             for (int i = 0; i <= 20000; ++i)
-                 close(creat(dir.file("many/" + std::to_string(i)).c_str(), 0644));
-         },
          framed(json({{"jsonrpc", "2.0"},
                       {"method", "textDocument/didOpen"},
                       {"params", opening("file://" + dir.file("a.tvl"), "")}})
@@ -358,6 +342,10 @@ TEST(Lsp, ProblemsOfTheWholeDemoGoOnTheFirstScriptOpenAndHostileInputIsAnswered)
              return m.value("method", "") == "window/showMessage" &&
                     m["params"]["message"].get<std::string>().find("more than 20000 files") !=
                         std::string::npos;
+         },
+         [&] {
+             for (int i = 0; i <= 20000; ++i)
+                 close(creat(dir.file("many/" + std::to_string(i)).c_str(), 0644));
          }},
     };
     std::filesystem::create_directory(dir.file("many"));
@@ -367,7 +355,7 @@ TEST(Lsp, ProblemsOfTheWholeDemoGoOnTheFirstScriptOpenAndHostileInputIsAnswered)
         EXPECT_FALSE(c.until(row.answer).is_null()) << row.what << c.err();
         json r = c.ask("textDocument/documentSymbol", {{"textDocument", {{"uri", "file:///nowhere.tvl"}}}});
         EXPECT_EQ(r["result"], json::array()) << row.what << r << c.err();
-        EXPECT_LT(c.peak_memory_kb(), start_kb + 64 * 1024 * SANITIZER_MEMORY_FACTOR) << row.what;
+        EXPECT_LT(c.player.memory_kb(true), start_kb + 64 * 1024 * SANITIZER_MEMORY_FACTOR) << row.what;
     }
     EXPECT_EQ(c.ask("no/such", json::object())["error"]["code"], -32601);
     EXPECT_EQ(c.ask("textDocument/completion", {{"textDocument", 3}})["error"]["code"], -32602);
@@ -376,5 +364,5 @@ TEST(Lsp, ProblemsOfTheWholeDemoGoOnTheFirstScriptOpenAndHostileInputIsAnswered)
     EXPECT_EQ(c.until([](const json& m) { return m.contains("error"); })["error"]["code"], -32600);
     EXPECT_EQ(c.ask("shutdown", nullptr)["result"], nullptr);
     c.notify("exit", nullptr);
-    EXPECT_EQ(c.wait_exit(), 0) << c.err();
+    EXPECT_EQ(c.player.wait_exit(10), 0) << c.err();
 }
