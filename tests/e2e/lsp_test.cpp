@@ -164,14 +164,15 @@ TEST(Lsp, DiagnosticsCompletionDefinitionAndSectionsOfTheTextBeingTyped) {
     EXPECT_EQ(d["params"]["version"], 3) << d;
     EXPECT_THAT(places(d), ElementsAre("1:1:1-7", "1:4:1-7", "7:1:7-18", "7:4:7-18"));
 
-    // The result of a request about the place LINE:CHARACTER of the script.
-    auto at = [&](const char* method, int line, int character) {
-        return c.ask(method, {{"textDocument", {{"uri", uri}}},
-                              {"position", {{"line", line}, {"character", character}}}})["result"];
+    // The result of the request textDocument/METHOD about the place LINE:CHARACTER of the script.
+    auto at = [&](const std::string& method, int line, int character) {
+        return c.ask("textDocument/" + method,
+                     {{"textDocument", {{"uri", uri}}},
+                      {"position", {{"line", line}, {"character", character}}}})["result"];
     };
     auto labels = [&](int line, int character) {
         std::vector<std::string> out;
-        for (const json& item : at("textDocument/completion", line, character)) out.push_back(item["label"]);
+        for (const json& item : at("completion", line, character)) out.push_back(item["label"]);
         return out;
     };
     EXPECT_THAT(labels(1, 1), AllOf(SizeIs(21), Contains("image")));
@@ -185,18 +186,16 @@ TEST(Lsp, DiagnosticsCompletionDefinitionAndSectionsOfTheTextBeingTyped) {
     EXPECT_THAT(labels(12, 9), AllOf(Contains("data/path.spl"), Not(Contains("data/b.tga"))));
 
     // Hover: what the word means where it stands (the table's own wording is tested with it).
-    EXPECT_THAT(at("textDocument/hover", 4, 3).dump(),
-                HasSubstr(R"("value":"**background** (section type): )"));
-    EXPECT_THAT(at("textDocument/hover", 9, 2).dump(),
-                HasSubstr(R"("value":"**start** (section keyword): )"));
-    EXPECT_THAT(at("textDocument/hover", 0, 10).dump(), HasSubstr(R"("value":"**demo_start** (setting): )"));
-    EXPECT_EQ(at("textDocument/hover", 7, 10), nullptr);  // a file name
-    EXPECT_EQ(at("textDocument/hover", 1, 3), nullptr);   // no such type
+    EXPECT_THAT(at("hover", 4, 3).dump(), HasSubstr(R"("value":"**background** (section type): )"));
+    EXPECT_THAT(at("hover", 9, 2).dump(), HasSubstr(R"("value":"**start** (section keyword): )"));
+    EXPECT_THAT(at("hover", 0, 10).dump(), HasSubstr(R"("value":"**demo_start** (setting): )"));
+    EXPECT_EQ(at("hover", 7, 10), nullptr);  // a file name
+    EXPECT_EQ(at("hover", 1, 3), nullptr);   // no such type
 
-    EXPECT_EQ(at("textDocument/definition", 12, 12)["uri"], "file://" + demo.dir.file("data/path.spl"));
-    EXPECT_EQ(at("textDocument/definition", 12, 3), nullptr);   // on the key
-    EXPECT_EQ(at("textDocument/definition", 11, 10), nullptr);  // inside an archive
-    EXPECT_EQ(at("textDocument/definition", 7, 10), nullptr);   // no such file
+    EXPECT_EQ(at("definition", 12, 12)["uri"], "file://" + demo.dir.file("data/path.spl"));
+    EXPECT_EQ(at("definition", 12, 3), nullptr);   // on the key
+    EXPECT_EQ(at("definition", 11, 10), nullptr);  // inside an archive
+    EXPECT_EQ(at("definition", 7, 10), nullptr);   // no such file
 
     json symbols = c.ask("textDocument/documentSymbol", {{"textDocument", {{"uri", uri}}}})["result"];
     ASSERT_EQ(symbols.size(), 3u) << symbols;
