@@ -5,39 +5,21 @@
 
 #include "player.h"
 
-namespace {
-
-Rgb centre(const TgaPicture& p) {
-    return colour_at(p, 0.5f, 0.5f);
-}
-
-void pictures(const Demo& demo) {
-    for (auto [name, colour] : {std::pair{"red", red}, {"green", green}, {"blue", blue}, {"yellow", yellow}})
-        demo.picture(std::string("data/") + name + ".tga", 8, 8, colour);
-}
-
-}  // namespace
-
 // Frames of 150 x 90 pixels have 450-byte rows, which GL pads to 452 when it reads them, and the
 // picture's rows of 15 pixels are as odd: rows read or sent with padding would shear the picture.
 TEST(Playback, FramesShowThePictureTheRightWayUp) {
     Demo demo;
-    demo.set("gl_rttWidth 150");
-    demo.set("gl_rttHeight 90");
+    for (const char* s : {"gl_rttWidth 150", "gl_rttHeight 90"}) demo.set(s);
     write_tga(demo.dir.file("data/quad.tga"), 15, 10, quadrant_rgb(15, 10, red, green, blue, white));
     demo.background("data/quad.tga", 0, 0.05f);
     expect_clean_exit(demo.run());
     const TgaPicture f = demo.frame(1);
     ASSERT_EQ(std::tuple(f.type, f.width, f.height), std::tuple(2, 150, 90)) << "uncompressed, 150 x 90";
-    for (float fx : {0.1f, 0.4f}) {
-        for (float fy : {0.7f, 0.8f}) EXPECT_EQ(colour_at(f, fx, fy), red) << fx << "," << fy;
-        for (float fy : {0.2f, 0.3f}) EXPECT_EQ(colour_at(f, fx, fy), blue) << fx << "," << fy;
-    }
-    for (float fx : {0.6f, 0.9f}) {
-        for (float fy : {0.7f, 0.8f}) EXPECT_EQ(colour_at(f, fx, fy), green) << fx << "," << fy;
-        for (float fy : {0.2f, 0.3f}) EXPECT_EQ(colour_at(f, fx, fy), white) << fx << "," << fy;
-    }
-    EXPECT_EQ(centre(demo.frame(2)), black) << "the frame at 0.08 s, past the picture's end";
+    for (auto [x, y, colour] :
+         {std::tuple{0.1f, 0.7f, red}, {0.6f, 0.7f, green}, {0.1f, 0.2f, blue}, {0.6f, 0.2f, white}})
+        for (float fx : {x, x + 0.3f})
+            for (float fy : {y, y + 0.1f}) EXPECT_EQ(colour_at(f, fx, fy), colour) << fx << "," << fy;
+    EXPECT_EQ(colour_at(demo.frame(2), 0.5f, 0.5f), black) << "the frame at 0.08 s, past the picture's end";
 }
 
 TEST(Playback, ALoadingSectionInTheTimelineShowsTheLoadingScreen) {
@@ -45,7 +27,7 @@ TEST(Playback, ALoadingSectionInTheTimelineShowsTheLoadingScreen) {
     demo.sections.clear();
     demo.picture("data/back.tga", 8, 8, blue);
     demo.picture("data/front.tga", 8, 8, green);
-    pictures(demo);
+    demo.picture("data/red.tga", 8, 8, red);
     demo.background("data/red.tga", 0, 0.1f, 1);
     // The loading section counts in both totals but its type is never prepared, so the progress
     // stays at 3/4 (two types, two sections, three steps): the front picture is blended at 3/4
@@ -54,13 +36,12 @@ TEST(Playback, ALoadingSectionInTheTimelineShowsTheLoadingScreen) {
                  "param 1 1 1 1\nstring data/back.tga\nstring data/front.tga\n");
     expect_clean_exit(demo.run());
     TgaPicture first = demo.frame(0);
-    const Rgb mix = centre(first);
+    const Rgb mix = colour_at(first, 0.5f, 0.5f);
     EXPECT_COLOUR(mix, (Rgb{0, 191, 64}), 2);
-    EXPECT_EQ(colour_at(first, 0.3f, 0.19f), white);
-    EXPECT_EQ(colour_at(first, 0.6f, 0.19f), white);
-    EXPECT_EQ(colour_at(first, 0.8f, 0.19f), mix);
-    EXPECT_EQ(colour_at(first, 0.3f, 0.3f), mix);
-    EXPECT_EQ(centre(demo.frame(2)), red);
+    for (auto [fx, fy, want] :
+         {std::tuple{0.3f, 0.19f, white}, {0.6f, 0.19f, white}, {0.8f, 0.19f, mix}, {0.3f, 0.3f, mix}})
+        EXPECT_EQ(colour_at(first, fx, fy), want) << fx << "," << fy;
+    EXPECT_EQ(colour_at(demo.frame(2), 0.5f, 0.5f), red);
 }
 
 // Without a video directory nothing is recorded, the demo ends all the same, and the reason is
@@ -69,7 +50,7 @@ TEST(Playback, DriverDescriptionGoesToStandardOutput) {
     Demo demo;
     std::filesystem::remove(demo.dir.file("video"));
     demo.set("gl_info 1");
-    pictures(demo);
+    demo.picture("data/red.tga", 8, 8, red);
     demo.background("data/red.tga", 0, 0.01f);
     PlayerResult r = demo.run();
     EXPECT_EQ(r.exit_status, 0);

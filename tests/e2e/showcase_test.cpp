@@ -60,8 +60,7 @@ void expect_like_reference(const Demo& demo, int frame, const std::string& name)
 TEST(Showcase, PlaysToItsEndAndPackedRecordsTheSameFramesAsTheFolder) {
     Demo folder;
     showcase(folder);
-    PlayerOptions options;
-    options.timeout_seconds = 240;
+    PlayerOptions options{.timeout_seconds = 240};
     expect_clean_exit(folder.run(options));
     const std::vector<std::string> names = folder.frames();
     // 1, 3, ... 75, then the frame at 77 that ends the show when the music has stopped.
@@ -92,8 +91,7 @@ TEST(Showcase, ASpanAndThreeJobsGiveTheFramesOfTheWholeExport) {
     Demo demo;
     demo.use_example("showcase");
     demo.write();
-    PlayerOptions options;
-    options.timeout_seconds = 240;
+    PlayerOptions options{.timeout_seconds = 240};
     const std::vector<std::string> common = {"--no-audio", "--profile", "master",   "--fps",
                                              "2",          "--size",    "1024x576", "--video"};
     auto run = [&](std::vector<std::string> args) {

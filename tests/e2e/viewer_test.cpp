@@ -48,10 +48,7 @@ TEST(Viewer, AScreenshotThatCannotBeWrittenWholeIsAnError) {
 // 17 / 30 s make 30 frames a second, 30 x 10000 / 60 = 5000 points.
 TEST(Viewer, TheBenchmarkScoreFollowsTheClosedWindowAndPrecedesAnErrorBox) {
     Demo demo;
-    demo.set("bench 1");
-    demo.set("record_fps 30");
-    demo.set("gl_rttWidth 64");
-    demo.set("gl_rttHeight 32");
+    for (const char* s : {"bench 1", "record_fps 30", "gl_rttWidth 64", "gl_rttHeight 32"}) demo.set(s);
     demo.picture("data/grey.tga", 8, 8, Rgb{128, 128, 128});
     demo.background("data/grey.tga", 0, 0.5f);
     // The box says it is showing, then waits until the test lets it go.
@@ -80,8 +77,7 @@ TEST(Viewer, TheBenchmarkScoreFollowsTheClosedWindowAndPrecedesAnErrorBox) {
     // The clock starts at demo_start, so the demo time is past 0 when the load fails: a score of
     // no frame over 2 s, before the error box.
     Demo failing;
-    failing.set("bench 1");
-    failing.set("demo_start 2");
+    for (const char* s : {"bench 1", "demo_start 2"}) failing.set(s);
     failing.background("data/missing.tga", 0, 10);
     PlayerResult f = failing.run();
     EXPECT_EQ(f.exit_status, 255);
@@ -90,32 +86,6 @@ TEST(Viewer, TheBenchmarkScoreFollowsTheClosedWindowAndPrecedesAnErrorBox) {
     const std::string log = failing.dialog_log();
     EXPECT_LT(log.find("--title=Benchmark\n--text=Score: 0.00\n"), log.find("--title=Error\n")) << log;
 }
-
-namespace {
-
-// Compares one 16-pixel text line at the top left of a window picture with the glyphs the font
-// generator drew for `text` (an 18-byte header, then 256 x 256 BGR pixels, top row first); "" when
-// every pixel agrees, else where it first does not.
-std::string line_mismatch(const TgaPicture& shot, const std::string& font, int line,
-                          const std::string& text) {
-    for (size_t i = 0; i < text.size(); ++i) {
-        const int cell = font_cell_of(font_charmap, FONT_CHARMAP_LENGTH, static_cast<unsigned char>(text[i]));
-        for (int y = 0; y < 16; ++y) {
-            for (int x = 0; x < 16; ++x) {
-                const int sx = static_cast<int>(i) * 16 + x, sy = line * 16 + y;  // from the top
-                if (sx >= shot.width || sy >= shot.height) continue;
-                const size_t at = 18 + ((cell / 16 * 16 + y) * 256 + cell % 16 * 16 + x) * 3;
-                const bool want = cell >= 0 && static_cast<uint8_t>(font[at]) > 127;
-                if (want != (shot.at(sx, shot.height - 1 - sy)[0] > 127))
-                    return "line " + std::to_string(line) + " character " + std::to_string(i) + " pixel " +
-                           std::to_string(x) + "," + std::to_string(y);
-            }
-        }
-    }
-    return "";
-}
-
-}  // namespace
 
 // The window is 322 x 241 in 4:3, so the picture band is the whole window and one overlay unit is
 // one pixel. With the statistics on, the screenshot shows them over the picture, and the recording
@@ -170,5 +140,22 @@ TEST(Overlay, ScreenshotsShowTheStatisticsInTheWindowAndTheRecordingNever) {
                                                  {6, "loc x:   1.5 tgt x: 0.0"},
                                                  {7, "loc y: -12.3 tgt y: -3.7"},
                                                  {8, "loc z: 250.0 tgt z: 1000.5"}};
-    for (const auto& [line, text] : lines) EXPECT_EQ(line_mismatch(shot, font, line, text), "") << text;
+    // Each line's characters against the glyphs the font generator drew in their cells (an 18-byte
+    // header, then 256 x 256 BGR pixels, top row first): no pixel lit in one and dark in the other.
+    for (const auto& [line, text] : lines) {
+        int wrong = 0;
+        for (int i = 0; text[i] != '\0'; ++i) {
+            const int cell =
+                font_cell_of(font_charmap, FONT_CHARMAP_LENGTH, static_cast<unsigned char>(text[i]));
+            for (int y = 0; y < 16; ++y)
+                for (int x = 0; x < 16; ++x) {
+                    const int sx = i * 16 + x, sy = line * 16 + y;  // from the top
+                    const size_t at = 18 + ((cell / 16 * 16 + y) * 256 + cell % 16 * 16 + x) * 3;
+                    if (sx < shot.width && sy < shot.height)
+                        wrong += (cell >= 0 && static_cast<uint8_t>(font[at]) > 127) !=
+                                 (shot.at(sx, shot.height - 1 - sy)[0] > 127);
+                }
+        }
+        EXPECT_EQ(wrong, 0) << text;
+    }
 }

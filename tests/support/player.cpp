@@ -408,11 +408,10 @@ PlayerResult run_with_viewer(const Demo& demo, const std::function<void(Viewer&)
     Viewer viewer;
     if (options.timeout_seconds == 60) options.timeout_seconds = 40;
     auto player = std::async(std::launch::async, [&] { return demo.run(options); });
-    if (!wait_until([&] { return viewer.window_open(); })) {
-        ADD_FAILURE() << "no player window";
-    } else {
+    if (wait_until([&] { return viewer.window_open(); }))
         interact(viewer);
-    }
+    else
+        ADD_FAILURE() << "no player window";
     return player.get();
 }
 

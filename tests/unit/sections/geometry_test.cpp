@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <limits>
 #include <set>
 #include <vector>
 
@@ -93,9 +92,9 @@ TEST(MatrixCopies, CopyIGoesThroughTheStepITimesThenTheBase) {
         std::copy(q, q + 3, p);
     }
     // Counts round up; empty or undefined ones draw nothing, huge ones are held to the limit.
-    const float ns[] = {2.5f, 0.01f, -4, NAN, std::numeric_limits<float>::infinity()};
-    const int counts[] = {3, 1, 0, 0, MATRIX_MAX_COPIES};
-    for (int k = 0; k < 5; ++k) EXPECT_EQ(matrix_copy_count(ns[k]), counts[k]) << ns[k];
+    const std::pair<float, int> counts[] = {
+        {2.5f, 3}, {0.01f, 1}, {-4, 0}, {NAN, 0}, {INFINITY, MATRIX_MAX_COPIES}};
+    for (auto [n, count] : counts) EXPECT_EQ(matrix_copy_count(n), count) << n;
 }
 
 TEST(ImageQuad, OneUnitPerTexelCentredWithTheFirstRowUp) {

@@ -113,9 +113,8 @@ TEST(ParticleMatrix, EveryLinkIsWhereItsOwnSineAndCosinePutIt) {
         const std::vector<Vector3> want = chain_link_by_link(count, first, shape);
         int wrong = 0;
         for (int i = 0; i < count; ++i) {
-            const Vector3& got = system->particles[i].position;
             const Particle& q = system->particles[i];
-            wrong += got.x != want[i].x || got.y != want[i].y || got.z != want[i].z ||
+            wrong += q.position.x != want[i].x || q.position.y != want[i].y || q.position.z != want[i].z ||
                      !std::equal(colour, colour + 4, q.color) || q.alive != 1;
         }
         EXPECT_EQ(wrong, 0) << shape[0] << " " << shape[1] << " " << shape[2];
