@@ -31,8 +31,7 @@ TEST(FontCharmap, EachCharacterFindsTheFirstCellHoldingIt) {
             << c;
     }
     // The line feed and the NUL that ends every text are never cells; the search stays in its cells.
-    EXPECT_EQ(font_cell_of(font_charmap, FONT_CHARMAP_LENGTH, 0), -1);
-    EXPECT_EQ(font_cell_of(font_charmap, FONT_CHARMAP_LENGTH, '\n'), -1);
+    for (char c : {'\0', '\n'}) EXPECT_EQ(font_cell_of(font_charmap, FONT_CHARMAP_LENGTH, c), -1) << int(c);
     EXPECT_EQ(font_cell_of("ABC", 2, 'C'), -1);
     EXPECT_EQ(font_cell_of("AB", 256, 'C'), -1);  // a map shorter than the cell count ends at its NUL
     EXPECT_EQ(font_cell_of(nullptr, 10, 'A'), -1);
