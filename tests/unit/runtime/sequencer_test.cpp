@@ -24,8 +24,8 @@ void note(const std::string& what, const Section& s) {
 }
 
 template <size_t... Rows>
-std::vector<SectionType> make_rows(std::index_sequence<Rows...>) {
-    return {
+std::vector<const SectionType*> make_table(std::index_sequence<Rows...>) {
+    static const SectionType rows[] = {
         SectionType{"fake", [](Section& s, Frame&) { note("prepare " + std::to_string(Rows) + " with", s); },
                     [](Section& s, Frame&) { note("init", s); }, [](Section& s, Frame&) { note("start", s); },
                     [](Section& s, Frame& f) {  // the loading type draws progress after every step
@@ -34,14 +34,10 @@ std::vector<SectionType> make_rows(std::index_sequence<Rows...>) {
                                          std::to_string(f.demo.load_type_count + f.demo.load_section_count));
                     },
                     [](Section& s, Frame&) { note("stop", s); }, section_check_none}...};
+    return {&rows[Rows]...};
 }
 
-std::vector<SectionType> fake_rows = make_rows(std::make_index_sequence<SECTION_TYPE_COUNT>());
-std::vector<const SectionType*> fake_table = [] {
-    std::vector<const SectionType*> t;
-    for (const SectionType& row : fake_rows) t.push_back(&row);
-    return t;
-}();
+std::vector<const SectionType*> fake_table = make_table(std::make_index_sequence<SECTION_TYPE_COUNT>());
 
 class Sequencer : public ::testing::Test {
   protected:
