@@ -208,8 +208,7 @@ INSTANTIATE_TEST_SUITE_P(EverySectionType, Refusal, testing::ValuesIn(REFUSALS),
 
 TEST_P(Clamped, TheFramesEndAndTheDemoWithThem) {
     Demo demo;
-    demo.set("record_fps 10");
-    demo.set("demo_end 0.05");
+    for (const char* s : {"record_fps 10", "demo_end 0.05"}) demo.set(s);
     PlayerResult r = run_row(demo, GetParam());
     expect_clean_exit(r);
     EXPECT_EQ(demo.frames().size(), 2u);
