@@ -7,25 +7,22 @@
 
 namespace {
 
-// A real-time demo (no recording) with sound on, writing its audio into capture.raw.
+// A real-time demo (no recording) with sound on, writing its audio into the disk driver's capture.
 struct Music {
+    DiskAudio disk;  // the driver's file and pace, which the player inherits
     Demo demo;
-    PlayerOptions options;
+    PlayerOptions options{.env = {{"SDL_AUDIODRIVER", "disk"}}};
     explicit Music(const std::string& settings) {
         demo.settings.resize(4);  // the window and frame sizes only
         demo.set(settings);
         demo.file("music.wav", sweep_wav(44100, 4.0));
         demo.section("[sound]\n" + span(0, 3, 0) + "string music.wav\n");
-        options.env = {{"SDL_AUDIODRIVER", "disk"},
-                       {"SDL_DISKAUDIOFILE", demo.dir.file("capture.raw")},
-                       {"SDL_DISKAUDIODELAY", "23"}};  // one 1024-frame buffer's real duration
     }
-    std::vector<int16_t> capture() const { return s16_samples(read_file(demo.dir.file("capture.raw"))); }
     // Standard error less the notice SDL's disk driver prints when it opens its file.
     void expect_clean(const PlayerResult& r) const {
         EXPECT_EQ(r.exit_status, 0) << r.err;
         EXPECT_EQ(r.err, "WARNING: You are using the SDL disk writer audio driver!\n Writing to file [" +
-                             demo.dir.file("capture.raw") + "].\n");
+                             disk.file + "].\n");
     }
 };
 
@@ -38,11 +35,11 @@ TEST(Music, ALoopingDemoStartsTheMusicAgainOnEveryPass) {
     m.expect_clean(run_with_viewer(
         m.demo,
         [&](Viewer& v) {
-            wait_until([&] { return sweep_appearances(m.capture(), 1) >= 3; });
+            wait_until([&] { return sweep_appearances(m.disk.capture(), 1) >= 3; });
             v.key("Escape");
         },
         m.options));
-    const std::vector<int16_t> capture = m.capture();
+    const std::vector<int16_t> capture = m.disk.capture();
     EXPECT_GE(sweep_appearances(capture, 1), 3);
     EXPECT_EQ(sweep_appearances(capture, 66150), 0) << "a pass ran on past 1.5 s of music";
 }
@@ -52,5 +49,5 @@ TEST(Music, WithSoundOffNothingIsOpenedAndABrokenSectionLoads) {
     m.demo.section("[sound]\n" + span(0, 0.2f, 0) + "string nowhere.ogg\nstring twice.ogg\n");
     m.demo.set("demo_end 0.2");
     expect_clean_exit(m.demo.run(m.options));
-    EXPECT_FALSE(std::filesystem::exists(m.demo.dir.file("capture.raw"))) << "the audio device was opened";
+    EXPECT_FALSE(std::filesystem::exists(m.disk.file)) << "the audio device was opened";
 }

@@ -220,8 +220,9 @@ TEST(AudioVersions, TextsCompareByTheirNumbers) {
     EXPECT_EQ((std::vector<bool>{version_at_least("libsndfile-1.10.0", "1.2.0"),
                                  version_at_least("libsamplerate-0.2.2 (c) 2002", "0.2.2"),
                                  version_at_least("Xiph.Org libVorbis 1.3", "1.3.1"),
+                                 version_at_least("lib 1. 9", "1.2"),  // a '.' with no digit ends it
                                  version_at_least("no digits", "0"), version_at_least(nullptr, "1.0")}),
-              (std::vector<bool>{true, true, false, false, false}));
+              (std::vector<bool>{true, true, false, false, false, false}));
     EXPECT_TRUE(audio_versions_ok());
 }
 
