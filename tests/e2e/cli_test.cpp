@@ -156,22 +156,6 @@ std::string pcm(const std::string& dir, const std::string& file) {
     return output_of(dir, "ffmpeg -v error -i " + file + " -map 0:a -f s16le -acodec pcm_s16le -");
 }
 
-// A small demo with history (a bolt that ended, particles, a feedback effect) and its music.
-void busy_demo(Demo& demo, float seconds) {
-    demo.picture("data/flare.tga", 8, 8, Rgb{250, 200, 60});
-    demo.file("data/bolt.spl", "-3 0 0 3 0.5 0 0.6 2 0.5 2\n-3 0.5 0 3 0 0 0.6 2 0.5 2\n");
-    demo.file("data/bolt_colour.spl", "0.4 0.7 1\n1 0.7 0.4\n");
-    demo.file("data/path.spl", "-3 -1 0\n0 2 0\n3 -1 0\n");
-    const std::string bolt = "param 1 8\nspline data/bolt.spl\nspline data/bolt_colour.spl\n";
-    output_of(demo.dir.path,
-              "'" TARVEL_TOOLS_DIR "/make_music' data/music.wav " + std::to_string(seconds + 1));
-    demo.section("[sound]\n" + span(0, seconds, 0) + "string data/music.wav\n");
-    demo.section("[camera]\n" + span(0, seconds, 0) + "[ray]\n" + span(0, 0.8f, 1) + bolt + "[pathway]\n" +
-                 span(0.9f, seconds, 2) +
-                 "param 30 0.3  1 0.5 0.2\nstring data/flare.tga\nspline data/path.spl\n" +
-                 "[efxRenderMesh]\n" + span(0.5f, seconds, 3) + "param 4  0.5 0.9  1\n");
-}
-
 // Each profile writes what it promises, read back with ffprobe: codecs, profile, pixels and their
 // colour tags, key frames every half second, the sound's rate, where the index is; the master
 // gives back the very pixels drawn.
@@ -227,8 +211,18 @@ TEST(VideoExport, EachProfileWritesWhatItPromises) {
 // parallel and the Slurm example gives the very frames of the lossless master; a span that fails
 // fails the export, naming it, and leaves nothing.
 TEST(VideoExport, ManyProcessesMakeTheWholeExport) {
+    // A demo with history (a bolt that ended, particles, a feedback effect) and its music.
     Demo demo;
-    busy_demo(demo, 3);
+    demo.picture("data/flare.tga", 8, 8, Rgb{250, 200, 60});
+    demo.file("data/bolt.spl", "-3 0 0 3 0.5 0 0.6 2 0.5 2\n-3 0.5 0 3 0 0 0.6 2 0.5 2\n");
+    demo.file("data/bolt_colour.spl", "0.4 0.7 1\n1 0.7 0.4\n");
+    demo.file("data/path.spl", "-3 -1 0\n0 2 0\n3 -1 0\n");
+    output_of(demo.dir.path, "'" TARVEL_TOOLS_DIR "/make_music' data/music.wav 4");
+    demo.section("[sound]\n" + span(0, 3, 0) + "string data/music.wav\n[camera]\n" + span(0, 3, 0) +
+                 "[ray]\n" + span(0, 0.8f, 1) +
+                 "param 1 8\nspline data/bolt.spl\nspline data/bolt_colour.spl\n[pathway]\n" +
+                 span(0.9f, 3, 2) + "param 30 0.3  1 0.5 0.2\nstring data/flare.tga\nspline data/path.spl\n" +
+                 "[efxRenderMesh]\n" + span(0.5f, 3, 3) + "param 4  0.5 0.9  1\n");
     const std::string env = "DISPLAY=" + player_display() + " SDL_AUDIODRIVER=dummy ";
     expect_clean_exit(encode(demo, {"--video", "whole.mkv", "--profile", "master"}));
     expect_clean_exit(encode(demo, {"--video", "whole.mp4", "--profile", "web"}));
