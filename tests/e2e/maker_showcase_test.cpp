@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <numeric>
 #include <random>
 #include <regex>
 #include <string>
@@ -42,17 +43,6 @@ std::string replaced(const std::string& text, const std::string& from, const std
     return out;
 }
 
-std::string first_key_twice(const std::string& spline) {
-    size_t at = 0;
-    while (at < spline.size() && spline[at] == ';') at = spline.find('\n', at) + 1;
-    const std::string key = spline.substr(at, spline.find('\n', at) - at);
-    return key + "\n" + key + "\n";
-}
-
-std::string orange_picture(const std::string&) {
-    return media::tga(16, 16, solid_rgb(16, 16, 250, 120, 20), 24);
-}
-
 const FileEdit file_edits[] = {
     {"1_dawn.tvl", [](const std::string& s) { return replaced(s, "param 36 1", "param 20 1"); }, true, "3"},
     {"4_liquid.tvl", [](const std::string& s) { return replaced(s, "param 0 1\n", "param 1 0.2\n"); }, true,
@@ -61,10 +51,18 @@ const FileEdit file_edits[] = {
     {"2_forge.tvl", [](const std::string& s) { return replaced(s, "string Wireframe", "string Wirefram"); },
      false, "13"},
     {"5_bloom.tvl", [](const std::string&) { return std::string(); }, true, "59"},
-    {"data/splines/logo_arrive.spl", first_key_twice, true, "3"},
+    {"data/splines/logo_arrive.spl",  // its first key, past the comments, twice
+     [](const std::string& s) {
+         size_t at = 0;
+         while (at < s.size() && s[at] == ';') at = s.find('\n', at) + 1;
+         const std::string key = s.substr(at, s.find('\n', at) - at);
+         return key + "\n" + key + "\n";
+     },
+     true, "3"},
     {"data/splines/swarm_camera.spl", [](const std::string&) { return std::string("1 2\n1 2\n"); }, false,
      "30"},
-    {"data/images/ring.tga", orange_picture, true, "44"},
+    {"data/images/ring.tga",
+     [](const std::string&) { return media::tga(16, 16, solid_rgb(16, 16, 250, 120, 20), 24); }, true, "44"},
     {"data/images/flare.tga", [](const std::string&) { return std::string("not a picture"); }, false, "35"},
     {"data/images/stars.tga", [](const std::string&) { return std::string(); }, false, "35"},
     {"data/meshes/knot.3ds", [](const std::string&) { return std::string(); }, false, "13"},
@@ -90,7 +88,7 @@ void random_run(uint32_t seed) {
     demo.set("record 0");
     demo.write();
     std::vector<size_t> order(std::size(file_edits));
-    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::iota(order.begin(), order.end(), 0);
     std::shuffle(order.begin(), order.end(), random);
     for (const char* t : scene_times) cold_at(demo, t);  // while the files are whole
     MakerSession player(demo);
