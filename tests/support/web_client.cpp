@@ -132,7 +132,7 @@ bool WebSocketClient::send_raw(const std::string& bytes, double seconds) {
     return fd_ >= 0 && send_all(fd_, bytes, seconds);
 }
 
-std::string WebSocketClient::receive(double seconds) {
+std::string WebSocketClient::next(const std::function<bool(const std::string&)>& wanted, double seconds) {
     const auto deadline = after(seconds);
     for (;;) {
         // A whole frame from the server (never masked): its header, then its payload.
@@ -145,20 +145,11 @@ std::string WebSocketClient::receive(double seconds) {
                 const int opcode = b[0] & 0x0f;
                 std::string payload = pending_.substr(at, length);
                 pending_.erase(0, at + length);
-                if (opcode == 1) return payload;
                 if (opcode == 8) return "";
+                if (opcode == 1 && (payload.empty() || wanted(payload))) return payload;
                 continue;
             }
         }
         if (fd_ < 0 || !read_some(fd_, pending_, deadline)) return "";
     }
-}
-
-std::string WebSocketClient::next(const std::function<bool(const std::string&)>& wanted, double seconds) {
-    const auto deadline = after(seconds);
-    while (Clock::now() < deadline) {
-        std::string frame = receive(std::chrono::duration<double>(deadline - Clock::now()).count());
-        if (frame.empty() || wanted(frame)) return frame;
-    }
-    return "";
 }
