@@ -151,9 +151,14 @@ void write_media(const Demo& demo) {
     demo.file("data/music_long.wav", sweep_wav(44100, 3));
 }
 
-// The row's script in place of the demo's last section (after the loading screen's, or as the
-// loading section itself).
-void put_script(Demo& demo, const std::string& script) {
+// The row's script, with `edit` made, in place of the demo's last section (after the loading
+// screen's, or as the loading section itself).
+void put_script(Demo& demo, std::string script, const Edit& edit = {}) {
+    if (!edit.from.empty()) {
+        const size_t at = script.find(edit.from);
+        EXPECT_NE(at, std::string::npos) << edit.from;
+        if (at != std::string::npos) script.replace(at, edit.from.size(), edit.to);
+    }
     if (script.rfind("[loading]", 0) == 0) {
         demo.sections = {script};
     } else {
@@ -163,20 +168,7 @@ void put_script(Demo& demo, const std::string& script) {
     demo.write();
 }
 
-std::string edited(const std::string& script, const Edit& edit) {
-    std::string out = script;
-    const size_t at = out.find(edit.from);
-    EXPECT_NE(at, std::string::npos) << edit.from;
-    if (at != std::string::npos) out.replace(at, edit.from.size(), edit.to);
-    return out;
-}
-
 class EveryType : public testing::TestWithParam<TypeRow> {};
-
-// A failure names the row's type, not its bytes.
-void PrintTo(const TypeRow& row, std::ostream* out) {
-    *out << row.type;
-}
 
 }  // namespace
 
@@ -217,7 +209,7 @@ TEST_P(EveryType, ShowsWhatAFreshSessionShowsAfterReloadsAndEdits) {
         EXPECT_TRUE(!shows || pixels_differ(now, first) > 0) << after << " does not show";
     };
 
-    put_script(demo, edited(row.script, row.change));
+    put_script(demo, row.script, row.change);
     ASSERT_TRUE(reload("changed " + row.change.from));
     fresh(row.change.to, !audio);
     if (audio) {
@@ -232,7 +224,7 @@ TEST_P(EveryType, ShowsWhatAFreshSessionShowsAfterReloadsAndEdits) {
 
     // Flags first, while the picture waits unchanged in the texture pool.
     if (!row.flags.from.empty()) {
-        put_script(demo, edited(row.script, row.flags));
+        put_script(demo, row.script, row.flags);
         ASSERT_TRUE(reload("flags by " + row.flags.to));
         fresh(row.flags.to);
         put_script(demo, row.script);
