@@ -315,7 +315,7 @@ double console_frame_rate(const fs::path& player, const fs::path& copy, int clie
     std::atomic<bool> done{false};
     std::thread reader([&] {
         while (!done)
-            for (auto& s : sockets) s->receive(0.001);
+            for (auto& s : sockets) s->wait_for("", 0.001);  // any frame
     });
     std::this_thread::sleep_for(std::chrono::seconds(4));
     child.ask("quit");

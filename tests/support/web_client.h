@@ -39,10 +39,6 @@ class WebSocketClient {
     bool send(const std::string& payload, int opcode = 1);
     // Bytes as they are, framed or not.
     bool send_raw(const std::string& bytes, double seconds = 5);
-    // The next text frame's payload; "" when none came in `seconds` or the socket closed.
-    std::string receive(double seconds = 10) {
-        return next([](const std::string&) { return true; }, seconds);
-    }
     // The next text frame that `wanted` accepts, skipping others; "" when none came in `seconds`
     // or the socket closed.
     std::string next(const std::function<bool(const std::string&)>& wanted, double seconds = 10);
