@@ -51,6 +51,7 @@ class Sequencer : public ::testing::Test {
         demo.settings.record = 1;
         demo.settings.record_fps = 25.0f;
         events.clear();
+        add(0, "L", 0, 0);  // the loading section, not kept: its span ends at demo_start
     }
     void TearDown() override { frame_output = frame_output_default(); }
 
@@ -87,7 +88,6 @@ class Sequencer : public ::testing::Test {
 }  // namespace
 
 TEST_F(Sequencer, LoadPhasePreparesTypesThenInitialisesSectionsWithProgress) {
-    add(0, "L", 0, 0);  // not kept: its span ends at demo_start
     add(14, "img", 1, 2);
     add(10, "bg1", 0, 3);
     add(10, "bg2", 0, 1);
@@ -105,7 +105,6 @@ TEST_F(Sequencer, LoadPhasePreparesTypesThenInitialisesSectionsWithProgress) {
 }
 
 TEST_F(Sequencer, ClockStepsByTheRecordingRateAndSectionsRenderWithinTheirSpan) {
-    add(0, "L", 0, 0);
     Section* a = add(10, "A", 0, 0.1f);
     add(10, "B", 0.05f, 0.07f);  // falls between the frames at 0.04 and 0.08
     load();
@@ -125,7 +124,6 @@ TEST_F(Sequencer, ClockStepsByTheRecordingRateAndSectionsRenderWithinTheirSpan) 
 }
 
 TEST_F(Sequencer, OverlayStepFollowsTheFlagsCaptureOnlyWhenRecordingAndTheCameraIsCleared) {
-    add(0, "L", 0, 0);
     add(10, "a", 0, 100);
     load();
     demo.settings.record = 0;
@@ -143,7 +141,6 @@ TEST_F(Sequencer, OverlayStepFollowsTheFlagsCaptureOnlyWhenRecordingAndTheCamera
 }
 
 TEST_F(Sequencer, ANegativeEndDropsEverythingAndStopsAfterOneEmptyFrame) {
-    add(0, "L", 0, 0);
     add(10, "a", 0, 1);
     demo.settings.demo_end = -1;
     load();
@@ -155,7 +152,6 @@ TEST_F(Sequencer, ANegativeEndDropsEverythingAndStopsAfterOneEmptyFrame) {
 // Frames at 2.00, 2.04, 2.08 and 2.12, the first past the end although "long" has 98 s to go;
 // what ends where the demo starts, or starts where it ends, is never loaded.
 TEST_F(Sequencer, DemoStartDropsWhatHasEndedAndDemoEndStopsAfterTheFirstFramePastIt) {
-    add(0, "L", 0, 0);
     add(10, "long", 0, 100, 1);
     add(10, "short", 2.04f, 2.1f, 2);
     add(10, "ended", 0, 2);
@@ -177,7 +173,6 @@ TEST_F(Sequencer, DemoStartDropsWhatHasEndedAndDemoEndStopsAfterTheFirstFramePas
 // The pass ends and starts again at demo_start, every section waiting and the generator
 // reseeded (a section drawing every frame stands in for the draws), so every pass is the first.
 TEST_F(Sequencer, ALoopingDemoStartsEveryPassAlike) {
-    add(0, "L", 0, 0);
     add(10, "a", 0.5f, 0.55f);
     demo.settings.demo_start = 0.5f;
     demo.settings.loop = 1;
