@@ -56,9 +56,7 @@ TEST(Viewer, TheBenchmarkScoreFollowsTheClosedWindowAndPrecedesAnErrorBox) {
                       "touch '" + demo.bin.file("showing") + "'; i=0; while [ ! -e '" +
                           demo.bin.file("release") +
                           "' ] && [ $i -lt 400 ]; do sleep 0.05; i=$((i+1)); done");
-    float time = 0;
-    for (int i = 0; i < 17; ++i) time += 1.0f / 30.0f;
-    const std::string score = benchmark_text(benchmark_score(17, time));
+    const std::string score = "Score: 5000.00";
 
     Viewer v;
     auto player = std::async(std::launch::async, [&] { return demo.run(); });
