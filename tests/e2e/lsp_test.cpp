@@ -28,8 +28,9 @@ std::string framed(const std::string& body) {
     return "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
-struct Client {
-    explicit Client(const std::string& dir) : dir_(dir), player(dir, {"--lsp"}, "", ".lsp-stderr") {}
+class Client {
+  public:
+    explicit Client(const std::string& dir) : player(dir, {"--lsp"}, "", ".lsp-stderr"), dir_(dir) {}
     void raw(const std::string& bytes) { fd_write_all(player.to, bytes); }
     void send(const json& m) { raw(framed(m.dump())); }
     void notify(const std::string& method, const json& params) {
@@ -64,8 +65,10 @@ struct Client {
     }
     std::string err() const { return read_file(dir_ + "/.lsp-stderr"); }
 
-    std::string dir_;
     PlayerProcess player;
+
+  private:
+    std::string dir_;
     int last_id_ = 0;
     std::string pending_;
     std::vector<json> kept_;
