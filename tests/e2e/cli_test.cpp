@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <set>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -121,23 +120,6 @@ void busy_demo(Demo& demo) {
                  span(1, 3, 2) + bolt + "[pathway]\n" + span(1.3f, 3, 2) +
                  "param 30 0.3  1 0.5 0.2\nstring data/flare.tga\nspline data/path.spl\n[ray]\n" +
                  span(1, 2.5f, 1) + bolt + "[efxRenderMesh]\n" + span(1.1f, 3, 3) + "param 4  0.5 0.9  1\n");
-}
-
-// A span of the export is the whole export's frames there, whatever history they carry.
-TEST(VideoExport, ASpanHasTheFramesOfTheWholeExport) {
-    Demo demo;
-    busy_demo(demo);
-    expect_clean_exit(encode(demo, {"--video", "whole.mkv", "--profile", "master"}));
-    expect_clean_exit(
-        encode(demo, {"--video", "span.mkv", "--profile", "master", "--from", "1.5", "--to", "2.5"}));
-    const std::vector<std::string> whole = frame_hashes(demo.dir.path, "whole.mkv");
-    ASSERT_EQ(whole.size(), 30u);
-    // A picture that moves (most frames differ), or the span would show nothing.
-    EXPECT_GT(std::set<std::string>(whole.begin() + 15, whole.end()).size(), 7u);
-    // Steps of 0.1 summed in single precision put frame 15 just past 1.5 and frame 25 just
-    // short of 2.5: both inside the span.
-    EXPECT_EQ(frame_hashes(demo.dir.path, "span.mkv"),
-              std::vector<std::string>(whole.begin() + 15, whole.begin() + 26));
 }
 
 // What ffprobe says of a file's streams, as "key=value" lines.
