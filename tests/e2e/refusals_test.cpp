@@ -126,7 +126,6 @@ const Row REFUSALS[] = {
     {"DeformNoSteps", DEF "param {4, 0, 8}\n", "1 to 255 mesh steps needed in deform effect", 4},
     {"DeformTooManySteps", DEF "param {4, 8, 300}\n", "1 to 255 mesh steps needed in deform effect", 4},
     {"DeformOnePoint", DEF "param {1, 8, 8}\n", "2 to *", 4},
-    {"DeformTooManyPoints", DEF "param {260, 8, 8}\n", "2 to *", 4},
     {"DeformChannels", DEF "param {3, 8, 8}\n" S(4), "Five channels needed in deform spline 'data/c4.spl'",
      5},
     {"RepeatFloats", REPEAT "param {1, 1}\nstring efxFader\n", "3 float(s) needed in repeat"},

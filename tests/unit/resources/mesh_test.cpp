@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "mesh_writer.h"
@@ -208,10 +209,10 @@ TEST(MeshMaterials, FacesFindTheLastMaterialOfTheirNameReadBeforeThem) {
 }
 
 TEST(MeshBuilt, FractionsShowWholeFacesWithinTheObject) {
-    const std::pair<float, int> cases[] = {{0.5f, 5}, {-0.5f, 0}, {3.5f, 10}, {std::nanf(""), 0}};
-    for (auto [f, faces] : cases) EXPECT_EQ(mesh_built_faces(f, 10), faces) << f;
-    EXPECT_EQ(mesh_built_faces(0.55f, 3), 1);
-    EXPECT_EQ(mesh_built_faces(1e30f, 65535), 65535);
+    const std::tuple<float, int, int> cases[] = {{0.5f, 10, 5},  {-0.5f, 10, 0},
+                                                 {3.5f, 10, 10}, {std::nanf(""), 10, 0},
+                                                 {0.55f, 3, 1},  {1e30f, 65535, 65535}};
+    for (auto [f, count, faces] : cases) EXPECT_EQ(mesh_built_faces(f, count), faces) << f;
 }
 
 namespace {

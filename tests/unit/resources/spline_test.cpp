@@ -40,8 +40,6 @@ TEST(SplineLoad, ReadsKeysSkippingCommentsAndEmptyLinesAndSpreadsThemOverTheDura
     EXPECT_EQ((std::vector<float>{s->keys[1].values[1], s->keys[2].values[2], s->keys[3].values[2]}),
               (std::vector<float>{5, -5, 3}));
     for (int k = 0; k < 4; ++k) EXPECT_FLOAT_EQ(s->keys[k].time, k);
-    const std::string sixteen = "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16\r\n";
-    EXPECT_EQ(load_text(sixteen + sixteen, 1)->channels, 16);
 }
 
 TEST(SplineLoad, RefusalsNameTheFile) {

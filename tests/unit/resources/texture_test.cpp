@@ -17,9 +17,12 @@
 
 namespace {
 
+// In a folder of its own, with an empty texture table.
 struct TextureTest : ::testing::Test {
     void SetUp() override { texture_table_reset(); }
     void TearDown() override { texture_table_reset(); }
+    TempDir dir;
+    ScopedChdir cd{dir.path};
 };
 
 // The bytes of pixel (x, y) of a texture's pending pixels, rows 4-byte aligned.
@@ -147,8 +150,6 @@ const ImageCase image_cases[] = {
 }  // namespace
 
 TEST_F(TextureTest, LoadGivesTheImageOrNamesThePathInItsMessage) {
-    TempDir dir;
-    ScopedChdir cd(dir.path);
     for (const ImageCase& c : image_cases) {
         SCOPED_TRACE(c.name);
         if (!c.bytes.empty()) media::save(c.file, c.bytes);
@@ -174,9 +175,7 @@ TEST_F(TextureTest, LoadGivesTheImageOrNamesThePathInItsMessage) {
 
 // A check run again and again (the language server's) decodes a good picture once, until its file
 // changes; a picture that drew a warning is decoded, and warns, every time.
-TEST(TextureCheck, PassesOverAGoodPictureUntilItsFileChanges) {
-    TempDir dir;
-    ScopedChdir cd(dir.path);
+TEST_F(TextureTest, ACheckPassesOverAGoodPictureUntilItsFileChanges) {
     const media::Bytes good = media::tga(2, 2, solid_rgb(2, 2, 1, 1, 1), 24);
     media::save("a.tga", good);
     media::save("w.png", media::jpeg(8, 8, solid_rgb(8, 8, 9, 9, 9)));
