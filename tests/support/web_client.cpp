@@ -8,7 +8,9 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstring>
+#include <cstdlib>
+
+#include "maker/web.h"
 
 namespace {
 
@@ -117,15 +119,8 @@ WebSocketClient::~WebSocketClient() {
 }
 
 bool WebSocketClient::send(const std::string& payload, int opcode) {
-    const unsigned char mask[4] = {0x5a, 0x13, 0xc4, 0x7e};
-    std::string frame(1, static_cast<char>(0x80 | opcode));
-    // The length in the second byte, or 126 and two bytes, or 127 and eight, big-endian.
-    const size_t n = payload.size(), extra = n < 126 ? 0 : n < 65536 ? 2 : 8;
-    frame += static_cast<char>(0x80 | (extra == 0 ? n : extra == 2 ? 126 : 127));
-    for (size_t k = extra; k-- > 0;) frame += static_cast<char>((n >> (8 * k)) & 0xff);
-    frame.append(reinterpret_cast<const char*>(mask), 4);
-    for (size_t i = 0; i < n; ++i) frame += static_cast<char>(payload[i] ^ mask[i % 4]);
-    return send_raw(frame);
+    const uint8_t mask[4] = {0x5a, 0x13, 0xc4, 0x7e};
+    return send_raw(websocket_frame(opcode, payload, mask));
 }
 
 bool WebSocketClient::send_raw(const std::string& bytes, double seconds) {
@@ -136,19 +131,13 @@ std::string WebSocketClient::next(const std::function<bool(const std::string&)>&
     const auto deadline = after(seconds);
     for (;;) {
         // A whole frame from the server (never masked): its header, then its payload.
-        if (pending_.size() >= 2) {
-            const auto* b = reinterpret_cast<const unsigned char*>(pending_.data());
-            const size_t code = b[1] & 0x7f, at = code < 126 ? 2 : code == 126 ? 4 : 10;
-            size_t length = code < 126 ? code : 0;
-            for (size_t i = 2; i < at && at <= pending_.size(); ++i) length = (length << 8) | b[i];
-            if (at <= pending_.size() && pending_.size() >= at + length) {
-                const int opcode = b[0] & 0x0f;
-                std::string payload = pending_.substr(at, length);
-                pending_.erase(0, at + length);
-                if (opcode == 8) return "";
-                if (opcode == 1 && (payload.empty() || wanted(payload))) return payload;
-                continue;
-            }
+        FrameHead head;
+        if (websocket_frame_head(pending_, head) && pending_.size() >= head.size + head.length) {
+            std::string payload = pending_.substr(head.size, head.length);
+            pending_.erase(0, head.size + head.length);
+            if (head.opcode == WS_CLOSE) return "";
+            if (head.opcode == WS_TEXT && (payload.empty() || wanted(payload))) return payload;
+            continue;
         }
         if (fd_ < 0 || !read_some(fd_, pending_, deadline)) return "";
     }

@@ -1,5 +1,6 @@
-// A bare HTTP and WebSocket client on 127.0.0.1, for the maker's console: requests and frames
-// written by hand, so that tests can send what a browser never would.
+// A bare HTTP and WebSocket client on 127.0.0.1, for the maker's console: requests written by hand
+// and raw bytes, so that tests can send what a browser never would. Its frames are framed and read
+// by the player's own code: the page's test has a real browser speak to the console.
 #pragma once
 
 #include <chrono>
