@@ -18,10 +18,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-using ::testing::AnyOf;
-using ::testing::HasSubstr;
-using ::testing::Not;
-using ::testing::StartsWith;
+using ::testing::AllOf, ::testing::AnyOf, ::testing::EndsWith, ::testing::HasSubstr, ::testing::Not,
+    ::testing::StartsWith;
 
 // Without a display a run that went as far as the window would end in the display error.
 const PlayerOptions headless{.env = {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}}};
@@ -363,11 +361,9 @@ TEST(Generators, AnswerHelpWithTheirUsage) {
     TempDir dir;
     for (const char* tool : {"make_font", "make_images", "make_music", "make3ds", "make_module",
                              "make_showcase_meshes", "make_showcase_splines", "tga_to_png"}) {
-        const std::string command =
-            "cd '" + dir.path + "' && '" + TARVEL_TOOLS_DIR + "/" + tool + "' --help > help.txt";
-        EXPECT_EQ(std::system(command.c_str()), 0) << tool;
-        EXPECT_THAT(read_file(dir.file("help.txt")), StartsWith(std::string("usage: ") + tool + " "));
-        fs::remove(dir.file("help.txt"));
+        EXPECT_THAT(
+            output_of(dir.path, "'" TARVEL_TOOLS_DIR "/" + std::string(tool) + "' --help && echo ended well"),
+            AllOf(StartsWith(std::string("usage: ") + tool + " "), EndsWith("\nended well\n")));
         EXPECT_TRUE(fs::is_empty(dir.path)) << tool << " wrote a file";
     }
 }

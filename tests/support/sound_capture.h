@@ -11,13 +11,6 @@
 #include "sound_media.h"
 #include "test_support.h"
 
-// Interleaved 16-bit stereo frames read from raw capture bytes.
-inline std::vector<int16_t> s16_samples(const std::string& raw) {
-    std::vector<int16_t> out(raw.size() / 2);
-    if (!out.empty()) std::memcpy(out.data(), raw.data(), out.size() * 2);
-    return out;
-}
-
 // SDL's disk audio driver writing into a temporary file, paced at the device buffer's real
 // duration (1024 frames at 44100 Hz), for tests that start the back end without a sound card.
 struct DiskAudio {
@@ -38,7 +31,13 @@ struct DiskAudio {
         const int64_t until = frames_written() + frames;
         return wait_until([&] { return frames_written() >= until; }, seconds);
     }
-    std::vector<int16_t> capture() const { return s16_samples(read_file(file)); }
+    // What has been played, as interleaved 16-bit stereo frames.
+    std::vector<int16_t> capture() const {
+        const std::string raw = read_file(file);
+        std::vector<int16_t> out(raw.size() / 2);
+        if (!out.empty()) std::memcpy(out.data(), raw.data(), out.size() * 2);
+        return out;
+    }
 };
 
 // How many times the 512 frames of the sweep from source frame `start` appear, exactly, in the
