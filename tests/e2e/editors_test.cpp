@@ -2,7 +2,6 @@
 // player knows, all of them and no other, and Vim itself reads a script with its syntax as the syntax says.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <regex>
 #include <set>

@@ -3,7 +3,6 @@
 // place and a picture taken with other texture flags must be what a fresh session shows there.
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "player.h"
 #include "mesh_writer.h"

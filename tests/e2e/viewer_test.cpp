@@ -6,7 +6,6 @@
 
 #include "player.h"
 #include "resources/font.h"
-#include "runtime/overlay.h"
 
 TEST(Viewer, EscapeDuringLoadingEndsBeforeTheFirstFrameWithoutAScore) {
     Demo demo;

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
-#include <vector>
 
 #include "../../fuzz/targets.h"
 #include "test_support.h"
