@@ -51,7 +51,6 @@ TEST(MakerCommands, LinesToCommandsOrTheReasonTheyAreNot) {
         {"seek 2s", "error seek needs one time in seconds, 0 or more"},
         {"loop 2 2", "error loop needs TO after FROM"},
         {"loop 1", "error loop needs FROM and TO in seconds, or off"},
-        {"pause now", "error pause takes no argument"},
         {"screenshot", "error screenshot needs a file name"},
         {"Seek 1", "error unknown command 'Seek'"},
         {"key set a.spl 2 15 -0.5 3 4", "key set [a.spl] 2 15 -0.500000 -1 +3 4.000000"},
@@ -73,13 +72,11 @@ TEST(MakerCommands, LinesToCommandsOrTheReasonTheyAreNot) {
     for (const auto& [line, want] : rows)
         EXPECT_EQ(described(maker_command_parse(line, Tempo{})), want) << line;
 
-    // At 120 bpm and 4 beats a bar, a beat is 0.5 s and a bar 2 s: bar 17 begins at 32 s.
+    // At 120 bpm and 4 beats a bar, a beat is 0.5 s and a bar 2 s: bar 9 begins at 16 s.
     const std::pair<const char*, const char*> bar_rows[] = {
-        {"seek 17:1", "seek 32.000000"},
         {"seek 9:2.5", "seek 16.750000"},  // 8 bars and 1.5 beats
         {"loop 9:1 13:1", "loop 16.000000 24.000000"},
         {"loop 1:3 3.5", "loop 1.000000 3.500000"},
-        {"seek 12.5", "seek 12.500000"},
         {"seek 0:1", "error bars count from 1"},
         {"seek 1:5", "error a bar of 4 beats has beats from 1 to below 5"},
         {"seek 1:0.5", "error a bar of 4 beats has beats from 1 to below 5"},
