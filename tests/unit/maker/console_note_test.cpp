@@ -27,7 +27,6 @@ TEST(ConsoleNote, WrittenAsAFileOfOurOwnWhateverStoodThereAndReadOnlyFromOne) {
     write_file(outside, "kept\n");
     const std::vector<std::pair<const char*, std::function<void()>>> rows = {
         {"none", [] {}},
-        {"a note of mode 0644", [&] { write_file(note, "old\n"), chmod(note.c_str(), 0644); }},
         {"a hard link to a file", [&] { ASSERT_EQ(link(outside.c_str(), note.c_str()), 0); }},
         {"a symbolic link to a file", [&] { ASSERT_EQ(symlink(outside.c_str(), note.c_str()), 0); }},
     };
