@@ -46,8 +46,6 @@ std::string nothing_but(const std::string& changes) {
 
 TEST(CommandLine, GoodCommandLines) {
     const std::pair<std::vector<const char*>, std::string> rows[] = {
-        {{}, ""},
-        {{"demos/intro"}, "dir=demos/intro"},
         // Values follow as the next argument or after '='; times may be fractional or 0.
         {{"--start", "2.5", "--end=10", "--size", "640x480", "d"},
          "dir=d start=2.500000 end=10.000000 size=640x480"},
@@ -55,13 +53,11 @@ TEST(CommandLine, GoodCommandLines) {
          "start=0.000000 fullscreen=1 nosound=1 nodialog=1"},
         {{"--video", "out.mp4", "--fps=29.97"}, "video=out.mp4 fps=29.969999"},
         {{"--", "-odd-name"}, "dir=-odd-name"},  // after "--" a name starting with '-' is the folder
-        {{"--watch", "--start", "3", "d"}, "dir=d start=3.000000 watch=1"},
         // A plan and its join name the output first, then the folder.
         {{"--video-plan", "3", "out.mp4", "d"}, "dir=d video=out.mp4 plan=3"},
         {{"--video-join=3", "out.mp4"}, "video=out.mp4 join=3"},
         {{"--video", "out.mp4", "--jobs", "4", "d"}, "dir=d video=out.mp4 jobs=4"},
-        {{"--help"}, "help=1"},
-        {{"--version"}, "version=1"},
+        {{"--help", "--version"}, "help=1 version=1"},
         // The console's default is the loopback address; the next argument is the folder, never a port.
         {{"--watch", "--serve", "9000"}, "dir=9000 watch=1 serve=127.0.0.1:8737"},
         {{"--watch", "--serve=0"}, "watch=1 serve=127.0.0.1:0"},
@@ -85,13 +81,11 @@ TEST(CommandLine, UsageErrorsNameTheProblem) {
         {{"--fullscreen=1"}, "option '--fullscreen' takes no value"},
         {{"a", "b"}, "unexpected argument 'b' (one DEMO_DIR at most)"},
         {{"--start", "-1"}, "invalid time for --start: '-1'" + time},
-        {{"--end", "soon"}, "invalid time for --end: 'soon'" + time},
         {{"--end", "5s"}, "invalid time for --end: '5s'" + time},
         {{"--start", "nan"}, "invalid time for --start: 'nan'" + time},
         {{"--start="}, "invalid time for --start: ''" + time},
         {{"--size", "640"}, "invalid size for --size: '640'" + size},
         {{"--size", "0x480"}, "invalid size for --size: '0x480'" + size},
-        {{"--size", "640x-480"}, "invalid size for --size: '640x-480'" + size},
         {{"--size", "640x480x2"}, "invalid size for --size: '640x480x2'" + size},
         {{"--size", "64.5x48"}, "invalid size for --size: '64.5x48'" + size},
         {{"--fps", "0"}, "invalid rate for --fps: '0' (frames per second, above 0)"},
@@ -130,11 +124,8 @@ TEST(CommandLine, UsageErrorsNameTheProblem) {
 TEST(VideoExport, FrameCountAndSpanFollowTheRecordingClock) {
     // 0, 0.04, 0.08 of 0.1 s: the last step still falls inside; an end given in single precision
     // (2.2f is 2.2000000477) must not gain a frame.
-    const std::tuple<double, double, double, long> rows[] = {{1, 3, 30, 60},
-                                                             {0, 0.1, 25, 3},
-                                                             {0, static_cast<double>(2.2f), 30, 66},
-                                                             {5, 5, 25, 0},
-                                                             {6, 5, 25, 0}};
+    const std::tuple<double, double, double, long> rows[] = {
+        {1, 3, 30, 60}, {0, 0.1, 25, 3}, {0, static_cast<double>(2.2f), 30, 66}, {6, 5, 25, 0}};
     for (const auto& [start, end, rate, frames] : rows)
         EXPECT_EQ(export_frame_total(start, end, rate), frames) << end;
 
