@@ -69,8 +69,6 @@ TEST(Messages, FatalAndWarningTextsAreCutAt1023Characters) {
               "<" + std::string(1022, 'x'));
 
     testing::internal::CaptureStderr();
-    warning_message("OpenGL error %d: %s", 1282, "invalid operation");
     warning_message("%s", long_text.c_str());
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "Warning: OpenGL error 1282: invalid operation\nWarning: " + std::string(1023, 'x') + "\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Warning: " + std::string(1023, 'x') + "\n");
 }
