@@ -298,10 +298,8 @@ long first_frame_at(float start, float rate, float t) {
     return k;
 }
 
-// Where drawing must begin for the frame at `t` to be the whole run's: the earliest start of
-// what is drawn at t, and of what is drawn in the frames since then (a feedback effect keeps
-// the picture of the frames before). What ended before stays undrawn; the random numbers its
-// drawing takes are drawn all the same by its skip callback.
+}  // namespace
+
 float warm_start(const Demo& demo, float t, float step) {
     float from = t;
     for (bool moved = true; moved;) {
@@ -316,6 +314,8 @@ float warm_start(const Demo& demo, float t, float step) {
     }
     return from;
 }
+
+namespace {
 
 // The frames drawn for `span`: those from the warm-up's start `warm_from` on.
 long span_work(const Demo& demo, float rate, VideoSpan span, float warm_from) {

@@ -46,6 +46,12 @@ struct VideoSpan {
 };
 VideoSpan video_span(float start, long total, float rate, std::optional<float> from, std::optional<float> to);
 
+// Where drawing must begin, frames of `step` seconds apart, for the frame at `t` to be the whole
+// run's: the earliest start of what is drawn at t, and of what is drawn in the frames since then
+// (a feedback effect keeps the picture of the frames before). What ended before stays undrawn;
+// the random numbers its drawing takes are drawn all the same by its skip callback.
+float warm_start(const Demo& demo, float t, float step);
+
 // The 44-byte header of a 16-bit stereo PCM WAV file holding `frames` frames at `rate`.
 std::string wav_header(long frames, int rate);
 

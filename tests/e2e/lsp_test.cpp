@@ -102,6 +102,11 @@ const char* const SCRIPT =
     "string pack/c.tga\n"
     "spline data/path.spl\n";
 
+// The script a message is about ("" when none).
+std::string uri_of(const json& m) {
+    return m.contains("params") ? m["params"].value("uri", "") : "";
+}
+
 // What textDocument/didOpen says of `text` at `uri`, its first version.
 json opening(const std::string& uri, const std::string& text) {
     return {{"textDocument", {{"uri", uri}, {"languageId", "tarvel"}, {"version", 1}, {"text", text}}}};
@@ -142,7 +147,7 @@ TEST(Lsp, DiagnosticsCompletionDefinitionAndSectionsOfTheTextBeingTyped) {
     // header at its type name up to the first blank.
     const std::string fresh = "file://" + demo.dir.file("scenes/new.tvl");
     c.notify("textDocument/didOpen", opening(fresh, " x\n[bogus ]\ncurve data/path.spl\n"));
-    d = c.until([&](const json& m) { return m.contains("params") && m["params"].value("uri", "") == fresh; });
+    d = c.until([&](const json& m) { return uri_of(m) == fresh; });
     EXPECT_THAT(places(d), ElementsAre("0:1:0-2", "0:4:0-2", "1:1:1-6")) << d;
     // A key read by its first letter names a file as its keyword does (a c... key is a spline).
     json found = c.ask("textDocument/definition",
@@ -161,9 +166,7 @@ TEST(Lsp, DiagnosticsCompletionDefinitionAndSectionsOfTheTextBeingTyped) {
     change(2, SCRIPT);
     std::this_thread::sleep_for(std::chrono::milliseconds(60));  // into the check of version 2
     change(3, fixed);
-    d = c.until([&](const json& m) {
-        return m.contains("params") && m["params"].value("uri", "") == uri && m["params"]["version"] != 1;
-    });
+    d = c.until([&](const json& m) { return uri_of(m) == uri && m["params"]["version"] != 1; });
     EXPECT_EQ(d["params"]["version"], 3) << d;
     EXPECT_THAT(places(d), ElementsAre("1:1:1-7", "1:4:1-7", "7:1:7-18", "7:4:7-18"));
 
@@ -264,8 +267,7 @@ TEST(Lsp, ProblemsOfTheWholeDemoGoOnTheFirstScriptOpenAndHostileInputIsAnswered)
     auto open = [&](const char* name) {
         const std::string uri = "file://" + dir.file(name);
         c.notify("textDocument/didOpen", opening(uri, "; nothing\n"));
-        return c.until(
-            [&](const json& m) { return m.contains("params") && m["params"].value("uri", "") == uri; });
+        return c.until([&](const json& m) { return uri_of(m) == uri; });
     };
     auto messages = [](const json& d) {
         std::vector<std::string> out;
@@ -281,16 +283,13 @@ TEST(Lsp, ProblemsOfTheWholeDemoGoOnTheFirstScriptOpenAndHostileInputIsAnswered)
     EXPECT_THAT(places(b), ElementsAre("0:1:0-0", "0:1:0-0"));
     // A script that sorts first takes them over.
     EXPECT_EQ(messages(open("a.tvl")), whole);
-    b = c.until([&](const json& m) {
-        return m.contains("params") && m["params"].value("uri", "").ends_with("/b.tvl");
-    });
+    b = c.until([&](const json& m) { return uri_of(m).ends_with("/b.tvl"); });
     EXPECT_EQ(b["params"]["diagnostics"], json::array()) << b;
     // The font made on disk, with no word from the editor: its error goes (a look may catch the
     // file half written, and the next one whole).
     write_demo_font(dir.path);
     json a = c.until([&](const json& m) {
-        return m.contains("params") && m["params"].value("uri", "").ends_with("/a.tvl") &&
-               m["params"]["diagnostics"].size() == 1;
+        return uri_of(m).ends_with("/a.tvl") && m["params"]["diagnostics"].size() == 1;
     });
     EXPECT_THAT(messages(a), ElementsAre("Loading section not found"));
 

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "export/video_export.h"
+#include "runtime/registry.h"
+#include "sections/demo.h"
 
 namespace {
 
@@ -150,6 +152,21 @@ TEST(VideoExport, FrameCountAndSpanFollowTheRecordingClock) {
             EXPECT_EQ(std::make_pair(span.first, span.end), std::make_pair(k, k + 9)) << rate << " " << k;
         }
     }
+}
+
+// From 5 s in steps of 0.1 s, each section drawn within a step of the warm-up's start takes it back
+// to its own (4, 3, then 1, the list holding them the other way); 0.85 and the loading stay out.
+TEST(VideoExport, TheWarmUpGoesBackThroughEverySectionDrawnSinceTheFirstFrame) {
+    Demo demo(section_types);
+    for (auto [type, start, end] : {std::tuple{SECTION_TYPE_CAMERA, 4.0f, 6.0f},
+                                    {SECTION_TYPE_CAMERA, 3.0f, 3.95f},
+                                    {SECTION_TYPE_CAMERA, 1.0f, 3.5f},
+                                    {SECTION_TYPE_CAMERA, 0.0f, 0.85f},
+                                    {SECTION_TYPE_LOADING, 0.5f, 10.0f}}) {
+        Section* s = demo.sections.add();
+        s->type = type, s->start = start, s->end = end;
+    }
+    EXPECT_EQ(warm_start(demo, 5, 0.1f), 1.0f);
 }
 
 TEST(VideoExport, ASplitExportIsCutOnKeyFrameIntervals) {
